@@ -1,0 +1,97 @@
+#pragma once
+// The image buffer: the one image object of the library. A 40-byte bitmap
+// information header and a 256-entry colour table (what the BMP and AVI
+// writers write out), and a 64-byte-aligned, zero-filled pixel block.
+//
+// Layout: row 0 is the top line of the picture; every row starts on a 4-byte
+// boundary (stride = (width * bytesPerPixel + 3) & ~3); samples are
+// little-endian; colour pixels are blue, green, red (then a fourth component
+// at 32 and 64 bits per pixel); 48- and 64-bit pixels hold 16-bit samples.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace lumvek {
+
+#pragma pack(push, 1)
+struct BitmapInfoHeader {
+    uint32_t biSize = 40;
+    int32_t biWidth = 0;
+    int32_t biHeight = 0;
+    uint16_t biPlanes = 0;
+    uint16_t biBitCount = 0;
+    uint32_t biCompression = 0;  // BI_RGB
+    uint32_t biSizeImage = 0;
+    int32_t biXPelsPerMeter = 0;
+    int32_t biYPelsPerMeter = 0;
+    uint32_t biClrUsed = 0;
+    uint32_t biClrImportant = 0;
+};
+struct RgbQuad {
+    uint8_t blue = 0;
+    uint8_t green = 0;
+    uint8_t red = 0;
+    uint8_t reserved = 0;
+};
+#pragma pack(pop)
+static_assert(sizeof(BitmapInfoHeader) == 40);
+static_assert(sizeof(RgbQuad) == 4);
+
+inline constexpr uint32_t kBiRgb = 0;
+inline constexpr size_t kPixelAlignment = 64;
+
+// Stride of a row: width * (bits / 8) rounded up to a multiple of 4.
+[[nodiscard]] constexpr int64_t strideFor(int64_t width, int bitsPerPixel) {
+    return (width * (bitsPerPixel / 8) + 3) & ~int64_t{3};
+}
+
+class ImageBuffer {
+public:
+    ImageBuffer();
+    ~ImageBuffer();
+    ImageBuffer(const ImageBuffer&) = delete;
+    ImageBuffer& operator=(const ImageBuffer&) = delete;
+
+    // Releases the old contents and makes a zero-filled image. Fails, leaving
+    // the buffer as it was, for width <= 0, height <= 0, a depth that is not a
+    // whole number of bytes (0 included), or a size that cannot be allocated.
+    [[nodiscard]] bool create(int width, int height, int bitsPerPixel);
+    // Same size and depth as other (contents not copied); fails if other is empty.
+    [[nodiscard]] bool createLike(const ImageBuffer& other);
+    // Frees the pixels and resets the header (biSize 40, all else 0).
+    void destroy();
+
+    [[nodiscard]] bool empty() const { return pixels_ == nullptr; }
+    [[nodiscard]] uint8_t* pixels() { return pixels_.get(); }
+    [[nodiscard]] const uint8_t* pixels() const { return pixels_.get(); }
+    [[nodiscard]] uint8_t* row(int y) { return pixels_.get() + static_cast<size_t>(y) * static_cast<size_t>(stride_); }
+    [[nodiscard]] const uint8_t* row(int y) const {
+        return pixels_.get() + static_cast<size_t>(y) * static_cast<size_t>(stride_);
+    }
+
+    [[nodiscard]] int width() const { return width_; }
+    [[nodiscard]] int height() const { return height_; }
+    [[nodiscard]] int stride() const { return stride_; }
+    [[nodiscard]] uint16_t bitsPerPixel() const { return bitsPerPixel_; }
+    [[nodiscard]] int bytesPerPixel() const { return bitsPerPixel_ / 8; }
+    [[nodiscard]] size_t sizeBytes() const { return static_cast<size_t>(stride_) * static_cast<size_t>(height_); }
+
+    [[nodiscard]] const BitmapInfoHeader& header() const { return header_; }
+    [[nodiscard]] const std::array<RgbQuad, 256>& colorTable() const { return colorTable_; }
+
+private:
+    struct FreeDeleter {
+        void operator()(uint8_t* p) const;
+    };
+
+    BitmapInfoHeader header_;
+    std::array<RgbQuad, 256> colorTable_{};
+    std::unique_ptr<uint8_t[], FreeDeleter> pixels_;
+    int width_ = 0;
+    int height_ = 0;
+    int stride_ = 0;
+    uint16_t bitsPerPixel_ = 0;
+};
+
+} // namespace lumvek

@@ -1,0 +1,35 @@
+#pragma once
+// Win32-style event: manual-reset or auto-reset, with timed waits. The frame
+// transfer thread, the worker and recorder threads and the driver stand-in's
+// overlapped transfers all signal through it.
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace lumvek::platform {
+
+inline constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+
+class Event {
+public:
+    enum class Reset { Manual, Auto };
+
+    explicit Event(Reset reset = Reset::Auto, bool initiallySet = false);
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+
+    void set();
+    void reset();
+    // Waits until the event is set or timeoutMs elapses (kInfinite waits for
+    // ever). An auto-reset event is cleared by the wait that takes it.
+    [[nodiscard]] bool wait(uint32_t timeoutMs = kInfinite);
+    [[nodiscard]] bool isSet() const;
+
+private:
+    const Reset reset_;
+    mutable std::mutex mutex_;  // guards signalled_
+    std::condition_variable cv_;
+    bool signalled_;
+};
+
+} // namespace lumvek::platform

@@ -1,0 +1,8 @@
+#pragma once
+// Time-critical priority for the frame transfer thread: SCHED_FIFO where the
+// process may ask for it; silently skipped otherwise.
+namespace lumvek::platform {
+
+void raiseCurrentThreadToTimeCritical();
+
+} // namespace lumvek::platform
