@@ -22,6 +22,7 @@
 // handle yields ERROR_INVALID_HANDLE and is never dereferenced. Handles may be
 // used from any thread.
 #include <cstdint>
+#include <string>
 
 namespace lumvek::platform {
 
@@ -44,7 +45,7 @@ inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
 inline constexpr LONG ERROR_MORE_DATA = 234;
 inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
 inline constexpr LONG ERROR_BADDB = 1009;       // the store file is corrupt or not a registry
-inline constexpr LONG ERROR_BADKEY = 1010;      // the key was deleted while open
+inline constexpr LONG ERROR_KEY_DELETED = 1018; // the key was deleted while open
 inline constexpr LONG ERROR_CANTOPEN = 1011;    // the store file cannot be opened or created
 inline constexpr LONG ERROR_CANTREAD = 1012;
 inline constexpr LONG ERROR_CANTWRITE = 1013;
@@ -113,10 +114,11 @@ LONG RegCloseKey(HKEY key);
 
 // Deletes subKey below key with all its subkeys and values (subKey null or
 // "": everything below key, keeping key itself). Open handles of deleted keys
-// fail afterwards with ERROR_BADKEY.
+// fail afterwards with ERROR_KEY_DELETED.
 [[nodiscard]] LONG RegDeleteTreeA(HKEY key, const char* subKey);
 
-// The file the next open will use (for tools and messages).
-[[nodiscard]] const char* registryFilePath(char* buffer, DWORD size);
+// The file the next open will use (for tools and messages); empty when no
+// location can be formed (no HOME and no override).
+[[nodiscard]] std::string registryFilePath();
 
 } // namespace lumvek::platform
