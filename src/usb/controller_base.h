@@ -2,7 +2,12 @@
 // The interface sensor drivers receive: every register access of a sensor
 // driver goes through it. CQuelroCy3Cam implements it; the base versions all
 // report failure (0). Results are 1 for success and 0 for failure.
+#include <array>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "platform/fx3/fx3_driver.h"
 
 namespace lumvek {
 
@@ -34,6 +39,21 @@ public:
     virtual int WriteAuxRegister(uint8_t /*reg*/, uint8_t /*value*/) { return 0; }
     virtual int ReadAuxRegister(uint8_t /*reg*/, uint8_t* /*out*/) { return 0; }
     virtual int AbortBulkIn() { return 0; }
+
+protected:
+    static constexpr size_t kScratchBytes = 64;
+
+    // Device handle opened for overlapped I/O, used by the frame transfer
+    // thread for arming and bulk reads; null while closed.
+    fx3::DeviceHandle streamHandle_ = nullptr;
+    // Staging area of buffered transfers: 38-byte header + up to 64 MiB of
+    // data. Allocated when a camera is opened, freed by CloseTransfer.
+    std::unique_ptr<uint8_t[]> transferBuffer_;
+    // Cleared before each frame-header and direct read.
+    std::array<uint8_t, kScratchBytes> scratch_{};
+    // Guards the write-then-read pair of an FPGA register access against
+    // another thread's register access. Taken innermost.
+    std::mutex registerLock_;
 };
 
 } // namespace lumvek

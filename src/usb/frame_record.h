@@ -1,0 +1,26 @@
+#pragma once
+// What the frame transfer thread hands to the controller's frame reads: the
+// caller fills destination, capacity and (for whole-frame reads) expected
+// size; the header read fills the header copy and the frame tag.
+#include <array>
+#include <cstdint>
+
+namespace lumvek {
+
+inline constexpr size_t kFrameHeaderBytes = 64;
+// The frame header carries the pixel-data byte count at offset 16 and the
+// frame tag at offset 32 (little-endian 32-bit words).
+inline constexpr size_t kFrameHeaderPixelCountOffset = 16;
+inline constexpr size_t kFrameHeaderTagOffset = 32;
+
+struct FrameRecord {
+    std::array<uint8_t, kFrameHeaderBytes> header{};
+    uint32_t headerWord = 0;        // copy of the frame tag
+    uint8_t* destination = nullptr;  // where the pixel data goes
+    uint32_t capacity = 0;           // bytes at destination
+    uint32_t expectedSize = 0;       // bytes of a whole frame on endpoint 0x83
+
+    [[nodiscard]] uint32_t pixelDataBytes() const;
+};
+
+} // namespace lumvek

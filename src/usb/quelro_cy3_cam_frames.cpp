@@ -1,0 +1,121 @@
+// Frame reads of CQuelroCy3Cam, called on the frame transfer thread.
+#include <algorithm>
+
+#include "platform/fx3/driver_request.h"
+#include "platform/sync/clock.h"
+#include "usb/quelro_cy3_cam.h"
+
+namespace lumvek {
+
+namespace {
+
+uint32_t get32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+
+} // namespace
+
+uint32_t FrameRecord::pixelDataBytes() const {
+    return get32(header.data() + kFrameHeaderPixelCountOffset);
+}
+
+bool CQuelroCy3Cam::openStreamForCall(bool& openedHere) {
+    openedHere = false;
+    if (streamHandle_ != nullptr) {
+        return true;
+    }
+    if (!OpenStream()) {
+        return false;
+    }
+    openedHere = true;
+    return true;
+}
+
+int CQuelroCy3Cam::ReadFrameHeader(FrameRecord* record) {
+    if (record == nullptr) {
+        return 0;
+    }
+    bool openedHere = false;
+    if (!openStreamForCall(openedHere)) {
+        return 0;
+    }
+    scratch_.fill(0);
+    std::array<uint8_t, kFrameHeaderBytes> received{};
+    bool armed = ArmTransfer(streamHandle_) != 0;
+    for (int attempt = 0; armed && attempt < kFrameHeaderAttempts; ++attempt) {
+        uint32_t count = 0;
+        if (TransferDirectTimed(streamHandle_, received.data(), kFrameHeaderBytes, fx3::kEndpointFrames, &count,
+                                kFrameHeaderTimeoutMs)) {
+            record->header = received;
+            record->headerWord = get32(received.data() + kFrameHeaderTagOffset);
+            return 1;
+        }
+        // A lost header: pulse the FPGA's recovery register and re-arm.
+        (void)WriteFpgaRegister(kFpgaHeaderRecoveryRegister, 1);
+        (void)WriteFpgaRegister(kFpgaHeaderRecoveryRegister, 0);
+        platform::sleepMs(kHeaderRecoveryPauseMs);
+        received.fill(0);
+        armed = ArmTransfer(streamHandle_) != 0;
+    }
+    if (openedHere) {
+        CloseStream();
+    }
+    return 0;
+}
+
+int CQuelroCy3Cam::ReadFrameData(FrameRecord* record, uint32_t timeoutMs) {
+    if (record == nullptr) {
+        return 0;
+    }
+    const uint32_t total = record->pixelDataBytes();
+    // The count comes from the device: it must fit where the data goes.
+    if (total > record->capacity || (total > 0 && record->destination == nullptr)) {
+        return 0;
+    }
+    bool openedHere = false;
+    if (!openStreamForCall(openedHere)) {
+        return 0;
+    }
+    int result = 1;
+    for (uint32_t done = 0; done < total;) {
+        const uint32_t piece = std::min(kFramePieceBytes, total - done);
+        uint32_t count = 0;
+        // A piece that arrives short leaves the rest of the frame stale: failed.
+        if (!TransferDirectTimed(streamHandle_, record->destination + done, piece, fx3::kEndpointFrames, &count,
+                                 timeoutMs) ||
+            count != piece) {
+            result = 0;
+            break;
+        }
+        done += piece;
+    }
+    if (openedHere) {
+        CloseStream();
+    }
+    return result;
+}
+
+int CQuelroCy3Cam::ReadFrameDirect(FrameRecord* record) {
+    if (record == nullptr) {
+        return 0;
+    }
+    if (record->expectedSize > record->capacity || (record->expectedSize > 0 && record->destination == nullptr)) {
+        return 0;
+    }
+    bool openedHere = false;
+    if (!openStreamForCall(openedHere)) {
+        return 0;
+    }
+    scratch_.fill(0);
+    uint32_t count = 0;
+    const int ok = TransferDirect(streamHandle_, record->destination, record->expectedSize,
+                                  fx3::kEndpointWholeFrames, &count) &&
+                   count == record->expectedSize;
+    if (!ok && openedHere) {
+        CloseStream();
+    }
+    return ok ? 1 : 0;
+}
+
+} // namespace lumvek
