@@ -1,0 +1,30 @@
+#pragma once
+// Posted messages between the library and the application's windows: the
+// one path every message of the library takes (frame 0x8002, error 0x8003,
+// device change 0x0219), also behind the LumvekWnd_ exports.
+#include <cstdint>
+
+#include "LumvekWindow.h"
+
+namespace lumvek::platform::window {
+
+// A window the application reads messages from; never null unless out of
+// memory.
+[[nodiscard]] HWND createMessageWindow();
+// Destroys any window of this layer and, as the system does, its children.
+// Waiters in getMessage wake with -1; a running handler finishes first
+// (unless destroyWindow is called from inside it). False for a handle that
+// is not a live window.
+bool destroyWindow(HWND hwnd);
+// Queues a message stamped with tickMs(); returns at once, never runs a
+// handler. False (and nothing done) for a null or dead window or a full queue.
+bool postMessage(HWND hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// 1 taken, 0 none within timeoutMs (-1 waits for ever), -1 not a window
+// (or destroyed while waiting, or msg null).
+[[nodiscard]] int getMessage(HWND hwnd, LumvekMsg* msg, int timeoutMs);
+// Hands the window's messages to handler on a dispatcher thread, in posting
+// order; null returns to queueing. False for a dead window.
+bool setMessageHandler(HWND hwnd, LumvekMsgHandler handler, void* context);
+[[nodiscard]] bool isWindow(HWND hwnd);
+
+} // namespace lumvek::platform::window

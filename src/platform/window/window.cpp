@@ -1,0 +1,134 @@
+#include "platform/window/window.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lumvek::platform::window {
+namespace {
+
+constexpr uint32_t kVisibleStyle = 0x10000000;  // WS_VISIBLE
+
+void copyText(char (&out)[256], const std::string& text) {
+    const size_t n = std::min(text.size(), sizeof out - 1);
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+}
+
+} // namespace
+
+Window::Window(HWND handle, const WindowSpec& spec)
+    : handle_(handle), queue_(std::make_shared<MessageQueue>()), spec_(spec) {
+    if (spec_.kind != WindowKind::Message)
+        surface_.assign(strideFor(spec_.clientWidth) * static_cast<size_t>(spec_.clientHeight), 0);
+}
+
+bool Window::alive() const {
+    std::lock_guard lock(mutex_);
+    return alive_;
+}
+
+void Window::markDestroyed() {
+    {
+        std::lock_guard lock(mutex_);
+        alive_ = false;
+        std::vector<uint8_t>().swap(surface_);
+    }
+    queue_->close();
+}
+
+bool Window::shownFlag() const {
+    std::lock_guard lock(mutex_);
+    return alive_ && (spec_.kind == WindowKind::Message || (spec_.style & kVisibleStyle) != 0);
+}
+
+bool Window::setShown(bool shown) {
+    std::lock_guard lock(mutex_);
+    if (!alive_ || spec_.kind == WindowKind::Message)
+        return false;
+    spec_.style = shown ? (spec_.style | kVisibleStyle) : (spec_.style & ~kVisibleStyle);
+    return true;
+}
+
+void Window::clientSize(int* width, int* height) const {
+    std::lock_guard lock(mutex_);
+    *width = spec_.clientWidth;
+    *height = spec_.clientHeight;
+}
+
+bool Window::resize(int width, int height) {
+    if (width < 0 || height < 0 || width > kMaxClientDimension || height > kMaxClientDimension)
+        return false;
+    // Allocate outside the lock so a drawing thread is held up only for the swap.
+    std::vector<uint8_t> fresh;
+    try {
+        fresh.assign(strideFor(width) * static_cast<size_t>(height), 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    if (!alive_ || spec_.kind == WindowKind::Message)
+        return false;
+    spec_.clientWidth = width;
+    spec_.clientHeight = height;
+    surface_.swap(fresh);
+    return true;
+}
+
+LumvekWndInfo Window::info() const {
+    std::lock_guard lock(mutex_);
+    LumvekWndInfo info {};
+    info.parent = spec_.parent;
+    copyText(info.className, spec_.className);
+    copyText(info.title, spec_.title);
+    info.style = spec_.style;
+    info.id = spec_.id;
+    info.x = spec_.x;
+    info.y = spec_.y;
+    info.clientWidth = spec_.clientWidth;
+    info.clientHeight = spec_.clientHeight;
+    info.visible = (spec_.kind == WindowKind::Message || (spec_.style & kVisibleStyle) != 0) ? 1 : 0;
+    return info;
+}
+
+bool Window::draw(const BitmapView& bitmap, int x, int y) {
+    if (!isValidBitmap(bitmap))
+        return false;
+    std::lock_guard lock(mutex_);
+    if (!alive_ || spec_.kind == WindowKind::Message || (spec_.style & kVisibleStyle) == 0)
+        return false;
+    // Clip the bitmap's rectangle to the client area (64-bit: x + width may
+    // exceed int for hostile values).
+    const int64_t left = std::max<int64_t>(x, 0);
+    const int64_t top = std::max<int64_t>(y, 0);
+    const int64_t right = std::min<int64_t>(int64_t{x} + bitmap.width, spec_.clientWidth);
+    const int64_t bottom = std::min<int64_t>(int64_t{y} + bitmap.height, spec_.clientHeight);
+    if (left >= right || top >= bottom)
+        return true;  // nothing of it falls inside: drawn, invisibly
+    const size_t stride = strideFor(spec_.clientWidth);
+    const int count = static_cast<int>(right - left);
+    const size_t bytesPerPixel = static_cast<size_t>(bitmap.bitsPerPixel / 8);
+    for (int64_t row = top; row < bottom; ++row) {
+        const int64_t pictureRow = row - y;  // row of the bitmap as shown, 0 = top
+        const int64_t memoryRow = bitmap.bottomUp ? bitmap.height - 1 - pictureRow : pictureRow;
+        const uint8_t* source = bitmap.pixels + static_cast<size_t>(memoryRow) * static_cast<size_t>(bitmap.strideBytes) +
+                                static_cast<size_t>(left - x) * bytesPerPixel;
+        uint8_t* destination = surface_.data() + static_cast<size_t>(row) * stride + static_cast<size_t>(left) * 3;
+        convertRowToBgr(source, bitmap.bitsPerPixel, bitmap.palette, count, destination);
+    }
+    return true;
+}
+
+bool Window::readSurface(void* buffer, size_t size, int* width, int* height) const {
+    std::lock_guard lock(mutex_);
+    if (width)
+        *width = spec_.clientWidth;
+    if (height)
+        *height = spec_.clientHeight;
+    if (!alive_ || spec_.kind == WindowKind::Message || buffer == nullptr || size < surface_.size())
+        return false;
+    if (!surface_.empty())
+        std::memcpy(buffer, surface_.data(), surface_.size());
+    return true;
+}
+
+} // namespace lumvek::platform::window

@@ -1,0 +1,81 @@
+#pragma once
+// One window of this layer: a message window of the application or a window
+// the library creates (top-level or child), with its message queue and, for
+// drawn windows, the surface that keeps the client area's pixels.
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "LumvekWindow.h"
+#include "platform/window/drawing.h"
+#include "platform/window/message_queue.h"
+
+namespace lumvek::platform::window {
+
+enum class WindowKind { Message, TopLevel, Child };
+
+// Largest client width or height a drawn window accepts.
+inline constexpr int kMaxClientDimension = 16384;
+
+struct WindowSpec {
+    WindowKind kind = WindowKind::Message;
+    HWND parent = nullptr;
+    std::string className;
+    std::string title;
+    uint32_t style = 0;
+    uint32_t id = 0;
+    int x = 0;
+    int y = 0;
+    int clientWidth = 0;
+    int clientHeight = 0;
+};
+
+class Window {
+public:
+    // Throws std::bad_alloc when the surface cannot be allocated.
+    Window(HWND handle, const WindowSpec& spec);
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    [[nodiscard]] HWND handle() const { return handle_; }
+    [[nodiscard]] WindowKind kind() const { return spec_.kind; }
+    [[nodiscard]] HWND parent() const { return spec_.parent; }
+    [[nodiscard]] const std::string& className() const { return spec_.className; }
+    [[nodiscard]] MessageQueue& queue() { return *queue_; }
+
+    // False once destroyed.
+    [[nodiscard]] bool alive() const;
+    // Marks the window destroyed and closes its queue (waiters wake).
+    void markDestroyed();
+
+    // Own visibility flag (WS_VISIBLE), not counting the parents.
+    [[nodiscard]] bool shownFlag() const;
+    [[nodiscard]] bool setShown(bool shown);
+    void clientSize(int* width, int* height) const;
+    // Reallocates the surface (erased to black). False for a message window,
+    // an out-of-range size or no memory (the old size stays).
+    [[nodiscard]] bool resize(int width, int height);
+    [[nodiscard]] LumvekWndInfo info() const;
+
+    // Copies bitmap 1:1 into the client area at (x, y), clipped; false when
+    // destroyed or hidden. Visibility of the parents is checked by the caller.
+    bool draw(const BitmapView& bitmap, int x, int y);
+    // The client area as 24-bit BGR, rows top-down, stride width*3 rounded up
+    // to 4. width and height are always reported; false when buffer is null
+    // or too small, or for a message window.
+    [[nodiscard]] bool readSurface(void* buffer, size_t size, int* width, int* height) const;
+
+    [[nodiscard]] static size_t strideFor(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3}; }
+
+private:
+    const HWND handle_;
+    const std::shared_ptr<MessageQueue> queue_;
+    mutable std::mutex mutex_;  // guards spec_'s mutable fields (style, size), alive_ and surface_
+    WindowSpec spec_;
+    bool alive_ = true;
+    std::vector<uint8_t> surface_;  // BGR, top-down, strideFor(clientWidth) per row
+};
+
+} // namespace lumvek::platform::window
