@@ -20,11 +20,14 @@ namespace lumvek::fx3 {
 
 // System error codes the stand-in reports, as on Windows.
 inline constexpr uint32_t kErrorSuccess = 0;
+inline constexpr uint32_t kErrorInvalidFunction = 1;
+inline constexpr uint32_t kErrorFileNotFound = 2;
 inline constexpr uint32_t kErrorInvalidHandle = 6;
 inline constexpr uint32_t kErrorGenFailure = 31;
 inline constexpr uint32_t kErrorInvalidParameter = 87;
 inline constexpr uint32_t kErrorSemTimeout = 121;
 inline constexpr uint32_t kErrorOperationAborted = 995;
+inline constexpr uint32_t kErrorIoIncomplete = 996;
 inline constexpr uint32_t kErrorIoPending = 997;
 inline constexpr uint32_t kErrorDeviceNotConnected = 1167;
 
@@ -79,8 +82,7 @@ void closeHandle(DeviceHandle handle);
 [[nodiscard]] bool deviceIoControl(DeviceHandle handle, uint32_t code, const void* in, uint32_t inBytes, void* out,
                                    uint32_t outBytes, uint32_t* returned, Overlapped* overlapped);
 
-// GetOverlappedResult: false (last error kErrorIoIncomplete-like
-// kErrorIoPending) while not complete and `wait` is false; with `wait` blocks
+// GetOverlappedResult: false (last error kErrorIoIncomplete) while not complete and `wait` is false; with `wait` blocks
 // until completion. On completion returns true and the byte count, or false
 // with the request's error as last error.
 [[nodiscard]] bool getOverlappedResult(DeviceHandle handle, Overlapped* overlapped, uint32_t* transferred, bool wait);

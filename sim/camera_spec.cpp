@@ -1,0 +1,113 @@
+#include "sim/camera_spec.h"
+
+#include <sstream>
+
+#include "platform/fx3/socket_wire.h"
+#include "sim/faults.h"
+
+namespace lumvek::sim {
+
+namespace {
+bool parse16(const std::string& key, const std::string& value, uint16_t& out, std::string& error) {
+    uint64_t v = 0;
+    if (!parseUnsigned(value, v) || v > 0xFFFF) {
+        error = key + " needs a 16-bit number, not '" + value + "'";
+        return false;
+    }
+    out = static_cast<uint16_t>(v);
+    return true;
+}
+} // namespace
+
+bool parseCameraSpec(const std::string& text, CameraSpec& spec, std::string& error) {
+    if (text.empty()) {
+        error = "empty camera description";
+        return false;
+    }
+    std::stringstream items(text);
+    std::string item;
+    bool haveScene = false, havePattern = false;
+    while (std::getline(items, item, ',')) {
+        const size_t equals = item.find('=');
+        const std::string key = item.substr(0, equals);
+        const std::string value = equals == std::string::npos ? std::string() : item.substr(equals + 1);
+        if (key.empty()) {
+            error = "empty key in camera description '" + text + "'";
+            return false;
+        }
+        if (key == "unplug" && (equals == std::string::npos || value == "1")) {
+            spec.startUnplugged = true;
+            continue;
+        }
+        if (equals == std::string::npos) {
+            error = "'" + item + "' is not key=value";
+            return false;
+        }
+        if (key == "product") {
+            if (!parse16(key, value, spec.productId, error)) return false;
+            if (spec.productId == 0) {
+                error = "product 0 is not a camera";
+                return false;
+            }
+        } else if (key == "vid") {
+            if (!parse16(key, value, spec.vendorId, error)) return false;
+        } else if (key == "name") {
+            if (!fx3::wire::isValidInstanceName(value)) {
+                error = "name '" + value + "' must be 1-64 characters of A-Z a-z 0-9 - _ . (not starting with .)";
+                return false;
+            }
+            spec.name = value;
+        } else if (key == "scene") {
+            if (value.empty()) {
+                error = "scene needs a file name";
+                return false;
+            }
+            spec.scenePath = value;
+            haveScene = true;
+        } else if (key == "pattern") {
+            if (!parsePattern(value, spec.pattern)) {
+                error = "pattern must be chart, ramp, black or white, not '" + value + "'";
+                return false;
+            }
+            havePattern = true;
+        } else if (key == "srom") {
+            if (value.empty()) {
+                error = "srom needs a file name";
+                return false;
+            }
+            spec.sromPath = value;
+        } else if (key == "fps") {
+            double fps = 0;
+            if (!parseNonNegative(value, fps) || fps <= 0) {
+                error = "fps needs a positive number, not '" + value + "'";
+                return false;
+            }
+            spec.fps = fps;
+        } else if (key == "sensor-version") {
+            spec.sensorVersion = value;
+        } else if (key == "info-word") {
+            if (!parse16(key, value, spec.infoWord, error)) return false;
+        } else if (key == "ready") {
+            uint16_t ready = 0;
+            if (!parse16(key, value, ready, error) || ready > 0xFF) {
+                error = "ready needs a byte value, not '" + value + "'";
+                return false;
+            }
+            spec.readyStatus = static_cast<uint8_t>(ready);
+        } else if (Faults::isFaultKey(key)) {
+            Faults probe;
+            if (!probe.set(key, value, error)) return false;
+            spec.faults.emplace_back(key, value);
+        } else {
+            error = "unknown camera key '" + key + "'";
+            return false;
+        }
+    }
+    if (haveScene && havePattern) {
+        error = "give either scene= or pattern=, not both";
+        return false;
+    }
+    return true;
+}
+
+} // namespace lumvek::sim

@@ -1,0 +1,80 @@
+#include "sim/faults.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace lumvek::sim {
+
+bool parseUnsigned(const std::string& text, uint64_t& value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') {
+        return false;
+    }
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long v = std::strtoull(text.c_str(), &end, hex ? 16 : 10);
+    if (errno != 0 || end == text.c_str() || *end != '\0') {
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+bool parseNonNegative(const std::string& text, double& value) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0' || !std::isfinite(v) || v < 0) {
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+bool Faults::isFaultKey(const std::string& key) {
+    return key == "drop-headers" || key == "short-data" || key == "oversize" || key == "stall-ms" || key == "rate" ||
+           key == "fail-control";
+}
+
+bool Faults::set(const std::string& key, const std::string& value, std::string& error) {
+    if (!isFaultKey(key)) {
+        error = "unknown fault '" + key + "'";
+        return false;
+    }
+    if (key == "rate") {
+        double mb = 0;
+        if (!parseNonNegative(value, mb)) {
+            error = "rate needs a number of MB/s, not '" + value + "'";
+            return false;
+        }
+        rateMBps_ = mb;
+        return true;
+    }
+    uint64_t n = 0;
+    if (!parseUnsigned(value, n) || n > 0xFFFFFFFFu) {
+        error = key + " needs an unsigned count, not '" + value + "'";
+        return false;
+    }
+    const auto count = static_cast<uint32_t>(n);
+    if (key == "drop-headers") dropHeaders_ = count;
+    else if (key == "short-data") shortData_ = count;
+    else if (key == "oversize") oversize_ = count;
+    else if (key == "fail-control") failControl_ = count;
+    else stallMs_ = count;
+    return true;
+}
+
+bool Faults::takeOne(std::atomic<uint32_t>& counter) {
+    uint32_t current = counter.load();
+    while (current > 0) {
+        if (counter.compare_exchange_weak(current, current - 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace lumvek::sim

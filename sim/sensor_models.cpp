@@ -1,0 +1,41 @@
+#include "sim/sensor_models.h"
+
+#include "sim/generic_sensor_model.h"
+
+#if __has_include("sim/models/r13_model.h")
+#include "sim/models/r13_model.h"
+#define LUMVEK_SIM_HAVE_R13_MODEL 1
+#endif
+
+namespace lumvek::sim {
+
+namespace {
+// The sensor's I2C write address per product (0: reached by vendor requests only).
+uint8_t sensorI2cAddress(uint16_t productId) {
+    switch (productId) {
+    case 0x3020: case 0x3040: case 0x3042: case 0x3190: case 0x31A0: case 0x31D0: case 0x3210:
+        return 0x20;
+    case 0x3030:
+        return 0x90;
+    case 0x3130:
+        return 0x42;
+    case 0x3140: case 0x3150: case 0x3170: case 0x31E0: case 0x3220: case 0x32D0:
+        return 0x6C;
+    case 0x3050: case 0x3090: case 0x30B0: case 0x30C0:
+        return 0;
+    default:
+        return 0x48;
+    }
+}
+} // namespace
+
+std::unique_ptr<SensorModel> makeSensorModel(const SensorModelConfig& config) {
+#ifdef LUMVEK_SIM_HAVE_R13_MODEL
+    if (config.productId == 0x3090) {
+        return makeR13Model(config);
+    }
+#endif
+    return std::make_unique<GenericSensorModel>(config, sensorI2cAddress(config.productId));
+}
+
+} // namespace lumvek::sim

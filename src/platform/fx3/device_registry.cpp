@@ -1,0 +1,57 @@
+#include "platform/fx3/device_registry.h"
+
+#include <algorithm>
+
+#include "platform/fx3/in_process_bus.h"
+#include "platform/fx3/socket_backend.h"
+
+namespace lumvek::fx3 {
+
+DeviceRegistry& DeviceRegistry::instance() {
+    static DeviceRegistry registry;
+    return registry;
+}
+
+DeviceRegistry::DeviceRegistry() {
+    sources_.push_back(&InProcessBus::instance());
+    ownedSources_.push_back(std::make_unique<SocketDeviceSource>());
+    sources_.push_back(ownedSources_.back().get());
+}
+
+std::vector<std::string> DeviceRegistry::presentPaths() {
+    InProcessBus::instance().createEnvironmentCameras();
+    std::vector<std::string> present;
+    for (DeviceSource* source : sources_) {
+        for (auto& path : source->presentPaths()) {
+            if (std::find(present.begin(), present.end(), path) == present.end()) {
+                present.push_back(std::move(path));
+            }
+        }
+    }
+    // Stable order: the order in which each path was first seen.
+    std::lock_guard lock(mutex_);
+    for (const auto& path : present) {
+        if (std::find(firstSeen_.begin(), firstSeen_.end(), path) == firstSeen_.end()) {
+            firstSeen_.push_back(path);
+        }
+    }
+    std::vector<std::string> ordered;
+    for (const auto& path : firstSeen_) {
+        if (std::find(present.begin(), present.end(), path) != present.end()) {
+            ordered.push_back(path);
+        }
+    }
+    return ordered;
+}
+
+std::unique_ptr<UsbDevice> DeviceRegistry::open(const std::string& path) {
+    InProcessBus::instance().createEnvironmentCameras();
+    for (DeviceSource* source : sources_) {
+        if (auto device = source->open(path)) {
+            return device;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace lumvek::fx3

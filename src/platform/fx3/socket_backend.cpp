@@ -1,0 +1,208 @@
+#include "platform/fx3/socket_backend.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <dirent.h>
+#include <mutex>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/fx3/fx3_driver.h"
+#include "platform/fx3/socket_io.h"
+#include "platform/fx3/socket_wire.h"
+#include "platform/log/log.h"
+
+namespace lumvek::fx3 {
+
+namespace {
+// How long past a request's own time-out the client waits for the daemon
+// before it counts the camera as gone.
+constexpr uint32_t kReplyGraceMs = 2000;
+// How long an aborted read waits for the daemon to confirm the abort.
+constexpr uint32_t kAbortGraceMs = 1000;
+// How long the data of one reply may take to arrive once its frame came.
+constexpr uint32_t kPayloadMs = 10000;
+
+class SocketDeviceSession final : public UsbDevice {
+public:
+    explicit SocketDeviceSession(int fd) : fd_(fd) {}
+    ~SocketDeviceSession() override { ::close(fd_); }
+
+    ControlResult controlTransfer(const RequestHeader& header, std::span<uint8_t, kControlDataBytes> data) override {
+        std::lock_guard request(requestMutex_);
+        if (broken_) {
+            return {};
+        }
+        uint8_t message[wire::kFrameBytes + kControlRequestBytes] = {};
+        wire::encodeFrame({static_cast<uint32_t>(wire::Op::Control), 0, 0, 0}, message);
+        (void)encodeHeader(header, std::span<uint8_t>(message + wire::kFrameBytes, kRequestHeaderBytes));
+        std::memcpy(message + wire::kFrameBytes + kRequestHeaderBytes, data.data(), kControlDataBytes);
+        if (!send(message, sizeof message)) {
+            return {};
+        }
+        const uint32_t limit = std::min<uint32_t>(header.timeoutMs, 60000) + kReplyGraceMs;
+        uint8_t reply[wire::kFrameBytes + kControlDataBytes];
+        if (sockio::recvAll(fd_, reply, sizeof reply, limit) != sockio::IoStatus::Ok) {
+            breakConnection();
+            return {};
+        }
+        const wire::Frame frame = wire::decodeFrame(reply);
+        if (frame.op != static_cast<uint32_t>(wire::Op::Control) || frame.b > kControlDataBytes) {
+            breakConnection();
+            return {};
+        }
+        std::memcpy(data.data(), reply + wire::kFrameBytes, kControlDataBytes);
+        return {frame.a != 0, frame.b};
+    }
+
+    BulkResult bulkRead(uint8_t endpoint, std::span<uint8_t> buffer, uint32_t timeoutMs,
+                        const CancelToken& cancel) override {
+        std::lock_guard request(requestMutex_);
+        if (broken_) {
+            return {kErrorDeviceNotConnected, 0};
+        }
+        const auto length = static_cast<uint32_t>(std::min<size_t>(buffer.size(), kMaxDataTransferBytes));
+        uint8_t message[wire::kFrameBytes];
+        wire::encodeFrame({static_cast<uint32_t>(wire::Op::Bulk), endpoint, length, timeoutMs}, message);
+        if (!send(message, sizeof message)) {
+            return {kErrorDeviceNotConnected, 0};
+        }
+        bool abortSent = false;
+        auto stop = [&] {
+            if (!abortSent && cancel.cancelled()) {
+                uint8_t abort[wire::kFrameBytes];
+                wire::encodeFrame({static_cast<uint32_t>(wire::Op::Abort), endpoint, 0, 0}, abort);
+                abortSent = true;
+                (void)send(abort, sizeof abort);
+            }
+            return abortSent;
+        };
+        const uint32_t limit = timeoutMs == 0 ? sockio::kNoLimit : timeoutMs + kReplyGraceMs;
+        uint8_t reply[wire::kFrameBytes];
+        sockio::IoStatus status = sockio::recvAll(fd_, reply, sizeof reply, limit, stop);
+        if (status == sockio::IoStatus::Stopped) {
+            // Aborted: the daemon answers the pending read promptly unless it hangs.
+            status = sockio::recvAll(fd_, reply, sizeof reply, kAbortGraceMs);
+        }
+        if (status != sockio::IoStatus::Ok) {
+            breakConnection();
+            return {abortSent ? kErrorOperationAborted : kErrorDeviceNotConnected, 0};
+        }
+        const wire::Frame frame = wire::decodeFrame(reply);
+        if (frame.op != static_cast<uint32_t>(wire::Op::Bulk) || frame.b > length) {
+            breakConnection();
+            return {kErrorGenFailure, 0};
+        }
+        if (frame.b > 0 && sockio::recvAll(fd_, buffer.data(), frame.b, kPayloadMs) !=
+                               sockio::IoStatus::Ok) {
+            breakConnection();
+            return {kErrorDeviceNotConnected, 0};
+        }
+        return {frame.a, frame.b};
+    }
+
+    bool resetPipe(uint8_t endpoint) override { return simple(wire::Op::ResetPipe, endpoint) != 0; }
+    bool resetPort() override { return simple(wire::Op::ResetPort, 0) != 0; }
+    uint32_t linkSpeed() override { return simple(wire::Op::Speed, 0); }
+    bool connected() const override { return !broken_; }
+
+private:
+    uint32_t simple(wire::Op op, uint32_t argument) {
+        std::lock_guard request(requestMutex_);
+        if (broken_) {
+            return 0;
+        }
+        uint8_t message[wire::kFrameBytes];
+        wire::encodeFrame({static_cast<uint32_t>(op), argument, 0, 0}, message);
+        if (!send(message, sizeof message)) {
+            return 0;
+        }
+        uint8_t reply[wire::kFrameBytes];
+        if (sockio::recvAll(fd_, reply, sizeof reply, kControlTimeoutMs + kReplyGraceMs) != sockio::IoStatus::Ok) {
+            breakConnection();
+            return 0;
+        }
+        const wire::Frame frame = wire::decodeFrame(reply);
+        if (frame.op != static_cast<uint32_t>(op)) {
+            breakConnection();
+            return 0;
+        }
+        return frame.a;
+    }
+
+    bool send(const void* data, size_t bytes) {
+        std::lock_guard lock(sendMutex_);
+        if (broken_ || !sockio::sendAll(fd_, data, bytes)) {
+            broken_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    void breakConnection() {
+        broken_ = true;
+        ::shutdown(fd_, SHUT_RDWR);
+    }
+
+    const int fd_;
+    std::mutex requestMutex_;  // one request at a time on the connection (Abort excepted)
+    std::mutex sendMutex_;     // guards writes to fd_
+    std::atomic<bool> broken_{false};
+};
+
+std::string socketPathFor(const std::string& devicePath) {
+    DevicePathParts parts;
+    if (!parseDevicePath(devicePath, parts) || !wire::isValidInstanceName(parts.instance)) {
+        return {};
+    }
+    return wire::deviceDirectory() + "/" + wire::socketFileName(parts.vendorId, parts.productId, parts.instance);
+}
+} // namespace
+
+std::unique_ptr<UsbDevice> makeSocketDeviceSession(int connectedFd) {
+    return std::make_unique<SocketDeviceSession>(connectedFd);
+}
+
+std::vector<std::string> SocketDeviceSource::presentPaths() {
+    const std::string dir = wire::deviceDirectory();
+    std::vector<std::pair<std::string, std::string>> found;  // (file name, device path)
+    DIR* listing = ::opendir(dir.c_str());
+    if (listing == nullptr) {
+        return {};
+    }
+    while (const dirent* entry = ::readdir(listing)) {
+        const auto name = wire::parseSocketFileName(entry->d_name);
+        if (!name) {
+            continue;
+        }
+        struct stat info{};
+        if (::stat((dir + "/" + entry->d_name).c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) {
+            continue;
+        }
+        found.emplace_back(entry->d_name, formatDevicePath(name->vendorId, name->productId, name->instance));
+    }
+    ::closedir(listing);
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> paths;
+    for (auto& item : found) {
+        paths.push_back(std::move(item.second));
+    }
+    return paths;
+}
+
+std::unique_ptr<UsbDevice> SocketDeviceSource::open(const std::string& path) {
+    const std::string socketPath = socketPathFor(path);
+    if (socketPath.empty()) {
+        return nullptr;
+    }
+    const int fd = sockio::connectUnix(socketPath);
+    if (fd < 0) {
+        platform::logf(platform::LogCategory::Usb, "no camera answers at %s", socketPath.c_str());
+        return nullptr;
+    }
+    return makeSocketDeviceSession(fd);
+}
+
+} // namespace lumvek::fx3

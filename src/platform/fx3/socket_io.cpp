@@ -1,0 +1,116 @@
+#include "platform/fx3/socket_io.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace lumvek::fx3::sockio {
+
+namespace {
+constexpr int kBulkSocketBufferBytes = 4 * 1024 * 1024;
+constexpr int kPollSliceMs = 10;
+} // namespace
+
+int connectUnix(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return -1;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    setBulkBuffers(fd);
+    return fd;
+}
+
+void setBulkBuffers(int fd) {
+    const int size = kBulkSocketBufferBytes;
+    (void)::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    (void)::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+}
+
+bool sendAll(int fd, iovec* vectors, int count) {
+    while (count > 0) {
+        msghdr message{};
+        message.msg_iov = vectors;
+        message.msg_iovlen = static_cast<size_t>(count);
+        const ssize_t sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+        if (sent < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EAGAIN) {
+                pollfd p{fd, POLLOUT, 0};
+                (void)::poll(&p, 1, kPollSliceMs);
+                continue;
+            }
+            return false;
+        }
+        size_t left = static_cast<size_t>(sent);
+        while (count > 0 && left >= vectors->iov_len) {
+            left -= vectors->iov_len;
+            ++vectors;
+            --count;
+        }
+        if (count > 0) {
+            vectors->iov_base = static_cast<uint8_t*>(vectors->iov_base) + left;
+            vectors->iov_len -= left;
+        }
+    }
+    return true;
+}
+
+bool sendAll(int fd, const void* data, size_t bytes) {
+    iovec vector{const_cast<void*>(data), bytes};
+    return sendAll(fd, &vector, 1);
+}
+
+IoStatus recvAll(int fd, void* data, size_t bytes, uint32_t timeoutMs, const std::function<bool()>& stop) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs == kNoLimit ? 0 : timeoutMs);
+    auto* out = static_cast<uint8_t*>(data);
+    size_t got = 0;
+    while (got < bytes) {
+        const ssize_t n = ::recv(fd, out + got, bytes - got, MSG_DONTWAIT);
+        if (n > 0) {
+            got += static_cast<size_t>(n);
+            continue;
+        }
+        if (n == 0) {
+            return IoStatus::Closed;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            return IoStatus::Closed;
+        }
+        if (stop && stop()) {
+            return IoStatus::Stopped;
+        }
+        if (timeoutMs != kNoLimit && Clock::now() >= deadline) {
+            return IoStatus::TimedOut;
+        }
+        pollfd p{fd, POLLIN, 0};
+        (void)::poll(&p, 1, kPollSliceMs);
+    }
+    return IoStatus::Ok;
+}
+
+bool peerHasSpoken(int fd) {
+    pollfd p{fd, POLLIN | POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+} // namespace lumvek::fx3::sockio

@@ -1,0 +1,55 @@
+#pragma once
+// The simulator daemon's socket protocol, shared by the socket backend
+// (client) and the daemon (server). One stream connection per open handle.
+// Every message starts with a 16-byte little-endian frame of four words
+// {operation, a, b, c}; some carry a payload after it:
+//
+//   client -> server                         server -> client
+//   Control  {1, 0, 0, 0} + 102-byte request  {1, ok, dataBytes, 0} + 64 data bytes
+//   Bulk     {2, endpoint, length, timeout}   {2, error, bytes, 0} + `bytes` bytes
+//   ResetPipe{3, endpoint, 0, 0}              {3, ok, 0, 0}
+//   ResetPort{4, 0, 0, 0}                     {4, ok, 0, 0}
+//   Speed    {5, 0, 0, 0}                     {5, speed, 0, 0}
+//   Abort    {6, endpoint, 0, 0}              (no reply)
+//
+// Bulk data follows its reply frame in one stream write, so a frame costs a
+// handful of system calls however it is split. Requests on one connection
+// are answered in order; only Abort may overtake a pending Bulk (the server
+// watches the connection while a read waits and ends the read when anything
+// arrives). Socket files are named <vid>_<pid>_<instance>.sock.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace lumvek::fx3::wire {
+
+enum class Op : uint32_t { Control = 1, Bulk = 2, ResetPipe = 3, ResetPort = 4, Speed = 5, Abort = 6 };
+
+inline constexpr size_t kFrameBytes = 16;
+
+struct Frame {
+    uint32_t op = 0;
+    uint32_t a = 0;
+    uint32_t b = 0;
+    uint32_t c = 0;
+};
+
+void encodeFrame(const Frame& frame, uint8_t* out);  // writes kFrameBytes
+[[nodiscard]] Frame decodeFrame(const uint8_t* in);
+
+// Socket file name for a camera, and the inverse (nullopt for other files).
+struct SocketName {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    std::string instance;
+};
+[[nodiscard]] std::string socketFileName(uint16_t vendorId, uint16_t productId, const std::string& instance);
+[[nodiscard]] std::optional<SocketName> parseSocketFileName(const std::string& fileName);
+// Instance names must be usable in a file name and a device path.
+[[nodiscard]] bool isValidInstanceName(const std::string& name);
+
+// The device directory: $LUMVEK_DEVICE_DIR, else ${XDG_RUNTIME_DIR:-/tmp}/lumvek-devices.
+[[nodiscard]] std::string deviceDirectory();
+
+} // namespace lumvek::fx3::wire
