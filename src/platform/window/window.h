@@ -11,13 +11,11 @@
 #include "LumvekWindow.h"
 #include "platform/window/drawing.h"
 #include "platform/window/message_queue.h"
+#include "platform/window/windows.h"
 
 namespace lumvek::platform::window {
 
 enum class WindowKind { Message, TopLevel, Child };
-
-// Largest client width or height a drawn window accepts.
-inline constexpr int kMaxClientDimension = 16384;
 
 struct WindowSpec {
     WindowKind kind = WindowKind::Message;
@@ -67,7 +65,7 @@ public:
     // or too small, or for a message window.
     [[nodiscard]] bool readSurface(void* buffer, size_t size, int* width, int* height) const;
 
-    [[nodiscard]] static size_t strideFor(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3}; }
+    [[nodiscard]] static size_t strideFor(int width) { return surfaceStride(width); }
 
 private:
     const HWND handle_;

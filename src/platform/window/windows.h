@@ -17,6 +17,14 @@ inline constexpr uint32_t WS_CLIPSIBLINGS = 0x04000000;
 inline constexpr uint32_t WS_VISIBLE = 0x10000000;
 inline constexpr uint32_t WS_CHILD = 0x40000000;
 
+// Largest client width or height a drawn window accepts.
+inline constexpr int kMaxClientDimension = 16384;
+
+// Bytes per surface row: width * 3 rounded up to 4.
+[[nodiscard]] constexpr size_t surfaceStride(int width) {
+    return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+}
+
 // Longest class name accepted.
 inline constexpr size_t kMaxClassNameChars = 255;
 
