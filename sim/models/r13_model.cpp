@@ -1,0 +1,133 @@
+#include "sim/models/r13_model.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "sim/fpga_register_file.h"
+#include "sim/scene.h"
+
+namespace lumvek::sim {
+namespace {
+
+constexpr uint16_t kRegisterMask = 0xFFF;
+constexpr uint16_t kGainRegister = 0x005;
+constexpr uint16_t kBlackRegister = 0x006;
+constexpr uint16_t kIdentificationFirst = 0x044;
+// "QUELROCo.Ltd", two characters per register, first in bits 8-15.
+constexpr std::array<uint16_t, 6> kIdentification{0x5155, 0x454C, 0x524F, 0x436F, 0x2E4C, 0x7464};
+constexpr uint8_t kFpgaChannelFirst = 0x70;  // offsets 0x70..0x77, gains 0x78..0x7F
+constexpr uint8_t kFpgaChannelLast = 0x7F;
+constexpr uint8_t kFpgaExposureLow = 0xE2;
+constexpr uint8_t kFpgaExposureHigh = 0xE3;
+constexpr uint8_t kMirrorBitH = 0x01;
+constexpr uint8_t kMirrorBitV = 0x02;
+constexpr int kFixedShift = 16;  // per-channel multipliers in 16.16 fixed point
+
+struct ChannelTransform {
+    uint64_t multiplier = 1u << kFixedShift;
+    uint32_t offset = 0;
+};
+
+template <typename Sample>
+void transformSamples(Sample* samples, const FrameGeometry& g, const std::array<ChannelTransform, 4>& channels,
+                      uint32_t maxValue) {
+    for (uint32_t y = 0; y < g.height; ++y) {
+        Sample* row = samples + size_t{y} * g.width;
+        for (uint32_t x = 0; x < g.width; ++x) {
+            const ChannelTransform& c = channels[(y & 1) * 2 + (x & 1)];
+            const uint64_t v = ((uint64_t{row[x]} * c.multiplier) >> kFixedShift) + c.offset;
+            row[x] = static_cast<Sample>(std::min<uint64_t>(v, maxValue));
+        }
+    }
+}
+
+} // namespace
+
+std::unique_ptr<SensorModel> makeR13Model(const SensorModelConfig&) { return std::make_unique<R13Model>(); }
+
+R13Model::R13Model() {
+    for (Bank* b : {&bank0_, &bank1_}) {
+        for (size_t i = 0; i < kIdentification.size(); ++i) (*b)[kIdentificationFirst + i] = kIdentification[i];
+        (*b)[kGainRegister] = kUnityGainWord;
+    }
+    // Channel gains power up at unity (0x1000, low byte first).
+    for (size_t channel = 0; channel < 4; ++channel) channelRegisters_[8 + 2 * channel + 1] = kUnityChannelGain >> 8;
+}
+
+bool R13Model::writeRegister32(uint16_t address, uint32_t value) {
+    bank(address)[address & kRegisterMask] = value;
+    return true;
+}
+
+std::optional<uint16_t> R13Model::readRegister16(uint16_t address) {
+    return static_cast<uint16_t>(bank(address)[address & kRegisterMask]);
+}
+
+uint32_t R13Model::bankRegister(uint16_t address) const { return bank(address)[address & kRegisterMask]; }
+
+std::optional<uint8_t> R13Model::readFpgaRegister(uint8_t reg) {
+    if (reg >= kFpgaChannelFirst && reg <= kFpgaChannelLast) return channelRegisters_[reg - kFpgaChannelFirst];
+    if (reg == kFpgaExposureLow) return static_cast<uint8_t>(exposureRegister_);
+    if (reg == kFpgaExposureHigh) return static_cast<uint8_t>(exposureRegister_ >> 8);
+    return std::nullopt;
+}
+
+void R13Model::fpgaRegisterWritten(uint8_t reg, uint8_t value) {
+    if (reg >= kFpgaChannelFirst && reg <= kFpgaChannelLast) {
+        channelRegisters_[reg - kFpgaChannelFirst] = value;
+    } else if (reg == kFpgaExposureLow) {
+        exposureRegister_ = static_cast<uint16_t>((exposureRegister_ & 0xFF00) | value);
+    } else if (reg == kFpgaExposureHigh) {
+        exposureRegister_ = static_cast<uint16_t>((exposureRegister_ & 0x00FF) | (value << 8));
+    }
+}
+
+int R13Model::exposureLines() const { return std::clamp<int>(exposureRegister_, 1, kExposureLinesMax); }
+
+uint32_t R13Model::exposureUs() const {
+    return static_cast<uint32_t>(uint64_t(kExposureLineBase - exposureLines()) * kLinePeriodClocks * 1000 / kClockKHz);
+}
+
+SensorTiming R13Model::timing() const {
+    return SensorTiming{.lineLengthClocks = kLineLengthClocks,
+                        .frameLengthLines = kFrameLengthLines,
+                        .clockKHz = kClockKHz,
+                        .exposureUs = exposureUs()};
+}
+
+// Brightness follows the integrated lines (1.0 at the longest exposure) and
+// the gain word (1.0 at 350); each Bayer position has its channel gain
+// (4096 = 1.0) and offset; the black level lifts every sample.
+void R13Model::render(const RenderContext& context, std::span<uint8_t> pixels) {
+    const FrameGeometry& g = context.geometry;
+    context.scene.render(context.frameIndex, g, pixels);
+    if (!context.scene.exact() && g.width != 0 && g.height != 0 && pixels.size() >= g.frameBytes()) {
+        const double exposure = double(kExposureLineBase - exposureLines()) / kExposureLinesMax;
+        const double gain = double(bank0_[kGainRegister] & 0x3FF) / kUnityGainWord;
+        const bool wide = g.bytesPerSample == 2;
+        const uint32_t black = bank0_[kBlackRegister] & 0x3FF;
+        std::array<ChannelTransform, 4> channels;
+        for (size_t c = 0; c < 4; ++c) {
+            const uint32_t offset = channelRegisters_[2 * c] | (channelRegisters_[2 * c + 1] << 8);
+            const uint32_t channelGain = channelRegisters_[8 + 2 * c] | (channelRegisters_[8 + 2 * c + 1] << 8);
+            const double factor = exposure * gain * channelGain / kUnityChannelGain;
+            channels[c].multiplier = static_cast<uint64_t>(factor * (1u << kFixedShift) + 0.5);
+            channels[c].offset = wide ? (black << 6) + (offset >> 4) : (black >> 2) + (offset >> 12);
+        }
+        if (wide) {
+            // 16-bit samples are little-endian, as on x86 hosts.
+            transformSamples(reinterpret_cast<uint16_t*>(pixels.data()), g, channels, 0xFFFF);
+        } else {
+            transformSamples(pixels.data(), g, channels, 0xFF);
+        }
+    }
+    // The CCD sends rows bottom-up, each right to left; the mirror bits flip
+    // the readout direction of either.
+    const uint8_t mirror = context.fpga.get(fpga::kMirror);
+    const bool rowsReversed = (mirror & kMirrorBitV) == 0;
+    const bool samplesReversed = (mirror & kMirrorBitH) == 0;
+    const int code = 1 + (samplesReversed ? 1 : 0) + (rowsReversed ? 2 : 0);
+    if (code != kOrientationAsRead) applyRawOrientation(code, g, pixels);
+}
+
+} // namespace lumvek::sim
