@@ -21,6 +21,7 @@ struct ProcessTableState {
     std::mutex mutex;  // guards everything below
     DeviceTable table;
     int32_t attachCount = 0;
+    int32_t ownAttachments = 0;  // controllers of this process attached now
     pid_t owner = 0;  // the process this state belongs to (a forked child starts afresh)
 };
 
@@ -36,6 +37,7 @@ void forgetInheritedState(ProcessTableState& state) {
         state.owner = self;
         state.table.reset();
         state.attachCount = 0;
+        state.ownAttachments = 0;
     }
 }
 
@@ -88,12 +90,16 @@ std::unique_ptr<platform::SharedMemoryBlock> SharedDeviceTable::attach() {
         if (records) {
             (void)records->reclaimDead();  // records left from a block that is gone
         }
+        // A new block counts only this process's own controllers (none, when
+        // the last one elsewhere removed the old block).
+        state.attachCount = state.ownAttachments;
     }
     if (state.attachCount <= 0) {
         state.table.reset();
         state.attachCount = 0;
     }
     state.attachCount += 1;
+    state.ownAttachments += 1;
     writeAttachCount(view->data(), state.attachCount);
     writeTable(view->data(), state.table);
     if (records && !records->add(platform::currentProcessIdentity(), +1)) {
@@ -116,6 +122,7 @@ void SharedDeviceTable::detach(std::unique_ptr<platform::SharedMemoryBlock> view
 
     const int32_t count = liveAttachCount(view->data(), records.get()) - 1;
     state.attachCount = count < 0 ? 0 : count;
+    state.ownAttachments = state.ownAttachments > 0 ? state.ownAttachments - 1 : 0;
     writeAttachCount(view->data(), state.attachCount);
     // The block holds the newest table: every enumeration refreshed its copy
     // from it and wrote back under the named lock, so it is not overwritten

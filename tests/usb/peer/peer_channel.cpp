@@ -16,6 +16,7 @@ constexpr int kAnswerBoundMs = 30000;  // generous: only a wedged peer reaches i
 }
 
 PeerProcess::PeerProcess() {
+    signal(SIGPIPE, SIG_IGN);  // a dead peer must fail a call, not kill the test
     int in[2];
     int out[2];
     if (pipe(in) != 0) {
@@ -46,21 +47,36 @@ PeerProcess::PeerProcess() {
 }
 
 PeerProcess::~PeerProcess() {
-    if (pid_ > 0) {
-        (void)call("quit");
-        close(toPeer_);
-        toPeer_ = -1;
-        int status = 0;
-        for (int i = 0; i < 300 && waitpid(pid_, &status, WNOHANG) == 0; ++i) {
-            poll(nullptr, 0, 10);
-        }
-        if (waitpid(pid_, &status, WNOHANG) == 0) {
-            killHard();
-        }
-    }
+    (void)quit();
     if (fromPeer_ >= 0) {
         close(fromPeer_);
     }
+}
+
+bool PeerProcess::quit() {
+    if (pid_ <= 0) {
+        return true;
+    }
+    (void)call("quit");
+    close(toPeer_);
+    toPeer_ = -1;
+    // Its standard output closes when it exits.
+    for (;;) {
+        pollfd fd{fromPeer_, POLLIN, 0};
+        if (poll(&fd, 1, kAnswerBoundMs) <= 0) {
+            killHard();
+            return false;
+        }
+        char buffer[256];
+        if (read(fromPeer_, buffer, sizeof buffer) <= 0) {
+            break;
+        }
+    }
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    return true;
 }
 
 std::string PeerProcess::call(const std::string& command) {

@@ -19,6 +19,9 @@ public:
     // Sends a command and returns the answer line ("" when the peer died or
     // did not answer within the bound).
     std::string call(const std::string& command);
+    // Asks the peer to quit and waits until it has exited (its controllers
+    // detached). False if it had to be killed.
+    bool quit();
     // SIGKILL and reap: the peer gets no chance to detach.
     void killHard();
     [[nodiscard]] pid_t pid() const { return pid_; }
