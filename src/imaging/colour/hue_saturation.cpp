@@ -1,0 +1,137 @@
+#include "imaging/colour/hue_saturation.h"
+
+#include <algorithm>
+
+#include "imaging/pipeline/row_bands.h"
+
+namespace lumvek {
+
+namespace {
+
+constexpr int32_t kHueUnitsPerTurn = 1530;
+
+struct Sextant {
+    int32_t mask;
+    int32_t step;
+};
+constexpr std::array<Sextant, 12> kSextants = {{
+    {0xFF00FF, -1}, {0xFF0000, +0x100}, {0xFFFF00, -0x10000},
+    {0x00FF00, +1}, {0x00FFFF, -0x100}, {0x0000FF, +0x10000},
+    {0xFF00FF, -1}, {0xFF0000, +0x100}, {0xFFFF00, -0x10000},
+    {0x00FF00, +1}, {0x00FFFF, -0x100}, {0x0000FF, +0x10000},
+}};
+
+constexpr int32_t grey(int32_t n) { return n * 0x010101; }
+
+template <typename Sample, int kComponents>
+void transformRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables, int y0, int y1) {
+    constexpr int kShift = sizeof(Sample) == 2 ? 8 : 0;
+    for (int y = y0; y < y1; ++y) {
+        auto* px = reinterpret_cast<Sample*>(image.row(y));
+        for (int x = 0; x < image.width; ++x, px += kComponents) {
+            const uint32_t u = hueSaturationPixel(px[0] >> kShift, px[1] >> kShift, px[2] >> kShift, hueOffset, tables);
+            px[0] = static_cast<Sample>((u & 0xFF) << kShift);
+            px[1] = static_cast<Sample>(((u >> 8) & 0xFF) << kShift);
+            px[2] = static_cast<Sample>(((u >> 16) & 0xFF) << kShift);
+            if constexpr (kComponents == 4) {
+                px[3] = 0;
+            }
+        }
+    }
+}
+
+using RowsFn = void (*)(const PlaneView&, int, const HueSaturationTables&, int, int);
+
+RowsFn rowsFor(int bytesPerPixel) {
+    switch (bytesPerPixel) {
+    case 3: return transformRows<uint8_t, 3>;
+    case 4: return transformRows<uint8_t, 4>;
+    case 6: return transformRows<uint16_t, 3>;
+    case 8: return transformRows<uint16_t, 4>;
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+int hueOffsetFor(int hueDegrees) {
+    const int32_t l = (hueDegrees * 65536 / 360) & 0xFFFF;
+    const int32_t t = (6 * l) >> 8;
+    int32_t m = t % 512;
+    if (m >= 256) {
+        m -= 512;
+    }
+    const int32_t q = ((t + 256) >> 9) % 3;
+    int32_t a = m + 510 * q;
+    if (a < 0) {
+        a += kHueUnitsPerTurn;
+    } else if (a > kHueUnitsPerTurn - 1) {
+        a -= kHueUnitsPerTurn;
+    }
+    return a;
+}
+
+HueSaturationTables::HueSaturationTables(int saturation) : saturation_(std::clamp(saturation, -255, 255)) {
+    reciprocal_[0] = 0;  // never read: d = 0 takes no hue step
+    for (int32_t d = 1; d < 256; ++d) {
+        reciprocal_[static_cast<size_t>(d)] = 0xFF0000 / d;
+    }
+    for (int32_t d = 0; d < 256; ++d) {
+        chroma_[static_cast<size_t>(d)] = ((saturation_ + 256) * 256 * d + 0x8000) >> 16;
+    }
+}
+
+uint32_t hueSaturationPixel(int b, int g, int r, int a, const HueSaturationTables& tables) {
+    const int32_t maxC = std::max({r, g, b});
+    const int32_t minC = std::min({r, g, b});
+    const int32_t d = maxC - minC;
+    const int32_t lightness = maxC + minC;
+    int32_t base;
+    int32_t n;
+    if (b > std::max(r, g)) {
+        base = 5;
+        n = r - g;
+    } else if (r >= g) {
+        base = 1;
+        n = g - b;
+    } else {
+        base = 3;
+        n = b - r;
+    }
+    if (n < 0) {
+        base -= 1;
+        n += d;
+    }
+    const int32_t k = std::min(std::min(lightness, 511 - lightness), tables.chroma(d));
+    int32_t u = grey((lightness - k) >> 1);
+    if (d != 0) {
+        const int32_t v = ((n * tables.reciprocal(d) + 0x8000) >> 16) + a % 255;
+        const int index = base + a / 255 + (v > 254 ? 1 : 0);
+        const int32_t f = v < 255 ? v : v - 255;
+        const int32_t w = ((lightness + k) >> 1) - ((lightness - k) >> 1);
+        const Sextant& s = kSextants[static_cast<size_t>(index)];
+        u = u + (grey(w) & s.mask) + ((w * f + 128) >> 8) * s.step;
+    }
+    return static_cast<uint32_t>(u) & 0xFFFFFF;
+}
+
+bool hueSaturationReference(const PlaneView& image, int hueOffset, const HueSaturationTables& tables) {
+    const RowsFn rows = rowsFor(image.bytesPerPixel);
+    if (rows == nullptr || image.empty()) {
+        return false;
+    }
+    rows(image, hueOffset, tables, 0, image.height);
+    return true;
+}
+
+bool hueSaturationOptimised(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,
+                            RowBands& bands) {
+    const RowsFn rows = rowsFor(image.bytesPerPixel);
+    if (rows == nullptr || image.empty()) {
+        return false;
+    }
+    bands.run(0, image.height, [&](int y0, int y1) { rows(image, hueOffset, tables, y0, y1); });
+    return true;
+}
+
+} // namespace lumvek

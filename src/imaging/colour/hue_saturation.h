@@ -1,0 +1,42 @@
+#pragma once
+// Hue rotation and saturation in an integer hue-lightness-saturation space
+// (1530 hue units per turn) for the three colour layouts. Each pipeline owns
+// its tables, so instances never disturb one another.
+#include <array>
+#include <cstdint>
+
+#include "imaging/pipeline/plane_view.h"
+
+namespace lumvek {
+
+class RowBands;
+
+// Hue offset 0..1529 of an angle in degrees (-360..360).
+[[nodiscard]] int hueOffsetFor(int hueDegrees);
+
+// Tables for one saturation value; immutable once made.
+class HueSaturationTables {
+public:
+    explicit HueSaturationTables(int saturation);
+    [[nodiscard]] int saturation() const { return saturation_; }
+    [[nodiscard]] int32_t reciprocal(int d) const { return reciprocal_[static_cast<size_t>(d)]; }
+    [[nodiscard]] int32_t chroma(int d) const { return chroma_[static_cast<size_t>(d)]; }
+
+private:
+    int saturation_;
+    std::array<int32_t, 256> reciprocal_{};  // 0xFF0000 / d, d = 1..255
+    std::array<int32_t, 256> chroma_{};      // ((saturation + 256) * 256 * d + 0x8000) >> 16
+};
+
+// The transform of one pixel of 8-bit components; returns blue | green << 8 | red << 16.
+[[nodiscard]] uint32_t hueSaturationPixel(int blue, int green, int red, int hueOffset,
+                                          const HueSaturationTables& tables);
+
+// In place on a 3/4- or 6/8-byte frame. 16-bit samples are taken by their
+// high byte and written back with a zero low byte; a fourth component
+// becomes 0. Returns false for any other depth.
+[[nodiscard]] bool hueSaturationReference(const PlaneView& image, int hueOffset, const HueSaturationTables& tables);
+[[nodiscard]] bool hueSaturationOptimised(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,
+                                          RowBands& bands);
+
+} // namespace lumvek

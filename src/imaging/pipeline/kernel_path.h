@@ -1,0 +1,20 @@
+#pragma once
+// Which body a kernel runs: the plain scalar reference or the optimised one
+// (wider vectors where the processor has them, row bands over the workers).
+// Both give bit-identical results; the choice is made once per pipeline.
+
+namespace lumvek {
+
+enum class KernelPath { Reference, Optimised };
+
+// LUMVEK_FORCE_SCALAR=1 (any value but empty or "0") forces the reference.
+[[nodiscard]] KernelPath kernelPathFromEnvironment();
+
+// Processor features checked once at run time.
+struct CpuFeatures {
+    bool avx2 = false;
+    bool avx512bw = false;
+};
+[[nodiscard]] const CpuFeatures& cpuFeatures();
+
+} // namespace lumvek

@@ -1,0 +1,67 @@
+#pragma once
+// What the per-frame chain reads from its SDK instance, and the buffers it
+// runs on. The chain writes back only what the specification of the chain
+// says it changes: the Bayer gains and the one-shot white-balance flags after
+// a white-balance measurement, the gray gains and the measurement request
+// after a gray-gain measurement.
+#include "imaging/correction/capture_window.h"
+#include "imaging/correction/gray_mode.h"
+#include "imaging/image_buffer.h"
+
+namespace lumvek {
+
+// Colour-mode index 0..5: 8, 16, 24, 32, 48, 64 bits per output pixel.
+enum ColourModeIndex { kMono8 = 0, kMono16 = 1, kColour24 = 2, kColour32 = 3, kColour48 = 4, kColour64 = 5 };
+
+struct PipelineSettings {
+    int colourMode = kColour24;
+    CaptureWindow window;  // with the sub-sample mode
+
+    bool mirrorV = false;            // the instance's mirror flags
+    bool mirrorH = false;
+    bool deviceMirrorsV = false;     // the device applies that flag itself
+    bool deviceMirrorsH = false;
+
+    int bayerMode = 2;               // 0..3, stored (unmirrored)
+    int bayerGainRed = 100;          // percent, 0..400
+    int bayerGainGreen = 100;
+    int bayerGainBlue = 100;
+    bool whiteBalanceAuto = false;
+    bool whiteBalanceOneShot1 = false;  // both set by the dialog's one-shot button
+    bool whiteBalanceOneShot2 = false;
+
+    int hue = 0;           // -360..360 degrees
+    int saturation = 0;    // -255..255
+    int gamma = 100;       // 0..200 percent
+    int contrast = 0;      // -127..127
+    int sharpness = 0;     // 0..30
+    int brightness = 0;    // -255..255
+
+    bool maskFilter = false;
+    bool dotFilter = false;
+    int grayMode = 0;      // 0 none, 1 gain and offset, 2 luminance
+    GrayLevels grayLevels;
+    bool grayMeasureRequest = false;
+};
+
+// The instance's buffers for one frame. raw is the buffer the device filled:
+// 8-bit for colour modes 8, 24, 32; 16-bit for 16, 48, 64. output is the
+// colour buffer of the mode (24/32/48/64-bit) and is not used in the
+// monochrome modes, whose output is raw itself. colour24, when given, is the
+// instance's 24-bit buffer that gray mode 2 interpolates into; otherwise the
+// pipeline uses one of its own.
+struct FrameBuffers {
+    ImageBuffer* raw = nullptr;
+    ImageBuffer* output = nullptr;
+    ImageBuffer* colour24 = nullptr;
+};
+
+// What a processed frame changed in the settings, so the instance can
+// refresh an open filter dialog.
+struct FrameOutcome {
+    bool processed = false;          // false: the buffers do not suit the colour mode
+    bool bayerGainsChanged = false;
+    bool grayGainsChanged = false;
+};
+
+} // namespace lumvek

@@ -1,0 +1,33 @@
+#pragma once
+// Walks the samples a tone operation changes: the one sample of a
+// monochrome pixel, the first three components of a colour pixel (never a
+// fourth), stepping by the buffer's bytes per pixel and stride.
+#include <cstdint>
+
+#include "imaging/pipeline/plane_view.h"
+
+namespace lumvek {
+
+// Calls fn(sample&) for every changed sample of rows [y0, y1).
+template <typename Sample, typename Fn>
+void forEachSample(const PlaneView& image, int y0, int y1, Fn&& fn) {
+    const int components = image.bytesPerPixel / static_cast<int>(sizeof(Sample));
+    const int used = components == 1 ? 1 : 3;
+    for (int y = y0; y < y1; ++y) {
+        auto* px = reinterpret_cast<Sample*>(image.row(y));
+        if (components == used) {  // every sample of the row, no gaps
+            const int n = image.width * components;
+            for (int i = 0; i < n; ++i) {
+                fn(px[i]);
+            }
+            continue;
+        }
+        for (int x = 0; x < image.width; ++x, px += components) {
+            fn(px[0]);
+            fn(px[1]);
+            fn(px[2]);
+        }
+    }
+}
+
+} // namespace lumvek

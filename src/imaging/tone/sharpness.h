@@ -1,0 +1,37 @@
+#pragma once
+// Sharpness: an unsharp mask. The frame is copied to a scratch buffer (the
+// source); inside a two-pixel border each sample becomes
+// source + T(source - blur), T(d) = trunc(s x d / 10), blur the 4 x 4 mean of
+// rows -2..+1 and columns -2..+1 around it, limited to 0..max.
+#include <cstdint>
+#include <vector>
+
+#include "imaging/pipeline/plane_view.h"
+
+namespace lumvek {
+
+class RowBands;
+
+// T(d) for d = -max..max+1, indexed by d + max.
+class SharpnessTable {
+public:
+    SharpnessTable(int sharpness, bool wide);
+    [[nodiscard]] int sharpness() const { return sharpness_; }
+    [[nodiscard]] bool wide() const { return wide_; }
+    [[nodiscard]] int32_t operator()(int32_t d) const { return table_[static_cast<size_t>(d + maxValue_)]; }
+
+private:
+    int sharpness_;
+    bool wide_;
+    int32_t maxValue_;
+    std::vector<int32_t> table_;
+};
+
+// image is the output buffer, scratch a buffer of the same size and depth
+// (its contents are replaced by a copy of image). Returns false when they do
+// not pair or the depth is not one of the four layouts.
+[[nodiscard]] bool sharpnessReference(const PlaneView& image, const PlaneView& scratch, int sharpness);
+[[nodiscard]] bool sharpnessOptimised(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table,
+                                      RowBands& bands);
+
+} // namespace lumvek

@@ -1,0 +1,48 @@
+#pragma once
+// The per-sample tone controls, gamma, contrast and brightness, as lookup
+// tables of 256 (8-bit samples) or 65536 (16-bit samples) entries, and the
+// members that apply them to each sample layout.
+#include <cstdint>
+#include <vector>
+
+#include "imaging/pipeline/plane_view.h"
+
+namespace lumvek {
+
+class RowBands;
+
+using ToneTable = std::vector<uint16_t>;  // entry per sample value 0..max
+
+// entry 0 = 0; entry i = min(max, trunc(pow(i / max, 100 / gamma) x max)).
+[[nodiscard]] ToneTable gammaTable(int gamma, bool wide);
+// c = contrast (x 256 when wide): 0 below c, max above max - c, else
+// trunc(M / ((H - c) x 2) x (v - c)) with M, H = 256, 128 or 65536, 32768.
+[[nodiscard]] ToneTable contrastTable(int contrast, bool wide);
+// F = 1 + b x 10/255 (b > 0) or 1 - |b| / 255 (b < 0), rounded to single precision.
+[[nodiscard]] float brightnessFactor(int brightness);
+// trunc(sample x F) in single precision, limited to 0..max.
+[[nodiscard]] inline int32_t brightenSample(int32_t sample, float factor, int32_t maxValue) {
+    const float product = static_cast<float>(sample) * factor;
+    if (!(product > 0.0f)) {
+        return 0;
+    }
+    if (product >= static_cast<float>(maxValue)) {
+        return maxValue;
+    }
+    return static_cast<int32_t>(product);
+}
+[[nodiscard]] ToneTable brightnessTable(int brightness, bool wide);
+// outer(inner(v)) for every v: two table passes made one.
+[[nodiscard]] ToneTable composeTables(const ToneTable& inner, const ToneTable& outer);
+
+// Reference members: build the table from its formula on every call
+// (brightness multiplies every sample), then walk the samples once.
+[[nodiscard]] bool gammaReference(const PlaneView& image, int gamma);
+[[nodiscard]] bool contrastReference(const PlaneView& image, int contrast);
+[[nodiscard]] bool brightnessReference(const PlaneView& image, int brightness);
+
+// Optimised: one table (made by the caller once per parameter value) over
+// row bands. table.size() must be 256 for 8-bit samples, 65536 for 16-bit.
+[[nodiscard]] bool applyToneTable(const PlaneView& image, const ToneTable& table, RowBands& bands);
+
+} // namespace lumvek
