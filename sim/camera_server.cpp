@@ -1,0 +1,322 @@
+#include "sim/camera_server.h"
+
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/fx3/fx3_driver.h"
+#include "platform/fx3/socket_io.h"
+#include "platform/fx3/socket_wire.h"
+#include "platform/log/log.h"
+
+namespace lumvek::sim {
+
+namespace {
+namespace wire = fx3::wire;
+namespace sockio = fx3::sockio;
+
+constexpr size_t kMaxCommandBytes = 256;
+constexpr uint32_t kCommandTimeoutMs = 2000;
+
+// Binds and listens on `path`. A socket file nobody answers on is stale and
+// replaced; one that answers belongs to another server.
+int listenAt(const std::string& path, std::string& error) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        error = "socket path too long: " + path;
+        return -1;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    if (const int probe = sockio::connectUnix(path); probe >= 0) {
+        ::close(probe);
+        error = "another simulator already serves " + path;
+        return -1;
+    }
+    ::unlink(path.c_str());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = std::string("socket: ") + std::strerror(errno);
+        return -1;
+    }
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 64) != 0) {
+        error = "cannot listen on " + path + ": " + std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool recvFrame(int fd, wire::Frame& frame, const std::atomic<bool>& stopping) {
+    uint8_t raw[wire::kFrameBytes];
+    if (sockio::recvAll(fd, raw, sizeof raw, sockio::kNoLimit, [&] { return stopping.load(); }) !=
+        sockio::IoStatus::Ok) {
+        return false;
+    }
+    frame = wire::decodeFrame(raw);
+    return true;
+}
+
+bool sendFrame(int fd, const wire::Frame& frame) {
+    uint8_t raw[wire::kFrameBytes];
+    wire::encodeFrame(frame, raw);
+    return sockio::sendAll(fd, raw, sizeof raw);
+}
+} // namespace
+
+std::unique_ptr<CameraServer> CameraServer::start(std::shared_ptr<SimulatedCamera> camera,
+                                                  const std::string& directory, std::string& error) {
+    std::unique_ptr<CameraServer> server(new CameraServer(std::move(camera), directory));
+    ::mkdir(directory.c_str(), 0700);
+    server->controlFd_ = listenAt(server->controlPath_, error);
+    if (server->controlFd_ < 0) {
+        return nullptr;
+    }
+    if (server->camera_->connected() && !server->listenDevice(error)) {
+        return nullptr;
+    }
+    server->wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    server->acceptThread_ = std::thread([s = server.get()] { s->acceptLoop(); });
+    return server;
+}
+
+CameraServer::CameraServer(std::shared_ptr<SimulatedCamera> camera, std::string directory)
+    : camera_(std::move(camera)), directory_(std::move(directory)) {
+    const CameraSpec& spec = camera_->spec();
+    socketPath_ = directory_ + "/" + wire::socketFileName(spec.vendorId, spec.productId, spec.name);
+    controlPath_ = directory_ + "/.ctl-" + spec.name + ".sock";
+}
+
+CameraServer::~CameraServer() {
+    stopping_ = true;
+    if (wakeFd_ >= 0) {
+        const uint64_t one = 1;
+        (void)::write(wakeFd_, &one, sizeof one);
+    }
+    if (acceptThread_.joinable()) {
+        acceptThread_.join();
+    }
+    closeDeviceListener();
+    camera_->unplug();  // ends reads in flight
+    dropConnections();
+    if (controlFd_ >= 0) {
+        ::close(controlFd_);
+        ::unlink(controlPath_.c_str());
+    }
+    if (wakeFd_ >= 0) {
+        ::close(wakeFd_);
+    }
+}
+
+bool CameraServer::listenDevice(std::string& error) {
+    std::lock_guard lock(mutex_);
+    if (deviceFd_ >= 0) {
+        return true;
+    }
+    deviceFd_ = listenAt(socketPath_, error);
+    return deviceFd_ >= 0;
+}
+
+void CameraServer::closeDeviceListener() {
+    std::lock_guard lock(mutex_);
+    if (deviceFd_ >= 0) {
+        ::unlink(socketPath_.c_str());
+        ::close(deviceFd_);
+        deviceFd_ = -1;
+    }
+}
+
+void CameraServer::dropConnections() {
+    std::list<Connection> finished;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& connection : connections_) {
+            ::shutdown(connection.fd, SHUT_RDWR);
+        }
+        finished.splice(finished.end(), connections_);
+    }
+    for (auto& connection : finished) {
+        if (connection.thread.joinable()) {
+            connection.thread.join();
+        }
+        ::close(connection.fd);
+    }
+}
+
+void CameraServer::unplug() {
+    camera_->unplug();
+    closeDeviceListener();
+    dropConnections();
+}
+
+void CameraServer::replug() {
+    camera_->replug();
+    std::string error;
+    if (!listenDevice(error)) {
+        platform::logf(platform::LogCategory::Sim, "replug: %s", error.c_str());
+    }
+    if (wakeFd_ >= 0) {
+        const uint64_t one = 1;
+        (void)::write(wakeFd_, &one, sizeof one);  // the accept loop picks up the new listener
+    }
+}
+
+std::string CameraServer::command(const std::string& line) {
+    if (line == "unplug") {
+        unplug();
+        return "ok";
+    }
+    if (line == "replug") {
+        replug();
+        return "ok";
+    }
+    if (line.rfind("fault ", 0) == 0) {
+        const std::string setting = line.substr(6);
+        const size_t equals = setting.find('=');
+        if (equals == std::string::npos) {
+            return "error: fault needs KEY=VALUE";
+        }
+        std::string error;
+        if (!camera_->faults().set(setting.substr(0, equals), setting.substr(equals + 1), error)) {
+            return "error: " + error;
+        }
+        return "ok";
+    }
+    return "error: unknown command '" + line + "'";
+}
+
+void CameraServer::acceptLoop() {
+    while (!stopping_) {
+        int deviceFd = -1;
+        {
+            std::lock_guard lock(mutex_);
+            deviceFd = deviceFd_;
+            // Reap connections whose clients have gone.
+            for (auto it = connections_.begin(); it != connections_.end();) {
+                if (it->done) {
+                    it->thread.join();
+                    ::close(it->fd);
+                    it = connections_.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+        pollfd fds[3] = {{wakeFd_, POLLIN, 0}, {controlFd_, POLLIN, 0}, {deviceFd, POLLIN, 0}};
+        const int count = deviceFd >= 0 ? 3 : 2;
+        if (::poll(fds, static_cast<nfds_t>(count), 200) <= 0) {
+            continue;
+        }
+        if ((fds[0].revents & POLLIN) != 0) {
+            uint64_t value = 0;
+            (void)::read(wakeFd_, &value, sizeof value);
+        }
+        if ((fds[1].revents & POLLIN) != 0) {
+            const int fd = ::accept4(controlFd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd >= 0) {
+                serveControl(fd);  // short: one line in, one line out
+                ::close(fd);
+            }
+        }
+        if (count == 3 && (fds[2].revents & POLLIN) != 0) {
+            std::lock_guard lock(mutex_);
+            if (deviceFd_ != deviceFd) {
+                continue;  // unplugged meanwhile
+            }
+            const int fd = ::accept4(deviceFd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) {
+                continue;
+            }
+            sockio::setBulkBuffers(fd);
+            auto& connection = connections_.emplace_back();
+            connection.fd = fd;
+            connection.thread = std::thread([this, &connection] {
+                serveConnection(connection.fd);
+                connection.done = true;
+            });
+        }
+    }
+}
+
+void CameraServer::serveControl(int fd) {
+    std::string line;
+    char c = 0;
+    while (line.size() < kMaxCommandBytes &&
+           sockio::recvAll(fd, &c, 1, kCommandTimeoutMs) == sockio::IoStatus::Ok && c != '\n') {
+        line.push_back(c);
+    }
+    const std::string reply = command(line) + "\n";
+    (void)sockio::sendAll(fd, reply.data(), reply.size());
+}
+
+void CameraServer::serveConnection(int fd) {
+    std::vector<uint8_t> buffer;
+    wire::Frame frame;
+    while (!stopping_ && recvFrame(fd, frame, stopping_)) {
+        switch (static_cast<wire::Op>(frame.op)) {
+        case wire::Op::Control: {
+            uint8_t request[fx3::kControlRequestBytes];
+            if (sockio::recvAll(fd, request, sizeof request, kCommandTimeoutMs) != sockio::IoStatus::Ok) {
+                return;
+            }
+            fx3::RequestHeader header;
+            (void)fx3::decodeHeader(request, header);
+            std::span<uint8_t, fx3::kControlDataBytes> data(request + fx3::kRequestHeaderBytes,
+                                                            fx3::kControlDataBytes);
+            const fx3::ControlResult result = camera_->controlTransfer(header, data);
+            uint8_t reply[wire::kFrameBytes + fx3::kControlDataBytes];
+            wire::encodeFrame({frame.op, result.ok ? 1u : 0u, std::min<uint32_t>(result.dataBytes, 64), 0}, reply);
+            std::memcpy(reply + wire::kFrameBytes, data.data(), fx3::kControlDataBytes);
+            if (!sockio::sendAll(fd, reply, sizeof reply)) {
+                return;
+            }
+            break;
+        }
+        case wire::Op::Bulk: {
+            if (frame.b > fx3::kMaxDataTransferBytes) {
+                if (!sendFrame(fd, {frame.op, fx3::kErrorInvalidParameter, 0, 0})) return;
+                break;
+            }
+            if (buffer.size() < frame.b) {
+                buffer.resize(frame.b);
+            }
+            fx3::CancelToken cancel;
+            // Anything arriving from the client while the read waits is an
+            // abort (or the client is gone): end the read.
+            cancel.setProbe([this, fd] { return stopping_.load() || sockio::peerHasSpoken(fd); });
+            const fx3::BulkResult result =
+                camera_->bulkRead(static_cast<uint8_t>(frame.a), std::span<uint8_t>(buffer.data(), frame.b), frame.c,
+                                  cancel);
+            const uint32_t bytes = result.error == fx3::kErrorSuccess ? std::min(result.bytes, frame.b) : 0;
+            uint8_t raw[wire::kFrameBytes];
+            wire::encodeFrame({frame.op, result.error, bytes, 0}, raw);
+            iovec vectors[2] = {{raw, sizeof raw}, {buffer.data(), bytes}};
+            if (!sockio::sendAll(fd, vectors, bytes > 0 ? 2 : 1)) {
+                return;
+            }
+            break;
+        }
+        case wire::Op::ResetPipe:
+            if (!sendFrame(fd, {frame.op, camera_->resetPipe(static_cast<uint8_t>(frame.a)) ? 1u : 0u, 0, 0})) return;
+            break;
+        case wire::Op::ResetPort:
+            if (!sendFrame(fd, {frame.op, camera_->resetPort() ? 1u : 0u, 0, 0})) return;
+            break;
+        case wire::Op::Speed:
+            if (!sendFrame(fd, {frame.op, camera_->linkSpeed(), 0, 0})) return;
+            break;
+        case wire::Op::Abort:
+            break;  // the read it meant has already ended
+        default:
+            return;  // garbage: drop the connection
+        }
+    }
+}
+
+} // namespace lumvek::sim

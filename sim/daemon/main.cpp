@@ -1,0 +1,103 @@
+// lumvek-camsim: serves simulated cameras on Unix sockets.
+//
+//   lumvek-camsim [--dir DIR] --camera SPEC [--camera SPEC ...]
+//   lumvek-camsim ctl [--dir DIR] unplug|replug NAME
+//   lumvek-camsim ctl [--dir DIR] fault NAME KEY=VALUE
+//
+// Prints "ready" once every camera is reachable and serves until SIGTERM or
+// SIGINT, then removes its sockets and exits 0. Argument errors: one line on
+// standard error, exit 2.
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "daemon/ctl_client.h"
+#include "platform/fx3/socket_wire.h"
+#include "sim/camera_server.h"
+#include "sim/camera_spec.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitFailure = 1;
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "lumvek-camsim: %s\n", message.c_str());
+    return kExitUsage;
+}
+
+int serve(const std::string& directory, const std::vector<lumvek::sim::CameraSpec>& specs) {
+    // Signals are taken by sigwait on this thread only; no server thread sees them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::vector<std::unique_ptr<lumvek::sim::CameraServer>> servers;
+    for (const auto& spec : specs) {
+        std::string error;
+        std::shared_ptr<lumvek::sim::SimulatedCamera> camera = lumvek::sim::SimulatedCamera::create(spec, error);
+        if (!camera) {
+            return usageError("camera '" + spec.name + "': " + error);
+        }
+        auto server = lumvek::sim::CameraServer::start(std::move(camera), directory, error);
+        if (!server) {
+            std::fprintf(stderr, "lumvek-camsim: camera '%s': %s\n", spec.name.c_str(), error.c_str());
+            return kExitFailure;
+        }
+        servers.push_back(std::move(server));
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    int received = 0;
+    while (sigwait(&signals, &received) != 0) {
+    }
+    servers.clear();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args[0] == "ctl") {
+        return lumvek::sim::runCtl(std::vector<std::string>(args.begin() + 1, args.end()));
+    }
+    std::string directory = lumvek::fx3::wire::deviceDirectory();
+    std::vector<lumvek::sim::CameraSpec> specs;
+    std::set<std::string> names;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--dir" || arg == "--camera") {
+            if (i + 1 >= args.size()) {
+                return usageError(arg + " needs a value");
+            }
+            const std::string& value = args[++i];
+            if (arg == "--dir") {
+                if (value.empty()) return usageError("--dir needs a directory");
+                directory = value;
+                continue;
+            }
+            lumvek::sim::CameraSpec spec;
+            std::string error;
+            if (!lumvek::sim::parseCameraSpec(value, spec, error)) {
+                return usageError("--camera " + value + ": " + error);
+            }
+            if (!names.insert(spec.name).second) {
+                return usageError("camera name '" + spec.name + "' is given twice");
+            }
+            specs.push_back(spec);
+        } else {
+            return usageError("unknown argument '" + arg + "' (usage: lumvek-camsim [--dir DIR] --camera SPEC ...)");
+        }
+    }
+    if (specs.empty()) {
+        return usageError("no --camera given (usage: lumvek-camsim [--dir DIR] --camera SPEC ...)");
+    }
+    return serve(directory, specs);
+}
