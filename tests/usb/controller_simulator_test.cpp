@@ -83,9 +83,10 @@ TEST_F(ControllerOnSimulator, StreamsAWholeFrameIntoTheDestination) {
     EXPECT_EQ(record.pixelDataBytes(), 640u * 9u);
     ASSERT_EQ(controller_->ReadFrameData(&record, 3000), 1);
     EXPECT_EQ(pixels[640 * 9], 0xA5);  // nothing past the frame
-    // The ramp pattern: every row runs 0..255 across the window.
-    EXPECT_EQ(pixels[0], 0);
-    EXPECT_GT(pixels[639], 200);
+    // The ramp pattern, as an R13 sends it (each row right to left).
+    EXPECT_EQ(pixels[0], 255);
+    EXPECT_EQ(pixels[639], 0);
+    EXPECT_EQ(pixels[640], 255);
 }
 
 TEST_F(ControllerOnSimulator, LostHeadersArePulsedAway) {
