@@ -1,0 +1,265 @@
+// lumvek-camsim end to end: the real daemon binary, reached through the
+// driver stand-in's socket backend.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/fx3/fx3_driver.h"
+#include "support/test_env.h"
+#include "camera_link.h"
+
+extern char** environ;
+
+namespace lumvek::sim {
+namespace {
+
+using test::CameraLink;
+
+constexpr int kReadyTimeoutMs = 10000;
+
+struct RunResult {
+    int exitCode = -1;
+    std::string standardError;
+};
+
+// Runs the daemon binary with `args`; collects its exit code and stderr.
+RunResult runToEnd(const std::vector<std::string>& args) {
+    int errPipe[2];
+    EXPECT_EQ(pipe(errPipe), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+    std::vector<char*> argv{const_cast<char*>(LUMVEK_CAMSIM_PATH)};
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, LUMVEK_CAMSIM_PATH, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(errPipe[1]);
+    RunResult result;
+    char buffer[256];
+    ssize_t n;
+    while ((n = read(errPipe[0], buffer, sizeof buffer)) > 0) result.standardError.append(buffer, n);
+    close(errPipe[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+// A running daemon serving in the test's device directory.
+class Daemon {
+public:
+    explicit Daemon(const std::vector<std::string>& cameras) {
+        dir_ = std::getenv("LUMVEK_DEVICE_DIR");
+        int outPipe[2];
+        EXPECT_EQ(pipe(outPipe), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+        posix_spawn_file_actions_addclose(&actions, outPipe[0]);
+        std::vector<std::string> args{LUMVEK_CAMSIM_PATH, "--dir", dir_};
+        for (const auto& camera : cameras) {
+            args.push_back("--camera");
+            args.push_back(camera);
+        }
+        std::vector<char*> argv;
+        for (auto& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&pid_, LUMVEK_CAMSIM_PATH, &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        close(outPipe[1]);
+        out_ = outPipe[0];
+    }
+    ~Daemon() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(out_);
+    }
+    bool waitReady() {
+        std::string line;
+        pollfd p{out_, POLLIN, 0};
+        while (line.find('\n') == std::string::npos && poll(&p, 1, kReadyTimeoutMs) > 0) {
+            char buffer[64];
+            const ssize_t n = read(out_, buffer, sizeof buffer);
+            if (n <= 0) break;
+            line.append(buffer, n);
+        }
+        return line == "ready\n";
+    }
+    int terminate(int signal) {
+        kill(pid_, signal);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    void killNow() {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    int ctl(const std::vector<std::string>& args) {
+        std::vector<std::string> all{"ctl", "--dir", dir_};
+        all.insert(all.end(), args.begin(), args.end());
+        return runToEnd(all).exitCode;
+    }
+    const std::string& dir() const { return dir_; }
+
+private:
+    std::string dir_;
+    pid_t pid_ = -1;
+    int out_ = -1;
+};
+
+std::vector<std::string> present() {
+    return fx3::enumerateDeviceInterfaces(fx3::kCameraInterfaceGuid);
+}
+
+bool isPresent(const std::string& path) {
+    const auto paths = present();
+    return std::find(paths.begin(), paths.end(), path) != paths.end();
+}
+
+TEST(CamsimDaemon, ArgumentErrorsExitTwoWithOneLine) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"--camera"}, {"--camera", "product=zz"}, {"--camera", "name=a", "--camera", "name=a"},
+          {"--bogus"}, {"--camera", "name=a,pattern=plaid"}, {"ctl", "--dir", "/tmp", "explode", "x"}}) {
+        const RunResult result = runToEnd(args);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 1)
+            << result.standardError;
+    }
+}
+
+TEST(CamsimDaemon, ServesCamerasUntilSigtermThenRemovesSockets) {
+    Daemon daemon({"product=0x3090,name=r13a,pattern=ramp,fps=200", "product=0x3090,name=r13b,fps=200",
+                   "product=0x3050,name=other,pattern=white,fps=200"});
+    ASSERT_TRUE(daemon.waitReady());
+    const std::string a = fx3::formatDevicePath(0x04b4, 0x3090, "r13a");
+    const std::string other = fx3::formatDevicePath(0x04b4, 0x3050, "other");
+    EXPECT_TRUE(isPresent(a));
+    EXPECT_TRUE(isPresent(other));
+    CameraLink link(a);
+    link.setWindow(320, 10, 2);
+    EXPECT_EQ(link.readFpga(0x44), 320 & 0xFF);
+    const auto frame = link.readFrame();
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(frame->size(), 320u * 10u * 2u);
+    EXPECT_EQ((*frame)[0] | ((*frame)[1] << 8), 0);
+    EXPECT_EQ((*frame)[638] | ((*frame)[639] << 8), 65535);
+    uint8_t speed[4] = {};
+    fx3::DeviceHandle handle = fx3::openDevice(other, false);
+    ASSERT_NE(handle, nullptr);
+    uint32_t returned = 0;
+    EXPECT_TRUE(fx3::deviceIoControl(handle, fx3::kIoctlLinkSpeed, speed, 4, speed, 4, &returned, nullptr));
+    EXPECT_EQ(speed[0], 4);
+    fx3::closeHandle(handle);
+    link.closeStream();
+    EXPECT_EQ(daemon.terminate(SIGTERM), 0);
+    EXPECT_TRUE(present().empty());
+    EXPECT_EQ(fx3::openDevice(a, false), nullptr);
+}
+
+TEST(CamsimDaemon, TwoProcessesReadFramesAtOnce) {
+    Daemon daemon({"product=0x3090,name=shared1,pattern=black,fps=100", "product=0x3090,name=shared2,fps=100"});
+    ASSERT_TRUE(daemon.waitReady());
+    const std::string first = fx3::formatDevicePath(0x04b4, 0x3090, "shared1");
+    const std::string second = fx3::formatDevicePath(0x04b4, 0x3090, "shared2");
+    const pid_t child = fork();
+    if (child == 0) {
+        CameraLink link(second);
+        int ok = 0;
+        for (int i = 0; i < 3; ++i) ok += link.readFrame().has_value() ? 1 : 0;
+        _exit(ok == 3 ? 0 : 1);
+    }
+    ASSERT_GT(child, 0);
+    CameraLink link(first);
+    int frames = 0;
+    for (int i = 0; i < 3; ++i) frames += link.readFrame().has_value() ? 1 : 0;
+    EXPECT_EQ(frames, 3);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(CamsimDaemon, CtlUnplugReplugAndFaultsAtRunTime) {
+    Daemon daemon({"product=0x3090,name=plug,pattern=black,fps=200"});
+    ASSERT_TRUE(daemon.waitReady());
+    const std::string path = fx3::formatDevicePath(0x04b4, 0x3090, "plug");
+    CameraLink link(path);
+    link.setWindow(16, 2, 1);
+    ASSERT_TRUE(link.openStream());
+    EXPECT_EQ(daemon.ctl({"unplug", "plug"}), 0);
+    EXPECT_FALSE(isPresent(path));
+    EXPECT_FALSE(link.arm());  // the open stream connection is gone too
+    link.closeStream();
+    EXPECT_EQ(daemon.ctl({"replug", "plug"}), 0);
+    EXPECT_TRUE(isPresent(path));
+    EXPECT_TRUE(link.readFrame());
+    EXPECT_EQ(daemon.ctl({"fault", "plug", "fail-control=1"}), 0);
+    EXPECT_FALSE(link.writeFpga(1, 1));
+    EXPECT_TRUE(link.writeFpga(1, 1));
+    EXPECT_EQ(daemon.ctl({"fault", "plug", "drop-headers=1"}), 0);
+    EXPECT_FALSE(link.readHeader(80));
+    EXPECT_TRUE(link.readHeader(1000));
+    EXPECT_EQ(daemon.ctl({"fault", "plug", "nonsense=1"}), 1);
+    EXPECT_EQ(daemon.ctl({"unplug", "nobody"}), 1);
+}
+
+TEST(CamsimDaemon, AbortEndsAPendingSocketRead) {
+    Daemon daemon({"product=0x3090,name=abortme,pattern=black,fps=200"});
+    ASSERT_TRUE(daemon.waitReady());
+    CameraLink link(fx3::formatDevicePath(0x04b4, 0x3090, "abortme"));
+    uint8_t buffer[64];
+    // Nothing armed: the read waits, the timed wait aborts it.
+    const auto read = link.readDirect(0x81, buffer, 64, 50);
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(read.error, fx3::kErrorOperationAborted);
+    // The connection is still good afterwards.
+    EXPECT_TRUE(link.readHeader(1000));
+}
+
+TEST(CamsimDaemon, KillingTheDaemonMidTransferFailsRequestsWithoutHanging) {
+    Daemon daemon({"product=0x3090,name=victim,pattern=black,fps=200,rate=20"});
+    ASSERT_TRUE(daemon.waitReady());
+    const std::string path = fx3::formatDevicePath(0x04b4, 0x3090, "victim");
+    CameraLink link(path);
+    link.setWindow(2336, 1752, 2);
+    ASSERT_TRUE(link.readHeader(1000));
+    ASSERT_TRUE(link.openStream());
+    // A big read that the 20 MB/s cap keeps in flight for ~400 ms.
+    std::vector<uint8_t> pixels(0x800000);
+    uint8_t header[fx3::kRequestHeaderBytes];
+    (void)fx3::encodeHeader(fx3::makeDirectTransferHeader(0x81), header);
+    platform::Event event(platform::Event::Reset::Manual);
+    fx3::Overlapped overlapped;
+    overlapped.event = &event;
+    const bool done = fx3::deviceIoControl(link.stream(), fx3::kIoctlDirectTransfer, header, sizeof header,
+                                           pixels.data(), static_cast<uint32_t>(pixels.size()), nullptr, &overlapped);
+    ASSERT_FALSE(done);
+    ASSERT_EQ(fx3::getLastError(), fx3::kErrorIoPending);
+    daemon.killNow();
+    ASSERT_TRUE(event.wait(5000));
+    uint32_t transferred = 0;
+    EXPECT_FALSE(fx3::getOverlappedResult(link.stream(), &overlapped, &transferred, false));
+    EXPECT_EQ(transferred, 0u);
+    // Later requests fail at once; the stale socket no longer opens.
+    EXPECT_FALSE(link.arm());
+    link.closeStream();
+    EXPECT_EQ(fx3::openDevice(path, false), nullptr);
+    EXPECT_FALSE(link.writeFpga(1, 1));
+}
+
+} // namespace
+} // namespace lumvek::sim
