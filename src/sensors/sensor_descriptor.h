@@ -49,6 +49,7 @@ struct SensorDescriptor {
     double exposureTimeEx = 0.0;
     double exposureTimeExDefault = 0.0;
     int32_t exposureTimeExAvailable = 0;
+    int32_t alignmentWord = 0;  // keeps the block free of hidden padding
     double driverValue = 0.0;  // used by single drivers only
     int32_t driverWord1 = 0;
     int32_t driverWord2 = 0;
@@ -61,10 +62,13 @@ struct SensorDescriptor {
     int32_t transferBits = 0;  // bits per raw pixel as the driver set it; 0 = left to the layers above
     int32_t clockKHz = 0;      // pixel clock, basis of every time conversion
     int32_t rawOrientation = 0;  // 1 as read, 2 rows reversed, 3 bottom-up, 4 both
+    int32_t tailWord = 0;        // keeps the block free of hidden padding
 };
 
 static_assert(std::is_trivially_copyable_v<SensorDescriptor>);
 static_assert(std::is_standard_layout_v<SensorDescriptor>);
+// 62 words of sizes and ranges, then the seconds block, then 12 words.
+static_assert(sizeof(SensorDescriptor) == 62 * 4 + 4 * 8 + 2 * 4 + 8 + 12 * 4, "descriptor has hidden padding");
 
 // Raw-frame orientation codes.
 inline constexpr int32_t kOrientationAsRead = 1;
