@@ -84,8 +84,16 @@ SensorTiming GenericSensorModel::timing() const {
 }
 
 void GenericSensorModel::render(const RenderContext& context, std::span<uint8_t> pixels) {
-    context.scene.render(context.frameIndex, context.geometry, pixels);
     const uint8_t mirror = context.fpga.get(fpga::kMirror);
+    const FrameGeometry& g = context.geometry;
+    if (rendered_ && !context.scene.animated() && mirror == lastMirror_ && g.width == lastGeometry_.width &&
+        g.height == lastGeometry_.height && g.bytesPerSample == lastGeometry_.bytesPerSample) {
+        return;  // `pixels` still holds this very frame
+    }
+    rendered_ = true;
+    lastGeometry_ = g;
+    lastMirror_ = mirror;
+    context.scene.render(context.frameIndex, context.geometry, pixels);
     const int code = ((mirror & 1) != 0 ? 2 : 1) + ((mirror & 2) != 0 ? 2 : 0);
     if (code != kOrientationAsRead) {
         applyRawOrientation(code, context.geometry, pixels);

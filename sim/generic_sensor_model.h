@@ -30,6 +30,10 @@ private:
     uint8_t i2cAddress_;
     std::map<uint32_t, uint32_t> registers_;
     uint16_t i2cPointer_ = 0;
+    // The last render, kept while the scene is still and nothing changed.
+    bool rendered_ = false;
+    FrameGeometry lastGeometry_;
+    uint8_t lastMirror_ = 0;
 };
 
 } // namespace lumvek::sim
