@@ -1,0 +1,233 @@
+#pragma once
+// CLumvek: the SDK instance behind one handle. It owns the camera device
+// object, the image buffers, the reference frames and defect masks, and the
+// caches of every setting the exports read back; it reports failures through
+// its error history and the error message to the notification window.
+//
+// Threads: application threads call its operations. Locks, in the order they
+// are taken: frameLock_ (raw and output buffers, configuration list), then
+// maskLock_ (reference frames and defect masks); settingsLock_ is a leaf that
+// guards the image-setting records the pipeline snapshots once per frame.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "LumvekSdk.h"
+#include "camera/camera_device.h"
+#include "imaging/image_buffer.h"
+#include "instance/error_history.h"
+#include "settings/settings_records.h"
+#include "settings/settings_store.h"
+
+namespace lumvek {
+
+// The image buffers of an instance, in the order they are created.
+enum class BufferId : int {
+    Raw8,
+    Raw16,
+    Out24,
+    Out32,
+    Out48,
+    Out64,
+    Scratch,
+    PreviewScale,
+    Dark8,
+    White8,
+    Dark16,
+    White16,
+    DarkMask8,
+    WhiteMask8,
+    DarkMask16,
+    WhiteMask16,
+    DotFlags8,
+    DotFlags16,
+    Count
+};
+
+// The library's camera model.
+inline constexpr int kProductR13 = 0x3090;
+inline constexpr const char* kProductString = "LumvekR13-USB3-K7";
+inline constexpr int kFullWidth = 2336;
+inline constexpr int kFullHeight = 1752;
+
+// Image settings kept by the instance (what the pipeline reads per frame).
+struct ImageSettings {
+    FilterSettings filter;
+    GraySettings gray;
+    int32_t autoWhiteBalance = 0;
+    int32_t whiteBalanceOneShot[2] = {0, 0};
+    int32_t grayMeasureRequest = 0;  // selector 28
+    int32_t maskFilter = 0;          // selector 103
+    int32_t dotFilter = 0;           // selector 102
+};
+
+// A function that makes the camera device object (tests stand in their own).
+using CameraDeviceFactory = std::unique_ptr<CameraDevice> (*)();
+
+class CLumvek {
+public:
+    explicit CLumvek(CameraDeviceFactory deviceFactory = &createCameraDevice);
+    virtual ~CLumvek();
+    CLumvek(const CLumvek&) = delete;
+    CLumvek& operator=(const CLumvek&) = delete;
+
+    // ---- Lifecycle and device selection ----
+    int Initialize(HWND notifyWindow);
+    int SetDeviceNumber(int index);
+    int EnumDevice(char names[10][256]);
+    int EnumDeviceW(char16_t names[10][256]);
+    int GetDeviceName(int index, char* buffer, int size);
+    int GetDeviceNameW(int index, char16_t* buffer, int size);
+    int GetCameraInfo(LumvekCameraInfo* record);
+
+    // ---- Error history ----
+    int GetLastError() { return errors_.pop(); }
+    // Pushes code and posts the error message (when a notification window is set).
+    void ReportError(int code);
+    // Posts the error message without pushing (the paths the interface names).
+    void PostErrorOnly(int code);
+
+    // ---- Small settings ----
+    int SetColorMode(int bits);
+    int GetColorMode() const;
+    int SetSubSample(int mode);
+    int GetSubSample() const { return subSample_; }
+    int SetWaitTime(int ms);
+    int GetWaitTime() const { return waitTime_; }
+    int SetAutoIris(int mode);
+    int GetAutoIris(int* ok);
+    int SetMirrorH(int on);
+    int SetMirrorV(int on);
+    int GetMirrorH();
+    int GetMirrorV();
+    int SetExposureTimeEx(double seconds);
+    double GetExposureTimeEx(int* ok);
+    int SetRealExposureTime(int microseconds);
+    int GetRealExposureTime(int* ok);
+    double GetTemperatureEx(int* ok);
+    int LoadConfigFile(const char* path);
+    int GetStatus() const { return 0; }
+    int GetSamplingRate(int* value);
+    // Operations this camera does not offer: code 11 pushed and posted
+    // (result 0, or -1 for the configuration filter), or only posted.
+    int NotSupported();
+    int NotSupportedConfigFilter();
+    int NotSupportedPostOnly();
+
+    // ---- Filter selectors ----
+    int GetFilterValue(int selector, int* ok);
+    int SetFilterValue(int selector, int value);
+
+    // ---- Registers, serial ROM, I/O port ----
+    int ReadRegister(int address, int* ok);
+    int WriteRegister(int address, int value);
+    int FpgaReadRegister(int address, int* ok);
+    int FpgaWriteRegister(int address, int value);
+    int GetIOPort(unsigned char* value);
+    int SetIOPort(unsigned char value);
+    int ReadSromID(int address, int* ok);
+    int WriteSromID(int address, int value);
+    int SetSamplingRate(int rate);
+
+    // ---- Capture engine ----
+    int Capture();
+    int Preview();
+    int StartPreview();
+    int StopPreview();
+    int Close();
+    int SnapShot(void* buffer, int size, int topDown);
+    int GetImage(void* buffer, int size, int topDown);
+    int CallBackPreview(HWND window, void* buffer, int size, int topDown);
+    int SetPreviewWindow(HWND parent, int left, int top, int right, int bottom);
+    int Width() const { return static_cast<int>(window_.EH); }
+    int Height() const { return static_cast<int>(window_.EV); }
+    int SetCaptureWindow(int width, int height);
+    int SetCaptureWindowEx(int th, int ehs, int eh, int tv, int evs, int ev);
+    int GetCaptureWindowEx(int* th, int* ehs, int* eh, int* tv, int* evs, int* ev) const;
+
+    // ---- Files ----
+    int SaveImage(const char* path, int fileType);
+    int Record(const char* path, int milliseconds, int showWindow);
+    int SaveMaskFile(const char* path);
+    int LoadMaskFile(const char* path);
+    int UpdateMaskData(int kind);
+
+    // ---- Settings dialogs ----
+    int SetCameraDlg(HWND owner);
+    int SetImageDlg(HWND owner);
+    int SetAnalogDlg(HWND owner);
+
+    // ---- Read-only views for tests and the pipeline ----
+    [[nodiscard]] const CaptureWindow& captureWindow() const { return window_; }
+    [[nodiscard]] ImageSettings imageSettings() const;
+    [[nodiscard]] GainSettings gainSettings() const { return gain_; }
+    [[nodiscard]] int cameraNumber() const { return cameraNumber_; }
+    [[nodiscard]] const ImageBuffer* buffer(BufferId id) const { return buffers_[static_cast<int>(id)].get(); }
+    [[nodiscard]] std::vector<std::pair<int32_t, int32_t>> configList() const;
+    [[nodiscard]] int32_t channelGain(int channel) const { return channelGain_[channel - 1]; }
+    [[nodiscard]] int32_t channelOffset(int channel) const { return channelOffset_[channel - 1]; }
+
+private:
+    friend struct SelectorOps;
+
+    [[nodiscard]] ImageBuffer& buf(BufferId id) { return *buffers_[static_cast<int>(id)]; }
+    bool allocateReferenceFrames();
+    void loadGroups();
+    void saveGroups();
+    void restoreDeviceSettings();
+    void readChannelBlock();
+    void writeChannelBlock();
+    void applyChannelValues();
+    [[nodiscard]] GainDefaults gainDefaults() const;
+    void refreshExposureSeconds();
+    bool formatDeviceName(int index, char* buffer, size_t size);
+
+    // Device and buffers.
+    CameraDeviceFactory deviceFactory_;
+    std::unique_ptr<CameraDevice> device_;
+    std::array<std::unique_ptr<ImageBuffer>, static_cast<int>(BufferId::Count)> buffers_{};
+
+    // Capture window and the per-camera values from the settings store.
+    CaptureWindow window_;
+    SettingsStore store_;
+
+    // Image settings (guarded by settingsLock_).
+    mutable std::mutex settingsLock_;
+    ImageSettings image_;
+
+    // Device settings cached by the instance, restored at every open.
+    GainSettings gain_;
+    int32_t coolingOn_ = 0;
+    int32_t shortExposureMode_ = 0;
+    std::array<int32_t, 4> channelGain_{};
+    std::array<int32_t, 4> channelOffset_{};
+    int32_t realExposureUnits_ = 1;  // from SetRealExposureTime, 100 us units
+    int32_t lastRealExposure_ = 0;
+
+    // Synchronisation.
+    mutable std::mutex frameLock_;  // raw and output buffers, configuration list
+    mutable std::mutex maskLock_;   // reference frames and defect masks; taken inside frameLock_
+    bool openedBefore_ = false;
+    std::vector<std::pair<int32_t, int32_t>> configList_;  // guarded by frameLock_
+
+    // Windows.
+    HWND notifyWindow_ = nullptr;
+    HWND previewParent_ = nullptr;
+    int previewRect_[4] = {0, 0, kFullWidth, kFullHeight};
+
+    // Modes.
+    int32_t colorModeIndex_ = 0;
+    int32_t subSample_ = 0;
+    int32_t waitTime_ = 10;
+    int32_t clock_ = 0;
+    int32_t captureState_ = 0;
+    int32_t imageReady_ = 0;
+
+    ErrorHistory errors_;
+    int cameraNumber_ = 0;
+};
+
+} // namespace lumvek

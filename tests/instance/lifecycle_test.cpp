@@ -1,0 +1,238 @@
+// Initialisation, camera selection, naming, settings persistence and teardown.
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
+#include "instance_fixture.h"
+#include "settings/registry_key.h"
+
+using namespace lumvek;
+using namespace lumvek::test;
+
+namespace {
+
+std::unique_ptr<ScriptedDevice> deviceWith(int cameras) {
+    auto device = std::make_unique<ScriptedDevice>();
+    device->camerasPresent = cameras;
+    return device;
+}
+
+// The channel block as the serial ROM holds it: gains 1..4 then offsets 1..4,
+// little-endian 16-bit words from 0x1062.
+void writeChannelBlock(ScriptedDevice& device, const uint16_t (&words)[8]) {
+    for (int i = 0; i < 8; ++i) {
+        device.srom[static_cast<uint16_t>(0x1062 + 2 * i)] = static_cast<uint8_t>(words[i]);
+        device.srom[static_cast<uint16_t>(0x1063 + 2 * i)] = static_cast<uint8_t>(words[i] >> 8);
+    }
+}
+
+} // namespace
+
+TEST_F(InstanceTest, OneCameraIsOpenedAtInitialiseAndGetsTheCachedSettingsInOrder) {
+    start(deviceWith(1));
+    EXPECT_EQ(device_->openNumber, 0);
+    const auto& calls = *device_->calls;
+    const auto position = [&calls](const std::string& call) {
+        return std::find(calls.begin(), calls.end(), call) - calls.begin();
+    };
+    // The device's defaults: global 350, colour gains 8, exposure 774.
+    const std::vector<std::string> order = {"SetGlobalGain(350)",   "SetColorGainGreen1(8)", "SetColorGainRed(8)",
+                                            "SetColorGainBlue(8)",  "SetColorGainGreen2(8)", "SetExposure(774)",
+                                            "SetMirrorV(0)",        "SetMirrorH(0)",         "SetChannelGain(1,0)",
+                                            "SetChannelOffset(4,0)"};
+    for (size_t i = 1; i < order.size(); ++i) {
+        EXPECT_LT(position(order[i - 1]), position(order[i])) << order[i - 1] << " before " << order[i];
+    }
+    EXPECT_LT(position(order.back()), static_cast<long>(calls.size()));
+    EXPECT_EQ(position("SetCooling(1)"), static_cast<long>(calls.size()));  // no cooling on this device
+}
+
+TEST_F(InstanceTest, TwoCamerasWaitForSetDeviceNumber) {
+    start(deviceWith(2));
+    EXPECT_EQ(device_->openNumber, -1);
+    EXPECT_EQ(instance_->SetDeviceNumber(1), 1);
+    EXPECT_EQ(device_->openNumber, 1);
+    EXPECT_EQ(instance_->cameraNumber(), 1);
+    EXPECT_EQ(instance_->SetDeviceNumber(2), 0);
+    EXPECT_EQ(instance_->GetLastError(), LUMVEK_ERR_NO_CAMERA);
+    device_->openFails = true;
+    EXPECT_EQ(instance_->SetDeviceNumber(0), 0);
+    EXPECT_EQ(instance_->GetLastError(), LUMVEK_ERR_NO_CAMERA);
+}
+
+TEST_F(InstanceTest, OptionalFeaturesAreRestoredOnlyWhereOffered) {
+    auto device = deviceWith(1);
+    device->cooling = device->shortExposure = device->gainMode = device->blackLevel = true;
+    device->shortMode = 1;
+    start(std::move(device));
+    EXPECT_EQ(device_->coolingOn, 1);
+    EXPECT_EQ(device_->shortMode, 0);
+    EXPECT_EQ(device_->callsStartingWith("SetGainMode").size(), 1u);
+    EXPECT_EQ(device_->callsStartingWith("SetBlackLevel").size(), 1u);
+}
+
+TEST_F(InstanceTest, TheChannelBlockIsReadAtOpenAndWrittenBackAtRelease) {
+    auto device = deviceWith(1);
+    writeChannelBlock(*device, {0x0102, 0x0304, 0x0506, 0x0708, 0x0A0B, 0x0C0D, 0x0E0F, 0x1011});
+    start(std::move(device));
+    EXPECT_EQ(instance_->channelGain(1), 0x0102);
+    EXPECT_EQ(instance_->channelOffset(4), 0x1011);
+    EXPECT_EQ(device_->channelGain[1], 0x0304);
+    EXPECT_EQ(device_->channelOffset[2], 0x0E0F);
+
+    auto calls = device_->calls;
+    instance_.reset();
+    std::vector<std::string> writes;
+    for (const auto& call : *calls) {
+        if (call.rfind("WriteSromByte", 0) == 0) {
+            writes.push_back(call);
+        }
+    }
+    // Written even though nothing changed: 16 bytes, low byte first, upward.
+    ASSERT_EQ(writes.size(), 16u);
+    EXPECT_EQ(writes.front(), "WriteSromByte(4194,2)");
+    EXPECT_EQ(writes[1], "WriteSromByte(4195,1)");
+    EXPECT_EQ(writes.back(), "WriteSromByte(4209,16)");
+}
+
+TEST_F(InstanceTest, UnreadableChannelBytesStayZero) {
+    auto device = deviceWith(1);
+    device->srom[0x1062] = 0x34;  // only the low byte of gain 1 answers
+    start(std::move(device));
+    EXPECT_EQ(instance_->channelGain(1), 0x34);
+    EXPECT_EQ(instance_->channelGain(2), 0);
+}
+
+TEST_F(InstanceTest, SettingsAreSavedPerCameraOnSwitchAndReleaseAndRestoredAtOpen) {
+    start(deviceWith(2));
+    ASSERT_EQ(instance_->SetDeviceNumber(0), 1);
+    ASSERT_EQ(instance_->SetFilterValue(13, 500), 1);
+    ASSERT_EQ(instance_->SetFilterValue(1, -20), 1);
+    ASSERT_EQ(instance_->SetDeviceNumber(1), 1);  // saves camera 0's groups
+    {
+        RegistryKey key;
+        ASSERT_TRUE(RegistryKey::openRead(cameraKeyPath(0) + "\\Gain", key));
+        uint32_t global = 0;
+        ASSERT_TRUE(key.readDword("Global", global));
+        EXPECT_EQ(global, 500u);
+    }
+    // Camera 1 has no groups yet: defaults.
+    int ok = 0;
+    EXPECT_EQ(instance_->GetFilterValue(1, &ok), 0);
+    EXPECT_EQ(instance_->gainSettings().global, 350);
+    ASSERT_EQ(instance_->SetFilterValue(13, 600), 1);
+    instance_.reset();  // saves camera 1's groups
+
+    start(deviceWith(2));
+    ASSERT_EQ(instance_->SetDeviceNumber(1), 1);
+    EXPECT_EQ(device_->global, 600);
+    ASSERT_EQ(instance_->SetDeviceNumber(0), 1);
+    EXPECT_EQ(device_->global, 500);
+    EXPECT_EQ(instance_->GetFilterValue(1, &ok), -20);
+}
+
+TEST_F(InstanceTest, EnumDeviceNumbersPresentCamerasFromOneAndClearsTheRest) {
+    start(deviceWith(3));
+    char names[10][256];
+    std::memset(names, 'x', sizeof names);
+    EXPECT_EQ(instance_->EnumDevice(names), 3);
+    EXPECT_STREQ(names[0], "LumvekR13-USB3-K7_01");
+    EXPECT_STREQ(names[2], "LumvekR13-USB3-K7_03");
+    for (int i = 3; i < 10; ++i) {
+        EXPECT_STREQ(names[i], "");
+    }
+    char16_t wide[10][256];
+    EXPECT_EQ(instance_->EnumDeviceW(wide), 3);
+    EXPECT_EQ(std::u16string(wide[1]), u"LumvekR13-USB3-K7_02");
+    EXPECT_EQ(wide[9][0], 0);
+}
+
+TEST_F(InstanceTest, DeviceNamesNeedRoomForTheNameAndItsTerminator) {
+    start(deviceWith(1));
+    char buffer[64];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(instance_->GetDeviceName(0, buffer, 17), 0);
+    EXPECT_EQ(instance_->GetLastError(), LUMVEK_ERR_ARGUMENT);
+    // 18 to 20 bytes cannot hold "LumvekR13-USB3-K7_01" and its terminator.
+    EXPECT_EQ(instance_->GetDeviceName(0, buffer, 20), 0);
+    EXPECT_EQ(instance_->GetLastError(), LUMVEK_ERR_ARGUMENT);
+    EXPECT_EQ(buffer[0], 'x');
+    EXPECT_EQ(instance_->GetDeviceName(0, buffer, 21), 1);
+    EXPECT_STREQ(buffer, "LumvekR13-USB3-K7_01");
+    EXPECT_EQ(instance_->GetDeviceName(1, buffer, 64), 0);
+    EXPECT_EQ(instance_->GetLastError(), LUMVEK_ERR_NO_CAMERA);
+    EXPECT_EQ(instance_->GetDeviceName(32, buffer, 64), 0);
+    EXPECT_EQ(instance_->GetLastError(), LUMVEK_ERR_NO_CAMERA);
+    EXPECT_EQ(instance_->GetDeviceName(0, nullptr, 64), 0);
+
+    char16_t wide[32];
+    EXPECT_EQ(instance_->GetDeviceNameW(0, wide, 20), 0);
+    EXPECT_EQ(instance_->GetLastError(), LUMVEK_ERR_CONVERSION);
+    EXPECT_EQ(instance_->GetDeviceNameW(0, wide, 21), 1);
+    EXPECT_EQ(std::u16string(wide), u"LumvekR13-USB3-K7_01");
+}
+
+TEST_F(InstanceTest, CameraInfoFillsWhatTheRecordSizeAllows) {
+    start(deviceWith(1));
+    alignas(8) uint8_t bytes[64];
+    auto* record = reinterpret_cast<LumvekCameraInfo*>(bytes);
+    std::memset(bytes, 0xAB, sizeof bytes);
+    record->size = 35;
+    EXPECT_EQ(instance_->GetCameraInfo(record), 0);
+    EXPECT_EQ(instance_->GetLastError(), LUMVEK_ERR_MEMORY);
+    record->size = 36;
+    EXPECT_EQ(instance_->GetCameraInfo(record), 1);
+    EXPECT_EQ(record->fullWidth, 2336);
+    EXPECT_EQ(record->fullHeight, 1752);
+    EXPECT_EQ(record->globalGainMin, 15);
+    EXPECT_EQ(record->globalGainMax, 1023);
+    EXPECT_EQ(record->colorGainMax, 63);
+    EXPECT_EQ(record->exposureMin, 1);
+    EXPECT_EQ(record->exposureMax, 8191);
+    for (int i = 36; i < 64; ++i) {
+        EXPECT_EQ(bytes[i], 0xAB) << i;
+    }
+    device_->seconds = true;
+    record->size = 56;
+    EXPECT_EQ(instance_->GetCameraInfo(record), 1);
+    EXPECT_EQ(bytes[36], 0xAB);  // offset 36 is never written
+    EXPECT_EQ(record->exposureMinSeconds, 0.0001);
+    EXPECT_EQ(record->exposureMaxSeconds, 3600.0);
+    EXPECT_EQ(instance_->GetCameraInfo(nullptr), 0);
+    EXPECT_EQ(instance_->GetLastError(), LUMVEK_ERR_ARGUMENT);
+}
+
+TEST_F(InstanceTest, ReferenceFramesStartDarkAndWhite) {
+    start(deviceWith(0));
+    const ImageBuffer* white16 = instance_->buffer(BufferId::White16);
+    const ImageBuffer* dark8 = instance_->buffer(BufferId::Dark8);
+    const ImageBuffer* mask = instance_->buffer(BufferId::DarkMask16);
+    ASSERT_NE(white16, nullptr);
+    EXPECT_EQ(white16->sizeBytes(), 8185344u);
+    EXPECT_EQ(dark8->sizeBytes(), 4092672u);
+    EXPECT_EQ(instance_->buffer(BufferId::White8)->pixels()[4092671], 255);
+    EXPECT_EQ(white16->pixels()[0], 0xFF);
+    EXPECT_EQ(white16->pixels()[8185343], 0xFF);
+    EXPECT_EQ(dark8->pixels()[12345], 0);
+    EXPECT_EQ(mask->pixels()[8185343], 0);
+    EXPECT_TRUE(instance_->buffer(BufferId::Raw8)->empty());
+}
+
+TEST_F(InstanceTest, PerCameraValuesFromTheStoreReplaceTheBuiltInOnes) {
+    {
+        RegistryKey key;
+        ASSERT_TRUE(RegistryKey::openWrite(cameraKeyPath(0), key));
+        ASSERT_TRUE(key.writeDword("Color", 4));
+        ASSERT_TRUE(key.writeDword("WaitTime", 33));
+    }
+    start(deviceWith(0));
+    EXPECT_EQ(instance_->GetColorMode(), 48);
+    EXPECT_EQ(instance_->GetWaitTime(), 33);
+}
+
+TEST_F(InstanceTest, ANotificationWindowThatIsNotAWindowStopsInitialisationSilently) {
+    pendingDevice() = std::make_unique<ScriptedDevice>();
+    CLumvek instance(&takePendingDevice);
+    EXPECT_EQ(instance.Initialize(reinterpret_cast<HWND>(0x1234)), 0);
+    EXPECT_EQ(instance.GetLastError(), 0);
+}
