@@ -144,7 +144,7 @@ TEST(CamsimDaemon, ArgumentErrorsExitTwoWithOneLine) {
 
 TEST(CamsimDaemon, ServesCamerasUntilSigtermThenRemovesSockets) {
     Daemon daemon({"product=0x3090,name=r13a,pattern=ramp,fps=200", "product=0x3090,name=r13b,fps=200",
-                   "product=0x3050,name=other,pattern=white,fps=200"});
+                   "product=0x3050,name=other,pattern=ramp,fps=200"});
     ASSERT_TRUE(daemon.waitReady());
     const std::string a = fx3::formatDevicePath(0x04b4, 0x3090, "r13a");
     const std::string other = fx3::formatDevicePath(0x04b4, 0x3050, "other");
@@ -153,11 +153,17 @@ TEST(CamsimDaemon, ServesCamerasUntilSigtermThenRemovesSockets) {
     CameraLink link(a);
     link.setWindow(320, 10, 2);
     EXPECT_EQ(link.readFpga(0x44), 320 & 0xFF);
-    const auto frame = link.readFrame();
+    ASSERT_TRUE(link.readFrame());
+    EXPECT_EQ(link.readFrame()->size(), 320u * 10u * 2u);
+    // The generic sensor sends the ramp as it is.
+    CameraLink otherLink(other);
+    otherLink.setWindow(320, 10, 2);
+    const auto frame = otherLink.readFrame();
     ASSERT_TRUE(frame);
     ASSERT_EQ(frame->size(), 320u * 10u * 2u);
     EXPECT_EQ((*frame)[0] | ((*frame)[1] << 8), 0);
     EXPECT_EQ((*frame)[638] | ((*frame)[639] << 8), 65535);
+    otherLink.closeStream();
     uint8_t speed[4] = {};
     fx3::DeviceHandle handle = fx3::openDevice(other, false);
     ASSERT_NE(handle, nullptr);
