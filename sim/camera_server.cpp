@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -62,6 +64,33 @@ bool recvFrame(int fd, wire::Frame& frame, const std::atomic<bool>& stopping) {
     frame = wire::decodeFrame(raw);
     return true;
 }
+
+// The connection's shared bulk buffer: a memfd sealed against resizing, so
+// the client can map it safely.
+struct SharedBuffer {
+    int memfd = -1;
+    uint8_t* data = nullptr;
+    ~SharedBuffer() { release(); }
+    void release() {
+        if (data != nullptr) ::munmap(data, wire::kSharedBufferBytes);
+        if (memfd >= 0) ::close(memfd);
+        data = nullptr;
+        memfd = -1;
+    }
+    bool create() {
+        memfd = ::memfd_create("lumvek-bulk", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+        if (memfd < 0 || ::ftruncate(memfd, wire::kSharedBufferBytes) != 0 ||
+            ::fcntl(memfd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0) {
+            return false;
+        }
+        void* mapped = ::mmap(nullptr, wire::kSharedBufferBytes, PROT_READ | PROT_WRITE, MAP_SHARED, memfd, 0);
+        if (mapped == MAP_FAILED) {
+            return false;
+        }
+        data = static_cast<uint8_t*>(mapped);
+        return true;
+    }
+};
 
 bool sendFrame(int fd, const wire::Frame& frame) {
     uint8_t raw[wire::kFrameBytes];
@@ -257,6 +286,7 @@ void CameraServer::serveControl(int fd) {
 
 void CameraServer::serveConnection(int fd) {
     std::vector<uint8_t> buffer;
+    SharedBuffer shared;
     wire::Frame frame;
     while (!stopping_ && recvFrame(fd, frame, stopping_)) {
         switch (static_cast<wire::Op>(frame.op)) {
@@ -283,23 +313,35 @@ void CameraServer::serveConnection(int fd) {
                 if (!sendFrame(fd, {frame.op, fx3::kErrorInvalidParameter, 0, 0})) return;
                 break;
             }
-            if (buffer.size() < frame.b) {
+            const bool inShared = shared.data != nullptr;
+            if (!inShared && buffer.size() < frame.b) {
                 buffer.resize(frame.b);
             }
+            uint8_t* target = inShared ? shared.data : buffer.data();
             fx3::CancelToken cancel;
             // Anything arriving from the client while the read waits is an
             // abort (or the client is gone): end the read.
             cancel.setProbe([this, fd] { return stopping_.load() || sockio::peerHasSpoken(fd); });
             const fx3::BulkResult result =
-                camera_->bulkRead(static_cast<uint8_t>(frame.a), std::span<uint8_t>(buffer.data(), frame.b), frame.c,
-                                  cancel);
+                camera_->bulkRead(static_cast<uint8_t>(frame.a), std::span<uint8_t>(target, frame.b), frame.c, cancel);
             const uint32_t bytes = result.error == fx3::kErrorSuccess ? std::min(result.bytes, frame.b) : 0;
             uint8_t raw[wire::kFrameBytes];
-            wire::encodeFrame({frame.op, result.error, bytes, 0}, raw);
-            iovec vectors[2] = {{raw, sizeof raw}, {buffer.data(), bytes}};
-            if (!sockio::sendAll(fd, vectors, bytes > 0 ? 2 : 1)) {
+            wire::encodeFrame({frame.op, result.error, bytes, inShared ? wire::kDataInSharedBuffer : 0}, raw);
+            iovec vectors[2] = {{raw, sizeof raw}, {target, bytes}};
+            if (!sockio::sendAll(fd, vectors, bytes > 0 && !inShared ? 2 : 1)) {
                 return;
             }
+            break;
+        }
+        case wire::Op::Attach: {
+            if (shared.data == nullptr && !shared.create()) {
+                shared.release();
+                if (!sendFrame(fd, {frame.op, 0, 0, 0})) return;  // no buffer: data goes through the stream
+                break;
+            }
+            uint8_t raw[wire::kFrameBytes];
+            wire::encodeFrame({frame.op, wire::kSharedBufferBytes, 0, 0}, raw);
+            if (!sockio::sendWithFd(fd, raw, sizeof raw, shared.memfd)) return;
             break;
         }
         case wire::Op::ResetPipe:

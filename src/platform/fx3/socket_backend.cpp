@@ -4,7 +4,10 @@
 #include <atomic>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <mutex>
+#include <optional>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,10 +28,60 @@ constexpr uint32_t kAbortGraceMs = 1000;
 // How long the data of one reply may take to arrive once its frame came.
 constexpr uint32_t kPayloadMs = 10000;
 
+// The server's shared bulk buffer, mapped read-only. Accepted only when the
+// server has sealed its size, so it cannot shrink under a copy (SIGBUS).
+struct SharedBuffer {
+    const uint8_t* data = nullptr;
+    size_t bytes = 0;
+};
+
+// nullopt when the server does not answer the attach request properly (the
+// connection is then unusable); an empty buffer when it offers none usable.
+std::optional<SharedBuffer> attachSharedBuffer(int fd) {
+    uint8_t request[wire::kFrameBytes];
+    wire::encodeFrame({static_cast<uint32_t>(wire::Op::Attach), 0, 0, 0}, request);
+    if (!sockio::sendAll(fd, request, sizeof request)) {
+        return std::nullopt;
+    }
+    uint8_t reply[wire::kFrameBytes];
+    int memfd = -1;
+    if (sockio::recvWithFd(fd, reply, sizeof reply, kReplyGraceMs, memfd) != sockio::IoStatus::Ok) {
+        return std::nullopt;
+    }
+    const wire::Frame frame = wire::decodeFrame(reply);
+    if (frame.op != static_cast<uint32_t>(wire::Op::Attach)) {
+        if (memfd >= 0) {
+            ::close(memfd);
+        }
+        return std::nullopt;
+    }
+    SharedBuffer shared;
+    struct stat info{};
+    const int seals = memfd >= 0 ? ::fcntl(memfd, F_GET_SEALS) : -1;
+    if (memfd >= 0 && frame.a > 0 &&
+        frame.a <= wire::kSharedBufferBytes && seals >= 0 && (seals & F_SEAL_SHRINK) != 0 &&
+        ::fstat(memfd, &info) == 0 && static_cast<uint64_t>(info.st_size) >= frame.a) {
+        void* mapped = ::mmap(nullptr, frame.a, PROT_READ, MAP_SHARED, memfd, 0);
+        if (mapped != MAP_FAILED) {
+            shared.data = static_cast<const uint8_t*>(mapped);
+            shared.bytes = frame.a;
+        }
+    }
+    if (memfd >= 0) {
+        ::close(memfd);
+    }
+    return shared;
+}
+
 class SocketDeviceSession final : public UsbDevice {
 public:
-    explicit SocketDeviceSession(int fd) : fd_(fd) {}
-    ~SocketDeviceSession() override { ::close(fd_); }
+    SocketDeviceSession(int fd, SharedBuffer shared) : fd_(fd), shared_(shared) {}
+    ~SocketDeviceSession() override {
+        if (shared_.data != nullptr) {
+            ::munmap(const_cast<uint8_t*>(shared_.data), shared_.bytes);
+        }
+        ::close(fd_);
+    }
 
     ControlResult controlTransfer(const RequestHeader& header, std::span<uint8_t, kControlDataBytes> data) override {
         std::lock_guard request(requestMutex_);
@@ -95,6 +148,14 @@ public:
             breakConnection();
             return {kErrorGenFailure, 0};
         }
+        if (frame.c == wire::kDataInSharedBuffer) {
+            if (shared_.data == nullptr || frame.b > shared_.bytes) {
+                breakConnection();
+                return {kErrorGenFailure, 0};
+            }
+            std::memcpy(buffer.data(), shared_.data, frame.b);
+            return {frame.a, frame.b};
+        }
         if (frame.b > 0 && sockio::recvAll(fd_, buffer.data(), frame.b, kPayloadMs) !=
                                sockio::IoStatus::Ok) {
             breakConnection();
@@ -147,6 +208,7 @@ private:
     }
 
     const int fd_;
+    const SharedBuffer shared_;
     std::mutex requestMutex_;  // one request at a time on the connection (Abort excepted)
     std::mutex sendMutex_;     // guards writes to fd_
     std::atomic<bool> broken_{false};
@@ -162,7 +224,12 @@ std::string socketPathFor(const std::string& devicePath) {
 } // namespace
 
 std::unique_ptr<UsbDevice> makeSocketDeviceSession(int connectedFd) {
-    return std::make_unique<SocketDeviceSession>(connectedFd);
+    const auto shared = attachSharedBuffer(connectedFd);
+    if (!shared) {
+        ::close(connectedFd);
+        return nullptr;
+    }
+    return std::make_unique<SocketDeviceSession>(connectedFd, *shared);
 }
 
 std::vector<std::string> SocketDeviceSource::presentPaths() {
@@ -202,7 +269,7 @@ std::unique_ptr<UsbDevice> SocketDeviceSource::open(const std::string& path) {
         platform::logf(platform::LogCategory::Usb, "no camera answers at %s", socketPath.c_str());
         return nullptr;
     }
-    return makeSocketDeviceSession(fd);
+    return makeSocketDeviceSession(fd);  // takes fd over
 }
 
 } // namespace lumvek::fx3

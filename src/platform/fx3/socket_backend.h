@@ -12,7 +12,9 @@ public:
     std::unique_ptr<UsbDevice> open(const std::string& path) override;
 };
 
-// One connection to a daemon camera, on an already connected socket (taken over).
+// One connection to a daemon camera, on an already connected socket (taken
+// over, closed on failure): attaches the server's shared bulk buffer first.
+// nullptr when the server does not answer.
 [[nodiscard]] std::unique_ptr<UsbDevice> makeSocketDeviceSession(int connectedFd);
 
 } // namespace lumvek::fx3

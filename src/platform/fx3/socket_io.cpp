@@ -108,6 +108,80 @@ IoStatus recvAll(int fd, void* data, size_t bytes, uint32_t timeoutMs, const std
     return IoStatus::Ok;
 }
 
+bool sendWithFd(int fd, const void* data, size_t bytes, int passedFd) {
+    iovec vector{const_cast<void*>(data), bytes};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    msghdr message{};
+    message.msg_iov = &vector;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = SOL_SOCKET;
+    header->cmsg_type = SCM_RIGHTS;
+    header->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(header), &passedFd, sizeof(int));
+    ssize_t sent;
+    do {
+        sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0) {
+        return false;
+    }
+    // The descriptor went with the first byte; the rest is plain data.
+    return static_cast<size_t>(sent) == bytes ||
+           sendAll(fd, static_cast<const uint8_t*>(data) + sent, bytes - static_cast<size_t>(sent));
+}
+
+IoStatus recvWithFd(int fd, void* data, size_t bytes, uint32_t timeoutMs, int& receivedFd) {
+    receivedFd = -1;
+    pollfd p{fd, POLLIN, 0};
+    const int ready = ::poll(&p, 1, timeoutMs == kNoLimit ? -1 : static_cast<int>(timeoutMs));
+    if (ready <= 0) {
+        return IoStatus::TimedOut;
+    }
+    iovec vector{data, bytes};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)] = {};
+    msghdr message{};
+    message.msg_iov = &vector;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t got;
+    do {
+        got = ::recvmsg(fd, &message, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+        return IoStatus::Closed;
+    }
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
+        if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS) {
+            const size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+            for (size_t i = 0; i < count; ++i) {
+                int passed = -1;
+                std::memcpy(&passed, CMSG_DATA(header) + i * sizeof(int), sizeof(int));
+                if (receivedFd < 0) {
+                    receivedFd = passed;
+                } else {
+                    ::close(passed);  // only one is expected
+                }
+            }
+        }
+    }
+    if (static_cast<size_t>(got) < bytes) {
+        const IoStatus rest =
+            recvAll(fd, static_cast<uint8_t*>(data) + got, bytes - static_cast<size_t>(got), timeoutMs);
+        if (rest != IoStatus::Ok) {
+            if (receivedFd >= 0) {
+                ::close(receivedFd);
+                receivedFd = -1;
+            }
+            return rest;
+        }
+    }
+    return IoStatus::Ok;
+}
+
 bool peerHasSpoken(int fd) {
     pollfd p{fd, POLLIN | POLLRDHUP, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLRDHUP | POLLHUP | POLLERR)) != 0;

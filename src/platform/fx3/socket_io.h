@@ -27,6 +27,11 @@ inline constexpr uint32_t kNoLimit = 0xFFFFFFFFu;
 [[nodiscard]] IoStatus recvAll(int fd, void* data, size_t bytes, uint32_t timeoutMs,
                                const std::function<bool()>& stop = {});
 
+// Sends `bytes` bytes with a file descriptor attached (SCM_RIGHTS).
+[[nodiscard]] bool sendWithFd(int fd, const void* data, size_t bytes, int passedFd);
+// Receives exactly `bytes` bytes and the descriptor sent with them (-1 if none).
+[[nodiscard]] IoStatus recvWithFd(int fd, void* data, size_t bytes, uint32_t timeoutMs, int& receivedFd);
+
 // True when the peer has sent something or closed the connection.
 [[nodiscard]] bool peerHasSpoken(int fd);
 

@@ -11,9 +11,14 @@
 //   ResetPort{4, 0, 0, 0}                     {4, ok, 0, 0}
 //   Speed    {5, 0, 0, 0}                     {5, speed, 0, 0}
 //   Abort    {6, endpoint, 0, 0}              (no reply)
+//   Attach   {7, 0, 0, 0}                     {7, bytes, 0, 0} + a memfd (SCM_RIGHTS)
 //
 // Bulk data follows its reply frame in one stream write, so a frame costs a
-// handful of system calls however it is split. Requests on one connection
+// handful of system calls however it is split. Faster still: once a client
+// has attached the server's shared buffer (a sealed memfd of `bytes` bytes,
+// sent once per connection), the server reads bulk data straight into it and
+// answers {2, error, bytes, 1}; the client copies the data out. That is one
+// copy on each side and no data through the socket at all. Requests on one connection
 // are answered in order; only Abort may overtake a pending Bulk (the server
 // watches the connection while a read waits and ends the read when anything
 // arrives). Socket files are named <vid>_<pid>_<instance>.sock.
@@ -24,7 +29,12 @@
 
 namespace lumvek::fx3::wire {
 
-enum class Op : uint32_t { Control = 1, Bulk = 2, ResetPipe = 3, ResetPort = 4, Speed = 5, Abort = 6 };
+enum class Op : uint32_t { Control = 1, Bulk = 2, ResetPipe = 3, ResetPort = 4, Speed = 5, Abort = 6, Attach = 7 };
+
+// Marks a bulk reply whose data sits in the shared buffer.
+inline constexpr uint32_t kDataInSharedBuffer = 1;
+// Size of the shared bulk buffer: one transfer at most.
+inline constexpr uint32_t kSharedBufferBytes = 0x4000000;
 
 inline constexpr size_t kFrameBytes = 16;
 
