@@ -64,10 +64,11 @@ struct DeviceObject {
     std::unique_ptr<UsbDevice> device;
     const bool overlapped;
 
-    std::mutex mutex;  // guards queue, running, closing, worker
+    std::mutex mutex;  // guards queue, active, closing, worker
     std::condition_variable changed;  // queue grew, a request completed, closing
     std::deque<std::shared_ptr<BulkRequest>> queue;
-    std::shared_ptr<BulkRequest> running;
+    // Reads inside the device now: the transfer thread's and synchronous ones.
+    std::vector<std::shared_ptr<BulkRequest>> active;
     bool closing = false;
     std::thread worker;
 
@@ -103,12 +104,26 @@ struct DeviceObject {
                 }
                 request = queue.front();
                 queue.pop_front();
-                running = request;
+                active.push_back(request);  // in the same step, so no abort falls between
             }
-            execute(*request);
-            std::lock_guard lock(mutex);
-            running.reset();
+            finishActive(request);
         }
+    }
+
+    // Runs a read while it is listed as active, so that abort and close reach it.
+    void executeActive(const std::shared_ptr<BulkRequest>& request) {
+        {
+            std::lock_guard lock(mutex);
+            active.push_back(request);
+        }
+        finishActive(request);
+    }
+
+    void finishActive(const std::shared_ptr<BulkRequest>& request) {
+        execute(*request);
+        std::lock_guard lock(mutex);
+        active.erase(std::find(active.begin(), active.end(), request));
+        changed.notify_all();
     }
 
     // Cancels the queued and running reads of `endpoint` (0: all endpoints).
@@ -124,8 +139,10 @@ struct DeviceObject {
                     ++it;
                 }
             }
-            if (running && (endpoint == 0 || running->endpoint == endpoint)) {
-                running->cancel.cancel();
+            for (auto& request : active) {
+                if (endpoint == 0 || request->endpoint == endpoint) {
+                    request->cancel.cancel();
+                }
             }
         }
         for (auto& request : dropped) {
@@ -242,15 +259,7 @@ bool bulkTransfer(DeviceObject& object, std::shared_ptr<BulkRequest> request, ui
     }
     // Synchronous: run on the caller's thread, still cancellable by closeHandle
     // or an abort from another thread.
-    {
-        std::lock_guard lock(object.mutex);
-        object.running = request;
-    }
-    object.execute(*request);
-    {
-        std::lock_guard lock(object.mutex);
-        object.running.reset();
-    }
+    object.executeActive(request);
     if (returned != nullptr) {
         *returned = request->transferred;
     }
@@ -298,7 +307,7 @@ void closeHandle(DeviceHandle handle) {
     // A synchronous read on another thread: wait until it has left the device.
     {
         std::unique_lock lock(handle->mutex);
-        handle->changed.wait(lock, [&] { return !handle->running; });
+        handle->changed.wait(lock, [&] { return handle->active.empty(); });
     }
     delete handle;
 }
