@@ -1,12 +1,14 @@
 // Arrival and removal of camera interfaces: the in-process bus reports its
-// attach/detach calls; the socket directory is watched with inotify on a
-// thread of its own that runs while anyone is subscribed.
+// attach/detach calls (queued here), the socket directory is watched with
+// inotify; one watcher thread delivers both while anyone is subscribed.
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <map>
 #include <mutex>
 #include <poll.h>
+#include <deque>
+#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <thread>
@@ -36,8 +38,11 @@ public:
             running_ = true;
             stop_ = false;
             InProcessBus::instance().setObserver([this](bool arrived, const std::string& path) {
-                // Delivered on a thread of the stand-in, never the caller's.
-                std::thread([this, arrived, path] { deliver(arrived, path); }).detach();
+                // Delivered on the watcher thread, never the caller's.
+                std::lock_guard queueLock(queueMutex_);
+                queued_.emplace_back(arrived, path);
+                const uint64_t one = 1;
+                (void)::write(wakeFd_, &one, sizeof one);
             });
             thread_ = std::thread([this] { watchDirectory(); });
         }
@@ -56,6 +61,8 @@ public:
             stop_ = true;
             InProcessBus::instance().setObserver({});
             finished = std::move(thread_);
+            const uint64_t one = 1;
+            (void)::write(wakeFd_, &one, sizeof one);
         }
         if (finished.joinable() && finished.get_id() != std::this_thread::get_id()) {
             finished.join();
@@ -76,6 +83,17 @@ private:
         }
     }
 
+    void deliverQueued() {
+        std::deque<std::pair<bool, std::string>> events;
+        {
+            std::lock_guard lock(queueMutex_);
+            events.swap(queued_);
+        }
+        for (const auto& [arrived, path] : events) {
+            deliver(arrived, path);
+        }
+    }
+
     void watchDirectory() {
         const std::string dir = wire::deviceDirectory();
         ::mkdir(dir.c_str(), 0700);
@@ -86,11 +104,16 @@ private:
         const int wd = ::inotify_add_watch(fd, dir.c_str(), IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO);
         alignas(inotify_event) char buffer[sizeof(inotify_event) + NAME_MAX + 1];
         while (!stop_) {
-            pollfd p{fd, POLLIN, 0};
-            if (wd < 0 || ::poll(&p, 1, kWatchPollMs) <= 0) {
-                if (wd < 0) {
-                    ::usleep(kWatchPollMs * 1000);
-                }
+            pollfd p[2] = {{wakeFd_, POLLIN, 0}, {wd >= 0 ? fd : -1, POLLIN, 0}};
+            if (::poll(p, 2, kWatchPollMs) <= 0) {
+                continue;
+            }
+            if ((p[0].revents & POLLIN) != 0) {
+                uint64_t value = 0;
+                (void)::read(wakeFd_, &value, sizeof value);
+                deliverQueued();
+            }
+            if ((p[1].revents & POLLIN) == 0) {
                 continue;
             }
             const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -111,8 +134,13 @@ private:
         ::close(fd);
     }
 
+    DeviceWatcher() : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
     std::mutex mutex_;  // guards callbacks_, nextId_, running_, thread_
     std::map<int, DeviceChangeCallback> callbacks_;
+    std::mutex queueMutex_;  // guards queued_
+    std::deque<std::pair<bool, std::string>> queued_;  // in-process arrivals (true) and removals
+    const int wakeFd_;
     int nextId_ = 1;
     bool running_ = false;
     std::atomic<bool> stop_{false};
