@@ -161,7 +161,7 @@ public:
     int SetAnalogDlg(HWND owner);
 
     // ---- Read-only views for tests and the pipeline ----
-    [[nodiscard]] const CaptureWindow& captureWindow() const { return window_; }
+    [[nodiscard]] const CaptureWindowRecord& captureWindow() const { return window_; }
     [[nodiscard]] ImageSettings imageSettings() const;
     [[nodiscard]] GainSettings gainSettings() const { return gain_; }
     [[nodiscard]] int cameraNumber() const { return cameraNumber_; }
@@ -191,7 +191,7 @@ private:
     std::array<std::unique_ptr<ImageBuffer>, static_cast<int>(BufferId::Count)> buffers_{};
 
     // Capture window and the per-camera values from the settings store.
-    CaptureWindow window_;
+    CaptureWindowRecord window_;
     SettingsStore store_;
 
     // Image settings (guarded by settingsLock_).

@@ -7,7 +7,7 @@
 namespace lumvek {
 
 // Capture window: total size, effective (window) size and start, frame buffers.
-struct CaptureWindow {
+struct CaptureWindowRecord {
     uint32_t TH = 2336;
     uint32_t TV = 1752;
     uint32_t EH = 2336;
@@ -15,7 +15,7 @@ struct CaptureWindow {
     uint32_t EHS = 0;
     uint32_t EVS = 0;
     uint32_t Buf = 4;
-    friend bool operator==(const CaptureWindow&, const CaptureWindow&) = default;
+    friend bool operator==(const CaptureWindowRecord&, const CaptureWindowRecord&) = default;
 };
 
 // Per-camera values beside the presets (Camera_NN).

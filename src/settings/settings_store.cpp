@@ -15,10 +15,10 @@ struct Field {
     Word Record::*member;
 };
 
-constexpr Field<CaptureWindow, uint32_t> kWindowFields[] = {
-    {"TH", &CaptureWindow::TH},   {"TV", &CaptureWindow::TV},   {"EH", &CaptureWindow::EH},
-    {"EV", &CaptureWindow::EV},   {"EHS", &CaptureWindow::EHS}, {"EVS", &CaptureWindow::EVS},
-    {"Buf", &CaptureWindow::Buf},
+constexpr Field<CaptureWindowRecord, uint32_t> kWindowFields[] = {
+    {"TH", &CaptureWindowRecord::TH},   {"TV", &CaptureWindowRecord::TV},   {"EH", &CaptureWindowRecord::EH},
+    {"EV", &CaptureWindowRecord::EV},   {"EHS", &CaptureWindowRecord::EHS}, {"EVS", &CaptureWindowRecord::EVS},
+    {"Buf", &CaptureWindowRecord::Buf},
 };
 
 constexpr Field<CameraValues, int32_t> kCameraValueFields[] = {
@@ -100,7 +100,7 @@ bool saveGroup(int camera, const char* group, const Field<Record, Word> (&fields
 void createDefaultTree(int camera) {
     RegistryKey preset;
     if (RegistryKey::openWrite(cameraKeyPath(camera) + "\\" + presetName(0), preset)) {
-        (void)writeFields(preset, kWindowFields, CaptureWindow{});
+        (void)writeFields(preset, kWindowFields, CaptureWindowRecord{});
     }
     RegistryKey cameraKey;
     if (RegistryKey::openWrite(cameraKeyPath(camera), cameraKey)) {
@@ -131,7 +131,7 @@ bool SettingsStore::loadCameraValues(int camera, CameraValues& values) const {
     return true;
 }
 
-bool SettingsStore::loadSelectedPreset(int camera, CaptureWindow& window) const {
+bool SettingsStore::loadSelectedPreset(int camera, CaptureWindowRecord& window) const {
     {
         RegistryKey root;
         if (!RegistryKey::openRead(kSettingsRoot, root)) {
@@ -156,7 +156,7 @@ bool SettingsStore::loadSelectedPreset(int camera, CaptureWindow& window) const 
     return true;
 }
 
-SettingsStore::PresetSearch SettingsStore::findPresetBySize(int width, int height, CaptureWindow& window) const {
+SettingsStore::PresetSearch SettingsStore::findPresetBySize(int width, int height, CaptureWindowRecord& window) const {
     {
         RegistryKey root;
         if (!RegistryKey::openRead(kSettingsRoot, root)) {
@@ -168,7 +168,7 @@ SettingsStore::PresetSearch SettingsStore::findPresetBySize(int width, int heigh
         if (!RegistryKey::openRead(std::string(kSettingsRoot) + "\\" + presetName(i), preset)) {
             break;
         }
-        CaptureWindow candidate = window;
+        CaptureWindowRecord candidate = window;
         readFields(preset, kWindowFields, candidate);
         if (candidate.EH == static_cast<uint32_t>(width) && candidate.EV == static_cast<uint32_t>(height)) {
             window = candidate;
@@ -240,7 +240,7 @@ bool SettingsStore::loadDialogPresets(int camera, DialogPresets& dialog) const {
         if (!RegistryKey::openRead(cameraKeyPath(camera) + "\\" + presetName(i), preset)) {
             break;
         }
-        CaptureWindow window;
+        CaptureWindowRecord window;
         readFields(preset, kWindowFields, window);
         dialog.presets.push_back(window);
     }

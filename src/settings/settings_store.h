@@ -26,12 +26,12 @@ public:
     // Clock 0) and Camera_NN\Size_00 (full frame, Buf 4), and the result is
     // false (the caller keeps its built-in values, which equal these). False
     // when Camera_NN or its preset is missing; nothing is created then.
-    bool loadSelectedPreset(int camera, CaptureWindow& window) const;
+    bool loadSelectedPreset(int camera, CaptureWindowRecord& window) const;
 
     enum class PresetSearch { Found, NoRoot, NoMatch };
     // The first global preset Size_00, Size_01, ... (stopping at the first
     // gap) whose EH and EV equal width and height.
-    PresetSearch findPresetBySize(int width, int height, CaptureWindow& window) const;
+    PresetSearch findPresetBySize(int width, int height, CaptureWindowRecord& window) const;
 
     // Group loads: on a missing key the record gets the defaults instead and
     // the result is false; a missing single value leaves its word unchanged.
@@ -47,7 +47,7 @@ public:
     // Camera_NN\Size_00 upward until a key is missing (at most 100), then the
     // per-camera values; for the camera dialog.
     struct DialogPresets {
-        std::vector<CaptureWindow> presets;
+        std::vector<CaptureWindowRecord> presets;
         CameraValues values;
     };
     bool loadDialogPresets(int camera, DialogPresets& dialog) const;

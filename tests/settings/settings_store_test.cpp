@@ -48,7 +48,7 @@ protected:
 } // namespace
 
 TEST_F(SettingsStoreTest, FirstLoadCreatesTheDefaultTreeAndReportsFailure) {
-    CaptureWindow window;
+    CaptureWindowRecord window;
     window.EH = 1000;  // the caller's values stay when the tree is created
     EXPECT_FALSE(store_.loadSelectedPreset(0, window));
     EXPECT_EQ(window.EH, 1000u);
@@ -69,14 +69,14 @@ TEST_F(SettingsStoreTest, FirstLoadCreatesTheDefaultTreeAndReportsFailure) {
     EXPECT_EQ(readDword(preset, "Buf"), 4u);
 
     // The second load finds the tree and reads the selected preset.
-    window = CaptureWindow{};
+    window = CaptureWindowRecord{};
     window.EH = 1;
     EXPECT_TRUE(store_.loadSelectedPreset(0, window));
-    EXPECT_EQ(window, CaptureWindow{});
+    EXPECT_EQ(window, CaptureWindowRecord{});
 }
 
 TEST_F(SettingsStoreTest, SelectedPresetFollowsTheSizeValueAndNeverCreatesAnotherCamera) {
-    CaptureWindow window;
+    CaptureWindowRecord window;
     (void)store_.loadSelectedPreset(0, window);
     writePreset(root_ + "\\Camera_00\\Size_03", 640, 480);
     writeDword(root_ + "\\Camera_00", "Size", 3);
@@ -91,7 +91,7 @@ TEST_F(SettingsStoreTest, SelectedPresetFollowsTheSizeValueAndNeverCreatesAnothe
 }
 
 TEST_F(SettingsStoreTest, PresetSearchLooksOnlyUnderTheRootAndStopsAtTheFirstGap) {
-    CaptureWindow window;
+    CaptureWindowRecord window;
     EXPECT_EQ(store_.findPresetBySize(1024, 768, window), SettingsStore::PresetSearch::NoRoot);
 
     // A matching preset under Camera_00 does not count.
@@ -177,10 +177,10 @@ TEST_F(SettingsStoreTest, AValueOfTheWrongTypeOrSizeIsTreatedAsMissing) {
 
 TEST_F(SettingsStoreTest, DialogPresetsEnumerateUpToTheFirstGapAndSaveBack) {
     SettingsStore::DialogPresets dialog;
-    CaptureWindow small;
+    CaptureWindowRecord small;
     small.EH = 320;
     small.EV = 240;
-    dialog.presets = {CaptureWindow{}, small};
+    dialog.presets = {CaptureWindowRecord{}, small};
     dialog.values.size = 1;
     dialog.values.color = 4;
     dialog.values.subSample = 3;  // written as 0: every list position is mode 0
@@ -230,9 +230,9 @@ TEST_F(SettingsStoreTest, ACorruptStoreFailsCleanly) {
         std::fputs("this is not a database, just some text long enough to look like a header", f);
         std::fclose(f);
     }
-    CaptureWindow window;
+    CaptureWindowRecord window;
     EXPECT_FALSE(store_.loadSelectedPreset(0, window));
-    EXPECT_EQ(window, CaptureWindow{});
+    EXPECT_EQ(window, CaptureWindowRecord{});
     GainSettings gain;
     EXPECT_FALSE(store_.loadGain(0, gain, r13GainDefaults()));
     EXPECT_EQ(gain.global, 350);
