@@ -75,7 +75,7 @@ std::optional<SharedBuffer> attachSharedBuffer(int fd) {
 
 class SocketDeviceSession final : public UsbDevice {
 public:
-    SocketDeviceSession(int fd, SharedBuffer shared) : fd_(fd), shared_(shared) {}
+    explicit SocketDeviceSession(int fd) : fd_(fd) {}
     ~SocketDeviceSession() override {
         if (shared_.data != nullptr) {
             ::munmap(const_cast<uint8_t*>(shared_.data), shared_.bytes);
@@ -113,7 +113,7 @@ public:
     BulkResult bulkRead(uint8_t endpoint, std::span<uint8_t> buffer, uint32_t timeoutMs,
                         const CancelToken& cancel) override {
         std::lock_guard request(requestMutex_);
-        if (broken_) {
+        if (broken_ || !ensureShared()) {
             return {kErrorDeviceNotConnected, 0};
         }
         const auto length = static_cast<uint32_t>(std::min<size_t>(buffer.size(), kMaxDataTransferBytes));
@@ -207,8 +207,25 @@ private:
         ::shutdown(fd_, SHUT_RDWR);
     }
 
+    // Attaches the server's shared buffer before the first bulk read (handles
+    // that only send control requests never need it). false: connection unusable.
+    bool ensureShared() {
+        if (attachTried_) {
+            return true;
+        }
+        attachTried_ = true;
+        const auto shared = attachSharedBuffer(fd_);
+        if (!shared) {
+            breakConnection();
+            return false;
+        }
+        shared_ = *shared;
+        return true;
+    }
+
     const int fd_;
-    const SharedBuffer shared_;
+    bool attachTried_ = false;  // guarded by requestMutex_, like shared_
+    SharedBuffer shared_;
     std::mutex requestMutex_;  // one request at a time on the connection (Abort excepted)
     std::mutex sendMutex_;     // guards writes to fd_
     std::atomic<bool> broken_{false};
@@ -224,12 +241,7 @@ std::string socketPathFor(const std::string& devicePath) {
 } // namespace
 
 std::unique_ptr<UsbDevice> makeSocketDeviceSession(int connectedFd) {
-    const auto shared = attachSharedBuffer(connectedFd);
-    if (!shared) {
-        ::close(connectedFd);
-        return nullptr;
-    }
-    return std::make_unique<SocketDeviceSession>(connectedFd, *shared);
+    return std::make_unique<SocketDeviceSession>(connectedFd);
 }
 
 std::vector<std::string> SocketDeviceSource::presentPaths() {

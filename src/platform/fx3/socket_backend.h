@@ -13,8 +13,7 @@ public:
 };
 
 // One connection to a daemon camera, on an already connected socket (taken
-// over, closed on failure): attaches the server's shared bulk buffer first.
-// nullptr when the server does not answer.
+// over). The server's shared bulk buffer is attached at the first bulk read.
 [[nodiscard]] std::unique_ptr<UsbDevice> makeSocketDeviceSession(int connectedFd);
 
 } // namespace lumvek::fx3
