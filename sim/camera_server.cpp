@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/mman.h>
@@ -102,7 +103,8 @@ bool sendFrame(int fd, const wire::Frame& frame) {
 std::unique_ptr<CameraServer> CameraServer::start(std::shared_ptr<SimulatedCamera> camera,
                                                   const std::string& directory, std::string& error) {
     std::unique_ptr<CameraServer> server(new CameraServer(std::move(camera), directory));
-    ::mkdir(directory.c_str(), 0700);
+    std::error_code ignored;
+    std::filesystem::create_directories(directory, ignored);
     server->controlFd_ = listenAt(server->controlPath_, error);
     if (server->controlFd_ < 0) {
         return nullptr;
