@@ -1,0 +1,149 @@
+#include "camera/frame_ring.h"
+
+#include <cstring>
+#include <new>
+
+namespace lumvek {
+
+bool FrameRing::allocate(size_t bytes) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] {
+        return filling_ < 0 && pins_[0] == 0 && pins_[1] == 0 && pins_[2] == 0 && pins_[3] == 0;
+    });
+    bytes_ = 0;
+    for (auto& buffer : buffers_) {
+        buffer.reset();
+    }
+    for (auto& buffer : buffers_) {
+        buffer.reset(new (std::nothrow) uint8_t[bytes]);
+        if (!buffer) {
+            for (auto& other : buffers_) {
+                other.reset();
+            }
+            return false;
+        }
+        std::memset(buffer.get(), 0, bytes);
+    }
+    bytes_ = bytes;
+    return true;
+}
+
+void FrameRing::release() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] {
+        return filling_ < 0 && pins_[0] == 0 && pins_[1] == 0 && pins_[2] == 0 && pins_[3] == 0;
+    });
+    for (auto& buffer : buffers_) {
+        buffer.reset();
+    }
+    bytes_ = 0;
+}
+
+size_t FrameRing::bufferBytes() const {
+    std::lock_guard lock(mutex_);
+    return bytes_;
+}
+
+bool FrameRing::allocated() const {
+    std::lock_guard lock(mutex_);
+    return bytes_ > 0;
+}
+
+bool FrameRing::store(const uint8_t* source, size_t bytes, int slot) {
+    uint8_t* target = nullptr;
+    const bool advance = slot < 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (bytes_ == 0 || bytes > bytes_ || source == nullptr) {
+            return false;
+        }
+        if (slot < 0) {
+            slot = write_;
+            // Skip buffers a reader is copying out.
+            for (int tries = 0; tries < kSlots && pins_[static_cast<size_t>(slot)] > 0; ++tries) {
+                slot = (slot + 1) % kSlots;
+            }
+            if (pins_[static_cast<size_t>(slot)] > 0) {
+                return false;  // every buffer is being read: drop this frame
+            }
+            write_ = slot;
+        } else if (slot >= kSlots || pins_[static_cast<size_t>(slot)] > 0) {
+            return false;
+        }
+        filling_ = slot;
+        target = buffers_[static_cast<size_t>(slot)].get();
+    }
+    std::memcpy(target, source, bytes);  // outside the lock: readers of other buffers go on
+    {
+        std::lock_guard lock(mutex_);
+        filling_ = -1;
+        if (advance) {
+            write_ = (slot + 1) % kSlots;
+        }
+    }
+    changed_.notify_all();
+    return true;
+}
+
+FrameRing::ReadPin FrameRing::pin(bool oldest) {
+    std::unique_lock lock(mutex_);
+    const int slot = oldest ? 0 : (write_ + kSlots - 1) % kSlots;
+    changed_.wait(lock, [&] { return filling_ != slot; });
+    if (bytes_ == 0) {
+        return {};
+    }
+    ++pins_[static_cast<size_t>(slot)];
+    return ReadPin(this, slot);
+}
+
+void FrameRing::unpin(int slot) {
+    {
+        std::lock_guard lock(mutex_);
+        --pins_[static_cast<size_t>(slot)];
+    }
+    changed_.notify_all();
+}
+
+FrameRing::ReadPin::~ReadPin() {
+    if (ring_ != nullptr) {
+        ring_->unpin(slot_);
+    }
+}
+
+const uint8_t* FrameRing::ReadPin::data() const {
+    // A pinned buffer is neither written nor freed while the pin lives.
+    return ring_ != nullptr ? ring_->buffers_[static_cast<size_t>(slot_)].get() : nullptr;
+}
+
+int FrameRing::writeIndex() const {
+    std::lock_guard lock(mutex_);
+    return write_;
+}
+
+int FrameRing::readIndex() const {
+    std::lock_guard lock(mutex_);
+    return read_;
+}
+
+void FrameRing::setWriteIndex(int index) {
+    std::lock_guard lock(mutex_);
+    write_ = ((index % kSlots) + kSlots) % kSlots;
+}
+
+void FrameRing::markRead() {
+    std::lock_guard lock(mutex_);
+    read_ = write_;
+}
+
+void FrameRing::syncWriteToRead() {
+    std::lock_guard lock(mutex_);
+    write_ = read_;
+}
+
+void FrameRing::resetIndexes() {
+    std::lock_guard lock(mutex_);
+    write_ = 0;
+    read_ = 3;
+}
+
+} // namespace lumvek

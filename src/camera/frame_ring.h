@@ -1,0 +1,82 @@
+#pragma once
+// The ring of four raw frame buffers between the frame transfer thread and
+// the readers (the SDK instance's worker and application threads).
+//
+// The write index names the buffer that receives the next frame; the read
+// index is the write index as it stood when a reader last took the newest
+// frame. A frame overwrites the oldest buffer whether or not it was read.
+//
+// A reader copying a buffer out pins it; the writer never fills a pinned
+// buffer but takes the next free one (there are four and at most a few
+// readers), so a frame copied out is never overwritten during the copy, no
+// frame is copied twice, and the writer never waits for a reader. A reader
+// asking for the buffer the writer is filling waits for that one copy.
+#include <array>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace lumvek {
+
+class FrameRing {
+public:
+    static constexpr int kSlots = 4;
+
+    // Frees and allocates every buffer with `bytes` each; waits until no
+    // reader or writer holds a buffer. False (and no buffers) on failure.
+    [[nodiscard]] bool allocate(size_t bytes);
+    void release();
+    [[nodiscard]] size_t bufferBytes() const;
+    [[nodiscard]] bool allocated() const;
+
+    // Transfer thread: stores `bytes` from `source` in the next buffer (or
+    // in buffer `slot` when slot >= 0, keeping the indexes), then advances
+    // the write index. False when the ring is not allocated or too small.
+    bool store(const uint8_t* source, size_t bytes, int slot = -1);
+
+    // A buffer held for reading; released by the destructor.
+    class ReadPin {
+    public:
+        ReadPin() = default;
+        ReadPin(FrameRing* ring, int slot) : ring_(ring), slot_(slot) {}
+        ~ReadPin();
+        ReadPin(ReadPin&& other) noexcept : ring_(other.ring_), slot_(other.slot_) { other.ring_ = nullptr; }
+        ReadPin& operator=(ReadPin&&) = delete;
+        ReadPin(const ReadPin&) = delete;
+        [[nodiscard]] const uint8_t* data() const;
+        [[nodiscard]] bool valid() const { return ring_ != nullptr; }
+        [[nodiscard]] int slot() const { return slot_; }
+
+    private:
+        FrameRing* ring_ = nullptr;
+        int slot_ = -1;
+    };
+    // Pins buffer 0 (oldest) or the buffer written last.
+    [[nodiscard]] ReadPin pin(bool oldest);
+
+    [[nodiscard]] int writeIndex() const;
+    [[nodiscard]] int readIndex() const;
+    void setWriteIndex(int index);
+    // The newest frame has been taken: read index = write index.
+    void markRead();
+    // Mode 2 starts counting new frames from now: write index = read index.
+    void syncWriteToRead();
+    // Indexes back to their initial values (write 0, read 3).
+    void resetIndexes();
+
+private:
+    void unpin(int slot);
+
+    mutable std::mutex mutex_;  // guards everything below
+    std::condition_variable changed_;
+    std::array<std::unique_ptr<uint8_t[]>, kSlots> buffers_;
+    size_t bytes_ = 0;
+    int write_ = 0;
+    int read_ = 3;
+    int filling_ = -1;  // buffer the writer is copying into
+    std::array<int, kSlots> pins_{};
+};
+
+} // namespace lumvek

@@ -1,0 +1,422 @@
+// CLumvekU3K7Base: acquisition and the frame transfer thread. The thread
+// arms each transfer, reads the frame header and pixel data through the
+// controller into the receive buffer, stores complete frames in the ring and
+// signals the frame event; it retries lost frames a bounded number of times
+// and then gives up with the frame error flag set.
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "camera/lumvek_u3k7_base.h"
+#include "camera/product_step_runner.h"
+#include "camera/product_table.h"
+#include "platform/fx3/driver_request.h"
+#include "platform/log/log.h"
+#include "platform/sync/clock.h"
+#include "platform/sync/thread_priority.h"
+#include "sensors/sensor_base.h"
+#include "usb/quelro_cy3_cam.h"
+
+namespace lumvek {
+
+namespace {
+
+using platform::Event;
+using platform::LogCategory;
+
+constexpr int kModeStopped = 0;
+constexpr int kModeOneFrame = 1;
+constexpr int kModeNextTag = 2;
+constexpr int kModeHeaderOnly = 3;
+constexpr uint8_t kFrameTagRegister = 8;
+constexpr int kHeaderedFailureLimit = 5;
+constexpr int kDirectAttemptLimit = 9;  // give up when the counter is above it
+constexpr uint32_t kDirectGiveUpMs = 9999;
+constexpr uint32_t kSingleFrameDataTimeoutMs = 3000;
+constexpr uint32_t kThreadJoinWaitMs = 3000;
+constexpr uint32_t kStopSettleMs = 5;
+
+// Products whose bulk pipe is reset between attempts at a failed frame.
+constexpr std::array<int, 11> kPipeResetOnRecovery{0x3100, 0x3130, 0x3150, 0x3170, 0x31B0, 0x31B4,
+                                                   0x31C0, 0x31C4, 0x31E0, 0x32A0, 0x32D0};
+
+bool resetsPipeOnRecovery(int productId) {
+    return std::find(kPipeResetOnRecovery.begin(), kPipeResetOnRecovery.end(), productId) !=
+           kPipeResetOnRecovery.end();
+}
+
+} // namespace
+
+// ---- Events ----
+
+void CLumvekU3K7Base::ensureFrameEvent() {
+    std::lock_guard lock(eventMutex_);
+    if (!frameEvent_) {
+        frameEvent_ = std::make_shared<Event>(Event::Reset::Auto);
+    }
+}
+
+std::shared_ptr<Event> CLumvekU3K7Base::frameEvent() const {
+    std::lock_guard lock(eventMutex_);
+    return frameEvent_;
+}
+
+void CLumvekU3K7Base::signalFrameEvent() {
+    if (auto event = frameEvent()) {
+        event->set();
+    }
+}
+
+// ---- Acquisition control (application threads) ----
+
+int CLumvekU3K7Base::SetFrameTimeout(int timeoutMs) {
+    frameTimeoutMs_ = timeoutMs;
+    return 1;
+}
+
+int CLumvekU3K7Base::SetAcquisitionMode(int mode) {
+    if (!controller_) {
+        return 0;
+    }
+    if (mode != acquisitionMode_.load()) {
+        StopAcquisition();
+        ensureFrameEvent();
+        if (mode == kModeNextTag) {
+            ring_.syncWriteToRead();
+            (void)ReadFrameTag();
+        }
+    }
+    acquisitionMode_ = mode;
+    return 1;
+}
+
+int CLumvekU3K7Base::StartAcquisition(int mode) {
+    if (running_.load()) {
+        StopAcquisition();
+    }
+    ensureFrameEvent();
+    if (!SetAcquisitionMode(mode)) {
+        return 0;
+    }
+    if (geometryStale_.load()) {
+        (void)UpdateFrameGeometry();  // acquisition starts whatever its result
+    }
+    if (thread_.joinable()) {
+        thread_.join();  // a body that ended by itself (one frame, gave up)
+    }
+    running_ = 1;
+    threadEnd_ = std::make_shared<Event>(Event::Reset::Auto);
+    thread_ = std::thread([this] { threadMain(); });
+    if (sensor_) {
+        sensor_->OnCaptureStart();
+    }
+    return 1;
+}
+
+void CLumvekU3K7Base::threadMain() {
+    platform::raiseCurrentThreadToTimeCritical();
+    if (productId_ == kFrameDirectProduct) {
+        (void)RunDirectTransfer();
+    } else {
+        (void)RunHeaderedTransfer();
+    }
+}
+
+int CLumvekU3K7Base::StopAcquisition() {
+    if (sensor_) {
+        sensor_->OnCaptureStop();
+    }
+    if (running_.exchange(0) && threadEnd_) {
+        (void)threadEnd_->wait(platform::kInfinite);
+    }
+    if (thread_.joinable()) {
+        thread_.join();  // the body has returned (or returns at once): bounded
+    }
+    threadEnd_.reset();
+    std::shared_ptr<Event> event;
+    {
+        std::lock_guard lock(eventMutex_);
+        event = std::move(frameEvent_);
+    }
+    if (event) {
+        event->set();  // a waiter holding it wakes; it is forgotten here
+    }
+    (void)StopTransfer();
+    platform::sleepMs(kStopSettleMs);
+    acquisitionMode_ = kModeStopped;
+    return 1;
+}
+
+int CLumvekU3K7Base::StopTransfer() {
+    if (!controller_) {
+        return 0;
+    }
+    runProductStopSteps(row(), *this);  // ends with RestartStream
+    return 1;
+}
+
+int CLumvekU3K7Base::stepWaitAcquisitionEnd(uint32_t timeoutMs) {
+    auto end = threadEnd_;
+    if (!end) {
+        return 1;
+    }
+    return end->wait(timeoutMs) ? 1 : 0;
+}
+
+void CLumvekU3K7Base::pulseFpgaReset() {
+    if (sensor_) {
+        (void)sensor_->PulseFpgaReset();
+    }
+}
+
+void CLumvekU3K7Base::storeFrame(FrameRecord& record, int slot) {
+    const int bytes = frameBytes_.load();
+    if (bytes <= 0 || static_cast<size_t>(bytes) > receiveCapacity_) {
+        return;
+    }
+    if (ring_.store(record.destination, static_cast<size_t>(bytes), slot)) {
+        framesStored_.fetch_add(1);
+    }
+}
+
+// ---- Thread bodies (frame transfer thread) ----
+
+int CLumvekU3K7Base::RunHeaderedTransfer() {
+    if (!controller_ || !receiveBuffer_) {
+        if (threadEnd_) threadEnd_->set();
+        running_ = 0;
+        return 0;
+    }
+    FrameRecord record;
+    record.destination = receiveBuffer_.get();
+    record.capacity = static_cast<uint32_t>(receiveCapacity_);
+    record.expectedSize = static_cast<uint32_t>(frameBytes_.load());
+    frameError_ = false;
+    int failures = 0;
+    const int mode = acquisitionMode_.load();
+
+    if (controller_->OpenStream()) {
+        while (running_.load()) {
+            const uint32_t timeoutMs = static_cast<uint32_t>(std::max(frameTimeoutMs_.load(), 1));
+            if (deferredExposurePending_.exchange(0) && sensor_) {
+                (void)sensor_->SetExposureTime(static_cast<uint32_t>(deferredExposureValue_.load()));
+            }
+            if (mode == kModeNextTag) {
+                uint8_t tag = 0;
+                if (controller_->ReadFpgaRegister(kFrameTagRegister, &tag) && tag == lastFrameTag_.load()) {
+                    platform::sleepMs(1);
+                    continue;
+                }
+                lastFrameTag_ = tag;
+            }
+            bool ok = controller_->ReadFrameHeader(&record) != 0;
+            if (ok) {
+                if (mode == kModeHeaderOnly) {
+                    lastFrameTag_ = static_cast<int>(record.headerWord);
+                    break;
+                }
+                if (mode != kModeNextTag) {
+                    lastFrameTag_ = static_cast<int>(record.headerWord);
+                }
+                ok = controller_->ReadFrameData(&record, timeoutMs) != 0;
+            }
+            if (ok) {
+                failures = 0;
+                frameError_ = false;
+                storeFrame(record, -1);
+                signalFrameEvent();
+                if (mode == kModeOneFrame || mode == kModeNextTag) {
+                    break;
+                }
+                continue;
+            }
+            // Recovery: a clean pipe for the next header.
+            controller_->CloseStream();
+            const bool giveUpAtOnce = mode == kModeNextTag && row().noRetryInTriggerMode2;
+            if (giveUpAtOnce || ++failures >= kHeaderedFailureLimit) {
+                platform::logf(LogCategory::Camera, "frame transfer: giving up after %d failed frame(s)", failures);
+                frameError_ = true;
+                signalFrameEvent();
+                break;
+            }
+            if (resetsPipeOnRecovery(productId_)) {
+                (void)controller_->ResetPipe(fx3::kEndpointFrames);
+            }
+            pulseFpgaReset();
+            (void)controller_->OpenStream();
+        }
+    }
+    controller_->CloseStream();
+    if (threadEnd_) threadEnd_->set();
+    if (frameError_.load()) {
+        signalFrameEvent();
+    }
+    running_ = 0;
+    return 1;
+}
+
+int CLumvekU3K7Base::RunDirectTransfer() {
+    if (!controller_ || !receiveBuffer_) {
+        if (threadEnd_) threadEnd_->set();
+        running_ = 0;
+        return 0;
+    }
+    FrameRecord record;
+    record.destination = receiveBuffer_.get();
+    record.capacity = static_cast<uint32_t>(receiveCapacity_);
+    record.expectedSize = static_cast<uint32_t>(frameBytes_.load());
+    (void)controller_->RestartStream();
+    frameError_ = false;
+    uint32_t lastGood = platform::tickMs();
+    const int mode = acquisitionMode_.load();
+    if (controller_->OpenStream()) {
+        int attempts = 0;
+        while (running_.load()) {
+            if (controller_->ReadFrameDirect(&record)) {
+                lastGood = platform::tickMs();
+                frameError_ = false;
+                storeFrame(record, -1);
+                signalFrameEvent();
+                if (mode == kModeOneFrame) {
+                    break;
+                }
+                attempts = 0;
+                continue;
+            }
+            if (platform::tickMs() - lastGood > kDirectGiveUpMs || attempts > kDirectAttemptLimit) {
+                frameError_ = true;
+                break;
+            }
+            (void)controller_->ResetPort();
+            (void)controller_->RestartStream();
+            (void)controller_->ResetPipe(fx3::kEndpointFrames);
+            ++attempts;
+        }
+    }
+    controller_->CloseStream();
+    if (threadEnd_) threadEnd_->set();
+    running_ = 0;
+    return 1;
+}
+
+int CLumvekU3K7Base::RunSingleFrame() {
+    if (!controller_) {
+        return 2;
+    }
+    if (geometryStale_.load()) {
+        (void)UpdateFrameGeometry();
+    }
+    if (!receiveBuffer_) {
+        return 2;
+    }
+    const bool direct = productId_ == kFrameDirectProduct;
+    FrameRecord record;
+    record.destination = receiveBuffer_.get();
+    record.capacity = static_cast<uint32_t>(receiveCapacity_);
+    record.expectedSize = static_cast<uint32_t>(frameBytes_.load());
+    if (direct) {
+        (void)controller_->RestartStream();
+    }
+    frameError_ = false;
+    const uint32_t started = platform::tickMs();
+    if (controller_->OpenStream()) {
+        for (int attempts = 0;;) {
+            const bool ok = direct ? controller_->ReadFrameDirect(&record) != 0
+                                   : controller_->ReadFrameHeader(&record) &&
+                                         controller_->ReadFrameData(&record, kSingleFrameDataTimeoutMs);
+            if (ok) {
+                storeFrame(record, 0);
+                break;
+            }
+            if (platform::tickMs() - started > kDirectGiveUpMs || attempts > kDirectAttemptLimit) {
+                frameError_ = true;
+                break;
+            }
+            ++attempts;
+            if (direct) {
+                (void)controller_->ResetPort();
+            }
+        }
+    }
+    controller_->CloseStream();
+    if (threadEnd_) threadEnd_->set();
+    running_ = 0;
+    return 0;
+}
+
+// ---- Frames out (application threads) ----
+
+int CLumvekU3K7Base::WaitFrame(int timeoutMs) {
+    if (frameError_.load()) {
+        return 1;
+    }
+    auto event = frameEvent();  // kept alive while waiting, even if a stop forgets it
+    if (!event) {
+        return 2;
+    }
+    if (!event->wait(timeoutMs < 0 ? platform::kInfinite : static_cast<uint32_t>(timeoutMs))) {
+        return 2;
+    }
+    if (frameError_.load()) {
+        return 1;
+    }
+    return ring_.writeIndex() != ring_.readIndex() ? 3 : 2;
+}
+
+int CLumvekU3K7Base::CopyFrame(uint8_t* buffer, size_t length, bool oldest, int flag) {
+    const int frameBytes = frameBytes_.load();
+    if (buffer == nullptr || frameBytes <= 0 || length < static_cast<size_t>(frameBytes)) {
+        return 0;
+    }
+    FrameRing::ReadPin pin = ring_.pin(oldest);
+    if (!pin.valid() || static_cast<size_t>(frameBytes) > ring_.bufferBytes()) {
+        return 0;
+    }
+    const uint8_t* source = pin.data();
+    const size_t total = static_cast<size_t>(frameBytes);
+    if (!sensor_ || productId_ == 0x31E0) {
+        std::memcpy(buffer, source, total);  // no orientation to undo
+        return 1;
+    }
+    const SensorDescriptor& d = sensor_->descriptor();
+    const size_t bytesPerPixel = colorMode_.load() != 0 ? 2 : 1;
+    const size_t width = d.windowWidth > 0 ? static_cast<size_t>(d.windowWidth) : 0;
+    const size_t height = d.windowHeight > 0 ? static_cast<size_t>(d.windowHeight) : 0;
+    const size_t rowBytes = width * bytesPerPixel;
+    const int m = d.rawOrientation;
+    const bool bottomUp = m == 3 || m == 4;
+    const bool reverseRows = (flag == 0 && !bottomUp) || (flag == 1 && bottomUp);
+    const bool reversePixels = m == 2 || m == 4;
+    if (rowBytes == 0 || height == 0 || rowBytes * height > total || (!reverseRows && !reversePixels)) {
+        std::memcpy(buffer, source, total);
+        return 1;
+    }
+    for (size_t y = 0; y < height; ++y) {
+        const uint8_t* from = source + (reverseRows ? height - 1 - y : y) * rowBytes;
+        uint8_t* to = buffer + y * rowBytes;
+        if (!reversePixels) {
+            std::memcpy(to, from, rowBytes);
+            continue;
+        }
+        for (size_t x = 0; x < width; ++x) {
+            std::memcpy(to + x * bytesPerPixel, from + (width - 1 - x) * bytesPerPixel, bytesPerPixel);
+        }
+    }
+    return 1;
+}
+
+int CLumvekU3K7Base::GetLatestFrame(uint8_t* buffer, size_t capacity, int flag) {
+    const int copied = CopyFrame(buffer, capacity, false, flag);
+    ring_.markRead();
+    return copied ? 0 : 1;
+}
+
+int CLumvekU3K7Base::GetFirstFrame(uint8_t* buffer, size_t length, int flag) {
+    if (buffer == nullptr) {
+        return -2;
+    }
+    (void)CopyFrame(buffer, length, true, flag);
+    return 0;
+}
+
+} // namespace lumvek
