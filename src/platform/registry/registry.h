@@ -10,10 +10,13 @@
 //
 // Backing store: one SQLite file, $LUMVEK_REGISTRY_FILE, else
 // ${XDG_CONFIG_HOME:-$HOME/.config}/lumvek/registry.sqlite3 (folders are
-// created on the first write). The path is read on every open of a key and
-// the database connection is re-opened when the path changes, so a test may
-// point the variable elsewhere at any time; a key handle keeps the file it
-// was opened on. Every write is one transaction; concurrent threads and
+// created on the first write). The path is read afresh by every call that
+// names HKEY_CURRENT_USER, and a connection per file is kept while in use, so
+// a test may point the variable elsewhere at any time; a key handle keeps the
+// file it was opened on. A file removed or replaced under open handles makes
+// those handles fail with ERROR_KEY_DELETED. Handles do not cross fork(): the
+// child opens its own connection and its inherited handles fail the same way
+// (a child must not fork while another thread is inside a registry call). Every write is one transaction; concurrent threads and
 // processes are serialised by SQLite (WAL journal, busy timeout), so the file
 // is never left half-written. A corrupt, unreadable or unwritable file makes
 // the calls fail with a status code; nothing throws.
