@@ -130,9 +130,9 @@ void FrameRing::setWriteIndex(int index) {
     write_ = ((index % kSlots) + kSlots) % kSlots;
 }
 
-void FrameRing::markRead() {
+void FrameRing::markRead(int slot) {
     std::lock_guard lock(mutex_);
-    read_ = write_;
+    read_ = slot >= 0 ? (slot + 1) % kSlots : write_;
 }
 
 void FrameRing::syncWriteToRead() {

@@ -59,8 +59,9 @@ public:
     [[nodiscard]] int writeIndex() const;
     [[nodiscard]] int readIndex() const;
     void setWriteIndex(int index);
-    // The newest frame has been taken: read index = write index.
-    void markRead();
+    // The newest frame has been taken: read index = write index as it stood
+    // when that frame (in buffer `slot`) was pinned.
+    void markRead(int slot);
     // Mode 2 starts counting new frames from now: write index = read index.
     void syncWriteToRead();
     // Indexes back to their initial values (write 0, read 3).

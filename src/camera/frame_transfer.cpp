@@ -364,6 +364,11 @@ int CLumvekU3K7Base::WaitFrame(int timeoutMs) {
 }
 
 int CLumvekU3K7Base::CopyFrame(uint8_t* buffer, size_t length, bool oldest, int flag) {
+    int slot = -1;
+    return copyFrameOut(buffer, length, oldest, flag, &slot);
+}
+
+int CLumvekU3K7Base::copyFrameOut(uint8_t* buffer, size_t length, bool oldest, int flag, int* slot) {
     const int frameBytes = frameBytes_.load();
     if (buffer == nullptr || frameBytes <= 0 || length < static_cast<size_t>(frameBytes)) {
         return 0;
@@ -372,6 +377,7 @@ int CLumvekU3K7Base::CopyFrame(uint8_t* buffer, size_t length, bool oldest, int 
     if (!pin.valid() || static_cast<size_t>(frameBytes) > ring_.bufferBytes()) {
         return 0;
     }
+    *slot = pin.slot();
     const uint8_t* source = pin.data();
     const size_t total = static_cast<size_t>(frameBytes);
     if (!sensor_ || productId_ == 0x31E0) {
@@ -406,8 +412,11 @@ int CLumvekU3K7Base::CopyFrame(uint8_t* buffer, size_t length, bool oldest, int 
 }
 
 int CLumvekU3K7Base::GetLatestFrame(uint8_t* buffer, size_t capacity, int flag) {
-    const int copied = CopyFrame(buffer, capacity, false, flag);
-    ring_.markRead();
+    // The frame taken is the one pinned, so a frame stored during the copy
+    // still counts as new for the next WaitFrame.
+    int slot = -1;
+    const int copied = copyFrameOut(buffer, capacity, false, flag, &slot);
+    ring_.markRead(slot);
     return copied ? 0 : 1;
 }
 

@@ -195,6 +195,8 @@ private:
     std::shared_ptr<platform::Event> frameEvent() const;
     void signalFrameEvent();
     void storeFrame(FrameRecord& record, int slot);
+    // CopyFrame; *slot receives the ring buffer copied (-1 when none).
+    int copyFrameOut(uint8_t* buffer, size_t length, bool oldest, int flag, int* slot);
     void pulseFpgaReset();
     void threadMain();
 
