@@ -144,7 +144,7 @@ void runBothPaths(const Member& m, int width, int height) {
     std::memcpy(scalar.pixels(), before.pixels(), before.sizeBytes());
     std::memcpy(optimised.pixels(), before.pixels(), before.sizeBytes());
 
-    ASSERT_EQ(1, convertImage(scalar, m.conversion, src, KernelPath::Scalar)) << m.name;
+    ASSERT_EQ(1, convertImage(scalar, m.conversion, src, KernelPath::Reference)) << m.name;
     ASSERT_EQ(1, convertImage(optimised, m.conversion, src, KernelPath::Optimised)) << m.name;
     ASSERT_EQ(0, std::memcmp(scalar.pixels(), optimised.pixels(), scalar.sizeBytes()))
         << m.name << " paths differ at " << width << "x" << height;
@@ -169,7 +169,7 @@ TEST(ConversionKernels, EveryMemberBitIdenticalOnBothPathsAtFullSensorSize) {
 TEST(ConversionKernels, TenBitMemberKeepsBitsTwoToNineAndWrapsAbove) {
     const uint16_t in[] = {0x03FF, 0x0200, 0x0003, 0x0400, 0x0004, 0xFFFF};
     const uint8_t want[] = {0xFF, 0x80, 0x00, 0x00, 0x01, 0xFF};
-    for (KernelPath path : {KernelPath::Scalar, KernelPath::Optimised}) {
+    for (KernelPath path : {KernelPath::Reference, KernelPath::Optimised}) {
         ImageBuffer src;
         ImageBuffer dst;
         ASSERT_TRUE(src.create(6, 1, 16));
@@ -203,7 +203,7 @@ TEST(ConversionKernels, UnsupportedPixelSizesWriteNothingAndReturnZero) {
     ASSERT_TRUE(dst16.create(4, 4, 16));
     fillPattern(src8, 1);
     fillPattern(src24, 2);
-    for (KernelPath path : {KernelPath::Scalar, KernelPath::Optimised}) {
+    for (KernelPath path : {KernelPath::Reference, KernelPath::Optimised}) {
         EXPECT_EQ(0, convertImage(dst24, Conversion::TenBitTo8Flipped, src8, path));
         EXPECT_EQ(0, convertImage(dst24, Conversion::HighBytesTo24, src8, path));
         EXPECT_EQ(0, convertImage(dst16, Conversion::CopyRowsFlipped, src24, path));
@@ -220,7 +220,7 @@ TEST(ConversionKernels, UnsupportedPixelSizesWriteNothingAndReturnZero) {
 // A kernel given a rectangle and a destination origin (in the rows it is
 // handed) writes exactly that region, on both paths.
 TEST(ConversionKernels, RectangleAtOffsetWritesOnlyItsRegion) {
-    for (KernelPath path : {KernelPath::Scalar, KernelPath::Optimised}) {
+    for (KernelPath path : {KernelPath::Reference, KernelPath::Optimised}) {
         ImageBuffer src;
         ImageBuffer dst;
         ASSERT_TRUE(src.create(9, 9, 48));

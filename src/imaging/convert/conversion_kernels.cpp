@@ -298,19 +298,11 @@ KernelPair kernelsOf(Conversion member) {
 
 PixelKernel conversionKernel(Conversion member, KernelPath path) {
     const KernelPair pair = kernelsOf(member);
-    return path == KernelPath::Scalar ? pair.scalar : pair.optimised;
-}
-
-KernelPath defaultKernelPath() {
-    const char* force = std::getenv("LUMVEK_SCALAR_KERNELS");
-    if (force != nullptr && force[0] != '\0' && std::strcmp(force, "0") != 0) {
-        return KernelPath::Scalar;
-    }
-    return KernelPath::Optimised;
+    return path == KernelPath::Reference ? pair.scalar : pair.optimised;
 }
 
 int convertImage(ImageBuffer& dst, Conversion member, const ImageBuffer& src, const RgbQuad* colourTable) {
-    return convertImage(dst, member, src, defaultKernelPath(), colourTable);
+    return convertImage(dst, member, src, kernelPathFromEnvironment(), colourTable);
 }
 
 int convertImage(ImageBuffer& dst, Conversion member, const ImageBuffer& src, KernelPath path,

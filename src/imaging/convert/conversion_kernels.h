@@ -11,12 +11,13 @@
 // returns 0 and writes nothing.
 //
 // Each member has a plain scalar reference and an optimised body that must be
-// bit-identical to it; the optimised one is used unless LUMVEK_SCALAR_KERNELS
-// is set to a value other than "0".
+// bit-identical to it; the optimised one is used unless LUMVEK_FORCE_SCALAR
+// asks for the reference (imaging/pipeline/kernel_path.h).
 #include <cstdint>
 
 #include "imaging/apply.h"
 #include "imaging/image_buffer.h"
+#include "imaging/pipeline/kernel_path.h"
 
 namespace lumvek {
 
@@ -52,16 +53,11 @@ enum class Conversion {
     OpaqueFourthSample64,
 };
 
-enum class KernelPath { Scalar, Optimised };
-
 // The member's kernel on the given path (never null).
 [[nodiscard]] PixelKernel conversionKernel(Conversion member, KernelPath path);
 
-// Optimised unless LUMVEK_SCALAR_KERNELS forces the scalar references.
-[[nodiscard]] KernelPath defaultKernelPath();
-
 // Runs the member over the whole of src into dst at (0, 0) on the default
-// path; colourTable is p1 for Grey8To24. Returns the kernel's result (1), or
+// path of the environment; colourTable is p1 for Grey8To24. Returns the kernel's result (1), or
 // 0 when nothing ran (empty buffers, unsupported pixel sizes).
 int convertImage(ImageBuffer& dst, Conversion member, const ImageBuffer& src, const RgbQuad* colourTable = nullptr);
 int convertImage(ImageBuffer& dst, Conversion member, const ImageBuffer& src, KernelPath path,

@@ -32,7 +32,7 @@ void restridePackedRows(ImageBuffer& raw, KernelPath path) {
 }
 
 void restridePackedRows(ImageBuffer& raw) {
-    restridePackedRows(raw, defaultKernelPath());
+    restridePackedRows(raw, kernelPathFromEnvironment());
 }
 
 } // namespace lumvek

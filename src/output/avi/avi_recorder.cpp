@@ -118,7 +118,6 @@ void AviRecorder::run(uint32_t durationMs) {
     // Time passed, limit reached, write failed or stopped early: the file
     // is finalised in every case.
     writer_->finalize(started ? lastFrameMs - startMs : 0);
-    framesRecorded_.store(framesRecorded_.load());
     recording_ = false;
     finished_.set();
 }
