@@ -2,6 +2,9 @@
 // results can be worked out by hand.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <vector>
+
 #include "imaging/colour/bayer_pattern.h"
 #include "imaging/colour/hue_saturation.h"
 #include "imaging/colour/interpolation.h"
@@ -256,6 +259,50 @@ TEST(HueSaturation, TablesBelongToTheirOwnerAndBandsMatchTheReference) {
     ASSERT_TRUE(hueSaturationOptimised(c.view(), 300, HueSaturationTables(-200), bands));
     EXPECT_EQ(a.bytes(), c.bytes());
     EXPECT_NE(a.bytes(), b.bytes());
+}
+
+TEST(HueSaturation, VectorLanesMatchThePixelFormulaAcrossTheColourCube) {
+    // Every 8th level of each component, plus the cube's faces, in every layout.
+    std::vector<std::array<int, 3>> colours;
+    for (int b = 0; b < 256; b += 8) {
+        for (int g = 0; g < 256; g += 8) {
+            for (int r = 0; r < 256; r += 8) {
+                colours.push_back({b, g, r});
+            }
+        }
+    }
+    for (int v = 0; v < 256; ++v) {
+        colours.push_back({v, v, v});
+        colours.push_back({255, v, 0});
+        colours.push_back({0, 255, v});
+    }
+    const int width = 256;
+    const int height = static_cast<int>((colours.size() + width - 1) / width);
+    RowBands bands(2);
+    for (int bpp : {3, 4, 6, 8}) {
+        OwnedPlane frame(width, height, bpp);
+        for (size_t i = 0; i < colours.size(); ++i) {
+            const int y = static_cast<int>(i) / width;
+            const int x = static_cast<int>(i) % width;
+            for (int k = 0; k < 3; ++k) {
+                if (bpp >= 6) {
+                    frame.at16(y, x, k) = static_cast<uint16_t>(colours[i][static_cast<size_t>(k)] << 8 | (x & 0xFF));
+                } else {
+                    frame.at8(y, x, k) = static_cast<uint8_t>(colours[i][static_cast<size_t>(k)]);
+                }
+            }
+        }
+        for (int saturation : {-255, -1, 0, 1, 100, 255}) {
+            const HueSaturationTables tables(saturation);
+            for (int offset : {0, 1, 254, 255, 382, 509, 1148, 1529}) {
+                OwnedPlane a = frame;
+                OwnedPlane b = frame;
+                ASSERT_TRUE(hueSaturationReference(a.view(), offset, tables));
+                ASSERT_TRUE(hueSaturationOptimised(b.view(), offset, tables, bands));
+                ASSERT_EQ(a.bytes(), b.bytes()) << bpp << " " << saturation << " " << offset;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -193,6 +193,37 @@ TEST(FramePipeline, SharpnessLiftsAnEdgeAndKeepsTheBorder) {
     EXPECT_EQ(frame.raw.row(0)[0], 7);
 }
 
+TEST(FramePipeline, ToneControlsNeverTouchAFourthComponent) {
+    for (int mode : {kColour32, kColour64}) {
+        for (KernelPath path : {KernelPath::Reference, KernelPath::Optimised}) {
+            Frame frame(mode, 21, 9);
+            fillRandom(frame.raw, 31);
+            FramePipeline pipeline(PipelineOptions{2, path});
+            PipelineSettings settings;
+            settings.colourMode = mode;
+            settings.gamma = 150;
+            settings.contrast = 40;
+            settings.sharpness = 30;
+            settings.brightness = -100;
+            ASSERT_TRUE(pipeline.process(frame.buffers(), settings, nullptr).processed);
+            const int bpp = frame.output.bytesPerPixel();
+            for (int y = 0; y < frame.output.height(); ++y) {
+                for (int x = 0; x < frame.output.width(); ++x) {
+                    for (int b = bpp * 3 / 4; b < bpp; ++b) {
+                        frame.output.row(y)[x * bpp + b] = 0x5A;
+                    }
+                }
+            }
+            ASSERT_TRUE(pipeline.process(frame.buffers(), settings, nullptr).processed);
+            for (int y = 0; y < frame.output.height(); ++y) {
+                for (int x = 0; x < frame.output.width(); ++x) {
+                    ASSERT_EQ(frame.output.row(y)[x * bpp + bpp - 1], 0x5A) << mode << " " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(FramePipeline, GrayModesOnMonochromeFrames) {
     Frame frame(kMono8, 16, 8);
     fillRandom(frame.raw, 21);

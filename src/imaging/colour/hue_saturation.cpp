@@ -2,45 +2,66 @@
 
 #include <algorithm>
 
+#include "imaging/pipeline/kernel_path.h"
 #include "imaging/pipeline/row_bands.h"
 
 namespace lumvek {
+
+namespace detail {
+const int32_t kSextantMasks[12] = {0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF,
+                                   0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF};
+const int32_t kSextantSteps[12] = {-1, +0x100, -0x10000, +1, -0x100, +0x10000,
+                                   -1, +0x100, -0x10000, +1, -0x100, +0x10000};
+} // namespace detail
 
 namespace {
 
 constexpr int32_t kHueUnitsPerTurn = 1530;
 
-struct Sextant {
-    int32_t mask;
-    int32_t step;
-};
-constexpr std::array<Sextant, 12> kSextants = {{
-    {0xFF00FF, -1}, {0xFF0000, +0x100}, {0xFFFF00, -0x10000},
-    {0x00FF00, +1}, {0x00FFFF, -0x100}, {0x0000FF, +0x10000},
-    {0xFF00FF, -1}, {0xFF0000, +0x100}, {0xFFFF00, -0x10000},
-    {0x00FF00, +1}, {0x00FFFF, -0x100}, {0x0000FF, +0x10000},
-}};
 
 constexpr int32_t grey(int32_t n) { return n * 0x010101; }
 
 template <typename Sample, int kComponents>
-void transformRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables, int y0, int y1) {
+void transformRow(const PlaneView& image, int hueOffset, const HueSaturationTables& tables, int y, int x0) {
     constexpr int kShift = sizeof(Sample) == 2 ? 8 : 0;
-    for (int y = y0; y < y1; ++y) {
-        auto* px = reinterpret_cast<Sample*>(image.row(y));
-        for (int x = 0; x < image.width; ++x, px += kComponents) {
-            const uint32_t u = hueSaturationPixel(px[0] >> kShift, px[1] >> kShift, px[2] >> kShift, hueOffset, tables);
-            px[0] = static_cast<Sample>((u & 0xFF) << kShift);
-            px[1] = static_cast<Sample>(((u >> 8) & 0xFF) << kShift);
-            px[2] = static_cast<Sample>(((u >> 16) & 0xFF) << kShift);
-            if constexpr (kComponents == 4) {
-                px[3] = 0;
-            }
+    auto* px = reinterpret_cast<Sample*>(image.row(y)) + static_cast<std::ptrdiff_t>(x0) * kComponents;
+    for (int x = x0; x < image.width; ++x, px += kComponents) {
+        const uint32_t u = hueSaturationPixel(px[0] >> kShift, px[1] >> kShift, px[2] >> kShift, hueOffset, tables);
+        px[0] = static_cast<Sample>((u & 0xFF) << kShift);
+        px[1] = static_cast<Sample>(((u >> 8) & 0xFF) << kShift);
+        px[2] = static_cast<Sample>(((u >> 16) & 0xFF) << kShift);
+        if constexpr (kComponents == 4) {
+            px[3] = 0;
         }
     }
 }
 
+template <typename Sample, int kComponents>
+void transformRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables, int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+        transformRow<Sample, kComponents>(image, hueOffset, tables, y, 0);
+    }
+}
+
+template <typename Sample, int kComponents>
+void transformRowsVector(const PlaneView& image, int hueOffset, const HueSaturationTables& tables, int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+        const int done = detail::hueSaturationRowAvx2(image.row(y), image.width, image.bytesPerPixel, hueOffset, tables);
+        transformRow<Sample, kComponents>(image, hueOffset, tables, y, done);
+    }
+}
+
 using RowsFn = void (*)(const PlaneView&, int, const HueSaturationTables&, int, int);
+
+RowsFn vectorRowsFor(int bytesPerPixel) {
+    switch (bytesPerPixel) {
+    case 3: return transformRowsVector<uint8_t, 3>;
+    case 4: return transformRowsVector<uint8_t, 4>;
+    case 6: return transformRowsVector<uint16_t, 3>;
+    case 8: return transformRowsVector<uint16_t, 4>;
+    default: return nullptr;
+    }
+}
 
 RowsFn rowsFor(int bytesPerPixel) {
     switch (bytesPerPixel) {
@@ -109,8 +130,7 @@ uint32_t hueSaturationPixel(int b, int g, int r, int a, const HueSaturationTable
         const int index = base + a / 255 + (v > 254 ? 1 : 0);
         const int32_t f = v < 255 ? v : v - 255;
         const int32_t w = ((lightness + k) >> 1) - ((lightness - k) >> 1);
-        const Sextant& s = kSextants[static_cast<size_t>(index)];
-        u = u + (grey(w) & s.mask) + ((w * f + 128) >> 8) * s.step;
+        u = u + (grey(w) & detail::kSextantMasks[index]) + ((w * f + 128) >> 8) * detail::kSextantSteps[index];
     }
     return static_cast<uint32_t>(u) & 0xFFFFFF;
 }
@@ -126,7 +146,7 @@ bool hueSaturationReference(const PlaneView& image, int hueOffset, const HueSatu
 
 bool hueSaturationOptimised(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,
                             RowBands& bands) {
-    const RowsFn rows = rowsFor(image.bytesPerPixel);
+    const RowsFn rows = cpuFeatures().avx2 ? vectorRowsFor(image.bytesPerPixel) : rowsFor(image.bytesPerPixel);
     if (rows == nullptr || image.empty()) {
         return false;
     }

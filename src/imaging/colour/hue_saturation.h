@@ -21,6 +21,8 @@ public:
     [[nodiscard]] int saturation() const { return saturation_; }
     [[nodiscard]] int32_t reciprocal(int d) const { return reciprocal_[static_cast<size_t>(d)]; }
     [[nodiscard]] int32_t chroma(int d) const { return chroma_[static_cast<size_t>(d)]; }
+    [[nodiscard]] const int32_t* reciprocalTable() const { return reciprocal_.data(); }
+    [[nodiscard]] const int32_t* chromaTable() const { return chroma_.data(); }
 
 private:
     int saturation_;
@@ -38,5 +40,14 @@ private:
 [[nodiscard]] bool hueSaturationReference(const PlaneView& image, int hueOffset, const HueSaturationTables& tables);
 [[nodiscard]] bool hueSaturationOptimised(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,
                                           RowBands& bands);
+
+namespace detail {
+// The sextant table: mask and step of each of the 12 hue sextant indices.
+extern const int32_t kSextantMasks[12];
+extern const int32_t kSextantSteps[12];
+// Pixels [0, returned) of one row with AVX2, eight at a time; 0 when the
+// processor lacks it. The caller finishes the row with the scalar code.
+int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables);
+} // namespace detail
 
 } // namespace lumvek
