@@ -258,7 +258,9 @@ bool bulkTransfer(DeviceObject& object, std::shared_ptr<BulkRequest> request, ui
         return fail(kErrorIoPending);
     }
     // Synchronous: run on the caller's thread, still cancellable by closeHandle
-    // or an abort from another thread.
+    // or an abort from another thread. An OVERLAPPED given with a handle opened
+    // without overlapped I/O is filled in as the request completes.
+    request->overlapped = overlapped;
     object.executeActive(request);
     if (returned != nullptr) {
         *returned = request->transferred;
