@@ -66,6 +66,9 @@ public:
 
     // Ends a running recording, finalising the file, and joins the thread.
     // Safe to call at any time and more than once; not from the error sink.
+    // The thread may be waiting for the frame lock in withNewestPicture():
+    // never call stop() (or destroy the recorder) while holding that lock.
+    // start() and stop() are called from one thread at a time.
     void stop();
 
     [[nodiscard]] bool isRecording() const { return recording_.load(); }
