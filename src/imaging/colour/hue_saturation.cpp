@@ -144,6 +144,14 @@ bool hueSaturationReference(const PlaneView& image, int hueOffset, const HueSatu
     return true;
 }
 
+void hueSaturationOptimisedRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables, int y0,
+                                int y1) {
+    const RowsFn rows = cpuFeatures().avx2 ? vectorRowsFor(image.bytesPerPixel) : rowsFor(image.bytesPerPixel);
+    if (rows != nullptr && !image.empty()) {
+        rows(image, hueOffset, tables, y0, y1);
+    }
+}
+
 bool hueSaturationOptimised(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,
                             RowBands& bands) {
     const RowsFn rows = cpuFeatures().avx2 ? vectorRowsFor(image.bytesPerPixel) : rowsFor(image.bytesPerPixel);

@@ -40,6 +40,9 @@ private:
 [[nodiscard]] bool hueSaturationReference(const PlaneView& image, int hueOffset, const HueSaturationTables& tables);
 [[nodiscard]] bool hueSaturationOptimised(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,
                                           RowBands& bands);
+// Rows [y0, y1) of the optimised member on the calling thread.
+void hueSaturationOptimisedRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables, int y0,
+                                int y1);
 
 namespace detail {
 // The sextant table: mask and step of each of the 12 hue sextant indices.

@@ -221,22 +221,22 @@ void FramePipeline::toneControls(const PlaneView& output, const PipelineSettings
         return;
     }
     const bool colour = layout == SampleLayout::Colour8 || layout == SampleLayout::Colour16;
+    const HueSaturationTables* hue = nullptr;
     if (colour && (settings.hue != 0 || settings.saturation != 0)) {
         const int saturation = std::clamp(settings.saturation, -255, 255);
         if (!hueTables_ || hueTables_->saturation() != saturation) {
             hueTables_ = std::make_unique<HueSaturationTables>(saturation);
         }
-        const int offset = hueOffsetFor(std::clamp(settings.hue, -360, 360));
-        if (path_ == KernelPath::Reference) {
-            (void)hueSaturationReference(output, offset, *hueTables_);
-        } else {
-            (void)hueSaturationOptimised(output, offset, *hueTables_, *bands_);
-        }
+        hue = hueTables_.get();
     }
+    const int hueOffset = hueOffsetFor(std::clamp(settings.hue, -360, 360));
     if (path_ == KernelPath::Reference) {
+        if (hue != nullptr) {
+            (void)hueSaturationReference(output, hueOffset, *hue);
+        }
         toneReference(output, settings);
     } else {
-        toneOptimised(output, settings);
+        toneOptimised(output, settings, hue, hueOffset);
     }
 }
 
@@ -255,32 +255,46 @@ void FramePipeline::toneReference(const PlaneView& output, const PipelineSetting
     }
 }
 
-// Gamma, contrast and (when sharpness does not sit between them) brightness
-// are functions of the sample alone: one composed table does them in one pass.
-void FramePipeline::toneOptimised(const PlaneView& output, const PipelineSettings& settings) {
+// Gamma, contrast and brightness are functions of the sample alone, so the
+// ones that follow each other become one composed table, and each table
+// pass runs inside the row loop of the step before it (hue/saturation,
+// sharpness) while the row is still in cache.
+void FramePipeline::toneOptimised(const PlaneView& output, const PipelineSettings& settings,
+                                  const HueSaturationTables* hue, int hueOffset) {
     SampleLayout layout = SampleLayout::Mono8;
     (void)layoutFor(output.bytesPerPixel, layout);
     const bool wide = isWide(layout);
     const bool sharpen = settings.sharpness != 0;
-    ToneKey first{wide, settings.gamma, settings.contrast, sharpen ? 0 : settings.brightness};
-    if (first.gamma != kNeutralGamma || first.contrast != 0 || first.brightness != 0) {
-        (void)applyToneTable(output, toneTable(first), *bands_);
-    }
-    if (sharpen) {
-        const int s = std::clamp(settings.sharpness, 0, 30);
-        if (!sharpnessTable_ || sharpnessTable_->sharpness() != s || sharpnessTable_->wide() != wide) {
-            sharpnessTable_ = std::make_unique<SharpnessTable>(s, wide);
-        }
-        (void)sharpnessOptimised(output, sharpnessScratchLike(output), *sharpnessTable_, *bands_);
-        if (settings.brightness != 0) {
-            const ToneKey key{wide, kNeutralGamma, 0, settings.brightness};
-            if (brightnessKey_ != key) {
-                brightnessTable_ = brightnessTable(settings.brightness, wide);
-                brightnessKey_ = key;
+    const ToneKey firstKey{wide, settings.gamma, settings.contrast, sharpen ? 0 : settings.brightness};
+    const bool firstTable = firstKey.gamma != kNeutralGamma || firstKey.contrast != 0 || firstKey.brightness != 0;
+    const std::vector<uint16_t>* first = firstTable ? &toneTable(firstKey) : nullptr;
+    if (hue != nullptr) {
+        bands_->run(0, output.height, [&](int y0, int y1) {
+            hueSaturationOptimisedRows(output, hueOffset, *hue, y0, y1);
+            if (first != nullptr) {
+                applyToneTableRows(output, *first, y0, y1);
             }
-            (void)applyToneTable(output, brightnessTable_, *bands_);
-        }
+        });
+    } else if (first != nullptr) {
+        (void)applyToneTable(output, *first, *bands_);
     }
+    if (!sharpen) {
+        return;
+    }
+    const int s = std::clamp(settings.sharpness, 0, 30);
+    if (!sharpnessTable_ || sharpnessTable_->sharpness() != s || sharpnessTable_->wide() != wide) {
+        sharpnessTable_ = std::make_unique<SharpnessTable>(s, wide);
+    }
+    const std::vector<uint16_t>* after = nullptr;
+    if (settings.brightness != 0) {
+        const ToneKey key{wide, kNeutralGamma, 0, settings.brightness};
+        if (brightnessKey_ != key) {
+            brightnessTable_ = brightnessTable(settings.brightness, wide);
+            brightnessKey_ = key;
+        }
+        after = &brightnessTable_;
+    }
+    (void)sharpnessOptimised(output, sharpnessScratchLike(output), *sharpnessTable_, *bands_, after);
 }
 
 const std::vector<uint16_t>& FramePipeline::toneTable(const ToneKey& key) {

@@ -66,7 +66,8 @@ private:
     };
     const std::vector<uint16_t>& toneTable(const ToneKey& key);
     void toneReference(const PlaneView& output, const PipelineSettings& settings);
-    void toneOptimised(const PlaneView& output, const PipelineSettings& settings);
+    void toneOptimised(const PlaneView& output, const PipelineSettings& settings, const HueSaturationTables* hue,
+                       int hueOffset);
     [[nodiscard]] PlaneView sharpnessScratchLike(const PlaneView& output);
 
     KernelPath path_;

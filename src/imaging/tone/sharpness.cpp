@@ -5,6 +5,7 @@
 
 #include "imaging/pipeline/kernel_path.h"
 #include "imaging/pipeline/row_bands.h"
+#include "imaging/tone/tone_tables.h"
 
 #include <immintrin.h>
 
@@ -153,13 +154,16 @@ void optimisedRows(const PlaneView& image, const PlaneView& source, const Sharpn
             columnSums[static_cast<size_t>(i)] = int32_t{r0[i]} + r1[i] + r2[i] + r3[i];
         }
         const int32_t* cs = columnSums.data();
-        for (int i = 2 * step; i < n - 2 * step; ++i) {
-            if (skipFourth && (i & 3) == 3) {
-                continue;
+        const int32_t sharpness = t.sharpness();
+        const int components = step == 1 ? 1 : 3;
+        for (int x = 2; x < image.width - 2; ++x) {
+            for (int k = 0; k < components; ++k) {
+                const int i = x * step + k;
+                const int32_t blur = (cs[i - 2 * step] + cs[i - step] + cs[i] + cs[i + step]) >> 4;
+                const int32_t s = r2[i];
+                // T(d) = trunc(s d / 10), the table's own formula, without its 512 KiB at 16 bits.
+                out[i] = static_cast<Sample>(std::clamp(s + sharpness * (s - blur) / 10, 0, kMax));
             }
-            const int32_t blur = (cs[i - 2 * step] + cs[i - step] + cs[i] + cs[i + step]) >> 4;
-            const int32_t s = r2[i];
-            out[i] = static_cast<Sample>(std::clamp(s + t(s - blur), 0, kMax));
         }
     }
 }
@@ -190,22 +194,31 @@ bool sharpnessReference(const PlaneView& image, const PlaneView& scratch, int sh
 }
 
 bool sharpnessOptimised(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table,
-                        RowBands& bands) {
+                        RowBands& bands, const std::vector<uint16_t>* after) {
     bool wide = false;
     if (!shapesPair(image, scratch, wide) || wide != table.wide()) {
         return false;
     }
     bands.run(0, image.height, [&](int y0, int y1) { copyRows(image, scratch, y0, y1); });
-    if (image.height < 5 || image.width < 5) {
-        return true;
+    const int interiorEnd = (image.height < 5 || image.width < 5) ? 2 : image.height - 2;
+    if (interiorEnd > 2) {
+        bands.run(2, interiorEnd, [&](int y0, int y1) {
+            for (int y = y0; y < y1; ++y) {
+                if (wide) {
+                    optimisedRows<uint16_t>(image, scratch, table, y, y + 1);
+                } else {
+                    optimisedRows<uint8_t>(image, scratch, table, y, y + 1);
+                }
+                if (after != nullptr) {
+                    applyToneTableRows(image, *after, y, y + 1);
+                }
+            }
+        });
     }
-    bands.run(2, image.height - 2, [&](int y0, int y1) {
-        if (wide) {
-            optimisedRows<uint16_t>(image, scratch, table, y0, y1);
-        } else {
-            optimisedRows<uint8_t>(image, scratch, table, y0, y1);
-        }
-    });
+    if (after != nullptr) {  // the rows the sharpening leaves as they are
+        applyToneTableRows(image, *after, 0, std::min(2, image.height));
+        applyToneTableRows(image, *after, std::max(interiorEnd, 2), image.height);
+    }
     return true;
 }
 

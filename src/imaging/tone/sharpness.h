@@ -31,7 +31,10 @@ private:
 // (its contents are replaced by a copy of image). Returns false when they do
 // not pair or the depth is not one of the four layouts.
 [[nodiscard]] bool sharpnessReference(const PlaneView& image, const PlaneView& scratch, int sharpness);
+// after, when given, is a tone table (of the image's sample width) applied
+// to every changed sample once sharpened: the next pointwise step done in
+// the same pass over each row.
 [[nodiscard]] bool sharpnessOptimised(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table,
-                                      RowBands& bands);
+                                      RowBands& bands, const std::vector<uint16_t>* after = nullptr);
 
 } // namespace lumvek

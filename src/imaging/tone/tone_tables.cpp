@@ -127,6 +127,18 @@ bool brightnessReference(const PlaneView& image, int brightness) {
     return true;
 }
 
+void applyToneTableRows(const PlaneView& image, const ToneTable& table, int y0, int y1) {
+    bool wide = false;
+    if (!isWideImage(image, wide) || table.size() != static_cast<size_t>(maxFor(wide)) + 1) {
+        return;
+    }
+    if (wide) {
+        applyRows<uint16_t>(image, table, y0, y1);
+    } else {
+        applyRows<uint8_t>(image, table, y0, y1);
+    }
+}
+
 bool applyToneTable(const PlaneView& image, const ToneTable& table, RowBands& bands) {
     bool wide = false;
     if (!isWideImage(image, wide) || table.size() != static_cast<size_t>(maxFor(wide)) + 1) {

@@ -44,5 +44,8 @@ using ToneTable = std::vector<uint16_t>;  // entry per sample value 0..max
 // Optimised: one table (made by the caller once per parameter value) over
 // row bands. table.size() must be 256 for 8-bit samples, 65536 for 16-bit.
 [[nodiscard]] bool applyToneTable(const PlaneView& image, const ToneTable& table, RowBands& bands);
+// Rows [y0, y1) only, on the calling thread (for steps that fuse a table
+// pass into their own row loop while the rows are in cache).
+void applyToneTableRows(const PlaneView& image, const ToneTable& table, int y0, int y1);
 
 } // namespace lumvek
