@@ -39,7 +39,7 @@ int CLumvekU3K7Base::CreateController(const fx3::Guid* interfaceClass) {
 
 int CLumvekU3K7Base::Release() {
     StopAcquisition();
-    if (controller_) {
+    if (controller_ && sensor_) {  // only a camera that was opened is closed
         runProductCloseSteps(row(), *this);
         controller_->CloseStream();
     }
@@ -158,6 +158,11 @@ int CLumvekU3K7Base::IsFrameDirectProduct() const {
 }
 
 int CLumvekU3K7Base::UpdateFrameGeometry() {
+    if (running_.load()) {
+        // The transfer thread fills the receive buffer and the ring: never
+        // free them under it.
+        StopAcquisition();
+    }
     receiveBuffer_.reset();
     receiveCapacity_ = 0;
     if (!sensor_) {
