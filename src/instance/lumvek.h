@@ -4,27 +4,37 @@
 // caches of every setting the exports read back; it reports failures through
 // its error history and the error message to the notification window.
 //
-// Threads: application threads call its operations. Locks, in the order they
-// are taken: frameLock_ (raw and output buffers, configuration list), then
-// maskLock_ (reference frames and defect masks); settingsLock_ is a leaf that
-// guards the image-setting records the pipeline snapshots once per frame.
+// Threads: application threads call its operations; while previewing a
+// worker thread runs the frame loop. Locks, in the order they are taken:
+// frameLock_ (raw and output buffers, frame records, configuration list),
+// then the mask lock inside the defect planes (reference frames and masks);
+// settingsLock_ is a leaf that guards the setting records (image and gain)
+// which the frame loop snapshots once per frame. No lock is held while a
+// message is posted or the device is called from a setter.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "LumvekSdk.h"
 #include "camera/camera_device.h"
 #include "imaging/image_buffer.h"
+#include "imaging/correction/defect_planes.h"
+#include "imaging/pipeline/frame_pipeline.h"
 #include "instance/error_history.h"
+#include "instance/preview_window.h"
+#include "platform/sync/event.h"
 #include "settings/settings_records.h"
 #include "settings/settings_store.h"
 
 namespace lumvek {
 
-// The image buffers of an instance, in the order they are created.
+// The image buffers of an instance. The reference frames and defect masks
+// live in the defect planes, the preview's scaling buffer in the preview.
 enum class BufferId : int {
     Raw8,
     Raw16,
@@ -32,18 +42,9 @@ enum class BufferId : int {
     Out32,
     Out48,
     Out64,
-    Scratch,
-    PreviewScale,
-    Dark8,
-    White8,
-    Dark16,
-    White16,
-    DarkMask8,
-    WhiteMask8,
-    DarkMask16,
-    WhiteMask16,
-    DotFlags8,
-    DotFlags16,
+    // The full frame the device delivers when it is larger than the capture
+    // window (the R13 reads out its whole sensor): the window is cut from it.
+    Delivery,
     Count
 };
 
@@ -163,12 +164,16 @@ public:
     // ---- Read-only views for tests and the pipeline ----
     [[nodiscard]] const CaptureWindowRecord& captureWindow() const { return window_; }
     [[nodiscard]] ImageSettings imageSettings() const;
-    [[nodiscard]] GainSettings gainSettings() const { return gain_; }
+    [[nodiscard]] GainSettings gainSettings() const;
     [[nodiscard]] int cameraNumber() const { return cameraNumber_; }
     [[nodiscard]] const ImageBuffer* buffer(BufferId id) const { return buffers_[static_cast<int>(id)].get(); }
     [[nodiscard]] std::vector<std::pair<int32_t, int32_t>> configList() const;
     [[nodiscard]] int32_t channelGain(int channel) const { return channelGain_[channel - 1]; }
     [[nodiscard]] int32_t channelOffset(int channel) const { return channelOffset_[channel - 1]; }
+    [[nodiscard]] DefectPlanes* defectPlanes() { return planes_.get(); }
+    [[nodiscard]] int captureState() const { return captureState_.load(); }
+    [[nodiscard]] HWND previewWindow() const { return preview_.window(); }
+    [[nodiscard]] int frameRateX10() const { return frameRateX10_.load(); }
 
 private:
     friend struct SelectorOps;
@@ -185,21 +190,46 @@ private:
     void refreshExposureSeconds();
     bool formatDeviceName(int index, char* buffer, size_t size);
 
+    // Capture engine (capture_engine.cpp, frame_loop.cpp).
+    enum CaptureState : int32_t { kIdle = 0, kPreview = 1, kCapture = 2 };
+    bool validWindow() const;
+    int Configure();
+    bool allocateFrameBuffers();
+    void restoreForCapture();
+    int startPreviewFromIdle();
+    void stopWorker();
+    int startWindowAndPreview();
+    void reconfigureWhileAcquiring();
+    void frameLoop();
+    // Reads the newest frame into the raw buffer of the configured mode
+    // (window cut out, rows re-strided); caller holds frameLock_.
+    bool readFrame();
+    // Processes the raw frame into the output buffer; caller holds frameLock_.
+    void processFrame();
+    void autoIrisStep(const ImageBuffer& raw);
+    [[nodiscard]] ImageBuffer& rawBuffer();
+    [[nodiscard]] ImageBuffer& outputBuffer();
+    bool copyOutput(void* buffer, int size, int topDown, HWND callbackWindow);
+    void drawPreview();
+    [[nodiscard]] PreviewPlacement previewPlacement() const;
+    void updateFrameRate();
+    void postFrameMessage(HWND window, uintptr_t wParam, intptr_t lParam);
+
     // Device and buffers.
     CameraDeviceFactory deviceFactory_;
     std::unique_ptr<CameraDevice> device_;
     std::array<std::unique_ptr<ImageBuffer>, static_cast<int>(BufferId::Count)> buffers_{};
+    std::unique_ptr<DefectPlanes> planes_;
+    std::unique_ptr<FramePipeline> pipeline_;
 
     // Capture window and the per-camera values from the settings store.
     CaptureWindowRecord window_;
     SettingsStore store_;
 
-    // Image settings (guarded by settingsLock_).
+    // Image settings and cached device settings (guarded by settingsLock_).
     mutable std::mutex settingsLock_;
     ImageSettings image_;
-
-    // Device settings cached by the instance, restored at every open.
-    GainSettings gain_;
+    GainSettings gain_;  // restored to the camera at every open and capture configuration
     int32_t coolingOn_ = 0;
     int32_t shortExposureMode_ = 0;
     std::array<int32_t, 4> channelGain_{};
@@ -208,8 +238,7 @@ private:
     int32_t lastRealExposure_ = 0;
 
     // Synchronisation.
-    mutable std::mutex frameLock_;  // raw and output buffers, configuration list
-    mutable std::mutex maskLock_;   // reference frames and defect masks; taken inside frameLock_
+    mutable std::mutex frameLock_;  // raw and output buffers, frame records, configuration list
     bool openedBefore_ = false;
     std::vector<std::pair<int32_t, int32_t>> configList_;  // guarded by frameLock_
 
@@ -217,14 +246,47 @@ private:
     HWND notifyWindow_ = nullptr;
     HWND previewParent_ = nullptr;
     int previewRect_[4] = {0, 0, kFullWidth, kFullHeight};
+    PreviewWindow preview_;  // drawn by the frame loop under frameLock_
 
-    // Modes.
-    int32_t colorModeIndex_ = 0;
+    // Modes. The colour mode and window a frame uses are the configured ones
+    // (configuredMode_, frameWindow_), fixed by Configure.
+    std::atomic<int32_t> colorModeIndex_{0};
     int32_t subSample_ = 0;
-    int32_t waitTime_ = 10;
+    std::atomic<int32_t> waitTime_{10};
     int32_t clock_ = 0;
-    int32_t captureState_ = 0;
-    int32_t imageReady_ = 0;
+    int32_t configuredMode_ = 0;
+    CaptureWindow frameWindow_;       // the window cut out of each delivered frame
+    int deliveredWidth_ = 0;          // what the device delivers
+    int deliveredHeight_ = 0;
+
+    // Capture state and the frame loop.
+    std::atomic<int32_t> captureState_{kIdle};
+    std::atomic<int32_t> runFlag_{0};
+    std::thread worker_;
+    platform::Event workerWake_{platform::Event::Reset::Manual};  // cuts the loop's pause short at stop
+    // Serialises the acquisition controls (capture, preview, stop, close,
+    // reconfiguration) of application threads; never taken by the worker.
+    std::recursive_mutex controlLock_;
+    bool deviceMirrorsV_ = false;  // fixed at Configure
+    bool deviceMirrorsH_ = false;
+    std::atomic<int32_t> imageReady_{0};
+    std::atomic<int32_t> newFrameForRecorder_{0};
+
+    // Callback delivery (written by application threads while idle or under
+    // frameLock_; read by the frame loop under frameLock_).
+    HWND callbackWindow_ = nullptr;
+    void* callbackBuffer_ = nullptr;
+    int callbackSize_ = 0;
+    int callbackTopDown_ = 0;
+    // Frame records handed out with the frame messages: a ring, so a record
+    // stays untouched while the application reads it until well after the
+    // next message has been posted.
+    static constexpr int kFrameRecords = 4;
+    std::array<LumvekFrameInfo, kFrameRecords> frameRecords_{};
+    int nextFrameRecord_ = 0;
+    uint32_t frameCount_ = 0;
+    uint32_t lastRateTime_ = 0;
+    std::atomic<int32_t> frameRateX10_{0};
 
     ErrorHistory errors_;
     int cameraNumber_ = 0;

@@ -96,6 +96,7 @@ struct SelectorOps {
         if (!deviceResult(self, d.SetGlobalGain(value))) {
             return 0;
         }
+        std::lock_guard lock(self.settingsLock_);
         auto& g = self.gain_;
         g.global = value;
         g.colorG1 = g.colorR = g.colorB = g.colorG2 = value;
@@ -113,6 +114,7 @@ struct SelectorOps {
         if (!inRange(self, value, d.GetColorGainMin(), d.GetColorGainMax()) || !deviceResult(self, (d.*Set)(value))) {
             return 0;
         }
+        std::lock_guard lock(self.settingsLock_);
         self.gain_.*Cache = value;
         return 1;
     }
@@ -126,7 +128,10 @@ struct SelectorOps {
         if (!inRange(self, value, d.GetExposureMin(), d.GetExposureMax()) || !deviceResult(self, d.SetExposure(value))) {
             return 0;
         }
-        self.gain_.exposure = value;
+        {
+            std::lock_guard lock(self.settingsLock_);
+            self.gain_.exposure = value;
+        }
         self.refreshExposureSeconds();
         return 1;
     }
@@ -257,7 +262,10 @@ struct SelectorOps {
             self.ReportError(LUMVEK_ERR_TRANSFER);
             return 0;
         }
-        self.gain_.blackLevel = value;
+        {
+            std::lock_guard lock(self.settingsLock_);
+            self.gain_.blackLevel = value;
+        }
         self.ReportError(LUMVEK_ERR_NONE);
         return 1;
     }

@@ -2,6 +2,7 @@
 // teardown.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "instance/lumvek.h"
@@ -18,17 +19,10 @@ namespace {
 constexpr uint16_t kChannelBlockAddress = 0x1062;
 constexpr int kChannelBlockBytes = 16;
 constexpr int kEnumNames = 10;
-// Re-initialising drops the raw, output, scratch and preview buffers and the
-// first four reference frames; the rest are re-made at once.
-constexpr int kBuffersDroppedAtInitialize = 12;
 constexpr int kEnumNameBytes = 256;
 // "LumvekR13-USB3-K7_01": the product string, an underscore, two digits.
 constexpr int kMinDeviceNameBufferRefused = 17;
 
-constexpr BufferId kReferencePlanes8[] = {BufferId::Dark8, BufferId::White8, BufferId::DarkMask8,
-                                          BufferId::WhiteMask8, BufferId::DotFlags8};
-constexpr BufferId kReferencePlanes16[] = {BufferId::Dark16, BufferId::White16, BufferId::DarkMask16,
-                                           BufferId::WhiteMask16, BufferId::DotFlags16};
 
 } // namespace
 
@@ -43,7 +37,6 @@ CLumvek::~CLumvek() {
         device_.reset();
     }
     std::lock_guard frame(frameLock_);
-    std::lock_guard mask(maskLock_);
     for (auto& buffer : buffers_) {
         buffer.reset();
     }
@@ -61,14 +54,13 @@ void CLumvek::PostErrorOnly(int code) {
 }
 
 int CLumvek::Initialize(HWND notifyWindow) {
+    (void)Close();
     device_.reset();
-    for (int i = 0; i < kBuffersDroppedAtInitialize; ++i) {
-        buffers_[i].reset();
-    }
     device_ = deviceFactory_ != nullptr ? deviceFactory_() : nullptr;
     for (auto& buffer : buffers_) {
         buffer.reset(new (std::nothrow) ImageBuffer());
     }
+    pipeline_ = std::make_unique<FramePipeline>();
 
     notifyWindow_ = notifyWindow;
     if (notifyWindow_ != nullptr && !registerForDeviceChanges(notifyWindow_)) {
@@ -112,21 +104,13 @@ int CLumvek::Initialize(HWND notifyWindow) {
 }
 
 bool CLumvek::allocateReferenceFrames() {
-    std::lock_guard mask(maskLock_);
-    for (BufferId id : kReferencePlanes8) {
-        if (!buf(id).create(kFullWidth, kFullHeight, 8)) {
-            return false;
-        }
+    // Dark references and masks start at 0, the white references at full scale.
+    auto planes = std::make_unique<DefectPlanes>();
+    if (!planes->create(kFullWidth, kFullHeight)) {
+        return false;
     }
-    for (BufferId id : kReferencePlanes16) {
-        if (!buf(id).create(kFullWidth, kFullHeight, 16)) {
-            return false;
-        }
-    }
-    // Dark references, masks and flag planes start at 0 (new buffers are
-    // zero-filled); the white references at full scale.
-    std::memset(buf(BufferId::White8).pixels(), 0xFF, buf(BufferId::White8).sizeBytes());
-    std::memset(buf(BufferId::White16).pixels(), 0xFF, buf(BufferId::White16).sizeBytes());
+    std::lock_guard frame(frameLock_);
+    planes_ = std::move(planes);
     return true;
 }
 
@@ -148,8 +132,9 @@ GainDefaults CLumvek::gainDefaults() const {
 }
 
 void CLumvek::loadGroups() {
-    (void)store_.loadGain(cameraNumber_, gain_, gainDefaults());
+    const GainDefaults defaults = gainDefaults();
     std::lock_guard lock(settingsLock_);
+    (void)store_.loadGain(cameraNumber_, gain_, defaults);
     if (!store_.loadFilter(cameraNumber_, image_.filter)) {
         // A missing Filter group also clears the settings that ride with it.
         image_.autoWhiteBalance = 0;
@@ -160,7 +145,7 @@ void CLumvek::loadGroups() {
 }
 
 void CLumvek::saveGroups() {
-    (void)store_.saveGain(cameraNumber_, gain_);
+    (void)store_.saveGain(cameraNumber_, gainSettings());
     ImageSettings snapshot = imageSettings();
     (void)store_.saveFilter(cameraNumber_, snapshot.filter);
     (void)store_.saveGray(cameraNumber_, snapshot.gray);
@@ -169,6 +154,11 @@ void CLumvek::saveGroups() {
 ImageSettings CLumvek::imageSettings() const {
     std::lock_guard lock(settingsLock_);
     return image_;
+}
+
+GainSettings CLumvek::gainSettings() const {
+    std::lock_guard lock(settingsLock_);
+    return gain_;
 }
 
 void CLumvek::readChannelBlock() {
@@ -209,20 +199,21 @@ void CLumvek::applyChannelValues() {
 }
 
 void CLumvek::restoreDeviceSettings() {
-    (void)device_->SetGlobalGain(gain_.global);
-    (void)device_->SetColorGainGreen1(gain_.colorG1);
-    (void)device_->SetColorGainRed(gain_.colorR);
-    (void)device_->SetColorGainBlue(gain_.colorB);
-    (void)device_->SetColorGainGreen2(gain_.colorG2);
+    const GainSettings gain = gainSettings();
+    (void)device_->SetGlobalGain(gain.global);
+    (void)device_->SetColorGainGreen1(gain.colorG1);
+    (void)device_->SetColorGainRed(gain.colorR);
+    (void)device_->SetColorGainBlue(gain.colorB);
+    (void)device_->SetColorGainGreen2(gain.colorG2);
     if (device_->IsExposureTimeExAvailable()) {
-        (void)device_->SetExposureSeconds(gain_.exposureEx);
+        (void)device_->SetExposureSeconds(gain.exposureEx);
     } else {
-        (void)device_->SetExposure(gain_.exposure);
+        (void)device_->SetExposure(gain.exposure);
     }
-    (void)device_->SetMirrorV(gain_.vMirror);
-    (void)device_->SetMirrorH(gain_.hMirror);
+    (void)device_->SetMirrorV(gain.vMirror);
+    (void)device_->SetMirrorH(gain.hMirror);
     if (device_->IsBlackLevelAvailable()) {
-        (void)device_->SetBlackLevel(gain_.blackLevel);
+        (void)device_->SetBlackLevel(gain.blackLevel);
     }
     if (device_->IsCoolingSupported()) {
         (void)device_->SetCooling(1);
@@ -233,7 +224,7 @@ void CLumvek::restoreDeviceSettings() {
         shortExposureMode_ = 0;
     }
     if (device_->IsGainModeAvailable()) {
-        (void)device_->SetGainMode(gain_.gainMode);
+        (void)device_->SetGainMode(gain.gainMode);
     }
 }
 

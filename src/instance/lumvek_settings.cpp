@@ -24,6 +24,8 @@ int CLumvek::SetColorMode(int bits) {
     for (int index = 0; index < 6; ++index) {
         if (kColorModeBits[index] == bits) {
             colorModeIndex_ = index;
+            std::lock_guard control(controlLock_);
+            reconfigureWhileAcquiring();
             return 1;
         }
     }
@@ -56,6 +58,7 @@ int CLumvek::SetAutoIris(int mode) {
         PostErrorOnly(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
+    std::lock_guard lock(settingsLock_);
     gain_.autoIris = mode;
     return 1;
 }
@@ -64,7 +67,7 @@ int CLumvek::GetAutoIris(int* ok) {
     if (ok != nullptr) {
         *ok = 1;
     }
-    return gain_.autoIris;
+    return gainSettings().autoIris;
 }
 
 int CLumvek::SetMirrorH(int on) {
@@ -72,8 +75,10 @@ int CLumvek::SetMirrorH(int on) {
         ReportError(LUMVEK_ERR_STATE);
         return 0;
     }
-    gain_.hMirror = on != 0 ? 1 : 0;
-    (void)device_->SetMirrorH(gain_.hMirror);
+    const int flag = on != 0 ? 1 : 0;
+    (void)device_->SetMirrorH(flag);
+    std::lock_guard lock(settingsLock_);
+    gain_.hMirror = flag;
     return 1;
 }
 
@@ -82,8 +87,10 @@ int CLumvek::SetMirrorV(int on) {
         PostErrorOnly(LUMVEK_ERR_STATE);
         return 0;
     }
-    gain_.vMirror = on != 0 ? 1 : 0;
-    (void)device_->SetMirrorV(gain_.vMirror);
+    const int flag = on != 0 ? 1 : 0;
+    (void)device_->SetMirrorV(flag);
+    std::lock_guard lock(settingsLock_);
+    gain_.vMirror = flag;
     return 1;
 }
 
@@ -92,7 +99,7 @@ int CLumvek::GetMirrorH() {
         ReportError(LUMVEK_ERR_STATE);
         return 0;
     }
-    return gain_.hMirror;
+    return gainSettings().hMirror;
 }
 
 int CLumvek::GetMirrorV() {
@@ -100,12 +107,13 @@ int CLumvek::GetMirrorV() {
         PostErrorOnly(LUMVEK_ERR_STATE);
         return 0;
     }
-    return gain_.vMirror;
+    return gainSettings().vMirror;
 }
 
 void CLumvek::refreshExposureSeconds() {
     double seconds = 0.0;
     if (device_ && device_->IsExposureTimeExAvailable() && device_->GetExposureTimeEx(&seconds)) {
+        std::lock_guard lock(settingsLock_);
         gain_.exposureEx = seconds;
     }
 }
@@ -123,6 +131,7 @@ int CLumvek::SetExposureTimeEx(double seconds) {
         ReportError(LUMVEK_ERR_TRANSFER);
         return 0;
     }
+    std::lock_guard lock(settingsLock_);
     gain_.exposureEx = seconds;
     gain_.exposure = static_cast<int32_t>(seconds * 10000.0);
     return 1;
@@ -138,6 +147,7 @@ double CLumvek::GetExposureTimeEx(int* ok) {
     } else {
         double seconds = 0.0;
         localOk = device_->GetExposureTimeEx(&seconds) != 0 ? 1 : 0;
+        std::lock_guard lock(settingsLock_);
         if (localOk) {
             gain_.exposureEx = seconds;
         }
@@ -160,14 +170,17 @@ int CLumvek::SetRealExposureTime(int microseconds) {
         return 0;
     }
     (void)device_->SetExposure(value);
-    gain_.exposure = value;
-    realExposureUnits_ = value;
+    {
+        std::lock_guard lock(settingsLock_);
+        gain_.exposure = value;
+        realExposureUnits_ = value;
+    }
     refreshExposureSeconds();
     return 1;
 }
 
 int CLumvek::GetRealExposureTime(int* ok) {
-    lastRealExposure_ = gain_.exposure * 100;
+    lastRealExposure_ = gainSettings().exposure * 100;
     if (ok != nullptr) {
         *ok = 1;
     }

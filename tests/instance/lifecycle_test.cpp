@@ -204,17 +204,18 @@ TEST_F(InstanceTest, CameraInfoFillsWhatTheRecordSizeAllows) {
 
 TEST_F(InstanceTest, ReferenceFramesStartDarkAndWhite) {
     start(deviceWith(0));
-    const ImageBuffer* white16 = instance_->buffer(BufferId::White16);
-    const ImageBuffer* dark8 = instance_->buffer(BufferId::Dark8);
-    const ImageBuffer* mask = instance_->buffer(BufferId::DarkMask16);
-    ASSERT_NE(white16, nullptr);
-    EXPECT_EQ(white16->sizeBytes(), 8185344u);
-    EXPECT_EQ(dark8->sizeBytes(), 4092672u);
-    EXPECT_EQ(instance_->buffer(BufferId::White8)->pixels()[4092671], 255);
-    EXPECT_EQ(white16->pixels()[0], 0xFF);
-    EXPECT_EQ(white16->pixels()[8185343], 0xFF);
-    EXPECT_EQ(dark8->pixels()[12345], 0);
-    EXPECT_EQ(mask->pixels()[8185343], 0);
+    DefectPlanes* planes = instance_->defectPlanes();
+    ASSERT_NE(planes, nullptr);
+    auto access = planes->access();
+    const ImageBuffer& white16 = access.reference(PlaneDepth::Bits16, ReferenceKind::White);
+    const ImageBuffer& dark8 = access.reference(PlaneDepth::Bits8, ReferenceKind::Dark);
+    EXPECT_EQ(white16.sizeBytes(), 8185344u);
+    EXPECT_EQ(dark8.sizeBytes(), 4092672u);
+    EXPECT_EQ(access.reference(PlaneDepth::Bits8, ReferenceKind::White).pixels()[4092671], 255);
+    EXPECT_EQ(white16.pixels()[0], 0xFF);
+    EXPECT_EQ(white16.pixels()[8185343], 0xFF);
+    EXPECT_EQ(dark8.pixels()[12345], 0);
+    EXPECT_EQ(access.mask(PlaneDepth::Bits16, ReferenceKind::Dark).pixels()[8185343], 0);
     EXPECT_TRUE(instance_->buffer(BufferId::Raw8)->empty());
 }
 

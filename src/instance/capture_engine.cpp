@@ -1,0 +1,515 @@
+// CLumvek: the capture engine's controls. Configure prepares buffers and
+// camera; Capture, StartPreview, Preview and CallBackPreview start
+// acquisition; StopPreview and Close end it; SnapShot and GetImage deliver
+// single frames; the capture-window operations change what is cut out.
+//
+// Changing the colour mode or the capture window while acquiring stops the
+// acquisition, reconfigures buffers and camera and resumes it, so the buffers
+// a frame uses always exist and fit the frames the device delivers.
+#include <system_error>
+
+#include "imaging/convert/output_copy.h"
+#include "instance/lumvek.h"
+#include "instance/notifier.h"
+#include "platform/log/log.h"
+#include "platform/sync/clock.h"
+
+namespace lumvek {
+
+namespace {
+
+constexpr int kSnapshotTimeoutMs = 3000;
+constexpr int kAcquirePreview = 0;
+constexpr int kAcquireOneFrame = 1;
+
+constexpr bool isSixteenBitMode(int mode) {
+    return mode == 1 || mode == 4 || mode == 5;
+}
+
+constexpr bool isSubSampleRefused(int mode) {
+    return (mode >= 1 && mode <= 3) || (mode >= 17 && mode <= 19);
+}
+
+// (Re)makes buffer at the size and depth asked for; keeps it when it already fits.
+bool ensure(ImageBuffer& buffer, int width, int height, int bits) {
+    if (buffer.width() == width && buffer.height() == height && buffer.bitsPerPixel() == bits && !buffer.empty()) {
+        return true;
+    }
+    return buffer.create(width, height, bits);
+}
+
+} // namespace
+
+bool CLumvek::validWindow() const {
+    const auto& w = window_;
+    return static_cast<int32_t>(w.EH) >= 0 && static_cast<int32_t>(w.EV) >= 0 && static_cast<int32_t>(w.EHS) >= 0 &&
+           static_cast<int32_t>(w.EVS) >= 0 && w.EH <= kFullWidth && w.EHS <= kFullWidth && w.EV <= kFullHeight &&
+           w.EVS <= kFullHeight && w.EH + w.EHS <= kFullWidth && w.EV + w.EVS <= kFullHeight &&
+           !isSubSampleRefused(subSample_);
+}
+
+ImageBuffer& CLumvek::rawBuffer() {
+    return buf(isSixteenBitMode(configuredMode_) ? BufferId::Raw16 : BufferId::Raw8);
+}
+
+ImageBuffer& CLumvek::outputBuffer() {
+    static constexpr BufferId kOutput[] = {BufferId::Raw8,  BufferId::Raw16, BufferId::Out24,
+                                           BufferId::Out32, BufferId::Out48, BufferId::Out64};
+    return buf(kOutput[configuredMode_]);
+}
+
+bool CLumvek::allocateFrameBuffers() {
+    const int mode = configuredMode_;
+    const int w = frameWindow_.width;
+    const int h = frameWindow_.height;
+    std::lock_guard frame(frameLock_);
+    bool ok = true;
+    if (mode <= 3) {
+        ok = ok && ensure(buf(BufferId::Raw8), w, h, 8);
+    }
+    if (isSixteenBitMode(mode)) {
+        ok = ok && ensure(buf(BufferId::Raw16), w, h, 16);
+    }
+    if (mode != 1) {
+        ok = ok && ensure(buf(BufferId::Out24), w, h, 24);
+    }
+    if (mode == 3) {
+        ok = ok && ensure(buf(BufferId::Out32), w, h, 32);
+    }
+    if (mode == 4) {
+        ok = ok && ensure(buf(BufferId::Out48), w, h, 48);
+    }
+    if (mode == 5) {
+        ok = ok && ensure(buf(BufferId::Out64), w, h, 64);
+    }
+    // A device that delivers more than the window (the R13 always sends its
+    // whole sensor) fills the delivery buffer; the window is cut from it.
+    const bool cut = deliveredWidth_ != w || deliveredHeight_ != h;
+    if (cut) {
+        ok = ok && ensure(buf(BufferId::Delivery), deliveredWidth_, deliveredHeight_, isSixteenBitMode(mode) ? 16 : 8);
+    } else {
+        buf(BufferId::Delivery).destroy();
+    }
+    if (ok) {
+        preview_.prepare(mode <= 1 ? 8 : 24);
+    }
+    return ok;
+}
+
+void CLumvek::restoreForCapture() {
+    const GainSettings gain = gainSettings();
+    (void)device_->SetMirrorV(gain.vMirror);
+    (void)device_->SetMirrorH(gain.hMirror);
+    (void)device_->SetTriggerMode(0, 1);
+    (void)device_->SetGlobalGain(gain.global);
+    (void)device_->SetColorGainGreen1(gain.colorG1);
+    (void)device_->SetColorGainRed(gain.colorR);
+    (void)device_->SetColorGainBlue(gain.colorB);
+    (void)device_->SetColorGainGreen2(gain.colorG2);
+    if (device_->IsExposureTimeExAvailable()) {
+        (void)device_->SetExposureSeconds(gain.exposureEx);
+    } else {
+        (void)device_->SetExposure(gain.exposure);
+    }
+    refreshExposureSeconds();
+    if (device_->IsExtUnitAvailable()) {
+        (void)device_->SetExtUnitMode(0);
+    }
+    (void)device_->SetGainMode(0);
+    if (device_->IsGainModeAvailable()) {
+        (void)device_->SetGainMode(gain.gainMode);
+    }
+    if (device_->IsBlackLevelAvailable()) {
+        (void)device_->SetBlackLevel(gain.blackLevel);
+    }
+    (void)device_->RestartSensorStream();
+}
+
+int CLumvek::Configure() {
+    if (!device_->IsDeviceNumberPresent(device_->GetOpenDeviceNumber())) {
+        ReportError(LUMVEK_ERR_NO_CAMERA);
+        return 0;
+    }
+    if (!validWindow()) {
+        ReportError(LUMVEK_ERR_WINDOW_SIZE);
+        return 0;
+    }
+    const int mode = colorModeIndex_.load();
+    if (mode < 0 || mode > 5) {
+        ReportError(LUMVEK_ERR_ARGUMENT);
+        return 0;
+    }
+    if (!device_->SetColorMode(isSixteenBitMode(mode) ? 1 : 0) ||
+        !device_->SetCaptureWindow(static_cast<int>(window_.EHS), static_cast<int>(window_.EVS),
+                                   static_cast<int>(window_.EH), static_cast<int>(window_.EV), subSample_)) {
+        ReportError(LUMVEK_ERR_WINDOW_SIZE);
+        return 0;
+    }
+    int x = 0, y = 0, w = 0, h = 0, m = 0;
+    if (!device_->GetCaptureWindow(&x, &y, &w, &h, &m)) {
+        x = static_cast<int>(window_.EHS);
+        y = static_cast<int>(window_.EVS);
+        w = static_cast<int>(window_.EH);
+        h = static_cast<int>(window_.EV);
+    }
+    // The window must lie inside what the device delivers.
+    CaptureWindow frame;
+    frame.width = static_cast<int>(window_.EH);
+    frame.height = static_cast<int>(window_.EV);
+    frame.left = static_cast<int>(window_.EHS) - x;
+    frame.top = static_cast<int>(window_.EVS) - y;
+    frame.subSampleMode = subSample_;
+    if (frame.width <= 0 || frame.height <= 0 || frame.left < 0 || frame.top < 0 || frame.left + frame.width > w ||
+        frame.top + frame.height > h) {
+        ReportError(LUMVEK_ERR_WINDOW_SIZE);
+        return 0;
+    }
+    configuredMode_ = mode;
+    frameWindow_ = frame;
+    deliveredWidth_ = w;
+    deliveredHeight_ = h;
+    if (!allocateFrameBuffers()) {
+        ReportError(LUMVEK_ERR_MEMORY);
+        return 0;
+    }
+    deviceMirrorsV_ = device_->IsMirrorVInSensor() != 0;
+    deviceMirrorsH_ = device_->IsMirrorHInSensor() != 0;
+    restoreForCapture();
+    platform::logf(platform::LogCategory::Instance, "configured mode %d, window %dx%d at %d,%d of %dx%d", mode,
+                   frame.width, frame.height, frame.left, frame.top, w, h);
+    return 1;
+}
+
+int CLumvek::Capture() {
+    std::lock_guard control(controlLock_);
+    if (!device_ || captureState_ == kPreview) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    if (captureState_ == kCapture) {
+        return 1;
+    }
+    if (!Configure()) {
+        return 0;
+    }
+    captureState_ = kCapture;
+    return 1;
+}
+
+int CLumvek::startPreviewFromIdle() {
+    if (!Configure()) {
+        return 0;
+    }
+    if (!device_->StartAcquisition(kAcquirePreview)) {
+        (void)StopPreview();
+        ReportError(LUMVEK_ERR_TRANSFER);
+        return 0;
+    }
+    {
+        std::lock_guard frame(frameLock_);
+        frameCount_ = 0;
+        lastRateTime_ = platform::tickMs();
+        frameRateX10_ = 0;
+    }
+    captureState_ = kPreview;
+    runFlag_ = 1;
+    workerWake_.reset();
+    try {
+        worker_ = std::thread(&CLumvek::frameLoop, this);
+    } catch (const std::system_error&) {
+        (void)StopPreview();
+        ReportError(LUMVEK_ERR_THREAD);
+        return 0;
+    }
+    return 1;
+}
+
+int CLumvek::StartPreview() {
+    std::lock_guard control(controlLock_);
+    if (!device_ || captureState_ == kCapture) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    if (captureState_ == kPreview) {
+        return 1;
+    }
+    return startPreviewFromIdle();
+}
+
+void CLumvek::stopWorker() {
+    runFlag_ = 0;
+    workerWake_.set();
+    if (worker_.joinable()) {
+        if (worker_.get_id() == std::this_thread::get_id()) {
+            worker_.detach();  // cannot happen: no application code runs on the worker
+        } else {
+            worker_.join();
+        }
+    }
+}
+
+int CLumvek::StopPreview() {
+    std::lock_guard control(controlLock_);
+    if (!device_) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    runFlag_ = 0;
+    if (captureState_ != kIdle) {
+        captureState_ = kIdle;
+        (void)device_->StopAcquisition();
+    }
+    stopWorker();
+    return 1;
+}
+
+PreviewPlacement CLumvek::previewPlacement() const {
+    PreviewPlacement placement;
+    placement.parent = previewParent_;
+    placement.left = previewRect_[0];
+    placement.top = previewRect_[1];
+    placement.right = previewRect_[2];
+    placement.bottom = previewRect_[3];
+    const int divisor = subSampleDivisor(subSample_);
+    placement.clientWidth = static_cast<int>(window_.EH) / divisor;
+    placement.clientHeight = static_cast<int>(window_.EV) / divisor;
+    return placement;
+}
+
+int CLumvek::startWindowAndPreview() {
+    const PreviewPlacement placement = previewPlacement();
+    if (placement.wantsWindow()) {
+        std::lock_guard frame(frameLock_);
+        if (!preview_.create(this, placement)) {
+            ReportError(LUMVEK_ERR_WINDOW);
+            return 0;
+        }
+    }
+    if (!StartPreview()) {
+        (void)Close();
+        ReportError(LUMVEK_ERR_FRAME);
+        return 0;
+    }
+    return 1;
+}
+
+int CLumvek::Preview() {
+    std::lock_guard control(controlLock_);
+    if (!device_) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    {
+        std::lock_guard frame(frameLock_);
+        callbackWindow_ = nullptr;
+        callbackBuffer_ = nullptr;
+        callbackSize_ = 0;
+        callbackTopDown_ = 0;
+    }
+    return startWindowAndPreview();
+}
+
+int CLumvek::CallBackPreview(HWND window, void* buffer, int size, int topDown) {
+    std::lock_guard control(controlLock_);
+    if (!device_) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    {
+        std::lock_guard frame(frameLock_);
+        callbackWindow_ = window;
+        callbackBuffer_ = buffer;
+        callbackSize_ = size;
+        callbackTopDown_ = topDown;
+    }
+    return startWindowAndPreview();
+}
+
+int CLumvek::Close() {
+    std::lock_guard control(controlLock_);
+    if (device_) {
+        (void)StopPreview();
+    }
+    {
+        std::lock_guard frame(frameLock_);
+        preview_.destroy();
+    }
+    imageReady_ = 0;
+    if (device_) {
+        (void)device_->StopAcquisition();
+    }
+    return 1;
+}
+
+int CLumvek::SnapShot(void* buffer, int size, int topDown) {
+    std::lock_guard control(controlLock_);
+    if (!device_ || captureState_ == kPreview) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    if (captureState_ == kIdle && !Configure()) {
+        return 0;
+    }
+    const bool capturing = captureState_ == kCapture;
+    const auto stopUnlessCapturing = [&] {
+        if (!capturing) {
+            (void)device_->StopAcquisition();
+        }
+    };
+    {
+        std::lock_guard frame(frameLock_);
+        if (!device_->StartAcquisition(kAcquireOneFrame) || device_->WaitFrame(kSnapshotTimeoutMs) != 3) {
+            stopUnlessCapturing();
+            ReportError(LUMVEK_ERR_FRAME);
+            return 0;
+        }
+        if (!readFrame()) {
+            postFrameMessage(callbackWindow_, 0, LUMVEK_ERR_FRAME);
+            stopUnlessCapturing();
+            ReportError(LUMVEK_ERR_FRAME);
+            return 0;
+        }
+        processFrame();
+        if (buffer != nullptr && size != 0 && !copyOutput(buffer, size, topDown, callbackWindow_)) {
+            stopUnlessCapturing();
+            ReportError(LUMVEK_ERR_MEMORY);
+            return 0;
+        }
+        newFrameForRecorder_ = 1;
+    }
+    stopUnlessCapturing();
+    imageReady_ = 1;
+    return 1;
+}
+
+int CLumvek::GetImage(void* buffer, int size, int topDown) {
+    if (!device_) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    std::lock_guard frame(frameLock_);
+    if (imageReady_ == 0 || outputBuffer().empty() || buffer == nullptr) {
+        ReportError(LUMVEK_ERR_MEMORY);
+        return 0;
+    }
+    if (!copyOutput(buffer, size, topDown, nullptr)) {
+        ReportError(LUMVEK_ERR_MEMORY);
+        return 0;
+    }
+    return 1;
+}
+
+bool CLumvek::copyOutput(void* buffer, int size, int topDown, HWND callbackWindow) {
+    const ImageBuffer& picture = outputBuffer();
+    if (size < 0 || static_cast<size_t>(size) < callerBytesFor(picture) ||
+        !copyToCaller(picture, buffer, static_cast<size_t>(size), topDown != 0)) {
+        postFrameMessage(callbackWindow, 0, LUMVEK_ERR_MEMORY);
+        ReportError(LUMVEK_ERR_MEMORY);
+        return false;
+    }
+    return true;
+}
+
+void CLumvek::postFrameMessage(HWND window, uintptr_t wParam, intptr_t lParam) {
+    if (window != nullptr) {
+        (void)postToWindow(window, LUMVEK_WM_FRAME, wParam, lParam);
+    }
+}
+
+int CLumvek::SetPreviewWindow(HWND parent, int left, int top, int right, int bottom) {
+    if (!device_) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    std::lock_guard control(controlLock_);
+    previewParent_ = parent;
+    previewRect_[0] = left;
+    previewRect_[1] = top;
+    previewRect_[2] = right;
+    previewRect_[3] = bottom;
+    return 1;
+}
+
+void CLumvek::reconfigureWhileAcquiring() {
+    if (!device_) {
+        return;
+    }
+    if (captureState_ == kPreview) {
+        runFlag_ = 0;
+        captureState_ = kIdle;
+        (void)device_->StopAcquisition();
+        stopWorker();
+        (void)startPreviewFromIdle();
+    } else if (captureState_ == kCapture) {
+        captureState_ = kIdle;
+        if (Configure()) {
+            captureState_ = kCapture;
+        }
+    }
+}
+
+int CLumvek::SetCaptureWindow(int width, int height) {
+    if (!device_) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    std::lock_guard control(controlLock_);
+    CaptureWindowRecord preset = window_;
+    if (store_.findPresetBySize(width, height, preset) != SettingsStore::PresetSearch::Found) {
+        ReportError(LUMVEK_ERR_WINDOW);
+        return 0;
+    }
+    window_ = preset;
+    if (!validWindow()) {
+        ReportError(LUMVEK_ERR_WINDOW_SIZE);
+        const uint32_t buffers = window_.Buf;
+        window_ = CaptureWindowRecord{};
+        window_.Buf = buffers;
+    }
+    (void)device_->SetCaptureWindow(static_cast<int>(window_.EHS), static_cast<int>(window_.EVS),
+                                    static_cast<int>(window_.EH), static_cast<int>(window_.EV), subSample_);
+    reconfigureWhileAcquiring();
+    return 1;
+}
+
+int CLumvek::SetCaptureWindowEx(int th, int ehs, int eh, int tv, int evs, int ev) {
+    if (!device_) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    std::lock_guard control(controlLock_);
+    if ((!device_->GetFreeWidthFlag() && eh != kFullWidth) || (!device_->GetFreeHeightFlag() && ev != kFullHeight)) {
+        ReportError(LUMVEK_ERR_ARGUMENT);
+        return 0;
+    }
+    window_.TH = static_cast<uint32_t>(th);
+    window_.EHS = static_cast<uint32_t>(ehs);
+    window_.EH = static_cast<uint32_t>(eh);
+    window_.TV = static_cast<uint32_t>(tv);
+    window_.EVS = static_cast<uint32_t>(evs);
+    window_.EV = static_cast<uint32_t>(ev);
+    if (!validWindow()) {
+        ReportError(LUMVEK_ERR_WINDOW_SIZE);
+        return 0;
+    }
+    (void)device_->SetCaptureWindow(ehs, evs, eh, ev, subSample_);
+    reconfigureWhileAcquiring();
+    return 1;
+}
+
+int CLumvek::GetCaptureWindowEx(int* th, int* ehs, int* eh, int* tv, int* evs, int* ev) const {
+    const auto put = [](int* out, uint32_t value) {
+        if (out != nullptr) {
+            *out = static_cast<int>(value);
+        }
+    };
+    put(th, window_.TH);
+    put(ehs, window_.EHS);
+    put(eh, window_.EH);
+    put(tv, window_.TV);
+    put(evs, window_.EVS);
+    put(ev, window_.EV);
+    return 1;
+}
+
+} // namespace lumvek

@@ -1,0 +1,248 @@
+// CLumvek: the frame loop on the worker thread and the per-frame work it
+// shares with SnapShot: read the newest frame, process it, draw it, hand it
+// to the application.
+#include <cstring>
+
+#include "imaging/convert/conversion_kernels.h"
+#include "imaging/convert/restride.h"
+#include "instance/auto_iris.h"
+#include "instance/lumvek.h"
+#include "platform/sync/clock.h"
+
+namespace lumvek {
+
+namespace {
+constexpr int kFrameWaitMs = 3000;
+// The loop waits for a frame in short slices so that a stop is seen at once.
+constexpr int kFrameWaitSliceMs = 100;
+constexpr int kWaitFailed = 1;
+constexpr int kWaitNoFrame = 2;
+constexpr int kWaitFrameReady = 3;
+constexpr uint32_t kRateIntervalMs = 1000;
+} // namespace
+
+void CLumvek::frameLoop() {
+    while (runFlag_.load() != 0) {
+        (void)workerWake_.wait(static_cast<uint32_t>(waitTime_.load()));
+        if (runFlag_.load() != 1) {
+            continue;
+        }
+        int result = kWaitNoFrame;
+        for (int waited = 0; waited < kFrameWaitMs && runFlag_.load() == 1; waited += kFrameWaitSliceMs) {
+            result = device_->WaitFrame(kFrameWaitSliceMs);
+            if (result != kWaitNoFrame) {
+                break;
+            }
+        }
+        if (result == kWaitFailed) {
+            runFlag_ = 0;
+            HWND window;
+            {
+                std::lock_guard frame(frameLock_);
+                window = callbackWindow_;
+            }
+            postFrameMessage(window, 0, LUMVEK_ERR_DEVICE_LOST);
+            ReportError(LUMVEK_ERR_DEVICE_LOST);
+            break;
+        }
+        if (result != kWaitFrameReady) {
+            continue;
+        }
+
+        HWND postTo = nullptr;
+        LumvekFrameInfo* record = nullptr;
+        {
+            std::lock_guard frame(frameLock_);
+            if (!readFrame()) {
+                postFrameMessage(callbackWindow_, 0, LUMVEK_ERR_FRAME);
+                ReportError(LUMVEK_ERR_FRAME);
+                continue;
+            }
+            record = &frameRecords_[nextFrameRecord_];
+            nextFrameRecord_ = (nextFrameRecord_ + 1) % kFrameRecords;
+            const ImageBuffer& raw = rawBuffer();
+            static constexpr int kBits[] = {8, 16, 24, 32, 48, 64};
+            record->reserved = 0;
+            record->width = raw.width();
+            record->height = raw.height();
+            record->bitsPerPixel = kBits[configuredMode_];
+            record->buffer = callbackBuffer_;
+            updateFrameRate();
+            record->frameRateX10 = frameRateX10_.load();
+
+            processFrame();
+            newFrameForRecorder_ = 1;
+            imageReady_ = 1;
+            drawPreview();
+            if (callbackBuffer_ != nullptr && callbackSize_ != 0 &&
+                !copyOutput(callbackBuffer_, callbackSize_, callbackTopDown_, callbackWindow_)) {
+                continue;
+            }
+            postTo = callbackWindow_;
+        }
+        if (runFlag_.load() == 1 && postTo != nullptr) {
+            postFrameMessage(postTo, reinterpret_cast<uintptr_t>(record), 0);
+        }
+    }
+}
+
+bool CLumvek::readFrame() {
+    ImageBuffer& raw = rawBuffer();
+    ImageBuffer& delivery = buf(BufferId::Delivery);
+    if (delivery.empty()) {
+        if (device_->GetLatestFrame(raw.pixels(), raw.sizeBytes(), 1) != 0) {
+            return false;
+        }
+        if (needsRestride(raw)) {
+            restridePackedRows(raw);
+        }
+        return true;
+    }
+    // The device sent more than the window: cut the window out of its packed rows.
+    if (device_->GetLatestFrame(delivery.pixels(), delivery.sizeBytes(), 1) != 0) {
+        return false;
+    }
+    const size_t bytes = static_cast<size_t>(raw.bytesPerPixel());
+    const size_t packedStride = static_cast<size_t>(delivery.width()) * bytes;
+    const size_t rowBytes = static_cast<size_t>(frameWindow_.width) * bytes;
+    for (int y = 0; y < frameWindow_.height; ++y) {
+        const uint8_t* from = delivery.pixels() + static_cast<size_t>(frameWindow_.top + y) * packedStride +
+                              static_cast<size_t>(frameWindow_.left) * bytes;
+        std::memcpy(raw.row(y), from, rowBytes);
+    }
+    return true;
+}
+
+void CLumvek::processFrame() {
+    ImageSettings image;
+    GainSettings gain;
+    {
+        std::lock_guard lock(settingsLock_);
+        image = image_;
+        gain = gain_;
+    }
+    ImageBuffer& raw = rawBuffer();
+    if (gain.autoIris == 1 || gain.autoIris == 2) {
+        autoIrisStep(raw);
+    }
+
+    PipelineSettings settings;
+    settings.colourMode = configuredMode_;
+    settings.window = frameWindow_;
+    settings.mirrorV = gain.vMirror != 0;
+    settings.mirrorH = gain.hMirror != 0;
+    settings.deviceMirrorsV = deviceMirrorsV_;
+    settings.deviceMirrorsH = deviceMirrorsH_;
+    const FilterSettings& f = image.filter;
+    settings.bayerMode = f.bayerMode;
+    settings.bayerGainRed = f.rGain;
+    settings.bayerGainGreen = f.gGain;
+    settings.bayerGainBlue = f.bGain;
+    settings.whiteBalanceAuto = image.autoWhiteBalance != 0;
+    settings.whiteBalanceOneShot1 = image.whiteBalanceOneShot[0] != 0;
+    settings.whiteBalanceOneShot2 = image.whiteBalanceOneShot[1] != 0;
+    settings.hue = f.hue;
+    settings.saturation = f.saturation;
+    settings.gamma = f.gamma;
+    settings.contrast = f.contrast;
+    settings.sharpness = f.sharpness;
+    settings.brightness = f.brightness;
+    settings.maskFilter = image.maskFilter != 0;
+    settings.dotFilter = image.dotFilter != 0;
+    settings.grayMode = image.gray.mode;
+    settings.grayLevels.gain = {image.gray.gainR, image.gray.gainG1, image.gray.gainG2, image.gray.gainB};
+    settings.grayLevels.offset = {image.gray.offsetR, image.gray.offsetG1, image.gray.offsetG2, image.gray.offsetB};
+    settings.grayMeasureRequest = image.grayMeasureRequest != 0;
+
+    FrameBuffers buffers;
+    buffers.raw = &raw;
+    buffers.output = configuredMode_ >= 2 ? &outputBuffer() : nullptr;
+    buffers.colour24 = buf(BufferId::Out24).empty() ? nullptr : &buf(BufferId::Out24);
+    const FrameOutcome outcome = pipeline_->process(buffers, settings, planes_.get());
+
+    if (outcome.bayerGainsChanged || outcome.grayGainsChanged) {
+        std::lock_guard lock(settingsLock_);
+        if (outcome.bayerGainsChanged) {
+            image_.filter.rGain = settings.bayerGainRed;
+            image_.filter.gGain = settings.bayerGainGreen;
+            image_.filter.bGain = settings.bayerGainBlue;
+            image_.whiteBalanceOneShot[0] = settings.whiteBalanceOneShot1 ? 1 : 0;
+            image_.whiteBalanceOneShot[1] = settings.whiteBalanceOneShot2 ? 1 : 0;
+        }
+        if (outcome.grayGainsChanged) {
+            image_.gray.gainR = settings.grayLevels.gain[kGrayR];
+            image_.gray.gainG1 = settings.grayLevels.gain[kGrayG1];
+            image_.gray.gainG2 = settings.grayLevels.gain[kGrayG2];
+            image_.gray.gainB = settings.grayLevels.gain[kGrayB];
+            image_.grayMeasureRequest = settings.grayMeasureRequest ? 1 : 0;
+        }
+    }
+}
+
+void CLumvek::autoIrisStep(const ImageBuffer& raw) {
+    const double d = autoIrisFactor(autoIrisWindowMeans(raw));
+    if (!autoIrisChanges(d)) {
+        return;
+    }
+    int mode;
+    {
+        std::lock_guard lock(settingsLock_);
+        mode = gain_.autoIris;
+    }
+    if (mode == 2) {
+        const int next = autoIrisGain(device_->GetGlobalGain(), d, device_->GetGlobalGainMin(),
+                                      device_->GetGlobalGainMax());
+        (void)device_->SetGlobalGain(next);
+        std::lock_guard lock(settingsLock_);
+        gain_.global = gain_.colorG1 = gain_.colorR = gain_.colorB = gain_.colorG2 = next;
+    } else {
+        const int next =
+            autoIrisExposure(device_->GetExposure(), d, device_->GetExposureMin(), device_->GetExposureMax());
+        (void)device_->SetExposure(next);
+        {
+            std::lock_guard lock(settingsLock_);
+            gain_.exposure = next;
+        }
+        refreshExposureSeconds();
+    }
+}
+
+void CLumvek::updateFrameRate() {
+    ++frameCount_;
+    const uint32_t now = platform::tickMs();
+    const uint32_t elapsed = now - lastRateTime_;
+    if (elapsed > kRateIntervalMs) {
+        frameRateX10_ = static_cast<int32_t>(static_cast<uint64_t>(frameCount_) * 10000u / elapsed);
+        frameCount_ = 0;
+        lastRateTime_ = now;
+    }
+}
+
+void CLumvek::drawPreview() {
+    if (!preview_.drawable()) {
+        return;
+    }
+    switch (configuredMode_) {
+    case 0:
+        preview_.draw(buf(BufferId::Raw8), false, false);
+        break;
+    case 1:
+        // 16-bit samples carry 10 significant bits; the conversion turns the rows.
+        (void)convertImage(buf(BufferId::Raw8), Conversion::TenBitTo8Flipped, buf(BufferId::Raw16));
+        preview_.draw(buf(BufferId::Raw8), true, true);
+        break;
+    case 2:
+        preview_.draw(buf(BufferId::Out24), false, false);
+        break;
+    case 3:
+        (void)convertImage(buf(BufferId::Out24), Conversion::Copy24, buf(BufferId::Out32));
+        preview_.draw(buf(BufferId::Out24), false, false);
+        break;
+    default:
+        (void)convertImage(buf(BufferId::Out24), Conversion::HighBytesTo24, outputBuffer());
+        preview_.draw(buf(BufferId::Out24), false, false);
+        break;
+    }
+}
+
+} // namespace lumvek
