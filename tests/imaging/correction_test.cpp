@@ -157,10 +157,18 @@ TEST(DotFilter, MasksPairWithTheCaptureWindowLikeTheMaskFilter) {
     EXPECT_EQ(frame.at8(2, 2), 100);
     ASSERT_TRUE(dotFilterReference(atOrigin.view(), f.masks(), windowOf(8, 8, 0, 0), f.flags));
     EXPECT_EQ(atOrigin.at8(2, 2), 80);
-    // A window partly off the masks reads nothing outside them.
-    OwnedPlane offEdge(8, 8, 1);
-    offEdge.fill(100);
-    ASSERT_TRUE(dotFilterReference(offEdge.view(), f.masks(), windowOf(8, 8, 20, 20), f.flags));
+    // A window partly off the masks reads nothing outside them, in either path.
+    f.darkMask.at8(22, 21) = 1;  // frame (1, 2) at window offset (20, 20)
+    f.darkMask.at8(23, 23) = 1;  // frame (3, 3)
+    RowBands bands(2);
+    for (auto [left, top] : {std::pair{20, 20}, {-3, 18}, {19, -2}}) {
+        OwnedPlane offEdge(8, 8, 1);
+        offEdge.fillRandom(static_cast<uint32_t>(left * 31 + top));
+        OwnedPlane fast = offEdge;
+        ASSERT_TRUE(dotFilterReference(offEdge.view(), f.masks(), windowOf(8, 8, left, top), f.flags));
+        ASSERT_TRUE(dotFilterOptimised(fast.view(), f.masks(), windowOf(8, 8, left, top), f.flags, bands));
+        EXPECT_EQ(offEdge.bytes(), fast.bytes()) << left << "," << top;
+    }
 }
 
 TEST(DotFilter, SixteenBitThresholdIs480) {

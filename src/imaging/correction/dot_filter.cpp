@@ -1,5 +1,6 @@
 #include "imaging/correction/dot_filter.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "imaging/pipeline/row_bands.h"
@@ -30,7 +31,7 @@ Sample& at(const PlaneView& frame, int y, int x) {
     return reinterpret_cast<Sample*>(frame.row(y))[x];
 }
 
-// Flags of rows [y0, y1) (already limited to 1..h-2).
+// Flags of rows [y0, y1) (already limited to 1..h-2), scalar reference.
 template <typename Sample>
 void flagRows(const PlaneView& frame, const DotFilterPlanes& masks, const CaptureWindow& window, uint8_t* flags,
               int y0, int y1) {
@@ -47,6 +48,38 @@ void flagRows(const PlaneView& frame, const DotFilterPlanes& masks, const Captur
             const int my = window.top + y;
             f[x] = (outlier || marked<Sample>(masks.darkMask, mx, my) || marked<Sample>(masks.whiteMask, mx, my)) ? 1
                                                                                                                    : 0;
+        }
+    }
+}
+
+// The same flags with the masks' rows looked up once per row and the
+// columns that lie on the masks found once.
+template <typename Sample>
+void flagRowsOptimised(const PlaneView& frame, const DotFilterPlanes& masks, const CaptureWindow& window,
+                       uint8_t* flags, int y0, int y1) {
+    const int32_t threshold = sizeof(Sample) == 1 ? kThreshold8 : kThreshold16;
+    const int maskWidth = std::min(masks.darkMask.width, masks.whiteMask.width);
+    const int maskHeight = std::min(masks.darkMask.height, masks.whiteMask.height);
+    // Frame columns [mx0, mx1) have a mask pixel.
+    const int mx0 = std::max(1, -window.left);
+    const int mx1 = std::min(frame.width - 1, maskWidth - window.left);
+    for (int y = y0; y < y1; ++y) {
+        const auto* up = reinterpret_cast<const Sample*>(frame.row(y - 1));
+        const auto* row = reinterpret_cast<const Sample*>(frame.row(y));
+        const auto* down = reinterpret_cast<const Sample*>(frame.row(y + 1));
+        uint8_t* f = flags + static_cast<size_t>(y) * static_cast<size_t>(frame.width);
+        for (int x = 1; x < frame.width - 1; ++x) {
+            const int32_t mean = (int32_t{row[x - 1]} + row[x + 1] + up[x] + down[x]) >> 2;
+            f[x] = std::abs(int32_t{row[x]} - mean) >= threshold ? 1 : 0;
+        }
+        const int my = window.top + y;
+        if (my < 0 || my >= maskHeight) {
+            continue;
+        }
+        const auto* dark = reinterpret_cast<const Sample*>(masks.darkMask.row(my));
+        const auto* white = reinterpret_cast<const Sample*>(masks.whiteMask.row(my));
+        for (int x = mx0; x < mx1; ++x) {
+            f[x] |= static_cast<uint8_t>((dark[window.left + x] | white[window.left + x]) != 0);
         }
     }
 }
@@ -137,9 +170,9 @@ bool dotFilterOptimised(const PlaneView& frame, const DotFilterPlanes& masks, co
     const bool narrow = frame.bytesPerPixel == 1;
     bands.run(1, frame.height - 1, [&](int y0, int y1) {
         if (narrow) {
-            flagRows<uint8_t>(frame, masks, window, f, y0, y1);
+            flagRowsOptimised<uint8_t>(frame, masks, window, f, y0, y1);
         } else {
-            flagRows<uint16_t>(frame, masks, window, f, y0, y1);
+            flagRowsOptimised<uint16_t>(frame, masks, window, f, y0, y1);
         }
     });
     bands.run(1, frame.height - 1, [&](int y0, int y1) {
