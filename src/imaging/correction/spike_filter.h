@@ -18,8 +18,9 @@ struct SpikeFilterParams {
     int blueMultiplier = 128;
 };
 
-// The scan-order dependency makes the filter serial; the optimised member
-// keeps row pointers and tests the cheap condition first.
+// The scan-order dependency keeps the filter on one thread. The optimised
+// member marks each row's candidates eight at a time (SSE2) and runs the
+// exact test only on them and on the two pixels after each replacement.
 [[nodiscard]] bool spikeFilterReference(const PlaneView& frame, const SpikeFilterParams& params);
 [[nodiscard]] bool spikeFilterOptimised(const PlaneView& frame, const SpikeFilterParams& params);
 

@@ -1,9 +1,9 @@
 #pragma once
 // What the per-frame chain reads from its SDK instance, and the buffers it
-// runs on. The chain writes back only what the specification of the chain
-// says it changes: the Bayer gains and the one-shot white-balance flags after
-// a white-balance measurement, the gray gains and the measurement request
-// after a gray-gain measurement.
+// runs on. The chain writes back only what its measurements change: the
+// Bayer gains and the one-shot white-balance flags after a white-balance
+// measurement, the gray gains and the measurement request after a gray-gain
+// measurement.
 #include "imaging/correction/capture_window.h"
 #include "imaging/correction/gray_mode.h"
 #include "imaging/image_buffer.h"
