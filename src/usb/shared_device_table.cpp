@@ -1,5 +1,6 @@
 #include "usb/shared_device_table.h"
 
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <unistd.h>
@@ -22,6 +23,8 @@ struct ProcessTableState {
     DeviceTable table;
     int32_t attachCount = 0;
     int32_t ownAttachments = 0;  // controllers of this process attached now
+    bool releasedAtExit = false;  // the exit handler gave this process's attachments back
+    bool exitHandlerInstalled = false;
     pid_t owner = 0;  // the process this state belongs to (a forked child starts afresh)
 };
 
@@ -38,6 +41,7 @@ void forgetInheritedState(ProcessTableState& state) {
         state.table.reset();
         state.attachCount = 0;
         state.ownAttachments = 0;
+        state.releasedAtExit = false;
     }
 }
 
@@ -62,6 +66,37 @@ int32_t liveAttachCount(const uint8_t* block, platform::AttachRecords* records) 
     return count < 0 ? 0 : count;
 }
 
+// A process that exits with controllers still alive (leaked, or static)
+// gives their attachments back, as the system does with the handles of a
+// process that ends; otherwise its block would outlive it for good.
+void releaseAttachmentsAtExit() {
+    ProcessTableState& state = processState();
+    std::lock_guard processLock(state.mutex);
+    if (state.owner != getpid() || state.ownAttachments <= 0) {
+        return;
+    }
+    const std::string name = sharedBlockName();
+    platform::NamedLockGuard namedLock(lockName(name));
+    auto records = platform::AttachRecords::open(recordsName(name));
+    auto view = platform::SharedMemoryBlock::open(name, kSharedBlockBytes,
+                                                  platform::SharedMemoryBlock::Mode::OpenExisting);
+    if (view) {
+        int32_t count = liveAttachCount(view->data(), records.get()) - state.ownAttachments;
+        count = count < 0 ? 0 : count;
+        writeAttachCount(view->data(), count);
+        if (records) {
+            records->add(platform::currentProcessIdentity(), -state.ownAttachments);
+        }
+        if (count == 0 && namedLock.held()) {
+            platform::SharedMemoryBlock::unlink(name);
+            platform::SharedMemoryBlock::unlink(recordsName(name));
+            namedLock.removeName();
+        }
+    }
+    state.ownAttachments = 0;
+    state.releasedAtExit = true;
+}
+
 } // namespace
 
 std::unique_ptr<platform::SharedMemoryBlock> SharedDeviceTable::attach() {
@@ -69,6 +104,9 @@ std::unique_ptr<platform::SharedMemoryBlock> SharedDeviceTable::attach() {
     ProcessTableState& state = processState();
     std::lock_guard processLock(state.mutex);
     forgetInheritedState(state);
+    if (!state.exitHandlerInstalled) {
+        state.exitHandlerInstalled = std::atexit(releaseAttachmentsAtExit) == 0;
+    }
 
     const std::string name = sharedBlockName();
     platform::NamedLockGuard namedLock(lockName(name));
@@ -115,6 +153,10 @@ void SharedDeviceTable::detach(std::unique_ptr<platform::SharedMemoryBlock> view
     ProcessTableState& state = processState();
     std::lock_guard processLock(state.mutex);
     forgetInheritedState(state);
+    if (state.releasedAtExit) {
+        view.reset();  // the exit handler already gave this attachment back
+        return;
+    }
 
     const std::string name = sharedBlockName();
     platform::NamedLockGuard namedLock(lockName(name));

@@ -157,6 +157,20 @@ TEST_F(SharedTable, AttachmentsOfAKilledProcessAreReleased) {
     EXPECT_FALSE(openBlock());  // numbering can start afresh
 }
 
+TEST_F(SharedTable, AProcessExitingWithControllersGivesThemBack) {
+    test::PeerProcess peer;
+    ASSERT_TRUE(peer.started());
+    ASSERT_EQ(peer.call("attach"), "ok 1");
+    ASSERT_EQ(peer.call("attach"), "ok 2");
+    auto view = SharedDeviceTable::attach();
+    ASSERT_TRUE(view);
+    EXPECT_EQ(peer.call("exit-leaking"), "ok");
+    EXPECT_TRUE(peer.quit());  // waits for its exit
+    EXPECT_EQ(blockAttachCount(), 1);
+    SharedDeviceTable::detach(std::move(view));
+    EXPECT_FALSE(openBlock());
+}
+
 TEST_F(SharedTable, AttachmentsOfALiveProcessAreKept) {
     test::PeerProcess peer;
     ASSERT_TRUE(peer.started());

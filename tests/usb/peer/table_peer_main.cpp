@@ -13,6 +13,7 @@
 //   entry I           -> ok <vid> <pid> <device number> (hex ids)
 //   countof PID       cameras of one product present now  -> ok <count>
 //   quit              exit normally (controllers detach)
+//   exit-leaking      exit at once, controllers still attached
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 
 #include "../scripted_camera.h"
@@ -123,6 +125,10 @@ int main() {
     Peer peer;
     std::string line;
     while (std::getline(std::cin, line)) {
+        if (line == "exit-leaking") {
+            std::cout << "ok" << std::endl;
+            std::exit(0);
+        }
         if (line == "quit") {
             std::cout << "ok" << std::endl;
             break;
