@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -135,6 +137,9 @@ TEST(MaskFile, InvalidHeadersAndUnreadablePathsAreRefusedWithoutChanges) {
         EXPECT_EQ(14, loadMaskFile(path.c_str(), target->refs()).errorCode) << path;
     }
     EXPECT_EQ(14, loadMaskFile(nullptr, target->refs()).errorCode);
+    const auto fifo = dir / "pipe.msk";  // nobody writes to it: must not hang
+    ASSERT_EQ(0, ::mkfifo(fifo.string().c_str(), 0600));
+    EXPECT_EQ(14, loadMaskFile(fifo.string().c_str(), target->refs()).errorCode);
     EXPECT_EQ(before, target->snapshot());
 
     // Planes that are not full-size frames of the right depth are never

@@ -92,7 +92,9 @@ MaskFileOutcome loadMaskFile(const char* path, const ReferencePlanes& planes) {
     if (path == nullptr || path[0] == '\0') {
         return {0, kErrorMaskFile};
     }
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    // Non-blocking so that a FIFO given as the path is refused at once rather
+    // than waited on; regular files read the same either way.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return {0, kErrorMaskFile};
     }
