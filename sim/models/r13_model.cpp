@@ -1,7 +1,7 @@
 #include "sim/models/r13_model.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstddef>
 
 #include "sim/fpga_register_file.h"
 #include "sim/scene.h"
@@ -28,15 +28,19 @@ struct ChannelTransform {
     uint32_t offset = 0;
 };
 
-template <typename Sample>
-void transformSamples(Sample* samples, const FrameGeometry& g, const std::array<ChannelTransform, 4>& channels,
-                      uint32_t maxValue) {
+// Samples are 8-bit, or 16-bit little-endian (copied, not aliased).
+template <size_t Bytes>
+void transformSamples(uint8_t* pixels, const FrameGeometry& g, const std::array<ChannelTransform, 4>& channels) {
+    constexpr uint64_t kMax = Bytes == 1 ? 0xFF : 0xFFFF;
     for (uint32_t y = 0; y < g.height; ++y) {
-        Sample* row = samples + size_t{y} * g.width;
+        uint8_t* row = pixels + size_t{y} * g.width * Bytes;
         for (uint32_t x = 0; x < g.width; ++x) {
             const ChannelTransform& c = channels[(y & 1) * 2 + (x & 1)];
-            const uint64_t v = ((uint64_t{row[x]} * c.multiplier) >> kFixedShift) + c.offset;
-            row[x] = static_cast<Sample>(std::min<uint64_t>(v, maxValue));
+            uint8_t* sample = row + size_t{x} * Bytes;
+            const uint64_t in = Bytes == 1 ? sample[0] : uint64_t(sample[0] | sample[1] << 8);
+            const uint64_t out = std::min<uint64_t>(((in * c.multiplier) >> kFixedShift) + c.offset, kMax);
+            sample[0] = static_cast<uint8_t>(out);
+            if constexpr (Bytes == 2) sample[1] = static_cast<uint8_t>(out >> 8);
         }
     }
 }
@@ -115,10 +119,9 @@ void R13Model::render(const RenderContext& context, std::span<uint8_t> pixels) {
             channels[c].offset = wide ? (black << 6) + (offset >> 4) : (black >> 2) + (offset >> 12);
         }
         if (wide) {
-            // 16-bit samples are little-endian, as on x86 hosts.
-            transformSamples(reinterpret_cast<uint16_t*>(pixels.data()), g, channels, 0xFFFF);
+            transformSamples<2>(pixels.data(), g, channels);
         } else {
-            transformSamples(pixels.data(), g, channels, 0xFF);
+            transformSamples<1>(pixels.data(), g, channels);
         }
     }
     // The CCD sends rows bottom-up, each right to left; the mirror bits flip

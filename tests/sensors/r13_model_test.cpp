@@ -136,6 +136,20 @@ TEST_F(R13Model, BrightnessFollowsExposureGainBlackLevelAndChannels) {
     EXPECT_EQ(frame[1], 127 + 10);
 }
 
+TEST_F(R13Model, SixteenBitSamplesScaleWithTheSameSettings) {
+    attach("product=0x3090,pattern=white");
+    setFpga(0x3F, 3);
+    auto frame = readFrame(8, 2, 2);
+    for (size_t i = 0; i < frame.size(); i += 2) ASSERT_EQ(frame[i] | frame[i + 1] << 8, 0xFFFF);
+    setFpga16(0xE2, 451);
+    setBank0(0x0006, 40);
+    frame = readFrame(8, 2, 2);
+    for (size_t i = 0; i < frame.size(); i += 2) {
+        const int sample = frame[i] | frame[i + 1] << 8;
+        ASSERT_NEAR(sample, 65535 / 2 + 40 * 64, 80) << "half exposure plus the black level";
+    }
+}
+
 TEST_F(R13Model, BanksAreSeparateAndCarryTheIdentificationText) {
     attach("product=0x3090,pattern=black");
     const uint16_t text[] = {0x5155, 0x454C, 0x524F, 0x436F, 0x2E4C, 0x7464};
