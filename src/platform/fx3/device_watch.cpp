@@ -26,8 +26,11 @@ constexpr int kWatchPollMs = 50;
 class DeviceWatcher {
 public:
     static DeviceWatcher& instance() {
-        static DeviceWatcher watcher;
-        return watcher;
+        // Never destroyed: a subscriber that never unsubscribes keeps the
+        // watcher thread running until the process ends, and a std::thread
+        // destroyed while running would end the process at exit.
+        static auto* watcher = new DeviceWatcher();
+        return *watcher;
     }
 
     int subscribe(DeviceChangeCallback callback) {
