@@ -92,8 +92,8 @@ std::unique_ptr<SimulatedCamera> SimulatedCamera::create(const CameraSpec& spec,
 
 SimulatedCamera::SimulatedCamera(const CameraSpec& spec, std::unique_ptr<SensorModel> model,
                                  std::unique_ptr<Scene> scene)
-    : spec_(spec), profile_(productProfile(spec.productId)), model_(std::move(model)), scene_(std::move(scene)),
-      start_(Clock::now()) {
+    : spec_(spec), profile_(productProfile(spec.productId)), infoWord_(spec.infoWord),
+      readyStatus_(spec.readyStatus), model_(std::move(model)), scene_(std::move(scene)), start_(Clock::now()) {
     const uint8_t widthReg = profile_.alternateWindowRegisters ? fpga::kAltWidthLow : fpga::kWidthLow;
     const uint8_t heightReg = profile_.alternateWindowRegisters ? fpga::kAltHeightLow : fpga::kHeightLow;
     fpga_.set16(widthReg, static_cast<uint16_t>(profile_.fullWidth));
@@ -184,7 +184,7 @@ bool SimulatedCamera::handleControl(const fx3::RequestHeader& header, std::span<
         put16(data, 2, spec_.vendorId);
         std::memcpy(data.data() + 4, kInfoText, sizeof kInfoText);
         if (code == kDeviceInfo) {
-            put16(data, kInfoWordOffset, spec_.infoWord);
+            put16(data, kInfoWordOffset, infoWord_);
         }
         return true;
     case kRestartStream:
@@ -195,7 +195,7 @@ bool SimulatedCamera::handleControl(const fx3::RequestHeader& header, std::span<
         armedAt_ = Clock::now();
         return true;
     case kReadyStatus:
-        data[0] = spec_.readyStatus;
+        data[0] = readyStatus_;
         return true;
     case kEndpointRequestCC:
         return true;
@@ -305,7 +305,6 @@ bool SimulatedCamera::connected() const {
 
 void SimulatedCamera::unplug() {
     connected_ = false;
-    ++generation_;
     std::lock_guard lock(stateMutex_);
     resetStreamLocked();
 }

@@ -66,6 +66,10 @@ public:
     [[nodiscard]] uint8_t fpgaRegister(uint8_t reg) const;
     void setFpgaRegister(uint8_t reg, uint8_t value);
     [[nodiscard]] std::vector<uint8_t> serialRom() const;
+    // The word at offset 24 of the 0xB0 block and the 0xC3 status byte
+    // (start values from the SPEC), changeable while running.
+    void setDeviceInfoWord(uint16_t word) { infoWord_ = word; }
+    void setReadyStatus(uint8_t status) { readyStatus_ = status; }
     // The geometry the next frame will have, from the window and depth registers.
     [[nodiscard]] FrameGeometry currentGeometry() const;
     [[nodiscard]] double framePeriodMs() const;
@@ -100,7 +104,8 @@ private:
     Faults faults_;
     RegisterLog log_;
     std::atomic<bool> connected_{true};
-    std::atomic<uint32_t> generation_{0};  // bumped by unplug, so waits notice
+    std::atomic<uint16_t> infoWord_;
+    std::atomic<uint8_t> readyStatus_;
 
     mutable std::mutex stateMutex_;  // guards everything below
     std::unique_ptr<SensorModel> model_;

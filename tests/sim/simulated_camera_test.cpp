@@ -123,6 +123,11 @@ TEST(SimVendorRequests, DefaultInfoWordAndReadyValue) {
     const auto info = link.control(fx3::kRequestTypeVendorIn, 0xB0, 0, 0);
     EXPECT_EQ(info.buffer[38 + 24] | (info.buffer[38 + 25] << 8), 0x1100);
     EXPECT_EQ(link.control(fx3::kRequestTypeVendorIn, 0xC3, 0, 0).buffer[38], 1);
+    camera->device().setReadyStatus(0);
+    camera->device().setDeviceInfoWord(0x10FF);
+    EXPECT_EQ(link.control(fx3::kRequestTypeVendorIn, 0xC3, 0, 0).buffer[38], 0);
+    const auto changed = link.control(fx3::kRequestTypeVendorIn, 0xB0, 0, 0);
+    EXPECT_EQ(changed.buffer[38 + 24] | (changed.buffer[38 + 25] << 8), 0x10FF);
 }
 
 TEST(SimVendorRequests, WrongDirectionOrUnknownCodeFailsWithStatus) {
