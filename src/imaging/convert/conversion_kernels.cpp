@@ -169,6 +169,18 @@ inline void fixedRow(uint8_t* __restrict d, const uint8_t* __restrict s, int wid
                 d[c] = static_cast<uint8_t>(v >> 2);
             }
         }
+    } else if constexpr (std::is_same_v<Op, Copy24> && SB == 4) {
+        // Four-byte moves; each writes one byte of the next pixel, which the
+        // next move overwrites. The last pixel is moved byte by byte.
+        int c = 0;
+        for (; c + 1 < width; ++c) {
+            uint32_t v;
+            std::memcpy(&v, s + 4 * c, 4);
+            std::memcpy(d + 3 * c, &v, 4);
+        }
+        if (c < width) {
+            Op::pixel(d + 3 * c, s + 4 * c, DB, SB, p1);
+        }
     } else if constexpr (std::is_same_v<Op, InvertFourthByte32>) {
         for (int c = 0; c < width; ++c) {
             uint32_t v;
@@ -183,10 +195,38 @@ inline void fixedRow(uint8_t* __restrict d, const uint8_t* __restrict s, int wid
     }
 }
 
+// The grey-to-colour member through a table of whole pixels, made once per
+// call; stores overlap like the four-byte copy above.
+void grey8To24Rows(const RowGeometry& g, bool flipped, const void* table) {
+    uint32_t pixelOf[256];
+    for (int v = 0; v < 256; ++v) {
+        uint8_t px[3];
+        const auto grey = static_cast<uint8_t>(v);
+        Grey8To24::pixel(px, &grey, 3, 1, table);
+        pixelOf[v] = static_cast<uint32_t>(px[0]) | (static_cast<uint32_t>(px[1]) << 8) |
+                     (static_cast<uint32_t>(px[2]) << 16);
+    }
+    for (int i = 0; i < g.height(); ++i) {
+        const uint8_t* __restrict s = g.srcRow(i, flipped);
+        uint8_t* __restrict d = g.dstRow(i);
+        int c = 0;
+        for (; c + 1 < g.width(); ++c) {
+            std::memcpy(d + 3 * c, &pixelOf[s[c]], 4);
+        }
+        if (c < g.width()) {
+            std::memcpy(d + 3 * c, &pixelOf[s[c]], 3);  // little-endian host
+        }
+    }
+}
+
 template <class Op, bool Flipped, int DB, int SB>
 bool runFixed(const RowGeometry& g, const void* p1) {
     if (g.db != DB || g.sb != SB) {
         return false;
+    }
+    if constexpr (std::is_same_v<Op, Grey8To24>) {
+        grey8To24Rows(g, Flipped, p1);
+        return true;
     }
     for (int i = 0; i < g.height(); ++i) {
         fixedRow<Op, DB, SB>(g.dstRow(i), g.srcRow(i, Flipped), g.width(), p1);
