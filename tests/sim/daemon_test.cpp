@@ -267,5 +267,19 @@ TEST(CamsimDaemon, KillingTheDaemonMidTransferFailsRequestsWithoutHanging) {
     EXPECT_FALSE(link.writeFpga(1, 1));
 }
 
+TEST(CamsimDaemon, AKilledDaemonIsReportedAsRemoval) {
+    const std::string path = fx3::formatDevicePath(0x04b4, 0x3090, "mortal");
+    platform::Event arrived(platform::Event::Reset::Manual), removed(platform::Event::Reset::Manual);
+    const int id = fx3::subscribeDeviceChanges([&](fx3::DeviceChange change, const std::string& p) {
+        if (p == path) (change == fx3::DeviceChange::Arrival ? arrived : removed).set();
+    });
+    Daemon daemon({"product=0x3090,name=mortal"});
+    ASSERT_TRUE(daemon.waitReady());
+    EXPECT_TRUE(arrived.wait(5000));
+    daemon.killNow();  // its socket file stays behind
+    EXPECT_TRUE(removed.wait(5000));
+    fx3::unsubscribeDeviceChanges(id);
+}
+
 } // namespace
 } // namespace lumvek::sim

@@ -7,7 +7,10 @@
 #include <map>
 #include <mutex>
 #include <poll.h>
+#include <chrono>
 #include <deque>
+#include <dirent.h>
+#include <set>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -16,12 +19,14 @@
 
 #include "platform/fx3/fx3_driver.h"
 #include "platform/fx3/in_process_bus.h"
+#include "platform/fx3/socket_io.h"
 #include "platform/fx3/socket_wire.h"
 
 namespace lumvek::fx3 {
 
 namespace {
 constexpr int kWatchPollMs = 50;
+constexpr int kRescanMs = 500;
 
 class DeviceWatcher {
 public:
@@ -97,44 +102,69 @@ private:
         }
     }
 
+    // The socket cameras that answer now: a socket file whose daemon has died
+    // (it stays behind after SIGKILL) is a removed camera.
+    static std::set<std::string> liveSocketCameras(const std::string& dir) {
+        std::set<std::string> live;
+        DIR* listing = ::opendir(dir.c_str());
+        if (listing == nullptr) {
+            return live;
+        }
+        while (const dirent* entry = ::readdir(listing)) {
+            const auto name = wire::parseSocketFileName(entry->d_name);
+            if (!name) {
+                continue;
+            }
+            const int probe = sockio::connectUnix(dir + "/" + entry->d_name);
+            if (probe >= 0) {
+                ::close(probe);
+                live.insert(formatDevicePath(name->vendorId, name->productId, name->instance));
+            }
+        }
+        ::closedir(listing);
+        return live;
+    }
+
+    // inotify says when to look at once; a slow rescan notices daemons that vanished.
     void watchDirectory() {
         const std::string dir = wire::deviceDirectory();
         ::mkdir(dir.c_str(), 0700);
         const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (fd < 0) {
-            return;
-        }
-        const int wd = ::inotify_add_watch(fd, dir.c_str(), IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO);
-        alignas(inotify_event) char buffer[sizeof(inotify_event) + NAME_MAX + 1];
+        const int wd =
+            fd < 0 ? -1 : ::inotify_add_watch(fd, dir.c_str(), IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO);
+        std::set<std::string> live = liveSocketCameras(dir);
+        auto lastScan = std::chrono::steady_clock::now();
+        alignas(inotify_event) char buffer[4096];
         while (!stop_) {
             pollfd p[2] = {{wakeFd_, POLLIN, 0}, {wd >= 0 ? fd : -1, POLLIN, 0}};
-            if (::poll(p, 2, kWatchPollMs) <= 0) {
-                continue;
-            }
-            if ((p[0].revents & POLLIN) != 0) {
+            const int ready = ::poll(p, 2, kWatchPollMs);
+            if (ready > 0 && (p[0].revents & POLLIN) != 0) {
                 uint64_t value = 0;
                 (void)::read(wakeFd_, &value, sizeof value);
                 deliverQueued();
             }
-            if ((p[1].revents & POLLIN) == 0) {
+            bool rescan = std::chrono::steady_clock::now() - lastScan >= std::chrono::milliseconds(kRescanMs);
+            if (ready > 0 && (p[1].revents & POLLIN) != 0) {
+                while (::read(fd, buffer, sizeof buffer) > 0) {
+                }
+                rescan = true;
+            }
+            if (!rescan) {
                 continue;
             }
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            for (ssize_t at = 0; n > 0 && at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                if (event->len == 0) {
-                    continue;
-                }
-                const auto name = wire::parseSocketFileName(event->name);
-                if (!name) {
-                    continue;
-                }
-                const bool arrived = (event->mask & (IN_CREATE | IN_MOVED_TO)) != 0;
-                deliver(arrived, formatDevicePath(name->vendorId, name->productId, name->instance));
+            lastScan = std::chrono::steady_clock::now();
+            std::set<std::string> now = liveSocketCameras(dir);
+            for (const auto& path : live) {
+                if (now.count(path) == 0) deliver(false, path);
             }
+            for (const auto& path : now) {
+                if (live.count(path) == 0) deliver(true, path);
+            }
+            live = std::move(now);
         }
-        ::close(fd);
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
 
     DeviceWatcher() : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
