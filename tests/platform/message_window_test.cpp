@@ -175,7 +175,12 @@ struct SelfDestroying {
 };
 
 TEST(MessageWindow, HandlerMayPostToAndDestroyItsOwnWindow) {
-    SelfDestroying state;
+    // The handler may still be returning after it signals done (a destroy from
+    // inside cannot wait for itself), so its context outlives the test.
+    static SelfDestroying* const kept = new SelfDestroying;
+    SelfDestroying& state = *kept;
+    state.calls = 0;
+    state.done.reset();
     state.hwnd = createMessageWindow();
     ASSERT_TRUE(setMessageHandler(state.hwnd, &SelfDestroying::handler, &state));
     ASSERT_TRUE(postMessage(state.hwnd, 1, 0, 0));
