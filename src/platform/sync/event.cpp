@@ -7,10 +7,11 @@ namespace lumvek::platform {
 Event::Event(Reset reset, bool initiallySet) : reset_(reset), signalled_(initiallySet) {}
 
 void Event::set() {
-    {
-        std::lock_guard lock(mutex_);
-        signalled_ = true;
-    }
+    // Notify while holding the lock: a waiter that wakes may destroy the
+    // event at once (a local event of one transfer), so set() must not touch
+    // it after the waiter can run.
+    std::lock_guard lock(mutex_);
+    signalled_ = true;
     if (reset_ == Reset::Manual) {
         cv_.notify_all();
     } else {
