@@ -100,17 +100,27 @@ LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int bpp, int a, const HueSatura
             continue;
         }
         _mm256_store_si256(reinterpret_cast<__m256i*>(out), u);
-        for (int i = 0; i < 8; ++i) {
-            const uint32_t v = out[i];
-            if (bpp == 3) {
+        if (bpp == 3) {
+            for (int i = 0; i < 8; ++i) {
+                const uint32_t v = out[i];
                 uint8_t* q = p + i * 3;
                 q[0] = static_cast<uint8_t>(v);
                 q[1] = static_cast<uint8_t>(v >> 8);
                 q[2] = static_cast<uint8_t>(v >> 16);
-            } else {
-                uint16_t s[4] = {static_cast<uint16_t>((v & 0xFF) << 8), static_cast<uint16_t>(v & 0xFF00),
-                                 static_cast<uint16_t>((v >> 8) & 0xFF00), 0};
-                std::memcpy(p + i * bpp, s, static_cast<size_t>(bpp));
+            }
+        } else {
+            // 16-bit samples: the byte back in the high half, the low half 0;
+            // a fourth sample becomes 0.
+            auto* q = reinterpret_cast<uint16_t*>(p);
+            const int components = bpp / 2;
+            for (int i = 0; i < 8; ++i, q += components) {
+                const uint32_t v = out[i];
+                q[0] = static_cast<uint16_t>((v & 0xFF) << 8);
+                q[1] = static_cast<uint16_t>(v & 0xFF00);
+                q[2] = static_cast<uint16_t>((v >> 8) & 0xFF00);
+                if (components == 4) {
+                    q[3] = 0;
+                }
             }
         }
     }

@@ -116,14 +116,21 @@ __attribute__((target("avx2"))) int sharpenRow8Avx2(const uint8_t* const rows[4]
 // sample. Column sums of the four rows first, then four of them per sample.
 // A row of samples is treated as one run of components; a sample's
 // horizontal neighbours are bytesPerPixel / sizeof(Sample) elements apart.
+// `after`, when given, is applied to each row once it is sharpened.
 template <typename Sample>
-void optimisedRows(const PlaneView& image, const PlaneView& source, const SharpnessTable& t, int y0, int y1) {
+void optimisedRows(const PlaneView& image, const PlaneView& source, const SharpnessTable& t, int y0, int y1,
+                   const std::vector<uint16_t>* after) {
     constexpr int32_t kMax = sizeof(Sample) == 1 ? 255 : 65535;
     const int step = image.bytesPerPixel / static_cast<int>(sizeof(Sample));
     const int n = image.width * step;
     const bool skipFourth = step == 4;
-    std::vector<int32_t> columnSums(static_cast<size_t>(n));
-    [[maybe_unused]] std::vector<uint16_t> narrowSums(static_cast<size_t>(n));
+    std::vector<int32_t> columnSums(sizeof(Sample) == 2 ? static_cast<size_t>(n) : 0);
+    [[maybe_unused]] std::vector<uint16_t> narrowSums(sizeof(Sample) == 1 ? static_cast<size_t>(n) : 0);
+    auto finish = [&](int y) {
+        if (after != nullptr) {
+            applyToneTableRows(image, *after, y, y + 1);
+        }
+    };
     for (int y = y0; y < y1; ++y) {
         const auto* r0 = reinterpret_cast<const Sample*>(source.row(y - 2));
         const auto* r1 = reinterpret_cast<const Sample*>(source.row(y - 1));
@@ -146,6 +153,7 @@ void optimisedRows(const PlaneView& image, const PlaneView& source, const Sharpn
                     const int32_t v = r2[i];
                     out[i] = static_cast<Sample>(std::clamp(v + t(v - blur), 0, kMax));
                 }
+                finish(y);
                 continue;
             }
         }
@@ -165,6 +173,7 @@ void optimisedRows(const PlaneView& image, const PlaneView& source, const Sharpn
                 out[i] = static_cast<Sample>(std::clamp(s + sharpness * (s - blur) / 10, 0, kMax));
             }
         }
+        finish(y);
     }
 }
 
@@ -203,15 +212,10 @@ bool sharpnessOptimised(const PlaneView& image, const PlaneView& scratch, const 
     const int interiorEnd = (image.height < 5 || image.width < 5) ? 2 : image.height - 2;
     if (interiorEnd > 2) {
         bands.run(2, interiorEnd, [&](int y0, int y1) {
-            for (int y = y0; y < y1; ++y) {
-                if (wide) {
-                    optimisedRows<uint16_t>(image, scratch, table, y, y + 1);
-                } else {
-                    optimisedRows<uint8_t>(image, scratch, table, y, y + 1);
-                }
-                if (after != nullptr) {
-                    applyToneTableRows(image, *after, y, y + 1);
-                }
+            if (wide) {
+                optimisedRows<uint16_t>(image, scratch, table, y0, y1, after);
+            } else {
+                optimisedRows<uint8_t>(image, scratch, table, y0, y1, after);
             }
         });
     }
