@@ -260,6 +260,8 @@ int CLumvek::StopPreview() {
         (void)device_->StopAcquisition();
     }
     stopWorker();
+    // A recording ends with its capture; the file is finalised with what it has.
+    recorder_->stop();
     return 1;
 }
 
@@ -375,7 +377,7 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
             ReportError(LUMVEK_ERR_MEMORY);
             return 0;
         }
-        newFrameForRecorder_ = 1;
+        recorder_->notifyNewFrame();
     }
     stopUnlessCapturing();
     imageReady_ = 1;
@@ -439,6 +441,7 @@ void CLumvek::reconfigureWhileAcquiring() {
         captureState_ = kIdle;
         (void)device_->StopAcquisition();
         stopWorker();
+        recorder_->stop();  // its frames would change size under it
         (void)startPreviewFromIdle();
     } else if (captureState_ == kCapture) {
         captureState_ = kIdle;

@@ -71,7 +71,7 @@ void CLumvek::frameLoop() {
             record->frameRateX10 = frameRateX10_.load();
 
             processFrame();
-            newFrameForRecorder_ = 1;
+            recorder_->notifyNewFrame();
             imageReady_ = 1;
             drawPreview();
             if (callbackBuffer_ != nullptr && callbackSize_ != 0 &&

@@ -27,6 +27,7 @@
 #include "imaging/pipeline/frame_pipeline.h"
 #include "instance/error_history.h"
 #include "instance/preview_window.h"
+#include "output/avi/avi_recorder.h"
 #include "platform/sync/event.h"
 #include "settings/settings_records.h"
 #include "settings/settings_store.h"
@@ -178,6 +179,16 @@ public:
 private:
     friend struct SelectorOps;
 
+    // What the recorder thread reads: the newest processed picture, under the frame lock.
+    class RecorderSource final : public RecorderFrameSource {
+    public:
+        explicit RecorderSource(CLumvek& self) : self_(self) {}
+        bool withNewestPicture(const std::function<void(const ImageBuffer& picture)>& use) override;
+
+    private:
+        CLumvek& self_;
+    };
+
     [[nodiscard]] ImageBuffer& buf(BufferId id) { return *buffers_[static_cast<int>(id)]; }
     bool allocateReferenceFrames();
     void loadGroups();
@@ -221,6 +232,8 @@ private:
     std::array<std::unique_ptr<ImageBuffer>, static_cast<int>(BufferId::Count)> buffers_{};
     std::unique_ptr<DefectPlanes> planes_;
     std::unique_ptr<FramePipeline> pipeline_;
+    RecorderSource recorderSource_{*this};
+    std::unique_ptr<AviRecorder> recorder_;  // never stopped while frameLock_ is held
 
     // Capture window and the per-camera values from the settings store.
     CaptureWindowRecord window_;
@@ -270,7 +283,6 @@ private:
     bool deviceMirrorsV_ = false;  // fixed at Configure
     bool deviceMirrorsH_ = false;
     std::atomic<int32_t> imageReady_{0};
-    std::atomic<int32_t> newFrameForRecorder_{0};
 
     // Callback delivery (written by application threads while idle or under
     // frameLock_; read by the frame loop under frameLock_).

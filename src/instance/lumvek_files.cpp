@@ -1,31 +1,173 @@
-// CLumvek: still images, recordings, mask files and the settings dialogs.
+// CLumvek: still images, recordings, reference frames and mask files, and
+// the settings dialogs.
+#include <cstring>
+
 #include "instance/lumvek.h"
+#include "output/mask/mask_file.h"
+#include "output/still/save_image.h"
 
 namespace lumvek {
 
-int CLumvek::SaveImage(const char*, int) {
-    ReportError(LUMVEK_ERR_STATE);
-    return 0;
+namespace {
+constexpr int kColorModeBits[] = {8, 16, 24, 32, 48, 64};
+constexpr int kMaskDark = 0;
+constexpr int kMaskWhite = 1;
+} // namespace
+
+bool CLumvek::RecorderSource::withNewestPicture(const std::function<void(const ImageBuffer& picture)>& use) {
+    std::lock_guard frame(self_.frameLock_);
+    if (self_.imageReady_ == 0 || self_.outputBuffer().empty()) {
+        return false;
+    }
+    use(self_.outputBuffer());
+    return true;
 }
 
-int CLumvek::Record(const char*, int, int) {
-    ReportError(LUMVEK_ERR_STATE);
-    return 0;
+int CLumvek::SaveImage(const char* path, int fileType) {
+    if (!device_ || imageReady_ == 0) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    // The picture is copied under the frame lock and written after it is
+    // released: a PNG of a full frame takes over a second, which the camera
+    // must not wait for.
+    ImageBuffer picture;
+    int bits;
+    {
+        std::lock_guard frame(frameLock_);
+        const ImageBuffer& output = outputBuffer();
+        bits = kColorModeBits[configuredMode_];
+        if (!picture.createLike(output)) {
+            ReportError(LUMVEK_ERR_MEMORY);
+            return 0;
+        }
+        std::memcpy(picture.pixels(), output.pixels(), output.sizeBytes());
+    }
+    const SaveOutcome outcome = saveImage(picture, bits, path, fileType);
+    if (outcome.errorCode != 0) {
+        ReportError(outcome.errorCode);
+    }
+    return outcome.result;
 }
 
-int CLumvek::SaveMaskFile(const char*) {
-    ReportError(LUMVEK_ERR_STATE);
-    return 0;
+int CLumvek::Record(const char* path, int milliseconds, int showWindow) {
+    std::lock_guard control(controlLock_);
+    if (!device_) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    if (path == nullptr || *path == '\0' || milliseconds < 0) {
+        ReportError(LUMVEK_ERR_ARGUMENT);
+        return 0;
+    }
+    {
+        std::lock_guard frame(frameLock_);
+        callbackWindow_ = nullptr;
+        callbackBuffer_ = nullptr;
+        callbackSize_ = 0;
+        callbackTopDown_ = 0;
+    }
+    const PreviewPlacement placement = previewPlacement();
+    if (showWindow != 0 && placement.wantsWindow()) {
+        std::lock_guard frame(frameLock_);
+        if (!preview_.create(this, placement)) {
+            ReportError(LUMVEK_ERR_WINDOW);
+            return 0;
+        }
+    }
+    if (!StartPreview()) {
+        (void)StopPreview();
+        ReportError(LUMVEK_ERR_CONVERSION);
+        return 0;
+    }
+    int width;
+    int height;
+    {
+        std::lock_guard frame(frameLock_);
+        width = frameWindow_.width;
+        height = frameWindow_.height;
+    }
+    const int code = recorder_->start(path, width, height, static_cast<uint32_t>(milliseconds));
+    if (code != 0) {
+        (void)StopPreview();
+        ReportError(code);
+        return 0;
+    }
+    return 1;
 }
 
-int CLumvek::LoadMaskFile(const char*) {
-    ReportError(LUMVEK_ERR_STATE);
-    return 0;
+int CLumvek::SaveMaskFile(const char* path) {
+    if (!device_) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    MaskFileOutcome outcome;
+    {
+        auto access = planes_->access();
+        outcome = saveMaskFile(path, ReferencePlanes{access.reference(PlaneDepth::Bits8, ReferenceKind::Dark),
+                                                     access.reference(PlaneDepth::Bits8, ReferenceKind::White),
+                                                     access.reference(PlaneDepth::Bits16, ReferenceKind::Dark),
+                                                     access.reference(PlaneDepth::Bits16, ReferenceKind::White)});
+    }
+    if (outcome.errorCode != 0) {
+        ReportError(outcome.errorCode);
+    }
+    return outcome.result;
 }
 
-int CLumvek::UpdateMaskData(int) {
-    ReportError(LUMVEK_ERR_STATE);
-    return 0;
+int CLumvek::LoadMaskFile(const char* path) {
+    if (!device_) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    MaskFileOutcome outcome;
+    {
+        // The masks are rebuilt under the same lock, so the pipeline never
+        // sees a half-built mask.
+        auto access = planes_->access();
+        outcome = loadMaskFile(path, ReferencePlanes{access.reference(PlaneDepth::Bits8, ReferenceKind::Dark),
+                                                     access.reference(PlaneDepth::Bits8, ReferenceKind::White),
+                                                     access.reference(PlaneDepth::Bits16, ReferenceKind::Dark),
+                                                     access.reference(PlaneDepth::Bits16, ReferenceKind::White)});
+        if (outcome.result == 1) {
+            access.buildAllMasks();
+        }
+    }
+    if (outcome.errorCode != 0) {
+        ReportError(outcome.errorCode);
+    }
+    return outcome.result;
+}
+
+int CLumvek::UpdateMaskData(int kind) {
+    if (!device_) {
+        ReportError(LUMVEK_ERR_STATE);
+        return 0;
+    }
+    bool badKind = false;
+    {
+        std::lock_guard frame(frameLock_);
+        const ImageBuffer& raw = rawBuffer();
+        const PlaneDepth depth = raw.bitsPerPixel() == 16 ? PlaneDepth::Bits16 : PlaneDepth::Bits8;
+        auto access = planes_->access();
+        if (raw.width() == kFullWidth && raw.height() == kFullHeight && !raw.empty()) {
+            if (kind == kMaskDark || kind == kMaskWhite) {
+                ImageBuffer& reference =
+                    access.reference(depth, kind == kMaskDark ? ReferenceKind::Dark : ReferenceKind::White);
+                if (reference.sizeBytes() == raw.sizeBytes()) {
+                    std::memcpy(reference.pixels(), raw.pixels(), raw.sizeBytes());
+                }
+            } else {
+                badKind = true;
+            }
+        }
+        (void)access.buildMask(depth, kind == kMaskDark ? ReferenceKind::Dark : ReferenceKind::White);
+    }
+    if (badKind) {
+        ReportError(LUMVEK_ERR_CONVERSION);
+        return 0;
+    }
+    return 1;
 }
 
 // The settings dialogs need an open camera; this build has no dialog toolkit yet.

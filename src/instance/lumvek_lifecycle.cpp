@@ -26,7 +26,9 @@ constexpr int kMinDeviceNameBufferRefused = 17;
 
 } // namespace
 
-CLumvek::CLumvek(CameraDeviceFactory deviceFactory) : deviceFactory_(deviceFactory) {}
+CLumvek::CLumvek(CameraDeviceFactory deviceFactory)
+    : deviceFactory_(deviceFactory),
+      recorder_(std::make_unique<AviRecorder>(recorderSource_, [this](int code) { ReportError(code); })) {}
 
 CLumvek::~CLumvek() {
     saveGroups();
