@@ -21,6 +21,10 @@ const CpuFeatures& cpuFeatures() {
         f.avx2 = __builtin_cpu_supports("avx2");
         f.avx512bw = __builtin_cpu_supports("avx512bw");
 #endif
+        const char* baseline = std::getenv("LUMVEK_CPU_BASELINE");
+        if (baseline != nullptr && baseline[0] != '\0' && std::strcmp(baseline, "0") != 0) {
+            f = CpuFeatures{};
+        }
         return f;
     }();
     return features;

@@ -10,7 +10,9 @@ enum class KernelPath { Reference, Optimised };
 // LUMVEK_FORCE_SCALAR=1 (any value but empty or "0") forces the reference.
 [[nodiscard]] KernelPath kernelPathFromEnvironment();
 
-// Processor features checked once at run time.
+// Processor features checked once at run time. LUMVEK_CPU_BASELINE=1
+// hides the wider vectors, so that the baseline optimised bodies can be
+// tested on any machine.
 struct CpuFeatures {
     bool avx2 = false;
     bool avx512bw = false;

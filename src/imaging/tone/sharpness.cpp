@@ -110,6 +110,52 @@ __attribute__((target("avx2"))) int sharpenRow8Avx2(const uint8_t* const rows[4]
     }
     return x;
 }
+__attribute__((target("avx2"))) inline __m256i widen16(const uint16_t* p) {
+    return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+__attribute__((target("avx2"))) inline __m256i loadSums32(const int32_t* sums, int at) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + at));
+}
+
+// One 16-bit row with AVX2, eight samples at a time from `first`. Column
+// sums (at most 262140) and the products s x d (|s d| <= 1966050 < 2^21) sit
+// in 32-bit lanes; trunc(s d / 10) is taken from the single-precision
+// quotient, exact here: s d and the quotient's integer part are exact floats
+// and a fraction of at least 0.1 is far above the rounding error (< 2^-7).
+__attribute__((target("avx2"))) int sharpenRow16Avx2(const uint16_t* const rows[4], uint16_t* out, int32_t* sums,
+                                                     int n, int step, int first, int sharpness) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(widen16(rows[0] + i), widen16(rows[1] + i)),
+                                             _mm256_add_epi32(widen16(rows[2] + i), widen16(rows[3] + i)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i), sum);
+    }
+    for (; i < n; ++i) {
+        sums[i] = int32_t{rows[0][i]} + rows[1][i] + rows[2][i] + rows[3][i];
+    }
+    const __m256i s = _mm256_set1_epi32(sharpness);
+    const __m256 ten = _mm256_set1_ps(10.0f);
+    // The fourth sample of 64-bit pixels keeps its value.
+    const __m128i fourth = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
+    const int end = n - 2 * step;
+    int x = first;
+    for (; x + 8 <= end; x += 8) {
+        const __m256i blur = _mm256_srli_epi32(
+            _mm256_add_epi32(_mm256_add_epi32(loadSums32(sums, x - 2 * step), loadSums32(sums, x - step)),
+                             _mm256_add_epi32(loadSums32(sums, x), loadSums32(sums, x + step))), 4);
+        const __m128i srcWords = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[2] + x));
+        const __m256i src = _mm256_cvtepu16_epi32(srcWords);
+        const __m256i product = _mm256_mullo_epi32(_mm256_sub_epi32(src, blur), s);
+        const __m256i t = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(product), ten));
+        const __m256i sharpened = _mm256_add_epi32(src, t);
+        __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(sharpened), _mm256_extracti128_si256(sharpened, 1));
+        if (step == 4) {
+            words = _mm_blendv_epi8(words, srcWords, fourth);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), words);
+    }
+    return x;
+}
 #endif
 
 // Both passes fused per row: the blur of a sample is only read back at that
@@ -124,7 +170,7 @@ void optimisedRows(const PlaneView& image, const PlaneView& source, const Sharpn
     const int step = image.bytesPerPixel / static_cast<int>(sizeof(Sample));
     const int n = image.width * step;
     const bool skipFourth = step == 4;
-    std::vector<int32_t> columnSums(sizeof(Sample) == 2 ? static_cast<size_t>(n) : 0);
+    std::vector<int32_t> columnSums(static_cast<size_t>(n));
     [[maybe_unused]] std::vector<uint16_t> narrowSums(sizeof(Sample) == 1 ? static_cast<size_t>(n) : 0);
     auto finish = [&](int y) {
         if (after != nullptr) {
@@ -158,13 +204,27 @@ void optimisedRows(const PlaneView& image, const PlaneView& source, const Sharpn
             }
         }
 #endif
-        for (int i = 0; i < n; ++i) {
-            columnSums[static_cast<size_t>(i)] = int32_t{r0[i]} + r1[i] + r2[i] + r3[i];
+        int firstScalar = 2;
+#if defined(__x86_64__)
+        if constexpr (sizeof(Sample) == 2) {
+            if (cpuFeatures().avx2) {
+                const uint16_t* const rows[4] = {r0, r1, r2, r3};
+                const int done = sharpenRow16Avx2(rows, out, columnSums.data(), n, step, 2 * step, t.sharpness());
+                // Restart at the pixel the vector part stopped in: samples
+                // it already wrote are computed again to the same value.
+                firstScalar = done / step;
+            }
+        }
+#endif
+        if (firstScalar == 2) {
+            for (int i = 0; i < n; ++i) {
+                columnSums[static_cast<size_t>(i)] = int32_t{r0[i]} + r1[i] + r2[i] + r3[i];
+            }
         }
         const int32_t* cs = columnSums.data();
         const int32_t sharpness = t.sharpness();
         const int components = step == 1 ? 1 : 3;
-        for (int x = 2; x < image.width - 2; ++x) {
+        for (int x = firstScalar; x < image.width - 2; ++x) {
             for (int k = 0; k < components; ++k) {
                 const int i = x * step + k;
                 const int32_t blur = (cs[i - 2 * step] + cs[i - step] + cs[i] + cs[i + step]) >> 4;
