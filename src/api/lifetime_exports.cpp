@@ -3,10 +3,17 @@
 
 #include "LumvekSdk.h"
 #include "api/forward.h"
+#include "sim/in_process_camera.h"
 
 using lumvek::CLumvek;
 using lumvek::CSdkChain;
 using lumvek::api::forward;
+
+namespace {
+// Simulated cameras named in LUMVEK_SIM_CAMERAS join the in-process bus the
+// first time the library looks for cameras (`lumvek --simulate`, tests).
+[[maybe_unused]] const bool kSimulatorFactoryInstalled = (lumvek::sim::installInProcessFactory(), true);
+} // namespace
 
 extern "C" {
 
