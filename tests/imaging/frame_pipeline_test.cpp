@@ -295,6 +295,8 @@ const Extremes kExtremes[] = {
          s.maskFilter = true; s.dotFilter = true; s.whiteBalanceAuto = true; s.mirrorV = true; s.mirrorH = true;
          s.grayMode = 1; s.grayMeasureRequest = true; s.grayLevels.offset = {-255, 0, 255, 3}; }},
     {"luminance", [](PipelineSettings& s) { s.grayMode = 2; s.whiteBalanceAuto = true; s.contrast = -50; }},
+    {"brightness only", [](PipelineSettings& s) { s.brightness = 77; }},
+    {"darkness only", [](PipelineSettings& s) { s.brightness = -200; s.hue = -45; }},
 };
 
 void fillPlanes(DefectPlanes& planes, uint32_t seed) {

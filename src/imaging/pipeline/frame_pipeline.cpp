@@ -276,7 +276,10 @@ void FramePipeline::toneOptimised(const PlaneView& output, const PipelineSetting
             }
         });
     } else if (first != nullptr) {
-        (void)applyToneTable(output, *first, *bands_);
+        const bool brightnessOnly = firstKey.gamma == kNeutralGamma && firstKey.contrast == 0 && !wide;
+        if (!(brightnessOnly && brightnessOptimised8(output, firstKey.brightness, *bands_))) {
+            (void)applyToneTable(output, *first, *bands_);
+        }
     }
     if (!sharpen) {
         return;

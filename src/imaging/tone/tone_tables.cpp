@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "imaging/pipeline/kernel_path.h"
 #include "imaging/pipeline/row_bands.h"
 #include "imaging/tone/sample_rows.h"
 
@@ -97,6 +98,16 @@ ToneTable composeTables(const ToneTable& inner, const ToneTable& outer) {
         table[v] = outer[inner[v]];
     }
     return table;
+}
+
+bool brightnessOptimised8(const PlaneView& image, int brightness, RowBands& bands) {
+    if (image.empty() || !cpuFeatures().avx2 ||
+        (image.bytesPerPixel != 1 && image.bytesPerPixel != 3 && image.bytesPerPixel != 4)) {
+        return false;
+    }
+    const float factor = brightnessFactor(brightness);
+    bands.run(0, image.height, [&](int y0, int y1) { (void)detail::brightenRows8Avx2(image, factor, y0, y1); });
+    return true;
 }
 
 bool gammaReference(const PlaneView& image, int gamma) {

@@ -48,4 +48,12 @@ using ToneTable = std::vector<uint16_t>;  // entry per sample value 0..max
 // pass into their own row loop while the rows are in cache).
 void applyToneTableRows(const PlaneView& image, const ToneTable& table, int y0, int y1);
 
+// Brightness alone on 8-bit samples, arithmetic instead of a table, over
+// row bands (AVX2; false without it, then the table member is used).
+[[nodiscard]] bool brightnessOptimised8(const PlaneView& image, int brightness, RowBands& bands);
+
+namespace detail {
+[[nodiscard]] bool brightenRows8Avx2(const PlaneView& image, float factor, int y0, int y1);
+} // namespace detail
+
 } // namespace lumvek

@@ -1,0 +1,69 @@
+// Brightness of 8-bit samples 32 at a time: trunc(v x F) in single
+// precision, limited to 0..255. The lanes do the very float multiply and
+// truncation of brightenSample, so the results are the same bits.
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "imaging/pipeline/kernel_path.h"
+#include "imaging/tone/tone_tables.h"
+
+namespace lumvek::detail {
+
+#if defined(__x86_64__)
+namespace {
+
+__attribute__((target("avx2"))) inline __m256i scaleEight(__m128i bytes, __m256 factor) {
+    const __m256 v = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes));
+    return _mm256_cvttps_epi32(_mm256_mul_ps(v, factor));  // products are below 2^12: no overflow
+}
+
+__attribute__((target("avx2"))) int brightenRow8Avx2(uint8_t* row, int count, float factor, bool keepFourth) {
+    const __m256 f = _mm256_set1_ps(factor);
+    const __m128i fourth = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    int i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+        const __m256i lo = scaleEight(bytes, f);
+        const __m256i hi = scaleEight(_mm_srli_si128(bytes, 8), f);
+        // Saturating packs limit to 0..255 as the scalar clamp does.
+        const __m256i words = _mm256_packs_epi32(lo, hi);  // lanes: lo0-3 hi0-3 | lo4-7 hi4-7
+        const __m128i packed = _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+        // packed now holds lo0-3 hi0-3 lo4-7 hi4-7: put the halves back in order.
+        __m128i ordered = _mm_shuffle_epi32(packed, _MM_SHUFFLE(3, 1, 2, 0));
+        if (keepFourth) {
+            ordered = _mm_blendv_epi8(ordered, bytes, fourth);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), ordered);
+    }
+    return i;
+}
+
+} // namespace
+#endif
+
+bool brightenRows8Avx2(const PlaneView& image, float factor, int y0, int y1) {
+#if defined(__x86_64__)
+    if (!cpuFeatures().avx2 || (image.bytesPerPixel != 1 && image.bytesPerPixel != 3 && image.bytesPerPixel != 4)) {
+        return false;
+    }
+    const bool keepFourth = image.bytesPerPixel == 4;
+    const int count = image.width * image.bytesPerPixel;
+    for (int y = y0; y < y1; ++y) {
+        uint8_t* row = image.row(y);
+        int i = brightenRow8Avx2(row, count, factor, keepFourth);
+        for (; i < count; ++i) {
+            if (!keepFourth || (i & 3) != 3) {
+                row[i] = static_cast<uint8_t>(brightenSample(row[i], factor, 255));
+            }
+        }
+    }
+    return true;
+#else
+    (void)image, (void)factor, (void)y0, (void)y1;
+    return false;
+#endif
+}
+
+} // namespace lumvek::detail
