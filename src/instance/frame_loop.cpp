@@ -2,6 +2,7 @@
 // shares with SnapShot: read the newest frame, process it, draw it, hand it
 // to the application.
 #include <cstring>
+#include <pthread.h>
 
 #include "imaging/convert/conversion_kernels.h"
 #include "imaging/convert/restride.h"
@@ -22,6 +23,8 @@ constexpr uint32_t kRateIntervalMs = 1000;
 } // namespace
 
 void CLumvek::frameLoop() {
+    // Named so that a debugger, top -H or a test can tell it apart.
+    (void)pthread_setname_np(pthread_self(), "lumvek-frames");
     while (runFlag_.load() != 0) {
         (void)workerWake_.wait(static_cast<uint32_t>(waitTime_.load()));
         if (runFlag_.load() != 1) {
