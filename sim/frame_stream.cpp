@@ -1,5 +1,5 @@
-// The simulated camera's frame stream. After each arm request (0xC2) the
-// sensor's next frame boundary releases a 64-byte header on endpoint 0x81
+// The simulated camera's frame stream. Each arm request (0xC2) renders the
+// sensor's next frame; its frame boundary releases a 64-byte header on endpoint 0x81
 // (frame index at 0, width 4, height 8, bytes per sample 12, pixel-data byte
 // count 16, frame tag 32), then the pixel data in reads of any size. Product
 // 0x3042 sends each armed frame whole on endpoint 0x83 instead. Frames follow
@@ -153,7 +153,6 @@ fx3::BulkResult SimulatedCamera::readHeadered(std::span<uint8_t> buffer, uint32_
                     resetStreamLocked();  // lost: nothing comes until the next arm
                     continue;
                 }
-                prepareFrameLocked(index);
                 const size_t n = std::min(buffer.size(), kFrameHeaderBytes);
                 std::memcpy(buffer.data(), header_.data(), n);
                 phase_ = dataEnd_ > 0 ? StreamPhase::Data : StreamPhase::Idle;
@@ -206,7 +205,6 @@ fx3::BulkResult SimulatedCamera::readWholeFrame(std::span<uint8_t> buffer, uint3
             const auto ready = start_ + std::chrono::duration_cast<Clock::duration>(
                                             std::chrono::duration<double, std::milli>(index * periodMsLocked()));
             if (now >= ready) {
-                prepareFrameLocked(index);
                 const size_t n = std::min(buffer.size(), dataEnd_);
                 if (!paceDataLocked(lock, n, cancel)) {
                     return {connected_ ? fx3::kErrorOperationAborted : fx3::kErrorDeviceNotConnected, 0};

@@ -191,8 +191,11 @@ bool SimulatedCamera::handleControl(const fx3::RequestHeader& header, std::span<
         resetStreamLocked();
         return true;
     case kArmTransfer:
+        // The frame is rendered now, so that the header read only waits for
+        // the frame boundary, never for the rendering.
         phase_ = StreamPhase::HeaderPending;
         armedAt_ = Clock::now();
+        prepareFrameLocked(sensorFrameIndexLocked(armedAt_) + 1);
         return true;
     case kReadyStatus:
         data[0] = readyStatus_;
