@@ -1,0 +1,149 @@
+#include "camera_session.h"
+
+#include <algorithm>
+
+#include "failure.h"
+#include "sdk_errors.h"
+
+namespace lumvek::tool {
+
+namespace {
+constexpr int kMaxDeviceNumbers = 32;  // entries of the open-device table
+constexpr int kErrorHistoryDepth = 20;
+constexpr int kDeviceNameBytes = 256;
+
+std::string numberList(const std::vector<PresentCamera>& cameras) {
+    std::string text;
+    for (const auto& camera : cameras) {
+        text += (text.empty() ? "" : ", ") + std::to_string(camera.number);
+    }
+    return text;
+}
+} // namespace
+
+CameraSession CameraSession::withoutCamera(const SimulationOptions& simulation) {
+    CameraSession session;
+    if (simulation.enabled) {
+        enterSimulation(simulation);
+        session.simulated_ = true;
+    }
+    session.notifyWindow_ = LumvekWnd_CreateMessageWindow();
+    session.handle_ = Lumvek_Initialize(session.notifyWindow_);
+    if (session.handle_ == 0) {
+        fail("the SDK could not create an instance");
+    }
+    return session;
+}
+
+CameraSession CameraSession::withCamera(const CameraOptions& options) {
+    CameraSession session = withoutCamera(options.simulation);
+    session.selectCamera(options.deviceNumber);
+    return session;
+}
+
+CameraSession::CameraSession(CameraSession&& other) noexcept
+    : handle_(other.handle_),
+      notifyWindow_(other.notifyWindow_),
+      deviceNumber_(other.deviceNumber_),
+      simulated_(other.simulated_) {
+    other.handle_ = 0;
+    other.notifyWindow_ = nullptr;
+    other.simulated_ = false;
+}
+
+CameraSession::~CameraSession() {
+    if (handle_ != 0) {
+        (void)Lumvek_Release(handle_);
+    }
+    if (notifyWindow_ != nullptr) {
+        (void)LumvekWnd_DestroyWindow(notifyWindow_);
+    }
+    if (simulated_) {
+        leaveSimulation();
+    }
+}
+
+std::vector<PresentCamera> CameraSession::presentCameras() {
+    std::vector<PresentCamera> cameras;
+    char names[10][256];
+    if (Lumvek_EnumDevice(handle_, names) <= 0) {
+        clearErrors();
+        return cameras;
+    }
+    for (int number = 0; number < kMaxDeviceNumbers; ++number) {
+        char name[kDeviceNameBytes] = {};
+        if (Lumvek_GetDeviceName(handle_, number, name, sizeof name) == 1) {
+            cameras.push_back({number, name});
+        }
+    }
+    // Asking for numbers that are not present leaves code 2 behind each time.
+    clearErrors();
+    return cameras;
+}
+
+int CameraSession::popError() {
+    return Lumvek_GetLastError(handle_);
+}
+
+void CameraSession::clearErrors() {
+    for (int i = 0; i < kErrorHistoryDepth && popError() != 0; ++i) {
+    }
+    if (notifyWindow_ != nullptr) {
+        LumvekMsg message{};
+        while (LumvekWnd_GetMessage(notifyWindow_, &message, 0) == 1) {
+        }
+    }
+}
+
+void CameraSession::require(int result, const std::string& what) {
+    if (result == 0) {
+        failWithLastError(what);
+    }
+}
+
+int CameraSession::lastErrorCode() {
+    const int pushed = popError();
+    // Some calls only post their code to the notification window.
+    int posted = 0;
+    if (notifyWindow_ != nullptr) {
+        LumvekMsg message{};
+        while (LumvekWnd_GetMessage(notifyWindow_, &message, 0) == 1) {
+            if (message.message == LUMVEK_WM_ERROR && message.lParam != 0) {
+                posted = static_cast<int>(message.lParam);
+            }
+        }
+    }
+    return pushed != 0 ? pushed : posted;
+}
+
+void CameraSession::failWithLastError(const std::string& what) {
+    fail(what + ": " + describeSdkError(lastErrorCode()));
+}
+
+void CameraSession::selectCamera(const std::optional<int>& requested) {
+    const std::vector<PresentCamera> cameras = presentCameras();
+    if (requested) {
+        const bool present = std::any_of(cameras.begin(), cameras.end(),
+                                         [&](const PresentCamera& camera) { return camera.number == *requested; });
+        if (!present || Lumvek_SetDeviceNumber(handle_, *requested) == 0) {
+            const int code = popError();
+            std::string detail = cameras.empty() ? "no camera is present"
+                                                 : "present: " + numberList(cameras) + " (see lumvek list)";
+            if (present) detail = describeSdkError(code);
+            fail("camera " + std::to_string(*requested) + " cannot be opened: " + detail);
+        }
+        deviceNumber_ = *requested;
+        return;
+    }
+    if (cameras.empty()) {
+        fail("no camera found: attach one, start the simulator (lumvek-camsim), or add --simulate; "
+             "lumvek doctor tells more");
+    }
+    // With exactly one camera present the SDK opened it already.
+    deviceNumber_ = cameras.front().number;
+    if (cameras.size() > 1 && Lumvek_SetDeviceNumber(handle_, deviceNumber_) == 0) {
+        failWithLastError("camera " + std::to_string(deviceNumber_) + " cannot be opened");
+    }
+}
+
+} // namespace lumvek::tool

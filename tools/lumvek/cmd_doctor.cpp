@@ -1,0 +1,203 @@
+// lumvek doctor
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "camera_session.h"
+#include "command_support.h"
+#include "commands.h"
+#include "device_table_view.h"
+#include "failure.h"
+#include "settings_store_path.h"
+#include "settings_store_reader.h"
+#include "system_checks.h"
+
+namespace lumvek::tool {
+
+namespace {
+
+constexpr unsigned kProductId = 0x3090;
+constexpr int kSuperSpeedMbps = 5000;
+constexpr int kPlausibleAttachCount = 1000;
+
+constexpr const char* kDoctorHelp =
+    "usage: lumvek doctor\n"
+    "\n"
+    "Checks what finding and using a camera depends on and prints one line per\n"
+    "check, 'ok' or 'problem' with the fix: the simulator's device folder and\n"
+    "sockets, USB cameras (link speed, device permissions), the shared open-device\n"
+    "table, the settings store, and whether the SDK finds a camera.\n"
+    "Exit status 0 when every check is ok, 1 otherwise.\n"
+    "\n"
+    "  -h, --help         this text\n";
+
+constexpr OptionSpec kSpecs[] = {{"help", 'h', false}};
+
+class Report {
+public:
+    void ok(const std::string& topic, const std::string& detail) {
+        std::printf("ok       %-15s %s\n", topic.c_str(), detail.c_str());
+    }
+    void problem(const std::string& topic, const std::string& detail, const std::string& fix) {
+        std::printf("problem  %-15s %s; fix: %s\n", topic.c_str(), detail.c_str(), fix.c_str());
+        ++problems_;
+    }
+    [[nodiscard]] int problems() const { return problems_; }
+
+private:
+    int problems_ = 0;
+};
+
+std::string startSimulator(const std::string& folder) {
+    return "start the simulator: lumvek-camsim --dir " + folder +
+           " --camera product=0x3090,name=cam0,pattern=chart &  (or run any camera command with --simulate)";
+}
+
+// Returns the number of simulated cameras that answer.
+int checkDeviceFolder(Report& report, const std::string& folder) {
+    const DeviceFolderState state = inspectDeviceFolder(folder);
+    if (!state.exists) {
+        report.ok("simulator", "no device folder " + folder + ": no simulator daemon is running");
+        return 0;
+    }
+    int answering = 0;
+    std::string stale;
+    for (const auto& socket : state.sockets) {
+        if (socket.answers) {
+            ++answering;
+        } else {
+            stale += (stale.empty() ? "" : " ") + socket.name;
+        }
+    }
+    if (!stale.empty()) {
+        report.problem("simulator", "sockets in " + folder + " that nobody serves: " + stale,
+                       "the daemon that made them is gone; remove them or restart lumvek-camsim --dir " + folder);
+    }
+    if (answering > 0) {
+        report.ok("simulator", std::to_string(answering) + " simulated camera socket(s) answering in " + folder);
+    } else if (stale.empty()) {
+        report.ok("simulator", "device folder " + folder + " holds no camera socket: no daemon serves it");
+    }
+    return answering;
+}
+
+int checkUsb(Report& report) {
+    const auto cameras = findUsbCameras(kProductId);
+    if (cameras.empty()) {
+        report.ok("usb", "no USB camera with product 0x3090 is attached");
+        return 0;
+    }
+    for (const auto& camera : cameras) {
+        char name[96];
+        std::snprintf(name, sizeof name, "%04x:%04x at %s", camera.vendorId, camera.productId,
+                      camera.sysfsName.c_str());
+        if (camera.speedMbps < kSuperSpeedMbps) {
+            report.problem("usb link", std::string(name) + " runs at " + std::to_string(camera.speedMbps) + " Mbit/s",
+                           "use a USB 3 port and cable: the camera needs SuperSpeed (5000 Mbit/s)");
+        } else {
+            report.ok("usb link", std::string(name) + " at " + std::to_string(camera.speedMbps) + " Mbit/s");
+        }
+        if (!camera.accessible) {
+            char rule[160];
+            std::snprintf(rule, sizeof rule,
+                          "add a udev rule SUBSYSTEM==\"usb\", ATTR{idVendor}==\"%04x\", ATTR{idProduct}==\"%04x\", "
+                          "MODE=\"0666\" and replug",
+                          camera.vendorId, camera.productId);
+            report.problem("usb access", camera.deviceNode + " cannot be opened for reading and writing", rule);
+        } else {
+            report.ok("usb access", camera.deviceNode + " can be opened");
+        }
+    }
+    return static_cast<int>(cameras.size());
+}
+
+void checkSharedTable(Report& report) {
+    const std::string name = sharedBlockName();
+    std::string error;
+    const auto table = readDeviceTable(error);
+    if (!table) {
+        if (error == "not present") {
+            report.ok("device table", "shared block " + name + " not present (made when a program opens the SDK)");
+        } else {
+            report.problem("device table", "shared block " + name + ": " + error,
+                           "if no SDK program runs, remove /dev/shm" + name);
+        }
+        return;
+    }
+    if (table->attachCount < 0 || table->attachCount > kPlausibleAttachCount) {
+        report.problem("device table",
+                       "shared block " + name + " has an impossible attach count " + std::to_string(table->attachCount),
+                       "if no SDK program runs, remove /dev/shm" + name);
+        return;
+    }
+    report.ok("device table", "shared block " + name + ": " + std::to_string(table->attachCount) +
+                                  " attachment(s), " + std::to_string(table->entries.size()) + " camera(s) known");
+}
+
+void checkSettingsStore(Report& report) {
+    const std::string path = settingsStorePath();
+    if (path.empty()) {
+        report.problem("settings store", "no path: neither LUMVEK_REGISTRY_FILE nor HOME is set",
+                       "set HOME or LUMVEK_REGISTRY_FILE");
+        return;
+    }
+    std::error_code ignored;
+    if (!std::filesystem::exists(path, ignored)) {
+        std::filesystem::path folder = std::filesystem::path(path).parent_path();
+        while (!folder.empty() && !std::filesystem::exists(folder, ignored)) folder = folder.parent_path();
+        if (!folder.empty() && ::access(folder.c_str(), W_OK | X_OK) != 0) {
+            report.problem("settings store", path + " does not exist and " + folder.string() + " is not writable",
+                           "make " + folder.string() + " writable or set LUMVEK_REGISTRY_FILE");
+            return;
+        }
+        report.ok("settings store", path + " not created yet (made at the first camera use)");
+        return;
+    }
+    StoreContents contents;
+    std::string error;
+    if (!readSettingsStore(path, contents, error)) {
+        report.problem("settings store", error, "move the file aside (mv " + path + " " + path + ".bad); the SDK makes a new one");
+        return;
+    }
+    report.ok("settings store", path + " opens (" + std::to_string(contents.keys.size()) + " keys)");
+}
+
+void checkCameras(Report& report, const std::string& folder, int simulated, int usb) {
+    CameraSession session = CameraSession::withoutCamera({});
+    const auto cameras = session.presentCameras();
+    if (!cameras.empty()) {
+        std::string names;
+        for (const auto& camera : cameras) {
+            names += (names.empty() ? "" : ", ") + std::to_string(camera.number) + " " + camera.name;
+        }
+        report.ok("cameras", std::to_string(cameras.size()) + " found: " + names);
+        return;
+    }
+    if (simulated == 0 && usb == 0) {
+        report.problem("cameras", "no camera found: none is attached and no simulator daemon is running",
+                       startSimulator(folder));
+    } else {
+        report.problem("cameras", "the SDK finds no camera although one is attached or served",
+                       "see the problems above; LUMVEK_LOG=all lumvek list shows the SDK's view");
+    }
+}
+
+} // namespace
+
+int runDoctor(const Args& words) {
+    const ParsedArgs args = parseArgs(words, kSpecs, "doctor");
+    if (helpRequested(args, kDoctorHelp)) return kExitOk;
+    requireOperands(args, 0, 0, "doctor");
+    Report report;
+    const std::string folder = deviceFolder();
+    const int simulated = checkDeviceFolder(report, folder);
+    const int usb = checkUsb(report);
+    checkSharedTable(report);
+    checkSettingsStore(report);
+    checkCameras(report, folder, simulated, usb);
+    return report.problems() == 0 ? kExitOk : kExitFailure;
+}
+
+} // namespace lumvek::tool

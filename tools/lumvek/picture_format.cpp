@@ -1,0 +1,58 @@
+#include "picture_format.h"
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+
+#include "LumvekSdk.h"
+
+namespace lumvek::tool {
+
+namespace {
+constexpr PictureFormat kFormats[] = {
+    {"bmp", LUMVEK_FILE_BMP},         {"raw", LUMVEK_FILE_RAW}, {"jpeg100", LUMVEK_FILE_JPEG100},
+    {"jpeg70", LUMVEK_FILE_JPEG70},   {"jpeg20", LUMVEK_FILE_JPEG20}, {"png", LUMVEK_FILE_PNG},
+    {"tiff", LUMVEK_FILE_TIFF},
+};
+
+struct Extension {
+    const char* extension;
+    const char* format;
+};
+constexpr Extension kExtensions[] = {
+    {".bmp", "bmp"}, {".raw", "raw"}, {".jpg", "jpeg100"}, {".jpeg", "jpeg100"},
+    {".png", "png"}, {".tif", "tiff"}, {".tiff", "tiff"},
+};
+} // namespace
+
+std::optional<PictureFormat> formatByName(const std::string& name) {
+    for (const auto& format : kFormats) {
+        if (name == format.name) return format;
+    }
+    return std::nullopt;
+}
+
+std::optional<PictureFormat> formatByExtension(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const auto& entry : kExtensions) {
+        if (extension == entry.extension) return formatByName(entry.format);
+    }
+    return std::nullopt;
+}
+
+bool isColourModeBits(int bits) {
+    return bits == 8 || bits == 16 || bits == 24 || bits == 32 || bits == 48 || bits == 64;
+}
+
+std::string numberedPath(const std::string& path, int index, int count) {
+    if (count <= 1) return path;
+    const std::filesystem::path original(path);
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "_%04d", index + 1);
+    std::filesystem::path numbered = original;
+    numbered.replace_filename(original.stem().string() + suffix + original.extension().string());
+    return numbered.string();
+}
+
+} // namespace lumvek::tool

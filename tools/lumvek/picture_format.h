@@ -1,0 +1,23 @@
+#pragma once
+// Still-image file types of Lumvek_SaveImage by name and by file extension,
+// and the colour modes by bits per pixel.
+#include <optional>
+#include <string>
+
+namespace lumvek::tool {
+
+struct PictureFormat {
+    const char* name;  // bmp, raw, jpeg100, jpeg70, jpeg20, png, tiff
+    int fileType;      // LUMVEK_FILE_*
+};
+
+[[nodiscard]] std::optional<PictureFormat> formatByName(const std::string& name);
+// .bmp .raw .jpg/.jpeg (quality 100) .png .tif/.tiff, case-insensitive.
+[[nodiscard]] std::optional<PictureFormat> formatByExtension(const std::string& path);
+[[nodiscard]] bool isColourModeBits(int bits);  // 8 16 24 32 48 64
+
+// FILE itself for one picture; FILE with _0001, _0002 ... before the
+// extension for each of several.
+[[nodiscard]] std::string numberedPath(const std::string& path, int index, int count);
+
+} // namespace lumvek::tool
