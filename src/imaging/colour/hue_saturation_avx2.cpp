@@ -5,7 +5,6 @@
 #include <immintrin.h>
 
 #include <cstdint>
-#include <cstring>
 
 #include "imaging/colour/hue_saturation.h"
 #include "imaging/pipeline/kernel_path.h"
@@ -60,68 +59,38 @@ LUMVEK_AVX2 inline __m256i transform8(__m256i b, __m256i g, __m256i r, int a, co
     return _mm256_and_si256(u, _mm256_set1_epi32(0xFFFFFF));
 }
 
-// Offsets of the first and (for 16-bit samples) second gathered word of
-// each of eight pixels.
-LUMVEK_AVX2 inline __m256i pixelOffsets(int bytesPerPixel, int extra) {
-    return _mm256_add_epi32(_mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7),
-                                               _mm256_set1_epi32(bytesPerPixel)),
-                            _mm256_set1_epi32(extra));
+// Byte offsets of eight consecutive pixels.
+LUMVEK_AVX2 inline __m256i pixelOffsets(int bytesPerPixel) {
+    return _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(bytesPerPixel));
 }
 
 LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int bpp, int a, const HueSaturationTables& tables) {
     const int32_t* reciprocal = tables.reciprocalTable();
     const int32_t* chroma = tables.chromaTable();
     const __m256i byteMask = _mm256_set1_epi32(0xFF);
-    const __m256i first = pixelOffsets(bpp, 0);
-    const __m256i second = pixelOffsets(bpp, 2);
+    const __m256i offsets = pixelOffsets(bpp);
     // A 3-byte pixel's 4-byte gather reads one byte of the next pixel.
     const int last = bpp == 3 ? width - 9 : width - 8;
     int x = 0;
     alignas(32) uint32_t out[8];
     for (; x <= last; x += 8) {
         uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
-        const auto* base = reinterpret_cast<const int*>(p);
-        __m256i b, g, r;
-        if (bpp <= 4) {
-            const __m256i px = _mm256_i32gather_epi32(base, first, 1);
-            b = _mm256_and_si256(px, byteMask);
-            g = _mm256_and_si256(_mm256_srli_epi32(px, 8), byteMask);
-            r = _mm256_and_si256(_mm256_srli_epi32(px, 16), byteMask);
-        } else {  // high bytes of the 16-bit samples
-            const __m256i blueGreen = _mm256_i32gather_epi32(base, first, 1);
-            const __m256i greenRed = _mm256_i32gather_epi32(base, second, 1);
-            b = _mm256_and_si256(_mm256_srli_epi32(blueGreen, 8), byteMask);
-            g = _mm256_srli_epi32(blueGreen, 24);
-            r = _mm256_srli_epi32(greenRed, 24);
-        }
+        const __m256i px = _mm256_i32gather_epi32(reinterpret_cast<const int*>(p), offsets, 1);
+        const __m256i b = _mm256_and_si256(px, byteMask);
+        const __m256i g = _mm256_and_si256(_mm256_srli_epi32(px, 8), byteMask);
+        const __m256i r = _mm256_and_si256(_mm256_srli_epi32(px, 16), byteMask);
         const __m256i u = transform8(b, g, r, a, reciprocal, chroma);
         if (bpp == 4) {  // fourth byte 0
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), u);
             continue;
         }
         _mm256_store_si256(reinterpret_cast<__m256i*>(out), u);
-        if (bpp == 3) {
-            for (int i = 0; i < 8; ++i) {
-                const uint32_t v = out[i];
-                uint8_t* q = p + i * 3;
-                q[0] = static_cast<uint8_t>(v);
-                q[1] = static_cast<uint8_t>(v >> 8);
-                q[2] = static_cast<uint8_t>(v >> 16);
-            }
-        } else {
-            // 16-bit samples: the byte back in the high half, the low half 0;
-            // a fourth sample becomes 0.
-            auto* q = reinterpret_cast<uint16_t*>(p);
-            const int components = bpp / 2;
-            for (int i = 0; i < 8; ++i, q += components) {
-                const uint32_t v = out[i];
-                q[0] = static_cast<uint16_t>((v & 0xFF) << 8);
-                q[1] = static_cast<uint16_t>(v & 0xFF00);
-                q[2] = static_cast<uint16_t>((v >> 8) & 0xFF00);
-                if (components == 4) {
-                    q[3] = 0;
-                }
-            }
+        for (int i = 0; i < 8; ++i) {
+            const uint32_t v = out[i];
+            uint8_t* q = p + i * 3;
+            q[0] = static_cast<uint8_t>(v);
+            q[1] = static_cast<uint8_t>(v >> 8);
+            q[2] = static_cast<uint8_t>(v >> 16);
         }
     }
     return x;
@@ -132,7 +101,7 @@ LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int bpp, int a, const HueSatura
 
 int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables) {
 #if defined(__x86_64__)
-    if (cpuFeatures().avx2 && (bytesPerPixel == 3 || bytesPerPixel == 4 || bytesPerPixel == 6 || bytesPerPixel == 8)) {
+    if (cpuFeatures().avx2 && (bytesPerPixel == 3 || bytesPerPixel == 4)) {
         return rowAvx2(row, width, bytesPerPixel, hueOffset, tables);
     }
 #endif
