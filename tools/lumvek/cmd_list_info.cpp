@@ -158,8 +158,11 @@ int runInfo(const Args& words) {
     std::printf("sensor            %d x %d\n", info.fullWidth, info.fullHeight);
     std::printf("global gain       %d..%d\n", info.globalGainMin, info.globalGainMax);
     std::printf("colour gain       %d..%d\n", info.colorGainMin, info.colorGainMax);
-    std::printf("exposure          %d..%d (0.1 ms)  %.6g..%.6g s\n", info.exposureMin, info.exposureMax,
-                info.exposureMinSeconds, info.exposureMaxSeconds);
+    std::printf("exposure          %d..%d (0.1 ms)", info.exposureMin, info.exposureMax);
+    if (info.exposureMaxSeconds > 0) {
+        std::printf("  %.6g..%.6g s", info.exposureMinSeconds, info.exposureMaxSeconds);
+    }
+    std::printf("\n");
     std::printf("capture window    %d x %d at (%d, %d) of %d x %d\n", eh, ev, ehs, evs, th, tv);
     std::printf("colour mode       %d bits per pixel\n", colourBits);
     if (haveSeconds) std::printf("exposure now      %.6g s\n", exposureSeconds);

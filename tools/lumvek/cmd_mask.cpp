@@ -106,7 +106,8 @@ int runMask(const Args& words) {
         } else if (action.verb == "save") {
             if (Lumvek_SaveMaskFile(h, action.file.c_str()) == 0) {
                 const int code = session.lastErrorCode();
-                fail("mask save " + action.file + ": " + writeProblem(action.file).value_or(describeSdkError(code)));
+                fail("mask save " + action.file + ": " + describeSdkError(code) + " (" + reasonWriteFails(action.file) +
+                     ")");
             }
             std::printf("saved mask file %s\n", action.file.c_str());
         } else {

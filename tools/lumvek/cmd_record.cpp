@@ -82,8 +82,8 @@ int runRecord(const Args& words) {
     const Clock::time_point start = Clock::now();
     if (Lumvek_Record(h, output->c_str(), milliseconds, 0) == 0) {
         const int code = session.lastErrorCode();
-        const auto problem = writeProblem(*output);
-        fail("record: cannot start recording to " + *output + ": " + (problem ? *problem : describeSdkError(code)));
+        fail("record: cannot start recording to " + *output + ": " + describeSdkError(code) + " (" +
+             reasonWriteFails(*output) + ")");
     }
     bool lost = false;
     AviProgress progress;

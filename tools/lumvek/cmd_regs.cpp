@@ -19,6 +19,8 @@ constexpr const char* kRegsHelp =
     "  (default)   the image sensor: ADDRESS and VALUE as the sensor takes them\n"
     "  --fpga      the camera's FPGA: ADDRESS 0..0xFF, VALUE 0..0xFFFF\n"
     "  --srom      the serial ROM: ADDRESS 0..0xFFF, VALUE one byte 0..0xFF\n"
+    "A sensor register that the camera cannot read back (the R13's CCD registers\n"
+    "are read from what was written in the same run) fails with SDK error 6.\n"
     "Writing registers can leave the camera in a state the SDK does not expect;\n"
     "reopening the camera restores its settings.\n";
 

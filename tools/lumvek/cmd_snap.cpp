@@ -69,9 +69,7 @@ int runSnap(const Args& words) {
             const int code = session.lastErrorCode();
             if (code == 0) {
                 // The writers give no code for a file they cannot write.
-                fail("snap: cannot write " + path + ": " +
-                     writeProblem(path).value_or("the " + std::string(format->name) +
-                                                 " writer refused this picture"));
+                fail("snap: cannot write " + path + ": " + reasonWriteFails(path));
             }
             fail("snap: saving " + path + ": " + describeSdkError(code));
         }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,6 +71,17 @@ std::optional<std::string> writeProblem(const std::string& path) {
     if (!S_ISDIR(st.st_mode)) return folder.string() + " is not a folder";
     if (::access(folder.c_str(), W_OK | X_OK) != 0) return "folder " + folder.string() + ": " + std::strerror(errno);
     return std::nullopt;
+}
+
+std::string reasonWriteFails(const std::string& path) {
+    if (const auto problem = writeProblem(path)) return *problem;
+    // Looks writable: try it, leaving no file behind that was not there.
+    const bool existed = ::access(path.c_str(), F_OK) == 0;
+    const int fd = ::open(path.c_str(), existed ? O_WRONLY : O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return std::strerror(errno);
+    ::close(fd);
+    if (!existed) ::unlink(path.c_str());
+    return "the file opens, so writing it failed";
 }
 
 void requireWritableFile(const std::string& path, const std::string& command) {

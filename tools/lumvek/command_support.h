@@ -41,4 +41,8 @@ void requireWritableFile(const std::string& path, const std::string& command);
 // Why `path` cannot be written now, or nullopt when it looks writable.
 [[nodiscard]] std::optional<std::string> writeProblem(const std::string& path);
 
+// Why writing `path` failed, found by trying to open it (for after the SDK
+// refused a file without an error code).
+[[nodiscard]] std::string reasonWriteFails(const std::string& path);
+
 } // namespace lumvek::tool

@@ -46,8 +46,10 @@ DeviceFolderState inspectDeviceFolder(const std::string& folder) {
     state.exists = std::filesystem::is_directory(folder, error);
     if (!state.exists) return state;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (entry.path().extension() != ".sock") continue;
-        state.sockets.push_back({entry.path().filename().string(), socketAnswers(entry.path().string())});
+        // Camera sockets only; the daemon's hidden control sockets start with '.'.
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".sock" || name.front() == '.') continue;
+        state.sockets.push_back({name, socketAnswers(entry.path().string())});
     }
     return state;
 }
