@@ -6,6 +6,7 @@
 #include "command_support.h"
 #include "commands.h"
 #include "failure.h"
+#include "sdk_errors.h"
 
 namespace lumvek::tool {
 
@@ -35,6 +36,15 @@ struct Target {
 constexpr Target kSensor{"sensor", 0x7FFFFFFF, -0x80000000LL, 0xFFFFFFFFLL, 8};
 constexpr Target kFpga{"fpga", 0xFF, 0, 0xFFFF, 4};
 constexpr Target kSrom{"srom", 0xFFF, 0, 0xFF, 2};
+
+// The serial-ROM calls report a failed transfer as code 1; say what it means.
+void requireAccess(CameraSession& session, int result, const std::string& what, const Target& target) {
+    if (result != 0) return;
+    const int code = session.lastErrorCode();
+    const std::string words = describeSdkError(code);
+    if (&target == &kSrom) fail(what + ": the serial ROM did not answer (" + words + ")");
+    fail(what + ": " + words);
+}
 
 } // namespace
 
@@ -70,7 +80,7 @@ int runRegs(const Args& words) {
         } else {
             result = Lumvek_WriteRegisterEx(h, address, value);
         }
-        session.require(result, what);
+        requireAccess(session, result, what, target);
         std::printf("%s %s <- 0x%0*X\n", target.name, addressText, target.digits, static_cast<unsigned>(value));
         return kExitOk;
     }
@@ -85,7 +95,7 @@ int runRegs(const Args& words) {
         ok = 0;
         read = Lumvek_ReadRegisterEx(h, address, &ok);
     }
-    session.require(ok, what);
+    requireAccess(session, ok, what, target);
     std::printf("%s %s = 0x%0*X (%d)\n", target.name, addressText, target.digits, static_cast<unsigned>(read), read);
     return kExitOk;
 }
