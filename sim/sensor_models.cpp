@@ -2,10 +2,8 @@
 
 #include "sim/generic_sensor_model.h"
 
-#if __has_include("sim/models/r13_model.h")
+#include "sim/models/mt9f_model.h"
 #include "sim/models/r13_model.h"
-#define LUMVEK_SIM_HAVE_R13_MODEL 1
-#endif
 
 namespace lumvek::sim {
 
@@ -30,11 +28,12 @@ uint8_t sensorI2cAddress(uint16_t productId) {
 } // namespace
 
 std::unique_ptr<SensorModel> makeSensorModel(const SensorModelConfig& config) {
-#ifdef LUMVEK_SIM_HAVE_R13_MODEL
     if (config.productId == 0x3090) {
         return makeR13Model(config);
     }
-#endif
+    if (config.productId == 0x3020) {
+        return makeMt9fModel(config);  // answers the MT9F001/MT9F002 version probe
+    }
     return std::make_unique<GenericSensorModel>(config, sensorI2cAddress(config.productId));
 }
 

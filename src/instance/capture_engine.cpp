@@ -101,16 +101,7 @@ void CLumvek::restoreForCapture() {
     (void)device_->SetMirrorV(gain.vMirror);
     (void)device_->SetMirrorH(gain.hMirror);
     (void)device_->SetTriggerMode(0, 1);
-    (void)device_->SetGlobalGain(gain.global);
-    (void)device_->SetColorGainGreen1(gain.colorG1);
-    (void)device_->SetColorGainRed(gain.colorR);
-    (void)device_->SetColorGainBlue(gain.colorB);
-    (void)device_->SetColorGainGreen2(gain.colorG2);
-    if (device_->IsExposureTimeExAvailable()) {
-        (void)device_->SetExposureSeconds(gain.exposureEx);
-    } else {
-        (void)device_->SetExposure(gain.exposure);
-    }
+    restoreGainsAndExposure(gain);
     refreshExposureSeconds();
     if (device_->IsExtUnitAvailable()) {
         (void)device_->SetExtUnitMode(0);
@@ -278,14 +269,30 @@ PreviewPlacement CLumvek::previewPlacement() const {
     return placement;
 }
 
-int CLumvek::startWindowAndPreview() {
+bool CLumvek::createPreviewWindowIfWanted() {
     const PreviewPlacement placement = previewPlacement();
-    if (placement.wantsWindow()) {
-        std::lock_guard frame(frameLock_);
-        if (!preview_.create(this, placement)) {
-            ReportError(LUMVEK_ERR_WINDOW);
-            return 0;
-        }
+    if (!placement.wantsWindow()) {
+        return true;
+    }
+    std::lock_guard frame(frameLock_);
+    if (!preview_.create(this, placement)) {
+        ReportError(LUMVEK_ERR_WINDOW);
+        return false;
+    }
+    return true;
+}
+
+void CLumvek::setCallback(HWND window, void* buffer, int size, int topDown) {
+    std::lock_guard frame(frameLock_);
+    callbackWindow_ = window;
+    callbackBuffer_ = buffer;
+    callbackSize_ = size;
+    callbackTopDown_ = topDown;
+}
+
+int CLumvek::startWindowAndPreview() {
+    if (!createPreviewWindowIfWanted()) {
+        return 0;
     }
     if (!StartPreview()) {
         (void)Close();
@@ -301,13 +308,7 @@ int CLumvek::Preview() {
         ReportError(LUMVEK_ERR_STATE);
         return 0;
     }
-    {
-        std::lock_guard frame(frameLock_);
-        callbackWindow_ = nullptr;
-        callbackBuffer_ = nullptr;
-        callbackSize_ = 0;
-        callbackTopDown_ = 0;
-    }
+    setCallback(nullptr, nullptr, 0, 0);
     return startWindowAndPreview();
 }
 
@@ -317,13 +318,7 @@ int CLumvek::CallBackPreview(HWND window, void* buffer, int size, int topDown) {
         ReportError(LUMVEK_ERR_STATE);
         return 0;
     }
-    {
-        std::lock_guard frame(frameLock_);
-        callbackWindow_ = window;
-        callbackBuffer_ = buffer;
-        callbackSize_ = size;
-        callbackTopDown_ = topDown;
-    }
+    setCallback(window, buffer, size, topDown);
     return startWindowAndPreview();
 }
 

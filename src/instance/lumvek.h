@@ -210,6 +210,10 @@ private:
     int startPreviewFromIdle();
     void stopWorker();
     int startWindowAndPreview();
+    bool createPreviewWindowIfWanted();
+    void setCallback(HWND window, void* buffer, int size, int topDown);
+    // Gains and exposure from the cache to the camera, in the camera's order.
+    void restoreGainsAndExposure(const GainSettings& gain);
     void reconfigureWhileAcquiring();
     void frameLoop();
     // Reads the newest frame into the raw buffer of the configured mode

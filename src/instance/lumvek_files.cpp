@@ -60,20 +60,9 @@ int CLumvek::Record(const char* path, int milliseconds, int showWindow) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
-    {
-        std::lock_guard frame(frameLock_);
-        callbackWindow_ = nullptr;
-        callbackBuffer_ = nullptr;
-        callbackSize_ = 0;
-        callbackTopDown_ = 0;
-    }
-    const PreviewPlacement placement = previewPlacement();
-    if (showWindow != 0 && placement.wantsWindow()) {
-        std::lock_guard frame(frameLock_);
-        if (!preview_.create(this, placement)) {
-            ReportError(LUMVEK_ERR_WINDOW);
-            return 0;
-        }
+    setCallback(nullptr, nullptr, 0, 0);
+    if (showWindow != 0 && !createPreviewWindowIfWanted()) {
+        return 0;
     }
     if (!StartPreview()) {
         (void)StopPreview();
@@ -96,6 +85,15 @@ int CLumvek::Record(const char* path, int milliseconds, int showWindow) {
     return 1;
 }
 
+namespace {
+ReferencePlanes referencePlanes(DefectPlanes::Access& access) {
+    return ReferencePlanes{access.reference(PlaneDepth::Bits8, ReferenceKind::Dark),
+                           access.reference(PlaneDepth::Bits8, ReferenceKind::White),
+                           access.reference(PlaneDepth::Bits16, ReferenceKind::Dark),
+                           access.reference(PlaneDepth::Bits16, ReferenceKind::White)};
+}
+} // namespace
+
 int CLumvek::SaveMaskFile(const char* path) {
     if (!device_) {
         ReportError(LUMVEK_ERR_STATE);
@@ -104,10 +102,7 @@ int CLumvek::SaveMaskFile(const char* path) {
     MaskFileOutcome outcome;
     {
         auto access = planes_->access();
-        outcome = saveMaskFile(path, ReferencePlanes{access.reference(PlaneDepth::Bits8, ReferenceKind::Dark),
-                                                     access.reference(PlaneDepth::Bits8, ReferenceKind::White),
-                                                     access.reference(PlaneDepth::Bits16, ReferenceKind::Dark),
-                                                     access.reference(PlaneDepth::Bits16, ReferenceKind::White)});
+        outcome = saveMaskFile(path, referencePlanes(access));
     }
     if (outcome.errorCode != 0) {
         ReportError(outcome.errorCode);
@@ -125,10 +120,7 @@ int CLumvek::LoadMaskFile(const char* path) {
         // The masks are rebuilt under the same lock, so the pipeline never
         // sees a half-built mask.
         auto access = planes_->access();
-        outcome = loadMaskFile(path, ReferencePlanes{access.reference(PlaneDepth::Bits8, ReferenceKind::Dark),
-                                                     access.reference(PlaneDepth::Bits8, ReferenceKind::White),
-                                                     access.reference(PlaneDepth::Bits16, ReferenceKind::Dark),
-                                                     access.reference(PlaneDepth::Bits16, ReferenceKind::White)});
+        outcome = loadMaskFile(path, referencePlanes(access));
         if (outcome.result == 1) {
             access.buildAllMasks();
         }

@@ -200,8 +200,7 @@ void CLumvek::applyChannelValues() {
     }
 }
 
-void CLumvek::restoreDeviceSettings() {
-    const GainSettings gain = gainSettings();
+void CLumvek::restoreGainsAndExposure(const GainSettings& gain) {
     (void)device_->SetGlobalGain(gain.global);
     (void)device_->SetColorGainGreen1(gain.colorG1);
     (void)device_->SetColorGainRed(gain.colorR);
@@ -212,6 +211,11 @@ void CLumvek::restoreDeviceSettings() {
     } else {
         (void)device_->SetExposure(gain.exposure);
     }
+}
+
+void CLumvek::restoreDeviceSettings() {
+    const GainSettings gain = gainSettings();
+    restoreGainsAndExposure(gain);
     (void)device_->SetMirrorV(gain.vMirror);
     (void)device_->SetMirrorH(gain.hMirror);
     if (device_->IsBlackLevelAvailable()) {
@@ -278,16 +282,12 @@ int CLumvek::EnumDevice(char names[10][256]) {
 }
 
 int CLumvek::EnumDeviceW(char16_t names[10][256]) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
-        return 0;
-    }
     if (names == nullptr) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
-    char narrow[kEnumNames][kEnumNameBytes];
-    const int count = EnumDevice(narrow);
+    char narrow[kEnumNames][kEnumNameBytes] = {};
+    const int count = EnumDevice(narrow);  // reports a missing device object itself
     for (int i = 0; i < kEnumNames; ++i) {
         if (i >= count || !platform::utf8ToUtf16(narrow[i], names[i], kEnumNameBytes)) {
             names[i][0] = 0;

@@ -134,12 +134,20 @@ inline bool noCandidateInEight(const uint8_t* c) {
 // its mean; the colour check reads columns x-2..x+1). Those are re-tested
 // exactly whatever their mark; every other unmarked pixel would fail the
 // first test of the reference as well, its inputs being unchanged.
+// The candidate marks of one row, kept per thread and only ever grown: the
+// filter runs on every frame and must not allocate once started.
+std::vector<uint8_t>& candidateRow(size_t bytes) {
+    thread_local std::vector<uint8_t> row;
+    row.assign(bytes, 0);
+    return row;
+}
+
 void optimised8(const PlaneView& frame, const SpikeFilterParams& p) {
     const int count = frame.width - 4;
     if (count <= 0) {
         return;
     }
-    std::vector<uint8_t> candidates(static_cast<size_t>(count) + 8, 0);
+    std::vector<uint8_t>& candidates = candidateRow(static_cast<size_t>(count) + 8);
     const auto test = [](__m128i v, __m128i mean) {  // v - mean >= 30
         return _mm_cmpgt_epi16(_mm_subs_epu16(v, mean), _mm_set1_epi16(kSpike8 - 1));
     };
@@ -173,7 +181,7 @@ void optimised16(const PlaneView& frame) {
     if (count <= 0) {
         return;
     }
-    std::vector<uint8_t> candidates(static_cast<size_t>(count) + 8, 0);
+    std::vector<uint8_t>& candidates = candidateRow(static_cast<size_t>(count) + 8);
     const auto test = [](__m128i v, __m128i mean) {  // |v - mean| >= 7680
         const __m128i distance = _mm_or_si128(_mm_subs_epu16(v, mean), _mm_subs_epu16(mean, v));
         const __m128i below = _mm_subs_epu16(distance, _mm_set1_epi16(kSpike16 - 1));

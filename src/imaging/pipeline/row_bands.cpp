@@ -23,7 +23,7 @@ RowBands::~RowBands() {
     }
 }
 
-void RowBands::run(int first, int end, const std::function<void(int, int)>& job, int minRows) {
+void RowBands::runJob(int first, int end, Job job, int minRows) {
     const int rows = end - first;
     if (rows <= 0) {
         return;
@@ -55,7 +55,7 @@ void RowBands::workerLoop(int index) {
     uint64_t seen = 0;
     for (;;) {
         std::pair<int, int> band;
-        const std::function<void(int, int)>* job = nullptr;
+        const Job* job = nullptr;
         {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [&] { return stopping_ || generation_ != seen; });

@@ -4,7 +4,6 @@
 // threads the others. A job must only write rows of its own band.
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,9 +20,27 @@ public:
 
     [[nodiscard]] int threads() const { return static_cast<int>(workers_.size()) + 1; }
 
+    // A borrowed job(first, end): no copy and no allocation, which the frame
+    // loop needs (it runs several jobs on every frame).
+    class Job {
+    public:
+        template <typename F>
+        explicit Job(F& f)
+            : context_(&f), call_([](void* context, int y0, int y1) { (*static_cast<F*>(context))(y0, y1); }) {}
+        void operator()(int y0, int y1) const { call_(context_, y0, y1); }
+
+    private:
+        void* context_;
+        void (*call_)(void*, int, int);
+    };
+
     // Calls job(first, end) for consecutive bands covering [first, end) and
     // returns when every band is done. Bands smaller than minRows are merged.
-    void run(int first, int end, const std::function<void(int, int)>& job, int minRows = 16);
+    template <typename F>
+    void run(int first, int end, F&& job, int minRows = 16) {
+        runJob(first, end, Job(job), minRows);
+    }
+    void runJob(int first, int end, Job job, int minRows);
 
 private:
     void workerLoop(int index);
@@ -32,7 +49,7 @@ private:
     std::mutex mutex_;  // guards everything below
     std::condition_variable wake_;
     std::condition_variable done_;
-    const std::function<void(int, int)>* job_ = nullptr;
+    const Job* job_ = nullptr;
     std::vector<std::pair<int, int>> bands_;  // bands_[i + 1] is worker i's
     uint64_t generation_ = 0;
     int pending_ = 0;

@@ -170,8 +170,14 @@ void optimisedRows(const PlaneView& image, const PlaneView& source, const Sharpn
     const int step = image.bytesPerPixel / static_cast<int>(sizeof(Sample));
     const int n = image.width * step;
     const bool skipFourth = step == 4;
-    std::vector<int32_t> columnSums(static_cast<size_t>(n));
-    [[maybe_unused]] std::vector<uint16_t> narrowSums(sizeof(Sample) == 1 ? static_cast<size_t>(n) : 0);
+    // Work rows kept per thread and only ever grown: the frame loop runs this
+    // on every frame and must not allocate once it has started.
+    thread_local std::vector<int32_t> columnSums;
+    thread_local std::vector<uint16_t> narrowSums;
+    columnSums.resize(static_cast<size_t>(n));
+    if constexpr (sizeof(Sample) == 1) {
+        narrowSums.resize(static_cast<size_t>(n));
+    }
     auto finish = [&](int y) {
         if (after != nullptr) {
             applyToneTableRows(image, *after, y, y + 1);
