@@ -197,6 +197,10 @@ TEST(ToolSimulate, SetAndGetByNamePersistAndOutOfRangeIsTheSdkCodeInWords) {
     EXPECT_NE(peltier.err.find("SDK error 11: not supported"), std::string::npos) << peltier.err;
 
     EXPECT_EQ(lumvek({"--simulate", "get", "brightness"}, env).out, "-20\n") << "refused values change nothing";
+    const ProcessResult transient = lumvek({"--simulate", "set", "dot-filter", "1"}, env);
+    EXPECT_EQ(transient.exitCode, 0);
+    EXPECT_EQ(transient.err, "note: the SDK does not keep dot-filter after this run\n");
+    EXPECT_EQ(lumvek({"--simulate", "get", "dot-filter"}, env).out, "0\n");
     EXPECT_EQ(lumvek({"--simulate", "set", "sparkle", "1"}, env).exitCode, 2);
     EXPECT_EQ(lumvek({"--simulate", "set", "temperature", "1"}, env).exitCode, 2);
     EXPECT_EQ(lumvek({"--simulate", "set", "mirror-h", "2"}, env).exitCode, 2);
@@ -252,6 +256,12 @@ TEST(ToolSimulate, MaskReferencesAreSavedAndLoadedAndBadFilesRefused) {
     const ProcessResult bad = lumvek({"--simulate", "mask", "load", junk}, env);
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.err.find("SDK error 14"), std::string::npos) << bad.err;
+    const ProcessResult badSnap = lumvek({"--simulate", "snap", "--mask", junk, "-o", pathIn(env, "m.raw")}, env);
+    EXPECT_EQ(badSnap.exitCode, 1);
+    EXPECT_NE(badSnap.err.find("snap: mask file " + junk + ": SDK error 14"), std::string::npos) << badSnap.err;
+    const ProcessResult corrected =
+        lumvek({"--simulate", "snap", "--mask", mask, "-o", pathIn(env, "m.raw"), "--mode", "8"}, env);
+    EXPECT_EQ(corrected.exitCode, 0) << corrected.err;
     EXPECT_EQ(lumvek({"--simulate", "mask", "save"}, env).exitCode, 2);
     EXPECT_EQ(lumvek({"--simulate", "mask", "grey"}, env).exitCode, 2);
 }

@@ -17,11 +17,13 @@ std::string settingsHelp() {
     std::string text = "Settings (name: what set accepts; meaning):\n";
     for (const auto& setting : allSettings()) {
         char line[200];
-        std::snprintf(line, sizeof line, "  %-19s %-38s %s\n", setting.name, setting.range, setting.meaning);
+        std::snprintf(line, sizeof line, "  %-19s %-38s %s%s\n", setting.name, setting.range, setting.meaning,
+                      setting.kept ? "" : " (this run only)");
         text += line;
     }
-    text += "Values kept by the SDK persist in the settings store per camera number;\n"
-            "channel gains and offsets are kept in the camera's serial ROM.\n";
+    text += "The SDK keeps values in the settings store per camera number, channel gains\n"
+            "and offsets in the camera's serial ROM; those marked (this run only) are not\n"
+            "kept: use them with snap and record options instead (snap --mask FILE).\n";
     return text;
 }
 
@@ -119,6 +121,9 @@ int runSet(const Args& words) {
     if (!writeSetting(session.handle(), setting, value)) {
         fail("set " + std::string(setting.name) + " " + args.operands[1] + ": " +
              describeSdkError(session.lastErrorCode()) + "; " + setting.name + " accepts " + setting.range);
+    }
+    if (!setting.kept) {
+        std::fprintf(stderr, "note: the SDK does not keep %s after this run\n", setting.name);
     }
     int now = value;
     if (setting.access == SettingAccess::ReadWrite && readSetting(session.handle(), setting, now)) {

@@ -25,13 +25,15 @@ constexpr const char* kSnapHelp =
     "                     the extension (.bmp .raw .jpg/.jpeg = jpeg100 .png .tif/.tiff)\n"
     "  --mode BITS        colour mode: 8 or 16 (monochrome), 24, 32, 48 or 64 (colour);\n"
     "                     default: the camera's current mode\n"
-    "  --count N          number of pictures\n";
+    "  --count N          number of pictures\n"
+    "  --mask FILE        load this mask file and correct the pictures with it\n"
+    "                     (the mask filter; see lumvek mask)\n";
 
 } // namespace
 
 int runSnap(const Args& words) {
     const auto specs = cameraOptionSpecs(
-        {{"output", 'o', true}, {"format", 0, true}, {"mode", 0, true}, {"count", 0, true}});
+        {{"output", 'o', true}, {"format", 0, true}, {"mode", 0, true}, {"count", 0, true}, {"mask", 0, true}});
     const ParsedArgs args = parseArgs(words, specs, "snap");
     if (helpRequested(args, (std::string(kSnapHelp) + "\n" + kCameraOptionsHelp).c_str())) return kExitOk;
     requireOperands(args, 0, 0, "snap");
@@ -61,6 +63,10 @@ int runSnap(const Args& words) {
     const int h = session.handle();
     session.clearErrors();
     if (mode) session.require(Lumvek_SetColorMode(h, *mode), "snap: colour mode " + std::to_string(*mode));
+    if (const auto mask = args.value("mask")) {
+        session.require(Lumvek_LoadMaskFile(h, mask->c_str()), "snap: mask file " + *mask);
+        session.require(Lumvek_SetMaskFilter(h, 1), "snap: mask filter");
+    }
     session.require(Lumvek_Capture(h), "snap: preparing the capture");
     for (int i = 0; i < count; ++i) {
         const std::string path = numberedPath(*output, i, count);

@@ -27,6 +27,7 @@ struct SettingInfo {
     SettingAccess access;
     const char* range;   // what set accepts, for --help and messages
     const char* meaning;
+    bool kept = true;    // the SDK keeps it (settings store or serial ROM) after the run
 };
 
 [[nodiscard]] std::span<const SettingInfo> allSettings();
