@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <csignal>
 #include <numeric>
 #include <sys/stat.h>
 
@@ -234,6 +235,25 @@ TEST(ToolSimulate, RecordWritesAFinalisedAvi) {
     const ProcessResult noFolder = lumvek({"--simulate", "record", "-o", pathIn(env, "no/clip.avi"), "--ms", "100"}, env);
     EXPECT_EQ(noFolder.exitCode, 1);
     EXPECT_NE(noFolder.err.find("cannot write"), std::string::npos) << noFolder.err;
+}
+
+TEST(ToolSimulate, RecordStoppedBySignalStillClosesTheFile) {
+    ToolEnv env("record-stopped");
+    const std::filesystem::path avi = env.dir() / "stopped.avi";
+    Background record(LUMVEK_TOOL_PATH, {"--simulate", "record", "-o", avi.string(), "--ms", "60000"}, env);
+    const uint64_t twoFrames = 232 + 2 * (8 + uint64_t{kWidth} * kHeight * 3);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::error_code ignored;
+            return std::filesystem::file_size(avi, ignored) >= twoFrames && !ignored;
+        },
+        15000));
+    record.kill(SIGTERM);
+    const ProcessResult result = record.wait(15000);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errLines(), 1) << result.err;
+    EXPECT_NE(result.err.find("record: interrupted; "), std::string::npos) << result.err;
+    EXPECT_GE(finalisedAviFrames(avi), 2u);
 }
 
 TEST(ToolSimulate, MaskReferencesAreSavedAndLoadedAndBadFilesRefused) {

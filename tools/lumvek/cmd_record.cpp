@@ -1,5 +1,6 @@
 // lumvek record
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -28,14 +29,18 @@ constexpr const char* kRecordHelp =
     "\n"
     "Records the processed pictures into an uncompressed AVI file (24-bit frames)\n"
     "for N milliseconds, with a progress bar (frames, elapsed time, rate) on a\n"
-    "terminal and one final line. If the camera is lost, the file keeps the frames\n"
-    "recorded so far and the command fails.\n"
+    "terminal and one final line. If the camera is lost, or on Ctrl-C, the file\n"
+    "keeps the frames recorded so far and the command fails.\n"
     "\n"
     "  -o, --output FILE  the AVI file\n"
     "  --ms N             recording time in milliseconds\n"
     "  --mode BITS        colour mode: 8, 16, 24, 32, 48 or 64; default: the current one\n";
 
 using Clock = std::chrono::steady_clock;
+
+// Ctrl-C ends the recording early but still closes the file properly.
+volatile std::sig_atomic_t interrupted = 0;
+void onInterrupt(int) { interrupted = 1; }
 
 int millisecondsSince(Clock::time_point start) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
@@ -87,12 +92,17 @@ int runRecord(const Args& words) {
     }
     bool lost = false;
     AviProgress progress;
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
     {
         ProgressLine bar;
         while (true) {
             lost = cameraLost(session.notifyWindow());
             progress = readAviProgress(*output);
-            if (lost || progress.finalised || millisecondsSince(start) > milliseconds + kFinishGraceMs) break;
+            if (lost || interrupted != 0 || progress.finalised ||
+                millisecondsSince(start) > milliseconds + kFinishGraceMs) {
+                break;
+            }
             const double seconds = millisecondsSince(start) / 1000.0;
             char text[128];
             std::snprintf(text, sizeof text, "%u frames  %.1f / %.1f s  %.1f frames/s", progress.framesWritten,
@@ -102,6 +112,8 @@ int runRecord(const Args& words) {
     }
     // Stops the capture; a recording still running is finalised with what it has.
     (void)Lumvek_Close(h);
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
     progress = readAviProgress(*output);
     if (lost) {
         fail("record: the camera was lost after " + std::to_string(progress.framesWritten) + " frames (" +
@@ -109,6 +121,10 @@ int runRecord(const Args& words) {
     }
     if (!progress.finalised || progress.framesWritten == 0) {
         fail("record: no frame reached " + *output + " (" + describeSdkError(session.lastErrorCode()) + ")");
+    }
+    if (interrupted != 0) {
+        fail("record: interrupted; " + *output + " holds the " + std::to_string(progress.framesWritten) +
+             " frames recorded so far");
     }
     const double rate = progress.microsPerFrame != 0 ? 1e6 / progress.microsPerFrame : 0.0;
     std::printf("recorded %u frames (%d x %d) in %.1f s at %.1f frames/s to %s\n", progress.framesWritten,
