@@ -175,6 +175,7 @@ public:
     [[nodiscard]] int captureState() const { return captureState_.load(); }
     [[nodiscard]] HWND previewWindow() const { return preview_.window(); }
     [[nodiscard]] int frameRateX10() const { return frameRateX10_.load(); }
+    [[nodiscard]] int previewScalingAllocations() const { return preview_.scalingBufferAllocations(); }
 
 private:
     friend struct SelectorOps;

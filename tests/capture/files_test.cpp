@@ -178,3 +178,31 @@ TEST_F(CaptureTest, ADarkFrameGivesADarkMaskOfExactlyItsHotPixels) {
     EXPECT_EQ(mask.row(503)[703], 1);
     EXPECT_EQ(mask.row(0)[0], 0);
 }
+
+TEST_F(CaptureTest, TheMaskFilterTurnsTheWhiteReferenceWhiteAndTheDarkReferenceBlack) {
+    // Two cameras with two flat scenes: one frame of each becomes a reference.
+    const auto dir = makeTempDir("scene");
+    const auto bright = writePgm((dir / "bright.pgm").string(), kW, kH, 255,
+                                 std::vector<uint16_t>(static_cast<size_t>(kW) * kH, 180));
+    const auto dim = writePgm((dir / "dim.pgm").string(), kW, kH, 255,
+                              std::vector<uint16_t>(static_cast<size_t>(kW) * kH, 40));
+    addCamera("product=0x3090,name=cam0,fps=40,scene=" + bright);
+    addCamera("product=0x3090,name=cam1,fps=40,scene=" + dim);
+    CLumvek& self = start();
+    ASSERT_EQ(self.SetColorMode(8), 1);
+    std::vector<uint8_t> frame(static_cast<size_t>(kW) * kH);
+    ASSERT_EQ(self.SetDeviceNumber(0), 1);
+    ASSERT_EQ(self.SnapShot(frame.data(), static_cast<int>(frame.size()), 1), 1);
+    ASSERT_EQ(self.UpdateMaskData(1), 1);  // white reference: 180 everywhere
+    ASSERT_EQ(self.SetDeviceNumber(1), 1);
+    ASSERT_EQ(self.SnapShot(frame.data(), static_cast<int>(frame.size()), 1), 1);
+    ASSERT_EQ(self.UpdateMaskData(0), 1);  // dark reference: 40 everywhere
+
+    ASSERT_EQ(self.SetFilterValue(103, 1), 1);
+    ASSERT_EQ(self.SnapShot(frame.data(), static_cast<int>(frame.size()), 1), 1);
+    EXPECT_EQ(frame[static_cast<size_t>(kH / 2) * kW + kW / 2], 0);
+    ASSERT_EQ(self.SetDeviceNumber(0), 1);
+    ASSERT_EQ(self.SnapShot(frame.data(), static_cast<int>(frame.size()), 1), 1);
+    EXPECT_EQ(frame[static_cast<size_t>(kH / 2) * kW + kW / 2], 255);
+    EXPECT_EQ(frame[static_cast<size_t>(100) * kW + 2000], 255);
+}

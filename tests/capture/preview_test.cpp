@@ -305,3 +305,76 @@ TEST_F(CaptureTest, AutoIrisRaisesAFarTooShortExposureUntilTheStepSettles) {
     EXPECT_GT(mean, 20.0);
     EXPECT_LT(mean, 235.0);
 }
+
+TEST_F(CaptureTest, AutoIrisModeTwoRaisesTheGainWithinTheDeviceRange) {
+    addCamera("product=0x3090,name=cam0,fps=30,pattern=chart");
+    CLumvek& self = start();
+    ASSERT_EQ(self.SetPreviewWindow(nullptr, 0, 0, 0, 0), 1);
+    ASSERT_EQ(self.SetColorMode(8), 1);
+    ASSERT_EQ(self.SetFilterValue(18, 20), 1);  // a short exposure
+    ASSERT_EQ(self.SetFilterValue(13, 15), 1);  // the lowest gain
+    ASSERT_EQ(self.SetAutoIris(2), 1);
+    auto& picture = callbackBuffer(static_cast<size_t>(kW) * kH);
+    drainMessages();
+    ASSERT_EQ(self.CallBackPreview(window_, picture.data(), static_cast<int>(picture.size()), 1), 1);
+    int ok = 0;
+    int last = -1;
+    int stable = 0;
+    int highest = 0;
+    LumvekMsg msg{};
+    for (int i = 0; i < 150 && stable < 5; ++i) {
+        ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
+        const int gain = self.GetFilterValue(13, &ok);
+        highest = std::max(highest, gain);
+        stable = gain == last ? stable + 1 : 0;
+        last = gain;
+    }
+    ASSERT_EQ(self.StopPreview(), 1);
+    EXPECT_GE(stable, 5) << "the gain never settled";
+    EXPECT_GT(last, 15);
+    EXPECT_LE(highest, 1023);
+    EXPECT_EQ(self.gainSettings().colorR, last);  // the colour gains follow the global gain
+}
+
+TEST_F(CaptureTest, AHiddenPreviewIsSkippedAndResizingReallocatesTheScalingBufferOnce) {
+    addCamera("product=0x3090,name=cam0,fps=30,pattern=chart");
+    CLumvek& self = start();
+    ASSERT_EQ(self.SetPreviewWindow(window_, 0, 0, 320, 240), 1);
+    auto& picture = callbackBuffer(kBytes24);
+    drainMessages();
+    ASSERT_EQ(self.CallBackPreview(window_, picture.data(), static_cast<int>(picture.size()), 1), 1);
+    HWND child = self.previewWindow();
+    ASSERT_NE(child, nullptr);
+    LumvekMsg msg{};
+    ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
+
+    // Hidden: frames keep coming, nothing is drawn (the surface keeps its last picture).
+    ASSERT_TRUE(platform::window::showWindow(child, false));
+    ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
+    std::vector<uint8_t> before(platform::window::surfaceStride(320) * 240);
+    int w = 0, h = 0;
+    ASSERT_TRUE(platform::window::readSurface(child, before.data(), before.size(), &w, &h));
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
+    }
+    std::vector<uint8_t> after(before.size());
+    ASSERT_TRUE(platform::window::readSurface(child, after.data(), after.size(), &w, &h));
+    EXPECT_EQ(before, after);
+
+    // Resized and shown again: drawn at the new size after one reallocation.
+    ASSERT_TRUE(platform::window::resizeClient(child, 400, 300));
+    ASSERT_TRUE(platform::window::showWindow(child, true));
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
+    }
+    ASSERT_EQ(self.StopPreview(), 1);
+    EXPECT_EQ(self.previewScalingAllocations(), 2);  // 320 x 240 at the start, 400 x 300 once
+    std::vector<uint8_t> resized(platform::window::surfaceStride(400) * 300);
+    ASSERT_TRUE(platform::window::readSurface(child, resized.data(), resized.size(), &w, &h));
+    EXPECT_EQ(w, 400);
+    size_t lit = 0;
+    for (uint8_t b : resized) {
+        lit += b != 0;
+    }
+    EXPECT_GT(lit, resized.size() / 4);  // the chart, not the black of a fresh surface
+}

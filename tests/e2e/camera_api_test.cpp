@@ -95,6 +95,15 @@ TEST_F(CameraApi, CameraInformationAndDeviceSettingsReachTheCamera) {
     EXPECT_EQ(Lumvek_SetPeltier(handle_, 1), 0);
     EXPECT_EQ(Lumvek_GetLastError(handle_), LUMVEK_ERR_UNSUPPORTED);
 
+    // Sensor registers: the R13 answers from the shadow of what was written.
+    EXPECT_EQ(Lumvek_ReadRegisterEx(handle_, 0x8044, &ok), 0x5155);
+    EXPECT_EQ(ok, 1);
+    EXPECT_EQ(Lumvek_ReadRegisterEx(handle_, 0x0FFF, &ok), 0);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(Lumvek_GetLastError(handle_), LUMVEK_ERR_TRANSFER);
+    // 1000 x 0.1 ms is longer than the CCD can expose: it reports what it does.
+    EXPECT_EQ(Lumvek_GetExposureTime(handle_, &ok), 232);
+
     // The I/O port is FPGA register 7.
     EXPECT_EQ(Lumvek_SetIOPort(handle_, 0x5A), 1);
     unsigned char port = 0;
