@@ -11,7 +11,8 @@
 #include "LumvekSdk.h"
 #include "LumvekWindow.h"
 
-enum { kFrameWaitMs = 5000 };
+/* Generous: a slow machine may take seconds to process a full colour frame. */
+enum { kFrameWaitMs = 20000 };
 
 int main(int argc, char** argv) {
     const int wanted = argc > 1 ? atoi(argv[1]) : 20;
