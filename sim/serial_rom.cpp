@@ -8,8 +8,21 @@
 
 namespace lumvek::sim {
 
+namespace {
+// A camera leaves the factory with its channel block set: gains 1..4 at
+// unity (0x1000) and offsets 1..4 at 0, little-endian words from 0x1062.
+constexpr size_t kChannelBlock = 0x1062;
+constexpr uint16_t kUnityChannelGain = 0x1000;
+} // namespace
+
 SerialRom::SerialRom() {
     bytes_.fill(0xFF);
+    for (size_t channel = 0; channel < 4; ++channel) {
+        bytes_[kChannelBlock + 2 * channel] = static_cast<uint8_t>(kUnityChannelGain & 0xFF);
+        bytes_[kChannelBlock + 2 * channel + 1] = static_cast<uint8_t>(kUnityChannelGain >> 8);
+        bytes_[kChannelBlock + 8 + 2 * channel] = 0;
+        bytes_[kChannelBlock + 8 + 2 * channel + 1] = 0;
+    }
 }
 
 bool SerialRom::bindFile(const std::string& path, std::string& error) {

@@ -13,7 +13,7 @@ class SerialRom {
 public:
     static constexpr size_t kBytes = 8192;
 
-    SerialRom();  // blank (0xFF), no file
+    SerialRom();  // no file: blank (0xFF) but for the factory channel block
     // Binds to `path`: loads it, or creates it. false with `error` set when the
     // file has another size or cannot be read or written.
     [[nodiscard]] bool bindFile(const std::string& path, std::string& error);

@@ -187,6 +187,7 @@ void CLumvek::autoIrisStep(const ImageBuffer& raw) {
     if (!autoIrisChanges(d)) {
         return;
     }
+    std::lock_guard device(deviceLock_);
     int mode;
     {
         std::lock_guard lock(settingsLock_);

@@ -7,8 +7,8 @@
 // Threads: application threads call its operations; while previewing a
 // worker thread runs the frame loop. Locks, in the order they are taken:
 // frameLock_ (raw and output buffers, frame records, configuration list),
-// then the mask lock inside the defect planes (reference frames and masks);
-// settingsLock_ is a leaf that guards the setting records (image and gain)
+// then the mask lock inside the defect planes (reference frames and masks)
+// or deviceLock_ (setting calls into the device); settingsLock_ is a leaf that guards the setting records (image and gain)
 // which the frame loop snapshots once per frame. No lock is held while a
 // message is posted or the device is called from a setter.
 #include <array>
@@ -243,6 +243,12 @@ private:
     // Capture window and the per-camera values from the settings store.
     CaptureWindowRecord window_;
     SettingsStore store_;
+
+    // Serialises the setting calls into the device object (its sensor driver
+    // keeps no lock of its own) between application threads and the frame
+    // loop's automatic exposure and gain step. Taken after frameLock_ and
+    // before settingsLock_; never held while taking frameLock_.
+    mutable std::recursive_mutex deviceLock_;
 
     // Image settings and cached device settings (guarded by settingsLock_).
     mutable std::mutex settingsLock_;

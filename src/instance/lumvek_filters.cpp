@@ -363,6 +363,7 @@ int CLumvek::GetFilterValue(int selector, int* ok) {
     if (!device_) {
         ReportError(LUMVEK_ERR_STATE);
     } else if (const auto* row = SelectorOps::find(selector)) {
+        std::lock_guard device(deviceLock_);
         result = row->get(*this, *row, &localOk);
     } else {
         ReportError(LUMVEK_ERR_ARGUMENT);
@@ -383,6 +384,7 @@ int CLumvek::SetFilterValue(int selector, int value) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
+    std::lock_guard device(deviceLock_);
     return row->set(*this, *row, value);
 }
 

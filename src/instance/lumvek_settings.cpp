@@ -71,6 +71,7 @@ int CLumvek::GetAutoIris(int* ok) {
 }
 
 int CLumvek::SetMirrorH(int on) {
+    std::lock_guard device(deviceLock_);
     if (!device_) {
         ReportError(LUMVEK_ERR_STATE);
         return 0;
@@ -83,6 +84,7 @@ int CLumvek::SetMirrorH(int on) {
 }
 
 int CLumvek::SetMirrorV(int on) {
+    std::lock_guard device(deviceLock_);
     if (!device_) {
         PostErrorOnly(LUMVEK_ERR_STATE);
         return 0;
@@ -111,6 +113,7 @@ int CLumvek::GetMirrorV() {
 }
 
 void CLumvek::refreshExposureSeconds() {
+    std::lock_guard device(deviceLock_);
     double seconds = 0.0;
     if (device_ && device_->IsExposureTimeExAvailable() && device_->GetExposureTimeEx(&seconds)) {
         std::lock_guard lock(settingsLock_);
@@ -119,6 +122,7 @@ void CLumvek::refreshExposureSeconds() {
 }
 
 int CLumvek::SetExposureTimeEx(double seconds) {
+    std::lock_guard device(deviceLock_);
     if (!device_) {
         ReportError(LUMVEK_ERR_STATE);
         return 0;
@@ -138,6 +142,7 @@ int CLumvek::SetExposureTimeEx(double seconds) {
 }
 
 double CLumvek::GetExposureTimeEx(int* ok) {
+    std::lock_guard device(deviceLock_);
     int localOk = 0;
     double result = -1.0;
     if (!device_) {
@@ -160,6 +165,7 @@ double CLumvek::GetExposureTimeEx(int* ok) {
 }
 
 int CLumvek::SetRealExposureTime(int microseconds) {
+    std::lock_guard device(deviceLock_);
     if (!device_) {
         ReportError(LUMVEK_ERR_STATE);
         return 0;
@@ -188,6 +194,7 @@ int CLumvek::GetRealExposureTime(int* ok) {
 }
 
 double CLumvek::GetTemperatureEx(int* ok) {
+    std::lock_guard device(deviceLock_);
     int localOk = 0;
     double celsius = 0.0;
     if (!device_) {
@@ -208,6 +215,7 @@ double CLumvek::GetTemperatureEx(int* ok) {
 }
 
 int CLumvek::ReadRegister(int address, int* ok) {
+    std::lock_guard device(deviceLock_);
     int localOk = 0;
     int value = 0;
     if (!device_) {
@@ -226,6 +234,7 @@ int CLumvek::ReadRegister(int address, int* ok) {
 }
 
 int CLumvek::WriteRegister(int address, int value) {
+    std::lock_guard device(deviceLock_);
     if (!device_) {
         ReportError(LUMVEK_ERR_STATE);
         return 0;
@@ -238,6 +247,7 @@ int CLumvek::WriteRegister(int address, int value) {
 }
 
 int CLumvek::FpgaReadRegister(int address, int* ok) {
+    std::lock_guard device(deviceLock_);
     int localOk = 0;
     int value = 0;
     if (device_) {
@@ -254,6 +264,7 @@ int CLumvek::FpgaReadRegister(int address, int* ok) {
 }
 
 int CLumvek::FpgaWriteRegister(int address, int value) {
+    std::lock_guard device(deviceLock_);
     if (!device_) {
         ReportError(LUMVEK_ERR_STATE);
         return 0;
@@ -266,6 +277,7 @@ int CLumvek::FpgaWriteRegister(int address, int value) {
 }
 
 int CLumvek::GetIOPort(unsigned char* value) {
+    std::lock_guard device(deviceLock_);
     if (!device_) {
         PostErrorOnly(LUMVEK_ERR_STATE);
         return 0;
@@ -281,6 +293,7 @@ int CLumvek::GetIOPort(unsigned char* value) {
 }
 
 int CLumvek::SetIOPort(unsigned char value) {
+    std::lock_guard device(deviceLock_);
     if (!device_) {
         PostErrorOnly(LUMVEK_ERR_STATE);
         return 0;
@@ -289,6 +302,7 @@ int CLumvek::SetIOPort(unsigned char value) {
 }
 
 int CLumvek::ReadSromID(int address, int* ok) {
+    std::lock_guard device(deviceLock_);
     uint8_t byte = 0;
     const int result =
         device_ ? device_->ReadSromByte(static_cast<uint16_t>(address & kSromAddressMask), &byte) : 0;
@@ -303,6 +317,7 @@ int CLumvek::ReadSromID(int address, int* ok) {
 }
 
 int CLumvek::WriteSromID(int address, int value) {
+    std::lock_guard device(deviceLock_);
     const auto at = static_cast<uint16_t>(address & kSromAddressMask);
     const auto byte = static_cast<uint8_t>(value);
     if (!device_ || !device_->WriteSromByte(at, byte)) {
@@ -320,6 +335,7 @@ int CLumvek::WriteSromID(int address, int value) {
 }
 
 int CLumvek::SetSamplingRate(int rate) {
+    std::lock_guard device(deviceLock_);
     if (!device_) {
         ReportError(LUMVEK_ERR_STATE);
         return 0;

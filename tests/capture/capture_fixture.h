@@ -60,8 +60,15 @@ protected:
         return *instance_;
     }
 
+    // An instrumented build processes a full frame many times slower.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    static constexpr int kMessageWaitMs = 60000;
+#else
+    static constexpr int kMessageWaitMs = 5000;
+#endif
+
     // Waits for the next message of this kind; false when none came in time.
-    bool waitMessage(uint32_t message, LumvekMsg& out, int timeoutMs = 5000) {
+    bool waitMessage(uint32_t message, LumvekMsg& out, int timeoutMs = kMessageWaitMs) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (std::chrono::steady_clock::now() < deadline) {
             const int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
