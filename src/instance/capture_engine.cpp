@@ -446,6 +446,18 @@ void CLumvek::reconfigureWhileAcquiring() {
     }
 }
 
+// Idle: the camera takes the window at once. Acquiring: the frame loop reads
+// the device's window for every frame, so the window reaches the device only
+// through a stop, reconfiguration and restart.
+void CLumvek::programWindowOrReconfigure() {
+    if (captureState_ == kIdle) {
+        (void)device_->SetCaptureWindow(static_cast<int>(window_.EHS), static_cast<int>(window_.EVS),
+                                        static_cast<int>(window_.EH), static_cast<int>(window_.EV), subSample_);
+    } else {
+        reconfigureWhileAcquiring();
+    }
+}
+
 int CLumvek::SetCaptureWindow(int width, int height) {
     if (!device_) {
         ReportError(LUMVEK_ERR_STATE);
@@ -464,9 +476,7 @@ int CLumvek::SetCaptureWindow(int width, int height) {
         window_ = CaptureWindowRecord{};
         window_.Buf = buffers;
     }
-    (void)device_->SetCaptureWindow(static_cast<int>(window_.EHS), static_cast<int>(window_.EVS),
-                                    static_cast<int>(window_.EH), static_cast<int>(window_.EV), subSample_);
-    reconfigureWhileAcquiring();
+    programWindowOrReconfigure();
     return 1;
 }
 
@@ -490,8 +500,7 @@ int CLumvek::SetCaptureWindowEx(int th, int ehs, int eh, int tv, int evs, int ev
         ReportError(LUMVEK_ERR_WINDOW_SIZE);
         return 0;
     }
-    (void)device_->SetCaptureWindow(ehs, evs, eh, ev, subSample_);
-    reconfigureWhileAcquiring();
+    programWindowOrReconfigure();
     return 1;
 }
 

@@ -216,6 +216,7 @@ private:
     // Gains and exposure from the cache to the camera, in the camera's order.
     void restoreGainsAndExposure(const GainSettings& gain);
     void reconfigureWhileAcquiring();
+    void programWindowOrReconfigure();
     void frameLoop();
     // Reads the newest frame into the raw buffer of the configured mode
     // (window cut out, rows re-strided); caller holds frameLock_.
