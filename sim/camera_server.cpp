@@ -119,9 +119,9 @@ std::unique_ptr<CameraServer> CameraServer::start(std::shared_ptr<SimulatedCamer
 
 CameraServer::CameraServer(std::shared_ptr<SimulatedCamera> camera, std::string directory)
     : camera_(std::move(camera)), directory_(std::move(directory)) {
-    const CameraSpec& spec = camera_->spec();
-    socketPath_ = directory_ + "/" + wire::socketFileName(spec.vendorId, spec.productId, spec.name);
-    controlPath_ = directory_ + "/.ctl-" + spec.name + ".sock";
+    const CameraDescription& description = camera_->description();
+    socketPath_ = directory_ + "/" + wire::socketFileName(description.vendorId, description.productId, description.name);
+    controlPath_ = directory_ + "/.ctl-" + description.name + ".sock";
 }
 
 CameraServer::~CameraServer() {

@@ -1,5 +1,5 @@
 #pragma once
-// Faults a simulated camera can be told to show, at start (camera SPEC keys)
+// Faults a simulated camera can be told to show, at start (camera description keys)
 // or while running (`lumvek-camsim ctl ... fault NAME KEY=VALUE`):
 //   drop-headers=N  the next N frame headers are lost (their reads time out)
 //   short-data=N    the next N frames deliver half the pixel bytes announced

@@ -50,8 +50,8 @@ FrameGeometry SimulatedCamera::currentGeometry() const {
 }
 
 double SimulatedCamera::periodMsLocked() const {
-    if (spec_.fps) {
-        return 1000.0 / *spec_.fps;
+    if (description_.fps) {
+        return 1000.0 / *description_.fps;
     }
     const double period = sim::framePeriodMs(model_->timing());
     return period > 0.0 ? period : kFallbackPeriodMs;

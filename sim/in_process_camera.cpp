@@ -11,11 +11,11 @@
 namespace lumvek::sim {
 
 std::unique_ptr<InProcessCamera> InProcessCamera::create(const std::string& specText, std::string& error) {
-    CameraSpec spec;
-    if (!parseCameraSpec(specText, spec, error)) {
+    CameraDescription description;
+    if (!parseCameraDescription(specText, description, error)) {
         return nullptr;
     }
-    std::shared_ptr<SimulatedCamera> camera = SimulatedCamera::create(spec, error);
+    std::shared_ptr<SimulatedCamera> camera = SimulatedCamera::create(description, error);
     if (!camera) {
         return nullptr;
     }
@@ -25,11 +25,11 @@ std::unique_ptr<InProcessCamera> InProcessCamera::create(const std::string& spec
 std::unique_ptr<InProcessCamera> InProcessCamera::create(std::shared_ptr<SimulatedCamera> camera,
                                                          std::string& error) {
     std::unique_ptr<InProcessCamera> handle(new InProcessCamera(std::move(camera)));
-    const CameraSpec& spec = handle->camera_->spec();
-    handle->path_ = fx3::formatDevicePath(spec.vendorId, spec.productId, spec.name);
+    const CameraDescription& description = handle->camera_->description();
+    handle->path_ = fx3::formatDevicePath(description.vendorId, description.productId, description.name);
     if (handle->camera_->connected()) {
-        if (fx3::InProcessBus::instance().attach(handle->camera_, spec.vendorId, spec.productId, spec.name).empty()) {
-            error = "a camera named '" + spec.name + "' of this product is already present";
+        if (fx3::InProcessBus::instance().attach(handle->camera_, description.vendorId, description.productId, description.name).empty()) {
+            error = "a camera named '" + description.name + "' of this product is already present";
             return nullptr;
         }
         handle->attached_ = true;
@@ -55,8 +55,8 @@ void InProcessCamera::unplug() {
 void InProcessCamera::replug() {
     camera_->replug();
     if (!attached_) {
-        const CameraSpec& spec = camera_->spec();
-        attached_ = !fx3::InProcessBus::instance().attach(camera_, spec.vendorId, spec.productId, spec.name).empty();
+        const CameraDescription& description = camera_->description();
+        attached_ = !fx3::InProcessBus::instance().attach(camera_, description.vendorId, description.productId, description.name).empty();
     }
 }
 
@@ -67,15 +67,15 @@ std::vector<std::unique_ptr<InProcessCamera>>& environmentCameras() {
     return cameras;
 }
 
-void createFromSpecs(const std::string& specs) {
-    std::stringstream list(specs);
-    std::string spec;
-    while (std::getline(list, spec, ';')) {
-        if (spec.empty()) {
+void createFromSpecs(const std::string& descriptions) {
+    std::stringstream list(descriptions);
+    std::string description;
+    while (std::getline(list, description, ';')) {
+        if (description.empty()) {
             continue;
         }
         std::string error;
-        auto camera = InProcessCamera::create(spec, error);
+        auto camera = InProcessCamera::create(description, error);
         if (!camera) {
             platform::logf(platform::LogCategory::Sim, "LUMVEK_SIM_CAMERAS: %s", error.c_str());
             continue;

@@ -21,9 +21,9 @@ namespace lumvek::sim {
 
 class InProcessCamera {
 public:
-    // nullptr with `error` set for a bad SPEC, scene or serial ROM file, or a
+    // nullptr with `error` set for a bad description, scene or serial ROM file, or a
     // path already present.
-    [[nodiscard]] static std::unique_ptr<InProcessCamera> create(const std::string& spec, std::string& error);
+    [[nodiscard]] static std::unique_ptr<InProcessCamera> create(const std::string& description, std::string& error);
     [[nodiscard]] static std::unique_ptr<InProcessCamera> create(std::shared_ptr<SimulatedCamera> camera,
                                                                  std::string& error);
     ~InProcessCamera();

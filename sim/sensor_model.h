@@ -23,7 +23,7 @@ class Scene;
 
 struct SensorModelConfig {
     uint16_t productId = 0;
-    std::string sensorVersion;  // the `sensor-version=` key of the camera SPEC, empty when not given
+    std::string sensorVersion;  // the `sensor-version=` key of the camera description, empty when not given
 };
 
 // Readout timing: the frame period is lineLength x frameLength / clock, or the

@@ -56,44 +56,44 @@ void put16(std::span<uint8_t> out, size_t at, uint16_t v) {
 }
 } // namespace
 
-std::unique_ptr<SimulatedCamera> SimulatedCamera::create(const CameraSpec& spec, std::string& error) {
-    return create(spec, makeSensorModel({.productId = spec.productId, .sensorVersion = spec.sensorVersion}), error);
+std::unique_ptr<SimulatedCamera> SimulatedCamera::create(const CameraDescription& description, std::string& error) {
+    return create(description, makeSensorModel({.productId = description.productId, .sensorVersion = description.sensorVersion}), error);
 }
 
-std::unique_ptr<SimulatedCamera> SimulatedCamera::create(const CameraSpec& spec, std::unique_ptr<SensorModel> model,
+std::unique_ptr<SimulatedCamera> SimulatedCamera::create(const CameraDescription& description, std::unique_ptr<SensorModel> model,
                                                          std::string& error) {
     if (!model) {
         error = "no sensor model";
         return nullptr;
     }
     std::unique_ptr<Scene> scene;
-    if (!spec.scenePath.empty()) {
-        scene = loadPgmScene(spec.scenePath, error);
+    if (!description.scenePath.empty()) {
+        scene = loadPgmScene(description.scenePath, error);
         if (!scene) {
             return nullptr;
         }
     } else {
-        scene = makePatternScene(spec.pattern);
+        scene = makePatternScene(description.pattern);
     }
-    std::unique_ptr<SimulatedCamera> camera(new SimulatedCamera(spec, std::move(model), std::move(scene)));
-    if (!spec.sromPath.empty() && !camera->srom_.bindFile(spec.sromPath, error)) {
+    std::unique_ptr<SimulatedCamera> camera(new SimulatedCamera(description, std::move(model), std::move(scene)));
+    if (!description.sromPath.empty() && !camera->srom_.bindFile(description.sromPath, error)) {
         return nullptr;
     }
-    for (const auto& [key, value] : spec.faults) {
+    for (const auto& [key, value] : description.faults) {
         if (!camera->faults_.set(key, value, error)) {
             return nullptr;
         }
     }
-    if (spec.startUnplugged) {
+    if (description.startUnplugged) {
         camera->connected_ = false;
     }
     return camera;
 }
 
-SimulatedCamera::SimulatedCamera(const CameraSpec& spec, std::unique_ptr<SensorModel> model,
+SimulatedCamera::SimulatedCamera(const CameraDescription& description, std::unique_ptr<SensorModel> model,
                                  std::unique_ptr<Scene> scene)
-    : spec_(spec), profile_(productProfile(spec.productId)), infoWord_(spec.infoWord),
-      readyStatus_(spec.readyStatus), model_(std::move(model)), scene_(std::move(scene)), start_(Clock::now()) {
+    : description_(description), profile_(productProfile(description.productId)), infoWord_(description.infoWord),
+      readyStatus_(description.readyStatus), model_(std::move(model)), scene_(std::move(scene)), start_(Clock::now()) {
     const uint8_t widthReg = profile_.alternateWindowRegisters ? fpga::kAltWidthLow : fpga::kWidthLow;
     const uint8_t heightReg = profile_.alternateWindowRegisters ? fpga::kAltHeightLow : fpga::kHeightLow;
     fpga_.set16(widthReg, static_cast<uint16_t>(profile_.fullWidth));
@@ -180,8 +180,8 @@ bool SimulatedCamera::handleControl(const fx3::RequestHeader& header, std::span<
         return true;
     case kDeviceInfo:
     case kDeviceInfoB1:
-        put16(data, 0, spec_.productId);
-        put16(data, 2, spec_.vendorId);
+        put16(data, 0, description_.productId);
+        put16(data, 2, description_.vendorId);
         std::memcpy(data.data() + 4, kInfoText, sizeof kInfoText);
         if (code == kDeviceInfo) {
             put16(data, kInfoWordOffset, infoWord_);

@@ -8,9 +8,9 @@
 //
 // Usage (in-process; see in_process_camera.h to make it visible to the stand-in):
 //   std::string error;
-//   CameraSpec spec;
-//   (void)parseCameraSpec("product=0x3090,name=cam0,pattern=ramp", spec, error);
-//   auto camera = SimulatedCamera::create(spec, error);   // nullptr + error on a bad scene/srom
+//   CameraDescription description;
+//   (void)parseCameraDescription("product=0x3090,name=cam0,pattern=ramp", description, error);
+//   auto camera = SimulatedCamera::create(description, error);   // nullptr + error on a bad scene/srom
 //   camera->log().accesses(Access::FpgaWrite);            // what the controller did
 //   camera->faults().set("drop-headers", "2", error);
 #include <chrono>
@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/fx3/usb_device.h"
-#include "sim/camera_spec.h"
+#include "sim/camera_description.h"
 #include "sim/faults.h"
 #include "sim/fpga_register_file.h"
 #include "sim/product_profile.h"
@@ -39,9 +39,9 @@ inline constexpr uint32_t kOversizeByteCount = 0xFFFFFF00u;
 
 class SimulatedCamera final : public fx3::UsbDevice {
 public:
-    [[nodiscard]] static std::unique_ptr<SimulatedCamera> create(const CameraSpec& spec, std::string& error);
+    [[nodiscard]] static std::unique_ptr<SimulatedCamera> create(const CameraDescription& description, std::string& error);
     // For tests: a camera with a sensor model of the caller's choosing.
-    [[nodiscard]] static std::unique_ptr<SimulatedCamera> create(const CameraSpec& spec,
+    [[nodiscard]] static std::unique_ptr<SimulatedCamera> create(const CameraDescription& description,
                                                                  std::unique_ptr<SensorModel> model,
                                                                  std::string& error);
     ~SimulatedCamera() override;
@@ -60,14 +60,14 @@ public:
     void unplug();
     void replug();
 
-    [[nodiscard]] const CameraSpec& spec() const { return spec_; }
+    [[nodiscard]] const CameraDescription& description() const { return description_; }
     [[nodiscard]] Faults& faults() { return faults_; }
     [[nodiscard]] RegisterLog& log() { return log_; }
     [[nodiscard]] uint8_t fpgaRegister(uint8_t reg) const;
     void setFpgaRegister(uint8_t reg, uint8_t value);
     [[nodiscard]] std::vector<uint8_t> serialRom() const;
     // The word at offset 24 of the 0xB0 block and the 0xC3 status byte
-    // (start values from the SPEC), changeable while running.
+    // (start values from the description), changeable while running.
     void setDeviceInfoWord(uint16_t word) { infoWord_ = word; }
     void setReadyStatus(uint8_t status) { readyStatus_ = status; }
     // The geometry the next frame will have, from the window and depth registers.
@@ -76,7 +76,7 @@ public:
     [[nodiscard]] uint64_t framesDelivered() const;
 
 private:
-    SimulatedCamera(const CameraSpec& spec, std::unique_ptr<SensorModel> model, std::unique_ptr<Scene> scene);
+    SimulatedCamera(const CameraDescription& description, std::unique_ptr<SensorModel> model, std::unique_ptr<Scene> scene);
 
     using Clock = std::chrono::steady_clock;
     enum class StreamPhase { Idle, HeaderPending, Data };
@@ -99,7 +99,7 @@ private:
     // Waits for the rate cap; false when cancelled or unplugged meanwhile.
     bool paceDataLocked(std::unique_lock<std::mutex>& lock, size_t bytes, const fx3::CancelToken& cancel);
 
-    const CameraSpec spec_;
+    const CameraDescription description_;
     const ProductProfile profile_;
     Faults faults_;
     RegisterLog log_;

@@ -98,11 +98,11 @@ void runFrames(benchmark::State& state, const std::string& path, uint8_t depth) 
 }
 
 // An unpaced camera (the frame period is 10 us) showing a still ramp.
-constexpr const char* kCameraSpec = "product=0x3050,pattern=ramp,fps=100000";
+constexpr const char* kCameraDescription = "product=0x3050,pattern=ramp,fps=100000";
 
 void BM_InProcessFrames(benchmark::State& state) {
     std::string error;
-    auto camera = sim::InProcessCamera::create(std::string(kCameraSpec) + ",name=bench-inproc", error);
+    auto camera = sim::InProcessCamera::create(std::string(kCameraDescription) + ",name=bench-inproc", error);
     if (!camera) {
         state.SkipWithError(error.c_str());
         return;
@@ -115,18 +115,18 @@ void BM_SocketFrames(benchmark::State& state) {
     std::filesystem::create_directories(dir);
     setenv("LUMVEK_DEVICE_DIR", dir.c_str(), 1);
     std::string error;
-    sim::CameraSpec spec;
-    if (!sim::parseCameraSpec(std::string(kCameraSpec) + ",name=bench-socket", spec, error)) {
+    sim::CameraDescription description;
+    if (!sim::parseCameraDescription(std::string(kCameraDescription) + ",name=bench-socket", description, error)) {
         state.SkipWithError(error.c_str());
         return;
     }
-    std::shared_ptr<sim::SimulatedCamera> camera = sim::SimulatedCamera::create(spec, error);
+    std::shared_ptr<sim::SimulatedCamera> camera = sim::SimulatedCamera::create(description, error);
     auto server = camera ? sim::CameraServer::start(camera, dir.string(), error) : nullptr;
     if (!server) {
         state.SkipWithError(error.c_str());
         return;
     }
-    runFrames(state, fx3::formatDevicePath(spec.vendorId, spec.productId, spec.name),
+    runFrames(state, fx3::formatDevicePath(description.vendorId, description.productId, description.name),
               static_cast<uint8_t>(state.range(0)));
     server.reset();
     std::filesystem::remove_all(dir);

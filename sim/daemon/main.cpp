@@ -1,6 +1,6 @@
 // lumvek-camsim: serves simulated cameras on Unix sockets.
 //
-//   lumvek-camsim [--dir DIR] --camera SPEC [--camera SPEC ...]
+//   lumvek-camsim [--dir DIR] --camera DESC [--camera DESC ...]
 //   lumvek-camsim ctl [--dir DIR] unplug|replug NAME
 //   lumvek-camsim ctl [--dir DIR] fault NAME KEY=VALUE
 //
@@ -17,7 +17,7 @@
 #include "daemon/ctl_client.h"
 #include "platform/fx3/socket_wire.h"
 #include "sim/camera_server.h"
-#include "sim/camera_spec.h"
+#include "sim/camera_description.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ int usageError(const std::string& message) {
     return kExitUsage;
 }
 
-int serve(const std::string& directory, const std::vector<lumvek::sim::CameraSpec>& specs) {
+int serve(const std::string& directory, const std::vector<lumvek::sim::CameraDescription>& descriptions) {
     // Signals are taken by sigwait on this thread only; no server thread sees them.
     sigset_t signals;
     sigemptyset(&signals);
@@ -39,15 +39,15 @@ int serve(const std::string& directory, const std::vector<lumvek::sim::CameraSpe
     std::signal(SIGPIPE, SIG_IGN);
 
     std::vector<std::unique_ptr<lumvek::sim::CameraServer>> servers;
-    for (const auto& spec : specs) {
+    for (const auto& description : descriptions) {
         std::string error;
-        std::shared_ptr<lumvek::sim::SimulatedCamera> camera = lumvek::sim::SimulatedCamera::create(spec, error);
+        std::shared_ptr<lumvek::sim::SimulatedCamera> camera = lumvek::sim::SimulatedCamera::create(description, error);
         if (!camera) {
-            return usageError("camera '" + spec.name + "': " + error);
+            return usageError("camera '" + description.name + "': " + error);
         }
         auto server = lumvek::sim::CameraServer::start(std::move(camera), directory, error);
         if (!server) {
-            std::fprintf(stderr, "lumvek-camsim: camera '%s': %s\n", spec.name.c_str(), error.c_str());
+            std::fprintf(stderr, "lumvek-camsim: camera '%s': %s\n", description.name.c_str(), error.c_str());
             return kExitFailure;
         }
         servers.push_back(std::move(server));
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         return lumvek::sim::runCtl(std::vector<std::string>(args.begin() + 1, args.end()));
     }
     std::string directory = lumvek::fx3::wire::deviceDirectory();
-    std::vector<lumvek::sim::CameraSpec> specs;
+    std::vector<lumvek::sim::CameraDescription> descriptions;
     std::set<std::string> names;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -83,21 +83,21 @@ int main(int argc, char** argv) {
                 directory = value;
                 continue;
             }
-            lumvek::sim::CameraSpec spec;
+            lumvek::sim::CameraDescription description;
             std::string error;
-            if (!lumvek::sim::parseCameraSpec(value, spec, error)) {
+            if (!lumvek::sim::parseCameraDescription(value, description, error)) {
                 return usageError("--camera " + value + ": " + error);
             }
-            if (!names.insert(spec.name).second) {
-                return usageError("camera name '" + spec.name + "' is given twice");
+            if (!names.insert(description.name).second) {
+                return usageError("camera name '" + description.name + "' is given twice");
             }
-            specs.push_back(spec);
+            descriptions.push_back(description);
         } else {
-            return usageError("unknown argument '" + arg + "' (usage: lumvek-camsim [--dir DIR] --camera SPEC ...)");
+            return usageError("unknown argument '" + arg + "' (usage: lumvek-camsim [--dir DIR] --camera DESC ...)");
         }
     }
-    if (specs.empty()) {
-        return usageError("no --camera given (usage: lumvek-camsim [--dir DIR] --camera SPEC ...)");
+    if (descriptions.empty()) {
+        return usageError("no --camera given (usage: lumvek-camsim [--dir DIR] --camera DESC ...)");
     }
-    return serve(directory, specs);
+    return serve(directory, descriptions);
 }

@@ -46,9 +46,9 @@ protected:
         platform::window::destroyWindow(window_);
     }
 
-    sim::InProcessCamera& addCamera(const std::string& spec) {
+    sim::InProcessCamera& addCamera(const std::string& description) {
         std::string error;
-        auto camera = sim::InProcessCamera::create(spec, error);
+        auto camera = sim::InProcessCamera::create(description, error);
         EXPECT_TRUE(camera) << error;
         cameras_.push_back(std::move(camera));
         return *cameras_.back();

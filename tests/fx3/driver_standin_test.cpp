@@ -15,9 +15,9 @@
 namespace lumvek::fx3 {
 namespace {
 
-std::unique_ptr<sim::InProcessCamera> makeCamera(const std::string& spec) {
+std::unique_ptr<sim::InProcessCamera> makeCamera(const std::string& description) {
     std::string error;
-    auto camera = sim::InProcessCamera::create(spec, error);
+    auto camera = sim::InProcessCamera::create(description, error);
     EXPECT_NE(camera, nullptr) << error;
     return camera;
 }

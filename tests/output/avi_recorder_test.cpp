@@ -7,7 +7,7 @@
 
 #include "output/avi/avi_frame_producer.h"
 #include "output/avi/avi_recorder.h"
-#include "output/avi_inspect.h"
+#include "output/avi_reader.h"
 #include "output/outside_decoders.h"
 #include "platform/sync/event.h"
 #include "support/test_env.h"

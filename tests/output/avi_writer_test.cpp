@@ -7,7 +7,7 @@
 
 #include "output/avi/avi_frame_producer.h"
 #include "output/avi/avi_writer.h"
-#include "output/avi_inspect.h"
+#include "output/avi_reader.h"
 #include "output/outside_decoders.h"
 #include "support/test_env.h"
 

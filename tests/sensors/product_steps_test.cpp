@@ -69,9 +69,9 @@ private:
 class ProductSteps : public test::SimulatedCameraFixture {
 protected:
     void open(int productId, const std::string& extra = "") {
-        char spec[64];
-        std::snprintf(spec, sizeof(spec), "product=0x%04X,pattern=black", productId);
-        attach(spec + extra);
+        char description[64];
+        std::snprintf(description, sizeof(description), "product=0x%04X,pattern=black", productId);
+        attach(description + extra);
         row_ = &productRow(productId);
         sensor_ = createSensorForProduct(productId, controller_.get());
         host_ = std::make_unique<ControllerStepHost>(*controller_, sensor_.get());

@@ -17,22 +17,22 @@ namespace lumvek::test {
 
 class SimulatedCameraFixture : public ::testing::Test {
 protected:
-    // Attaches a camera described by `spec` (name= is added from the test
+    // Attaches a camera described by `description` (name= is added from the test
     // name) and selects its table entry on a new controller.
-    void attach(const std::string& spec) { attachCamera(spec, nullptr); }
+    void attach(const std::string& description) { attachCamera(description, nullptr); }
 
     // The same with a sensor model of the test's choosing.
-    void attachCamera(const std::string& spec, std::unique_ptr<sim::SensorModel> model) {
+    void attachCamera(const std::string& description, std::unique_ptr<sim::SensorModel> model) {
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::string error;
         if (model) {
-            sim::CameraSpec parsed;
-            ASSERT_TRUE(sim::parseCameraSpec(spec + ",name=" + name, parsed, error)) << error;
+            sim::CameraDescription parsed;
+            ASSERT_TRUE(sim::parseCameraDescription(description + ",name=" + name, parsed, error)) << error;
             std::shared_ptr<sim::SimulatedCamera> device = sim::SimulatedCamera::create(parsed, std::move(model), error);
             ASSERT_TRUE(device) << error;
             camera_ = sim::InProcessCamera::create(std::move(device), error);
         } else {
-            camera_ = sim::InProcessCamera::create(spec + ",name=" + name, error);
+            camera_ = sim::InProcessCamera::create(description + ",name=" + name, error);
         }
         ASSERT_TRUE(camera_) << error;
         controller_ = std::make_unique<CQuelroCy3Cam>();

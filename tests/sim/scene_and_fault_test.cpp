@@ -13,9 +13,9 @@ namespace {
 
 using test::CameraLink;
 
-std::unique_ptr<InProcessCamera> makeCamera(const std::string& spec) {
+std::unique_ptr<InProcessCamera> makeCamera(const std::string& description) {
     std::string error;
-    auto camera = InProcessCamera::create(spec, error);
+    auto camera = InProcessCamera::create(description, error);
     EXPECT_NE(camera, nullptr) << error;
     return camera;
 }
@@ -50,13 +50,13 @@ TEST(SimPgmScene, SixteenBitFileArrivesExactlyAfterOrientationIsUndone) {
         bytes.push_back(static_cast<uint8_t>(v));
     }
     const std::string file = writePgm("scene16.pgm", "P5\n# exact\n5 3\n4095\n", bytes);
-    CameraSpec spec;
-    spec.productId = 0x3050;
-    spec.name = "exact16";
-    spec.scenePath = file;
-    spec.fps = 500.0;
+    CameraDescription description;
+    description.productId = 0x3050;
+    description.name = "exact16";
+    description.scenePath = file;
+    description.fps = 500.0;
     std::string error;
-    std::shared_ptr<SimulatedCamera> device = SimulatedCamera::create(spec, std::make_unique<ReversedSensor>(), error);
+    std::shared_ptr<SimulatedCamera> device = SimulatedCamera::create(description, std::make_unique<ReversedSensor>(), error);
     ASSERT_NE(device, nullptr) << error;
     auto camera = InProcessCamera::create(device, error);
     ASSERT_NE(camera, nullptr) << error;

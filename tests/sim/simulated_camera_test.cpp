@@ -14,9 +14,9 @@ namespace {
 
 using test::CameraLink;
 
-std::unique_ptr<InProcessCamera> makeCamera(const std::string& spec) {
+std::unique_ptr<InProcessCamera> makeCamera(const std::string& description) {
     std::string error;
-    auto camera = InProcessCamera::create(spec, error);
+    auto camera = InProcessCamera::create(description, error);
     EXPECT_NE(camera, nullptr) << error;
     return camera;
 }

@@ -26,10 +26,10 @@ using test::CameraLink;
 namespace wire = fx3::wire;
 
 std::unique_ptr<CameraServer> serve(const std::string& specText) {
-    CameraSpec spec;
+    CameraDescription description;
     std::string error;
-    EXPECT_TRUE(parseCameraSpec(specText, spec, error)) << error;
-    std::shared_ptr<SimulatedCamera> camera = SimulatedCamera::create(spec, error);
+    EXPECT_TRUE(parseCameraDescription(specText, description, error)) << error;
+    std::shared_ptr<SimulatedCamera> camera = SimulatedCamera::create(description, error);
     EXPECT_NE(camera, nullptr) << error;
     auto server = CameraServer::start(camera, wire::deviceDirectory(), error);
     EXPECT_NE(server, nullptr) << error;

@@ -10,15 +10,15 @@ namespace lumvek::tool {
 
 namespace {
 const OptionSpec* findLong(std::span<const OptionSpec> specs, const std::string& name) {
-    for (const auto& spec : specs) {
-        if (name == spec.name) return &spec;
+    for (const auto& option : specs) {
+        if (name == option.name) return &option;
     }
     return nullptr;
 }
 
 const OptionSpec* findShort(std::span<const OptionSpec> specs, char name) {
-    for (const auto& spec : specs) {
-        if (spec.shortName != 0 && spec.shortName == name) return &spec;
+    for (const auto& option : specs) {
+        if (option.shortName != 0 && option.shortName == name) return &option;
     }
     return nullptr;
 }
@@ -44,7 +44,7 @@ ParsedArgs parseArgs(const std::vector<std::string>& args, std::span<const Optio
             operandsOnly = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         std::optional<std::string> inlineValue;
         std::string shown = word;
         if (word[1] == '-') {
@@ -54,23 +54,23 @@ ParsedArgs parseArgs(const std::vector<std::string>& args, std::span<const Optio
                 name.resize(eq);
                 shown = "--" + name;
             }
-            spec = findLong(specs, name);
+            option = findLong(specs, name);
         } else if (word.size() == 2) {
-            spec = findShort(specs, word[1]);
+            option = findShort(specs, word[1]);
         }
-        if (spec == nullptr) {
+        if (option == nullptr) {
             usageError(command + ": unknown option " + shown + " (see lumvek " + command + " --help)");
         }
-        if (!spec->takesValue) {
-            if (inlineValue) usageError(command + ": option --" + spec->name + " takes no value");
-            parsed.set(spec->name, "");
+        if (!option->takesValue) {
+            if (inlineValue) usageError(command + ": option --" + option->name + " takes no value");
+            parsed.set(option->name, "");
             continue;
         }
         if (!inlineValue) {
             if (i + 1 >= args.size()) usageError(command + ": option " + shown + " needs a value");
             inlineValue = args[++i];
         }
-        parsed.set(spec->name, *inlineValue);
+        parsed.set(option->name, *inlineValue);
     }
     return parsed;
 }

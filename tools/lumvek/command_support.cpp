@@ -36,7 +36,7 @@ CameraOptions cameraOptionsFrom(const ParsedArgs& args, const std::string& comma
         usageError(command + ": --scene and --pattern need --simulate");
     }
     if (options.simulation.enabled) {
-        (void)simulatedCameraSpec(options.simulation);  // reports a bad scene or pattern now
+        (void)simulatedCameraDescription(options.simulation);  // reports a bad scene or pattern now
     }
     return options;
 }

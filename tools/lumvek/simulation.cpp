@@ -56,11 +56,11 @@ bool knownPattern(const std::string& name) {
 }
 } // namespace
 
-std::string simulatedCameraSpec(const SimulationOptions& options) {
+std::string simulatedCameraDescription(const SimulationOptions& options) {
     if (!options.scenePath.empty() && !options.pattern.empty()) {
         usageError("--scene and --pattern exclude each other");
     }
-    std::string spec = std::string("product=0x3090,name=") + kSimulatedName;
+    std::string description = std::string("product=0x3090,name=") + kSimulatedName;
     if (!options.scenePath.empty()) {
         // The library would drop a camera with a bad scene silently; say why here.
         if (options.scenePath.find_first_of(",;") != std::string::npos) {
@@ -76,26 +76,26 @@ std::string simulatedCameraSpec(const SimulationOptions& options) {
         if (got != 2 || magic[0] != 'P' || magic[1] != '5') {
             usageError("--scene: " + options.scenePath + " is not a binary PGM file (P5)");
         }
-        spec += ",scene=" + options.scenePath;
+        description += ",scene=" + options.scenePath;
     } else {
         const std::string pattern = options.pattern.empty() ? "chart" : options.pattern;
         if (!knownPattern(pattern)) {
             usageError("--pattern: unknown pattern '" + pattern + "' (chart, ramp, black or white)");
         }
-        spec += ",pattern=" + pattern;
+        description += ",pattern=" + pattern;
     }
-    return spec;
+    return description;
 }
 
 void enterSimulation(const SimulationOptions& options) {
-    const std::string spec = simulatedCameraSpec(options);
+    const std::string description = simulatedCameraDescription(options);
     std::string folderTemplate = (std::filesystem::temp_directory_path() / "lumvek-simulate-XXXXXX").string();
     if (mkdtemp(folderTemplate.data()) == nullptr) {
         fail("--simulate: cannot create a private device folder in " +
              std::filesystem::temp_directory_path().string());
     }
     privateDeviceFolder() = folderTemplate;
-    const std::string camera = spec + ",srom=" + writeFactorySerialRom(folderTemplate);
+    const std::string camera = description + ",srom=" + writeFactorySerialRom(folderTemplate);
     setenv("LUMVEK_SIM_CAMERAS", camera.c_str(), 1);
     setenv("LUMVEK_DEVICE_DIR", folderTemplate.c_str(), 1);
     const std::string blockName = "/lumvek-simulate-" + std::to_string(getpid());

@@ -13,7 +13,7 @@ struct SimulationOptions {
 
 // The camera description handed to the library; throws a usage error for
 // a bad pattern, a scene that cannot be read, or both given.
-[[nodiscard]] std::string simulatedCameraSpec(const SimulationOptions& options);
+[[nodiscard]] std::string simulatedCameraDescription(const SimulationOptions& options);
 
 // Must run before the first Lumvek_ call: the library creates the camera
 // from LUMVEK_SIM_CAMERAS when it is first used. The run is kept apart from

@@ -108,10 +108,10 @@ void InProcessBus::createEnvironmentCameras() {
         factoryRan_ = true;
         factory = factory_;
     }
-    const char* specs = std::getenv("LUMVEK_SIM_CAMERAS");
-    if (specs != nullptr && *specs != '\0') {
-        platform::logf(platform::LogCategory::Usb, "creating in-process cameras: %s", specs);
-        factory(specs);
+    const char* descriptions = std::getenv("LUMVEK_SIM_CAMERAS");
+    if (descriptions != nullptr && *descriptions != '\0') {
+        platform::logf(platform::LogCategory::Usb, "creating in-process cameras: %s", descriptions);
+        factory(descriptions);
     }
 }
 

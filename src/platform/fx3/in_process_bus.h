@@ -37,7 +37,7 @@ public:
     // the value of LUMVEK_SIM_CAMERAS (camera SPECs separated by ';') when it is
     // set. The simulator installs it (sim::installInProcessFactory); platform
     // code cannot create simulated cameras itself.
-    using CameraFactory = std::function<void(const std::string& specs)>;
+    using CameraFactory = std::function<void(const std::string& descriptions)>;
     void setCameraFactory(CameraFactory factory);
     void createEnvironmentCameras();
 

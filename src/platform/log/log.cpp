@@ -30,11 +30,11 @@ const char* categoryName(LogCategory category) {
 
 bool logEnabled(LogCategory category) {
     // Read on every call so that tests may change it; logging is off the hot path.
-    const char* spec = std::getenv("LUMVEK_LOG");
-    if (spec == nullptr || *spec == '\0') {
+    const char* selection = std::getenv("LUMVEK_LOG");
+    if (selection == nullptr || *selection == '\0') {
         return false;
     }
-    const std::string list = std::string(",") + spec + ",";
+    const std::string list = std::string(",") + selection + ",";
     return list.find(",all,") != std::string::npos ||
            list.find(std::string(",") + categoryName(category) + ",") != std::string::npos;
 }

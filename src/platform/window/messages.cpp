@@ -6,10 +6,10 @@
 namespace lumvek::platform::window {
 
 HWND createMessageWindow() {
-    WindowSpec spec;
-    spec.kind = WindowKind::Message;
-    spec.className = "LumvekMessageWindow";
-    return WindowTable::instance().create(spec);
+    WindowSpec form;
+    form.kind = WindowKind::Message;
+    form.className = "LumvekMessageWindow";
+    return WindowTable::instance().create(form);
 }
 
 bool destroyWindow(HWND hwnd) {

@@ -16,10 +16,10 @@ void copyText(char (&out)[256], const std::string& text) {
 
 } // namespace
 
-Window::Window(HWND handle, const WindowSpec& spec)
-    : handle_(handle), queue_(std::make_shared<MessageQueue>()), spec_(spec) {
-    if (spec_.kind != WindowKind::Message)
-        surface_.assign(strideFor(spec_.clientWidth) * static_cast<size_t>(spec_.clientHeight), 0);
+Window::Window(HWND handle, const WindowSpec& form)
+    : handle_(handle), queue_(std::make_shared<MessageQueue>()), description_(form) {
+    if (description_.kind != WindowKind::Message)
+        surface_.assign(strideFor(description_.clientWidth) * static_cast<size_t>(description_.clientHeight), 0);
 }
 
 bool Window::alive() const {
@@ -38,21 +38,21 @@ void Window::markDestroyed() {
 
 bool Window::shownFlag() const {
     std::lock_guard lock(mutex_);
-    return alive_ && (spec_.kind == WindowKind::Message || (spec_.style & kVisibleStyle) != 0);
+    return alive_ && (description_.kind == WindowKind::Message || (description_.style & kVisibleStyle) != 0);
 }
 
 bool Window::setShown(bool shown) {
     std::lock_guard lock(mutex_);
-    if (!alive_ || spec_.kind == WindowKind::Message)
+    if (!alive_ || description_.kind == WindowKind::Message)
         return false;
-    spec_.style = shown ? (spec_.style | kVisibleStyle) : (spec_.style & ~kVisibleStyle);
+    description_.style = shown ? (description_.style | kVisibleStyle) : (description_.style & ~kVisibleStyle);
     return true;
 }
 
 void Window::clientSize(int* width, int* height) const {
     std::lock_guard lock(mutex_);
-    *width = spec_.clientWidth;
-    *height = spec_.clientHeight;
+    *width = description_.clientWidth;
+    *height = description_.clientHeight;
 }
 
 bool Window::resize(int width, int height) {
@@ -66,10 +66,10 @@ bool Window::resize(int width, int height) {
         return false;
     }
     std::lock_guard lock(mutex_);
-    if (!alive_ || spec_.kind == WindowKind::Message)
+    if (!alive_ || description_.kind == WindowKind::Message)
         return false;
-    spec_.clientWidth = width;
-    spec_.clientHeight = height;
+    description_.clientWidth = width;
+    description_.clientHeight = height;
     surface_.swap(fresh);
     return true;
 }
@@ -77,16 +77,16 @@ bool Window::resize(int width, int height) {
 LumvekWndInfo Window::info() const {
     std::lock_guard lock(mutex_);
     LumvekWndInfo info {};
-    info.parent = spec_.parent;
-    copyText(info.className, spec_.className);
-    copyText(info.title, spec_.title);
-    info.style = spec_.style;
-    info.id = spec_.id;
-    info.x = spec_.x;
-    info.y = spec_.y;
-    info.clientWidth = spec_.clientWidth;
-    info.clientHeight = spec_.clientHeight;
-    info.visible = (spec_.kind == WindowKind::Message || (spec_.style & kVisibleStyle) != 0) ? 1 : 0;
+    info.parent = description_.parent;
+    copyText(info.className, description_.className);
+    copyText(info.title, description_.title);
+    info.style = description_.style;
+    info.id = description_.id;
+    info.x = description_.x;
+    info.y = description_.y;
+    info.clientWidth = description_.clientWidth;
+    info.clientHeight = description_.clientHeight;
+    info.visible = (description_.kind == WindowKind::Message || (description_.style & kVisibleStyle) != 0) ? 1 : 0;
     return info;
 }
 
@@ -94,17 +94,17 @@ bool Window::draw(const BitmapView& bitmap, int x, int y) {
     if (!isValidBitmap(bitmap))
         return false;
     std::lock_guard lock(mutex_);
-    if (!alive_ || spec_.kind == WindowKind::Message || (spec_.style & kVisibleStyle) == 0)
+    if (!alive_ || description_.kind == WindowKind::Message || (description_.style & kVisibleStyle) == 0)
         return false;
     // Clip the bitmap's rectangle to the client area (64-bit: x + width may
     // exceed int for hostile values).
     const int64_t left = std::max<int64_t>(x, 0);
     const int64_t top = std::max<int64_t>(y, 0);
-    const int64_t right = std::min<int64_t>(int64_t{x} + bitmap.width, spec_.clientWidth);
-    const int64_t bottom = std::min<int64_t>(int64_t{y} + bitmap.height, spec_.clientHeight);
+    const int64_t right = std::min<int64_t>(int64_t{x} + bitmap.width, description_.clientWidth);
+    const int64_t bottom = std::min<int64_t>(int64_t{y} + bitmap.height, description_.clientHeight);
     if (left >= right || top >= bottom)
         return true;  // nothing of it falls inside: drawn, invisibly
-    const size_t stride = strideFor(spec_.clientWidth);
+    const size_t stride = strideFor(description_.clientWidth);
     const int count = static_cast<int>(right - left);
     const size_t bytesPerPixel = static_cast<size_t>(bitmap.bitsPerPixel / 8);
     for (int64_t row = top; row < bottom; ++row) {
@@ -121,10 +121,10 @@ bool Window::draw(const BitmapView& bitmap, int x, int y) {
 bool Window::readSurface(void* buffer, size_t size, int* width, int* height) const {
     std::lock_guard lock(mutex_);
     if (width)
-        *width = spec_.clientWidth;
+        *width = description_.clientWidth;
     if (height)
-        *height = spec_.clientHeight;
-    if (!alive_ || spec_.kind == WindowKind::Message || buffer == nullptr || size < surface_.size())
+        *height = description_.clientHeight;
+    if (!alive_ || description_.kind == WindowKind::Message || buffer == nullptr || size < surface_.size())
         return false;
     if (!surface_.empty())
         std::memcpy(buffer, surface_.data(), surface_.size());

@@ -33,14 +33,14 @@ struct WindowSpec {
 class Window {
 public:
     // Throws std::bad_alloc when the surface cannot be allocated.
-    Window(HWND handle, const WindowSpec& spec);
+    Window(HWND handle, const WindowSpec& form);
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
     [[nodiscard]] HWND handle() const { return handle_; }
-    [[nodiscard]] WindowKind kind() const { return spec_.kind; }
-    [[nodiscard]] HWND parent() const { return spec_.parent; }
-    [[nodiscard]] const std::string& className() const { return spec_.className; }
+    [[nodiscard]] WindowKind kind() const { return description_.kind; }
+    [[nodiscard]] HWND parent() const { return description_.parent; }
+    [[nodiscard]] const std::string& className() const { return description_.className; }
     [[nodiscard]] MessageQueue& queue() { return *queue_; }
 
     // False once destroyed.
@@ -70,8 +70,8 @@ public:
 private:
     const HWND handle_;
     const std::shared_ptr<MessageQueue> queue_;
-    mutable std::mutex mutex_;  // guards spec_'s mutable fields (style, size), alive_ and surface_
-    WindowSpec spec_;
+    mutable std::mutex mutex_;  // guards description_'s mutable fields (style, size), alive_ and surface_
+    WindowSpec description_;
     bool alive_ = true;
     std::vector<uint8_t> surface_;  // BGR, top-down, strideFor(clientWidth) per row
 };

@@ -23,14 +23,14 @@ WindowTable& WindowTable::instance() {
     return *table;
 }
 
-HWND WindowTable::create(const WindowSpec& spec) {
+HWND WindowTable::create(const WindowSpec& form) {
     std::lock_guard lock(mutex_);
-    if (spec.parent != nullptr && windows_.count(reinterpret_cast<uintptr_t>(spec.parent)) == 0)
+    if (form.parent != nullptr && windows_.count(reinterpret_cast<uintptr_t>(form.parent)) == 0)
         return nullptr;
     const uintptr_t value = nextHandle_;
     const HWND hwnd = reinterpret_cast<HWND>(value);
     try {
-        windows_.emplace(value, std::make_shared<Window>(hwnd, spec));
+        windows_.emplace(value, std::make_shared<Window>(hwnd, form));
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

@@ -17,9 +17,9 @@ class WindowTable {
 public:
     static WindowTable& instance();
 
-    // Adds a window made from spec; null when the parent is given but not a
+    // Adds a window made from form; null when the parent is given but not a
     // live window, or on allocation failure.
-    [[nodiscard]] HWND create(const WindowSpec& spec);
+    [[nodiscard]] HWND create(const WindowSpec& form);
     [[nodiscard]] std::shared_ptr<Window> find(HWND hwnd) const;
     // Removes the window and all its descendants from the table and returns
     // them (the caller closes them outside the table lock); empty when hwnd

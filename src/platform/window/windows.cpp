@@ -64,23 +64,23 @@ HWND createWindow(const CreateWindowParams& params) {
     if (params.clientWidth < 0 || params.clientHeight < 0 || params.clientWidth > kMaxClientDimension ||
         params.clientHeight > kMaxClientDimension)
         return nullptr;
-    WindowSpec spec;
-    spec.kind = child ? WindowKind::Child : WindowKind::TopLevel;
-    spec.parent = params.parent;
-    spec.title = params.title;
-    spec.style = params.style;
-    spec.id = params.id;
-    spec.x = params.x;
-    spec.y = params.y;
-    spec.clientWidth = params.clientWidth;
-    spec.clientHeight = params.clientHeight;
+    WindowSpec form;
+    form.kind = child ? WindowKind::Child : WindowKind::TopLevel;
+    form.parent = params.parent;
+    form.title = params.title;
+    form.style = params.style;
+    form.id = params.id;
+    form.x = params.x;
+    form.y = params.y;
+    form.clientWidth = params.clientWidth;
+    form.clientHeight = params.clientHeight;
     ClassRegistry& classes = ClassRegistry::instance();
     std::lock_guard lock(classes.mutex);  // the class cannot go away meanwhile
     const auto it = classes.find(params.className);
     if (it == classes.names.end())
         return nullptr;
-    spec.className = *it;
-    return WindowTable::instance().create(spec);
+    form.className = *it;
+    return WindowTable::instance().create(form);
 }
 
 bool showWindow(HWND hwnd, bool visible) {

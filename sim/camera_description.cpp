@@ -1,4 +1,4 @@
-#include "sim/camera_spec.h"
+#include "sim/camera_description.h"
 
 #include <sstream>
 
@@ -19,7 +19,7 @@ bool parse16(const std::string& key, const std::string& value, uint16_t& out, st
 }
 } // namespace
 
-bool parseCameraSpec(const std::string& text, CameraSpec& spec, std::string& error) {
+bool parseCameraDescription(const std::string& text, CameraDescription& description, std::string& error) {
     if (text.empty()) {
         error = "empty camera description";
         return false;
@@ -36,7 +36,7 @@ bool parseCameraSpec(const std::string& text, CameraSpec& spec, std::string& err
             return false;
         }
         if (key == "unplug" && (equals == std::string::npos || value == "1")) {
-            spec.startUnplugged = true;
+            description.startUnplugged = true;
             continue;
         }
         if (equals == std::string::npos) {
@@ -44,28 +44,28 @@ bool parseCameraSpec(const std::string& text, CameraSpec& spec, std::string& err
             return false;
         }
         if (key == "product") {
-            if (!parse16(key, value, spec.productId, error)) return false;
-            if (spec.productId == 0) {
+            if (!parse16(key, value, description.productId, error)) return false;
+            if (description.productId == 0) {
                 error = "product 0 is not a camera";
                 return false;
             }
         } else if (key == "vid") {
-            if (!parse16(key, value, spec.vendorId, error)) return false;
+            if (!parse16(key, value, description.vendorId, error)) return false;
         } else if (key == "name") {
             if (!fx3::wire::isValidInstanceName(value)) {
                 error = "name '" + value + "' must be 1-64 characters of A-Z a-z 0-9 - _ . (not starting with .)";
                 return false;
             }
-            spec.name = value;
+            description.name = value;
         } else if (key == "scene") {
             if (value.empty()) {
                 error = "scene needs a file name";
                 return false;
             }
-            spec.scenePath = value;
+            description.scenePath = value;
             haveScene = true;
         } else if (key == "pattern") {
-            if (!parsePattern(value, spec.pattern)) {
+            if (!parsePattern(value, description.pattern)) {
                 error = "pattern must be chart, ramp, black or white, not '" + value + "'";
                 return false;
             }
@@ -75,29 +75,29 @@ bool parseCameraSpec(const std::string& text, CameraSpec& spec, std::string& err
                 error = "srom needs a file name";
                 return false;
             }
-            spec.sromPath = value;
+            description.sromPath = value;
         } else if (key == "fps") {
             double fps = 0;
             if (!parseNonNegative(value, fps) || fps <= 0) {
                 error = "fps needs a positive number, not '" + value + "'";
                 return false;
             }
-            spec.fps = fps;
+            description.fps = fps;
         } else if (key == "sensor-version") {
-            spec.sensorVersion = value;
+            description.sensorVersion = value;
         } else if (key == "info-word") {
-            if (!parse16(key, value, spec.infoWord, error)) return false;
+            if (!parse16(key, value, description.infoWord, error)) return false;
         } else if (key == "ready") {
             uint16_t ready = 0;
             if (!parse16(key, value, ready, error) || ready > 0xFF) {
                 error = "ready needs a byte value, not '" + value + "'";
                 return false;
             }
-            spec.readyStatus = static_cast<uint8_t>(ready);
+            description.readyStatus = static_cast<uint8_t>(ready);
         } else if (Faults::isFaultKey(key)) {
             Faults probe;
             if (!probe.set(key, value, error)) return false;
-            spec.faults.emplace_back(key, value);
+            description.faults.emplace_back(key, value);
         } else {
             error = "unknown camera key '" + key + "'";
             return false;

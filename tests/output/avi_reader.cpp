@@ -1,4 +1,4 @@
-#include "output/avi_inspect.h"
+#include "output/avi_reader.h"
 
 #include <cstring>
 #include <sstream>

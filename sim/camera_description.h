@@ -1,5 +1,5 @@
 #pragma once
-// A simulated camera's description: the SPEC string of `lumvek-camsim
+// A simulated camera's description: the description string of `lumvek-camsim
 // --camera` and of LUMVEK_SIM_CAMERAS, comma-separated key=value pairs:
 //   product=0x3090   USB product identifier (hex or decimal; default 0x3090)
 //   name=NAME        unique name; the instance part of the device path (default cam0)
@@ -24,7 +24,7 @@ namespace lumvek::sim {
 
 inline constexpr uint16_t kDefaultVendorId = 0x04B4;
 
-struct CameraSpec {
+struct CameraDescription {
     uint16_t productId = 0x3090;
     uint16_t vendorId = kDefaultVendorId;
     std::string name = "cam0";
@@ -40,6 +40,6 @@ struct CameraSpec {
 };
 
 // false with one clear line in `error` for an unknown key or a bad value.
-[[nodiscard]] bool parseCameraSpec(const std::string& text, CameraSpec& spec, std::string& error);
+[[nodiscard]] bool parseCameraDescription(const std::string& text, CameraDescription& description, std::string& error);
 
 } // namespace lumvek::sim
