@@ -167,6 +167,8 @@ public:
     [[nodiscard]] int frameTimeoutMs() const { return frameTimeoutMs_.load(); }
     [[nodiscard]] bool acquisitionRunning() const { return running_.load() != 0; }
     [[nodiscard]] int lastFrameTag() const { return lastFrameTag_.load(); }
+    // An exposure waits for the transfer thread (products reprogrammed between frames).
+    [[nodiscard]] bool deferredExposurePending() const { return deferredExposurePending_.load() != 0; }
     [[nodiscard]] CQuelroCy3Cam* controller() const { return controller_.get(); }
     [[nodiscard]] CSensorBase* sensor() const { return sensor_.get(); }
     [[nodiscard]] size_t receiveCapacity() const { return receiveCapacity_; }

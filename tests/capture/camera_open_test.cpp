@@ -1,0 +1,119 @@
+// Opening simulated cameras through an SDK instance: the channel block of the
+// camera's serial ROM, the gain settings kept per camera, and the arrival and
+// removal messages posted to the application's window.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "capture_fixture.h"
+
+namespace lumvek::test {
+namespace {
+
+using sim::Access;
+using sim::RegisterAccess;
+
+constexpr uint16_t kChannelBlockAddress = 0x1062;
+constexpr size_t kSerialRomBytes = 8192;
+constexpr uint32_t kGainRegister = 0x0005;
+
+// The value last written to a sensor register of the camera (either bank).
+std::optional<uint32_t> lastSensorWrite(sim::InProcessCamera& camera, uint32_t address) {
+    std::optional<uint32_t> value;
+    for (const RegisterAccess& access : camera.device().log().accesses(Access::SensorWrite32)) {
+        if ((access.address & 0x7FFF) == address) {
+            value = access.value;
+        }
+    }
+    return value;
+}
+
+TEST_F(CaptureTest, TheChannelBlockComesFromTheSerialRomAndIsWrittenBackAtRelease) {
+    // Gains 0x1001..0x1004 then offsets 0x0111..0x0414, little-endian.
+    std::vector<uint8_t> rom(kSerialRomBytes, 0xFF);
+    for (int c = 0; c < 4; ++c) {
+        rom[kChannelBlockAddress + 2 * c] = static_cast<uint8_t>(1 + c);
+        rom[kChannelBlockAddress + 2 * c + 1] = 0x10;
+        rom[kChannelBlockAddress + 8 + 2 * c] = static_cast<uint8_t>(0x11 * (c + 1));
+        rom[kChannelBlockAddress + 8 + 2 * c + 1] = static_cast<uint8_t>(c + 1);
+    }
+    const std::string romPath = (makeTempDir("srom") / "rom.bin").string();
+    std::ofstream(romPath, std::ios::binary).write(reinterpret_cast<const char*>(rom.data()), rom.size());
+
+    sim::InProcessCamera& camera = addCamera("product=0x3090,name=cam0,srom=" + romPath);
+    CLumvek& lumvek = start();
+    EXPECT_EQ(lumvek.channelGain(3), 0x1003);
+    EXPECT_EQ(lumvek.channelOffset(2), 0x0222);
+    for (int c = 0; c < 4; ++c) {  // offsets at 0x70.., gains at 0x78.., low byte first
+        EXPECT_EQ(camera.device().fpgaRegister(static_cast<uint8_t>(0x70 + 2 * c)), 0x11 * (c + 1));
+        EXPECT_EQ(camera.device().fpgaRegister(static_cast<uint8_t>(0x71 + 2 * c)), c + 1);
+        EXPECT_EQ(camera.device().fpgaRegister(static_cast<uint8_t>(0x78 + 2 * c)), c + 1);
+        EXPECT_EQ(camera.device().fpgaRegister(static_cast<uint8_t>(0x79 + 2 * c)), 0x10);
+    }
+
+    camera.device().log().clear();
+    instance_.reset();
+    // Written back although nothing changed: all 16 bytes, upward.
+    std::vector<RegisterAccess> expected;
+    for (uint32_t i = 0; i < 16; ++i) {
+        expected.push_back({Access::SromWrite, kChannelBlockAddress + i, rom[kChannelBlockAddress + i]});
+    }
+    EXPECT_EQ(camera.device().log().accesses(Access::SromWrite), expected);
+    std::ifstream file(romPath, std::ios::binary);
+    const std::vector<uint8_t> after{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(after, rom);
+}
+
+TEST_F(CaptureTest, ChannelValuesChangedThroughTheInstanceReachTheSerialRomAtRelease) {
+    sim::InProcessCamera& camera = addCamera("product=0x3090,name=cam0");
+    CLumvek& lumvek = start();
+    ASSERT_EQ(lumvek.SetFilterValue(29, 0x1234), 1);  // gain of channel 1
+    EXPECT_EQ(camera.device().fpgaRegister(0x78), 0x34);
+    EXPECT_EQ(camera.device().fpgaRegister(0x79), 0x12);
+    instance_.reset();
+    const std::vector<uint8_t> rom = camera.device().serialRom();
+    EXPECT_EQ(rom[kChannelBlockAddress], 0x34);
+    EXPECT_EQ(rom[kChannelBlockAddress + 1], 0x12);
+}
+
+TEST_F(CaptureTest, TheGainGroupIsKeptPerCameraAndReachesTheSensorAtOpen) {
+    sim::InProcessCamera& first = addCamera("product=0x3090,name=cam0");
+    sim::InProcessCamera& second = addCamera("product=0x3090,name=cam1");
+    start();
+    ASSERT_EQ(instance_->SetDeviceNumber(0), 1);
+    ASSERT_EQ(instance_->SetFilterValue(13, 500), 1);
+    EXPECT_EQ(lastSensorWrite(first, kGainRegister), 500u);
+    ASSERT_EQ(instance_->SetDeviceNumber(1), 1);
+    EXPECT_EQ(lastSensorWrite(second, kGainRegister), 350u);  // the sensor's default
+    ASSERT_EQ(instance_->SetFilterValue(13, 600), 1);
+    instance_.reset();
+
+    first.device().log().clear();
+    second.device().log().clear();
+    start();
+    ASSERT_EQ(instance_->SetDeviceNumber(1), 1);
+    EXPECT_EQ(lastSensorWrite(second, kGainRegister), 600u);
+    ASSERT_EQ(instance_->SetDeviceNumber(0), 1);
+    EXPECT_EQ(lastSensorWrite(first, kGainRegister), 500u);
+    int ok = 0;
+    EXPECT_EQ(instance_->GetFilterValue(13, &ok), 500);
+}
+
+TEST_F(CaptureTest, CamerasArrivingAndLeavingArePostedToTheWindow) {
+    start();
+    drainMessages();
+    addCamera("product=0x3090,name=cam0");
+    LumvekMsg msg{};
+    ASSERT_TRUE(waitMessage(0x0219, msg));
+    EXPECT_EQ(msg.wParam, 0x8000u);
+    EXPECT_EQ(msg.lParam, 0);
+    cameras_.clear();
+    ASSERT_TRUE(waitMessage(0x0219, msg));
+    EXPECT_EQ(msg.wParam, 0x8004u);
+    EXPECT_EQ(msg.lParam, 0);
+}
+
+} // namespace
+} // namespace lumvek::test
