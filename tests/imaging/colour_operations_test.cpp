@@ -262,7 +262,8 @@ TEST(HueSaturation, TablesBelongToTheirOwnerAndBandsMatchTheReference) {
 }
 
 TEST(HueSaturation, VectorLanesMatchThePixelFormulaAcrossTheColourCube) {
-    // Every 8th level of each component, plus the cube's faces, in every layout.
+    // Every 8th level of each component, the cube's faces and every
+    // difference between the largest and smallest component, in every layout.
     std::vector<std::array<int, 3>> colours;
     for (int b = 0; b < 256; b += 8) {
         for (int g = 0; g < 256; g += 8) {
@@ -275,6 +276,8 @@ TEST(HueSaturation, VectorLanesMatchThePixelFormulaAcrossTheColourCube) {
         colours.push_back({v, v, v});
         colours.push_back({255, v, 0});
         colours.push_back({0, 255, v});
+        colours.push_back({v, v / 3, 0});
+        colours.push_back({255 - v / 2, 255, 255 - v});
     }
     const int width = 256;
     const int height = static_cast<int>((colours.size() + width - 1) / width);

@@ -53,15 +53,13 @@ void transformRowsVector(const PlaneView& image, int hueOffset, const HueSaturat
 
 using RowsFn = void (*)(const PlaneView&, int, const HueSaturationTables&, int, int);
 
-RowsFn rowsFor(int bytesPerPixel);
-
-// The vector body pays for 8-bit samples only: for 16-bit ones its gathers
-// and scattered stores measured slower than the scalar rows.
 RowsFn vectorRowsFor(int bytesPerPixel) {
     switch (bytesPerPixel) {
     case 3: return transformRowsVector<uint8_t, 3>;
     case 4: return transformRowsVector<uint8_t, 4>;
-    default: return rowsFor(bytesPerPixel);
+    case 6: return transformRowsVector<uint16_t, 3>;
+    case 8: return transformRowsVector<uint16_t, 4>;
+    default: return nullptr;
     }
 }
 

@@ -48,8 +48,8 @@ namespace detail {
 // The sextant table: mask and step of each of the 12 hue sextant indices.
 extern const int32_t kSextantMasks[12];
 extern const int32_t kSextantSteps[12];
-// Pixels [0, returned) of one 3/4-byte row with AVX2, eight at a time; 0
-// when the processor lacks it or for other depths. The caller finishes the
+// Pixels [0, returned) of one 3/4/6/8-byte row with AVX2, eight at a time;
+// 0 when the processor lacks it or for other depths. The caller finishes the
 // row with the scalar code.
 int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables);
 } // namespace detail

@@ -1,7 +1,10 @@
 // The hue/saturation transform eight pixels at a time in 32-bit lanes: the
-// same integer steps as hueSaturationPixel, branches turned into blends and
-// the tables read by gathers. A pixel with d = 0 needs no blend: its n, k
-// and w are 0, so the hue step adds nothing, as in the scalar code.
+// same integer steps as hueSaturationPixel, branches turned into blends. The
+// chroma limit is computed with the table's own formula, the six-entry
+// sextant tables are read by lane permutes, and only the reciprocal table
+// needs a gather. Three-byte pixels are spread into lanes and packed back
+// with byte shuffles. A pixel with d = 0 needs no blend: its n, k and w are
+// 0, so the hue step adds nothing, as in the scalar code.
 #include <immintrin.h>
 
 #include <cstdint>
@@ -18,8 +21,13 @@ namespace {
 
 LUMVEK_AVX2 inline __m256i grey8(__m256i n) { return _mm256_mullo_epi32(n, _mm256_set1_epi32(0x010101)); }
 
+// The sextant tables repeat after six entries: one lane permute reads them.
+LUMVEK_AVX2 inline __m256i sextantTable(const int32_t* table) {
+    return _mm256_setr_epi32(table[0], table[1], table[2], table[3], table[4], table[5], 0, 0);
+}
+
 LUMVEK_AVX2 inline __m256i transform8(__m256i b, __m256i g, __m256i r, int a, const int32_t* reciprocal,
-                                      const int32_t* chroma) {
+                                      int saturation) {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i maxRg = _mm256_max_epi32(r, g);
     const __m256i maxC = _mm256_max_epi32(maxRg, b);
@@ -37,8 +45,12 @@ LUMVEK_AVX2 inline __m256i transform8(__m256i b, __m256i g, __m256i r, int a, co
     base = _mm256_add_epi32(base, negative);  // -1 where negative
     n = _mm256_add_epi32(n, _mm256_and_si256(d, negative));
 
-    const __m256i k = _mm256_min_epi32(_mm256_min_epi32(lightness, _mm256_sub_epi32(_mm256_set1_epi32(511), lightness)),
-                                       _mm256_i32gather_epi32(chroma, d, 4));
+    // chroma(d) = ((saturation + 256) * 256 * d + 0x8000) >> 16, as the table holds it.
+    const __m256i chroma = _mm256_srai_epi32(
+        _mm256_add_epi32(_mm256_mullo_epi32(d, _mm256_set1_epi32((saturation + 256) * 256)), _mm256_set1_epi32(0x8000)),
+        16);
+    const __m256i k =
+        _mm256_min_epi32(_mm256_min_epi32(lightness, _mm256_sub_epi32(_mm256_set1_epi32(511), lightness)), chroma);
     const __m256i low = _mm256_srai_epi32(_mm256_sub_epi32(lightness, k), 1);
     const __m256i high = _mm256_srai_epi32(_mm256_add_epi32(lightness, k), 1);
     __m256i u = grey8(low);
@@ -51,47 +63,117 @@ LUMVEK_AVX2 inline __m256i transform8(__m256i b, __m256i g, __m256i r, int a, co
     const __m256i index = _mm256_sub_epi32(_mm256_add_epi32(base, _mm256_set1_epi32(a / 255)), wraps);
     const __m256i f = _mm256_sub_epi32(v, _mm256_and_si256(wraps, _mm256_set1_epi32(255)));
     const __m256i w = _mm256_sub_epi32(high, low);
-    const __m256i mask = _mm256_i32gather_epi32(kSextantMasks, index, 4);
-    const __m256i step = _mm256_i32gather_epi32(kSextantSteps, index, 4);
+    const __m256i sextant =
+        _mm256_sub_epi32(index, _mm256_and_si256(_mm256_cmpgt_epi32(index, _mm256_set1_epi32(5)), _mm256_set1_epi32(6)));
+    const __m256i mask = _mm256_permutevar8x32_epi32(sextantTable(kSextantMasks), sextant);
+    const __m256i step = _mm256_permutevar8x32_epi32(sextantTable(kSextantSteps), sextant);
     const __m256i amount =
         _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(w, f), _mm256_set1_epi32(128)), 8);
     u = _mm256_add_epi32(u, _mm256_add_epi32(_mm256_and_si256(grey8(w), mask), _mm256_mullo_epi32(amount, step)));
     return _mm256_and_si256(u, _mm256_set1_epi32(0xFFFFFF));
 }
 
-// Byte offsets of eight consecutive pixels.
-LUMVEK_AVX2 inline __m256i pixelOffsets(int bytesPerPixel) {
-    return _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(bytesPerPixel));
+// Eight 3-byte pixels (24 bytes of a 32-byte load) spread into 32-bit lanes
+// as b | g << 8 | r << 16, and the reverse.
+LUMVEK_AVX2 inline __m256i spreadPixels(const uint8_t* p) {
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    // Low half: bytes 0..15; high half: bytes 12..27.
+    const __m256i halves = _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6));
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,  //
+                                            0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    return _mm256_shuffle_epi8(halves, spread);
+}
+
+LUMVEK_AVX2 inline void packPixels(uint8_t* p, __m256i lanes) {
+    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
+                                          0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i packed =
+        _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(lanes, pack), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(packed));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(packed, 1));
+}
+
+// Eight 6-byte pixels (16-bit samples; the transform reads the high bytes)
+// into lanes, and back with each sample's low byte 0. The lanes take the
+// pixels in the order 0-3 | 4-7, each 128-bit half from its own 24 bytes.
+LUMVEK_AVX2 inline __m256i spreadWidePixels(const uint8_t* p) {
+    const __m256i head = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 24),
+                                             reinterpret_cast<const __m128i*>(p));  // bytes 0..15 of each 24
+    const __m256i tail = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 32),
+                                             reinterpret_cast<const __m128i*>(p + 8));  // bytes 8..23 of each 24
+    const __m256i fromHead = _mm256_setr_epi8(1, 3, 5, -1, 7, 9, 11, -1, -1, -1, -1, -1, -1, -1, -1, -1,  //
+                                              1, 3, 5, -1, 7, 9, 11, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i fromTail = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 5, 7, 9, -1, 11, 13, 15, -1,  //
+                                              -1, -1, -1, -1, -1, -1, -1, -1, 5, 7, 9, -1, 11, 13, 15, -1);
+    return _mm256_or_si256(_mm256_shuffle_epi8(head, fromHead), _mm256_shuffle_epi8(tail, fromTail));
+}
+
+LUMVEK_AVX2 inline void packWidePixels(uint8_t* p, __m256i lanes) {
+    const __m256i toHead = _mm256_setr_epi8(-1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9,  //
+                                            -1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9);
+    const __m256i toTail = _mm256_setr_epi8(-1, 10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1,  //
+                                            -1, 10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i head = _mm256_shuffle_epi8(lanes, toHead);
+    const __m256i tail = _mm256_shuffle_epi8(lanes, toTail);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(head));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_castsi256_si128(tail));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 24), _mm256_extracti128_si256(head, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 40), _mm256_extracti128_si256(tail, 1));
+}
+
+// Eight 8-byte pixels into lanes in the order 0 1 4 5 | 2 3 6 7, and back
+// with the fourth sample 0.
+LUMVEK_AVX2 inline __m256i spreadWideQuadPixels(const uint8_t* p) {
+    const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    const __m256i toLow = _mm256_setr_epi8(1, 3, 5, -1, 9, 11, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1,  //
+                                           1, 3, 5, -1, 9, 11, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i toHigh = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 1, 3, 5, -1, 9, 11, 13, -1,  //
+                                            -1, -1, -1, -1, -1, -1, -1, -1, 1, 3, 5, -1, 9, 11, 13, -1);
+    return _mm256_or_si256(_mm256_shuffle_epi8(first, toLow), _mm256_shuffle_epi8(second, toHigh));
+}
+
+LUMVEK_AVX2 inline void packWideQuadPixels(uint8_t* p, __m256i lanes) {
+    const __m256i fromLow = _mm256_setr_epi8(-1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1,  //
+                                             -1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1);
+    const __m256i fromHigh = _mm256_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1,  //
+                                              -1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm256_shuffle_epi8(lanes, fromLow));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 32), _mm256_shuffle_epi8(lanes, fromHigh));
+}
+
+LUMVEK_AVX2 inline __m256i loadPixels(const uint8_t* p, int bpp) {
+    switch (bpp) {
+    case 3: return spreadPixels(p);
+    case 6: return spreadWidePixels(p);
+    case 8: return spreadWideQuadPixels(p);
+    default: return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    }
+}
+
+LUMVEK_AVX2 inline void storePixels(uint8_t* p, int bpp, __m256i lanes) {
+    switch (bpp) {
+    case 3: packPixels(p, lanes); break;
+    case 6: packWidePixels(p, lanes); break;
+    case 8: packWideQuadPixels(p, lanes); break;
+    default: _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), lanes); break;  // fourth byte 0
+    }
 }
 
 LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int bpp, int a, const HueSaturationTables& tables) {
     const int32_t* reciprocal = tables.reciprocalTable();
-    const int32_t* chroma = tables.chromaTable();
+    const int saturation = tables.saturation();
     const __m256i byteMask = _mm256_set1_epi32(0xFF);
-    const __m256i offsets = pixelOffsets(bpp);
-    // A 3-byte pixel's 4-byte gather reads one byte of the next pixel.
-    const int last = bpp == 3 ? width - 9 : width - 8;
+    // A run of 3-byte pixels is read with a 32-byte load: 8 bytes past them.
+    const int last = bpp == 3 ? width - 11 : width - 8;
     int x = 0;
-    alignas(32) uint32_t out[8];
     for (; x <= last; x += 8) {
         uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
-        const __m256i px = _mm256_i32gather_epi32(reinterpret_cast<const int*>(p), offsets, 1);
+        const __m256i px = loadPixels(p, bpp);
         const __m256i b = _mm256_and_si256(px, byteMask);
         const __m256i g = _mm256_and_si256(_mm256_srli_epi32(px, 8), byteMask);
         const __m256i r = _mm256_and_si256(_mm256_srli_epi32(px, 16), byteMask);
-        const __m256i u = transform8(b, g, r, a, reciprocal, chroma);
-        if (bpp == 4) {  // fourth byte 0
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), u);
-            continue;
-        }
-        _mm256_store_si256(reinterpret_cast<__m256i*>(out), u);
-        for (int i = 0; i < 8; ++i) {
-            const uint32_t v = out[i];
-            uint8_t* q = p + i * 3;
-            q[0] = static_cast<uint8_t>(v);
-            q[1] = static_cast<uint8_t>(v >> 8);
-            q[2] = static_cast<uint8_t>(v >> 16);
-        }
+        storePixels(p, bpp, transform8(b, g, r, a, reciprocal, saturation));
     }
     return x;
 }
@@ -101,7 +183,7 @@ LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int bpp, int a, const HueSatura
 
 int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables) {
 #if defined(__x86_64__)
-    if (cpuFeatures().avx2 && (bytesPerPixel == 3 || bytesPerPixel == 4)) {
+    if (cpuFeatures().avx2 && (bytesPerPixel == 3 || bytesPerPixel == 4 || bytesPerPixel == 6 || bytesPerPixel == 8)) {
         return rowAvx2(row, width, bytesPerPixel, hueOffset, tables);
     }
 #endif
