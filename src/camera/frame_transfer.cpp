@@ -126,11 +126,17 @@ int CLumvekU3K7Base::StopAcquisition() {
     if (sensor_) {
         sensor_->OnCaptureStop();
     }
+    if (controller_) {
+        controller_->RequestStreamStop();  // a frame read in progress gives up now
+    }
     if (running_.exchange(0) && threadEnd_) {
         (void)threadEnd_->wait(platform::kInfinite);
     }
     if (thread_.joinable()) {
         thread_.join();  // the body has returned (or returns at once): bounded
+    }
+    if (controller_) {
+        controller_->ClearStreamStop();
     }
     threadEnd_.reset();
     std::shared_ptr<Event> event;
@@ -230,6 +236,9 @@ int CLumvekU3K7Base::RunHeaderedTransfer() {
                 }
                 continue;
             }
+            if (!running_.load()) {
+                break;  // stopped during the read: not a failed frame
+            }
             // Recovery: a clean pipe for the next header.
             controller_->CloseStream();
             const bool giveUpAtOnce = mode == kModeNextTag && row().noRetryInTriggerMode2;
@@ -282,6 +291,9 @@ int CLumvekU3K7Base::RunDirectTransfer() {
                 }
                 attempts = 0;
                 continue;
+            }
+            if (!running_.load()) {
+                break;  // stopped during the read
             }
             if (platform::tickMs() - lastGood > kDirectGiveUpMs || attempts > kDirectAttemptLimit) {
                 frameError_ = true;

@@ -9,12 +9,17 @@
 // only arming and the bulk reads use the stream handle, and those come from
 // the frame transfer thread alone. Results are 1 for success, 0 for failure.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <span>
 
 #include "usb/controller_base.h"
 #include "usb/frame_record.h"
 #include "usb/fx3_api.h"
+
+namespace lumvek::platform {
+class Event;
+}
 
 namespace lumvek {
 
@@ -56,6 +61,7 @@ inline constexpr uint32_t kHeaderRecoveryPauseMs = 10;
 inline constexpr uint32_t kDirectTransferTimeoutMs = 5000;
 inline constexpr uint32_t kBufferedTransferTimeoutMs = 3000;
 inline constexpr uint32_t kAbortSettleMs = 50;
+inline constexpr uint32_t kStreamStopPollMs = 20;  // how often a pending transfer looks for a stop
 inline constexpr uint32_t kSromWritePauseMs = 14;
 inline constexpr uint32_t kSromReadPauseMs = 10;
 
@@ -119,6 +125,13 @@ public:
     [[nodiscard]] uint32_t DirectTransferStatus() const { return directTransferStatus_; }
     [[nodiscard]] fx3::DeviceHandle StreamHandle() const { return streamHandle_; }
 
+    // The acquisition is stopping (any thread may ask): frame reads in
+    // progress give up early instead of running out their time-outs and
+    // retries; a header read stops re-arming and a pending bulk transfer is
+    // cancelled. Frame reads fail at once until ClearStreamStop.
+    void RequestStreamStop() { streamStopRequested_ = true; }
+    void ClearStreamStop() { streamStopRequested_ = false; }
+
 private:
     struct ControlReply {
         std::array<uint8_t, 64> data{};
@@ -135,10 +148,14 @@ private:
     int directTransfer(fx3::DeviceHandle handle, uint8_t* buffer, uint32_t length, uint8_t endpoint,
                        uint32_t* transferred, uint32_t timeoutMs);
     bool openStreamForCall(bool& openedHere);
+    // Waits for a pending transfer up to timeoutMs; false on time-out or
+    // when a stream stop is requested meanwhile.
+    bool waitTransfer(platform::Event& done, uint32_t timeoutMs) const;
 
     int deviceIndex_ = 0;
     fx3::Guid interfaceGuid_;
     uint32_t directTransferStatus_ = 0;
+    std::atomic<bool> streamStopRequested_{false};
 };
 
 } // namespace lumvek

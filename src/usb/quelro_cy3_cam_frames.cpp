@@ -51,6 +51,9 @@ int CQuelroCy3Cam::ReadFrameHeader(FrameRecord* record) {
             record->headerWord = get32(received.data() + kFrameHeaderTagOffset);
             return 1;
         }
+        if (streamStopRequested_.load()) {
+            break;  // the acquisition is stopping: no recovery, no new arm
+        }
         // A lost header: pulse the FPGA's recovery register and re-arm.
         (void)WriteFpgaRegister(kFpgaHeaderRecoveryRegister, 1);
         (void)WriteFpgaRegister(kFpgaHeaderRecoveryRegister, 0);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/fx3/driver_request.h"
+#include "platform/sync/clock.h"
 #include "platform/sync/event.h"
 #include "usb/quelro_cy3_cam.h"
 
@@ -45,6 +46,22 @@ int CQuelroCy3Cam::AbortBulkIn() {
     return 1;
 }
 
+bool CQuelroCy3Cam::waitTransfer(Event& done, uint32_t timeoutMs) const {
+    const uint32_t start = platform::tickMs();
+    for (;;) {
+        if (streamStopRequested_.load()) {
+            return false;
+        }
+        const uint32_t waited = platform::tickMs() - start;
+        if (waited >= timeoutMs) {
+            return false;
+        }
+        if (done.wait(std::min(timeoutMs - waited, kStreamStopPollMs))) {
+            return true;
+        }
+    }
+}
+
 int CQuelroCy3Cam::directTransfer(fx3::DeviceHandle handle, uint8_t* buffer, uint32_t length, uint8_t endpoint,
                                   uint32_t* transferred, uint32_t timeoutMs) {
     uint32_t count = 0;
@@ -69,7 +86,7 @@ int CQuelroCy3Cam::directTransfer(fx3::DeviceHandle handle, uint8_t* buffer, uin
     fx3::setLastError(fx3::kErrorSuccess);
 
     bool finished = directTransferStatus_ == fx3::kErrorSuccess ||
-                    (directTransferStatus_ == fx3::kErrorIoPending && done.wait(timeoutMs));
+                    (directTransferStatus_ == fx3::kErrorIoPending && waitTransfer(done, timeoutMs));
     int result = 0;
     if (finished) {
         if (fx3::getOverlappedResult(handle, &overlapped, &count, false)) {

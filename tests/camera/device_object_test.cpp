@@ -70,9 +70,18 @@ TEST_F(DeviceObject, ChangingTheModeStopsARunningAcquisition) {
     ASSERT_EQ(device_->StartAcquisition(0), 1);
     ASSERT_TRUE(waitForStoredFrames(1));
     EXPECT_TRUE(device_->acquisitionRunning());
+    // The thread now waits for a header that never comes. Stopping cuts its
+    // 30 re-armed attempts short instead of letting them run out.
     ASSERT_EQ(device_->SetAcquisitionMode(1), 1);
     EXPECT_FALSE(device_->acquisitionRunning());
+    EXPECT_LT(camera_->controls(0xC2).size(), 20u);  // arm requests
+    EXPECT_EQ(device_->WaitFrame(0), 2);            // a stop is not a failed transfer
     EXPECT_EQ(device_->SetAcquisitionMode(1), 1);  // unchanged: nothing to stop
+
+    // Frame reads work again after the stop.
+    queueFrame(2);
+    ASSERT_EQ(device_->StartAcquisition(1), 1);
+    EXPECT_EQ(device_->WaitFrame(5000), 3);
 }
 
 // Product 0x3200's sensor is reprogrammed only between frames.
