@@ -22,7 +22,6 @@ public:
     [[nodiscard]] int32_t reciprocal(int d) const { return reciprocal_[static_cast<size_t>(d)]; }
     [[nodiscard]] int32_t chroma(int d) const { return chroma_[static_cast<size_t>(d)]; }
     [[nodiscard]] const int32_t* reciprocalTable() const { return reciprocal_.data(); }
-    [[nodiscard]] const int32_t* chromaTable() const { return chroma_.data(); }
 
 private:
     int saturation_;
