@@ -10,6 +10,7 @@
 #include "camera/lumvek_u3k7_base.h"
 #include "camera/product_step_runner.h"
 #include "camera/product_table.h"
+#include "imaging/convert/row_reverse.h"
 #include "platform/fx3/driver_request.h"
 #include "platform/log/log.h"
 #include "platform/sync/clock.h"
@@ -416,9 +417,7 @@ int CLumvekU3K7Base::copyFrameOut(uint8_t* buffer, size_t length, bool oldest, i
             std::memcpy(to, from, rowBytes);
             continue;
         }
-        for (size_t x = 0; x < width; ++x) {
-            std::memcpy(to + x * bytesPerPixel, from + (width - 1 - x) * bytesPerPixel, bytesPerPixel);
-        }
+        reverseRow(to, from, width, bytesPerPixel);
     }
     return 1;
 }
