@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "sim/scene.h"
@@ -25,20 +26,31 @@ void putSample(std::span<uint8_t> out, size_t index, uint32_t bytesPerSample, do
     }
 }
 
-// Level of one sample of the chart: RGGB mosaic for the colour patches.
-double chartLevel(uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint32_t frame) {
-    const uint32_t band = std::max<uint32_t>(1, h / 3);
-    // The moving square: one band high, band wide, stepping right each frame.
-    const uint32_t side = std::max<uint32_t>(1, std::min(band / 2, w / 8));
-    const uint32_t squareX = (frame * kMovingStepPixels) % std::max<uint32_t>(1, w);
-    const uint32_t squareY = band + band / 4;
-    if (y >= squareY && y < squareY + side && x >= squareX && x < squareX + side) {
-        return 1.0;
+// The chart: a ramp band, a band of colour patches as an RGGB mosaic, a band
+// of grey steps, and a white square that steps right each frame.
+struct ChartLayout {
+    uint32_t band, side, squareX, squareY;
+    ChartLayout(uint32_t w, uint32_t h, uint32_t frame)
+        : band(std::max<uint32_t>(1, h / 3)),
+          side(std::max<uint32_t>(1, std::min(band / 2, w / 8))),
+          squareX((frame * kMovingStepPixels) % std::max<uint32_t>(1, w)),
+          squareY(band + band / 4) {}
+    // Rows of one kind are equal outside the square: 0 ramp, 1 and 2 the
+    // patches on even and odd rows, 3 grey steps.
+    [[nodiscard]] int rowKind(uint32_t y) const {
+        if (y < band) return 0;
+        if (y < 2 * band) return 1 + static_cast<int>(y % 2);
+        return 3;
     }
-    if (y < band) {
+};
+
+// Level of one sample of the chart outside the moving square.
+double chartLevel(uint32_t x, uint32_t y, uint32_t w, const ChartLayout& layout) {
+    switch (layout.rowKind(y)) {
+    case 0:
         return w > 1 ? static_cast<double>(x) / (w - 1) : 0.0;
-    }
-    if (y < 2 * band) {
+    case 1:
+    case 2: {
         const Rgb& patch = kPatches[std::min<size_t>(x * std::size(kPatches) / std::max<uint32_t>(1, w), 5)];
         const bool evenRow = (y % 2) == 0;
         const bool evenColumn = (x % 2) == 0;
@@ -46,8 +58,37 @@ double chartLevel(uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint32_t frame
         if (!evenRow && !evenColumn) return patch.b;
         return patch.g;
     }
-    const uint32_t step = std::min(kGreySteps - 1, x * kGreySteps / std::max<uint32_t>(1, w));
-    return static_cast<double>(step) / (kGreySteps - 1);
+    default: {
+        const uint32_t step = std::min(kGreySteps - 1, x * kGreySteps / std::max<uint32_t>(1, w));
+        return static_cast<double>(step) / (kGreySteps - 1);
+    }
+    }
+}
+
+// The first row of each kind is computed sample by sample, the others are
+// copies of it; the square goes on top.
+void renderChart(uint32_t frame, const FrameGeometry& g, std::span<uint8_t> out) {
+    const ChartLayout layout(g.width, g.height, frame);
+    const size_t rowBytes = size_t{g.width} * g.bytesPerSample;
+    std::array<int64_t, 4> firstRowOfKind{-1, -1, -1, -1};
+    for (uint32_t y = 0; y < g.height; ++y) {
+        int64_t& first = firstRowOfKind[static_cast<size_t>(layout.rowKind(y))];
+        if (first >= 0) {
+            std::memcpy(out.data() + y * rowBytes, out.data() + static_cast<size_t>(first) * rowBytes, rowBytes);
+            continue;
+        }
+        first = y;
+        for (uint32_t x = 0; x < g.width; ++x) {
+            putSample(out, size_t{y} * g.width + x, g.bytesPerSample, chartLevel(x, y, g.width, layout));
+        }
+    }
+    const uint32_t squareEndY = std::min<uint32_t>(g.height, layout.squareY + layout.side);
+    const uint32_t squareEndX = std::min<uint32_t>(g.width, layout.squareX + layout.side);
+    for (uint32_t y = layout.squareY; y < squareEndY; ++y) {
+        for (uint32_t x = layout.squareX; x < squareEndX; ++x) {
+            putSample(out, size_t{y} * g.width + x, g.bytesPerSample, 1.0);
+        }
+    }
 }
 
 class PatternScene final : public Scene {
@@ -76,12 +117,7 @@ public:
             }
             return;
         case Pattern::Chart:
-            for (uint32_t y = 0; y < g.height; ++y) {
-                for (uint32_t x = 0; x < g.width; ++x) {
-                    putSample(out, size_t{y} * g.width + x, g.bytesPerSample,
-                              chartLevel(x, y, g.width, g.height, frame));
-                }
-            }
+            renderChart(frame, g, out);
             return;
         }
     }

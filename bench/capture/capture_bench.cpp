@@ -31,6 +31,9 @@ void FrameLoop(benchmark::State& state) {
     const bool toneControls = state.range(1) != 0;
     const auto dir = std::filesystem::temp_directory_path() / "lumvek-bench-capture";
     std::filesystem::create_directories(dir);
+    // A fresh settings store per case: the instance saves its filter values
+    // at release, and the next case must start from the defaults.
+    std::filesystem::remove(dir / "registry.sqlite3");
     setenv("LUMVEK_REGISTRY_FILE", (dir / "registry.sqlite3").c_str(), 1);
     setenv("LUMVEK_SHM_NAME", "/lumvek-bench-capture", 1);
 

@@ -9,8 +9,12 @@
 namespace lumvek {
 
 // Calls fn(sample&) for every changed sample of rows [y0, y1).
+// The function object is copied into the loop's own frame: stores through a
+// byte pointer may alias anything reachable by reference, which would make
+// the compiler reload the caller's captures for every sample.
 template <typename Sample, typename Fn>
-void forEachSample(const PlaneView& image, int y0, int y1, Fn&& fn) {
+void forEachSample(const PlaneView& image, int y0, int y1, const Fn& function) {
+    Fn fn = function;
     const int components = image.bytesPerPixel / static_cast<int>(sizeof(Sample));
     const int used = components == 1 ? 1 : 3;
     for (int y = y0; y < y1; ++y) {

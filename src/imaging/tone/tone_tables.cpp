@@ -33,6 +33,13 @@ void applyRows8(const PlaneView& image, const uint8_t* lut, int y0, int y1) {
     forEachSample<uint8_t>(image, y0, y1, [lut](uint8_t& s) { s = lut[s]; });
 }
 
+// An 8-bit table's entries all fit a byte.
+void narrowTable(const ToneTable& table, uint8_t (&narrow)[256]) {
+    for (size_t i = 0; i < 256; ++i) {
+        narrow[i] = static_cast<uint8_t>(table[i]);
+    }
+}
+
 bool applyReference(const PlaneView& image, const ToneTable& table, bool wide) {
     if (wide) {
         applyRows<uint16_t>(image, table, 0, image.height);
@@ -145,9 +152,11 @@ void applyToneTableRows(const PlaneView& image, const ToneTable& table, int y0, 
     }
     if (wide) {
         applyRows<uint16_t>(image, table, y0, y1);
-    } else {
-        applyRows<uint8_t>(image, table, y0, y1);
+        return;
     }
+    uint8_t narrow[256];
+    narrowTable(table, narrow);
+    applyRows8(image, narrow, y0, y1);
 }
 
 bool applyToneTable(const PlaneView& image, const ToneTable& table, RowBands& bands) {
@@ -160,9 +169,7 @@ bool applyToneTable(const PlaneView& image, const ToneTable& table, RowBands& ba
         return true;
     }
     uint8_t narrow[256];
-    for (size_t i = 0; i < 256; ++i) {
-        narrow[i] = static_cast<uint8_t>(table[i]);
-    }
+    narrowTable(table, narrow);
     bands.run(0, image.height, [&](int y0, int y1) { applyRows8(image, narrow, y0, y1); });
     return true;
 }
