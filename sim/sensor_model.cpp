@@ -32,6 +32,15 @@ void applyRawOrientation(int code, const FrameGeometry& g, std::span<uint8_t> pi
     if (rowBytes == 0 || pixels.size() < rowBytes * g.height) {
         return;
     }
+    if (reverseRows && reverseSamples) {  // the whole frame back to front, sample by sample
+        if (g.bytesPerSample == 1) {
+            std::reverse(pixels.data(), pixels.data() + rowBytes * g.height);
+        } else {
+            auto* samples = reinterpret_cast<uint16_t*>(pixels.data());
+            std::reverse(samples, samples + size_t{g.width} * g.height);
+        }
+        return;
+    }
     if (reverseRows) {
         std::vector<uint8_t> swap(rowBytes);
         for (uint32_t top = 0, bottom = g.height - 1; g.height > 0 && top < bottom; ++top, --bottom) {

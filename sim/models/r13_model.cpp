@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <vector>
 
 #include "sim/fpga_register_file.h"
 #include "sim/scene.h"
@@ -28,19 +29,35 @@ struct ChannelTransform {
     uint32_t offset = 0;
 };
 
-// Samples are 8-bit, or 16-bit little-endian (copied, not aliased).
+// Samples are 8-bit, or 16-bit little-endian (copied, not aliased). Each
+// channel's transform is tabulated for every input level first; `tables`
+// keeps its storage from frame to frame.
 template <size_t Bytes>
-void transformSamples(uint8_t* pixels, const FrameGeometry& g, const std::array<ChannelTransform, 4>& channels) {
+void transformSamples(uint8_t* pixels, const FrameGeometry& g, const std::array<ChannelTransform, 4>& channels,
+                      std::vector<uint16_t>& tables) {
     constexpr uint64_t kMax = Bytes == 1 ? 0xFF : 0xFFFF;
+    constexpr size_t kLevels = size_t{kMax} + 1;
+    tables.resize(4 * kLevels);
+    for (size_t c = 0; c < 4; ++c) {
+        for (uint64_t in = 0; in < kLevels; ++in) {
+            const uint64_t out = std::min<uint64_t>(((in * channels[c].multiplier) >> kFixedShift) + channels[c].offset, kMax);
+            tables[c * kLevels + in] = static_cast<uint16_t>(out);
+        }
+    }
     for (uint32_t y = 0; y < g.height; ++y) {
         uint8_t* row = pixels + size_t{y} * g.width * Bytes;
+        const uint16_t* evenColumns = tables.data() + (y & 1) * 2 * kLevels;
+        const uint16_t* oddColumns = evenColumns + kLevels;
         for (uint32_t x = 0; x < g.width; ++x) {
-            const ChannelTransform& c = channels[(y & 1) * 2 + (x & 1)];
+            const uint16_t* table = (x & 1) != 0 ? oddColumns : evenColumns;
             uint8_t* sample = row + size_t{x} * Bytes;
-            const uint64_t in = Bytes == 1 ? sample[0] : uint64_t(sample[0] | sample[1] << 8);
-            const uint64_t out = std::min<uint64_t>(((in * c.multiplier) >> kFixedShift) + c.offset, kMax);
-            sample[0] = static_cast<uint8_t>(out);
-            if constexpr (Bytes == 2) sample[1] = static_cast<uint8_t>(out >> 8);
+            if constexpr (Bytes == 1) {
+                sample[0] = static_cast<uint8_t>(table[sample[0]]);
+            } else {
+                const uint16_t out = table[sample[0] | sample[1] << 8];
+                sample[0] = static_cast<uint8_t>(out);
+                sample[1] = static_cast<uint8_t>(out >> 8);
+            }
         }
     }
 }
@@ -119,9 +136,9 @@ void R13Model::render(const RenderContext& context, std::span<uint8_t> pixels) {
             channels[c].offset = wide ? (black << 6) + (offset >> 4) : (black >> 2) + (offset >> 12);
         }
         if (wide) {
-            transformSamples<2>(pixels.data(), g, channels);
+            transformSamples<2>(pixels.data(), g, channels, levelTables_);
         } else {
-            transformSamples<1>(pixels.data(), g, channels);
+            transformSamples<1>(pixels.data(), g, channels, levelTables_);
         }
     }
     // The CCD sends rows bottom-up, each right to left; the mirror bits flip

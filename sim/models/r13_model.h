@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "sim/sensor_model.h"
 
@@ -57,6 +58,7 @@ private:
     // with unity channel gains, zero offsets and exposure register 1.
     std::array<uint8_t, 16> channelRegisters_{};
     uint16_t exposureRegister_ = 1;
+    std::vector<uint16_t> levelTables_;  // per-channel output of every input level, rebuilt each frame
 };
 
 } // namespace lumvek::sim
