@@ -9,7 +9,7 @@
 //   camera->unplug(); camera->replug();
 //   camera.reset();                // removed from the bus
 //
-// installInProcessFactory() lets LUMVEK_SIM_CAMERAS (camera SPECs separated
+// installInProcessFactory() lets LUMVEK_SIM_CAMERAS (camera descriptions separated
 // by ';') create such cameras when the stand-in is first used; those live
 // until the process ends.
 #include <memory>

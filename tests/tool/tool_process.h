@@ -64,7 +64,7 @@ private:
     std::string outBuffer_;
 };
 
-// lumvek-camsim serving `cameras` (SPECs) in env's device folder; ready when
+// lumvek-camsim serving `cameras` (camera descriptions) in env's device folder; ready when
 // constructed (the test fails otherwise).
 class Daemon {
 public:

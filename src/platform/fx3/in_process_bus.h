@@ -34,7 +34,7 @@ public:
     std::unique_ptr<UsbDevice> open(const std::string& path) override;
 
     // Called once, before the first enumeration or open of the process, with
-    // the value of LUMVEK_SIM_CAMERAS (camera SPECs separated by ';') when it is
+    // the value of LUMVEK_SIM_CAMERAS (camera descriptions separated by ';') when it is
     // set. The simulator installs it (sim::installInProcessFactory); platform
     // code cannot create simulated cameras itself.
     using CameraFactory = std::function<void(const std::string& descriptions)>;
