@@ -26,8 +26,10 @@ void putSample(std::span<uint8_t> out, size_t index, uint32_t bytesPerSample, do
     }
 }
 
-// The chart: a ramp band, a band of colour patches as an RGGB mosaic, a band
-// of grey steps, and a white square that steps right each frame.
+// The chart: a ramp band, a band of colour patches, a band of grey steps,
+// and a white square that steps right each frame. The patches carry the
+// R13's colour filter as the picture shows it (the SDK's default Bayer
+// mode): blue at the top-left sample, then green; the next row green, red.
 struct ChartLayout {
     uint32_t band, side, squareX, squareY;
     ChartLayout(uint32_t w, uint32_t h, uint32_t frame)
@@ -54,8 +56,8 @@ double chartLevel(uint32_t x, uint32_t y, uint32_t w, const ChartLayout& layout)
         const Rgb& patch = kPatches[std::min<size_t>(x * std::size(kPatches) / std::max<uint32_t>(1, w), 5)];
         const bool evenRow = (y % 2) == 0;
         const bool evenColumn = (x % 2) == 0;
-        if (evenRow && evenColumn) return patch.r;
-        if (!evenRow && !evenColumn) return patch.b;
+        if (evenRow && evenColumn) return patch.b;
+        if (!evenRow && !evenColumn) return patch.r;
         return patch.g;
     }
     default: {

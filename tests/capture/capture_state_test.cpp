@@ -145,3 +145,35 @@ TEST_F(CaptureTest, AnInvalidWindowIsCode7AndTheWidthRuleCode9) {
     EXPECT_EQ(self.SetCaptureWindowEx(2336, 0, 2336, 1752, 0, 1752), 1);
     EXPECT_EQ(self.Capture(), 1);
 }
+
+// The chart's colour patches (red, green, blue first) come out in their
+// colours through the default Bayer mode, also when the sensor mirrors and
+// the mosaic's phase moves with the picture.
+TEST_F(CaptureTest, TheChartsPatchesKeepTheirColoursWithEveryMirror) {
+    addCamera("product=0x3090,name=cam0,fps=40,pattern=chart");
+    CLumvek& self = start();
+    ASSERT_EQ(self.SetColorMode(24), 1);
+    const int stride = (kW * 3 + 3) & ~3;
+    std::vector<uint8_t> picture(static_cast<size_t>(stride) * kH);
+    for (int mirrors = 0; mirrors < 4; ++mirrors) {
+        const bool horizontal = (mirrors & 1) != 0;
+        const bool vertical = (mirrors & 2) != 0;
+        ASSERT_EQ(self.SetMirrorH(horizontal ? 1 : 0), 1);
+        ASSERT_EQ(self.SetMirrorV(vertical ? 1 : 0), 1);
+        ASSERT_EQ(self.SnapShot(picture.data(), static_cast<int>(picture.size()), 1), 1) << self.GetLastError();
+        // A row of the patch band clear of the moving square.
+        const int y = vertical ? kH - 1 - 1100 : 1100;
+        for (int patch = 0; patch < 3; ++patch) {
+            const int centre = (2 * patch + 1) * kW / 12;
+            const int x = horizontal ? kW - 1 - centre : centre;
+            const uint8_t* bgr = picture.data() + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3;
+            const int strongest = patch == 0 ? 2 : patch == 1 ? 1 : 0;  // red, green, blue
+            for (int other = 0; other < 3; ++other) {
+                if (other != strongest) {
+                    EXPECT_GT(bgr[strongest], bgr[other] + 60)
+                        << "patch " << patch << ", mirrors H " << horizontal << " V " << vertical;
+                }
+            }
+        }
+    }
+}
