@@ -6,6 +6,7 @@
 #include "imaging/colour/hue_saturation.h"
 #include "imaging/colour/interpolation.h"
 #include "imaging/colour/white_balance.h"
+#include "imaging/convert/row_reverse.h"
 #include "imaging/correction/defect_planes.h"
 #include "imaging/pipeline/frame_pipeline.h"
 
@@ -155,6 +156,23 @@ std::vector<Case> pipelineCases(KernelPath path, int threads) {
                      }});
     cases.push_back(chainCase(kColour24, path, threads));
     cases.push_back(chainCase(kColour48, path, threads));
+    // A frame sent right to left, turned back row by row as it leaves the
+    // camera's frame ring (8- and 16-bit samples).
+    for (bool wide : {false, true}) {
+        ImageBuffer& from = wide ? f.raw16 : f.raw8;
+        ImageBuffer& to = wide ? f.out48 : f.out24;
+        cases.push_back({wide ? "reverse_rows16" : "reverse_rows8", [path, &from, &to] {
+                             const size_t width = static_cast<size_t>(from.width());
+                             const size_t bytes = static_cast<size_t>(from.bytesPerPixel());
+                             for (int y = 0; y < from.height(); ++y) {
+                                 if (path == KernelPath::Reference) {
+                                     reverseRowReference(to.row(y), from.row(y), width, bytes);
+                                 } else {
+                                     reverseRow(to.row(y), from.row(y), width, bytes);
+                                 }
+                             }
+                         }});
+    }
     PipelineSettings plain;
     cases.push_back({"chain24_default", [p, &f, plain]() mutable {
                          (void)p->process(FrameBuffers{&f.raw8, &f.out24, nullptr}, plain, nullptr);
