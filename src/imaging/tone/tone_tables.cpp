@@ -28,9 +28,12 @@ void applyRows(const PlaneView& image, const ToneTable& table, int y0, int y1) {
     forEachSample<Sample>(image, y0, y1, [lut](Sample& s) { s = static_cast<Sample>(lut[s]); });
 }
 
-// The 8-bit table narrowed to bytes keeps the hot loop's table in one cache line set.
+// The 8-bit table narrowed to bytes: 32 samples at a time where the
+// processor can, else sample by sample.
 void applyRows8(const PlaneView& image, const uint8_t* lut, int y0, int y1) {
-    forEachSample<uint8_t>(image, y0, y1, [lut](uint8_t& s) { s = lut[s]; });
+    if (!detail::lookupRows8Avx2(image, lut, y0, y1)) {
+        forEachSample<uint8_t>(image, y0, y1, [lut](uint8_t& s) { s = lut[s]; });
+    }
 }
 
 // An 8-bit table's entries all fit a byte.
