@@ -106,7 +106,10 @@ int CLumvekU3K7Base::StartAcquisition(int mode) {
         thread_.join();  // a body that ended by itself (one frame, gave up)
     }
     running_ = 1;
-    threadEnd_ = std::make_shared<Event>(Event::Reset::Auto);
+    // Manual reset: once the body has ended, every waiter sees it (a product
+    // step waiting for a one-frame run and a later stop alike); an auto-reset
+    // event taken by the first would leave the stop waiting for ever.
+    threadEnd_ = std::make_shared<Event>(Event::Reset::Manual);
     thread_ = std::thread([this] { threadMain(); });
     if (sensor_) {
         sensor_->OnCaptureStart();

@@ -225,8 +225,8 @@ private:
     std::atomic<int> deferredExposureValue_{0};
     std::thread thread_;
     std::atomic<int> running_{0};
-    // Signalled when this object's thread body returns. One per device
-    // object and per start, never shared by name with other objects.
+    // Set (manual reset) when this object's thread body returns. One per
+    // device object and per start, never shared by name with other objects.
     std::shared_ptr<platform::Event> threadEnd_;
 };
 

@@ -44,6 +44,8 @@ TEST_F(FrameTransfer, ModeOneStoresExactlyOneFrame) {
     ASSERT_EQ(device_->StartAcquisition(1), 1);
     EXPECT_EQ(device_->WaitFrame(5000), 3);
     EXPECT_EQ(device_->stepWaitAcquisitionEnd(5000), 1);  // the thread ended by itself
+    // Every later waiter sees the end too, so a stop after it cannot wait for ever.
+    EXPECT_EQ(device_->stepWaitAcquisitionEnd(0), 1);
     EXPECT_EQ(device_->WaitFrame(100), 2);
     EXPECT_EQ(device_->framesStored(), 1u);
     std::vector<uint8_t> frame(frameBytes_);
