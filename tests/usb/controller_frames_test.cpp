@@ -175,7 +175,11 @@ TEST_F(ControllerFrames, TimedOutDirectTransferIsAborted) {
               0);
     EXPECT_EQ(transferred, 0u);
     EXPECT_EQ(controller_->DirectTransferStatus(), 997u);  // it had been pending
-    EXPECT_EQ(camera_->aborts(), 1);
+    // A read that reached the camera was cancelled there before the call
+    // returned; on a loaded machine the driver may still have had it queued,
+    // and then the abort dropped it before it reached the camera.
+    EXPECT_LE(camera_->bulkReads().size(), 1u);
+    EXPECT_EQ(static_cast<size_t>(camera_->aborts()), camera_->bulkReads().size());
     // The pipe works again for the next transfer.
     camera_->queueBulk(0x81, pattern(4096, 3));
     EXPECT_EQ(controller_->TransferDirectTimed(controller_->StreamHandle(), buffer.data(), 4096, 0x81, &transferred,
