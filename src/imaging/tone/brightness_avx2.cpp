@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "imaging/pipeline/kernel_path.h"
+#include "imaging/tone/sample_rows.h"
 #include "imaging/tone/tone_tables.h"
 
 namespace lumvek::detail {
@@ -45,21 +46,13 @@ __attribute__((target("avx2"))) int brightenRow8Avx2(uint8_t* row, int count, fl
 
 bool brightenRows8Avx2(const PlaneView& image, float factor, int y0, int y1) {
 #if defined(__x86_64__)
-    if (!cpuFeatures().avx2 || (image.bytesPerPixel != 1 && image.bytesPerPixel != 3 && image.bytesPerPixel != 4)) {
-        return false;
-    }
-    const bool keepFourth = image.bytesPerPixel == 4;
-    const int count = image.width * image.bytesPerPixel;
-    for (int y = y0; y < y1; ++y) {
-        uint8_t* row = image.row(y);
-        int i = brightenRow8Avx2(row, count, factor, keepFourth);
-        for (; i < count; ++i) {
-            if (!keepFourth || (i & 3) != 3) {
-                row[i] = static_cast<uint8_t>(brightenSample(row[i], factor, 255));
-            }
-        }
-    }
-    return true;
+    return cpuFeatures().avx2 &&
+           forEachRow8(
+               image, y0, y1,
+               [factor](uint8_t* row, int count, bool keepFourth) {
+                   return brightenRow8Avx2(row, count, factor, keepFourth);
+               },
+               [factor](uint8_t& s) { s = static_cast<uint8_t>(brightenSample(s, factor, 255)); });
 #else
     (void)image, (void)factor, (void)y0, (void)y1;
     return false;

@@ -34,4 +34,26 @@ void forEachSample(const PlaneView& image, int y0, int y1, const Fn& function) {
     }
 }
 
+// The row loop of the 8-bit vector bodies (1-, 3- and 4-byte pixels):
+// vectorRow(row, count, keepFourth) handles a leading run of the row's
+// bytes and returns how many; scalar(sample&) finishes the row, skipping
+// the fourth byte of 4-byte pixels. False (nothing done) for other layouts.
+template <typename VectorRow, typename Scalar>
+bool forEachRow8(const PlaneView& image, int y0, int y1, VectorRow vectorRow, Scalar scalar) {
+    if (image.bytesPerPixel != 1 && image.bytesPerPixel != 3 && image.bytesPerPixel != 4) {
+        return false;
+    }
+    const bool keepFourth = image.bytesPerPixel == 4;
+    const int count = image.width * image.bytesPerPixel;
+    for (int y = y0; y < y1; ++y) {
+        uint8_t* row = image.row(y);
+        for (int i = vectorRow(row, count, keepFourth); i < count; ++i) {
+            if (!keepFourth || (i & 3) != 3) {
+                scalar(row[i]);
+            }
+        }
+    }
+    return true;
+}
+
 } // namespace lumvek

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "imaging/pipeline/kernel_path.h"
+#include "imaging/tone/sample_rows.h"
 #include "imaging/tone/tone_tables.h"
 
 namespace lumvek::detail {
@@ -46,21 +47,11 @@ __attribute__((target("avx2"))) int lookupRow8Avx2(uint8_t* row, int count, cons
 
 bool lookupRows8Avx2(const PlaneView& image, const uint8_t* table, int y0, int y1) {
 #if defined(__x86_64__)
-    if (!cpuFeatures().avx2 || (image.bytesPerPixel != 1 && image.bytesPerPixel != 3 && image.bytesPerPixel != 4)) {
-        return false;
-    }
-    const bool keepFourth = image.bytesPerPixel == 4;
-    const int count = image.width * image.bytesPerPixel;
-    for (int y = y0; y < y1; ++y) {
-        uint8_t* row = image.row(y);
-        int i = lookupRow8Avx2(row, count, table, keepFourth);
-        for (; i < count; ++i) {
-            if (!keepFourth || (i & 3) != 3) {
-                row[i] = table[row[i]];
-            }
-        }
-    }
-    return true;
+    return cpuFeatures().avx2 &&
+           forEachRow8(
+               image, y0, y1,
+               [table](uint8_t* row, int count, bool keepFourth) { return lookupRow8Avx2(row, count, table, keepFourth); },
+               [table](uint8_t& s) { s = table[s]; });
 #else
     (void)image, (void)table, (void)y0, (void)y1;
     return false;
