@@ -35,7 +35,8 @@ bool parseNonNegative(const std::string& text, double& value) {
 }
 
 bool Faults::isFaultKey(const std::string& key) {
-    return key == "drop-headers" || key == "short-data" || key == "oversize" || key == "stall-ms" || key == "rate" ||
+    return key == "drop-headers" || key == "short-data" || key == "oversize" || key == "undersize" ||
+           key == "stall-ms" || key == "rate" ||
            key == "fail-control";
 }
 
@@ -62,6 +63,7 @@ bool Faults::set(const std::string& key, const std::string& value, std::string& 
     if (key == "drop-headers") dropHeaders_ = count;
     else if (key == "short-data") shortData_ = count;
     else if (key == "oversize") oversize_ = count;
+    else if (key == "undersize") undersize_ = count;
     else if (key == "fail-control") failControl_ = count;
     else stallMs_ = count;
     return true;

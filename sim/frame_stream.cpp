@@ -89,6 +89,11 @@ void SimulatedCamera::prepareFrameLocked(uint32_t frameIndex) {
     if (faults_.takeShortData()) {
         dataEnd_ = frame_.size() / 2;
     }
+    if (faults_.takeUndersize()) {
+        // Announced and sent alike: only a check against the frame size finds it.
+        dataEnd_ = frame_.size() / 2;
+        announced = static_cast<uint32_t>(dataEnd_);
+    }
     dataOffset_ = 0;
     header_.fill(0);
     put32(header_.data(), frameIndex);

@@ -9,22 +9,27 @@
 
 #include "api/handle_registry.h"
 #include "instance/lumvek.h"
+#include "platform/diag/race_widen.h"
 #include "platform/text/text_conversion.h"
 
 namespace lumvek::api {
 
 template <typename Result, typename Op>
 Result forward(int32_t handle, Result unknown, Op&& op) noexcept {
-    CLumvek* instance = CSdkChain::instance().Lookup(handle);
-    if (instance == nullptr) {
+    // The lease keeps the instance alive until the call has left it, even
+    // when another thread releases the handle meanwhile.
+    const CallLease lease = CSdkChain::instance().Enter(handle);
+    if (!lease) {
         return unknown;
     }
+    platform::widenRaceWindow();
+    CLumvek& instance = lease.instance();
     try {
-        return op(*instance);
+        return op(instance);
     } catch (const std::bad_alloc&) {
-        instance->ReportError(LUMVEK_ERR_MEMORY);
+        instance.ReportError(LUMVEK_ERR_MEMORY);
     } catch (...) {
-        instance->ReportError(LUMVEK_ERR_STATE);
+        instance.ReportError(LUMVEK_ERR_STATE);
     }
     return unknown;
 }

@@ -1,12 +1,64 @@
 #include "api/handle_registry.h"
 
+#include <chrono>
 #include <cstdlib>
 
+#include "instance/lumvek.h"
 #include "platform/sync/clock.h"
 
 namespace lumvek {
 
-int32_t CSdkChain::Register(CLumvek* instance) {
+InstanceSlot::InstanceSlot(int32_t handle, std::unique_ptr<CLumvek> instance)
+    : handle_(handle), instance_(std::move(instance)) {}
+
+InstanceSlot::~InstanceSlot() = default;
+
+bool InstanceSlot::enter() {
+    std::lock_guard lock(lock_);
+    if (released_) {
+        return false;
+    }
+    ++calls_;
+    return true;
+}
+
+void InstanceSlot::leave() {
+    std::unique_lock lock(lock_);
+    if (--calls_ != 0) {
+        return;
+    }
+    idle_.notify_all();
+    if (released_ && instance_) {
+        freeInstance(lock);
+    }
+}
+
+bool InstanceSlot::release(uint32_t waitMs) {
+    std::unique_lock lock(lock_);
+    if (released_) {
+        return false;
+    }
+    released_ = true;
+    if (idle_.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return calls_ == 0; })) {
+        freeInstance(lock);
+    }
+    return true;
+}
+
+// The instance is destroyed outside the slot lock: its teardown stops
+// threads and posts messages, and must never wait on a caller of enter().
+void InstanceSlot::freeInstance(std::unique_lock<std::mutex>& lock) {
+    std::unique_ptr<CLumvek> doomed = std::move(instance_);
+    lock.unlock();
+    try {
+        doomed.reset();
+    } catch (...) {
+        // Teardown failures stay inside: the handle is released regardless.
+    }
+    (void)CSdkChain::instance().Remove(handle_);
+}
+
+int32_t CSdkChain::Register(std::unique_ptr<CLumvek> instance) {
     std::lock_guard lock(lock_);
     auto candidate = static_cast<uint32_t>(platform::tickMs()) + static_cast<uint32_t>(std::rand()) +
                      static_cast<uint32_t>(count_);
@@ -15,26 +67,35 @@ int32_t CSdkChain::Register(CLumvek* instance) {
         ++candidate;
     }
     const auto handle = static_cast<int32_t>(candidate);
-    addLocked(CSDKDATA{handle, instance});
+    addLocked(CSDKDATA{handle, std::make_shared<InstanceSlot>(handle, std::move(instance))});
     return handle;
 }
 
-CLumvek* CSdkChain::Lookup(int32_t handle) {
-    std::lock_guard lock(lock_);
-    if (!findLocked([handle](const CSDKDATA& d) { return d.handle == handle; })) {
-        return nullptr;
+CallLease CSdkChain::Enter(int32_t handle) {
+    std::shared_ptr<InstanceSlot> slot;
+    {
+        std::lock_guard lock(lock_);
+        if (!findLocked([handle](const CSDKDATA& d) { return d.handle == handle; })) {
+            return {};
+        }
+        slot = cursor_->data.slot;
     }
-    return cursor_->data.instance;
+    if (!slot->enter()) {
+        return {};
+    }
+    return CallLease(std::move(slot));
 }
 
-CLumvek* CSdkChain::Detach(int32_t handle) {
-    std::lock_guard lock(lock_);
-    if (!findLocked([handle](const CSDKDATA& d) { return d.handle == handle && d.instance != nullptr; })) {
-        return nullptr;
+int CSdkChain::Release(int32_t handle, uint32_t waitMs) {
+    std::shared_ptr<InstanceSlot> slot;
+    {
+        std::lock_guard lock(lock_);
+        if (!findLocked([handle](const CSDKDATA& d) { return d.handle == handle; })) {
+            return 0;
+        }
+        slot = cursor_->data.slot;
     }
-    CLumvek* instance = cursor_->data.instance;
-    cursor_->data.instance = nullptr;
-    return instance;
+    return slot->release(waitMs) ? 1 : 0;
 }
 
 int CSdkChain::Remove(int32_t handle) {

@@ -10,6 +10,11 @@ using lumvek::CSdkChain;
 using lumvek::api::forward;
 
 namespace {
+// How long Lumvek_Release waits for calls still inside the instance (a
+// snapshot waits up to its frame time-out) before leaving the teardown to
+// the last of them.
+constexpr uint32_t kReleaseWaitMs = 15000;
+
 // Simulated cameras named in LUMVEK_SIM_CAMERAS join the in-process bus the
 // first time the library looks for cameras (`lumvek --simulate`, tests).
 [[maybe_unused]] const bool kSimulatorFactoryInstalled = (lumvek::sim::installInProcessFactory(), true);
@@ -19,10 +24,7 @@ extern "C" {
 
 LUMVEK_API int32_t Lumvek_Initialize(HWND notifyWindow) {
     try {
-        auto instance = std::make_unique<CLumvek>();
-        CLumvek* raw = instance.get();
-        const int32_t handle = CSdkChain::instance().Register(raw);
-        instance.release();  // the registry entry owns it now
+        const int32_t handle = CSdkChain::instance().Register(std::make_unique<CLumvek>());
         // The handle is returned whatever the initialisation gives.
         (void)forward(handle, 0, [notifyWindow](CLumvek& self) { return self.Initialize(notifyWindow); });
         return handle;
@@ -32,17 +34,11 @@ LUMVEK_API int32_t Lumvek_Initialize(HWND notifyWindow) {
 }
 
 LUMVEK_API int Lumvek_Release(int32_t handle) {
-    CLumvek* instance = CSdkChain::instance().Detach(handle);
-    if (instance == nullptr) {
+    try {
+        return CSdkChain::instance().Release(handle, kReleaseWaitMs);
+    } catch (...) {
         return 0;
     }
-    try {
-        delete instance;
-    } catch (...) {
-        // Teardown failures stay inside: the handle is released regardless.
-    }
-    (void)CSdkChain::instance().Remove(handle);
-    return 1;
 }
 
 LUMVEK_API int Lumvek_GetDllVersion(void) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <system_error>
 
 #include "camera/lumvek_u3k7_base.h"
 #include "camera/product_step_runner.h"
@@ -34,7 +35,7 @@ constexpr int kHeaderedFailureLimit = 5;
 constexpr int kDirectAttemptLimit = 9;  // give up when the counter is above it
 constexpr uint32_t kDirectGiveUpMs = 9999;
 constexpr uint32_t kSingleFrameDataTimeoutMs = 3000;
-constexpr uint32_t kThreadJoinWaitMs = 3000;
+constexpr uint32_t kThreadEndWaitMs = 3000;
 constexpr uint32_t kStopSettleMs = 5;
 
 // Products whose bulk pipe is reset between attempts at a failed frame.
@@ -110,7 +111,15 @@ int CLumvekU3K7Base::StartAcquisition(int mode) {
     // step waiting for a one-frame run and a later stop alike); an auto-reset
     // event taken by the first would leave the stop waiting for ever.
     threadEnd_ = std::make_shared<Event>(Event::Reset::Manual);
-    thread_ = std::thread([this] { threadMain(); });
+    try {
+        thread_ = std::thread([this] { threadMain(); });
+    } catch (const std::system_error&) {
+        // No thread: nothing will ever set the end event, so nothing may wait for it.
+        platform::logf(LogCategory::Camera, "frame transfer: the thread could not start");
+        running_ = 0;
+        threadEnd_->set();
+        return 0;
+    }
     if (sensor_) {
         sensor_->OnCaptureStart();
     }
@@ -134,7 +143,13 @@ int CLumvekU3K7Base::StopAcquisition() {
         controller_->RequestStreamStop();  // a frame read in progress gives up now
     }
     if (running_.exchange(0) && threadEnd_) {
-        (void)threadEnd_->wait(platform::kInfinite);
+        // The reads of a stopping thread give up within one poll of the stop
+        // request; a thread that has not ended in time is logged and then
+        // joined (its reads are bounded by their own time-outs).
+        if (!threadEnd_->wait(kThreadEndWaitMs)) {
+            platform::logf(LogCategory::Camera, "frame transfer: thread still running %u ms after stop",
+                           static_cast<unsigned>(kThreadEndWaitMs));
+        }
     }
     if (thread_.joinable()) {
         thread_.join();  // the body has returned (or returns at once): bounded

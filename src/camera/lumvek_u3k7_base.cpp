@@ -317,15 +317,16 @@ int CLumvekU3K7Base::WriteSromByte(uint16_t address, uint8_t value) {
     if (!controller_->WriteSromByte(address, value)) {
         return 0;
     }
-    // Verify: read back up to ten times, writing again on a mismatch.
+    // Verify: read back up to ten times, writing again on a mismatch. A byte
+    // that never reads back as written is a failed write.
     for (int i = 0; i < kSromVerifyReads; ++i) {
         uint8_t back = 0;
         if (controller_->ReadSromByte(address, &back) && back == value) {
-            break;
+            return 1;
         }
         (void)controller_->WriteSromByte(address, value);
     }
-    return 1;
+    return 0;
 }
 
 int CLumvekU3K7Base::ReadSromByte(uint16_t address, uint8_t* value) {

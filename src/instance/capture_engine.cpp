@@ -173,8 +173,7 @@ int CLumvek::Configure() {
 
 int CLumvek::Capture() {
     std::lock_guard control(controlLock_);
-    if (!device_ || captureState_ == kPreview) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::Capture)) {
         return 0;
     }
     if (captureState_ == kCapture) {
@@ -217,8 +216,7 @@ int CLumvek::startPreviewFromIdle() {
 
 int CLumvek::StartPreview() {
     std::lock_guard control(controlLock_);
-    if (!device_ || captureState_ == kCapture) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::StartPreview)) {
         return 0;
     }
     if (captureState_ == kPreview) {
@@ -241,8 +239,7 @@ void CLumvek::stopWorker() {
 
 int CLumvek::StopPreview() {
     std::lock_guard control(controlLock_);
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::Stop)) {
         return 0;
     }
     runFlag_ = 0;
@@ -304,8 +301,7 @@ int CLumvek::startWindowAndPreview() {
 
 int CLumvek::Preview() {
     std::lock_guard control(controlLock_);
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::StartPreview)) {
         return 0;
     }
     setCallback(nullptr, nullptr, 0, 0);
@@ -314,8 +310,7 @@ int CLumvek::Preview() {
 
 int CLumvek::CallBackPreview(HWND window, void* buffer, int size, int topDown) {
     std::lock_guard control(controlLock_);
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::StartPreview)) {
         return 0;
     }
     setCallback(window, buffer, size, topDown);
@@ -340,8 +335,7 @@ int CLumvek::Close() {
 
 int CLumvek::SnapShot(void* buffer, int size, int topDown) {
     std::lock_guard control(controlLock_);
-    if (!device_ || captureState_ == kPreview) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::SnapShot)) {
         return 0;
     }
     if (captureState_ == kIdle && !Configure()) {
@@ -380,8 +374,7 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
 }
 
 int CLumvek::GetImage(void* buffer, int size, int topDown) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::ReadPicture)) {
         return 0;
     }
     std::lock_guard frame(frameLock_);
@@ -414,11 +407,10 @@ void CLumvek::postFrameMessage(HWND window, uintptr_t wParam, intptr_t lParam) {
 }
 
 int CLumvek::SetPreviewWindow(HWND parent, int left, int top, int right, int bottom) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    std::lock_guard control(controlLock_);
+    if (!admit(InstanceOperation::ReadPicture)) {
         return 0;
     }
-    std::lock_guard control(controlLock_);
     previewParent_ = parent;
     previewRect_[0] = left;
     previewRect_[1] = top;
@@ -459,11 +451,10 @@ void CLumvek::programWindowOrReconfigure() {
 }
 
 int CLumvek::SetCaptureWindow(int width, int height) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    std::lock_guard control(controlLock_);
+    if (!admit(InstanceOperation::ChangeWindow)) {
         return 0;
     }
-    std::lock_guard control(controlLock_);
     CaptureWindowRecord preset = window_;
     if (store_.findPresetBySize(width, height, preset) != SettingsStore::PresetSearch::Found) {
         ReportError(LUMVEK_ERR_WINDOW);
@@ -481,11 +472,10 @@ int CLumvek::SetCaptureWindow(int width, int height) {
 }
 
 int CLumvek::SetCaptureWindowEx(int th, int ehs, int eh, int tv, int evs, int ev) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    std::lock_guard control(controlLock_);
+    if (!admit(InstanceOperation::ChangeWindow)) {
         return 0;
     }
-    std::lock_guard control(controlLock_);
     if ((!device_->GetFreeWidthFlag() && eh != kFullWidth) || (!device_->GetFreeHeightFlag() && ev != kFullHeight)) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;

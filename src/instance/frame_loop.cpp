@@ -8,6 +8,7 @@
 #include "imaging/convert/restride.h"
 #include "instance/auto_iris.h"
 #include "instance/lumvek.h"
+#include "instance/notifier.h"
 #include "platform/sync/clock.h"
 
 namespace lumvek {
@@ -61,8 +62,14 @@ void CLumvek::frameLoop() {
                 ReportError(LUMVEK_ERR_FRAME);
                 continue;
             }
-            record = &frameRecords_[nextFrameRecord_];
-            nextFrameRecord_ = (nextFrameRecord_ + 1) % kFrameRecords;
+            const bool deliver = !applicationIsBehind();
+            if (deliver) {
+                record = &frameRecords_[nextFrameRecord_];
+                nextFrameRecord_ = (nextFrameRecord_ + 1) % kFrameRecords;
+            } else {
+                record = &droppedRecord_;  // filled, never posted
+                framesDropped_.fetch_add(1);
+            }
             const ImageBuffer& raw = rawBuffer();
             static constexpr int kBits[] = {8, 16, 24, 32, 48, 64};
             record->reserved = 0;
@@ -77,6 +84,9 @@ void CLumvek::frameLoop() {
             recorder_->notifyNewFrame();
             imageReady_ = 1;
             drawPreview();
+            if (!deliver) {
+                continue;
+            }
             if (callbackBuffer_ != nullptr && callbackSize_ != 0 &&
                 !copyOutput(callbackBuffer_, callbackSize_, callbackTopDown_, callbackWindow_)) {
                 continue;
@@ -87,6 +97,17 @@ void CLumvek::frameLoop() {
             postFrameMessage(postTo, reinterpret_cast<uintptr_t>(record), 0);
         }
     }
+}
+
+// The records in use are those of the frame messages still queued plus the
+// one the application is reading (its handler runs one message at a time);
+// the next record of the ring is free only while that leaves one over.
+bool CLumvek::applicationIsBehind() const {
+    if (callbackWindow_ == nullptr) {
+        return false;
+    }
+    const size_t queued = queuedFrameMessages(callbackWindow_, frameRecords_.data(), sizeof frameRecords_);
+    return queued + 2 > static_cast<size_t>(kFrameRecords);
 }
 
 bool CLumvek::readFrame() {

@@ -26,6 +26,7 @@
 #include "imaging/correction/defect_planes.h"
 #include "imaging/pipeline/frame_pipeline.h"
 #include "instance/error_history.h"
+#include "instance/instance_state.h"
 #include "instance/preview_window.h"
 #include "output/avi/avi_recorder.h"
 #include "platform/sync/event.h"
@@ -162,6 +163,9 @@ public:
     int SetImageDlg(HWND owner);
     int SetAnalogDlg(HWND owner);
 
+    // The instance's state (see instance_state.h).
+    [[nodiscard]] InstanceState state() const;
+
     // ---- Read-only views for tests and the pipeline ----
     [[nodiscard]] const CaptureWindowRecord& captureWindow() const { return window_; }
     [[nodiscard]] ImageSettings imageSettings() const;
@@ -175,6 +179,7 @@ public:
     [[nodiscard]] int captureState() const { return captureState_.load(); }
     [[nodiscard]] HWND previewWindow() const { return preview_.window(); }
     [[nodiscard]] int frameRateX10() const { return frameRateX10_.load(); }
+    [[nodiscard]] uint32_t framesDropped() const { return framesDropped_.load(); }
     [[nodiscard]] int previewScalingAllocations() const { return preview_.scalingBufferAllocations(); }
 
 private:
@@ -190,6 +195,8 @@ private:
         CLumvek& self_;
     };
 
+    // Whether op may run now; a refusal is reported as code 1.
+    [[nodiscard]] bool admit(InstanceOperation op);
     [[nodiscard]] ImageBuffer& buf(BufferId id) { return *buffers_[static_cast<int>(id)]; }
     bool allocateReferenceFrames();
     void loadGroups();
@@ -223,6 +230,9 @@ private:
     bool readFrame();
     // Processes the raw frame into the output buffer; caller holds frameLock_.
     void processFrame();
+    // Whether posting another frame message would rewrite a record the
+    // application may still read; caller holds frameLock_.
+    [[nodiscard]] bool applicationIsBehind() const;
     void autoIrisStep(const ImageBuffer& raw);
     [[nodiscard]] ImageBuffer& rawBuffer();
     [[nodiscard]] ImageBuffer& outputBuffer();
@@ -259,6 +269,7 @@ private:
     int32_t shortExposureMode_ = 0;
     std::array<int32_t, 4> channelGain_{};
     std::array<int32_t, 4> channelOffset_{};
+    bool channelBlockReadWhole_ = false;  // the channel block is written back only then
     int32_t realExposureUnits_ = 1;  // from SetRealExposureTime, 100 us units
     int32_t lastRealExposure_ = 0;
 
@@ -308,6 +319,8 @@ private:
     static constexpr int kFrameRecords = 4;
     std::array<LumvekFrameInfo, kFrameRecords> frameRecords_{};
     int nextFrameRecord_ = 0;
+    LumvekFrameInfo droppedRecord_{};  // what a frame not delivered fills instead
+    std::atomic<uint32_t> framesDropped_{0};  // frames not delivered: the application was behind
     uint32_t frameCount_ = 0;
     uint32_t lastRateTime_ = 0;
     std::atomic<int32_t> frameRateX10_{0};

@@ -52,8 +52,7 @@ int CLumvek::SaveImage(const char* path, int fileType) {
 
 int CLumvek::Record(const char* path, int milliseconds, int showWindow) {
     std::lock_guard control(controlLock_);
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::Record)) {
         return 0;
     }
     if (path == nullptr || *path == '\0' || milliseconds < 0) {

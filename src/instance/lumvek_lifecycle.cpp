@@ -165,14 +165,19 @@ GainSettings CLumvek::gainSettings() const {
 
 void CLumvek::readChannelBlock() {
     uint8_t bytes[kChannelBlockBytes] = {};
+    bool whole = device_ != nullptr;
     if (device_) {
         for (int i = 0; i < kChannelBlockBytes; ++i) {
             // A byte that cannot be read stays 0.
             if (!device_->ReadSromByte(static_cast<uint16_t>(kChannelBlockAddress + i), &bytes[i])) {
                 bytes[i] = 0;
+                whole = false;
             }
         }
     }
+    // Only a block read whole may be written back: zeros standing in for
+    // unreadable bytes must never reach the camera's ROM.
+    channelBlockReadWhole_ = whole;
     for (int c = 0; c < 4; ++c) {
         channelGain_[c] = bytes[2 * c] | (bytes[2 * c + 1] << 8);
         channelOffset_[c] = bytes[8 + 2 * c] | (bytes[8 + 2 * c + 1] << 8);
@@ -180,7 +185,7 @@ void CLumvek::readChannelBlock() {
 }
 
 void CLumvek::writeChannelBlock() {
-    if (!device_) {
+    if (!device_ || !channelBlockReadWhole_) {
         return;
     }
     for (int i = 0; i < kChannelBlockBytes; ++i) {
@@ -267,9 +272,12 @@ int CLumvek::EnumDevice(char names[10][256]) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
+    // Device numbers can have gaps (an unplugged camera keeps its number):
+    // walk the numbers until every present camera is named.
     const int n = device_->CountDevices(kProductR13);
+    const int numbers = device_->GetMaxDevices();
     int written = 0;
-    for (int j = 0; j < n && written < kEnumNames; ++j) {
+    for (int j = 0; j < numbers && written < n && written < kEnumNames; ++j) {
         if (device_->IsDeviceNumberPresent(j)) {
             std::snprintf(names[written], kEnumNameBytes, "%s_%02d", kProductString, written + 1);
             ++written;

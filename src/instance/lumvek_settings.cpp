@@ -23,8 +23,11 @@ constexpr long long kMaxConfigFileBytes = 64ll << 20;
 int CLumvek::SetColorMode(int bits) {
     for (int index = 0; index < 6; ++index) {
         if (kColorModeBits[index] == bits) {
-            colorModeIndex_ = index;
             std::lock_guard control(controlLock_);
+            if (!admit(InstanceOperation::ChangeColour)) {
+                return 0;
+            }
+            colorModeIndex_ = index;
             reconfigureWhileAcquiring();
             return 1;
         }
@@ -327,11 +330,12 @@ int CLumvek::WriteSromID(int address, int value) {
     for (int i = 0; i < kSromVerifyTries; ++i) {
         uint8_t readBack = 0;
         if (device_->ReadSromByte(at, &readBack) && readBack == byte) {
-            break;
+            return 1;
         }
         (void)device_->WriteSromByte(at, byte);
     }
-    return 1;
+    PostErrorOnly(LUMVEK_ERR_STATE);
+    return 0;
 }
 
 int CLumvek::SetSamplingRate(int rate) {

@@ -29,6 +29,11 @@ bool postToWindow(HWND window, uint32_t message, uintptr_t wParam, intptr_t lPar
     return platform::window::postMessage(window, message, wParam, lParam);
 }
 
+size_t queuedFrameMessages(HWND window, const void* records, size_t bytes) {
+    const auto first = reinterpret_cast<uintptr_t>(records);
+    return platform::window::countQueuedMessages(window, LUMVEK_WM_FRAME, first, first + bytes);
+}
+
 bool registerForDeviceChanges(HWND window) {
     if (!platform::window::registerDeviceNotification(window)) {
         return false;

@@ -18,7 +18,9 @@ struct FrameRecord {
     uint32_t headerWord = 0;        // copy of the frame tag
     uint8_t* destination = nullptr;  // where the pixel data goes
     uint32_t capacity = 0;           // bytes at destination
-    uint32_t expectedSize = 0;       // bytes of a whole frame on endpoint 0x83
+    // Bytes of a whole frame (the window and depth give it): what endpoint
+    // 0x83 must deliver, and what a frame header must announce (0: unchecked).
+    uint32_t expectedSize = 0;
 
     [[nodiscard]] uint32_t pixelDataBytes() const;
 };

@@ -61,6 +61,8 @@ inline constexpr uint32_t kHeaderRecoveryPauseMs = 10;
 inline constexpr uint32_t kDirectTransferTimeoutMs = 5000;
 inline constexpr uint32_t kBufferedTransferTimeoutMs = 3000;
 inline constexpr uint32_t kAbortSettleMs = 50;
+// How long aborts are repeated before a transfer the driver keeps is logged.
+inline constexpr uint32_t kAbortGiveUpMs = 2000;
 inline constexpr uint32_t kStreamStopPollMs = 20;  // how often a pending transfer looks for a stop
 inline constexpr uint32_t kSromWritePauseMs = 14;
 inline constexpr uint32_t kSromReadPauseMs = 10;
@@ -145,6 +147,8 @@ private:
     int sendPipeCommand(uint32_t ioctl, std::span<const uint8_t> input, std::span<uint8_t> output);
     // Abort pipe with an overlapped request of its own, waited for until done.
     void abortPipe(fx3::DeviceHandle handle, uint8_t endpoint);
+    // Aborts endpoint until the driver has completed the request behind done.
+    void settleAfterAbort(fx3::DeviceHandle handle, uint8_t endpoint, platform::Event& done);
     int directTransfer(fx3::DeviceHandle handle, uint8_t* buffer, uint32_t length, uint8_t endpoint,
                        uint32_t* transferred, uint32_t timeoutMs);
     bool openStreamForCall(bool& openedHere);

@@ -45,8 +45,10 @@ int CQuelroCy3Cam::ReadFrameHeader(FrameRecord* record) {
     bool armed = ArmTransfer(streamHandle_) != 0;
     for (int attempt = 0; armed && attempt < kFrameHeaderAttempts; ++attempt) {
         uint32_t count = 0;
+        // A header shorter than 64 bytes is no header: its count and tag words are missing.
         if (TransferDirectTimed(streamHandle_, received.data(), kFrameHeaderBytes, fx3::kEndpointFrames, &count,
-                                kFrameHeaderTimeoutMs)) {
+                                kFrameHeaderTimeoutMs) &&
+            count == kFrameHeaderBytes) {
             record->header = received;
             record->headerWord = get32(received.data() + kFrameHeaderTagOffset);
             return 1;
@@ -72,21 +74,33 @@ int CQuelroCy3Cam::ReadFrameData(FrameRecord* record, uint32_t timeoutMs) {
         return 0;
     }
     const uint32_t total = record->pixelDataBytes();
-    // The count comes from the device: it must fit where the data goes.
-    if (total > record->capacity || (total > 0 && record->destination == nullptr)) {
+    // The count comes from the device: it must fit where the data goes, and
+    // a frame announcing another size than the window and depth give would
+    // leave part of the buffer holding an older frame.
+    if (total > record->capacity || (total > 0 && record->destination == nullptr) ||
+        (record->expectedSize != 0 && total != record->expectedSize)) {
         return 0;
     }
     bool openedHere = false;
     if (!openStreamForCall(openedHere)) {
         return 0;
     }
+    // The time-out bounds the whole frame, not each piece: a camera that
+    // trickles its data, each piece just inside a per-piece limit, would
+    // otherwise hold a frame for ever without a failure.
     int result = 1;
+    const uint32_t started = platform::tickMs();
     for (uint32_t done = 0; done < total;) {
+        const uint32_t elapsed = platform::tickMs() - started;
+        if (elapsed >= timeoutMs) {
+            result = 0;
+            break;
+        }
         const uint32_t piece = std::min(kFramePieceBytes, total - done);
         uint32_t count = 0;
         // A piece that arrives short leaves the rest of the frame stale: failed.
         if (!TransferDirectTimed(streamHandle_, record->destination + done, piece, fx3::kEndpointFrames, &count,
-                                 timeoutMs) ||
+                                 timeoutMs - elapsed) ||
             count != piece) {
             result = 0;
             break;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/fx3/driver_request.h"
+#include "platform/log/log.h"
 #include "platform/sync/clock.h"
 #include "platform/sync/event.h"
 #include "usb/quelro_cy3_cam.h"
@@ -38,6 +39,24 @@ void CQuelroCy3Cam::abortPipe(fx3::DeviceHandle handle, uint8_t endpoint) {
     if (!fx3::deviceIoControl(handle, fx3::kIoctlAbortPipe, input, 1, nullptr, 0, &returned, &overlapped) &&
         fx3::getLastError() == fx3::kErrorIoPending) {
         (void)done.wait(kInfinite);
+    }
+}
+
+void CQuelroCy3Cam::settleAfterAbort(fx3::DeviceHandle handle, uint8_t endpoint, Event& done) {
+    // Each abort makes the driver complete what it holds on the pipe; one that
+    // raced with a request still being queued is repeated. The request's
+    // header, event and buffer must outlive it, so the wait ends only when
+    // the driver has let go: after the bound it goes on, logged, at the same
+    // pace.
+    for (uint32_t waited = 0;; waited += kAbortSettleMs) {
+        abortPipe(handle, endpoint);
+        if (done.wait(kAbortSettleMs)) {
+            return;
+        }
+        if (waited == kAbortGiveUpMs) {
+            platform::logf(platform::LogCategory::Usb, "transfer on pipe 0x%02X not released %u ms after abort",
+                           endpoint, static_cast<unsigned>(kAbortGiveUpMs));
+        }
     }
 }
 
@@ -105,11 +124,7 @@ int CQuelroCy3Cam::directTransfer(fx3::DeviceHandle handle, uint8_t* buffer, uin
     } else if (directTransferStatus_ == fx3::kErrorIoPending) {
         // Missed its time-out: cancel, and do not leave before the driver has
         // let go of the header and the caller's buffer.
-        abortPipe(handle, endpoint);
-        if (!done.wait(kAbortSettleMs)) {
-            abortPipe(handle, endpoint);
-            (void)done.wait(kInfinite);
-        }
+        settleAfterAbort(handle, endpoint, done);
     }
     if (transferred != nullptr) {
         *transferred = count;
@@ -157,12 +172,8 @@ int CQuelroCy3Cam::TransferBuffered(fx3::DeviceHandle handle, uint8_t* data, uin
         if (done.wait(kBufferedTransferTimeoutMs)) {
             ok = fx3::getOverlappedResult(handle, &overlapped, &count, false);
         } else {
-            abortPipe(handle, fx3::kEndpointFrames);
-            if (!done.wait(kAbortSettleMs)) {
-                // The driver still holds the staging buffer and our event.
-                abortPipe(handle, endpoint);
-                (void)done.wait(kInfinite);
-            }
+            // The driver still holds the staging buffer and our event.
+            settleAfterAbort(handle, fx3::kEndpointFrames, done);
         }
     }
     if (!ok) {

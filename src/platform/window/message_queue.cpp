@@ -29,6 +29,16 @@ bool MessageQueue::post(const LumvekMsg& msg) {
     return true;
 }
 
+size_t MessageQueue::countQueued(uint32_t message, uintptr_t wParamFirst, uintptr_t wParamEnd) {
+    std::lock_guard lock(mutex_);
+    size_t count = 0;
+    for (const LumvekMsg& msg : queue_) {
+        if (msg.message == message && msg.wParam >= wParamFirst && msg.wParam < wParamEnd)
+            ++count;
+    }
+    return count;
+}
+
 int MessageQueue::get(LumvekMsg* msg, int timeoutMs) {
     std::unique_lock lock(mutex_);
     const auto ready = [this] { return closed_ || !queue_.empty(); };

@@ -38,6 +38,9 @@ public:
     // 1 taken, 0 nothing within timeoutMs (-1: wait for ever; other negative
     // values poll), -1 closed (also when closed while waiting).
     [[nodiscard]] int get(LumvekMsg* msg, int timeoutMs);
+    // How many queued messages (not yet taken or handed to the handler) are
+    // `message` with a wParam in [wParamFirst, wParamEnd).
+    [[nodiscard]] size_t countQueued(uint32_t message, uintptr_t wParamFirst, uintptr_t wParamEnd);
     // Installs handler (null: back to queueing). False once closed.
     [[nodiscard]] bool setHandler(LumvekMsgHandler handler, void* context);
     // Refuses further posts, drops what is queued, wakes every waiter and

@@ -28,6 +28,11 @@ bool postMessage(HWND hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam)
     return window->queue().post(msg);
 }
 
+size_t countQueuedMessages(HWND hwnd, uint32_t message, uintptr_t wParamFirst, uintptr_t wParamEnd) {
+    const auto window = WindowTable::instance().find(hwnd);
+    return window ? window->queue().countQueued(message, wParamFirst, wParamEnd) : 0;
+}
+
 int getMessage(HWND hwnd, LumvekMsg* msg, int timeoutMs) {
     // The shared pointer keeps the queue alive while this thread waits even
     // if another thread destroys the window meanwhile.

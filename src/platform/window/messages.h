@@ -2,6 +2,7 @@
 // Posted messages between the library and the application's windows: the
 // one path every message of the library takes (frame 0x8002, error 0x8003,
 // device change 0x0219), also behind the LumvekWnd_ exports.
+#include <cstddef>
 #include <cstdint>
 
 #include "LumvekWindow.h"
@@ -19,6 +20,9 @@ bool destroyWindow(HWND hwnd);
 // Queues a message stamped with tickMs(); returns at once, never runs a
 // handler. False (and nothing done) for a null or dead window or a full queue.
 bool postMessage(HWND hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// How many messages `message` with a wParam in [wParamFirst, wParamEnd) wait
+// in the window's queue; 0 for a dead window.
+[[nodiscard]] size_t countQueuedMessages(HWND hwnd, uint32_t message, uintptr_t wParamFirst, uintptr_t wParamEnd);
 // 1 taken, 0 none within timeoutMs (-1 waits for ever), -1 not a window
 // (or destroyed while waiting, or msg null).
 [[nodiscard]] int getMessage(HWND hwnd, LumvekMsg* msg, int timeoutMs);
