@@ -265,10 +265,17 @@ void CameraServer::acceptLoop() {
                 continue;
             }
             sockio::setBulkBuffers(fd);
+            ucred credentials{};
+            socklen_t length = sizeof credentials;
+            if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) {
+                ::close(fd);
+                continue;
+            }
             auto& connection = connections_.emplace_back();
             connection.fd = fd;
+            connection.peer = credentials.pid;
             connection.thread = std::thread([this, &connection] {
-                serveConnection(connection.fd);
+                serveConnection(connection.fd, connection.peer);
                 connection.done = true;
             });
         }
@@ -286,7 +293,40 @@ void CameraServer::serveControl(int fd) {
     (void)sockio::sendAll(fd, reply.data(), reply.size());
 }
 
-void CameraServer::serveConnection(int fd) {
+bool CameraServer::claim(pid_t peer) {
+    std::lock_guard lock(claimMutex_);
+    if (claims_ > 0 && claimedBy_ != peer) {
+        return false;
+    }
+    claimedBy_ = peer;
+    ++claims_;
+    return true;
+}
+
+void CameraServer::unclaim() {
+    std::lock_guard lock(claimMutex_);
+    if (--claims_ == 0) {
+        claimedBy_ = 0;
+    }
+}
+
+void CameraServer::serveConnection(int fd, pid_t peer) {
+    wire::Frame frame;
+    if (stopping_ || !recvFrame(fd, frame, stopping_) || frame.op != static_cast<uint32_t>(wire::Op::Claim)) {
+        return;  // every connection begins with its claim
+    }
+    const bool granted = claim(peer);
+    if (!sendFrame(fd, {frame.op, granted ? 1u : 0u, 0, 0}) || !granted) {
+        if (granted) {
+            unclaim();
+        }
+        return;
+    }
+    serveClaimed(fd);
+    unclaim();
+}
+
+void CameraServer::serveClaimed(int fd) {
     std::vector<uint8_t> buffer;
     SharedBuffer shared;
     wire::Frame frame;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/types.h>
 #include <thread>
 
 #include "sim/simulated_camera.h"
@@ -42,7 +43,9 @@ private:
     bool listenDevice(std::string& error);
     void closeDeviceListener();
     void acceptLoop();
-    void serveConnection(int fd);
+    // Serves one client connection; its first request must be a granted claim.
+    void serveConnection(int fd, pid_t peer);
+    void serveClaimed(int fd);
     void serveControl(int fd);
     void dropConnections();
 
@@ -57,10 +60,18 @@ private:
 
     struct Connection {
         int fd = -1;
+        pid_t peer = 0;  // the connecting process
         std::thread thread;
         std::atomic<bool> done{false};
     };
+    // One process uses the camera at a time: the first to claim it holds it
+    // while any of its connections lives.
+    [[nodiscard]] bool claim(pid_t peer);
+    void unclaim();
     std::mutex mutex_;  // guards deviceFd_ and connections_
+    std::mutex claimMutex_;  // guards claimedBy_ and claims_
+    pid_t claimedBy_ = 0;
+    int claims_ = 0;
     int deviceFd_ = -1;
     std::list<Connection> connections_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 namespace lumvek::usb {
 
@@ -54,7 +55,10 @@ void DeviceTable::reset() {
 std::string sharedBlockName() {
     const char* overrideName = std::getenv("LUMVEK_SHM_NAME");
     if (overrideName == nullptr || overrideName[0] == '\0') {
-        return kDefaultSharedBlockName;
+        // One block per user, as a plainly named block lives in its login
+        // session's namespace: another user's programs neither hide this
+        // user's cameras nor lock them out of the block.
+        return std::string(kDefaultSharedBlockName) + "-" + std::to_string(::getuid());
     }
     std::string name = overrideName;
     return name[0] == '/' ? name : "/" + name;

@@ -40,7 +40,7 @@ struct DeviceTable {
 };
 
 // The block's name: $LUMVEK_SHM_NAME when set (a leading '/' is added when
-// missing), else "/U3K7-MemMap".
+// missing), else "/U3K7-MemMap-<uid>", one block per user.
 [[nodiscard]] std::string sharedBlockName();
 
 [[nodiscard]] int32_t readAttachCount(const uint8_t* block);

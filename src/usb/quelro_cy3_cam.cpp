@@ -39,6 +39,14 @@ CQuelroCy3Cam::CQuelroCy3Cam(const fx3::Guid& interfaceGuid) : CFx3Api(interface
 
 CQuelroCy3Cam::~CQuelroCy3Cam() {
     CQuelroCy3Cam::CloseTransfer();
+    releaseClaim();
+}
+
+void CQuelroCy3Cam::releaseClaim() {
+    if (claimHandle_ != nullptr) {
+        fx3::closeHandle(claimHandle_);
+        claimHandle_ = nullptr;
+    }
 }
 
 int CQuelroCy3Cam::CloseTransfer() {
@@ -49,7 +57,12 @@ int CQuelroCy3Cam::CloseTransfer() {
 
 int CQuelroCy3Cam::SelectDevice(int index) {
     CloseStream();
-    if (!IsDeviceOpenable(index)) {
+    releaseClaim();
+    // The selected camera stays claimed through a handle held open until the
+    // next selection or the controller's end: another process cannot open
+    // it meanwhile, even between two requests of this one.
+    if (!OpenDevice(index, false, &claimHandle_)) {
+        claimHandle_ = nullptr;
         return 0;
     }
     deviceIndex_ = index;

@@ -147,6 +147,7 @@ private:
     int sendPipeCommand(uint32_t ioctl, std::span<const uint8_t> input, std::span<uint8_t> output);
     // Abort pipe with an overlapped request of its own, waited for until done.
     void abortPipe(fx3::DeviceHandle handle, uint8_t endpoint);
+    void releaseClaim();
     // Aborts endpoint until the driver has completed the request behind done.
     void settleAfterAbort(fx3::DeviceHandle handle, uint8_t endpoint, platform::Event& done);
     int directTransfer(fx3::DeviceHandle handle, uint8_t* buffer, uint32_t length, uint8_t endpoint,
@@ -157,6 +158,7 @@ private:
     bool waitTransfer(platform::Event& done, uint32_t timeoutMs) const;
 
     int deviceIndex_ = 0;
+    fx3::DeviceHandle claimHandle_ = nullptr;  // open while a camera is selected
     fx3::Guid interfaceGuid_;
     uint32_t directTransferStatus_ = 0;
     std::atomic<bool> streamStopRequested_{false};

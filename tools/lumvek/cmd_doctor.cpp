@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -113,16 +115,45 @@ int checkUsb(Report& report) {
     return static_cast<int>(cameras.size());
 }
 
+// "user NAME (uid N)" for the owner of a file, or "" when it cannot be told.
+std::string ownerOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return "";
+    }
+    const struct passwd* user = ::getpwuid(st.st_uid);
+    return "user " + std::string(user != nullptr ? user->pw_name : "?") + " (uid " + std::to_string(st.st_uid) + ")";
+}
+
+// Open-device blocks of other users: each user has their own, so they are
+// named for information only.
+void noteOtherUsersBlocks(Report& report) {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
+        const std::string file = entry.path().filename().string();
+        struct stat st {};
+        if (file.rfind("U3K7-MemMap", 0) != 0 || ::stat(entry.path().c_str(), &st) != 0 || st.st_uid == ::getuid()) {
+            continue;
+        }
+        report.ok("device table", "/" + file + " belongs to " + ownerOf(entry.path().string()) +
+                                      ": that user's cameras; it does not hide yours");
+    }
+}
+
 void checkSharedTable(Report& report) {
     const std::string name = sharedBlockName();
+    noteOtherUsersBlocks(report);
     std::string error;
     const auto table = readDeviceTable(error);
     if (!table) {
         if (error == "not present") {
             report.ok("device table", "shared block " + name + " not present (made when a program opens the SDK)");
         } else {
-            report.problem("device table", "shared block " + name + ": " + error,
-                           "if no SDK program runs, remove /dev/shm" + name);
+            const std::string owner = ownerOf("/dev/shm" + name);
+            report.problem("device table",
+                           "shared block " + name + ": " + error + (owner.empty() ? "" : ", it belongs to " + owner),
+                           "unset LUMVEK_SHM_NAME (each user has a block of their own), or if no SDK program runs, "
+                           "remove /dev/shm" + name);
         }
         return;
     }

@@ -31,7 +31,7 @@ uint16_t read16(const uint8_t* p) {
 
 std::string sharedBlockName() {
     const char* name = std::getenv("LUMVEK_SHM_NAME");
-    if (name == nullptr || *name == '\0') return "/U3K7-MemMap";
+    if (name == nullptr || *name == '\0') return "/U3K7-MemMap-" + std::to_string(::getuid());
     return name[0] == '/' ? std::string(name) : "/" + std::string(name);
 }
 

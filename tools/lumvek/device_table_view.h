@@ -1,7 +1,7 @@
 #pragma once
 // A read-only look at the open-device table that the library shares between
 // processes: the named shared block ($LUMVEK_SHM_NAME, default
-// "/U3K7-MemMap") of 8584 bytes:
+// "/U3K7-MemMap-<uid>", one per user) of 8584 bytes:
 //   0     int32  attach count (live controllers in all processes)
 //   4     32 entries of 268 bytes { uint16 vid; uint16 pid; int32 number; char path[260] }
 //   8580  int32  entry count

@@ -91,6 +91,12 @@ bool writeTiff(const ImageBuffer& picture, const char* path) {
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, format.bitsPerSample);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, format.photometric);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, format.samplesPerPixel);
+    if (format.photometric == PHOTOMETRIC_RGB && format.samplesPerPixel == 4) {
+        // The fourth byte is no alpha: say so, or readers take its zeros as
+        // fully transparent and show nothing.
+        const uint16_t extra[1] = {EXTRASAMPLE_UNSPECIFIED};
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
+    }
 
     const tmsize_t bytes = static_cast<tmsize_t>(packedRow * static_cast<size_t>(temp.height()));
     const bool written = TIFFWriteEncodedStrip(tif, 0, const_cast<uint8_t*>(strip), bytes) == bytes;

@@ -73,6 +73,22 @@ std::optional<SharedBuffer> attachSharedBuffer(int fd) {
     return shared;
 }
 
+// Asks the daemon for the camera on a fresh connection. False when another
+// process holds it (or the daemon does not answer): the path does not open.
+bool claimCamera(int fd) {
+    uint8_t request[wire::kFrameBytes];
+    wire::encodeFrame({static_cast<uint32_t>(wire::Op::Claim), 0, 0, 0}, request);
+    if (!sockio::sendAll(fd, request, sizeof request)) {
+        return false;
+    }
+    uint8_t reply[wire::kFrameBytes];
+    if (sockio::recvAll(fd, reply, sizeof reply, kReplyGraceMs) != sockio::IoStatus::Ok) {
+        return false;
+    }
+    const wire::Frame frame = wire::decodeFrame(reply);
+    return frame.op == static_cast<uint32_t>(wire::Op::Claim) && frame.a == 1;
+}
+
 class SocketDeviceSession final : public UsbDevice {
 public:
     explicit SocketDeviceSession(int fd) : fd_(fd) {}
@@ -279,6 +295,11 @@ std::unique_ptr<UsbDevice> SocketDeviceSource::open(const std::string& path) {
     const int fd = sockio::connectUnix(socketPath);
     if (fd < 0) {
         platform::logf(platform::LogCategory::Usb, "no camera answers at %s", socketPath.c_str());
+        return nullptr;
+    }
+    if (!claimCamera(fd)) {
+        platform::logf(platform::LogCategory::Usb, "camera at %s is in use by another process", socketPath.c_str());
+        ::close(fd);
         return nullptr;
     }
     return makeSocketDeviceSession(fd);  // takes fd over

@@ -29,7 +29,18 @@
 
 namespace lumvek::fx3::wire {
 
-enum class Op : uint32_t { Control = 1, Bulk = 2, ResetPipe = 3, ResetPort = 4, Speed = 5, Abort = 6, Attach = 7 };
+// Claim is the first request of every connection: the camera is used by one
+// process at a time, and the reply's word a says whether this one may (1).
+enum class Op : uint32_t {
+    Control = 1,
+    Bulk = 2,
+    ResetPipe = 3,
+    ResetPort = 4,
+    Speed = 5,
+    Abort = 6,
+    Attach = 7,
+    Claim = 8,
+};
 
 // Marks a bulk reply whose data sits in the shared buffer.
 inline constexpr uint32_t kDataInSharedBuffer = 1;
