@@ -101,6 +101,23 @@ TEST_F(InstanceTest, UnreadableChannelBytesStayZero) {
     start(std::move(device));
     EXPECT_EQ(instance_->channelGain(1), 0x34);
     EXPECT_EQ(instance_->channelGain(2), 0);
+    // A block not read whole is never written back: the zeros standing in
+    // for unread bytes would overwrite the camera's calibration.
+    const auto calls = device_->calls;
+    instance_.reset();
+    for (const std::string& call : *calls) {
+        EXPECT_EQ(call.rfind("WriteSromByte", 0), std::string::npos) << call;
+    }
+}
+
+TEST_F(InstanceTest, ARomByteThatNeverReadsBackAsWrittenIsAFailedWrite) {
+    auto device = deviceWith(1);
+    device->sromDropsWrites = true;
+    start(std::move(device));
+    EXPECT_EQ(instance_->WriteSromID(0x100, 0x5A), 0);
+    EXPECT_EQ(postedErrors().back(), LUMVEK_ERR_STATE);
+    device_->sromDropsWrites = false;
+    EXPECT_EQ(instance_->WriteSromID(0x100, 0x5A), 1);
 }
 
 TEST_F(InstanceTest, SettingsAreSavedPerCameraOnSwitchAndReleaseAndRestoredAtOpen) {
@@ -145,6 +162,16 @@ TEST_F(InstanceTest, EnumDeviceNumbersPresentCamerasFromOneAndClearsTheRest) {
     EXPECT_EQ(instance_->EnumDeviceW(wide), 3);
     EXPECT_EQ(std::u16string(wide[1]), u"LumvekR13-USB3-K7_02");
     EXPECT_EQ(wide[9][0], 0);
+}
+
+TEST_F(InstanceTest, EnumDeviceNamesEveryPresentCameraPastAnUnpluggedNumber) {
+    auto device = deviceWith(2);
+    device->absentNumber = 0;  // number 0 unplugged, number 1 still there
+    start(std::move(device));
+    char names[10][256];
+    EXPECT_EQ(instance_->EnumDevice(names), 1);
+    EXPECT_STREQ(names[0], "LumvekR13-USB3-K7_01");
+    EXPECT_STREQ(names[1], "");
 }
 
 TEST_F(InstanceTest, DeviceNamesNeedRoomForTheNameAndItsTerminator) {

@@ -16,6 +16,8 @@ class ScriptedDevice : public CameraDevice {
 public:
     // Features and answers the test sets.
     int camerasPresent = 1;       // device numbers 0..camerasPresent-1 are present
+    int absentNumber = -1;        // one of them unplugged (it keeps its number)
+    bool sromDropsWrites = false; // ROM writes report success but never land
     bool openFails = false;
     bool blackLevel = false, cooling = false, shortExposure = false, gainMode = false, temperature = false,
          seconds = false;
@@ -44,8 +46,8 @@ public:
         openNumber = n;
         return 1;
     }
-    int IsDeviceNumberPresent(int n) override { return n >= 0 && n < camerasPresent ? 1 : 0; }
-    int CountDevices(int) override { return camerasPresent; }
+    int IsDeviceNumberPresent(int n) override { return n >= 0 && n < camerasPresent && n != absentNumber ? 1 : 0; }
+    int CountDevices(int) override { return camerasPresent - (absentNumber >= 0 && absentNumber < camerasPresent); }
     int GetOpenDeviceNumber() override { return openNumber < 0 ? 0 : openNumber; }
     int GetMaxDevices() override { return 32; }
 
@@ -153,7 +155,7 @@ public:
     int WriteSromByte(uint16_t address, uint8_t value) override {
         log("WriteSromByte", address, value);
         if (failWrites) return 0;
-        srom[address] = value;
+        if (!sromDropsWrites) srom[address] = value;
         return 1;
     }
     int ReadSromByte(uint16_t address, uint8_t* value) override {

@@ -236,3 +236,38 @@ TEST_F(ControllerFrames, BufferedTransferCopiesWhatArrived) {
 
 } // namespace
 } // namespace lumvek::test
+
+namespace lumvek::test {
+namespace {
+
+// A frame is whole only when its header arrived whole and announced exactly
+// the frame the window and depth give.
+TEST_F(ControllerFrames, ShortHeadersAndWrongFrameSizesAreFailedFrames) {
+    // A 40-byte header is no header: the read goes on to the next attempt.
+    std::vector<uint8_t> shortHeader = frameHeader(5000, 7);
+    shortHeader.resize(40);
+    camera_->queueBulk(0x81, data(shortHeader));
+    camera_->queueBulk(0x81, data(frameHeader(5000, 8)));
+    FrameRecord record;
+    ASSERT_EQ(controller_->ReadFrameHeader(&record), 1);
+    EXPECT_EQ(record.headerWord, 8u);
+
+    // Fewer bytes announced (and sent) than the frame holds: refused before
+    // any data is read, so no older frame shows through the rest.
+    GuardedBuffer buffer(8000);
+    record.destination = buffer.bytes.data();
+    record.capacity = buffer.capacity;
+    record.expectedSize = 6000;
+    const size_t readsBefore = camera_->bulkReads().size();
+    EXPECT_EQ(controller_->ReadFrameData(&record, 1000), 0);
+    EXPECT_EQ(camera_->bulkReads().size(), readsBefore);
+
+    camera_->queueBulk(0x81, data(frameHeader(6000, 9)));
+    camera_->queueBulk(0x81, pattern(6000, 3));
+    ASSERT_EQ(controller_->ReadFrameHeader(&record), 1);
+    EXPECT_EQ(controller_->ReadFrameData(&record, 1000), 1);
+    EXPECT_TRUE(buffer.guardIntact());
+}
+
+} // namespace
+} // namespace lumvek::test
