@@ -37,5 +37,5 @@ function(lumvek_test name)
   add_executable(test_${name} ${_sources})
   target_link_libraries(test_${name} PRIVATE lumvek_test_support ${ARG_LIBS} GTest::gtest GTest::gmock)
   gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
-                       PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
+                       PROPERTIES TIMEOUT 300 LABELS ${name} ${ARG_PROPERTIES})
 endfunction()

@@ -61,6 +61,17 @@ public:
     [[nodiscard]] bool createLike(const ImageBuffer& other);
     // Frees the pixels and resets the header (biSize 40, all else 0).
     void destroy();
+    // Exchanges everything with other: a picture built elsewhere takes this
+    // one's place without a copy.
+    void swap(ImageBuffer& other) noexcept {
+        std::swap(header_, other.header_);
+        std::swap(colorTable_, other.colorTable_);
+        std::swap(pixels_, other.pixels_);
+        std::swap(width_, other.width_);
+        std::swap(height_, other.height_);
+        std::swap(stride_, other.stride_);
+        std::swap(bitsPerPixel_, other.bitsPerPixel_);
+    }
 
     [[nodiscard]] bool empty() const { return pixels_ == nullptr; }
     [[nodiscard]] uint8_t* pixels() { return pixels_.get(); }

@@ -85,12 +85,10 @@ int CLumvek::Record(const char* path, int milliseconds, int showWindow) {
 }
 
 namespace {
-ReferencePlanes referencePlanes(DefectPlanes::Access& access) {
-    return ReferencePlanes{access.reference(PlaneDepth::Bits8, ReferenceKind::Dark),
-                           access.reference(PlaneDepth::Bits8, ReferenceKind::White),
-                           access.reference(PlaneDepth::Bits16, ReferenceKind::Dark),
-                           access.reference(PlaneDepth::Bits16, ReferenceKind::White)};
+ReferencePlanes referencePlanes(DefectPlanes::ReferenceCopy& copy) {
+    return ReferencePlanes{copy.references[0], copy.references[1], copy.references[2], copy.references[3]};
 }
+
 } // namespace
 
 int CLumvek::SaveMaskFile(const char* path) {
@@ -98,11 +96,14 @@ int CLumvek::SaveMaskFile(const char* path) {
         ReportError(LUMVEK_ERR_STATE);
         return 0;
     }
-    MaskFileOutcome outcome;
-    {
-        auto access = planes_->access();
-        outcome = saveMaskFile(path, referencePlanes(access));
+    // The file is written from a copy: the frame loop's corrections never
+    // wait for the disk.
+    DefectPlanes::ReferenceCopy copy;
+    if (!planes_->copyReferences(copy)) {
+        ReportError(LUMVEK_ERR_MEMORY);
+        return 0;
     }
+    const MaskFileOutcome outcome = saveMaskFile(path, referencePlanes(copy));
     if (outcome.errorCode != 0) {
         ReportError(outcome.errorCode);
     }
@@ -114,15 +115,18 @@ int CLumvek::LoadMaskFile(const char* path) {
         ReportError(LUMVEK_ERR_STATE);
         return 0;
     }
-    MaskFileOutcome outcome;
-    {
-        // The masks are rebuilt under the same lock, so the pipeline never
-        // sees a half-built mask.
-        auto access = planes_->access();
-        outcome = loadMaskFile(path, referencePlanes(access));
-        if (outcome.result == 1) {
-            access.buildAllMasks();
-        }
+    // Read into a copy (a short file keeps the rest of each plane) and put in
+    // place whole, masks rebuilt: the pipeline never sees a half-read plane
+    // or a half-built mask, and never waits for the disk.
+    DefectPlanes::ReferenceCopy copy;
+    if (!planes_->copyReferences(copy)) {
+        ReportError(LUMVEK_ERR_MEMORY);
+        return 0;
+    }
+    const MaskFileOutcome outcome = loadMaskFile(path, referencePlanes(copy));
+    if (outcome.result == 1 && !planes_->replaceReferences(copy)) {
+        ReportError(LUMVEK_ERR_MEMORY);
+        return 0;
     }
     if (outcome.errorCode != 0) {
         ReportError(outcome.errorCode);

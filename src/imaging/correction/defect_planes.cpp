@@ -42,6 +42,38 @@ bool buildDefectMask(const PlaneView& reference, const PlaneView& mask, Referenc
     return true;
 }
 
+bool DefectPlanes::copyReferences(ReferenceCopy& copy) {
+    const auto copyOf = [](const ImageBuffer& from, ImageBuffer& to) {
+        if (!to.createLike(from)) {
+            return false;
+        }
+        std::memcpy(to.pixels(), from.pixels(), from.sizeBytes());
+        return true;
+    };
+    std::lock_guard lock(maskLock_);
+    for (size_t i = 0; i < 4; ++i) {
+        if (!copyOf(references_[i], copy.references[i]) || !copyOf(masks_[i], copy.masks[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool DefectPlanes::replaceReferences(ReferenceCopy& copy) {
+    for (size_t i = 0; i < 4; ++i) {
+        const auto kind = static_cast<ReferenceKind>(i % 2);
+        if (!buildDefectMask(viewOf(copy.references[i]), viewOf(copy.masks[i]), kind)) {
+            return false;
+        }
+    }
+    std::lock_guard lock(maskLock_);
+    for (size_t i = 0; i < 4; ++i) {
+        references_[i].swap(copy.references[i]);
+        masks_[i].swap(copy.masks[i]);
+    }
+    return true;
+}
+
 bool DefectPlanes::create(int width, int height) {
     std::lock_guard lock(maskLock_);
     for (int depth = 0; depth < 2; ++depth) {

@@ -64,6 +64,20 @@ public:
     // Takes the mask lock until the Access is destroyed.
     [[nodiscard]] Access access() { return Access(*this); }
 
+    // The four reference frames apart from the instance's, [depth * 2 + kind]:
+    // work that takes long (a 24 MB file read or write) is done on a copy,
+    // so the frame loop never waits for it on the mask lock.
+    // The masks come along: a rebuilt mask keeps its border as it was.
+    struct ReferenceCopy {
+        ImageBuffer references[4];
+        ImageBuffer masks[4];
+    };
+    // Copies frames and masks (under the mask lock, for as long as the copy takes).
+    [[nodiscard]] bool copyReferences(ReferenceCopy& copy);
+    // Rebuilds copy's masks from its frames outside the lock, then puts
+    // frames and masks in place under it; copy is left with the old ones.
+    [[nodiscard]] bool replaceReferences(ReferenceCopy& copy);
+
 private:
     std::mutex maskLock_;           // the mask lock: guards references_ and masks_
     ImageBuffer references_[4];     // [depth * 2 + kind]
