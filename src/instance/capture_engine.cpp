@@ -347,20 +347,23 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
             (void)device_->StopAcquisition();
         }
     };
+    // Wait first, then lock: a reader of the last picture (GetImage, the
+    // recorder) never waits for the camera behind the frame lock.
+    if (!device_->StartAcquisition(kAcquireOneFrame) || device_->WaitFrame(kSnapshotTimeoutMs) != 3) {
+        stopUnlessCapturing();
+        ReportError(LUMVEK_ERR_FRAME);
+        return 0;
+    }
+    double irisFactor = 0.0;
     {
         std::lock_guard frame(frameLock_);
-        if (!device_->StartAcquisition(kAcquireOneFrame) || device_->WaitFrame(kSnapshotTimeoutMs) != 3) {
-            stopUnlessCapturing();
-            ReportError(LUMVEK_ERR_FRAME);
-            return 0;
-        }
         if (!readFrame()) {
             postFrameMessage(callbackWindow_, 0, LUMVEK_ERR_FRAME);
             stopUnlessCapturing();
             ReportError(LUMVEK_ERR_FRAME);
             return 0;
         }
-        processFrame();
+        irisFactor = processFrame();
         if (buffer != nullptr && size != 0 && !copyOutput(buffer, size, topDown, callbackWindow_)) {
             stopUnlessCapturing();
             ReportError(LUMVEK_ERR_MEMORY);
@@ -368,6 +371,7 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
         }
         recorder_->notifyNewFrame();
     }
+    applyAutoIris(irisFactor);
     stopUnlessCapturing();
     imageReady_ = 1;
     return 1;

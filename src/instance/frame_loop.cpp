@@ -55,6 +55,7 @@ void CLumvek::frameLoop() {
 
         HWND postTo = nullptr;
         LumvekFrameInfo* record = nullptr;
+        double irisFactor = 0.0;  // the exposure or gain correction, applied after the frame lock
         {
             std::lock_guard frame(frameLock_);
             if (!readFrame()) {
@@ -80,19 +81,18 @@ void CLumvek::frameLoop() {
             updateFrameRate();
             record->frameRateX10 = frameRateX10_.load();
 
-            processFrame();
+            irisFactor = processFrame();
             recorder_->notifyNewFrame();
             imageReady_ = 1;
             drawPreview();
-            if (!deliver) {
-                continue;
-            }
-            if (callbackBuffer_ != nullptr && callbackSize_ != 0 &&
+            if (deliver && callbackBuffer_ != nullptr && callbackSize_ != 0 &&
                 !copyOutput(callbackBuffer_, callbackSize_, callbackTopDown_, callbackWindow_)) {
-                continue;
+                postTo = nullptr;
+            } else if (deliver) {
+                postTo = callbackWindow_;
             }
-            postTo = callbackWindow_;
         }
+        applyAutoIris(irisFactor);
         if (runFlag_.load() == 1 && postTo != nullptr) {
             postFrameMessage(postTo, reinterpret_cast<uintptr_t>(record), 0);
         }
@@ -137,7 +137,7 @@ bool CLumvek::readFrame() {
     return true;
 }
 
-void CLumvek::processFrame() {
+double CLumvek::processFrame() {
     ImageSettings image;
     GainSettings gain;
     {
@@ -146,8 +146,10 @@ void CLumvek::processFrame() {
         gain = gain_;
     }
     ImageBuffer& raw = rawBuffer();
+    double irisFactor = 0.0;
     if (gain.autoIris == 1 || gain.autoIris == 2) {
-        autoIrisStep(raw);
+        const double d = autoIrisFactor(autoIrisWindowMeans(raw));
+        irisFactor = autoIrisChanges(d) ? d : 0.0;
     }
 
     PipelineSettings settings;
@@ -201,11 +203,11 @@ void CLumvek::processFrame() {
             image_.grayMeasureRequest = settings.grayMeasureRequest ? 1 : 0;
         }
     }
+    return irisFactor;
 }
 
-void CLumvek::autoIrisStep(const ImageBuffer& raw) {
-    const double d = autoIrisFactor(autoIrisWindowMeans(raw));
-    if (!autoIrisChanges(d)) {
+void CLumvek::applyAutoIris(double d) {
+    if (d == 0.0) {
         return;
     }
     std::lock_guard device(deviceLock_);

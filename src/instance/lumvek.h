@@ -229,11 +229,15 @@ private:
     // (window cut out, rows re-strided); caller holds frameLock_.
     bool readFrame();
     // Processes the raw frame into the output buffer; caller holds frameLock_.
-    void processFrame();
+    // Returns the automatic exposure or gain correction the frame asks for
+    // (0: none), for applyAutoIris once the frame lock is released.
+    [[nodiscard]] double processFrame();
     // Whether posting another frame message would rewrite a record the
     // application may still read; caller holds frameLock_.
     [[nodiscard]] bool applicationIsBehind() const;
-    void autoIrisStep(const ImageBuffer& raw);
+    // Scales exposure or gain by d (0: nothing) on the camera; USB round
+    // trips under deviceLock_, never under frameLock_.
+    void applyAutoIris(double d);
     [[nodiscard]] ImageBuffer& rawBuffer();
     [[nodiscard]] ImageBuffer& outputBuffer();
     bool copyOutput(void* buffer, int size, int topDown, HWND callbackWindow);

@@ -69,7 +69,7 @@ TEST_F(Reliability, ReleaseFromTheInstancesOwnFrameHandlerDoesNotDeadlock) {
               1);
     std::vector<uint8_t> frame(kFullFrameBytes);
     ASSERT_EQ(Lumvek_CallBackPreview(context.handle, window, frame.data(), kFullFrameBytes, 1), 1);
-    ASSERT_TRUE(waitFor([&] { return context.releaseResult.load() != -1; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return context.releaseResult.load() != -1; }, 20000 * kSlowdown));
     EXPECT_EQ(context.releaseResult.load(), 1);
     EXPECT_EQ(Lumvek_GetColorMode(context.handle), -1);
     // The camera is free again for a new instance.

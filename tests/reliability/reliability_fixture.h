@@ -43,6 +43,14 @@ protected:
     }
 };
 
+// Instrumented builds process a full frame many times slower: every bound
+// of these tests is that much longer there.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr int kSlowdown = 10;
+#else
+constexpr int kSlowdown = 1;
+#endif
+
 // Polls until condition holds or timeoutMs pass; the condition's last value.
 inline bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

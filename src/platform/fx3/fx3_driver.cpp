@@ -161,9 +161,11 @@ struct DeviceObject {
 namespace {
 class HandleTable {
 public:
+    // Never destroyed: a process that exits without releasing its cameras
+    // still has transfer threads using handles while static objects go.
     static HandleTable& instance() {
-        static HandleTable table;
-        return table;
+        static auto* table = new HandleTable();
+        return *table;
     }
     void add(DeviceObject* handle) {
         std::lock_guard lock(mutex_);
