@@ -24,6 +24,7 @@ class Scene;
 struct SensorModelConfig {
     uint16_t productId = 0;
     std::string sensorVersion;  // the `sensor-version=` key of the camera description, empty when not given
+    std::string firmware;       // the `firmware=` key: the FPGA's firmware word, empty when not given
 };
 
 // Readout timing: the frame period is lineLength x frameLength / clock, or the
