@@ -33,6 +33,12 @@ FrameGeometry SimulatedCamera::geometryLocked() const {
     g.height = fpga_.get16(heightReg);
     g.width *= profile_.samplesPerPixel;
     if (profile_.wholeFrameEndpoint) {
+        if (const auto size = model_->outputSize()) {
+            g.width = size->first;
+            g.height = size->second;
+        }
+    }
+    if (profile_.wholeFrameEndpoint) {
         g.bytesPerSample = outputMode_ == 1 ? 2 : 1;
     } else {
         g.bytesPerSample = fpga_.get(fpga::kSampleDepth) == 2 ? 2 : 1;

@@ -66,7 +66,11 @@ public:
 // sub-registers are single bytes at its I2C address.
 class CSensorR15 final : public AlwaysReadySensor<SensorModelId::R15> {
 public:
-    using AlwaysReadySensor::AlwaysReadySensor;
+    // The converter always sends its whole frame: no window to change.
+    CSensorR15(CControllerBase* controller, uint8_t serialAddress) : AlwaysReadySensor(controller, serialAddress) {
+        descriptor_.windowAdjustH = 0;
+        descriptor_.windowAdjustV = 0;
+    }
     int InitializeSensor() override { return 1; }
     int SetTransferBits(int) override { return 1; }
     // Mode 0 writes register b[0] = b[1]; mode 1 reads it into b[1].

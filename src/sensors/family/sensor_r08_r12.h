@@ -14,7 +14,6 @@ public:
     int SetTriggerMode(int mode) override;
     int GetTriggerMode(int* mode) override;
     int IsTemperatureAvailable() override { return 1; }
-    int GetTemperature(double* celsius) override;
     int IsExtUnitAvailable() override;
     int IsExtUnitPresent(int* present) override;
     int SetExtUnitMode(int mode) override;
