@@ -114,9 +114,9 @@ int Mt9Sensor::ReadRegister(uint32_t address, uint32_t* value) { return readSens
 // ---- MT9F001 ----
 
 CSensorMT9F001::CSensorMT9F001(CControllerBase* controller, uint8_t serialAddress)
-    : CSensorMT9F001(controller, serialAddress, SensorModelId::MT9F001) {}
+    : Mt9fSensor(controller, serialAddress, SensorModelId::MT9F001) {}
 
-CSensorMT9F001::CSensorMT9F001(CControllerBase* controller, uint8_t serialAddress, SensorModelId id)
+Mt9fSensor::Mt9fSensor(CControllerBase* controller, uint8_t serialAddress, SensorModelId id)
     : Mt9Sensor(controller, serialAddress, id) {
     // The start-up window's timing as the window sequence sets it.
     descriptor_.windowX = kMt9fXOffset;
@@ -124,7 +124,7 @@ CSensorMT9F001::CSensorMT9F001(CControllerBase* controller, uint8_t serialAddres
     descriptor_.frameLength = descriptor_.maxHeight + kMt9fFrameBlanking;
 }
 
-bool CSensorMT9F001::windowAllowed(const WindowRequest& w) const {
+bool Mt9fSensor::windowAllowed(const WindowRequest& w) const {
     const SensorDescriptor& d = descriptor_;
     if (w.x < 0 || w.y < 0 || w.width < kMt9fMinWidth || w.height < kMt9fMinHeight || w.x + w.width > d.maxWidth ||
         w.y + w.height > d.maxHeight || w.mode < 0 || w.mode > 2) {
@@ -135,7 +135,7 @@ bool CSensorMT9F001::windowAllowed(const WindowRequest& w) const {
            w.width % rule.widthAlign == 0;
 }
 
-bool CSensorMT9F001::programWindow(const WindowRequest& w) {
+bool Mt9fSensor::programMt9f001Window(const WindowRequest& w) {
     const ModeRule& rule = kMt9fModes[w.mode];
     const uint16_t readMode = static_cast<uint16_t>(((readMode_ | kReadModeBase) & ~rule.clearBits) | rule.setBits);
     const int outW = (w.width + rule.divisor - 1) / rule.divisor;
@@ -172,7 +172,7 @@ bool CSensorMT9F001::programWindow(const WindowRequest& w) {
 // ---- MT9F002 ----
 
 CSensorMT9F002::CSensorMT9F002(CControllerBase* controller, uint8_t serialAddress)
-    : CSensorMT9F001(controller, serialAddress, SensorModelId::MT9F002) {}
+    : Mt9fSensor(controller, serialAddress, SensorModelId::MT9F002) {}
 
 bool CSensorMT9F002::programWindow(const WindowRequest& w) {
     // This family's own sequence for the MT9F002: the standard window words

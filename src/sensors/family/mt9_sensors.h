@@ -37,19 +37,27 @@ protected:
     uint16_t readMode_ = 0x0041;  // the last value written to register 0x3040
 };
 
-class CSensorMT9F001 : public Mt9Sensor {
+// The window limits and alignments both MT9F chips share.
+class Mt9fSensor : public Mt9Sensor {
+public:
+    Mt9fSensor(CControllerBase* controller, uint8_t serialAddress, SensorModelId id);
+
+protected:
+    [[nodiscard]] bool windowAllowed(const WindowRequest& w) const override;
+    // The MT9F001 window sequence: read mode, output size, line length and
+    // the sixteen register writes in their fixed order.
+    bool programMt9f001Window(const WindowRequest& w);
+};
+
+class CSensorMT9F001 final : public Mt9fSensor {
 public:
     CSensorMT9F001(CControllerBase* controller, uint8_t serialAddress);
 
 protected:
-    CSensorMT9F001(CControllerBase* controller, uint8_t serialAddress, SensorModelId id);
-    [[nodiscard]] bool windowAllowed(const WindowRequest& w) const override;
-    // The MT9F001 window sequence: read mode, output size, line length and
-    // the sixteen register writes in their fixed order.
-    bool programWindow(const WindowRequest& w) override;
+    bool programWindow(const WindowRequest& w) override { return programMt9f001Window(w); }
 };
 
-class CSensorMT9F002 final : public CSensorMT9F001 {
+class CSensorMT9F002 final : public Mt9fSensor {
 public:
     CSensorMT9F002(CControllerBase* controller, uint8_t serialAddress);
     // Restart: the reset register's restart bit. Kick: streaming off and on.
