@@ -61,7 +61,8 @@ inline FamilyCamera openFamilyCamera(int productId, const std::string& name, con
     FamilyCamera c;
     char product[16];
     std::snprintf(product, sizeof product, "0x%04X", productId);
-    std::string text = std::string("product=") + product + ",name=" + name + ",pattern=ramp";
+    std::string text = std::string("product=") + product + ",name=" + name;
+    if (extra.find("scene=") == std::string::npos) text += ",pattern=ramp";
     if (!extra.empty()) text += "," + extra;
     sim::CameraDescription description;
     std::string error;
