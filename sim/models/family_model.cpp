@@ -37,6 +37,17 @@ constexpr uint8_t kFpgaLink = 0xFF;
 constexpr uint8_t kWriteMirrorBit = 0x80;  // writes to 217, 218, 224 show in 89, 90, 96
 constexpr uint8_t kMirroredRegisters[] = {217, 218, 224};
 
+// Raw readings of about 25 degrees Celsius in each head's formula.
+constexpr uint16_t kR08Raw25 = 1367;      // x 0.2384 - 300.91
+constexpr uint16_t kR12Raw25 = 637;       // x 0.5031 - 295.64
+constexpr uint16_t kR03Sample25 = 763;
+constexpr uint16_t kThermistor25 = 506;   // 10 kilo-ohm
+constexpr uint16_t kThermistorLow = 4;
+constexpr uint16_t kGluxRaw25 = 971;      // x 0.3213 - 287.09
+constexpr uint16_t kGluxTemperatureLow = 0x188;
+constexpr uint8_t kSwir25Low = 25 << 3;   // eighths of a degree
+constexpr uint16_t kSwirTemperatureLow = 0x690;
+
 using K = FamilyModel::Kind;
 constexpr int kBoth = 4;
 constexpr int kRowsReversed = 2;
@@ -106,6 +117,26 @@ FamilyModel::FamilyModel(const Profile& profile, uint16_t firmware) : profile_(p
     const ProductProfile product = productProfile(profile.productId);
     width_ = product.fullWidth;
     height_ = product.fullHeight;
+    // Every temperature reading starts at about 25 degrees Celsius.
+    switch (profile.productId) {
+    case 0x31E0: fpgaTemperatureRaw_ = kR08Raw25; break;
+    case 0x32D0: fpgaTemperatureRaw_ = kR12Raw25; break;
+    case 0x3200: temperatureSample_ = kR03Sample25; break;
+    case 0x3220:
+        registers_[kThermistorLow] = kThermistor25 & 0xFF;
+        registers_[kThermistorLow + 1] = kThermistor25 >> 8;
+        break;
+    case 0x32C0:
+        registers_[kGluxTemperatureLow] = kGluxRaw25 & 0xFF;
+        registers_[kGluxTemperatureLow + 1] = kGluxRaw25 >> 8;
+        break;
+    case 0x3260: case 0x3270: case 0x3280: case 0x3290:
+        registers_[kSwirTemperatureLow] = kSwir25Low;
+        registers_[kSwirTemperatureLow + 1] = 0;
+        break;
+    default:
+        break;
+    }
 }
 
 bool FamilyModel::ownsI2cAddress(uint8_t writeAddress) const {
