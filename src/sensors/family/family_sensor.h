@@ -1,10 +1,10 @@
 #pragma once
 // FamilySensor: what the CMOS and head drivers of the family share. It
 // writes a model's constants into the descriptor, keeps the window, line and
-// frame length, exposure (Part of the line-period rule: lines = t / P, at
+// frame length, exposure (the line-period rule: lines = t / P, at
 // least 1, clamped to the register's maximum with the stored time following
 // the clamp), gain and mirror words, and reaches the sensor through one of
-// three register paths. Subclasses supply the register programming through
+// four register paths. Subclasses supply the register programming through
 // the protected hooks and override the public operations their sensor has.
 //
 // Threads: application threads; R03's exposure also from the frame transfer

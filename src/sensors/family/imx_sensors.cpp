@@ -10,7 +10,6 @@ namespace {
 
 using namespace family::bridge;
 
-constexpr uint8_t kI2cBridge = 0x48;
 constexpr int kIdleWriteTries = 1000;
 constexpr uint32_t kIdleWritePauseMs = 2;
 constexpr int kIdleReadTries = 100;
