@@ -322,3 +322,63 @@ TEST(LastRowRule, RevisionBelowEightRepeatsTheSecondToLastRow) {
 
 } // namespace
 } // namespace lumvek::test
+
+namespace lumvek::test {
+namespace {
+
+// ---- the device object's forwarded operations ----
+
+TEST(DeviceForwarding, WithoutADriverEveryForwardedOperationFails) {
+    CLumvekUSB3K7SimpleSdk device;
+    int value = 7;
+    int ok = 1;
+    SensorDescriptor copy{};
+    EXPECT_EQ(device.SetExposureLines(5), 0);
+    EXPECT_EQ(device.GetExposureLines(&value), 0);
+    EXPECT_EQ(device.SetGainStage(1), 0);
+    EXPECT_EQ(device.GetClockMode(&value), 0);
+    EXPECT_EQ(device.SetReadoutMode(1), 0);
+    EXPECT_EQ(device.GetSensorTriggerMode(&value), 0);
+    EXPECT_EQ(device.SetAuxMode(1), 0);
+    EXPECT_EQ(device.IsTemperatureControlAvailable(), 0);
+    EXPECT_EQ(device.SetTargetTemperature(10), 0);
+    EXPECT_EQ(device.GetSecondMode(), -1);
+    EXPECT_EQ(device.ReadRegisterWhenIdle(1, &ok), 0);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(device.GetSensorInfo(&copy), 0);
+    EXPECT_EQ(device.KickSensorStream(), 0);
+    EXPECT_EQ(device.PulseSensorReset(), 0);
+    EXPECT_EQ(device.HasFirmwareFeature(), 0);
+    EXPECT_EQ(device.GetLineLength(), 0);
+    EXPECT_EQ(value, 7);
+}
+
+TEST(DeviceForwarding, GeometryGettersAndSensorInfoComeFromTheDriver) {
+    FamilyCamera c = openFamilyCamera(0x32D0, "r12fwd");
+    ASSERT_EQ(c.opened, 1);
+    const SensorDescriptor& d = c.sensor()->descriptor();
+    SensorDescriptor copy{};
+    ASSERT_EQ(c.device->GetSensorInfo(&copy), 1);
+    EXPECT_EQ(std::memcmp(&copy, &d, sizeof copy), 0);
+    EXPECT_EQ(c.device->GetSensorInfo(nullptr), 0);
+    EXPECT_EQ(c.device->GetDefaultWidth(), 4096);
+    EXPECT_EQ(c.device->GetDefaultHeight(), 4096);
+    EXPECT_EQ(c.device->GetLineLength(), d.lineLength);
+    EXPECT_EQ(c.device->GetFrameLength(), d.frameLength);
+    int lines = 0;
+    ASSERT_EQ(c.device->SetExposureLines(1234), 1);
+    ASSERT_EQ(c.device->GetExposureLines(&lines), 1);
+    EXPECT_EQ(lines, 1234);
+    EXPECT_EQ(c.fpgaWide(0xB0, 3), 1234u);
+    EXPECT_EQ(c.device->IsInfoRecordAvailable(), 1);
+    int model = 0;
+    uint16_t firmware = 0;
+    uint8_t first = 0;
+    uint8_t second = 0;
+    ASSERT_EQ(c.device->GetInfoRecord(&model, &firmware, &first, &second), 1);
+    EXPECT_EQ(model, 115);
+    EXPECT_EQ(firmware, 300);
+}
+
+} // namespace
+} // namespace lumvek::test

@@ -241,6 +241,13 @@ void r08Temperature(FamilyCamera& c) {
     ASSERT_EQ(c.device->SetGainMode(1), 1);
     EXPECT_EQ(c.device->GetGainMode(), 1);
     EXPECT_EQ(c.device->IsExtUnitAvailable(), 1) << "firmware 300 is above 22";
+    // Through the driver, the state kept in the serial ROM (erased: on).
+    ASSERT_EQ(c.device->SetCooling(0), 1);
+    EXPECT_EQ(c.device->GetCooling(), 0);
+    EXPECT_EQ(c.fpgaWrites(0xBF), (std::vector<uint8_t>{0}));
+    ASSERT_EQ(c.device->SetCooling(1), 1);
+    EXPECT_EQ(c.sim().fpgaRegister(0xBF) & 1, 1);
+    EXPECT_EQ(c.device->GetCooling(), 1);
 }
 
 void imx226Reset(FamilyCamera& c) {

@@ -49,6 +49,7 @@ inline constexpr uint8_t kExtUnitPresent = 0xBD;  // bit 0
 inline constexpr uint8_t kExtUnitMode = 0xBE;
 inline constexpr uint8_t kBlackLevel = 0xC2;  // 0xC2/0xC3
 inline constexpr uint8_t kSecondMode = 0xC4;
+inline constexpr uint8_t kCooler = 0xBF;  // R08: bit 0 switches the head's cooler
 inline constexpr uint8_t kInfoByte1 = 0xC0;
 inline constexpr uint8_t kInfoByte2 = 0xC1;
 inline constexpr uint8_t kTemperatureSample = 0x98;  // 0x98/0x99: R03's 16-bit temperature sample

@@ -140,6 +140,18 @@ int CSensorR08::GetReadoutMode(int* mode) { return putValue(mode, readoutMode_);
 
 int CSensorR08::GetTemperature(double* celsius) { return readTemperature(kR08Slope, kR08Offset, celsius); }
 
+int CSensorR08::GetCooling() {
+    uint8_t value = 0;
+    return readFpga(kCooler, &value) ? (value & 1) : 0;
+}
+
+int CSensorR08::SetCooling(int on) {
+    uint8_t value = 0;
+    if (!readFpga(kCooler, &value)) return 0;
+    value = on != 0 ? static_cast<uint8_t>(value | 1) : static_cast<uint8_t>(value & ~1);
+    return writeFpga(kCooler, value) ? 1 : 0;
+}
+
 int CSensorR08::SetGainMode(int mode) { return writeFpga(kFpgaGainMode, mode != 0 ? 1 : 0) ? 1 : 0; }
 
 int CSensorR08::GetGainMode() {

@@ -46,6 +46,11 @@ public:
     int SetReadoutMode(int mode) override;
     int GetReadoutMode(int* mode) override;
     int GetTemperature(double* celsius) override;
+    // The camera device object switches the R08's cooler through the
+    // driver (and keeps the state in the serial ROM): bit 0 of FPGA 0xBF.
+    int IsCoolingAvailable() override { return 1; }
+    int GetCooling() override;
+    int SetCooling(int on) override;
     // FPGA register 0x80 = (mode != 0); read back as 0/1, -1 when unreadable.
     int GetGainMode() override;
     int SetGainMode(int mode) override;
