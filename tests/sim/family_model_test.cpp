@@ -72,7 +72,7 @@ TEST(FamilyModel, ProbesAndRegistersTheDriversRead) {
     m->fpgaRegisterWritten(129, 1);
     m->fpgaRegisterWritten(129, 0);
     EXPECT_EQ(m->readFpgaRegister(129), 2);
-    EXPECT_FALSE(makeFamilyModel({.productId = 0x3090})) << "the R13 has a model of its own";
+    EXPECT_FALSE(makeFamilyModel({.productId = 0x3090, .sensorVersion = "", .firmware = ""})) << "the R13 has a model of its own";
 }
 
 TEST(FamilyModel, TimingFollowsTheProgrammedLineAndFrameLength) {
