@@ -168,7 +168,6 @@ int CSensorR05::ReceiveText(char* buffer, int capacity) {
             ended = true;
         }
         if (!ended) platform::sleepMs(kTextBytePauseMs);
-        if (c == '\0') break;
     }
     if (!ended && count >= kTextBufferBytes) return 0;  // no end within 256 bytes
     const int copied = std::min(count, capacity);
