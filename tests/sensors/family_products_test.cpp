@@ -460,6 +460,13 @@ TEST_P(FamilyProducts, OpensStreamsAndAnswersItsClassOperation) {
     EXPECT_EQ(g.width, static_cast<uint32_t>(width * row.sampleFactor)) << "window registers the camera streams";
     EXPECT_EQ(g.height, static_cast<uint32_t>(row.streamedHeight != 0 ? row.streamedHeight : height));
 
+    // The family heads stream at the rate their line length, frame length
+    // and clock give.
+    const SensorDescriptor& d = c.sensor()->descriptor();
+    if (c.model && d.lineLength > 0 && row.sampleFactor == 1) {
+        EXPECT_NEAR(c.sim().framePeriodMs(), static_cast<double>(d.lineLength) * d.frameLength / d.clockKHz, 1e-6);
+    }
+
     row.check(c);
 }
 
