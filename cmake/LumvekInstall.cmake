@@ -1,5 +1,5 @@
-# Installation: the library with its SONAME and version, the two public
-# headers, lumvek and lumvek-camsim, a pkg-config file (lumvek.pc), a CMake
+# Installation: the libraries with their SONAME and version (the C SDK and
+# the C++ camera interface), the public headers, lumvek and lumvek-camsim, a pkg-config file (lumvek.pc), a CMake
 # package (find_package(LumvekSdk) -> LumvekSdk::LumvekSdk) and the examples
 # with a CMakeLists.txt that builds them against the installed tree.
 # Both the .pc file and the CMake package are relocatable, so
@@ -9,10 +9,13 @@ include(CMakePackageConfigHelpers)
 set(LUMVEK_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/LumvekSdk)
 
 set_target_properties(LumvekSdk_R13_USB3_K7 PROPERTIES EXPORT_NAME LumvekSdk)
-install(TARGETS LumvekSdk_R13_USB3_K7 EXPORT LumvekSdkTargets
+set_target_properties(LumvekCamera PROPERTIES EXPORT_NAME LumvekCamera)
+install(TARGETS LumvekSdk_R13_USB3_K7 LumvekCamera EXPORT LumvekSdkTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/LumvekSdk.h ${PROJECT_SOURCE_DIR}/include/LumvekWindow.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# The C++ interface for every product of the family (LumvekSdk::LumvekCamera).
+install(FILES ${PROJECT_SOURCE_DIR}/include/lumvek/camera.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/lumvek)
 foreach(_program lumvek lumvek-camsim)
   if(TARGET ${_program})
     install(TARGETS ${_program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -34,5 +37,5 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/lumvek.pc.in ${PROJECT_BINARY_DIR}/lu
 install(FILES ${PROJECT_BINARY_DIR}/lumvek.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt ${PROJECT_SOURCE_DIR}/examples/save_first_picture.c
-  ${PROJECT_SOURCE_DIR}/examples/callback_frame_rate.c
+  ${PROJECT_SOURCE_DIR}/examples/callback_frame_rate.c ${PROJECT_SOURCE_DIR}/examples/any_product_snapshot.cpp
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)

@@ -85,6 +85,10 @@ bool parseCameraDescription(const std::string& text, CameraDescription& descript
             description.fps = fps;
         } else if (key == "sensor-version") {
             description.sensorVersion = value;
+        } else if (key == "firmware") {
+            uint16_t firmware = 0;
+            if (!parse16(key, value, firmware, error)) return false;
+            description.firmware = value;
         } else if (key == "info-word") {
             if (!parse16(key, value, description.infoWord, error)) return false;
         } else if (key == "ready") {

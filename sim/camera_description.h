@@ -8,6 +8,7 @@
 //   srom=FILE        serial ROM image kept in FILE
 //   fps=N            frame rate instead of the sensor's own timing
 //   sensor-version=V passed to the sensor model (meaning per model)
+//   firmware=N       the FPGA firmware word (registers 0x10/0x11) of family heads
 //   info-word=0x1100 the 16-bit word at offset 24 of the 0xB0 info block
 //   ready=1          the status byte of request 0xC3
 //   unplug           start unplugged
@@ -33,6 +34,7 @@ struct CameraDescription {
     std::string sromPath;
     std::optional<double> fps;
     std::string sensorVersion;
+    std::string firmware;
     uint16_t infoWord = 0x1100;
     uint8_t readyStatus = 1;
     bool startUnplugged = false;

@@ -31,6 +31,13 @@ FrameGeometry SimulatedCamera::geometryLocked() const {
     const uint8_t heightReg = profile_.alternateWindowRegisters ? fpga::kAltHeightLow : fpga::kHeightLow;
     g.width = fpga_.get16(widthReg);
     g.height = fpga_.get16(heightReg);
+    g.width *= profile_.samplesPerPixel;
+    if (profile_.wholeFrameEndpoint) {
+        if (const auto size = model_->outputSize()) {
+            g.width = size->first;
+            g.height = size->second;
+        }
+    }
     if (profile_.wholeFrameEndpoint) {
         g.bytesPerSample = outputMode_ == 1 ? 2 : 1;
     } else {

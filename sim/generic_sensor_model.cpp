@@ -79,6 +79,17 @@ bool GenericSensorModel::i2cRead(uint8_t, std::span<uint8_t> bytes) {
     return true;
 }
 
+std::optional<std::pair<uint32_t, uint32_t>> GenericSensorModel::outputSize() const {
+    constexpr uint16_t kOutputWidth = 0x034C;
+    constexpr uint16_t kOutputHeight = 0x034E;
+    const auto w = registers_.find(kOutputWidth);
+    const auto h = registers_.find(kOutputHeight);
+    if (w == registers_.end() || h == registers_.end() || w->second == 0 || h->second == 0) {
+        return std::nullopt;
+    }
+    return std::make_pair(w->second, h->second);
+}
+
 SensorTiming GenericSensorModel::timing() const {
     return kGenericTiming;
 }

@@ -22,6 +22,8 @@ public:
     bool ownsI2cAddress(uint8_t writeAddress) const override;
     bool i2cWrite(uint8_t writeAddress, std::span<const uint8_t> bytes) override;
     bool i2cRead(uint8_t writeAddress, std::span<uint8_t> bytes) override;
+    // Registers 0x034C/0x034E (the MT9 chips' output size) once both are set.
+    std::optional<std::pair<uint32_t, uint32_t>> outputSize() const override;
     int rawOrientation() const override { return kOrientationAsRead; }
     SensorTiming timing() const override;
     void render(const RenderContext& context, std::span<uint8_t> pixels) override;

@@ -17,7 +17,7 @@ constexpr ProductProfile kProducts[] = {
     {.productId = 0x3100, .fullWidth = 1920, .fullHeight = 1200, .clockKHz = 74250},
     {.productId = 0x3110, .fullWidth = 5520, .fullHeight = 3680, .clockKHz = 72000},
     {.productId = 0x3120, .fullWidth = 4800, .fullHeight = 3520, .clockKHz = 36000},
-    {.productId = 0x3130, .fullWidth = 1920, .fullHeight = 1080, .clockKHz = 74250},
+    {.productId = 0x3130, .fullWidth = 1920, .fullHeight = 1080, .clockKHz = 74250, .samplesPerPixel = 3},
     {.productId = 0x3140, .fullWidth = 1280, .fullHeight = 1024, .clockKHz = 37125},
     {.productId = 0x3150, .fullWidth = 640,  .fullHeight = 512,  .clockKHz = 6250},
     {.productId = 0x3170, .fullWidth = 320,  .fullHeight = 256,  .clockKHz = 6250},

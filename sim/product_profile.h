@@ -13,6 +13,7 @@ struct ProductProfile {
     uint32_t clockKHz = 0;
     bool alternateWindowRegisters = false;  // width 0x9C/0x9D, height 0x9A/0x9B
     bool wholeFrameEndpoint = false;        // endpoint 0x83
+    uint32_t samplesPerPixel = 1;           // 3: the converter sends three samples per pixel
 };
 
 // The product's row; an unknown product gets a generic 1280 x 1024 camera.

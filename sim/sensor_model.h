@@ -15,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 namespace lumvek::sim {
 
@@ -24,6 +25,7 @@ class Scene;
 struct SensorModelConfig {
     uint16_t productId = 0;
     std::string sensorVersion;  // the `sensor-version=` key of the camera description, empty when not given
+    std::string firmware;       // the `firmware=` key: the FPGA's firmware word, empty when not given
 };
 
 // Readout timing: the frame period is lineLength x frameLength / clock, or the
@@ -78,6 +80,10 @@ public:
     // the register file's value.
     virtual std::optional<uint8_t> readFpgaRegister(uint8_t reg);
     virtual void fpgaRegisterWritten(uint8_t reg, uint8_t value);
+
+    // The output size the sensor's own registers program, for a camera that
+    // sends whole frames without FPGA window registers; nullopt when unset.
+    [[nodiscard]] virtual std::optional<std::pair<uint32_t, uint32_t>> outputSize() const { return std::nullopt; }
 
     [[nodiscard]] virtual int rawOrientation() const = 0;
     [[nodiscard]] virtual SensorTiming timing() const = 0;

@@ -2,6 +2,7 @@
 
 #include "sim/generic_sensor_model.h"
 
+#include "sim/models/family_model.h"
 #include "sim/models/mt9f_model.h"
 #include "sim/models/r13_model.h"
 
@@ -33,6 +34,9 @@ std::unique_ptr<SensorModel> makeSensorModel(const SensorModelConfig& config) {
     }
     if (config.productId == 0x3020) {
         return makeMt9fModel(config);  // answers the MT9F001/MT9F002 version probe
+    }
+    if (auto family = makeFamilyModel(config)) {
+        return family;
     }
     return std::make_unique<GenericSensorModel>(config, sensorI2cAddress(config.productId));
 }

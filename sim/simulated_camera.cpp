@@ -57,7 +57,9 @@ void put16(std::span<uint8_t> out, size_t at, uint16_t v) {
 } // namespace
 
 std::unique_ptr<SimulatedCamera> SimulatedCamera::create(const CameraDescription& description, std::string& error) {
-    return create(description, makeSensorModel({.productId = description.productId, .sensorVersion = description.sensorVersion}), error);
+    return create(description, makeSensorModel({.productId = description.productId,
+                                             .sensorVersion = description.sensorVersion,
+                                             .firmware = description.firmware}), error);
 }
 
 std::unique_ptr<SimulatedCamera> SimulatedCamera::create(const CameraDescription& description, std::unique_ptr<SensorModel> model,

@@ -30,6 +30,8 @@ constexpr int kModeStopped = 0;
 constexpr int kModeOneFrame = 1;
 constexpr int kModeNextTag = 2;
 constexpr int kModeHeaderOnly = 3;
+constexpr int kLastRowRepeatProduct = 0x31E0;  // frames copied whole, last row mended
+constexpr int kLastRowGoodRevision = 8;
 constexpr uint8_t kFrameTagRegister = 8;
 constexpr int kHeaderedFailureLimit = 5;
 constexpr int kDirectAttemptLimit = 9;  // give up when the counter is above it
@@ -411,7 +413,7 @@ int CLumvekU3K7Base::copyFrameOut(uint8_t* buffer, size_t length, bool oldest, i
     *slot = pin.slot();
     const uint8_t* source = pin.data();
     const size_t total = static_cast<size_t>(frameBytes);
-    if (!sensor_ || productId_ == 0x31E0) {
+    if (!sensor_) {
         std::memcpy(buffer, source, total);  // no orientation to undo
         return 1;
     }
@@ -420,6 +422,15 @@ int CLumvekU3K7Base::copyFrameOut(uint8_t* buffer, size_t length, bool oldest, i
     const size_t width = d.windowWidth > 0 ? static_cast<size_t>(d.windowWidth) : 0;
     const size_t height = d.windowHeight > 0 ? static_cast<size_t>(d.windowHeight) : 0;
     const size_t rowBytes = width * bytesPerPixel;
+    if (productId_ == kLastRowRepeatProduct) {
+        std::memcpy(buffer, source, total);  // no orientation to undo
+        // Heads of firmware revision below 8 send a broken last row: it is
+        // replaced by the row before it.
+        if (sensor_->revisionValue() < kLastRowGoodRevision && height >= 2 && rowBytes * height <= total) {
+            std::memcpy(buffer + (height - 1) * rowBytes, source + (height - 2) * rowBytes, rowBytes);
+        }
+        return 1;
+    }
     const int m = d.rawOrientation;
     const bool bottomUp = m == 3 || m == 4;
     const bool reverseRows = (flag == 0 && !bottomUp) || (flag == 1 && bottomUp);

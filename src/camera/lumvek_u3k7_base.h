@@ -20,6 +20,7 @@
 #include "camera/frame_ring.h"
 #include "camera/product_steps.h"
 #include "platform/sync/event.h"
+#include "sensors/sensor_descriptor.h"
 #include "usb/frame_record.h"
 
 namespace lumvek {
@@ -149,6 +150,57 @@ public:
     int RestartSensorStream() override;
     int ReceiveText(char* buffer, int length);
     int SendText(const char* text, int length);
+
+    // ---- Further forwarded sensor operations (lumvek_u3k7_sensor_features.cpp) ----
+    // Each goes unchanged to the sensor driver's operation of the same role;
+    // 0 without a driver (-1 for the mode getters that report -1).
+    int SetExposureLines(int lines);
+    int GetExposureLines(int* lines);
+    int GetExposureLinesMin(int* value);
+    int GetExposureLinesMax(int* value);
+    int GetExposureLinesDefault(int* value);
+    int IsGainStageAvailable();
+    int SetGainStage(int index);
+    int GetGainStage(int* index);
+    int ReadGainStage(int* index);
+    int GetGainStageMin(int* value);
+    int GetGainStageMax(int* value);
+    int GetGainStageDefault(int* value);
+    int GetGainStageLabel(int index, char* text, size_t capacity);
+    int GetClockMode(int* mode);
+    int SetReadoutMode(int mode);
+    int GetReadoutMode(int* mode);
+    int GetSensorTriggerMode(int* mode);
+    int SetTransferBits(int sixteenBits);
+    int SetAuxMode(int mode);
+    int IsAuxOutputAvailable();
+    int GetAuxOutput(int* on);
+    int SetAuxOutput(int on);
+    int IsExtUnitPresent(int* present);
+    int IsTemperatureControlAvailable();
+    int GetSensorTemperature(int* celsius);
+    int SetTargetTemperature(int celsius);
+    int IsInfoRecordAvailable();
+    int GetInfoRecord(int* a, uint16_t* b, uint8_t* c, uint8_t* d);
+    int IsSecondModeAvailable();
+    int GetSecondMode();  // -1 when unsupported
+    int SetSecondMode(int mode);
+    int WriteRegisterWhenIdle(int address, int value);
+    int ReadRegisterWhenIdle(int address, int* ok);  // the value; ok 1 on success
+    int GetChannelGainDefault();
+    int GetChannelOffsetDefault();
+    int GetBlackLevelMin(int* value);
+    int GetBlackLevelMax(int* value);
+    int GetMirrorHDefault();
+    int GetMirrorVDefault();
+    int GetDefaultWidth();
+    int GetDefaultHeight();
+    int GetLineLength();
+    int GetFrameLength();
+    int GetSensorInfo(SensorDescriptor* out);
+    int KickSensorStream();
+    int PulseSensorReset();
+    int HasFirmwareFeature();
 
     // ---- Registers, serial ROM ----
     int WriteRegister(int bank, int address, int value) override;

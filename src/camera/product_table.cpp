@@ -6,11 +6,7 @@
 
 #include "camera/product_step_functions.h"
 #include "camera/sensor_factory.h"
-#include "sensors/ccd/sensor_icx274.h"
-#include "sensors/ccd/sensor_r13.h"
-#include "sensors/family/imx_sensors.h"
-#include "sensors/family/mt9_sensors.h"
-#include "sensors/family/quelro_sensors.h"
+#include "sensors/family/family_drivers.h"
 #include "sensors/sensor_base.h"
 
 namespace lumvek {

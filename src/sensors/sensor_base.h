@@ -180,6 +180,9 @@ public:
     [[nodiscard]] CControllerBase* controller() const { return controller_; }
     [[nodiscard]] uint8_t serialAddress() const { return serialAddress_; }
     [[nodiscard]] int variantCode() const { return variantCode_; }
+    // The revision value the frame copy of some heads checks: the camera's
+    // firmware word, read once (0 when it cannot be read).
+    [[nodiscard]] int revisionValue() { return firmwareVersion(); }
 
 protected:
     // Fills firmwareVersion_ once from the FPGA word; 0 when it cannot be read.

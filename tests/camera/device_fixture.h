@@ -22,9 +22,9 @@ class ScriptedDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override { openProduct(0x3090); }
     // Attaches a scripted camera of this product and opens it with its real
-    // driver. A family driver whose programming is not carried yet fails its
-    // start-up; the device object keeps the driver, which is all a test of
-    // the device object's own rules needs, so only the R13 must start.
+    // driver. The scripted camera does not answer every family driver's
+    // probe or start-up; the device object keeps the driver, which is all a
+    // test of the device object's own rules needs, so only the R13 must start.
     void openProduct(int productId) {
         camera_ = std::make_shared<ScriptedCamera>();
         path_ = fx3::InProcessBus::instance().attach(camera_, 0x04b4, static_cast<uint16_t>(productId),

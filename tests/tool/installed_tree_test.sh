@@ -26,7 +26,7 @@ soname=$(objdump -p "$lib" | awk '/SONAME/ {print $2}')
 [ "$soname" = "libLumvekSdk_R13_USB3_K7.so.1" ] || fail "SONAME is '$soname'"
 libdir=$(dirname "$lib")
 [ -L "$libdir/libLumvekSdk_R13_USB3_K7.so.1" ] && [ -L "$libdir/libLumvekSdk_R13_USB3_K7.so" ] || fail "library links missing"
-for file in include/LumvekSdk.h include/LumvekWindow.h bin/lumvek bin/lumvek-camsim; do
+for file in include/LumvekSdk.h include/LumvekWindow.h include/lumvek/camera.hpp bin/lumvek bin/lumvek-camsim; do
   [ -e "$prefix/$file" ] || fail "$file not installed"
 done
 pc_dir=$(dirname "$(find "$prefix" -name lumvek.pc | head -n1)")
@@ -38,7 +38,8 @@ cp -r "$examples" "$work/src"
 
 # 1. CMake package.
 cmake -S "$work/src" -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-  -DCMAKE_C_FLAGS="$extra_flags" -DCMAKE_EXE_LINKER_FLAGS="$extra_flags" > "$work/cmake.log" \
+  -DCMAKE_C_FLAGS="$extra_flags" -DCMAKE_CXX_FLAGS="$extra_flags" -DCMAKE_EXE_LINKER_FLAGS="$extra_flags" \
+  > "$work/cmake.log" \
   || { cat "$work/cmake.log" >&2; fail "configuring against the CMake package failed"; }
 cmake --build "$work/cmake-build" > "$work/cmake-build.log" \
   || { cat "$work/cmake-build.log" >&2; fail "building against the CMake package failed"; }
@@ -68,6 +69,12 @@ for build in cmake-build pc-build; do
   grep -q '^3 frames, measured' "$work/run.log" || fail "$build/callback_frame_rate printed no rate"
 done
 unset LD_LIBRARY_PATH
+
+# The C++ camera interface: a product the C API does not open.
+LUMVEK_SIM_CAMERAS=product=0x32D0,name=r12,pattern=ramp \
+  "$work/cmake-build/any_product_snapshot" 0x32D0 0 "$work/r12.pgm" > "$work/run.log" 2>&1 \
+  || { cat "$work/run.log" >&2; fail "cmake-build/any_product_snapshot failed"; }
+[ "$(head -c 2 "$work/r12.pgm")" = P5 ] || fail "any_product_snapshot wrote no PGM"
 
 # The installed tool finds its library by its run path.
 "$prefix/bin/lumvek" --simulate snap -o "$work/tool.png" --mode 24 > "$work/run.log" 2>&1 \

@@ -4,6 +4,7 @@
 
 #include "command_support.h"
 #include "commands.h"
+#include "product_commands.h"
 #include "failure.h"
 #include "json_writer.h"
 #include "sdk_errors.h"
@@ -61,6 +62,7 @@ int parseValue(const std::string& text, const SettingInfo& setting) {
 } // namespace
 
 int runGet(const Args& words) {
+    if (wantsProduct(words)) return runProductGet(words);
     const auto specs = cameraOptionSpecs({{"json", 0, false}});
     const ParsedArgs args = parseArgs(words, specs, "get");
     if (helpRequested(args, getHelp().c_str())) return kExitOk;
@@ -103,6 +105,7 @@ int runGet(const Args& words) {
 }
 
 int runSet(const Args& words) {
+    if (wantsProduct(words)) return runProductSet(words);
     const auto specs = cameraOptionSpecs({});
     const ParsedArgs args = parseArgs(words, specs, "set");
     if (helpRequested(args, setHelp().c_str())) return kExitOk;

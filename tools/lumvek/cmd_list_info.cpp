@@ -8,6 +8,7 @@
 #include "device_table_view.h"
 #include "failure.h"
 #include "json_writer.h"
+#include "product_commands.h"
 #include "settings_store_path.h"
 #include "settings_table.h"
 
@@ -59,21 +60,25 @@ int runList(const Args& words) {
             json.beginObject().value("number", camera.number).value("name", camera.name);
             json.value("path", devicePath(camera.number)).endObject();
         }
+        json.endArray().beginArray("products");
+        (void)addOtherProducts(&json);
         json.endArray().endObject();
         std::fputs(json.text().c_str(), stdout);
-        return kExitOk;
-    }
-    if (cameras.empty()) {
-        std::puts("no camera found (lumvek doctor tells why; --simulate uses a simulated one)");
         return kExitOk;
     }
     for (const auto& camera : cameras) {
         std::printf("%-3d %-24s %s\n", camera.number, camera.name.c_str(), devicePath(camera.number).c_str());
     }
+    // Cameras of the other products of the family (lumvek info --product ID).
+    const int others = addOtherProducts(nullptr);
+    if (cameras.empty() && others == 0) {
+        std::puts("no camera found (lumvek doctor tells why; --simulate uses a simulated one)");
+    }
     return kExitOk;
 }
 
 int runInfo(const Args& words) {
+    if (wantsProduct(words)) return runProductInfo(words);
     const auto specs = cameraOptionSpecs({{"json", 0, false}});
     const ParsedArgs args = parseArgs(words, specs, "info");
     if (helpRequested(args, (std::string(kInfoHelp) + "\n" + kCameraOptionsHelp).c_str())) return kExitOk;

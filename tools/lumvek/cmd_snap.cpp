@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "failure.h"
 #include "picture_format.h"
+#include "product_commands.h"
 #include "sdk_errors.h"
 
 namespace lumvek::tool {
@@ -32,6 +33,7 @@ constexpr const char* kSnapHelp =
 } // namespace
 
 int runSnap(const Args& words) {
+    if (wantsProduct(words)) return runProductSnap(words);
     const auto specs = cameraOptionSpecs(
         {{"output", 'o', true}, {"format", 0, true}, {"mode", 0, true}, {"count", 0, true}, {"mask", 0, true}});
     const ParsedArgs args = parseArgs(words, specs, "snap");

@@ -20,6 +20,8 @@ inline constexpr const char* kCameraOptionsHelp =
     "                     beside the settings store unless LUMVEK_REGISTRY_FILE is set\n"
     "  --pattern NAME     with --simulate: chart (default), ramp, black or white\n"
     "  --scene FILE.pgm   with --simulate: show this 8- or 16-bit PGM picture\n"
+    "  --product ID       info, snap, get, set: a camera of another product of the\n"
+    "                     family (lumvek info --product 0x32D0 --help)\n"
     "  -h, --help         this text\n";
 
 // The camera options plus a subcommand's own.

@@ -36,6 +36,16 @@ CcdSensorBase::CcdSensorBase(CControllerBase* controller, uint8_t serialAddress,
     applySensorModel(descriptor_, model);
 }
 
+void CcdSensorBase::applyStartupDefaults() {
+    const SensorDescriptor& d = descriptor_;
+    (void)SetTriggerMode(0);
+    (void)SetGlobalGain(d.globalGain.defaultValue);
+    (void)SetExposureLines(d.exposureLines.defaultValue);
+    (void)SetMirrorH(d.mirrorHDefault);
+    (void)SetMirrorV(d.mirrorVDefault);
+    (void)SetCaptureWindow(0, d.maxWidth, 0, d.maxHeight, 0);
+}
+
 int CcdSensorBase::SetCaptureWindow(int, int, int, int, int) { return 1; }
 
 int CcdSensorBase::GetCaptureWindow(int* x, int* width, int* y, int* height, int* mode) {

@@ -68,6 +68,8 @@ public:
     int ReadRegister(uint32_t address, uint32_t* value) override;
 
 protected:
+    // Trigger mode 0, default gain, exposure lines and mirrors, full window.
+    void applyStartupDefaults();
     // Writes a 16-bit value low byte first to reg and reg + 1.
     int writeFpgaPair(uint8_t reg, int value);
     int readFpgaPair(uint8_t reg, int* value);

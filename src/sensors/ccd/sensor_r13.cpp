@@ -39,13 +39,7 @@ int CSensorR13::InitializeSensor() {
             break;
         }
     }
-    const SensorDescriptor& d = descriptor_;
-    (void)SetTriggerMode(0);
-    (void)SetGlobalGain(d.globalGain.defaultValue);
-    (void)SetExposureLines(d.exposureLines.defaultValue);
-    (void)SetMirrorH(d.mirrorHDefault);
-    (void)SetMirrorV(d.mirrorVDefault);
-    (void)SetCaptureWindow(0, d.maxWidth, 0, d.maxHeight, 0);
+    applyStartupDefaults();
     return 1;
 }
 
@@ -54,6 +48,21 @@ CSensorR07::CSensorR07(CControllerBase* controller, uint8_t serialAddress)
 
 CSensorR11::CSensorR11(CControllerBase* controller, uint8_t serialAddress)
     : CcdSensorBase(controller, serialAddress, sensorModel(SensorModelId::R11), kR11Constants) {}
+
+// The R07 and R11 CCDs start from the FPGA's own timing; this family's own
+// minimal start-up (not a vendor's) only applies the driver's defaults.
+int CSensorR07::InitializeSensor() {
+    if (!controller_) return 0;
+    applyStartupDefaults();
+    return 1;
+}
+
+int CSensorR11::InitializeSensor() {
+    if (!controller_) return 0;
+    applyStartupDefaults();
+    (void)SetBlackLevel(descriptor_.blackLevel.defaultValue);
+    return 1;
+}
 
 int CSensorR11::SetGlobalGain(int gain) {
     if (!controller_) return 0;

@@ -16,16 +16,17 @@ public:
 };
 
 // The R07 and R11 CCDs: the R13's behaviour with their own constants, and
-// the mirror bits cleared to mirror. Their power-up scripts are not carried
-// yet, so InitializeSensor refuses as the base does.
+// the mirror bits cleared to mirror. Their start-up applies the defaults.
 class CSensorR07 : public CcdSensorBase {
 public:
     CSensorR07(CControllerBase* controller, uint8_t serialAddress);
+    int InitializeSensor() override;
 };
 
 class CSensorR11 : public CcdSensorBase {
 public:
     CSensorR11(CControllerBase* controller, uint8_t serialAddress);
+    int InitializeSensor() override;
     // The R11 gain goes to FPGA registers 0xA0 (value << 6, low 8 bits) and
     // 0xA1 (value >> 2) instead of the sensor's gain word.
     int SetGlobalGain(int gain) override;

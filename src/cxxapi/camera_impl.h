@@ -1,0 +1,27 @@
+#pragma once
+// What stands behind a lumvek::Camera: one camera device object with its
+// camera open, and the helpers the interface's files share.
+#include <memory>
+
+#include "camera/lumvek_usb3k7_simple_sdk.h"
+#include "lumvek/camera.hpp"
+
+namespace lumvek {
+
+struct Camera::Impl {
+    std::unique_ptr<CLumvekUSB3K7SimpleSdk> device;
+    int productId = 0;
+    int deviceNumber = 0;
+    bool sixteenBit = false;
+
+    [[nodiscard]] CSensorBase* sensor() const { return device->sensor(); }
+};
+
+// 1 from the device layer is None, 0 is `failure`.
+inline Error resultOf(int result, Error failure = Error::Failed) { return result ? Error::None : failure; }
+
+// Lets the in-process simulated cameras of LUMVEK_SIM_CAMERAS appear to
+// this library as they do to the C API's.
+void ensureSimulatorFactory();
+
+} // namespace lumvek

@@ -1,0 +1,23 @@
+#pragma once
+// --product ID: info, snap, get and set for a camera of any product of the
+// family, through the C++ camera interface (lumvek/camera.hpp); the C API
+// opens only R13 cameras. `lumvek list` adds the cameras of other products.
+#include "commands.h"
+
+namespace lumvek::tool {
+
+// True when the words carry --product (then the command takes this path).
+[[nodiscard]] bool wantsProduct(const Args& words);
+
+int runProductInfo(const Args& words);
+int runProductSnap(const Args& words);
+int runProductGet(const Args& words);
+int runProductSet(const Args& words);
+
+class JsonWriter;
+
+// Lists the cameras of products other than the R13: as objects into an open
+// JSON array, or as text lines when json is null. Returns how many.
+int addOtherProducts(JsonWriter* json);
+
+} // namespace lumvek::tool
