@@ -1,0 +1,422 @@
+#include "daemon/usbrun/usbfs_device.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <umockdev.h>
+
+#include "platform/fx3/driver_request.h"
+#include "platform/fx3/fx3_driver.h"
+#include "platform/log/log.h"
+
+namespace lumvek::sim::usbrun {
+
+namespace {
+constexpr size_t kSetupBytes = 8;
+constexpr uint32_t kCapabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
+                                   USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+// Larger bulk URBs than this are refused as the kernel refuses what exceeds
+// its usbfs memory limit.
+constexpr int kMaxBulkUrbBytes = static_cast<int>(fx3::kMaxDataTransferBytes);
+constexpr unsigned kCameraInterface = 0;
+
+usbdevfs_urb* urbOf(UMockdevIoctlData* data) {
+    return reinterpret_cast<usbdevfs_urb*>(data->data);
+}
+
+// The ioctl argument is the client's pointer; what it points to is fetched
+// from the client's memory. nullptr when it cannot be (bad pointer).
+UMockdevIoctlData* pointee(UMockdevIoctlData* arg, size_t bytes) {
+    if (arg == nullptr || static_cast<size_t>(arg->data_len) < sizeof(void*)) return nullptr;
+    GError* error = nullptr;
+    UMockdevIoctlData* data = umockdev_ioctl_data_resolve(arg, 0, bytes, &error);
+    if (error != nullptr) g_error_free(error);
+    return data;
+}
+
+// The unsigned int the argument points to; false for a bad pointer.
+bool readArgU32(UMockdevIoctlData* arg, uint32_t& value) {
+    UMockdevIoctlData* data = pointee(arg, sizeof value);
+    if (data == nullptr) return false;
+    std::memcpy(&value, data->data, sizeof value);
+    g_object_unref(data);
+    return true;
+}
+
+// The argument's own value (DISCARDURB passes the URB pointer itself).
+gulong argValue(UMockdevIoctlData* arg) {
+    gulong value = 0;
+    if (arg != nullptr && static_cast<size_t>(arg->data_len) >= sizeof value) {
+        std::memcpy(&value, arg->data, sizeof value);
+    }
+    return value;
+}
+
+// The simulator's failure as a URB status, as the host controller reports it.
+int statusOf(uint32_t error) {
+    switch (error) {
+    case fx3::kErrorSuccess:
+        return 0;
+    case fx3::kErrorOperationAborted:
+        return -ENOENT;
+    case fx3::kErrorDeviceNotConnected:
+        return -ESHUTDOWN;
+    case fx3::kErrorSemTimeout:
+        return -ETIMEDOUT;
+    default:
+        return -EPROTO;
+    }
+}
+} // namespace
+
+struct UsbfsDevice::Urb {
+    UMockdevIoctlClient* client = nullptr;  // referenced while the URB lives
+    UMockdevIoctlData* urb = nullptr;       // the client's struct usbdevfs_urb
+    UMockdevIoctlData* buffer = nullptr;    // the client's data buffer
+    uint8_t type = 0;
+    uint8_t endpoint = 0;
+    size_t length = 0;
+    int status = 0;
+    int actual = 0;
+    fx3::CancelToken cancel;
+    ~Urb() {
+        if (buffer != nullptr) g_object_unref(buffer);
+        if (urb != nullptr) g_object_unref(urb);
+        if (client != nullptr) g_object_unref(client);
+    }
+};
+
+UsbfsDevice::UsbfsDevice(std::shared_ptr<SimulatedCamera> camera) : camera_(std::move(camera)) {
+    handler_ = umockdev_ioctl_base_new();
+    g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&UsbfsDevice::onIoctl), this);
+    g_signal_connect(handler_, "client-vanished", G_CALLBACK(&UsbfsDevice::onVanished), this);
+    worker_ = std::thread([this] { serveBulk(); });
+}
+
+UsbfsDevice::~UsbfsDevice() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        if (running_) running_->cancel.cancel();
+        work_.notify_all();
+    }
+    worker_.join();
+    g_signal_handlers_disconnect_by_data(handler_, this);
+    g_object_unref(handler_);
+}
+
+int UsbfsDevice::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
+    auto& device = *static_cast<UsbfsDevice*>(self);
+    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
+    int error = 0;
+    long result = 0;
+    {
+        std::lock_guard lock(device.mutex_);
+        device.clients_.insert(client);
+        if (device.deadClients_.count(client) != 0 && request != USBDEVFS_REAPURBNDELAY &&
+            request != USBDEVFS_REAPURB) {
+            umockdev_ioctl_client_complete(client, -1, ENODEV);
+            return TRUE;
+        }
+    }
+    switch (request) {
+    case USBDEVFS_GET_CAPABILITIES: {
+        uint32_t caps = kCapabilities;
+        UMockdevIoctlData* data = pointee(arg, sizeof caps);
+        if (data == nullptr) {
+            result = -1;
+            error = EFAULT;
+            break;
+        }
+        umockdev_ioctl_data_update(data, 0, reinterpret_cast<guint8*>(&caps), sizeof caps);
+        g_object_unref(data);
+        break;
+    }
+    case USBDEVFS_CLAIMINTERFACE:
+    case USBDEVFS_DISCONNECT_CLAIM:  // its argument starts with the interface number
+        result = device.claim(client, arg, true, error);
+        break;
+    case USBDEVFS_RELEASEINTERFACE:
+        result = device.claim(client, arg, false, error);
+        break;
+    case USBDEVFS_SUBMITURB:
+        result = device.submit(client, arg, error);
+        break;
+    case USBDEVFS_REAPURB:
+    case USBDEVFS_REAPURBNDELAY:
+        result = device.reap(client, arg, error);
+        break;
+    case USBDEVFS_DISCARDURB:
+        result = device.discard(client, arg, error);
+        break;
+    case USBDEVFS_CLEAR_HALT: {
+        uint32_t endpoint = 0;
+        if (!readArgU32(arg, endpoint)) {
+            result = -1;
+            error = EFAULT;
+        } else if (!device.camera_->resetPipe(static_cast<uint8_t>(endpoint))) {
+            result = -1;
+            error = device.camera_->connected() ? EPIPE : ENODEV;
+        }
+        break;
+    }
+    case USBDEVFS_RESET:
+        if (!device.camera_->resetPort()) {
+            result = -1;
+            error = ENODEV;
+        }
+        break;
+    case USBDEVFS_IOCTL:  // kernel driver queries: none is bound
+    case USBDEVFS_GETDRIVER:
+        result = -1;
+        error = ENODATA;
+        break;
+    default:
+        result = -1;
+        error = ENOTTY;
+        break;
+    }
+    umockdev_ioctl_client_complete(client, result, error);
+    return TRUE;
+}
+
+void UsbfsDevice::onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
+    static_cast<UsbfsDevice*>(self)->forget(client);
+}
+
+void UsbfsDevice::forget(UMockdevIoctlClient* client) {
+    std::deque<UrbPtr> dropped;
+    std::lock_guard lock(mutex_);
+    clients_.erase(client);
+    deadClients_.erase(client);
+    if (claimer_ == client) claimer_ = nullptr;
+    for (auto it = bulkQueue_.begin(); it != bulkQueue_.end();) {
+        if ((*it)->client == client) {
+            dropped.push_back(*it);
+            it = bulkQueue_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (running_ && running_->client == client) running_->cancel.cancel();
+    reapable_.erase(client);
+}
+
+long UsbfsDevice::claim(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool take, int& error) {
+    uint32_t interface = 0;
+    if (!readArgU32(arg, interface)) {
+        error = EFAULT;
+        return -1;
+    }
+    if (interface != kCameraInterface) {
+        error = ENOENT;
+        return -1;
+    }
+    std::lock_guard lock(mutex_);
+    if (!plugged_) {
+        error = ENODEV;
+        return -1;
+    }
+    if (take) {
+        if (claimer_ != nullptr && claimer_ != client) {
+            error = EBUSY;  // another process holds the camera
+            return -1;
+        }
+        claimer_ = client;
+        return 0;
+    }
+    if (claimer_ != client) {
+        error = EINVAL;
+        return -1;
+    }
+    claimer_ = nullptr;
+    return 0;
+}
+
+long UsbfsDevice::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int& error) {
+    UMockdevIoctlData* urbData = pointee(arg, sizeof(usbdevfs_urb));
+    if (urbData == nullptr) {
+        error = EFAULT;
+        return -1;
+    }
+    auto urb = std::make_shared<Urb>();
+    urb->urb = urbData;  // released with the URB
+    const usbdevfs_urb* raw = urbOf(urbData);
+    const bool control = raw->type == USBDEVFS_URB_TYPE_CONTROL && raw->endpoint == 0;
+    const bool bulk = raw->type == USBDEVFS_URB_TYPE_BULK &&
+                      (raw->endpoint == fx3::kEndpointFrames || raw->endpoint == fx3::kEndpointWholeFrames);
+    if ((!control && !bulk) || raw->buffer_length < 0 || raw->buffer_length > kMaxBulkUrbBytes ||
+        (control && static_cast<size_t>(raw->buffer_length) < kSetupBytes)) {
+        error = EINVAL;
+        return -1;
+    }
+    GError* resolveError = nullptr;
+    urb->buffer = umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer),
+                                              static_cast<size_t>(raw->buffer_length), &resolveError);
+    if (resolveError != nullptr) g_error_free(resolveError);
+    if (urb->buffer == nullptr) {
+        error = EFAULT;
+        return -1;
+    }
+    urb->client = static_cast<UMockdevIoctlClient*>(g_object_ref(client));
+    urb->type = raw->type;
+    urb->endpoint = raw->endpoint;
+    urb->length = static_cast<size_t>(raw->buffer_length);
+
+    std::lock_guard lock(mutex_);
+    if (!plugged_) {
+        error = ENODEV;
+        return -1;
+    }
+    if (control) {
+        answerControl(*urb);
+        reapable_[client].push_back(urb);
+        return 0;
+    }
+    if (claimer_ == nullptr) {
+        claimer_ = client;  // usbfs claims the interface of an endpoint on first use
+    } else if (claimer_ != client) {
+        error = EBUSY;
+        return -1;
+    }
+    bulkQueue_.push_back(urb);
+    work_.notify_all();
+    return 0;
+}
+
+// Called with mutex_ held: a control request is short and never blocks.
+void UsbfsDevice::answerControl(Urb& urb) {
+    uint8_t* bytes = urb.buffer->data;
+    const uint8_t requestType = bytes[0];
+    const uint16_t length = static_cast<uint16_t>(bytes[6] | (bytes[7] << 8));
+    const size_t room = urb.length - kSetupBytes;
+    if (length > fx3::kControlDataBytes || length > room) {
+        urb.status = -EPIPE;  // the controller stalls requests it cannot take
+        return;
+    }
+    fx3::RequestHeader header;
+    header.requestType = requestType;
+    header.requestCode = bytes[1];
+    header.value = static_cast<uint16_t>(bytes[2] | (bytes[3] << 8));
+    header.index = static_cast<uint16_t>(bytes[4] | (bytes[5] << 8));
+    header.length = static_cast<uint16_t>(fx3::kRequestHeaderBytes + length);
+    header.timeoutMs = fx3::kControlTimeoutMs;
+    header.dataOffset = static_cast<uint32_t>(fx3::kRequestHeaderBytes);
+    header.dataLength = length;
+    std::array<uint8_t, fx3::kControlDataBytes> data{};
+    const bool in = (requestType & 0x80) != 0;
+    if (!in) std::memcpy(data.data(), bytes + kSetupBytes, length);
+    const fx3::ControlResult result = camera_->controlTransfer(header, data);
+    if (!result.ok) {
+        urb.status = camera_->connected() ? -EPIPE : -ESHUTDOWN;
+        return;
+    }
+    if (in) {
+        const uint32_t given = std::min<uint32_t>(result.dataBytes, length);
+        std::memcpy(bytes + kSetupBytes, data.data(), given);
+        urb.actual = static_cast<int>(given);
+    } else {
+        urb.actual = length;
+    }
+}
+
+void UsbfsDevice::serveBulk() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        work_.wait(lock, [&] { return stopping_ || !bulkQueue_.empty(); });
+        if (stopping_) return;
+        UrbPtr urb = bulkQueue_.front();
+        bulkQueue_.pop_front();
+        running_ = urb;
+        lock.unlock();
+        const fx3::BulkResult result = camera_->bulkRead(
+            urb->endpoint, std::span<uint8_t>(urb->buffer->data, urb->length), 0, urb->cancel);
+        lock.lock();
+        running_.reset();
+        urb->actual = result.error == fx3::kErrorSuccess ? static_cast<int>(std::min<size_t>(result.bytes, urb->length)) : 0;
+        int status = statusOf(result.error);
+        if (status != 0 && !plugged_) status = -ESHUTDOWN;
+        completeLocked(urb, status);
+    }
+}
+
+void UsbfsDevice::completeLocked(const UrbPtr& urb, int status) {
+    urb->status = status;
+    if (clients_.count(urb->client) != 0) {
+        reapable_[urb->client].push_back(urb);
+    }
+}
+
+long UsbfsDevice::reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int& error) {
+    UrbPtr urb;
+    {
+        std::lock_guard lock(mutex_);
+        auto found = reapable_.find(client);
+        if (found == reapable_.end() || found->second.empty()) {
+            const bool gone = !plugged_ || deadClients_.count(client) != 0;
+            error = gone ? ENODEV : EAGAIN;
+            return -1;
+        }
+        urb = found->second.front();
+        found->second.pop_front();
+    }
+    usbdevfs_urb* raw = urbOf(urb->urb);
+    raw->status = urb->status;
+    raw->actual_length = urb->actual;
+    raw->error_count = 0;
+    // The client gets its own URB pointer back, and with it the URB and the
+    // data buffer written into its memory.
+    UMockdevIoctlData* slot = pointee(arg, sizeof(void*));
+    const bool handed = slot != nullptr && umockdev_ioctl_data_set_ptr(slot, 0, urb->urb);
+    if (slot != nullptr) g_object_unref(slot);
+    if (!handed) {
+        error = EFAULT;
+        return -1;
+    }
+    return 0;
+}
+
+long UsbfsDevice::discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int& error) {
+    const gulong address = argValue(arg);
+    std::lock_guard lock(mutex_);
+    for (auto it = bulkQueue_.begin(); it != bulkQueue_.end(); ++it) {
+        if ((*it)->client == client && (*it)->urb->client_addr == address) {
+            UrbPtr urb = *it;
+            bulkQueue_.erase(it);
+            urb->actual = 0;
+            completeLocked(urb, -ENOENT);
+            return 0;
+        }
+    }
+    if (running_ && running_->client == client && running_->urb->client_addr == address) {
+        running_->cancel.cancel();
+        return 0;
+    }
+    error = EINVAL;  // already completed
+    return -1;
+}
+
+void UsbfsDevice::unplug() {
+    std::lock_guard lock(mutex_);
+    plugged_ = false;
+    camera_->unplug();  // ends the read in flight
+    while (!bulkQueue_.empty()) {
+        UrbPtr urb = bulkQueue_.front();
+        bulkQueue_.pop_front();
+        completeLocked(urb, -ESHUTDOWN);
+    }
+    deadClients_.insert(clients_.begin(), clients_.end());
+    claimer_ = nullptr;
+}
+
+void UsbfsDevice::replug() {
+    std::lock_guard lock(mutex_);
+    camera_->replug();
+    plugged_ = true;
+}
+
+} // namespace lumvek::sim::usbrun

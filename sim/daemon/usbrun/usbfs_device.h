@@ -1,0 +1,77 @@
+#pragma once
+// One simulated camera behind a umockdev usbfs node: answers the usbfs
+// ioctls a user-space USB library issues (capabilities, claim/release of
+// interface 0 with one claimer at a time, URB submit/reap/discard for control
+// and bulk-in transfers, clear halt, reset) from the simulator. Bulk URBs are
+// served in order on a worker thread of their own; control URBs are answered
+// at once. The URB and its data buffer live in the client process: they are
+// resolved through umockdev and handed back (with the URB pointer) on reap.
+//
+//   UsbfsDevice device(camera);
+//   umockdev_testbed_attach_ioctl(testbed, "/dev/bus/usb/002/002", device.handler(), &error);
+//   device.unplug();   // pending URBs end with -ESHUTDOWN, later ioctls fail with ENODEV
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "sim/simulated_camera.h"
+
+typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
+typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
+typedef struct _UMockdevIoctlData UMockdevIoctlData;
+
+namespace lumvek::sim::usbrun {
+
+class UsbfsDevice {
+public:
+    explicit UsbfsDevice(std::shared_ptr<SimulatedCamera> camera);
+    ~UsbfsDevice();
+    UsbfsDevice(const UsbfsDevice&) = delete;
+    UsbfsDevice& operator=(const UsbfsDevice&) = delete;
+
+    [[nodiscard]] UMockdevIoctlBase* handler() const { return handler_; }
+    [[nodiscard]] SimulatedCamera& camera() { return *camera_; }
+
+    // Unplugged: the connections open now stay dead even after a replug, as
+    // a file descriptor of a removed device does.
+    void unplug();
+    void replug();
+
+private:
+    struct Urb;
+    using UrbPtr = std::shared_ptr<Urb>;
+
+    static int onIoctl(UMockdevIoctlBase* base, UMockdevIoctlClient* client, void* self);
+    static void onVanished(UMockdevIoctlBase* base, UMockdevIoctlClient* client, void* self);
+
+    // Each returns the ioctl result, with `error` the errno for -1.
+    long submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int& error);
+    long reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int& error);
+    long discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int& error);
+    long claim(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool take, int& error);
+    void answerControl(Urb& urb);
+    void completeLocked(const UrbPtr& urb, int status);
+    void forget(UMockdevIoctlClient* client);
+    void serveBulk();
+
+    std::shared_ptr<SimulatedCamera> camera_;
+    UMockdevIoctlBase* handler_ = nullptr;
+
+    std::mutex mutex_;  // guards everything below
+    std::condition_variable work_;
+    std::deque<UrbPtr> bulkQueue_;
+    UrbPtr running_;  // the bulk URB inside the simulator now
+    std::map<UMockdevIoctlClient*, std::deque<UrbPtr>> reapable_;
+    std::set<UMockdevIoctlClient*> deadClients_;
+    std::set<UMockdevIoctlClient*> clients_;
+    UMockdevIoctlClient* claimer_ = nullptr;
+    bool plugged_ = true;
+    bool stopping_ = false;
+    std::thread worker_;
+};
+
+} // namespace lumvek::sim::usbrun
