@@ -1,5 +1,6 @@
 #include "daemon/usbrun/usb_run.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -115,24 +116,49 @@ std::string command(Testbed& testbed, UsbCamera& camera, const std::string& line
         });
 }
 
-std::vector<std::string> childEnvironment(const std::string& root) {
+bool preloaded() {
+    const char* preload = std::getenv("LD_PRELOAD");
+    return preload != nullptr && std::strstr(preload, kPreloadLibrary) != nullptr;
+}
+
+// This environment with umockdev's preload library first in LD_PRELOAD and
+// `root` as the testbed (none: UMOCKDEV_DIR left out).
+std::vector<std::string> preloadEnvironment(const std::string& root) {
     std::vector<std::string> entries;
     std::string preload = kPreloadLibrary;
     std::string asanOptions = kSanitizerLinkOrder;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
         if (text.rfind("LD_PRELOAD=", 0) == 0) {
-            preload += ":" + text.substr(11);
+            if (text.find(kPreloadLibrary) == std::string::npos) preload += ":" + text.substr(11);
         } else if (text.rfind("ASAN_OPTIONS=", 0) == 0) {
             asanOptions = text.substr(13) + ":" + asanOptions;
         } else if (text.rfind("UMOCKDEV_DIR=", 0) != 0) {
             entries.push_back(text);
         }
     }
-    entries.push_back("UMOCKDEV_DIR=" + root);
+    if (!root.empty()) entries.push_back("UMOCKDEV_DIR=" + root);
     entries.push_back("LD_PRELOAD=" + preload);
     entries.push_back("ASAN_OPTIONS=" + asanOptions);
     return entries;
+}
+
+// The testbed's uevents go through the system's udev library, which reads
+// the device from sysfs: usb-run itself has to see the testbed's sysfs, so it
+// runs under the preload library too (as umockdev-wrapper would run it).
+int reexecPreloaded(const std::vector<std::string>& args) {
+    std::vector<std::string> argStrings{"/proc/self/exe", "usb-run"};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& arg : argStrings) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings = preloadEnvironment("");
+    std::vector<char*> envp;
+    for (auto& entry : envStrings) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    ::execve("/proc/self/exe", argv.data(), envp.data());
+    std::fprintf(stderr, "lumvek-camsim usb-run: cannot restart with %s: %s\n", kPreloadLibrary, std::strerror(errno));
+    return kExitFailure;
 }
 
 pid_t spawnCommand(const std::vector<std::string>& command, const std::vector<std::string>& environment,
@@ -254,6 +280,9 @@ int runUsbRun(const std::vector<std::string>& args) {
     if (!parseArguments(args, parsed, error)) {
         return usageError(error);
     }
+    if (!preloaded()) {
+        return reexecPreloaded(args);
+    }
     sigset_t forwarded;
     sigemptyset(&forwarded);
     sigaddset(&forwarded, SIGTERM);
@@ -294,7 +323,7 @@ int runUsbRun(const std::vector<std::string>& args) {
         }
     }
     const int signals = ::signalfd(-1, &forwarded, SFD_CLOEXEC);
-    const pid_t child = spawnCommand(parsed.command, childEnvironment(testbed.root()), forwarded);
+    const pid_t child = spawnCommand(parsed.command, preloadEnvironment(testbed.root()), forwarded);
     int status = kExitFailure;
     if (child > 0) {
         status = superviseChild(child, testbed, cameras, signals);

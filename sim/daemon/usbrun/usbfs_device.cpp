@@ -73,7 +73,7 @@ int statusOf(uint32_t error) {
 } // namespace
 
 struct UsbfsDevice::Urb {
-    UMockdevIoctlClient* client = nullptr;  // referenced while the URB lives
+    uint64_t client = 0;
     UMockdevIoctlData* urb = nullptr;       // the client's struct usbdevfs_urb
     UMockdevIoctlData* buffer = nullptr;    // the client's data buffer
     uint8_t type = 0;
@@ -85,7 +85,6 @@ struct UsbfsDevice::Urb {
     ~Urb() {
         if (buffer != nullptr) g_object_unref(buffer);
         if (urb != nullptr) g_object_unref(urb);
-        if (client != nullptr) g_object_unref(client);
     }
 };
 
@@ -114,11 +113,12 @@ int UsbfsDevice::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* 
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     int error = 0;
     long result = 0;
+    const ClientInfo who = device.identify(client);
+    bool dead = false;
     {
         std::lock_guard lock(device.mutex_);
-        device.clients_.insert(client);
-        if (device.deadClients_.count(client) != 0 && request != USBDEVFS_REAPURBNDELAY &&
-            request != USBDEVFS_REAPURB) {
+        dead = who.generation < device.generation_;
+        if (dead && request != USBDEVFS_REAPURBNDELAY && request != USBDEVFS_REAPURB) {
             umockdev_ioctl_client_complete(client, -1, ENODEV);
             return TRUE;
         }
@@ -138,20 +138,20 @@ int UsbfsDevice::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* 
     }
     case USBDEVFS_CLAIMINTERFACE:
     case USBDEVFS_DISCONNECT_CLAIM:  // its argument starts with the interface number
-        result = device.claim(client, arg, true, error);
+        result = device.claim(who.id, arg, true, error);
         break;
     case USBDEVFS_RELEASEINTERFACE:
-        result = device.claim(client, arg, false, error);
+        result = device.claim(who.id, arg, false, error);
         break;
     case USBDEVFS_SUBMITURB:
-        result = device.submit(client, arg, error);
+        result = device.submit(who.id, arg, error);
         break;
     case USBDEVFS_REAPURB:
     case USBDEVFS_REAPURBNDELAY:
-        result = device.reap(client, arg, error);
+        result = device.reap(who.id, dead, arg, error);
         break;
     case USBDEVFS_DISCARDURB:
-        result = device.discard(client, arg, error);
+        result = device.discard(who.id, arg, error);
         break;
     case USBDEVFS_CLEAR_HALT: {
         uint32_t endpoint = 0;
@@ -185,15 +185,32 @@ int UsbfsDevice::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* 
 }
 
 void UsbfsDevice::onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
-    static_cast<UsbfsDevice*>(self)->forget(client);
+    auto& device = *static_cast<UsbfsDevice*>(self);
+    device.forget(device.identify(client).id);
 }
 
-void UsbfsDevice::forget(UMockdevIoctlClient* client) {
+UsbfsDevice::ClientInfo UsbfsDevice::identify(UMockdevIoctlClient* client) {
+    constexpr const char* kIdKey = "lumvek-usbfs-client";
+    constexpr const char* kGenerationKey = "lumvek-usbfs-generation";
+    std::lock_guard lock(mutex_);
+    auto id = static_cast<ClientId>(reinterpret_cast<uintptr_t>(g_object_get_data(G_OBJECT(client), kIdKey)));
+    if (id == 0) {
+        id = nextClient_++;
+        g_object_set_data(G_OBJECT(client), kIdKey, reinterpret_cast<gpointer>(static_cast<uintptr_t>(id)));
+        g_object_set_data(G_OBJECT(client), kGenerationKey,
+                          reinterpret_cast<gpointer>(static_cast<uintptr_t>(generation_)));
+        clients_.insert(id);
+    }
+    const auto generation =
+        static_cast<uint64_t>(reinterpret_cast<uintptr_t>(g_object_get_data(G_OBJECT(client), kGenerationKey)));
+    return {id, generation};
+}
+
+void UsbfsDevice::forget(ClientId client) {
     std::deque<UrbPtr> dropped;
     std::lock_guard lock(mutex_);
     clients_.erase(client);
-    deadClients_.erase(client);
-    if (claimer_ == client) claimer_ = nullptr;
+    if (claimer_ == client) claimer_ = 0;
     for (auto it = bulkQueue_.begin(); it != bulkQueue_.end();) {
         if ((*it)->client == client) {
             dropped.push_back(*it);
@@ -206,7 +223,7 @@ void UsbfsDevice::forget(UMockdevIoctlClient* client) {
     reapable_.erase(client);
 }
 
-long UsbfsDevice::claim(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool take, int& error) {
+long UsbfsDevice::claim(ClientId client, UMockdevIoctlData* arg, bool take, int& error) {
     uint32_t interface = 0;
     if (!readArgU32(arg, interface)) {
         error = EFAULT;
@@ -222,7 +239,7 @@ long UsbfsDevice::claim(UMockdevIoctlClient* client, UMockdevIoctlData* arg, boo
         return -1;
     }
     if (take) {
-        if (claimer_ != nullptr && claimer_ != client) {
+        if (claimer_ != 0 && claimer_ != client) {
             error = EBUSY;  // another process holds the camera
             return -1;
         }
@@ -233,11 +250,11 @@ long UsbfsDevice::claim(UMockdevIoctlClient* client, UMockdevIoctlData* arg, boo
         error = EINVAL;
         return -1;
     }
-    claimer_ = nullptr;
+    claimer_ = 0;
     return 0;
 }
 
-long UsbfsDevice::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int& error) {
+long UsbfsDevice::submit(ClientId client, UMockdevIoctlData* arg, int& error) {
     UMockdevIoctlData* urbData = pointee(arg, sizeof(usbdevfs_urb));
     if (urbData == nullptr) {
         error = EFAULT;
@@ -262,7 +279,7 @@ long UsbfsDevice::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, in
         error = EFAULT;
         return -1;
     }
-    urb->client = static_cast<UMockdevIoctlClient*>(g_object_ref(client));
+    urb->client = client;
     urb->type = raw->type;
     urb->endpoint = raw->endpoint;
     urb->length = static_cast<size_t>(raw->buffer_length);
@@ -277,7 +294,7 @@ long UsbfsDevice::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, in
         reapable_[client].push_back(urb);
         return 0;
     }
-    if (claimer_ == nullptr) {
+    if (claimer_ == 0) {
         claimer_ = client;  // usbfs claims the interface of an endpoint on first use
     } else if (claimer_ != client) {
         error = EBUSY;
@@ -351,13 +368,13 @@ void UsbfsDevice::completeLocked(const UrbPtr& urb, int status) {
     }
 }
 
-long UsbfsDevice::reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int& error) {
+long UsbfsDevice::reap(ClientId client, bool dead, UMockdevIoctlData* arg, int& error) {
     UrbPtr urb;
     {
         std::lock_guard lock(mutex_);
         auto found = reapable_.find(client);
         if (found == reapable_.end() || found->second.empty()) {
-            const bool gone = !plugged_ || deadClients_.count(client) != 0;
+            const bool gone = !plugged_ || dead;
             error = gone ? ENODEV : EAGAIN;
             return -1;
         }
@@ -380,7 +397,7 @@ long UsbfsDevice::reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int&
     return 0;
 }
 
-long UsbfsDevice::discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int& error) {
+long UsbfsDevice::discard(ClientId client, UMockdevIoctlData* arg, int& error) {
     const gulong address = argValue(arg);
     std::lock_guard lock(mutex_);
     for (auto it = bulkQueue_.begin(); it != bulkQueue_.end(); ++it) {
@@ -409,8 +426,8 @@ void UsbfsDevice::unplug() {
         bulkQueue_.pop_front();
         completeLocked(urb, -ESHUTDOWN);
     }
-    deadClients_.insert(clients_.begin(), clients_.end());
-    claimer_ = nullptr;
+    ++generation_;
+    claimer_ = 0;
 }
 
 void UsbfsDevice::replug() {

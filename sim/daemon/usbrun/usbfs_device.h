@@ -17,6 +17,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <cstdint>
 
 #include "sim/simulated_camera.h"
 
@@ -42,6 +43,14 @@ public:
     void replug();
 
 private:
+    // Clients (open file descriptions of the node) are told apart by a serial
+    // number kept on the client object, and are dead when they were opened
+    // before the latest unplug.
+    using ClientId = uint64_t;
+    struct ClientInfo {
+        ClientId id = 0;
+        uint64_t generation = 0;
+    };
     struct Urb;
     using UrbPtr = std::shared_ptr<Urb>;
 
@@ -49,13 +58,13 @@ private:
     static void onVanished(UMockdevIoctlBase* base, UMockdevIoctlClient* client, void* self);
 
     // Each returns the ioctl result, with `error` the errno for -1.
-    long submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int& error);
-    long reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int& error);
-    long discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int& error);
-    long claim(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool take, int& error);
+    long submit(ClientId client, UMockdevIoctlData* arg, int& error);
+    long reap(ClientId client, bool dead, UMockdevIoctlData* arg, int& error);
+    long discard(ClientId client, UMockdevIoctlData* arg, int& error);
+    long claim(ClientId client, UMockdevIoctlData* arg, bool take, int& error);
     void answerControl(Urb& urb);
     void completeLocked(const UrbPtr& urb, int status);
-    void forget(UMockdevIoctlClient* client);
+    void forget(ClientId client);
     void serveBulk();
 
     std::shared_ptr<SimulatedCamera> camera_;
@@ -65,10 +74,12 @@ private:
     std::condition_variable work_;
     std::deque<UrbPtr> bulkQueue_;
     UrbPtr running_;  // the bulk URB inside the simulator now
-    std::map<UMockdevIoctlClient*, std::deque<UrbPtr>> reapable_;
-    std::set<UMockdevIoctlClient*> deadClients_;
-    std::set<UMockdevIoctlClient*> clients_;
-    UMockdevIoctlClient* claimer_ = nullptr;
+    ClientInfo identify(UMockdevIoctlClient* client);
+    std::map<ClientId, std::deque<UrbPtr>> reapable_;
+    std::set<ClientId> clients_;
+    ClientId claimer_ = 0;
+    ClientId nextClient_ = 1;
+    uint64_t generation_ = 0;  // unplugs so far
     bool plugged_ = true;
     bool stopping_ = false;
     std::thread worker_;
