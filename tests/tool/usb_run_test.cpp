@@ -84,6 +84,21 @@ TEST(ToolUsbRun, RecordFailsClearlyWhenTheCameraIsUnplugged) {
     EXPECT_NE(result.err.find("SDK error 13"), std::string::npos) << result.err;
     EXPECT_GE(finalisedAviFrames(avi), 2u) << "the file keeps what was recorded, finalised";
 }
+TEST(ToolUsbRun, DoctorNamesLinkSpeedAccessAndTheUsbfsMemoryLimit) {
+    ToolEnv env("usbrun-doctor");
+    const ProcessResult doctor = run(
+        LUMVEK_CAMSIM_PATH,
+        usbRun(env, {kCam0, "product=0x3090,name=slow,usb-speed=480"}, {LUMVEK_TOOL_PATH, "doctor"}), env);
+    EXPECT_EQ(doctor.exitCode, 1) << doctor.out;
+    EXPECT_NE(doctor.out.find("ok       usb link        04b4:3090 at 2-1 at 5000 Mbit/s"), std::string::npos)
+        << doctor.out;
+    EXPECT_NE(doctor.out.find("problem  usb link        04b4:3090 at 2-2 runs at 480 Mbit/s: it is on a USB 2 port"),
+              std::string::npos);
+    EXPECT_NE(doctor.out.find("ok       usb access      /dev/bus/usb/002/002 can be opened"), std::string::npos);
+    EXPECT_NE(doctor.out.find("problem  usb memory      usbfs memory limit is 16 MB"), std::string::npos);
+    EXPECT_NE(doctor.out.find("usbcore.usbfs_memory_mb=256"), std::string::npos);
+    EXPECT_NE(doctor.out.find("ok       cameras         2 found"), std::string::npos);
+}
 #else
 TEST(ToolUsbRun, NeedsUmockdev) {
     GTEST_SKIP() << "lumvek-camsim was built without umockdev: no usb-run";

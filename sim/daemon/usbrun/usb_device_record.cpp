@@ -11,6 +11,9 @@ constexpr uint8_t kDescriptorInterface = 0x04;
 constexpr uint8_t kDescriptorEndpoint = 0x05;
 constexpr uint8_t kDescriptorSsEndpointCompanion = 0x30;
 constexpr uint16_t kUsb30 = 0x0300;
+constexpr uint16_t kUsb21 = 0x0210;
+constexpr uint8_t kMaxPacket0HighSpeed = 64;
+constexpr uint16_t kBulkMaxPacketHighSpeed = 512;
 constexpr uint8_t kMaxPacket0Exponent = 9;  // 512-byte control packets at SuperSpeed
 constexpr uint16_t kBulkMaxPacket = 1024;
 constexpr uint8_t kMaxBurst = 15;
@@ -26,18 +29,20 @@ void put16(std::vector<uint8_t>& out, uint16_t value) {
     out.push_back(static_cast<uint8_t>(value >> 8));
 }
 
-void bulkInEndpoint(std::vector<uint8_t>& out, uint8_t address) {
+void bulkInEndpoint(std::vector<uint8_t>& out, uint8_t address, bool superSpeed) {
     out.insert(out.end(), {7, kDescriptorEndpoint, address, kTransferBulk});
-    put16(out, kBulkMaxPacket);
+    put16(out, superSpeed ? kBulkMaxPacket : kBulkMaxPacketHighSpeed);
     out.push_back(0);  // bInterval
-    out.insert(out.end(), {6, kDescriptorSsEndpointCompanion, kMaxBurst, 0, 0, 0});
+    if (superSpeed) {
+        out.insert(out.end(), {6, kDescriptorSsEndpointCompanion, kMaxBurst, 0, 0, 0});
+    }
 }
 } // namespace
 
-std::vector<uint8_t> cameraDescriptors(uint16_t vendorId, uint16_t productId) {
+std::vector<uint8_t> cameraDescriptors(uint16_t vendorId, uint16_t productId, bool superSpeed) {
     std::vector<uint8_t> out{18, kDescriptorDevice};
-    put16(out, kUsb30);
-    out.insert(out.end(), {0, 0, 0, kMaxPacket0Exponent});
+    put16(out, superSpeed ? kUsb30 : kUsb21);
+    out.insert(out.end(), {0, 0, 0, superSpeed ? kMaxPacket0Exponent : kMaxPacket0HighSpeed});
     put16(out, vendorId);
     put16(out, productId);
     put16(out, 0x0100);  // bcdDevice
@@ -45,8 +50,8 @@ std::vector<uint8_t> cameraDescriptors(uint16_t vendorId, uint16_t productId) {
     const size_t configStart = out.size();
     out.insert(out.end(), {9, kDescriptorConfiguration, 0, 0, 1, 1, 0, kSelfPoweredAttributes, kMaxPowerUnits});
     out.insert(out.end(), {9, kDescriptorInterface, 0, 0, 2, kVendorClass, 0, 0, 0});
-    bulkInEndpoint(out, 0x81);
-    bulkInEndpoint(out, 0x83);
+    bulkInEndpoint(out, 0x81, superSpeed);
+    bulkInEndpoint(out, 0x83, superSpeed);
     const auto total = static_cast<uint16_t>(out.size() - configStart);
     out[configStart + 2] = static_cast<uint8_t>(total);
     out[configStart + 3] = static_cast<uint8_t>(total >> 8);
@@ -69,7 +74,8 @@ std::string cameraRecord(uint16_t vendorId, uint16_t productId, const UsbPlaceme
     const std::string node = cameraDevNode(placement);
     char ids[64];
     std::string hex;
-    for (uint8_t byte : cameraDescriptors(vendorId, productId)) {
+    const bool superSpeed = placement.speedMbps >= kSuperSpeedMbps;
+    for (uint8_t byte : cameraDescriptors(vendorId, productId, superSpeed)) {
         std::snprintf(ids, sizeof ids, "%02X", byte);
         hex += ids;
     }
@@ -95,8 +101,9 @@ std::string cameraRecord(uint16_t vendorId, uint16_t productId, const UsbPlaceme
     std::snprintf(ids, sizeof ids, "A: idVendor=%04x\nA: idProduct=%04x\n", vendorId, productId);
     record += ids;
     record += "A: bcdDevice=0100\nA: bDeviceClass=00\nA: bNumConfigurations=1\nA: bConfigurationValue=1\n";
-    record += "A: bNumInterfaces= 1\nA: bMaxPacketSize0=9\nA: version= 3.00\n";
-    record += "A: speed=" + std::to_string(kSuperSpeedMbps) + "\n";
+    record += superSpeed ? "A: bNumInterfaces= 1\nA: bMaxPacketSize0=9\nA: version= 3.00\n"
+                         : "A: bNumInterfaces= 1\nA: bMaxPacketSize0=64\nA: version= 2.10\n";
+    record += "A: speed=" + std::to_string(placement.speedMbps) + "\n";
     record += "H: descriptors=" + hex + "\n";
     return record;
 }

@@ -17,11 +17,12 @@ struct UsbPlacement {
     int bus = kUsbBus;
     int port = 1;     // port on the root hub: sysfs name "B-P"
     int address = 2;  // device number on the bus
+    int speedMbps = 5000;  // 480: a camera on a USB 2 port
 };
 
-// The 18-byte device descriptor followed by the whole configuration (what
+// The 18-byte device descriptor (USB 3.0, or 2.1 on a USB 2 link) followed by the whole configuration (what
 // sysfs shows as the `descriptors` attribute).
-[[nodiscard]] std::vector<uint8_t> cameraDescriptors(uint16_t vendorId, uint16_t productId);
+[[nodiscard]] std::vector<uint8_t> cameraDescriptors(uint16_t vendorId, uint16_t productId, bool superSpeed = true);
 
 // The sysfs path of the device, e.g. /sys/devices/pci0000:00/0000:00:14.0/usb2/2-1.
 [[nodiscard]] std::string cameraSysPath(const UsbPlacement& placement);

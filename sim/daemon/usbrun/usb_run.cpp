@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <poll.h>
 #include <set>
@@ -29,6 +31,7 @@ namespace {
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
 constexpr int kExitSignalBase = 128;
+constexpr int kKernelDefaultUsbfsMemoryMb = 16;
 constexpr const char* kPreloadLibrary = "libumockdev-preload.so.0";
 // A sanitizer runtime insists on being first in the initial library list;
 // umockdev's preload library has to come first to see every open and ioctl.
@@ -57,6 +60,14 @@ public:
     ~Testbed() { g_object_unref(testbed_); }
     Testbed(const Testbed&) = delete;
     Testbed& operator=(const Testbed&) = delete;
+
+    // The kernel's default usbfs memory limit, where `lumvek doctor` reads it.
+    void setUsbfsMemoryLimit(int megabytes) {
+        const std::string dir = root() + "/sys/module/usbcore/parameters";
+        std::error_code ignored;
+        std::filesystem::create_directories(dir, ignored);
+        std::ofstream(dir + "/usbfs_memory_mb") << megabytes << "\n";
+    }
 
     [[nodiscard]] std::string root() const {
         gchar* dir = umockdev_testbed_get_root_dir(testbed_);
@@ -293,11 +304,13 @@ int runUsbRun(const std::vector<std::string>& args) {
 
     std::vector<UsbCamera> cameras(parsed.cameras.size());
     Testbed testbed;
+    testbed.setUsbfsMemoryLimit(kKernelDefaultUsbfsMemoryMb);
     for (size_t i = 0; i < cameras.size(); ++i) {
         UsbCamera& camera = cameras[i];
         camera.description = parsed.cameras[i];
         camera.placement.port = static_cast<int>(i) + 1;
         camera.placement.address = static_cast<int>(i) + 2;
+        camera.placement.speedMbps = camera.description.usbSpeedMbps;
         std::shared_ptr<SimulatedCamera> simulated = SimulatedCamera::create(camera.description, error);
         if (!simulated) {
             return usageError("camera '" + camera.description.name + "': " + error);
