@@ -12,12 +12,6 @@ namespace lumvek::test {
 namespace {
 constexpr const char* kControlDirVariable = "LUMVEK_TEST_USBRUN_DIR";
 
-std::string selfPath() {
-    char path[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
-}
-
 int spawnAndWait(const std::vector<std::string>& args, const std::vector<std::string>& environment) {
     std::vector<std::string> argStrings = args;
     std::vector<char*> argv;
@@ -40,6 +34,12 @@ std::vector<std::string> currentEnvironment() {
     return entries;
 }
 } // namespace
+
+std::string selfPath() {
+    char path[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
+}
 
 bool underUsbRun() {
     return std::getenv("UMOCKDEV_DIR") != nullptr && std::getenv(kControlDirVariable) != nullptr;
@@ -67,8 +67,10 @@ std::string usbRunControlDir() {
     return dir != nullptr ? dir : "";
 }
 
-int runProgram(const std::vector<std::string>& argv) {
-    return spawnAndWait(argv, currentEnvironment());
+int runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment) {
+    std::vector<std::string> environment = currentEnvironment();
+    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+    return spawnAndWait(argv, environment);
 }
 
 } // namespace lumvek::test

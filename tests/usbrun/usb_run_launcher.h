@@ -19,6 +19,9 @@ int runUnderUsbRun(const std::vector<std::string>& cameras, const std::string& f
 
 // Runs a program to its end with this process's environment; its exit status
 // (-1 when it could not run or was killed).
-int runProgram(const std::vector<std::string>& argv);
+int runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment = {});
+
+// This test program's own path.
+[[nodiscard]] std::string selfPath();
 
 } // namespace lumvek::test

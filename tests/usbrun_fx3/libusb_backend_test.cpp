@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "camera_link.h"
 #include "platform/fx3/fx3_driver.h"
@@ -173,6 +174,38 @@ TEST_F(UsbFx3Inner, UnplugFailsPendingReadAtOnce) {
     EXPECT_TRUE(isPresent(kPath));
     link.setWindow(64, 8, 1);
     EXPECT_TRUE(link.readFrame());
+}
+
+TEST(UsbFx3, AClaimedCameraDoesNotOpenInAnotherProcess) {
+    expectInnerPasses("HoldWhileAnotherProcessTries", {"product=0x3090,name=cam0,pattern=black,fps=200"});
+}
+
+// The other process: run by HoldWhileAnotherProcessTries with LUMVEK_TEST_HELD
+// saying whether the camera is held now.
+TEST_F(UsbFx3Inner, OpenFromTheOtherProcess) {
+    const char* held = std::getenv("LUMVEK_TEST_HELD");
+    if (held == nullptr) GTEST_SKIP() << "started by HoldWhileAnotherProcessTries";
+    EXPECT_TRUE(isPresent(kPath)) << "a held camera is still present";
+    fx3::DeviceHandle handle = fx3::openDevice(kPath, false);
+    if (std::string(held) == "1") {
+        EXPECT_EQ(handle, nullptr);
+    } else {
+        EXPECT_NE(handle, nullptr);
+    }
+    if (handle != nullptr) fx3::closeHandle(handle);
+}
+
+TEST_F(UsbFx3Inner, HoldWhileAnotherProcessTries) {
+    CameraLink link(kPath);
+    link.setWindow(64, 8, 1);
+    ASSERT_TRUE(link.openStream());  // held from here on
+    ASSERT_TRUE(link.readFrame());
+    const std::vector<std::string> other{selfPath(), "--gtest_filter=UsbFx3Inner.OpenFromTheOtherProcess"};
+    EXPECT_EQ(runProgram(other, {"LUMVEK_TEST_HELD=1"}), 0);
+    // The holder keeps streaming.
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(link.readFrame());
+    link.closeStream();
+    EXPECT_EQ(runProgram(other, {"LUMVEK_TEST_HELD=0"}), 0);
 }
 
 } // namespace
