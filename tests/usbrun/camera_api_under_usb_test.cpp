@@ -6,7 +6,12 @@
 
 #include <chrono>
 #include <cstring>
+#include <csignal>
 #include <fstream>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -120,6 +125,64 @@ TEST_F(UsbRunInner, Enumeration) {
     EXPECT_EQ(Lumvek_SetIOPort(handle_, 0x5A), 1);
     int ok = 0;
     EXPECT_EQ(Lumvek_Fpga_ReadRegister(handle_, 7, &ok), 0x5A);
+}
+
+TEST(UsbRun, AllThreeBackendsAtOnceAreNumberedTogether) {
+    expectInnerPasses("AllThreeBackends", {"product=0x3090,name=usbcam,fps=40,pattern=ramp"});
+}
+
+// A simulator daemon serving in this process's device folder; ended with the scope.
+class DaemonProcess {
+public:
+    explicit DaemonProcess(const std::string& camera) {
+        int out[2];
+        if (::pipe(out) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        std::vector<std::string> args{LUMVEK_CAMSIM_PATH, "--dir", std::getenv("LUMVEK_DEVICE_DIR"), "--camera", camera};
+        std::vector<char*> argv;
+        for (auto& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        // Without the preload library: the daemon is a process of its own, not a USB user.
+        std::vector<std::string> env{"PATH=/usr/bin:/bin"};
+        std::vector<char*> envp{env[0].data(), nullptr};
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        pollfd ready{out[0], POLLIN, 0};
+        char line[16] = {};
+        ready_ = pid_ > 0 && ::poll(&ready, 1, kMessageWaitMs) == 1 && ::read(out[0], line, sizeof line - 1) > 0 &&
+                 std::string(line) == "ready\n";
+        ::close(out[0]);
+    }
+    ~DaemonProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    [[nodiscard]] bool ready() const { return ready_; }
+
+private:
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+TEST_F(UsbRunInner, AllThreeBackends) {
+    ScopedEnv inProcess("LUMVEK_SIM_CAMERAS", "product=0x3090,name=inproc,fps=40,pattern=chart");
+    DaemonProcess daemon("product=0x3090,name=served,fps=40,pattern=black");
+    ASSERT_TRUE(daemon.ready());
+    handle_ = Lumvek_Initialize(nullptr);
+    char names[10][256];
+    ASSERT_EQ(Lumvek_EnumDevice(handle_, names), 3);
+    EXPECT_STREQ(names[2], "LumvekR13-USB3-K7_03");
+    ASSERT_EQ(Lumvek_SetColorMode(handle_, 8), 1);
+    std::vector<uint8_t> frame(static_cast<size_t>(kW) * kH);
+    for (int number = 0; number < 3; ++number) {
+        ASSERT_EQ(Lumvek_SetDeviceNumber(handle_, number), 1) << number;
+        EXPECT_EQ(Lumvek_SnapShot(handle_, frame.data(), static_cast<int>(frame.size()), 1), 1) << number;
+    }
 }
 
 // --- exact raw scenes ----------------------------------------------------
