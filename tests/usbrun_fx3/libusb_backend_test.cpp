@@ -116,6 +116,33 @@ TEST_F(UsbFx3Inner, StallsAndShortData) {
     EXPECT_EQ(frame->size(), 64u * 8u);
 }
 
+TEST(UsbFx3, StallBabbleAndShortControlDataOnTheLink) {
+    expectInnerPasses("LinkFaults", {"product=0x3090,name=cam0,pattern=black,fps=200"});
+}
+
+TEST_F(UsbFx3Inner, LinkFaults) {
+    CameraLink link(kPath);
+    link.setWindow(64, 8, 1);
+    // A stalled endpoint fails the read; the next one works.
+    ASSERT_EQ(ctl({"fault", "cam0", "usb-stall=1"}), 0);
+    EXPECT_FALSE(link.readHeader(1000));
+    EXPECT_TRUE(link.readHeader(1000));
+    // Babble: the data that came is not taken as a header.
+    ASSERT_EQ(ctl({"fault", "cam0", "usb-babble=1"}), 0);
+    EXPECT_FALSE(link.readHeader(1000));
+    link.closeStream();
+    EXPECT_TRUE(link.readFrame());
+    // A control reply shorter than asked: the request succeeds with the bytes that came.
+    ASSERT_TRUE(link.i2cWrite(0x40, {0x44}));
+    ASSERT_EQ(ctl({"fault", "cam0", "usb-short-control=1"}), 0);
+    const auto reply = link.control(fx3::kRequestTypeVendorIn, 0xB0, 0, 0);
+    EXPECT_TRUE(reply.ok);
+    EXPECT_EQ(reply.returned, fx3::kRequestHeaderBytes + fx3::kControlDataBytes / 2);
+    const auto full = link.control(fx3::kRequestTypeVendorIn, 0xB0, 0, 0);
+    EXPECT_EQ(full.returned, fx3::kRequestHeaderBytes + fx3::kControlDataBytes);
+    EXPECT_NE(ctl({"fault", "cam0", "usb-stall=many"}), 0);
+}
+
 TEST(UsbFx3, AbortEndsAPendingReadPromptly) {
     expectInnerPasses("AbortEndsAPendingReadPromptly", {"product=0x3090,name=cam0,pattern=black,fps=200"});
 }

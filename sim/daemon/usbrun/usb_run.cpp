@@ -105,6 +105,17 @@ private:
 };
 
 std::string command(Testbed& testbed, UsbCamera& camera, const std::string& line) {
+    constexpr const char* kFault = "fault ";
+    if (line.rfind(kFault, 0) == 0) {
+        const std::string setting = line.substr(std::strlen(kFault));
+        const size_t equals = setting.find('=');
+        if (equals != std::string::npos && UsbfsDevice::isLinkFault(setting.substr(0, equals))) {
+            std::string error;
+            return camera.device->setLinkFault(setting.substr(0, equals), setting.substr(equals + 1), error)
+                       ? "ok"
+                       : "error: " + error;
+        }
+    }
     return runControlCommand(
         line, camera.device->camera().faults(),
         [&] {

@@ -55,6 +55,13 @@ gulong argValue(UMockdevIoctlData* arg) {
     return value;
 }
 
+bool takeOne(std::atomic<uint32_t>& counter) {
+    uint32_t left = counter.load();
+    while (left > 0 && !counter.compare_exchange_weak(left, left - 1)) {
+    }
+    return left > 0;
+}
+
 // The simulator's failure as a URB status, as the host controller reports it.
 int statusOf(uint32_t error) {
     switch (error) {
@@ -333,7 +340,8 @@ void UsbfsDevice::answerControl(Urb& urb) {
         return;
     }
     if (in) {
-        const uint32_t given = std::min<uint32_t>(result.dataBytes, length);
+        uint32_t given = std::min<uint32_t>(result.dataBytes, length);
+        if (takeOne(shortControls_)) given /= 2;
         std::memcpy(bytes + kSetupBytes, data.data(), given);
         urb.actual = static_cast<int>(given);
     } else {
@@ -348,6 +356,11 @@ void UsbfsDevice::serveBulk() {
         if (stopping_) return;
         UrbPtr urb = bulkQueue_.front();
         bulkQueue_.pop_front();
+        if (takeOne(stalls_)) {
+            urb->actual = 0;
+            completeLocked(urb, -EPIPE);
+            continue;
+        }
         running_ = urb;
         lock.unlock();
         const fx3::BulkResult result = camera_->bulkRead(
@@ -357,6 +370,10 @@ void UsbfsDevice::serveBulk() {
         urb->actual = result.error == fx3::kErrorSuccess ? static_cast<int>(std::min<size_t>(result.bytes, urb->length)) : 0;
         int status = statusOf(result.error);
         if (status != 0 && !plugged_) status = -ESHUTDOWN;
+        if (status == 0 && takeOne(babbles_)) {
+            status = -EOVERFLOW;  // the device sent more than the URB could take
+            urb->actual = static_cast<int>(urb->length);
+        }
         completeLocked(urb, status);
     }
 }
@@ -428,6 +445,21 @@ void UsbfsDevice::unplug() {
     }
     ++generation_;
     claimer_ = 0;
+}
+
+bool UsbfsDevice::isLinkFault(const std::string& key) {
+    return key == "usb-stall" || key == "usb-babble" || key == "usb-short-control";
+}
+
+bool UsbfsDevice::setLinkFault(const std::string& key, const std::string& value, std::string& error) {
+    uint64_t count = 0;
+    if (!isLinkFault(key) || !parseUnsigned(value, count) || count > UINT32_MAX) {
+        error = isLinkFault(key) ? key + " needs a count, not '" + value + "'" : "unknown link fault '" + key + "'";
+        return false;
+    }
+    std::atomic<uint32_t>& counter = key == "usb-stall" ? stalls_ : key == "usb-babble" ? babbles_ : shortControls_;
+    counter = static_cast<uint32_t>(count);
+    return true;
 }
 
 void UsbfsDevice::replug() {

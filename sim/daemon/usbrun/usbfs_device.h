@@ -10,6 +10,13 @@
 //   UsbfsDevice device(camera);
 //   umockdev_testbed_attach_ioctl(testbed, "/dev/bus/usb/002/002", device.handler(), &error);
 //   device.unplug();   // pending URBs end with -ESHUTDOWN, later ioctls fail with ENODEV
+//
+// Faults of the USB link itself, beside the camera's own (`lumvek-camsim ctl
+// --dir DIR fault NAME usb-KEY=N`):
+//   usb-stall=N          the next N bulk URBs end in a stall (-EPIPE), no data taken
+//   usb-babble=N         the next N bulk URBs end in babble (-EOVERFLOW) after their data
+//   usb-short-control=N  the next N control-in URBs return half the data asked for
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -42,6 +49,10 @@ public:
     void unplug();
     void replug();
 
+    // false with `error` set for a key that is not a link fault or a bad count.
+    [[nodiscard]] static bool isLinkFault(const std::string& key);
+    [[nodiscard]] bool setLinkFault(const std::string& key, const std::string& value, std::string& error);
+
 private:
     // Clients (open file descriptions of the node) are told apart by a serial
     // number kept on the client object, and are dead when they were opened
@@ -69,6 +80,9 @@ private:
 
     std::shared_ptr<SimulatedCamera> camera_;
     UMockdevIoctlBase* handler_ = nullptr;
+    std::atomic<uint32_t> stalls_{0};
+    std::atomic<uint32_t> babbles_{0};
+    std::atomic<uint32_t> shortControls_{0};
 
     std::mutex mutex_;  // guards everything below
     std::condition_variable work_;
