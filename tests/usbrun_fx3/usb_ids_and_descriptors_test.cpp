@@ -4,6 +4,7 @@
 
 #include <libusb.h>
 
+#include "daemon/usbrun/setup_packet.h"
 #include "daemon/usbrun/usb_device_record.h"
 #include "platform/fx3/libusb_backend.h"
 #include "platform/fx3/usb_id_filter.h"
@@ -70,6 +71,28 @@ TEST(UsbRunDescriptors, RecordNamesTheNodeAndItsNumbers) {
     EXPECT_NE(record.find("A: dev=189:131\n"), std::string::npos);  // (2-1)*128 + (4-1)
     EXPECT_NE(record.find("A: speed=5000\n"), std::string::npos);
     EXPECT_NE(record.find("H: descriptors=12010003"), std::string::npos);
+}
+
+TEST(UsbRunSetupPacket, VendorRequestBecomesTheDriverHeader) {
+    // bmRequestType 0xC0, bRequest 0x31 (I2C read), wValue 2, wIndex 0x41, wLength 64.
+    const uint8_t raw[8] = {0xC0, 0x31, 0x02, 0x00, 0x41, 0x00, 0x40, 0x00};
+    const auto setup = sim::usbrun::decodeSetupPacket(raw);
+    EXPECT_TRUE(setup.in());
+    EXPECT_EQ(setup.length, 64);
+    const RequestHeader header = sim::usbrun::requestHeaderFor(setup);
+    EXPECT_EQ(header.requestType, 0xC0);
+    EXPECT_EQ(header.requestCode, 0x31);
+    EXPECT_EQ(header.value, 2);
+    EXPECT_EQ(header.index, 0x41);
+    EXPECT_EQ(header.length, kControlRequestBytes);  // what the controller's own requests carry
+    EXPECT_EQ(header.dataLength, 64u);
+    EXPECT_EQ(header.timeoutMs, kControlTimeoutMs);
+    const uint8_t out[8] = {0x42, 0xC2, 0x34, 0x12, 0x81, 0x00, 0x00, 0x01};
+    const auto arm = sim::usbrun::decodeSetupPacket(out);
+    EXPECT_FALSE(arm.in());
+    EXPECT_EQ(arm.value, 0x1234);
+    EXPECT_EQ(arm.index, 0x81);
+    EXPECT_EQ(arm.length, 256);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "daemon/usbrun/usbfs_device.h"
 
+#include "daemon/usbrun/setup_packet.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -15,7 +17,6 @@
 namespace lumvek::sim::usbrun {
 
 namespace {
-constexpr size_t kSetupBytes = 8;
 constexpr uint32_t kCapabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
                                    USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
 // Larger bulk URBs than this are refused as the kernel refuses what exceeds
@@ -315,37 +316,25 @@ long UsbfsDevice::submit(ClientId client, UMockdevIoctlData* arg, int& error) {
 // Called with mutex_ held: a control request is short and never blocks.
 void UsbfsDevice::answerControl(Urb& urb) {
     uint8_t* bytes = urb.buffer->data;
-    const uint8_t requestType = bytes[0];
-    const uint16_t length = static_cast<uint16_t>(bytes[6] | (bytes[7] << 8));
-    const size_t room = urb.length - kSetupBytes;
-    if (length > fx3::kControlDataBytes || length > room) {
+    const SetupPacket setup = decodeSetupPacket(std::span<const uint8_t, kSetupBytes>(bytes, kSetupBytes));
+    if (setup.length > fx3::kControlDataBytes || setup.length > urb.length - kSetupBytes) {
         urb.status = -EPIPE;  // the controller stalls requests it cannot take
         return;
     }
-    fx3::RequestHeader header;
-    header.requestType = requestType;
-    header.requestCode = bytes[1];
-    header.value = static_cast<uint16_t>(bytes[2] | (bytes[3] << 8));
-    header.index = static_cast<uint16_t>(bytes[4] | (bytes[5] << 8));
-    header.length = static_cast<uint16_t>(fx3::kRequestHeaderBytes + length);
-    header.timeoutMs = fx3::kControlTimeoutMs;
-    header.dataOffset = static_cast<uint32_t>(fx3::kRequestHeaderBytes);
-    header.dataLength = length;
     std::array<uint8_t, fx3::kControlDataBytes> data{};
-    const bool in = (requestType & 0x80) != 0;
-    if (!in) std::memcpy(data.data(), bytes + kSetupBytes, length);
-    const fx3::ControlResult result = camera_->controlTransfer(header, data);
+    if (!setup.in()) std::memcpy(data.data(), bytes + kSetupBytes, setup.length);
+    const fx3::ControlResult result = camera_->controlTransfer(requestHeaderFor(setup), data);
     if (!result.ok) {
         urb.status = camera_->connected() ? -EPIPE : -ESHUTDOWN;
         return;
     }
-    if (in) {
-        uint32_t given = std::min<uint32_t>(result.dataBytes, length);
+    if (setup.in()) {
+        uint32_t given = std::min<uint32_t>(result.dataBytes, setup.length);
         if (takeOne(shortControls_)) given /= 2;
         std::memcpy(bytes + kSetupBytes, data.data(), given);
         urb.actual = static_cast<int>(given);
     } else {
-        urb.actual = length;
+        urb.actual = setup.length;
     }
 }
 
