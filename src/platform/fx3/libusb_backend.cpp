@@ -162,6 +162,7 @@ private:
     }
 
     std::shared_ptr<SharedHandle> shared_;
+    std::mutex readMutex_;  // one bulk read at a time: the slots belong to it
     std::array<Slot, kTransfersInFlight> slots_{};
     std::mutex mutex_;  // guards the slots' busy flags and completed_
     std::condition_variable changed_;
@@ -169,10 +170,11 @@ private:
 };
 
 // Called on the stand-in's transfer thread (or a caller's thread for a
-// synchronous read); one read at a time per device object.
+// synchronous read); reads on one device object wait for each other.
 BulkResult LibusbDevice::bulkRead(uint8_t endpoint, std::span<uint8_t> buffer, uint32_t timeoutMs,
                                   const CancelToken& cancel) {
     using Clock = std::chrono::steady_clock;
+    std::lock_guard reading(readMutex_);
     if (shared_->gone) return {kErrorDeviceNotConnected, 0};
     const bool limited = timeoutMs != 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
