@@ -39,3 +39,7 @@ install(FILES ${PROJECT_BINARY_DIR}/lumvek.pc DESTINATION ${CMAKE_INSTALL_LIBDIR
 install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt ${PROJECT_SOURCE_DIR}/examples/save_first_picture.c
   ${PROJECT_SOURCE_DIR}/examples/callback_frame_rate.c ${PROJECT_SOURCE_DIR}/examples/any_product_snapshot.cpp
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+# The udev rule that lets the logged-in user open the cameras (installed
+# under the prefix; README says where to copy it on a system).
+install(FILES ${PROJECT_SOURCE_DIR}/udev/60-lumvek.rules DESTINATION lib/udev/rules.d)

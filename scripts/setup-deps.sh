@@ -9,6 +9,8 @@ packages=(
   libx11-dev
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   python3 python3-pil ffmpeg libjpeg-turbo-progs libtiff-tools pngcheck imagemagick xvfb
+  # lumvek-camsim usb-run: simulated cameras as USB devices for the libusb tests
+  libumockdev-dev umockdev
 )
 
 missing=()

@@ -91,6 +91,13 @@ bool parseCameraDescription(const std::string& text, CameraDescription& descript
             description.firmware = value;
         } else if (key == "info-word") {
             if (!parse16(key, value, description.infoWord, error)) return false;
+        } else if (key == "usb-speed") {
+            uint16_t speed = 0;
+            if (!parse16(key, value, speed, error) || (speed != 480 && speed != 5000 && speed != 10000)) {
+                error = "usb-speed is 480, 5000 or 10000 (Mbit/s), not '" + value + "'";
+                return false;
+            }
+            description.usbSpeedMbps = speed;
         } else if (key == "ready") {
             uint16_t ready = 0;
             if (!parse16(key, value, ready, error) || ready > 0xFF) {

@@ -11,6 +11,7 @@
 //   firmware=N       the FPGA firmware word (registers 0x10/0x11) of family heads
 //   info-word=0x1100 the 16-bit word at offset 24 of the 0xB0 info block
 //   ready=1          the status byte of request 0xC3
+//   usb-speed=5000   link speed in Mbit/s on usb-run's emulated bus (480: a USB 2 port)
 //   unplug           start unplugged
 //   and every fault key of faults.h.
 #include <cstdint>
@@ -38,6 +39,7 @@ struct CameraDescription {
     uint16_t infoWord = 0x1100;
     uint8_t readyStatus = 1;
     bool startUnplugged = false;
+    uint16_t usbSpeedMbps = 5000;
     std::vector<std::pair<std::string, std::string>> faults;  // applied in order
 };
 

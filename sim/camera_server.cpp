@@ -17,6 +17,7 @@
 #include "platform/fx3/socket_io.h"
 #include "platform/fx3/socket_wire.h"
 #include "platform/log/log.h"
+#include "sim/control_socket.h"
 
 namespace lumvek::sim {
 
@@ -24,37 +25,7 @@ namespace {
 namespace wire = fx3::wire;
 namespace sockio = fx3::sockio;
 
-constexpr size_t kMaxCommandBytes = 256;
 constexpr uint32_t kCommandTimeoutMs = 2000;
-
-// Binds and listens on `path`. A socket file nobody answers on is stale and
-// replaced; one that answers belongs to another server.
-int listenAt(const std::string& path, std::string& error) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
-        error = "socket path too long: " + path;
-        return -1;
-    }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    if (const int probe = sockio::connectUnix(path); probe >= 0) {
-        ::close(probe);
-        error = "another simulator already serves " + path;
-        return -1;
-    }
-    ::unlink(path.c_str());
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        error = std::string("socket: ") + std::strerror(errno);
-        return -1;
-    }
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 64) != 0) {
-        error = "cannot listen on " + path + ": " + std::strerror(errno);
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 bool recvFrame(int fd, wire::Frame& frame, const std::atomic<bool>& stopping) {
     uint8_t raw[wire::kFrameBytes];
@@ -105,7 +76,7 @@ std::unique_ptr<CameraServer> CameraServer::start(std::shared_ptr<SimulatedCamer
     std::unique_ptr<CameraServer> server(new CameraServer(std::move(camera), directory));
     std::error_code ignored;
     std::filesystem::create_directories(directory, ignored);
-    server->controlFd_ = listenAt(server->controlPath_, error);
+    server->controlFd_ = listenUnix(server->controlPath_, error);
     if (server->controlFd_ < 0) {
         return nullptr;
     }
@@ -150,7 +121,7 @@ bool CameraServer::listenDevice(std::string& error) {
     if (deviceFd_ >= 0) {
         return true;
     }
-    deviceFd_ = listenAt(socketPath_, error);
+    deviceFd_ = listenUnix(socketPath_, error);
     return deviceFd_ >= 0;
 }
 
@@ -199,27 +170,7 @@ void CameraServer::replug() {
 }
 
 std::string CameraServer::command(const std::string& line) {
-    if (line == "unplug") {
-        unplug();
-        return "ok";
-    }
-    if (line == "replug") {
-        replug();
-        return "ok";
-    }
-    if (line.rfind("fault ", 0) == 0) {
-        const std::string setting = line.substr(6);
-        const size_t equals = setting.find('=');
-        if (equals == std::string::npos) {
-            return "error: fault needs KEY=VALUE";
-        }
-        std::string error;
-        if (!camera_->faults().set(setting.substr(0, equals), setting.substr(equals + 1), error)) {
-            return "error: " + error;
-        }
-        return "ok";
-    }
-    return "error: unknown command '" + line + "'";
+    return runControlCommand(line, camera_->faults(), [this] { unplug(); }, [this] { replug(); });
 }
 
 void CameraServer::acceptLoop() {
@@ -283,14 +234,7 @@ void CameraServer::acceptLoop() {
 }
 
 void CameraServer::serveControl(int fd) {
-    std::string line;
-    char c = 0;
-    while (line.size() < kMaxCommandBytes &&
-           sockio::recvAll(fd, &c, 1, kCommandTimeoutMs) == sockio::IoStatus::Ok && c != '\n') {
-        line.push_back(c);
-    }
-    const std::string reply = command(line) + "\n";
-    (void)sockio::sendAll(fd, reply.data(), reply.size());
+    serveControlLine(fd, [this](const std::string& line) { return command(line); });
 }
 
 bool CameraServer::claim(pid_t peer) {

@@ -1,7 +1,7 @@
 // Frame data through each backend of the driver stand-in at full R13 frame
 // size (2336 x 1752), 8- and 16-bit: arm, 64-byte header, then the pixel data
 // in 512 KiB direct transfers, each overlapped and waited for on its event,
-// as the frame transfer thread reads them. Bytes/s is the frame rate of the
+// as the frame transfer thread reads them (libusb: see BM_LibusbFrames). Bytes/s is the frame rate of the
 // transport; CPU is the whole process's (both sides of the socket, since the
 // camera server runs in this process too).
 #include <benchmark/benchmark.h>
@@ -132,6 +132,21 @@ void BM_SocketFrames(benchmark::State& state) {
     std::filesystem::remove_all(dir);
 }
 
+// Through the libusb backend: only under usb-run, with the camera of
+// kCameraDescription on port 1, e.g.
+//   lumvek-camsim usb-run --camera product=0x3050,pattern=ramp,fps=100000 -- bench_transport
+// Process CPU is this process only (libusb, the stand-in and umockdev's
+// preload library, which copies every URB's data through a socket); the
+// simulator side runs in the usb-run process.
+void BM_LibusbFrames(benchmark::State& state) {
+    if (std::getenv("UMOCKDEV_DIR") == nullptr) {
+        state.SkipWithError("run under lumvek-camsim usb-run --camera product=0x3050,pattern=ramp,fps=100000");
+        return;
+    }
+    runFrames(state, fx3::formatDevicePath(sim::kDefaultVendorId, 0x3050, "usb2-1"),
+              static_cast<uint8_t>(state.range(0)));
+}
+
 // The yardstick: copying one frame from memory to memory.
 void BM_MemcpyFrame(benchmark::State& state) {
     const size_t bytes = size_t{kWidth} * kHeight * static_cast<size_t>(state.range(0));
@@ -148,6 +163,8 @@ BENCHMARK(BM_MemcpyFrame)->Arg(1)->Arg(2)->ArgName("bytes/sample")->Unit(benchma
 BENCHMARK(BM_InProcessFrames)->Arg(1)->Arg(2)->ArgName("bytes/sample")->Unit(benchmark::kMillisecond)
     ->UseRealTime()->MeasureProcessCPUTime();
 BENCHMARK(BM_SocketFrames)->Arg(1)->Arg(2)->ArgName("bytes/sample")->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_LibusbFrames)->Arg(1)->Arg(2)->ArgName("bytes/sample")->Unit(benchmark::kMillisecond)
     ->UseRealTime()->MeasureProcessCPUTime();
 
 } // namespace

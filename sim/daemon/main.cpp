@@ -3,6 +3,8 @@
 //   lumvek-camsim [--dir DIR] --camera DESC [--camera DESC ...]
 //   lumvek-camsim ctl [--dir DIR] unplug|replug NAME
 //   lumvek-camsim ctl [--dir DIR] fault NAME KEY=VALUE
+//   lumvek-camsim usb-run [--dir DIR] --camera DESC ... -- COMMAND [ARG ...]
+//     (the cameras as USB devices under umockdev; see usbrun/usb_run.h)
 //
 // Prints "ready" once every camera is reachable and serves until SIGTERM or
 // SIGINT, then removes its sockets and exits 0. Argument errors: one line on
@@ -15,6 +17,9 @@
 #include <vector>
 
 #include "daemon/ctl_client.h"
+#ifdef LUMVEK_HAVE_UMOCKDEV
+#include "daemon/usbrun/usb_run.h"
+#endif
 #include "platform/fx3/socket_wire.h"
 #include "sim/camera_server.h"
 #include "sim/camera_description.h"
@@ -67,6 +72,13 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && args[0] == "ctl") {
         return lumvek::sim::runCtl(std::vector<std::string>(args.begin() + 1, args.end()));
+    }
+    if (!args.empty() && args[0] == "usb-run") {
+#ifdef LUMVEK_HAVE_UMOCKDEV
+        return lumvek::sim::usbrun::runUsbRun(std::vector<std::string>(args.begin() + 1, args.end()));
+#else
+        return usageError("usb-run needs umockdev (Debian libumockdev-dev), which this build did not find");
+#endif
     }
     std::string directory = lumvek::fx3::wire::deviceDirectory();
     std::vector<lumvek::sim::CameraDescription> descriptions;

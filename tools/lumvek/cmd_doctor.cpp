@@ -15,6 +15,7 @@
 #include "settings_store_path.h"
 #include "settings_store_reader.h"
 #include "system_checks.h"
+#include "usb_checks.h"
 
 namespace lumvek::tool {
 
@@ -85,6 +86,21 @@ int checkDeviceFolder(Report& report, const std::string& folder) {
     return answering;
 }
 
+void checkUsbfsMemory(Report& report) {
+    const auto limit = usbfsMemoryLimitMb();
+    if (!limit) {
+        report.ok("usb memory", "usbfs memory limit not readable (no usbcore module parameters)");
+    } else if (*limit != 0 && *limit < kWantedUsbfsMemoryMb) {
+        report.problem("usb memory",
+                       "usbfs memory limit is " + std::to_string(*limit) +
+                           " MB, shared by every USB program: too small for cameras streaming full frames",
+                       usbfsMemoryFix());
+    } else {
+        report.ok("usb memory", *limit == 0 ? std::string("usbfs memory is not limited")
+                                            : "usbfs memory limit is " + std::to_string(*limit) + " MB");
+    }
+}
+
 int checkUsb(Report& report) {
     const auto cameras = findUsbCameras(kProductId);
     if (cameras.empty()) {
@@ -96,22 +112,27 @@ int checkUsb(Report& report) {
         std::snprintf(name, sizeof name, "%04x:%04x at %s", camera.vendorId, camera.productId,
                       camera.sysfsName.c_str());
         if (camera.speedMbps < kSuperSpeedMbps) {
-            report.problem("usb link", std::string(name) + " runs at " + std::to_string(camera.speedMbps) + " Mbit/s",
+            report.problem("usb link",
+                           std::string(name) + " runs at " + std::to_string(camera.speedMbps) +
+                               " Mbit/s: it is on a USB 2 port or cable",
                            "use a USB 3 port and cable: the camera needs SuperSpeed (5000 Mbit/s)");
         } else {
             report.ok("usb link", std::string(name) + " at " + std::to_string(camera.speedMbps) + " Mbit/s");
         }
         if (!camera.accessible) {
-            char rule[160];
-            std::snprintf(rule, sizeof rule,
-                          "add a udev rule SUBSYSTEM==\"usb\", ATTR{idVendor}==\"%04x\", ATTR{idProduct}==\"%04x\", "
-                          "MODE=\"0666\" and replug",
-                          camera.vendorId, camera.productId);
-            report.problem("usb access", camera.deviceNode + " cannot be opened for reading and writing", rule);
+            report.problem("usb access", camera.deviceNode + " cannot be opened for reading and writing",
+                           accessFix(camera.deviceNode));
         } else {
             report.ok("usb access", camera.deviceNode + " can be opened");
         }
+        for (const auto& holder : processesHolding(camera.deviceNode)) {
+            report.problem("usb in use",
+                           std::string(name) + " is held by process " + std::to_string(holder.pid) + " (" +
+                               holder.command + ", see /proc/" + std::to_string(holder.pid) + ")",
+                           "end that program, or use another camera");
+        }
     }
+    checkUsbfsMemory(report);
     return static_cast<int>(cameras.size());
 }
 

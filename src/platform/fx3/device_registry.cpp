@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include "platform/fx3/in_process_bus.h"
+#ifdef LUMVEK_HAVE_LIBUSB
+#include "platform/fx3/libusb_backend.h"
+#endif
 #include "platform/fx3/socket_backend.h"
 
 namespace lumvek::fx3 {
@@ -16,6 +19,10 @@ DeviceRegistry::DeviceRegistry() {
     sources_.push_back(&InProcessBus::instance());
     ownedSources_.push_back(std::make_unique<SocketDeviceSource>());
     sources_.push_back(ownedSources_.back().get());
+#ifdef LUMVEK_HAVE_LIBUSB
+    ownedSources_.push_back(std::make_unique<LibusbDeviceSource>());
+    sources_.push_back(ownedSources_.back().get());
+#endif
 }
 
 std::vector<std::string> DeviceRegistry::presentPaths() {

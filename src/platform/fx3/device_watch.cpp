@@ -1,6 +1,7 @@
 // Arrival and removal of camera interfaces: the in-process bus reports its
 // attach/detach calls (queued here), the socket directory is watched with
-// inotify; one watcher thread delivers both while anyone is subscribed.
+// inotify, libusb hot-plug events are queued like the in-process ones; one
+// watcher thread delivers all of them while anyone is subscribed.
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -19,6 +20,9 @@
 
 #include "platform/fx3/fx3_driver.h"
 #include "platform/fx3/in_process_bus.h"
+#ifdef LUMVEK_HAVE_LIBUSB
+#include "platform/fx3/libusb_context.h"
+#endif
 #include "platform/fx3/socket_io.h"
 #include "platform/fx3/socket_wire.h"
 
@@ -45,13 +49,12 @@ public:
         if (!running_) {
             running_ = true;
             stop_ = false;
-            InProcessBus::instance().setObserver([this](bool arrived, const std::string& path) {
-                // Delivered on the watcher thread, never the caller's.
-                std::lock_guard queueLock(queueMutex_);
-                queued_.emplace_back(arrived, path);
-                const uint64_t one = 1;
-                (void)::write(wakeFd_, &one, sizeof one);
-            });
+            InProcessBus::instance().setObserver([this](bool arrived, const std::string& path) { queue(arrived, path); });
+#ifdef LUMVEK_HAVE_LIBUSB
+            if (LibusbContext* usb = LibusbContext::instance()) {
+                usb->setObserver([this](bool arrived, const std::string& path, libusb_device*) { queue(arrived, path); });
+            }
+#endif
             thread_ = std::thread([this] { watchDirectory(); });
         }
         return id;
@@ -68,6 +71,11 @@ public:
             running_ = false;
             stop_ = true;
             InProcessBus::instance().setObserver({});
+#ifdef LUMVEK_HAVE_LIBUSB
+            if (LibusbContext* usb = LibusbContext::instance()) {
+                usb->setObserver({});
+            }
+#endif
             finished = std::move(thread_);
             const uint64_t one = 1;
             (void)::write(wakeFd_, &one, sizeof one);
@@ -80,6 +88,14 @@ public:
     }
 
 private:
+    // Delivered later on the watcher thread, never the caller's.
+    void queue(bool arrived, const std::string& path) {
+        std::lock_guard queueLock(queueMutex_);
+        queued_.emplace_back(arrived, path);
+        const uint64_t one = 1;
+        (void)::write(wakeFd_, &one, sizeof one);
+    }
+
     void deliver(bool arrived, const std::string& path) {
         std::map<int, DeviceChangeCallback> callbacks;
         {
