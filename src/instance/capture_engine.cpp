@@ -58,11 +58,16 @@ ImageBuffer& CLumvek::outputBuffer() {
     return buf(kOutput[configuredMode_]);
 }
 
-bool CLumvek::allocateFrameBuffers() {
-    const int mode = configuredMode_;
-    const int w = frameWindow_.width;
-    const int h = frameWindow_.height;
+bool CLumvek::allocateFrameBuffers(int mode, const CaptureWindow& window, int deliveredWidth, int deliveredHeight) {
+    const int w = window.width;
+    const int h = window.height;
+    // Readers of the configured mode and window (GetImage, the recorder) take
+    // the frame lock, so they never see a mode whose buffers are not made yet.
     std::lock_guard frame(frameLock_);
+    configuredMode_ = mode;
+    frameWindow_ = window;
+    deliveredWidth_ = deliveredWidth;
+    deliveredHeight_ = deliveredHeight;
     bool ok = true;
     if (mode <= 3) {
         ok = ok && ensure(buf(BufferId::Raw8), w, h, 8);
@@ -117,6 +122,7 @@ void CLumvek::restoreForCapture() {
 }
 
 int CLumvek::Configure() {
+    std::lock_guard device(deviceLock_);
     if (!device_->IsDeviceNumberPresent(device_->GetOpenDeviceNumber())) {
         ReportError(LUMVEK_ERR_NO_CAMERA);
         return 0;
@@ -155,11 +161,7 @@ int CLumvek::Configure() {
         ReportError(LUMVEK_ERR_WINDOW_SIZE);
         return 0;
     }
-    configuredMode_ = mode;
-    frameWindow_ = frame;
-    deliveredWidth_ = w;
-    deliveredHeight_ = h;
-    if (!allocateFrameBuffers()) {
+    if (!allocateFrameBuffers(mode, frame, w, h)) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
@@ -190,7 +192,7 @@ int CLumvek::startPreviewFromIdle() {
     if (!Configure()) {
         return 0;
     }
-    if (!device_->StartAcquisition(kAcquirePreview)) {
+    if (!startAcquisition(kAcquirePreview)) {
         (void)StopPreview();
         ReportError(LUMVEK_ERR_TRANSFER);
         return 0;
@@ -225,6 +227,34 @@ int CLumvek::StartPreview() {
     return startPreviewFromIdle();
 }
 
+int CLumvek::startAcquisition(int mode) {
+    std::lock_guard device(deviceLock_);
+    return device_->StartAcquisition(mode);
+}
+
+void CLumvek::stopAcquisition() {
+    std::lock_guard device(deviceLock_);
+    (void)device_->StopAcquisition();
+}
+
+void CLumvek::setWindow(const CaptureWindowRecord& window) {
+    std::lock_guard frame(frameLock_);
+    window_ = window;
+}
+
+CaptureWindowRecord CLumvek::captureWindow() const {
+    std::lock_guard frame(frameLock_);
+    return window_;
+}
+
+int CLumvek::Width() const {
+    return static_cast<int>(captureWindow().EH);
+}
+
+int CLumvek::Height() const {
+    return static_cast<int>(captureWindow().EV);
+}
+
 void CLumvek::stopWorker() {
     runFlag_ = 0;
     workerWake_.set();
@@ -245,7 +275,7 @@ int CLumvek::StopPreview() {
     runFlag_ = 0;
     if (captureState_ != kIdle) {
         captureState_ = kIdle;
-        (void)device_->StopAcquisition();
+        stopAcquisition();
     }
     stopWorker();
     // A recording ends with its capture; the file is finalised with what it has.
@@ -328,7 +358,7 @@ int CLumvek::Close() {
     }
     imageReady_ = 0;
     if (device_) {
-        (void)device_->StopAcquisition();
+        stopAcquisition();
     }
     return 1;
 }
@@ -344,12 +374,12 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
     const bool capturing = captureState_ == kCapture;
     const auto stopUnlessCapturing = [&] {
         if (!capturing) {
-            (void)device_->StopAcquisition();
+            stopAcquisition();
         }
     };
     // Wait first, then lock: a reader of the last picture (GetImage, the
     // recorder) never waits for the camera behind the frame lock.
-    if (!device_->StartAcquisition(kAcquireOneFrame) || device_->WaitFrame(kSnapshotTimeoutMs) != 3) {
+    if (!startAcquisition(kAcquireOneFrame) || device_->WaitFrame(kSnapshotTimeoutMs) != 3) {
         stopUnlessCapturing();
         ReportError(LUMVEK_ERR_FRAME);
         return 0;
@@ -430,7 +460,7 @@ void CLumvek::reconfigureWhileAcquiring() {
     if (captureState_ == kPreview) {
         runFlag_ = 0;
         captureState_ = kIdle;
-        (void)device_->StopAcquisition();
+        stopAcquisition();
         stopWorker();
         recorder_->stop();  // its frames would change size under it
         (void)startPreviewFromIdle();
@@ -447,6 +477,7 @@ void CLumvek::reconfigureWhileAcquiring() {
 // through a stop, reconfiguration and restart.
 void CLumvek::programWindowOrReconfigure() {
     if (captureState_ == kIdle) {
+        std::lock_guard device(deviceLock_);
         (void)device_->SetCaptureWindow(static_cast<int>(window_.EHS), static_cast<int>(window_.EVS),
                                         static_cast<int>(window_.EH), static_cast<int>(window_.EV), subSample_);
     } else {
@@ -464,12 +495,12 @@ int CLumvek::SetCaptureWindow(int width, int height) {
         ReportError(LUMVEK_ERR_WINDOW);
         return 0;
     }
-    window_ = preset;
+    setWindow(preset);
     if (!validWindow()) {
         ReportError(LUMVEK_ERR_WINDOW_SIZE);
-        const uint32_t buffers = window_.Buf;
-        window_ = CaptureWindowRecord{};
-        window_.Buf = buffers;
+        CaptureWindowRecord cleared;
+        cleared.Buf = preset.Buf;
+        setWindow(cleared);
     }
     programWindowOrReconfigure();
     return 1;
@@ -484,12 +515,14 @@ int CLumvek::SetCaptureWindowEx(int th, int ehs, int eh, int tv, int evs, int ev
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
-    window_.TH = static_cast<uint32_t>(th);
-    window_.EHS = static_cast<uint32_t>(ehs);
-    window_.EH = static_cast<uint32_t>(eh);
-    window_.TV = static_cast<uint32_t>(tv);
-    window_.EVS = static_cast<uint32_t>(evs);
-    window_.EV = static_cast<uint32_t>(ev);
+    CaptureWindowRecord window = captureWindow();
+    window.TH = static_cast<uint32_t>(th);
+    window.EHS = static_cast<uint32_t>(ehs);
+    window.EH = static_cast<uint32_t>(eh);
+    window.TV = static_cast<uint32_t>(tv);
+    window.EVS = static_cast<uint32_t>(evs);
+    window.EV = static_cast<uint32_t>(ev);
+    setWindow(window);
     if (!validWindow()) {
         ReportError(LUMVEK_ERR_WINDOW_SIZE);
         return 0;
@@ -504,12 +537,13 @@ int CLumvek::GetCaptureWindowEx(int* th, int* ehs, int* eh, int* tv, int* evs, i
             *out = static_cast<int>(value);
         }
     };
-    put(th, window_.TH);
-    put(ehs, window_.EHS);
-    put(eh, window_.EH);
-    put(tv, window_.TV);
-    put(evs, window_.EVS);
-    put(ev, window_.EV);
+    const CaptureWindowRecord window = captureWindow();
+    put(th, window.TH);
+    put(ehs, window.EHS);
+    put(eh, window.EH);
+    put(tv, window.TV);
+    put(evs, window.EVS);
+    put(ev, window.EV);
     return 1;
 }
 

@@ -24,6 +24,7 @@ enum class InstanceOperation : uint8_t {
     ChangeColour,   // Lumvek_SetColorMode: buffers and frames change size
     ChangeWindow,   // the capture-window operations: the same, and the camera is programmed
     Record,         // Lumvek_Record
+    SelectCamera,   // Lumvek_SetDeviceNumber: the frame loop must not run on the camera it replaces
 };
 
 // Whether op may run in state. A refused operation is reported as code 1.
@@ -43,6 +44,8 @@ enum class InstanceOperation : uint8_t {
         return state == S::Idle || state == S::Previewing;
     case O::Record:
         return state == S::Idle || state == S::Previewing;
+    case O::SelectCamera:
+        return state == S::Idle || state == S::Capturing;
     case O::Stop:
     case O::ReadPicture:
         return state != S::NoCamera;

@@ -4,13 +4,33 @@
 // caches of every setting the exports read back; it reports failures through
 // its error history and the error message to the notification window.
 //
-// Threads: application threads call its operations; while previewing a
-// worker thread runs the frame loop. Locks, in the order they are taken:
-// frameLock_ (raw and output buffers, frame records, configuration list),
-// then the mask lock inside the defect planes (reference frames and masks)
-// or deviceLock_ (setting calls into the device); settingsLock_ is a leaf that guards the setting records (image and gain)
-// which the frame loop snapshots once per frame. No lock is held while a
-// message is posted or the device is called from a setter.
+// Threads: application threads call its operations (the handle registry
+// keeps it alive while any call is inside); while previewing, the worker
+// thread runs the frame loop; while recording, the recorder thread reads the
+// newest picture; the camera device object runs its own transfer thread.
+//
+// Locks, always taken in this order (a thread holding one never waits for
+// one above it):
+//   1. controlLock_   acquisition controls and camera selection (application
+//                     threads only; never taken by the worker).
+//   2. deviceLock_    every application-thread call into the camera device
+//                     object, and the worker's automatic exposure and gain
+//                     step; never held while joining the worker or waiting
+//                     for a frame. The transfer thread's own sensor calls
+//                     (deferred exposure, the FPGA reset pulse) need no lock:
+//                     application threads only store the deferred value, and
+//                     each register transfer holds the controller's lock.
+//   3. frameLock_     raw and output buffers, frame records, configured mode
+//                     and window, the capture window, configuration list;
+//                     the worker holds it while it processes one frame.
+//                     Nothing waits for the camera, the disk or a USB round
+//                     trip while holding it.
+//   4. the mask lock  inside the defect planes (reference frames and masks);
+//                     mask files are read and written on copies outside it.
+//   5. settingsLock_  a leaf: the setting records the frame loop copies once
+//                     per frame.
+// Messages are only ever posted (queued, never handled on the posting
+// thread), so posting under a lock cannot deadlock.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -145,8 +165,8 @@ public:
     int GetImage(void* buffer, int size, int topDown);
     int CallBackPreview(HWND window, void* buffer, int size, int topDown);
     int SetPreviewWindow(HWND parent, int left, int top, int right, int bottom);
-    int Width() const { return static_cast<int>(window_.EH); }
-    int Height() const { return static_cast<int>(window_.EV); }
+    int Width() const;
+    int Height() const;
     int SetCaptureWindow(int width, int height);
     int SetCaptureWindowEx(int th, int ehs, int eh, int tv, int evs, int ev);
     int GetCaptureWindowEx(int* th, int* ehs, int* eh, int* tv, int* evs, int* ev) const;
@@ -167,7 +187,7 @@ public:
     [[nodiscard]] InstanceState state() const;
 
     // ---- Read-only views for tests and the pipeline ----
-    [[nodiscard]] const CaptureWindowRecord& captureWindow() const { return window_; }
+    [[nodiscard]] CaptureWindowRecord captureWindow() const;
     [[nodiscard]] ImageSettings imageSettings() const;
     [[nodiscard]] GainSettings gainSettings() const;
     [[nodiscard]] int cameraNumber() const { return cameraNumber_; }
@@ -213,7 +233,14 @@ private:
     enum CaptureState : int32_t { kIdle = 0, kPreview = 1, kCapture = 2 };
     bool validWindow() const;
     int Configure();
-    bool allocateFrameBuffers();
+    // Fixes the configured mode, the window cut from each frame and the
+    // delivered size, and makes the buffers they need, under frameLock_.
+    bool allocateFrameBuffers(int mode, const CaptureWindow& window, int deliveredWidth, int deliveredHeight);
+    // Acquisition start and stop on the device, under deviceLock_.
+    [[nodiscard]] int startAcquisition(int mode);
+    void stopAcquisition();
+    // Writes the capture window under frameLock_ (callers hold controlLock_).
+    void setWindow(const CaptureWindowRecord& window);
     void restoreForCapture();
     int startPreviewFromIdle();
     void stopWorker();
@@ -256,13 +283,12 @@ private:
     std::unique_ptr<AviRecorder> recorder_;  // never stopped while frameLock_ is held
 
     // Capture window and the per-camera values from the settings store.
-    CaptureWindowRecord window_;
+    CaptureWindowRecord window_;  // written under controlLock_ and frameLock_; read under either
     SettingsStore store_;
 
-    // Serialises the setting calls into the device object (its sensor driver
-    // keeps no lock of its own) between application threads and the frame
-    // loop's automatic exposure and gain step. Taken after frameLock_ and
-    // before settingsLock_; never held while taking frameLock_.
+    // Lock 2 of the order above: serialises every call into the device
+    // object (its sensor driver keeps no lock of its own) between application
+    // threads and the frame loop's automatic exposure and gain step.
     mutable std::recursive_mutex deviceLock_;
 
     // Image settings and cached device settings (guarded by settingsLock_).
@@ -304,8 +330,9 @@ private:
     std::atomic<int32_t> runFlag_{0};
     std::thread worker_;
     platform::Event workerWake_{platform::Event::Reset::Manual};  // cuts the loop's pause short at stop
-    // Serialises the acquisition controls (capture, preview, stop, close,
-    // reconfiguration) of application threads; never taken by the worker.
+    // Lock 1 of the order above: serialises the acquisition controls
+    // (capture, preview, stop, close, reconfiguration, camera selection) of
+    // application threads; never taken by the worker.
     std::recursive_mutex controlLock_;
     bool deviceMirrorsV_ = false;  // fixed at Configure
     bool deviceMirrorsH_ = false;

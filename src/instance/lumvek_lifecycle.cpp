@@ -31,8 +31,12 @@ CLumvek::CLumvek(CameraDeviceFactory deviceFactory)
       recorder_(std::make_unique<AviRecorder>(recorderSource_, [this](int code) { ReportError(code); })) {}
 
 CLumvek::~CLumvek() {
-    saveGroups();
-    writeChannelBlock();
+    {
+        // The worker may still run its automatic exposure step.
+        std::lock_guard device(deviceLock_);
+        saveGroups();
+        writeChannelBlock();
+    }
     (void)Close();
     if (device_) {
         (void)device_->Release();
@@ -78,7 +82,9 @@ int CLumvek::Initialize(HWND notifyWindow) {
         return 0;
     }
 
-    (void)store_.loadSelectedPreset(cameraNumber_, window_);
+    CaptureWindowRecord preset = captureWindow();
+    (void)store_.loadSelectedPreset(cameraNumber_, preset);
+    setWindow(preset);
 
     if (device_) {
         (void)device_->SetProductId(kProductR13);
@@ -240,10 +246,13 @@ void CLumvek::restoreDeviceSettings() {
 }
 
 int CLumvek::SetDeviceNumber(int index) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    std::lock_guard control(controlLock_);
+    if (!admit(InstanceOperation::SelectCamera)) {
         return 0;
     }
+    std::lock_guard device(deviceLock_);
+    // A capture prepared for the old camera is prepared again for the new one.
+    captureState_ = kIdle;
     if (openedBefore_) {
         saveGroups();
         writeChannelBlock();

@@ -35,7 +35,7 @@ TEST_F(Reliability, AFrameRecordIsNeverReusedWhileAQueuedMessageStillPointsToIt)
         } while (held.message != LUMVEK_WM_FRAME || held.wParam == 0);
         // A slow reader: frames go on arriving while it holds this record.
         const LumvekFrameInfo copy = *reinterpret_cast<const LumvekFrameInfo*>(held.wParam);
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        std::this_thread::sleep_for(std::chrono::milliseconds(250 * kSlowdown));
         EXPECT_EQ(std::memcmp(&copy, reinterpret_cast<const void*>(held.wParam), sizeof copy), 0);
         std::set<uintptr_t> queued;
         LumvekMsg msg{};

@@ -19,10 +19,18 @@ namespace lumvek::test {
 constexpr int kGoodCamera = 0;
 constexpr int kStalledCamera = 1;
 constexpr int kUndersizedCamera = 2;
+// The fault matrix's cameras follow (fault_matrix_test.cpp), one per fault.
 constexpr const char* kCameras =
     "product=0x3090,name=good,fps=20,pattern=chart;"
     "product=0x3090,name=stalled,fps=20,pattern=chart,stall-ms=2000;"
-    "product=0x3090,name=under,fps=20,pattern=chart,undersize=4";
+    "product=0x3090,name=under,fps=20,pattern=chart,undersize=4;"
+    "product=0x3090,name=f-drop,fps=20,pattern=chart,drop-headers=3;"
+    "product=0x3090,name=f-short,fps=20,pattern=chart,short-data=2;"
+    "product=0x3090,name=f-under,fps=20,pattern=chart,undersize=2;"
+    "product=0x3090,name=f-over,fps=20,pattern=chart,oversize=2;"
+    "product=0x3090,name=f-stall,fps=20,pattern=chart,stall-ms=300;"
+    "product=0x3090,name=f-rate,fps=20,pattern=chart,rate=40";
+constexpr int kFirstFaultCamera = 3;
 
 class Reliability : public ::testing::Test {
 protected:

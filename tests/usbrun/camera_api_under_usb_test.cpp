@@ -79,7 +79,9 @@ protected:
         window_ = LumvekWnd_CreateMessageWindow();
     }
     void TearDown() override {
-        if (handle_ != 0) EXPECT_EQ(Lumvek_Release(handle_), 1);
+        if (handle_ != 0) {
+            EXPECT_EQ(Lumvek_Release(handle_), 1);
+        }
         if (window_ != nullptr) LumvekWnd_DestroyWindow(window_);
     }
     // The next message of this kind within the bound; false when none came.
