@@ -47,6 +47,8 @@ void CLumvek::frameLoop() {
             }
             postFrameMessage(window, 0, LUMVEK_ERR_DEVICE_LOST);
             ReportError(LUMVEK_ERR_DEVICE_LOST);
+            // No frame will come: a recording ends now with what it has.
+            recorder_->requestStop();
             break;
         }
         if (result != kWaitFrameReady) {

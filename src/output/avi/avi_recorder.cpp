@@ -58,9 +58,13 @@ void AviRecorder::notifyNewFrame() {
     frameArrived_.set();
 }
 
-void AviRecorder::stop() {
+void AviRecorder::requestStop() {
     stopRequested_ = true;
     frameArrived_.set();
+}
+
+void AviRecorder::stop() {
+    requestStop();
     if (thread_.joinable()) {
         thread_.join();
     }

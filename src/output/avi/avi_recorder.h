@@ -64,6 +64,11 @@ public:
     // The capture engine's new-frame flag; any thread, never blocks.
     void notifyNewFrame();
 
+    // Asks a running recording to end: it finalises its file and its thread
+    // ends by itself (joined by stop() or the next start()). Any thread,
+    // never blocks: the frame loop uses it when the camera is lost.
+    void requestStop();
+
     // Ends a running recording, finalising the file, and joins the thread.
     // Safe to call at any time and more than once; not from the error sink.
     // The thread may be waiting for the frame lock in withNewestPicture():
