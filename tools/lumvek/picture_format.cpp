@@ -15,6 +15,14 @@ constexpr PictureFormat kFormats[] = {
     {"tiff", LUMVEK_FILE_TIFF},
 };
 
+// Names people type for the same files: jpg and jpeg are JPEG at quality
+// 100 (as the .jpg extension), tif is TIFF.
+struct Alias {
+    const char* alias;
+    const char* format;
+};
+constexpr Alias kAliases[] = {{"jpg", "jpeg100"}, {"jpeg", "jpeg100"}, {"tif", "tiff"}};
+
 struct Extension {
     const char* extension;
     const char* format;
@@ -26,8 +34,13 @@ constexpr Extension kExtensions[] = {
 } // namespace
 
 std::optional<PictureFormat> formatByName(const std::string& name) {
+    std::string wanted = name;
+    for (char& c : wanted) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const auto& alias : kAliases) {
+        if (wanted == alias.alias) wanted = alias.format;
+    }
     for (const auto& format : kFormats) {
-        if (name == format.name) return format;
+        if (wanted == format.name) return format;
     }
     return std::nullopt;
 }

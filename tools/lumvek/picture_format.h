@@ -11,6 +11,7 @@ struct PictureFormat {
     int fileType;      // LUMVEK_FILE_*
 };
 
+// Case-insensitive; jpg and jpeg read as jpeg100, tif as tiff.
 [[nodiscard]] std::optional<PictureFormat> formatByName(const std::string& name);
 // .bmp .raw .jpg/.jpeg (quality 100) .png .tif/.tiff, case-insensitive.
 [[nodiscard]] std::optional<PictureFormat> formatByExtension(const std::string& path);
