@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "avi_progress.h"
+#include "camera_count.h"
 #include "picture_format.h"
 #include "sdk_errors.h"
 #include "sdk_failure.h"
@@ -92,13 +93,8 @@ void Camera::selectCamera(std::optional<int> index) {
         }
         return;
     }
-    if (count <= 0) {
-        refuse(LUMVEK_ERR_NO_CAMERA, "no camera found: attach one or start the simulator (lumvek-camsim)");
-    }
-    // With exactly one camera present Lumvek_Initialize opened it; with more
-    // it opened none, and every later call would fail with unrelated codes.
-    if (count > 1) {
-        refuse(LUMVEK_ERR_NO_CAMERA, std::to_string(count) + " cameras found; choose one with lumvek.Camera(index=N)");
+    if (const auto problem = tool::cameraCountProblem(count, "lumvek.Camera(index=N)")) {
+        refuse(LUMVEK_ERR_NO_CAMERA, *problem);
     }
 }
 

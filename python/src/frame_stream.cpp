@@ -5,20 +5,13 @@
 #include <pybind11/numpy.h>
 
 #include "frame_array.h"
+#include "frame_messages.h"
 #include "sdk_errors.h"
 #include "sdk_failure.h"
 
 namespace py = pybind11;
 
 namespace lumvek::python {
-
-namespace {
-// The frame message's lParam when the frame loop reports instead of
-// delivering: 5 buffer too small, 8 frame not read, 13 camera lost.
-[[noreturn]] void frameLoopFailure(int code) {
-    throw SdkFailure(code, "stream: " + tool::describeSdkError(code));
-}
-} // namespace
 
 FrameStream::FrameStream(py::object owner, Camera& camera, std::optional<int> count, int timeoutMs)
     : owner_(std::move(owner)), camera_(camera), remaining_(count), timeoutMs_(timeoutMs) {
@@ -63,25 +56,15 @@ void FrameStream::close() {
 }
 
 void FrameStream::waitForFrame() {
-    py::gil_scoped_release released;
-    LumvekMsg message{};
-    int timeout = timeoutMs_;
-    bool haveFrame = false;
-    while (true) {
-        const int got = LumvekWnd_GetMessage(window_, &message, timeout);
-        if (got != 1) {
-            break;
-        }
-        if (message.message != LUMVEK_WM_FRAME) {
-            continue;
-        }
-        if (message.wParam == 0) {
-            frameLoopFailure(static_cast<int>(message.lParam));
-        }
-        haveFrame = true;
-        timeout = 0;  // take what is queued, then read the newest frame
+    tool::FrameWait wait;
+    {
+        py::gil_scoped_release released;
+        wait = tool::waitForNewestFrame(window_, timeoutMs_);
     }
-    if (!haveFrame) {
+    if (wait.kind == tool::FrameWait::Failed) {
+        throw SdkFailure(wait.code, "stream: " + tool::describeSdkError(wait.code));
+    }
+    if (wait.kind == tool::FrameWait::Timeout) {
         throw SdkFailure(LUMVEK_ERR_FRAME, "stream: no frame within " + std::to_string(timeoutMs_) + " ms");
     }
 }

@@ -24,9 +24,7 @@ public:
     void close();
 
 private:
-    // Waits (interpreter lock released) for the newest frame message; skips
-    // older frame messages still queued, so a slow reader gets the newest
-    // frame and never the same one twice.
+    // Waits (interpreter lock released) for the newest frame message.
     void waitForFrame();
 
     pybind11::object owner_;
