@@ -9,6 +9,8 @@ packages=(
   libx11-dev
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   python3 python3-pil ffmpeg libjpeg-turbo-progs libtiff-tools pngcheck imagemagick xvfb
+  # Python package (pybind11, NumPy, pytest), GStreamer element and its test pipelines, API reference
+  pybind11-dev python3-dev python3-numpy python3-pytest libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly doxygen
 )
 
 missing=()

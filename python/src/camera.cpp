@@ -1,7 +1,6 @@
 #include "camera.h"
 
 #include <chrono>
-#include <filesystem>
 
 #include "avi_progress.h"
 #include "camera_count.h"
@@ -19,9 +18,6 @@ constexpr int kRecordPollMs = 100;
 // The recorder's clock starts with the first frame and it finishes on the
 // first frame after the time is up: allow for the frame waits on both ends.
 constexpr int kRecordGraceMs = 7000;
-constexpr const char* kCompressedVideoHint =
-    "the SDK records uncompressed AVI only; for compressed video use the GStreamer element, e.g. "
-    "gst-launch-1.0 lumveksrc ! videoconvert ! x264enc ! mp4mux ! filesink location=FILE.mp4";
 
 using Clock = std::chrono::steady_clock;
 
@@ -29,13 +25,6 @@ using Clock = std::chrono::steady_clock;
     throw SdkFailure(code, message);
 }
 
-std::string lowerExtension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return extension;
-}
 } // namespace
 
 Camera::Camera(std::optional<int> index) {
@@ -220,8 +209,10 @@ void Camera::save(const std::string& path, const std::string& format) {
 }
 
 uint32_t Camera::record(const std::string& path, int milliseconds) {
-    if (lowerExtension(path) != ".avi") {
-        refuse(LUMVEK_ERR_ARGUMENT, "cannot record " + path + ": " + kCompressedVideoHint);
+    if (!tool::isAviPath(path)) {
+        refuse(LUMVEK_ERR_ARGUMENT, "cannot record " + path +
+                                        ": the SDK records uncompressed AVI only; for compressed video use the "
+                                        "GStreamer element: " + tool::compressedVideoPipeline(path));
     }
     if (milliseconds <= 0) {
         refuse(LUMVEK_ERR_ARGUMENT, "the recording time must be at least 1 ms");

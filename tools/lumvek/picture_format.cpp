@@ -31,6 +31,12 @@ constexpr Extension kExtensions[] = {
     {".bmp", "bmp"}, {".raw", "raw"}, {".jpg", "jpeg100"}, {".jpeg", "jpeg100"},
     {".png", "png"}, {".tif", "tiff"}, {".tiff", "tiff"},
 };
+
+std::string lowerExtension(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
 } // namespace
 
 std::optional<PictureFormat> formatByName(const std::string& name) {
@@ -46,12 +52,19 @@ std::optional<PictureFormat> formatByName(const std::string& name) {
 }
 
 std::optional<PictureFormat> formatByExtension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string extension = lowerExtension(path);
     for (const auto& entry : kExtensions) {
         if (extension == entry.extension) return formatByName(entry.format);
     }
     return std::nullopt;
+}
+
+bool isAviPath(const std::string& path) {
+    return lowerExtension(path) == ".avi";
+}
+
+std::string compressedVideoPipeline(const std::string& path) {
+    return "gst-launch-1.0 -e lumveksrc ! videoconvert ! x264enc ! mp4mux ! filesink location=" + path;
 }
 
 bool isColourModeBits(int bits) {

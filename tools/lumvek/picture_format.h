@@ -17,6 +17,12 @@ struct PictureFormat {
 [[nodiscard]] std::optional<PictureFormat> formatByExtension(const std::string& path);
 [[nodiscard]] bool isColourModeBits(int bits);  // 8 16 24 32 48 64
 
+// The SDK records uncompressed AVI only: true for a path ending in .avi
+// (any case).
+[[nodiscard]] bool isAviPath(const std::string& path);
+// The GStreamer pipeline that records compressed video (H.264 in MP4) to path.
+[[nodiscard]] std::string compressedVideoPipeline(const std::string& path);
+
 // FILE itself for one picture; FILE with _0001, _0002 ... before the
 // extension for each of several.
 [[nodiscard]] std::string numberedPath(const std::string& path, int index, int count);
