@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "camera_count.h"
+#include "frame_layout.h"
 #include "sdk_errors.h"
 
 namespace lumvek::gst {
@@ -12,7 +13,6 @@ namespace {
 constexpr int kErrorHistoryDepth = 20;
 constexpr int kMaxCameraNames = 10;
 constexpr int kCameraNameBytes = 256;
-constexpr size_t kRowAlignBytes = 4;
 // The rate is measured over this many frame intervals after the first
 // frames (which come late: buffers are allocated, the sensor starts), each
 // waited for up to kMeasureFrameWaitMs (a slow machine processes a colour
@@ -48,11 +48,8 @@ const VideoFormat* formatByBits(int bitsPerPixel) {
 }
 
 size_t frameBytes(int width, int height, int bitsPerPixel) {
-    if (width <= 0 || height <= 0 || bitsPerPixel <= 0) {
-        return 0;
-    }
-    const size_t row = static_cast<size_t>(width) * static_cast<size_t>(bitsPerPixel) / 8;
-    return (row + kRowAlignBytes - 1) / kRowAlignBytes * kRowAlignBytes * static_cast<size_t>(height);
+    const auto layout = tool::frameLayout(width, height, bitsPerPixel);
+    return layout ? layout->sdkBytes() : 0;
 }
 
 CameraFeed::~CameraFeed() {

@@ -27,7 +27,7 @@ struct VideoFormat {
 [[nodiscard]] std::span<const VideoFormat> videoFormats();
 [[nodiscard]] const VideoFormat* formatByName(const std::string& name);
 [[nodiscard]] const VideoFormat* formatByBits(int bitsPerPixel);
-// Bytes of one frame: height rows of width x bits / 8 rounded up to 4.
+// Bytes of one frame (rows padded to 4 bytes); 0 for no valid frame.
 [[nodiscard]] size_t frameBytes(int width, int height, int bitsPerPixel);
 
 struct FrameRate {

@@ -170,20 +170,20 @@ void Camera::setWindow(const CaptureWindow& window) {
     }
 }
 
-FrameLayout Camera::layoutLocked(int32_t handle) {
-    const auto layout = frameLayout(Lumvek_Width(handle), Lumvek_Height(handle), Lumvek_GetColorMode(handle));
+tool::FrameLayout Camera::layoutLocked(int32_t handle) {
+    const auto layout = tool::frameLayout(Lumvek_Width(handle), Lumvek_Height(handle), Lumvek_GetColorMode(handle));
     if (!layout) {
         refuse(LUMVEK_ERR_STATE, "the camera reports no valid frame size or colour mode");
     }
     return *layout;
 }
 
-FrameLayout Camera::layout() {
+tool::FrameLayout Camera::layout() {
     std::lock_guard lock(callLock_);
     return layoutLocked(openHandle());
 }
 
-void Camera::snap(FrameLayout& layout, std::vector<uint8_t>& frame) {
+void Camera::snap(tool::FrameLayout& layout, std::vector<uint8_t>& frame) {
     std::lock_guard lock(callLock_);
     const int32_t handle = openHandle();
     layout = layoutLocked(handle);
@@ -269,7 +269,7 @@ void Camera::stopStream() {
     }
 }
 
-void Camera::copyLatest(const FrameLayout& layout, uint8_t* out) {
+void Camera::copyLatest(const tool::FrameLayout& layout, uint8_t* out) {
     std::lock_guard lock(callLock_);
     if (Lumvek_GetImage(openHandle(), out, static_cast<int>(layout.sdkBytes()), 1) == 0) {
         fail("reading the frame");

@@ -47,11 +47,11 @@ public:
     [[nodiscard]] CaptureWindow window();
     void setWindow(const CaptureWindow& window);
     // The frame the next snapshot or preview delivers.
-    [[nodiscard]] FrameLayout layout();
+    [[nodiscard]] tool::FrameLayout layout();
 
     // One frame into `frame` (resized to layout.sdkBytes()), first row on
     // top; blocks for up to the SDK's snapshot time-out (3 s).
-    void snap(FrameLayout& layout, std::vector<uint8_t>& frame);
+    void snap(tool::FrameLayout& layout, std::vector<uint8_t>& frame);
     // Lumvek_SaveImage of the last processed frame; format: a lumvek snap
     // --format name, or empty for the file's extension.
     void save(const std::string& path, const std::string& format);
@@ -65,7 +65,7 @@ public:
     void stopStream();
     // Lumvek_GetImage of the newest processed frame into `out`, which must
     // hold layout.sdkBytes().
-    void copyLatest(const FrameLayout& layout, uint8_t* out);
+    void copyLatest(const tool::FrameLayout& layout, uint8_t* out);
 
 private:
     // The failure of the call just made (callLock_ held): the SDK's newest
@@ -76,7 +76,7 @@ private:
     [[nodiscard]] int lastErrorCode();
     void clearErrors();
     void selectCamera(std::optional<int> index);
-    [[nodiscard]] FrameLayout layoutLocked(int32_t handle);
+    [[nodiscard]] tool::FrameLayout layoutLocked(int32_t handle);
 
     std::mutex callLock_;  // guards handle_ and serialises SDK calls on it
     int32_t handle_ = 0;

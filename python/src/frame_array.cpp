@@ -4,7 +4,7 @@ namespace py = pybind11;
 
 namespace lumvek::python {
 
-py::array makeFrameArray(const FrameLayout& layout) {
+py::array makeFrameArray(const tool::FrameLayout& layout) {
     if (layout.bytesPerSample == 2) {
         return py::array_t<uint16_t, py::array::c_style>(layout.shape());
     }

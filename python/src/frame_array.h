@@ -7,6 +7,6 @@
 
 namespace lumvek::python {
 
-[[nodiscard]] pybind11::array makeFrameArray(const FrameLayout& layout);
+[[nodiscard]] pybind11::array makeFrameArray(const tool::FrameLayout& layout);
 
 } // namespace lumvek::python

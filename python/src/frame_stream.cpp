@@ -89,7 +89,7 @@ py::object FrameStream::next() {
     } else {
         std::vector<uint8_t> padded(layout_.sdkBytes());
         camera_.copyLatest(layout_, padded.data());
-        removeRowPadding(layout_, padded.data(), pixels);
+        tool::removeRowPadding(layout_, padded.data(), pixels);
     }
     if (remaining_) {
         --*remaining_;

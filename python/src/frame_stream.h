@@ -31,7 +31,7 @@ private:
     Camera& camera_;
     std::optional<int> remaining_;
     int timeoutMs_;
-    FrameLayout layout_;
+    tool::FrameLayout layout_;
     HWND window_ = nullptr;
     bool running_ = false;
 };

@@ -72,14 +72,14 @@ std::string attributeName(const char* name) {
 }
 
 py::array snap(Camera& camera) {
-    FrameLayout layout;
+    lumvek::tool::FrameLayout layout;
     std::vector<uint8_t> padded;
     {
         py::gil_scoped_release released;
         camera.snap(layout, padded);
     }
     py::array frame = makeFrameArray(layout);
-    removeRowPadding(layout, padded.data(), static_cast<uint8_t*>(frame.mutable_data()));
+    lumvek::tool::removeRowPadding(layout, padded.data(), static_cast<uint8_t*>(frame.mutable_data()));
     return frame;
 }
 

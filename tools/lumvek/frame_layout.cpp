@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace lumvek::python {
+namespace lumvek::tool {
 
 namespace {
 constexpr size_t kRowAlignBytes = 4;
@@ -68,4 +68,4 @@ void removeRowPadding(const FrameLayout& layout, const uint8_t* in, uint8_t* out
     }
 }
 
-} // namespace lumvek::python
+} // namespace lumvek::tool

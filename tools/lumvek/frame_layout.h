@@ -1,13 +1,13 @@
 #pragma once
-// How a frame of each colour mode lies in the SDK's buffers and in a NumPy
-// array. The SDK delivers rows padded to a multiple of 4 bytes; arrays hold
-// them without padding, first row on top.
+// How a frame of each colour mode lies in the SDK's buffers (rows padded to
+// a multiple of 4 bytes, which is also GStreamer's raw video layout) and
+// without padding (NumPy arrays, first row on top).
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-namespace lumvek::python {
+namespace lumvek::tool {
 
 struct FrameLayout {
     int width = 0;
@@ -31,4 +31,4 @@ struct FrameLayout {
 // padding. `in` must hold sdkBytes(), `out` arrayBytes().
 void removeRowPadding(const FrameLayout& layout, const uint8_t* in, uint8_t* out);
 
-} // namespace lumvek::python
+} // namespace lumvek::tool
