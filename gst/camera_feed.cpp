@@ -188,7 +188,11 @@ tool::FrameWait CameraFeed::waitFrame(int timeoutMs) {
 }
 
 bool CameraFeed::copyFrame(uint8_t* buffer, size_t size) {
-    return Lumvek_GetImage(handle_, buffer, static_cast<int>(size), 1) == 1 || failed("reading the frame");
+    if (Lumvek_GetImage(handle_, buffer, static_cast<int>(size), 1) == 0) {
+        return failed("reading the frame");
+    }
+    tool::markFramesTaken(frameWindow_);
+    return true;
 }
 
 } // namespace lumvek::gst

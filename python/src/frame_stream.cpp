@@ -91,6 +91,7 @@ py::object FrameStream::next() {
         camera_.copyLatest(layout_, padded.data());
         tool::removeRowPadding(layout_, padded.data(), pixels);
     }
+    tool::markFramesTaken(window_);
     if (remaining_) {
         --*remaining_;
     }

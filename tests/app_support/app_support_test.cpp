@@ -105,6 +105,17 @@ TEST_F(FrameMessages, AFailureReportWinsOverQueuedFrames) {
     EXPECT_EQ(wait.code, LUMVEK_ERR_DEVICE_LOST);
 }
 
+TEST_F(FrameMessages, FramesQueuedBeforeTheTakenMarkAreNotGivenAgain) {
+    LumvekFrameInfo info{};
+    post(reinterpret_cast<uintptr_t>(&info), 0);
+    markFramesTaken(window_);  // the frame that message announced was read already
+    EXPECT_EQ(waitForNewestFrame(window_, 20).kind, FrameWait::Timeout);
+    post(reinterpret_cast<uintptr_t>(&info), 0);
+    markFramesTaken(window_);
+    post(reinterpret_cast<uintptr_t>(&info), 0);  // a frame after the mark is new
+    EXPECT_EQ(waitForNewestFrame(window_, 1000).kind, FrameWait::Frame);
+}
+
 TEST_F(FrameMessages, NoMessageIsATimeoutAndADeadWindowToo) {
     EXPECT_EQ(waitForNewestFrame(window_, 10).kind, FrameWait::Timeout);
     HWND gone = LumvekWnd_CreateMessageWindow();

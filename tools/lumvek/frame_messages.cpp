@@ -1,14 +1,38 @@
 #include "frame_messages.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "LumvekSdk.h"
 
 namespace lumvek::tool {
 
+namespace {
+// A message of our own (WM_APP + 0x100), posted to the application's own
+// window: the SDK posts only LUMVEK_WM_FRAME and LUMVEK_WM_ERROR there.
+constexpr uint32_t kFramesTakenMark = 0x8100;
+
+using Clock = std::chrono::steady_clock;
+} // namespace
+
 FrameWait waitForNewestFrame(HWND window, int timeoutMs) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     FrameWait result;
     LumvekMsg message{};
-    int timeout = timeoutMs;
-    while (LumvekWnd_GetMessage(window, &message, timeout) == 1) {
+    while (true) {
+        // Once a frame is in hand, take only what is already queued.
+        int wait = 0;
+        if (result.kind != FrameWait::Frame) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            wait = static_cast<int>(std::max<int64_t>(left, 0));
+        }
+        if (LumvekWnd_GetMessage(window, &message, wait) != 1) {
+            break;
+        }
+        if (message.message == kFramesTakenMark) {
+            result = {};  // what came before the mark has been read already
+            continue;
+        }
         if (message.message != LUMVEK_WM_FRAME) {
             continue;
         }
@@ -16,9 +40,12 @@ FrameWait waitForNewestFrame(HWND window, int timeoutMs) {
             return {FrameWait::Failed, static_cast<int>(message.lParam), message.time};
         }
         result = {FrameWait::Frame, 0, message.time};
-        timeout = 0;  // take what is queued, then read the newest frame
     }
     return result;
+}
+
+void markFramesTaken(HWND window) {
+    (void)LumvekWnd_PostMessage(window, kFramesTakenMark, 0, 0);
 }
 
 } // namespace lumvek::tool

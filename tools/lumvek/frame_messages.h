@@ -21,7 +21,15 @@ struct FrameWait {
 };
 
 // Waits up to timeoutMs for a frame message; a failure report wins over
-// frames queued before it.
+// frames queued before it. Frame messages queued before the last
+// markFramesTaken() are passed over.
 [[nodiscard]] FrameWait waitForNewestFrame(HWND window, int timeoutMs);
+
+// Call right after reading a frame (Lumvek_GetImage): the frame loop may have
+// processed a newer frame than the message that woke us, and that frame's
+// message, queued before this mark, must not bring the same frame again.
+// (A frame posted just before the mark but copied after it is dropped, as a
+// live stream drops frames it is too slow for.)
+void markFramesTaken(HWND window);
 
 } // namespace lumvek::tool
