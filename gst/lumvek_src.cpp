@@ -39,7 +39,7 @@ GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
 struct _LumvekSrc {
     GstPushSrc parent;
 
-    // Properties, written by the application thread, read on start.
+    // Properties, written by the application thread (object lock), read on start.
     int device;
     int exposure;
     int gain;
@@ -286,7 +286,8 @@ static void lumvek_src_class_init(LumvekSrcClass* klass) {
     objectClass->set_property = setProperty;
     objectClass->get_property = getProperty;
     objectClass->finalize = finalize;
-    constexpr auto flags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS);
+    // Applied when the element starts (READY to PAUSED).
+    constexpr auto flags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_READY);
     g_object_class_install_property(
         objectClass, PropertyDevice,
         g_param_spec_int("device", "Device number",

@@ -74,8 +74,15 @@ py::object FrameStream::next() {
         close();
         throw py::stop_iteration();
     }
+    if (!camera_.isOpen()) {
+        running_ = false;
+        throw SdkFailure(LUMVEK_ERR_STATE, "stream: the camera is closed");
+    }
     try {
         waitForFrame();
+        // Another thread may have changed the colour mode: the array takes
+        // the frame's own shape.
+        layout_ = camera_.layout();
     } catch (...) {
         close();
         throw;

@@ -88,3 +88,24 @@ def test_a_stream_of_colour_frames_can_be_closed_early(daemon):
 def test_a_stream_of_zero_frames_is_empty(daemon):
     with lumvek.Camera(CAMERAS["chart"]) as camera:
         assert list(camera.stream(count=0)) == []
+
+
+def test_a_stream_follows_a_colour_mode_changed_while_it_runs(daemon):
+    with lumvek.Camera(CAMERAS["exact8"]) as camera:
+        camera.color_mode = 8
+        stream = camera.stream(count=3)
+        assert next(stream).shape == (HEIGHT, WIDTH)
+        camera.color_mode = 24
+        # A frame already processed in mode 8 may still come first.
+        shapes = [frame.shape for frame in stream]
+        assert shapes[-1] == (HEIGHT, WIDTH, 3)
+
+
+def test_a_stream_of_a_closed_camera_says_so(daemon):
+    camera = lumvek.Camera(CAMERAS["chart"])
+    stream = camera.stream(count=3)
+    next(stream)
+    camera.close()
+    with pytest.raises(lumvek.Error) as closed:
+        next(stream)
+    assert closed.value.code == 1
