@@ -172,7 +172,7 @@ typedef struct LumvekFrameInfo {
  * @return the new handle; 0 when no instance could be made. The handle is
  *         returned even when opening the camera failed.
  * Threads: must not run at the same time as any other call. Blocks while
- * the camera is opened (its settings restored: some hundred milliseconds). */
+ * the camera is opened and its settings restored. */
 LUMVEK_API int32_t Lumvek_Initialize(HWND notifyWindow);
 /** Stops preview and recording, saves the camera's settings (settings
  * store and the camera's serial ROM), closes the camera and frees the
@@ -430,7 +430,7 @@ LUMVEK_API int Lumvek_LoadConfigFileW(int32_t handle, const LUMVEK_WCHAR* path);
 /** Writes the last processed frame to @p path as @p fileType
  * (@ref sdk_file_types), top line first whatever the format stores; waits
  * for the frame being processed, then writes on the calling thread (a PNG
- * of a full frame takes about a second). Errors: 1 no frame since the
+ * of a full frame takes over a second). Errors: 1 no frame since the
  * capture was last closed; 5 no memory. A path that cannot be written, a
  * library error or an unknown type return 0 without a code. */
 LUMVEK_API int Lumvek_SaveImage(int32_t handle, const char* path, int fileType);
