@@ -1,6 +1,7 @@
 """The daemon, scenes and pipeline runner of the lumveksrc tests."""
 
 import os
+import shutil
 import subprocess
 
 import numpy as np
@@ -46,3 +47,9 @@ def launch(*elements, eos=False):
 
 def out_path(name):
     return os.path.join(WORK, name)
+
+
+def pytest_sessionfinish(session, exitstatus):
+    """The daemon has stopped (session fixtures end first): remove the scenes,
+    sockets and outputs."""
+    shutil.rmtree(WORK, ignore_errors=True)

@@ -1,6 +1,7 @@
 """The daemon and scenes of the lumvek package's tests."""
 
 import os
+import shutil
 
 import numpy as np
 import pytest
@@ -34,3 +35,9 @@ def daemon():
 
 def run_python(code, env_extra):
     return lumvek_sim.run_python(code, env_extra, WORK)
+
+
+def pytest_sessionfinish(session, exitstatus):
+    """The daemon has stopped (session fixtures end first): remove the scenes,
+    sockets and outputs."""
+    shutil.rmtree(WORK, ignore_errors=True)
