@@ -20,6 +20,7 @@ constexpr int kCameraNameBytes = 256;
 constexpr int kMeasureWarmUpFrames = 2;
 constexpr int kMeasureIntervals = 8;
 constexpr int kMeasureFrameWaitMs = 10000;
+constexpr int kMeasureBits = 8;
 // Rates are given to a tenth of a frame per second.
 constexpr int kRateDenominator = 10;
 
@@ -133,7 +134,18 @@ bool CameraFeed::setGain(int gain) {
 }
 
 bool CameraFeed::measureFrameRate(FrameRate& rate) {
-    if (!start(colorMode())) {
+    // Measured in the mono 8-bit mode, whose processing is lightest: the
+    // camera's rate rather than the colour pipeline's. The mode is put back.
+    const int mode = colorMode();
+    const bool measured = measureAtBits(kMeasureBits, rate);
+    if (Lumvek_SetColorMode(handle_, mode) == 0) {
+        return failed("restoring colour mode " + std::to_string(mode));
+    }
+    return measured;
+}
+
+bool CameraFeed::measureAtBits(int bitsPerPixel, FrameRate& rate) {
+    if (!start(bitsPerPixel)) {
         return false;
     }
     uint32_t first = 0;

@@ -52,7 +52,7 @@ public:
     [[nodiscard]] int colorMode() const;
     [[nodiscard]] bool setExposure(int exposure);  // 0.1 ms units
     [[nodiscard]] bool setGain(int gain);
-    // Frames per second of a short preview in the current colour mode.
+    // Frames per second of a short preview (about ten frames).
     [[nodiscard]] bool measureFrameRate(FrameRate& rate);
 
     // Stops a running preview, sets the colour mode and starts a callback
@@ -69,6 +69,7 @@ public:
 
 private:
     [[nodiscard]] bool failed(const std::string& what);
+    [[nodiscard]] bool measureAtBits(int bitsPerPixel, FrameRate& rate);
 
     int32_t handle_ = 0;
     HWND notifyWindow_ = nullptr;  // codes some calls only post
