@@ -1,6 +1,10 @@
-/*
- * Lumvek window layer: the stand-in for the window manager's messages and
- * windows that the SDK posts to and draws into.
+/**
+ * @file LumvekWindow.h
+ * @brief The window layer: message windows the SDK posts to, and the
+ * windows it draws into.
+ *
+ * The stand-in for the window manager's messages and windows that the SDK
+ * posts to and draws into.
  *
  * Message windows: an application creates one, passes it to
  * Lumvek_Initialize or Lumvek_CallBackPreview, and reads what the library
@@ -21,55 +25,78 @@
 extern "C" {
 #endif
 
+/** @cond LUMVEK_INTERNAL */
 #ifndef LUMVEK_HWND_DEFINED
 #define LUMVEK_HWND_DEFINED
 typedef struct HWND__* HWND;
 #endif
+/** @endcond */
 
+/** @cond LUMVEK_INTERNAL */
 #if defined(__GNUC__)
 #define LUMVEK_WND_API __attribute__((visibility("default")))
 #else
 #define LUMVEK_WND_API
 #endif
+/** @endcond */
 
+/** One posted message. */
 typedef struct LumvekMsg {
-    HWND hwnd;
-    uint32_t message;
-    uintptr_t wParam;
-    intptr_t lParam;
-    uint32_t time; /* the library's millisecond clock when posted */
+    HWND hwnd;          /**< the window it was posted to */
+    uint32_t message;   /**< LUMVEK_WM_FRAME, LUMVEK_WM_ERROR, LUMVEK_WM_DEVICECHANGE or the application's own */
+    uintptr_t wParam;   /**< first parameter (for LUMVEK_WM_FRAME: a LumvekFrameInfo pointer or 0) */
+    intptr_t lParam;    /**< second parameter (an error code for LUMVEK_WM_ERROR) */
+    uint32_t time;      /**< the library's millisecond clock when posted */
 } LumvekMsg;
 
+/** A message handler; called on the window's dispatcher thread, never on
+ * the thread that posted, one message at a time in posting order. */
 typedef void (*LumvekMsgHandler)(void* context, const LumvekMsg* msg);
 
+/** @return a new message window, or NULL. Any thread. */
 LUMVEK_WND_API HWND LumvekWnd_CreateMessageWindow(void);
-LUMVEK_WND_API int LumvekWnd_DestroyWindow(HWND hwnd); /* 1 / 0 */
-LUMVEK_WND_API int LumvekWnd_PostMessage(HWND hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam); /* 1 / 0 */
-/* 1 taken, 0 none in time, -1 not a window; timeout -1 waits forever. */
+/** Destroys a window. @return 1, or 0 for a handle that is not a live window. */
+LUMVEK_WND_API int LumvekWnd_DestroyWindow(HWND hwnd);
+/** Queues a message without waiting for it to be handled.
+ * @return 1, or 0 when @p hwnd is not a live window. */
+LUMVEK_WND_API int LumvekWnd_PostMessage(HWND hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam);
+/** Takes the oldest queued message of @p hwnd into @p msg, waiting up to
+ * @p timeout_ms (0: do not wait; -1: wait for ever).
+ * @return 1 taken, 0 none in time, -1 not a window. */
 LUMVEK_WND_API int LumvekWnd_GetMessage(HWND hwnd, LumvekMsg* msg, int timeout_ms);
-/* 1 / 0; a NULL handler returns to queueing. */
+/** Has @p handler called with @p context for each message instead of
+ * queueing it; NULL returns to queueing. @return 1 / 0. */
 LUMVEK_WND_API int LumvekWnd_SetMessageHandler(HWND hwnd, LumvekMsgHandler handler, void* context);
 
+/** What LumvekWnd_GetInfo() reports about a window. */
 typedef struct LumvekWndInfo {
-    HWND parent;
-    char className[256];
-    char title[256];
-    uint32_t style;
-    uint32_t id;
-    int x, y, clientWidth, clientHeight;
-    int visible;
+    HWND parent;          /**< parent window, NULL for a top-level window */
+    char className[256];  /**< window class name */
+    char title[256];      /**< window title */
+    uint32_t style;       /**< window style bits */
+    uint32_t id;          /**< child identifier */
+    int x;                /**< left edge in the parent (or on the screen) */
+    int y;                /**< top edge in the parent (or on the screen) */
+    int clientWidth;      /**< drawable width in pixels */
+    int clientHeight;     /**< drawable height in pixels */
+    int visible;          /**< 1 when shown */
 } LumvekWndInfo;
 
-/* Children of parent, or top-level windows when parent is NULL; writes at
- * most max handles and returns how many exist. */
+/** Children of @p parent, or top-level windows when @p parent is NULL;
+ * writes at most @p max handles to @p out. @return how many exist. */
 LUMVEK_WND_API int LumvekWnd_EnumWindows(HWND parent, HWND* out, int max);
-LUMVEK_WND_API int LumvekWnd_GetInfo(HWND hwnd, LumvekWndInfo* info); /* 1 / 0 */
-/* Last drawn client area as 24-bit BGR, rows top-down, stride width*3
- * rounded up to 4; 1 / 0. */
+/** Fills @p info about @p hwnd. @return 1 / 0. */
+LUMVEK_WND_API int LumvekWnd_GetInfo(HWND hwnd, LumvekWndInfo* info);
+/** Copies the last drawn client area into @p buffer (@p size bytes) as
+ * 24-bit BGR, rows top-down, stride width x 3 rounded up to 4, and its size
+ * into @p width and @p height. @return 1 / 0. */
 LUMVEK_WND_API int LumvekWnd_ReadSurface(HWND hwnd, void* buffer, int size, int* width, int* height);
-LUMVEK_WND_API int LumvekWnd_Show(HWND hwnd, int visible);                          /* 1 / 0 */
-LUMVEK_WND_API int LumvekWnd_Resize(HWND hwnd, int clientWidth, int clientHeight);  /* 1 / 0 */
-LUMVEK_WND_API int LumvekWnd_GetScreenSize(int* width, int* height);                /* 1 */
+/** Shows (@p visible non-zero) or hides a window. @return 1 / 0. */
+LUMVEK_WND_API int LumvekWnd_Show(HWND hwnd, int visible);
+/** Resizes a window's client area. @return 1 / 0. */
+LUMVEK_WND_API int LumvekWnd_Resize(HWND hwnd, int clientWidth, int clientHeight);
+/** The screen size in pixels (headless: $LUMVEK_SCREEN, WxH). @return 1. */
+LUMVEK_WND_API int LumvekWnd_GetScreenSize(int* width, int* height);
 
 #ifdef __cplusplus
 }

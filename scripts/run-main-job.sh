@@ -11,10 +11,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/setup-deps.sh
-cmake -S . -B build -G Ninja
-cmake --build build
+# Only what the job runs: the library and the lumvek tool (no test suites,
+# no benchmarks), in a build folder of its own so that the test build in
+# build/ keeps its settings.
+cmake -S . -B build-main-job -G Ninja -DLUMVEK_BUILD_TESTS=OFF -DLUMVEK_BUILD_BENCH=OFF
+cmake --build build-main-job --target LumvekSdk_R13_USB3_K7 lumvek
 
-lumvek=build/tools/lumvek/lumvek
+lumvek=build-main-job/tools/lumvek/lumvek
 mkdir -p out
 "$lumvek" --simulate snap -o out/picture.png --mode 24
 "$lumvek" --simulate record -o out/recording.avi --ms 2000

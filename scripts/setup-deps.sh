@@ -11,6 +11,8 @@ packages=(
   python3 python3-pil ffmpeg libjpeg-turbo-progs libtiff-tools pngcheck imagemagick xvfb
   # lumvek-camsim usb-run: simulated cameras as USB devices for the libusb tests
   libumockdev-dev umockdev
+  # Python package (pybind11, NumPy, pytest), GStreamer element and its test pipelines, API reference
+  pybind11-dev python3-dev python3-numpy python3-pytest libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly doxygen
 )
 
 missing=()

@@ -8,6 +8,22 @@
 namespace lumvek::sim {
 
 namespace {
+constexpr KeyHelp kDescriptionKeys[] = {
+    {"product", "0x3090", "USB product identifier (hex or decimal); selects the sensor model"},
+    {"name", "NAME", "unique name; the instance part of the device path (default cam0)"},
+    {"vid", "0x04b4", "USB vendor identifier"},
+    {"scene", "FILE.pgm", "what the sensor sees: a binary PGM, delivered exactly"},
+    {"pattern", "chart|ramp|black|white", "what the sensor sees otherwise (default chart)"},
+    {"srom", "FILE", "serial ROM image kept in FILE"},
+    {"fps", "N", "frame rate instead of the sensor's own timing"},
+    {"sensor-version", "V", "passed to the sensor model (meaning per model)"},
+    {"firmware", "N", "the FPGA firmware word (registers 0x10/0x11) of family heads"},
+    {"info-word", "0x1100", "the 16-bit word at offset 24 of the 0xB0 info block"},
+    {"ready", "1", "the status byte of request 0xC3"},
+    {"usb-speed", "5000", "link speed in Mbit/s on usb-run's emulated bus (480: a USB 2 port)"},
+    {"unplug", "1", "start unplugged"},
+};
+
 bool parse16(const std::string& key, const std::string& value, uint16_t& out, std::string& error) {
     uint64_t v = 0;
     if (!parseUnsigned(value, v) || v > 0xFFFF) {
@@ -18,6 +34,10 @@ bool parse16(const std::string& key, const std::string& value, uint16_t& out, st
     return true;
 }
 } // namespace
+
+std::span<const KeyHelp> cameraDescriptionKeys() {
+    return kDescriptionKeys;
+}
 
 bool parseCameraDescription(const std::string& text, CameraDescription& description, std::string& error) {
     if (text.empty()) {
@@ -110,7 +130,8 @@ bool parseCameraDescription(const std::string& text, CameraDescription& descript
             if (!probe.set(key, value, error)) return false;
             description.faults.emplace_back(key, value);
         } else {
-            error = "unknown camera key '" + key + "'";
+            error = "unknown camera key '" + key + "' (keys: " + keyList(kDescriptionKeys) +
+                    "; faults: " + keyList(faultKeys()) + ")";
             return false;
         }
     }

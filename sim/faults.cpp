@@ -6,6 +6,30 @@
 
 namespace lumvek::sim {
 
+namespace {
+constexpr KeyHelp kFaultKeys[] = {
+    {"drop-headers", "N", "the next N frame headers are lost (their reads time out)"},
+    {"short-data", "N", "the next N frames deliver half the pixel bytes announced"},
+    {"oversize", "N", "the next N headers announce more pixel bytes than any buffer"},
+    {"undersize", "N", "the next N headers announce fewer pixel bytes than the frame holds, and only that many are sent"},
+    {"stall-ms", "T", "every bulk read waits T ms before it delivers (0: off)"},
+    {"rate", "MB", "bulk data is capped at MB megabytes per second (0: no cap)"},
+    {"fail-control", "N", "the next N control requests fail"},
+};
+} // namespace
+
+std::span<const KeyHelp> faultKeys() {
+    return kFaultKeys;
+}
+
+std::string keyList(std::span<const KeyHelp> keys) {
+    std::string text;
+    for (const KeyHelp& entry : keys) {
+        text += (text.empty() ? "" : ", ") + std::string(entry.key);
+    }
+    return text;
+}
+
 bool parseUnsigned(const std::string& text, uint64_t& value) {
     if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') {
         return false;
@@ -35,14 +59,15 @@ bool parseNonNegative(const std::string& text, double& value) {
 }
 
 bool Faults::isFaultKey(const std::string& key) {
-    return key == "drop-headers" || key == "short-data" || key == "oversize" || key == "undersize" ||
-           key == "stall-ms" || key == "rate" ||
-           key == "fail-control";
+    for (const KeyHelp& entry : kFaultKeys) {
+        if (key == entry.key) return true;
+    }
+    return false;
 }
 
 bool Faults::set(const std::string& key, const std::string& value, std::string& error) {
     if (!isFaultKey(key)) {
-        error = "unknown fault '" + key + "'";
+        error = "unknown fault '" + key + "' (faults: " + keyList(kFaultKeys) + ")";
         return false;
     }
     if (key == "rate") {

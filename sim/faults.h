@@ -1,19 +1,26 @@
 #pragma once
 // Faults a simulated camera can be told to show, at start (camera description keys)
-// or while running (`lumvek-camsim ctl ... fault NAME KEY=VALUE`):
-//   drop-headers=N  the next N frame headers are lost (their reads time out)
-//   short-data=N    the next N frames deliver half the pixel bytes announced
-//   oversize=N      the next N headers announce more pixel bytes than any buffer
-//   undersize=N     the next N headers announce fewer pixel bytes than the frame
-//                   holds, and only that many are sent
-//   stall-ms=T      every bulk read waits T ms before it delivers (0: off)
-//   rate=MB         bulk data is capped at MB megabytes per second (0: no cap)
-//   fail-control=N  the next N control requests fail
+// or while running (`lumvek-camsim ctl ... fault NAME KEY=VALUE`): drop-headers,
+// short-data, oversize, undersize, stall-ms, rate, fail-control; faultKeys() says what
+// each does (and lumvek-camsim --help prints it).
 #include <atomic>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace lumvek::sim {
+
+// One key of a camera description or a run-time fault, for --help and for
+// the list of valid keys in an error message.
+struct KeyHelp {
+    const char* key;    // "stall-ms"
+    const char* value;  // "T"
+    const char* meaning;
+};
+
+[[nodiscard]] std::span<const KeyHelp> faultKeys();
+// "key1, key2, ..." of a key table.
+[[nodiscard]] std::string keyList(std::span<const KeyHelp> keys);
 
 class Faults {
 public:

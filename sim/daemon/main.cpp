@@ -5,6 +5,7 @@
 //   lumvek-camsim ctl [--dir DIR] fault NAME KEY=VALUE
 //   lumvek-camsim usb-run [--dir DIR] --camera DESC ... -- COMMAND [ARG ...]
 //     (the cameras as USB devices under umockdev; see usbrun/usb_run.h)
+//   lumvek-camsim --help | --version
 //
 // Prints "ready" once every camera is reachable and serves until SIGTERM or
 // SIGINT, then removes its sockets and exits 0. Argument errors: one line on
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <memory>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,32 @@ constexpr int kExitFailure = 1;
 int usageError(const std::string& message) {
     std::fprintf(stderr, "lumvek-camsim: %s\n", message.c_str());
     return kExitUsage;
+}
+
+void printKeys(std::span<const lumvek::sim::KeyHelp> keys) {
+    for (const auto& entry : keys) {
+        const std::string pair = std::string(entry.key) + "=" + entry.value;
+        std::printf("  %-30s %s\n", pair.c_str(), entry.meaning);
+    }
+}
+
+void printHelp() {
+    std::printf("usage: lumvek-camsim [--dir DIR] --camera DESC [--camera DESC ...]\n"
+                "       lumvek-camsim ctl [--dir DIR] unplug|replug NAME\n"
+                "       lumvek-camsim ctl [--dir DIR] fault NAME KEY=VALUE\n"
+                "       lumvek-camsim --help | --version\n"
+                "\n"
+                "Serves simulated cameras on Unix sockets in DIR (default: $LUMVEK_DEVICE_DIR, else\n"
+                "${XDG_RUNTIME_DIR:-/tmp}/lumvek-devices), prints \"ready\" when they can be opened\n"
+                "and serves until SIGTERM or SIGINT.\n"
+                "\n"
+                "DESC is a comma-separated list of KEY=VALUE, e.g.\n"
+                "  --camera product=0x3090,name=cam0,pattern=chart\n"
+                "\n"
+                "Camera keys:\n");
+    printKeys(lumvek::sim::cameraDescriptionKeys());
+    std::printf("\nFault keys (in DESC at start, or with ctl fault while running):\n");
+    printKeys(lumvek::sim::faultKeys());
 }
 
 int serve(const std::string& directory, const std::vector<lumvek::sim::CameraDescription>& descriptions) {
@@ -70,6 +98,14 @@ int serve(const std::string& directory, const std::vector<lumvek::sim::CameraDes
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        printHelp();
+        return 0;
+    }
+    if (!args.empty() && args[0] == "--version") {
+        std::printf("lumvek-camsim %s\n", LUMVEK_VERSION);
+        return 0;
+    }
     if (!args.empty() && args[0] == "ctl") {
         return lumvek::sim::runCtl(std::vector<std::string>(args.begin() + 1, args.end()));
     }
@@ -105,7 +141,7 @@ int main(int argc, char** argv) {
             }
             descriptions.push_back(description);
         } else {
-            return usageError("unknown argument '" + arg + "' (usage: lumvek-camsim [--dir DIR] --camera DESC ...)");
+            return usageError("unknown argument '" + arg + "' (lumvek-camsim --help)");
         }
     }
     if (descriptions.empty()) {

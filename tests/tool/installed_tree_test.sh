@@ -79,4 +79,19 @@ LUMVEK_SIM_CAMERAS=product=0x32D0,name=r12,pattern=ramp \
 # The installed tool finds its library by its run path.
 "$prefix/bin/lumvek" --simulate snap -o "$work/tool.png" --mode 24 > "$work/run.log" 2>&1 \
   || { cat "$work/run.log" >&2; fail "installed lumvek failed"; }
+# The installed Python package (when it was built) imports from the prefix's
+# site-packages and finds the installed library by its run path. Not in
+# sanitizer builds: the interpreter does not load the sanitizer runtime.
+site=$(find "$prefix" -type d -path '*/site-packages/lumvek' | head -n1)
+if [ -n "$site" ] && [ -z "$extra_flags" ]; then
+  python=$(grep '^LUMVEK_PYTHON3:' "$build_dir/CMakeCache.txt" | cut -d= -f2-)
+  LUMVEK_SIM_CAMERAS=product=0x3090,name=sim0,pattern=ramp PYTHONPATH=$(dirname "$site") \
+    "${python:-python3}" -c 'import lumvek, sys; sys.exit(0 if len(lumvek.list_cameras()) == 1 else 1)' \
+    > "$work/run.log" 2>&1 || { cat "$work/run.log" >&2; fail "the installed Python package failed"; }
+  case "$(cd "$(dirname "$site")" && "${python:-python3}" -c 'import lumvek; print(lumvek.__file__)')" in
+    "$prefix"/*) ;;
+    *) fail "import lumvek did not load the installed package" ;;
+  esac
+fi
+
 echo "installed tree: library, headers, tools, CMake package and pkg-config file work"

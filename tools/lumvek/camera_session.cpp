@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "camera_count.h"
 #include "failure.h"
 #include "sdk_errors.h"
 
@@ -139,11 +140,12 @@ void CameraSession::selectCamera(const std::optional<int>& requested) {
         fail("no camera found: attach one, start the simulator (lumvek-camsim), or add --simulate; "
              "lumvek doctor tells more");
     }
-    // With exactly one camera present the SDK opened it already.
-    deviceNumber_ = cameras.front().number;
-    if (cameras.size() > 1 && Lumvek_SetDeviceNumber(handle_, deviceNumber_) == 0) {
-        failWithLastError("camera " + std::to_string(deviceNumber_) + " cannot be opened");
+    // With exactly one camera present the SDK opened it already; with more
+    // it opened none, and guessing one would act on the wrong camera.
+    if (const auto problem = cameraCountProblem(static_cast<int>(cameras.size()), "-d N")) {
+        fail(*problem + " (present: " + numberList(cameras) + "; see lumvek list)");
     }
+    deviceNumber_ = cameras.front().number;
 }
 
 } // namespace lumvek::tool

@@ -14,7 +14,7 @@
 namespace lumvek::tool {
 
 struct CameraOptions {
-    std::optional<int> deviceNumber;  // -d N; else the only or lowest-numbered camera
+    std::optional<int> deviceNumber;  // -d N; else the only camera present
     SimulationOptions simulation;
 };
 

@@ -59,6 +59,8 @@ int parseValue(const std::string& text, const SettingInfo& setting) {
     return static_cast<int>(*value);
 }
 
+constexpr int kExposureSelector = 18;
+
 } // namespace
 
 int runGet(const Args& words) {
@@ -130,7 +132,16 @@ int runSet(const Args& words) {
     }
     int now = value;
     if (setting.access == SettingAccess::ReadWrite && readSetting(session.handle(), setting, now)) {
-        std::printf("%s = %d\n", setting.name, now);
+        if (now == value || setting.kind != SettingKind::Selector) {
+            std::printf("%s = %d\n", setting.name, now);
+        } else {
+            // The SDK's range let the value through and the sensor clamped it
+            // (the R13 CCD's longest exposure is 232): say what was set.
+            const bool exposure = setting.selector == kExposureSelector;
+            const char* bound = now < value ? (exposure ? "longest" : "largest") : (exposure ? "shortest" : "smallest");
+            std::printf("%s = %d (the sensor's %s %s is %d; %d was set, not %d)\n", setting.name, now, bound,
+                        setting.name, now, now, value);
+        }
     } else {
         std::printf("%s set to %d\n", setting.name, value);
     }

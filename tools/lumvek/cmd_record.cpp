@@ -1,5 +1,6 @@
 // lumvek record
 #include <chrono>
+#include <optional>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -28,9 +29,11 @@ constexpr const char* kRecordHelp =
     "usage: lumvek record -o FILE.avi --ms N [--mode BITS] [camera options]\n"
     "\n"
     "Records the processed pictures into an uncompressed AVI file (24-bit frames)\n"
-    "for N milliseconds, with a progress bar (frames, elapsed time, rate) on a\n"
-    "terminal and one final line. If the camera is lost, or on Ctrl-C, the file\n"
-    "keeps the frames recorded so far and the command fails.\n"
+    "for N milliseconds, with a progress bar (frames, seconds recorded) on a\n"
+    "terminal and one final line. If the camera is lost or stops delivering, or\n"
+    "on Ctrl-C, the file keeps the frames recorded so far, the command says how\n"
+    "much of the time it holds, and fails. For compressed video (H.264, MP4) use\n"
+    "the GStreamer element lumveksrc (see the README).\n"
     "\n"
     "  -o, --output FILE  the AVI file\n"
     "  --ms N             recording time in milliseconds\n"
@@ -41,6 +44,14 @@ using Clock = std::chrono::steady_clock;
 // Ctrl-C ends the recording early but still closes the file properly.
 volatile std::sig_atomic_t interrupted = 0;
 void onInterrupt(int) { interrupted = 1; }
+
+// "12 frames, 0.5 s of the 3.0 s asked": the figures of the progress bar
+// and of the final messages, so that they agree.
+std::string recordingFigures(uint32_t frames, double seconds, int milliseconds) {
+    char text[128];
+    std::snprintf(text, sizeof text, "%u frames, %.1f s of the %.1f s asked", frames, seconds, milliseconds / 1000.0);
+    return text;
+}
 
 int millisecondsSince(Clock::time_point start) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
@@ -77,6 +88,10 @@ int runRecord(const Args& words) {
         mode = requireInteger(*text, "record: --mode", 8, 64);
         if (!isColourModeBits(*mode)) usageError("record: --mode must be 8, 16, 24, 32, 48 or 64");
     }
+    if (!isAviPath(*output)) {
+        usageError("record: the SDK records uncompressed AVI only (-o FILE.avi); for compressed video use "
+                   "the GStreamer element: " + compressedVideoPipeline(*output));
+    }
     requireWritableFile(*output, "record");
 
     CameraSession session = CameraSession::withCamera(options);
@@ -96,6 +111,8 @@ int runRecord(const Args& words) {
     std::signal(SIGTERM, onInterrupt);
     {
         ProgressLine bar;
+        // The recorder's clock starts with its first frame: so does the bar's.
+        std::optional<Clock::time_point> firstFrame;
         while (true) {
             lost = cameraLost(session.notifyWindow());
             progress = readAviProgress(*output);
@@ -103,11 +120,9 @@ int runRecord(const Args& words) {
                 millisecondsSince(start) > milliseconds + kFinishGraceMs) {
                 break;
             }
-            const double seconds = millisecondsSince(start) / 1000.0;
-            char text[128];
-            std::snprintf(text, sizeof text, "%u frames  %.1f / %.1f s  %.1f frames/s", progress.framesWritten,
-                          seconds, milliseconds / 1000.0, seconds > 0 ? progress.framesWritten / seconds : 0.0);
-            bar.update(seconds * 1000.0 / milliseconds, text);
+            if (!firstFrame && progress.framesWritten > 0) firstFrame = Clock::now();
+            const double seconds = firstFrame ? millisecondsSince(*firstFrame) / 1000.0 : 0.0;
+            bar.update(seconds * 1000.0 / milliseconds, recordingFigures(progress.framesWritten, seconds, milliseconds));
         }
     }
     // Stops the capture; a recording still running is finalised with what it has.
@@ -115,21 +130,27 @@ int runRecord(const Args& words) {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     progress = readAviProgress(*output);
+    const double rate = progress.microsPerFrame != 0 ? 1e6 / progress.microsPerFrame : 0.0;
+    const double seconds = rate > 0 ? progress.framesWritten / rate : 0.0;
+    const std::string holds = *output + " holds " + recordingFigures(progress.framesWritten, seconds, milliseconds);
     if (lost) {
         fail("record: the camera was lost after " + std::to_string(progress.framesWritten) + " frames (" +
-             describeSdkError(LUMVEK_ERR_DEVICE_LOST) + "); " + *output + " keeps what was recorded");
+             describeSdkError(LUMVEK_ERR_DEVICE_LOST) + "); " + holds);
     }
     if (!progress.finalised || progress.framesWritten == 0) {
         fail("record: no frame reached " + *output + " (" + describeSdkError(session.lastErrorCode()) + ")");
     }
     if (interrupted != 0) {
-        fail("record: interrupted; " + *output + " holds the " + std::to_string(progress.framesWritten) +
-             " frames recorded so far");
+        fail("record: interrupted; " + holds);
     }
-    const double rate = progress.microsPerFrame != 0 ? 1e6 / progress.microsPerFrame : 0.0;
+    // The recorder finishes on the first frame after the time is up, so a
+    // whole recording spans at least the time asked; one frame interval
+    // short allows for its integer rate.
+    if (rate > 0 && (seconds + 1.0 / rate) * 1000.0 < milliseconds) {
+        fail("record: the camera stopped delivering frames (stalled?); " + holds);
+    }
     std::printf("recorded %u frames (%d x %d) in %.1f s at %.1f frames/s to %s\n", progress.framesWritten,
-                progress.width, progress.height, rate > 0 ? progress.framesWritten / rate : 0.0, rate,
-                output->c_str());
+                progress.width, progress.height, seconds, rate, output->c_str());
     return kExitOk;
 }
 

@@ -22,8 +22,8 @@ constexpr const char* kSnapHelp =
     "Takes N pictures (default 1) through the SDK's image pipeline and saves each.\n"
     "\n"
     "  -o, --output FILE  the picture; with --count above 1, FILE_0001.ext, FILE_0002.ext ...\n"
-    "  --format F         bmp, raw, jpeg100, jpeg70, jpeg20, png or tiff; default from\n"
-    "                     the extension (.bmp .raw .jpg/.jpeg = jpeg100 .png .tif/.tiff)\n"
+    "  --format F         bmp, raw, jpeg100 (jpg), jpeg70, jpeg20, png or tiff (tif);\n"
+    "                     default: from the extension (.bmp .raw .jpg .jpeg .png .tif .tiff)\n"
     "  --mode BITS        colour mode: 8 or 16 (monochrome), 24, 32, 48 or 64 (colour);\n"
     "                     default: the camera's current mode\n"
     "  --count N          number of pictures\n"
@@ -46,7 +46,7 @@ int runSnap(const Args& words) {
     std::optional<PictureFormat> format;
     if (const auto name = args.value("format")) {
         format = formatByName(*name);
-        if (!format) usageError("snap: unknown format '" + *name + "' (bmp, raw, jpeg100, jpeg70, jpeg20, png, tiff)");
+        if (!format) usageError("snap: unknown format '" + *name + "' (bmp, raw, jpeg100 or jpg, jpeg70, jpeg20, png, tiff or tif)");
     } else {
         format = formatByExtension(*output);
         if (!format) usageError("snap: cannot tell the format from '" + *output + "'; give --format");

@@ -13,8 +13,8 @@ namespace lumvek::tool {
 
 inline constexpr const char* kCameraOptionsHelp =
     "Camera options:\n"
-    "  -d, --device N     camera number (see lumvek list); default: the only camera,\n"
-    "                     or the lowest-numbered one\n"
+    "  -d, --device N     camera number (see lumvek list); required when several\n"
+    "                     cameras are present, else the only camera\n"
     "  --simulate         use a simulated R13 camera inside this process (no hardware,\n"
     "                     no daemon); its settings go to simulated-registry.sqlite3\n"
     "                     beside the settings store unless LUMVEK_REGISTRY_FILE is set\n"

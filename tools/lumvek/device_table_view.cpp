@@ -1,38 +1,22 @@
 #include "device_table_view.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "usb/device_table.h"
+
 namespace lumvek::tool {
 
 namespace {
-constexpr size_t kBlockBytes = 8584;
-constexpr size_t kEntriesOffset = 4;
-constexpr size_t kEntryBytes = 268;
-constexpr size_t kPathOffset = 8;
-constexpr size_t kPathBytes = 260;
-constexpr size_t kEntryCountOffset = 8580;
-constexpr int32_t kMaxEntries = 32;
-
-uint32_t read32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-uint16_t read16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
+constexpr size_t kBlockBytes = usb::kSharedBlockBytes;
 } // namespace
 
 std::string sharedBlockName() {
-    const char* name = std::getenv("LUMVEK_SHM_NAME");
-    if (name == nullptr || *name == '\0') return "/U3K7-MemMap-" + std::to_string(::getuid());
-    return name[0] == '/' ? std::string(name) : "/" + std::string(name);
+    return usb::sharedBlockName();
 }
 
 std::optional<DeviceTableView> readDeviceTable(std::string& error) {
@@ -59,18 +43,15 @@ std::optional<DeviceTableView> readDeviceTable(std::string& error) {
     std::memcpy(block, view, kBlockBytes);
     munmap(view, kBlockBytes);
 
+    // The library's own decoding: it clamps the count and cuts every path.
+    usb::DeviceTable decoded;
+    usb::readTable(block, decoded);
     DeviceTableView table;
-    table.attachCount = static_cast<int32_t>(read32(block));
-    const int32_t count = std::clamp(static_cast<int32_t>(read32(block + kEntryCountOffset)), 0, kMaxEntries);
-    for (int32_t i = 0; i < count; ++i) {
-        const uint8_t* p = block + kEntriesOffset + static_cast<size_t>(i) * kEntryBytes;
-        DeviceTableEntry entry;
-        entry.vendorId = read16(p);
-        entry.productId = read16(p + 2);
-        entry.deviceNumber = static_cast<int32_t>(read32(p + 4));
-        const char* path = reinterpret_cast<const char*>(p + kPathOffset);
-        entry.path.assign(path, strnlen(path, kPathBytes - 1));
-        table.entries.push_back(entry);
+    table.attachCount = usb::readAttachCount(block);
+    for (int32_t i = 0; i < decoded.entryCount; ++i) {
+        const usb::DeviceEntry& entry = decoded.entries[static_cast<size_t>(i)];
+        table.entries.push_back({entry.vendorId, entry.productId, entry.deviceNumber,
+                                 std::string(entry.path.data(), strnlen(entry.path.data(), entry.path.size()))});
     }
     return table;
 }

@@ -1,12 +1,8 @@
 #pragma once
 // A read-only look at the open-device table that the library shares between
-// processes: the named shared block ($LUMVEK_SHM_NAME, default
-// "/U3K7-MemMap-<uid>", one per user) of 8584 bytes:
-//   0     int32  attach count (live controllers in all processes)
-//   4     32 entries of 268 bytes { uint16 vid; uint16 pid; int32 number; char path[260] }
-//   8580  int32  entry count
-// The block belongs to other processes, so nothing read is trusted: counts
-// are clamped and paths cut at their last byte.
+// processes. Its name and layout are the library's own (usb/device_table.h):
+// the tool maps the block, copies it and decodes it with the library's
+// code, which trusts nothing in it (counts clamped, paths cut).
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "LumvekSdk.h"
 #include "commands.h"
 #include "failure.h"
 
@@ -32,7 +33,9 @@ constexpr Command kCommands[] = {
 };
 
 void printUsage(std::FILE* out) {
-    std::fputs("usage: lumvek COMMAND [OPTIONS]   (lumvek COMMAND --help for each)\n\ncommands:\n", out);
+    std::fputs("usage: lumvek COMMAND [OPTIONS]   (lumvek COMMAND --help for each)\n"
+               "       lumvek --version\n\ncommands:\n",
+               out);
     for (const auto& command : kCommands) {
         std::fprintf(out, "  %-8s %s\n", command.name, command.summary);
     }
@@ -59,6 +62,12 @@ int main(int argc, char** argv) {
     while (at < words.size() && words[at].size() > 1 && words[at][0] == '-') {
         if (words[at] == "-h" || words[at] == "--help") {
             printUsage(stdout);
+            return lumvek::tool::kExitOk;
+        }
+        if (words[at] == "--version") {
+            const int library = Lumvek_GetDllVersion();
+            std::printf("lumvek %s (SDK library version %d = 0x%08X)\n", LUMVEK_VERSION, library,
+                        static_cast<unsigned>(library));
             return lumvek::tool::kExitOk;
         }
         leading.push_back(words[at]);

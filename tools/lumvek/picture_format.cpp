@@ -15,6 +15,14 @@ constexpr PictureFormat kFormats[] = {
     {"tiff", LUMVEK_FILE_TIFF},
 };
 
+// Names people type for the same files: jpg and jpeg are JPEG at quality
+// 100 (as the .jpg extension), tif is TIFF.
+struct Alias {
+    const char* alias;
+    const char* format;
+};
+constexpr Alias kAliases[] = {{"jpg", "jpeg100"}, {"jpeg", "jpeg100"}, {"tif", "tiff"}};
+
 struct Extension {
     const char* extension;
     const char* format;
@@ -23,22 +31,40 @@ constexpr Extension kExtensions[] = {
     {".bmp", "bmp"}, {".raw", "raw"}, {".jpg", "jpeg100"}, {".jpeg", "jpeg100"},
     {".png", "png"}, {".tif", "tiff"}, {".tiff", "tiff"},
 };
+
+std::string lowerExtension(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
 } // namespace
 
 std::optional<PictureFormat> formatByName(const std::string& name) {
+    std::string wanted = name;
+    for (char& c : wanted) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const auto& alias : kAliases) {
+        if (wanted == alias.alias) wanted = alias.format;
+    }
     for (const auto& format : kFormats) {
-        if (name == format.name) return format;
+        if (wanted == format.name) return format;
     }
     return std::nullopt;
 }
 
 std::optional<PictureFormat> formatByExtension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string extension = lowerExtension(path);
     for (const auto& entry : kExtensions) {
         if (extension == entry.extension) return formatByName(entry.format);
     }
     return std::nullopt;
+}
+
+bool isAviPath(const std::string& path) {
+    return lowerExtension(path) == ".avi";
+}
+
+std::string compressedVideoPipeline(const std::string& path) {
+    return "gst-launch-1.0 -e lumveksrc ! videoconvert ! x264enc ! mp4mux ! filesink location=" + path;
 }
 
 bool isColourModeBits(int bits) {

@@ -3,39 +3,22 @@
 #include <cstdio>
 #include <functional>
 #include <set>
-#include <sqlite3.h>
 #include <sys/stat.h>
+
+#include "platform/registry/registry_database.h"
 
 namespace lumvek::tool {
 
 namespace {
-// The library marks its store files with this SQLite application id.
-constexpr int64_t kStoreApplicationId = 1280135751;
-constexpr int64_t kRootKeyId = 0;
+using platform::LONG;
+using platform::registry_detail::kRootKeyId;
+using platform::registry_detail::RegistryDatabase;
+
+// A key tree deeper than this, or with a loop, is cut: the file is not trusted.
 constexpr int kMaxDepth = 64;
-constexpr int kBusyTimeoutMs = 2000;
-constexpr int kRegSz = 1;
-constexpr int kRegBinary = 3;
-constexpr int kRegDword = 4;
-
-struct Database {
-    sqlite3* db = nullptr;
-    ~Database() {
-        if (db != nullptr) sqlite3_close(db);
-    }
-};
-
-struct Statement {
-    sqlite3_stmt* statement = nullptr;
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &statement, nullptr); }
-    ~Statement() { sqlite3_finalize(statement); }
-};
-
-std::string columnText(sqlite3_stmt* statement, int column) {
-    const unsigned char* text = sqlite3_column_text(statement, column);
-    const int bytes = sqlite3_column_bytes(statement, column);
-    return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(bytes));
-}
+constexpr int kRegSz = static_cast<int>(platform::REG_SZ);
+constexpr int kRegBinary = static_cast<int>(platform::REG_BINARY);
+constexpr int kRegDword = static_cast<int>(platform::REG_DWORD);
 
 std::string quoted(const std::string& text) {
     std::string out = "\"";
@@ -93,58 +76,50 @@ bool readSettingsStore(const std::string& path, StoreContents& contents, std::st
         error = path + " is not a regular file";
         return false;
     }
-    Database database;
-    if (sqlite3_open_v2(path.c_str(), &database.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        error = "cannot open " + path + ": " + sqlite3_errmsg(database.db);
-        return false;
-    }
-    sqlite3_busy_timeout(database.db, kBusyTimeoutMs);
-    {
-        Statement id(database.db, "PRAGMA application_id");
-        if (id.statement == nullptr || sqlite3_step(id.statement) != SQLITE_ROW) {
-            error = path + " is not readable as SQLite: " + sqlite3_errmsg(database.db);
-            return false;
-        }
-        if (sqlite3_column_int64(id.statement, 0) != kStoreApplicationId) {
-            error = path + " is not a Lumvek settings store";
-            return false;
-        }
-    }
-    Statement children(database.db, "SELECT id, name FROM keys WHERE parent=?1 ORDER BY name COLLATE NOCASE");
-    Statement values(database.db, "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY name COLLATE NOCASE");
-    if (children.statement == nullptr || values.statement == nullptr) {
-        error = path + " does not hold the settings tables: " + sqlite3_errmsg(database.db);
+    // The library's own store code reads the file: its schema is defined
+    // once, there. The file is opened without creating anything.
+    std::unique_ptr<RegistryDatabase> database;
+    LONG status = RegistryDatabase::open(path, false, database);
+    if (status != platform::ERROR_SUCCESS) {
+        error = path + (status == platform::ERROR_BADDB ? " is not a Lumvek settings store"
+                                                         : " cannot be opened (status " + std::to_string(status) + ")");
         return false;
     }
     std::set<int64_t> visited;
-    std::function<void(int64_t, const std::string&, int)> walk = [&](int64_t id, const std::string& keyPath, int depth) {
-        if (depth > kMaxDepth || !visited.insert(id).second) return;
-        std::vector<std::pair<int64_t, std::string>> found;
-        sqlite3_reset(children.statement);
-        sqlite3_bind_int64(children.statement, 1, id);
-        while (sqlite3_step(children.statement) == SQLITE_ROW) {
-            found.emplace_back(sqlite3_column_int64(children.statement, 0), columnText(children.statement, 1));
-        }
+    std::function<LONG(int64_t, const std::string&, int)> walk = [&](int64_t id, const std::string& keyPath,
+                                                                    int depth) -> LONG {
+        if (depth > kMaxDepth || !visited.insert(id).second) return platform::ERROR_SUCCESS;
         if (id != kRootKeyId) {
             StoreKey key{keyPath, {}};
-            sqlite3_reset(values.statement);
-            sqlite3_bind_int64(values.statement, 1, id);
-            while (sqlite3_step(values.statement) == SQLITE_ROW) {
+            for (platform::DWORD index = 0;; ++index) {
                 StoreValue value;
-                value.name = columnText(values.statement, 0);
-                value.type = sqlite3_column_int(values.statement, 1);
-                const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(values.statement, 2));
-                const int bytes = sqlite3_column_bytes(values.statement, 2);
-                if (blob != nullptr && bytes > 0) value.data.assign(blob, blob + bytes);
+                platform::DWORD type = 0;
+                const LONG got = database->enumValue(id, index, value.name, &type, value.data);
+                if (got == platform::ERROR_NO_MORE_ITEMS) break;
+                if (got != platform::ERROR_SUCCESS) return got;
+                value.type = static_cast<int>(type);
                 key.values.push_back(std::move(value));
             }
             contents.keys.push_back(std::move(key));
         }
-        for (const auto& [child, name] : found) {
-            walk(child, keyPath.empty() ? name : keyPath + "\\" + name, depth + 1);
+        for (platform::DWORD index = 0;; ++index) {
+            std::string name;
+            const LONG got = database->enumKey(id, index, name);
+            if (got == platform::ERROR_NO_MORE_ITEMS) break;
+            int64_t child = 0;
+            LONG found = got == platform::ERROR_SUCCESS ? database->findKey(id, {name}, &child) : got;
+            if (found == platform::ERROR_SUCCESS) {
+                found = walk(child, keyPath.empty() ? name : keyPath + "\\" + name, depth + 1);
+            }
+            if (found != platform::ERROR_SUCCESS) return found;
         }
+        return platform::ERROR_SUCCESS;
     };
-    walk(kRootKeyId, "", 0);
+    status = walk(kRootKeyId, "", 0);
+    if (status != platform::ERROR_SUCCESS) {
+        error = path + " is not readable as a Lumvek settings store (status " + std::to_string(status) + ")";
+        return false;
+    }
     return true;
 }
 

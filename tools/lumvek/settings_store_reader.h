@@ -1,9 +1,8 @@
 #pragma once
-// The settings store file read directly, without the SDK: the tool's own
-// read-only view of the SQLite file the library keeps (tables `keys`
-// {id, parent, name} rooted at id 0 = HKEY_CURRENT_USER, and `vals` {key,
-// name, type, data}). Nothing in the file is trusted: names are escaped,
-// odd types are shown as hex, and a key tree with loops is cut.
+// The settings store file read without an SDK instance, through the
+// library's own store code (platform/registry), so its layout is defined
+// once. Nothing in the file is trusted: names are escaped, odd types are
+// shown as hex, and a key tree with loops is cut.
 #include <cstdint>
 #include <memory>
 #include <string>

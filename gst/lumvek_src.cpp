@@ -1,0 +1,334 @@
+#include "lumvek_src.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include <gst/video/video.h>
+
+#include "camera_feed.h"
+#include "sdk_errors.h"
+
+GST_DEBUG_CATEGORY_STATIC(lumvek_src_debug);
+#define GST_CAT_DEFAULT lumvek_src_debug
+
+namespace {
+
+using lumvek::gst::CameraFeed;
+using lumvek::gst::FrameRate;
+
+constexpr int kNoValue = -1;
+constexpr int kMaxProperty = G_MAXINT;
+// The streaming thread waits for a frame in slices, so that unlock() (a
+// flush or a state change) is seen within one slice.
+constexpr int kWaitSliceMs = 100;
+// A camera that sends nothing for this long is reported as failed.
+constexpr int kFrameTimeoutMs = 10000;
+constexpr int kFullWidth = 2336;
+constexpr int kFullHeight = 1752;
+
+enum Property { PropertyDevice = 1, PropertyExposure, PropertyGain };
+
+GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
+    "src", GST_PAD_SRC, GST_PAD_ALWAYS,
+    GST_STATIC_CAPS("video/x-raw, format = (string) { GRAY8, GRAY16_LE, BGR, BGRx }, "
+                    "width = (int) [ 1, 2336 ], height = (int) [ 1, 1752 ], framerate = (fraction) [ 0/1, MAX ]"));
+
+} // namespace
+
+struct _LumvekSrc {
+    GstPushSrc parent;
+
+    // Properties, written by the application thread (object lock), read on start.
+    int device;
+    int exposure;
+    int gain;
+
+    // Owned while started (start() to stop()).
+    CameraFeed* feed;
+    FrameRate rate;
+    int width;
+    int height;
+    int bitsPerPixel;  // negotiated colour mode; 0 before set_caps
+    // The library's frame clock (ms) against the pipeline's running time of
+    // the first frame.
+    bool haveFirstFrame;
+    guint32 firstFrameMs;
+    GstClockTime firstRunningTime;
+    std::atomic<bool>* unlocking;
+};
+
+G_DEFINE_TYPE(LumvekSrc, lumvek_src, GST_TYPE_PUSH_SRC)
+
+namespace {
+
+void applySettings(LumvekSrc* self) {
+    if (self->exposure != kNoValue && !self->feed->setExposure(self->exposure)) {
+        GST_ELEMENT_WARNING(self, RESOURCE, SETTINGS, ("%s", self->feed->error().c_str()), (nullptr));
+    }
+    if (self->gain != kNoValue && !self->feed->setGain(self->gain)) {
+        GST_ELEMENT_WARNING(self, RESOURCE, SETTINGS, ("%s", self->feed->error().c_str()), (nullptr));
+    }
+}
+
+void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+    LumvekSrc* self = LUMVEK_SRC(object);
+    GST_OBJECT_LOCK(self);
+    switch (id) {
+    case PropertyDevice: self->device = g_value_get_int(value); break;
+    case PropertyExposure: self->exposure = g_value_get_int(value); break;
+    case PropertyGain: self->gain = g_value_get_int(value); break;
+    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
+    }
+    GST_OBJECT_UNLOCK(self);
+}
+
+void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+    LumvekSrc* self = LUMVEK_SRC(object);
+    GST_OBJECT_LOCK(self);
+    switch (id) {
+    case PropertyDevice: g_value_set_int(value, self->device); break;
+    case PropertyExposure: g_value_set_int(value, self->exposure); break;
+    case PropertyGain: g_value_set_int(value, self->gain); break;
+    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
+    }
+    GST_OBJECT_UNLOCK(self);
+}
+
+gboolean start(GstBaseSrc* base) {
+    LumvekSrc* self = LUMVEK_SRC(base);
+    auto feed = std::make_unique<CameraFeed>();
+    GST_OBJECT_LOCK(self);
+    const int device = self->device;
+    GST_OBJECT_UNLOCK(self);
+    if (!feed->open(device)) {
+        GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ, ("%s", feed->error().c_str()), (nullptr));
+        return FALSE;
+    }
+    self->feed = feed.release();
+    applySettings(self);
+    if (!self->feed->measureFrameRate(self->rate)) {
+        GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ, ("%s", self->feed->error().c_str()), (nullptr));
+        delete self->feed;
+        self->feed = nullptr;
+        return FALSE;
+    }
+    self->width = self->feed->width();
+    self->height = self->feed->height();
+    self->bitsPerPixel = 0;
+    self->haveFirstFrame = false;
+    GST_INFO_OBJECT(self, "camera open: %d x %d, %d/%d frames/s", self->width, self->height, self->rate.numerator,
+                    self->rate.denominator);
+    return TRUE;
+}
+
+gboolean stop(GstBaseSrc* base) {
+    LumvekSrc* self = LUMVEK_SRC(base);
+    delete self->feed;
+    self->feed = nullptr;
+    return TRUE;
+}
+
+// The camera's current colour mode first, so that a pipeline that takes any
+// format gets what the camera is set to.
+GstCaps* getCaps(GstBaseSrc* base, GstCaps* filter) {
+    LumvekSrc* self = LUMVEK_SRC(base);
+    if (self->feed == nullptr) {
+        GstCaps* caps = gst_pad_get_pad_template_caps(GST_BASE_SRC_PAD(base));
+        if (filter != nullptr) {
+            GstCaps* both = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
+            gst_caps_unref(caps);
+            return both;
+        }
+        return caps;
+    }
+    GstCaps* caps = gst_caps_new_empty();
+    const auto* current = lumvek::gst::formatByBits(self->feed->colorMode());
+    auto add = [&](const char* format) {
+        gst_caps_append_structure(caps, gst_structure_new("video/x-raw", "format", G_TYPE_STRING, format, "width",
+                                                          G_TYPE_INT, self->width, "height", G_TYPE_INT, self->height,
+                                                          "framerate", GST_TYPE_FRACTION, self->rate.numerator,
+                                                          self->rate.denominator, nullptr));
+    };
+    if (current != nullptr) {
+        add(current->name);
+    }
+    for (const auto& format : lumvek::gst::videoFormats()) {
+        if (&format != current) {
+            add(format.name);
+        }
+    }
+    if (filter != nullptr) {
+        GstCaps* both = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
+        gst_caps_unref(caps);
+        return both;
+    }
+    return caps;
+}
+
+gboolean setCaps(GstBaseSrc* base, GstCaps* caps) {
+    LumvekSrc* self = LUMVEK_SRC(base);
+    GstVideoInfo info;
+    if (self->feed == nullptr || !gst_video_info_from_caps(&info, caps)) {
+        return FALSE;
+    }
+    const auto* format = lumvek::gst::formatByName(gst_video_format_to_string(GST_VIDEO_INFO_FORMAT(&info)));
+    if (format == nullptr || GST_VIDEO_INFO_WIDTH(&info) != self->width || GST_VIDEO_INFO_HEIGHT(&info) != self->height) {
+        GST_ELEMENT_ERROR(self, CORE, NEGOTIATION, ("caps the camera cannot give: %" GST_PTR_FORMAT, caps), (nullptr));
+        return FALSE;
+    }
+    if (!self->feed->start(format->bitsPerPixel)) {
+        GST_ELEMENT_ERROR(self, RESOURCE, READ, ("%s", self->feed->error().c_str()), (nullptr));
+        return FALSE;
+    }
+    self->bitsPerPixel = format->bitsPerPixel;
+    self->haveFirstFrame = false;
+    gst_base_src_set_blocksize(base,
+                               static_cast<guint>(lumvek::gst::frameBytes(self->width, self->height, self->bitsPerPixel)));
+    return TRUE;
+}
+
+// Running time of a frame the library stamped `frameMs` on its own clock.
+GstClockTime runningTimeOf(LumvekSrc* self, guint32 frameMs) {
+    if (!self->haveFirstFrame) {
+        GstClock* clock = gst_element_get_clock(GST_ELEMENT(self));
+        GstClockTime now = 0;
+        if (clock != nullptr) {
+            const GstClockTime clockTime = gst_clock_get_time(clock);
+            const GstClockTime baseTime = gst_element_get_base_time(GST_ELEMENT(self));
+            now = clockTime > baseTime ? clockTime - baseTime : 0;
+            gst_object_unref(clock);
+        }
+        self->firstFrameMs = frameMs;
+        self->firstRunningTime = now;
+        self->haveFirstFrame = true;
+    }
+    // Unsigned difference: right across the library clock's wrap.
+    return self->firstRunningTime + static_cast<GstClockTime>(static_cast<guint32>(frameMs - self->firstFrameMs)) *
+                                        GST_MSECOND;
+}
+
+GstFlowReturn create(GstPushSrc* src, GstBuffer** out) {
+    LumvekSrc* self = LUMVEK_SRC(src);
+    if (self->feed == nullptr || self->bitsPerPixel == 0) {
+        return GST_FLOW_NOT_NEGOTIATED;
+    }
+    lumvek::tool::FrameWait wait;
+    for (int waited = 0; waited < kFrameTimeoutMs; waited += kWaitSliceMs) {
+        if (self->unlocking->load()) {
+            return GST_FLOW_FLUSHING;
+        }
+        wait = self->feed->waitFrame(kWaitSliceMs);
+        if (wait.kind != lumvek::tool::FrameWait::Timeout) {
+            break;
+        }
+    }
+    if (wait.kind == lumvek::tool::FrameWait::Failed) {
+        GST_ELEMENT_ERROR(self, RESOURCE, READ,
+                          ("%s", wait.code == LUMVEK_ERR_DEVICE_LOST ? "the camera was lost"
+                                                                      : "the camera did not deliver a frame"),
+                          ("%s", lumvek::tool::describeSdkError(wait.code).c_str()));
+        return GST_FLOW_ERROR;
+    }
+    if (wait.kind == lumvek::tool::FrameWait::Timeout) {
+        GST_ELEMENT_ERROR(self, RESOURCE, READ, ("no frame from the camera within %d ms", kFrameTimeoutMs), (nullptr));
+        return GST_FLOW_ERROR;
+    }
+    const size_t size = lumvek::gst::frameBytes(self->width, self->height, self->bitsPerPixel);
+    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, size, nullptr);
+    GstMapInfo map;
+    if (buffer == nullptr || !gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+        if (buffer != nullptr) gst_buffer_unref(buffer);
+        GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT, ("no memory for a frame of %zu bytes", size), (nullptr));
+        return GST_FLOW_ERROR;
+    }
+    const bool copied = self->feed->copyFrame(map.data, map.size);
+    gst_buffer_unmap(buffer, &map);
+    if (!copied) {
+        gst_buffer_unref(buffer);
+        GST_ELEMENT_ERROR(self, RESOURCE, READ, ("%s", self->feed->error().c_str()), (nullptr));
+        return GST_FLOW_ERROR;
+    }
+    GST_BUFFER_PTS(buffer) = runningTimeOf(self, wait.timeMs);
+    GST_BUFFER_DURATION(buffer) =
+        self->rate.numerator > 0 ? gst_util_uint64_scale_int(GST_SECOND, self->rate.denominator, self->rate.numerator)
+                                 : GST_CLOCK_TIME_NONE;
+    *out = buffer;
+    return GST_FLOW_OK;
+}
+
+gboolean unlock(GstBaseSrc* base) {
+    LUMVEK_SRC(base)->unlocking->store(true);
+    return TRUE;
+}
+
+gboolean unlockStop(GstBaseSrc* base) {
+    LUMVEK_SRC(base)->unlocking->store(false);
+    return TRUE;
+}
+
+void finalize(GObject* object) {
+    LumvekSrc* self = LUMVEK_SRC(object);
+    delete self->feed;
+    self->feed = nullptr;
+    delete self->unlocking;
+    G_OBJECT_CLASS(lumvek_src_parent_class)->finalize(object);
+}
+
+} // namespace
+
+static void lumvek_src_class_init(LumvekSrcClass* klass) {
+    GObjectClass* objectClass = G_OBJECT_CLASS(klass);
+    GstElementClass* elementClass = GST_ELEMENT_CLASS(klass);
+    GstBaseSrcClass* baseClass = GST_BASE_SRC_CLASS(klass);
+    GstPushSrcClass* pushClass = GST_PUSH_SRC_CLASS(klass);
+
+    objectClass->set_property = setProperty;
+    objectClass->get_property = getProperty;
+    objectClass->finalize = finalize;
+    // Applied when the element starts (READY to PAUSED).
+    constexpr auto flags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_READY);
+    g_object_class_install_property(
+        objectClass, PropertyDevice,
+        g_param_spec_int("device", "Device number",
+                         "Camera to open by device number; -1: the only camera present", kNoValue, kMaxProperty,
+                         kNoValue, flags));
+    g_object_class_install_property(
+        objectClass, PropertyExposure,
+        g_param_spec_int("exposure", "Exposure", "Exposure time in units of 0.1 ms; -1: the camera's current one",
+                         kNoValue, kMaxProperty, kNoValue, flags));
+    g_object_class_install_property(
+        objectClass, PropertyGain,
+        g_param_spec_int("gain", "Gain", "Analog gain of all colours; -1: the camera's current one", kNoValue,
+                         kMaxProperty, kNoValue, flags));
+
+    gst_element_class_set_static_metadata(elementClass, "Lumvek camera source", "Source/Video",
+                                          "Processed frames of a Lumvek USB3 industrial camera", "Lumvek SDK");
+    gst_element_class_add_static_pad_template(elementClass, &srcTemplate);
+
+    baseClass->start = start;
+    baseClass->stop = stop;
+    baseClass->get_caps = getCaps;
+    baseClass->set_caps = setCaps;
+    baseClass->unlock = unlock;
+    baseClass->unlock_stop = unlockStop;
+    pushClass->create = create;
+    GST_DEBUG_CATEGORY_INIT(lumvek_src_debug, "lumveksrc", 0, "Lumvek camera source");
+}
+
+static void lumvek_src_init(LumvekSrc* self) {
+    self->device = kNoValue;
+    self->exposure = kNoValue;
+    self->gain = kNoValue;
+    self->feed = nullptr;
+    self->rate = {};
+    self->width = kFullWidth;
+    self->height = kFullHeight;
+    self->bitsPerPixel = 0;
+    self->haveFirstFrame = false;
+    self->firstFrameMs = 0;
+    self->firstRunningTime = 0;
+    self->unlocking = new std::atomic<bool>(false);
+    gst_base_src_set_live(GST_BASE_SRC(self), TRUE);
+    gst_base_src_set_format(GST_BASE_SRC(self), GST_FORMAT_TIME);
+}

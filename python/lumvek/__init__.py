@@ -1,0 +1,19 @@
+"""Lumvek USB3 industrial cameras from Python.
+
+    import lumvek
+    print(lumvek.list_cameras())
+    with lumvek.Camera() as camera:          # or lumvek.Camera(index=1)
+        camera.color_mode = 24
+        camera.exposure = 500                # 0.1 ms units
+        picture = camera.snap()              # (H, W, 3) uint8, BGR, first row on top
+        for frame in camera.stream(count=5):
+            print(frame.mean())
+
+Every failed SDK call raises lumvek.Error; its .code is the SDK's error code.
+Settings are attributes named as `lumvek get/set` names them, '-' read as '_'
+(camera.gain_red, camera.mirror_h), and by name with get()/set().
+"""
+
+from ._lumvek import COLOR_MODES, Camera, Error, FrameStream, list_cameras
+
+__all__ = ["COLOR_MODES", "Camera", "Error", "FrameStream", "list_cameras"]

@@ -1,0 +1,279 @@
+#include "camera.h"
+
+#include <chrono>
+
+#include "avi_progress.h"
+#include "camera_count.h"
+#include "picture_format.h"
+#include "sdk_errors.h"
+#include "sdk_failure.h"
+
+namespace lumvek::python {
+
+namespace {
+constexpr int kErrorHistoryDepth = 20;
+constexpr int kMaxCameraNames = 10;
+constexpr int kCameraNameBytes = 256;
+constexpr int kRecordPollMs = 100;
+// The recorder's clock starts with the first frame and it finishes on the
+// first frame after the time is up: allow for the frame waits on both ends.
+constexpr int kRecordGraceMs = 7000;
+
+using Clock = std::chrono::steady_clock;
+
+[[noreturn]] void refuse(int code, const std::string& message) {
+    throw SdkFailure(code, message);
+}
+
+} // namespace
+
+Camera::Camera(std::optional<int> index) {
+    notifyWindow_ = LumvekWnd_CreateMessageWindow();
+    handle_ = Lumvek_Initialize(notifyWindow_);
+    if (handle_ == 0) {
+        LumvekWnd_DestroyWindow(notifyWindow_);
+        refuse(LUMVEK_ERR_STATE, "the SDK could not create an instance");
+    }
+    try {
+        std::lock_guard lock(callLock_);
+        selectCamera(index);
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+Camera::~Camera() {
+    close();
+}
+
+void Camera::close() {
+    std::lock_guard lock(callLock_);
+    if (handle_ != 0) {
+        (void)Lumvek_Release(handle_);
+        handle_ = 0;
+    }
+    if (notifyWindow_ != nullptr) {
+        (void)LumvekWnd_DestroyWindow(notifyWindow_);
+        notifyWindow_ = nullptr;
+    }
+}
+
+bool Camera::isOpen() {
+    std::lock_guard lock(callLock_);
+    return handle_ != 0;
+}
+
+int32_t Camera::openHandle() const {
+    if (handle_ == 0) {
+        refuse(LUMVEK_ERR_STATE, "the camera is closed");
+    }
+    return handle_;
+}
+
+void Camera::selectCamera(std::optional<int> index) {
+    char names[kMaxCameraNames][kCameraNameBytes] = {};
+    const int count = Lumvek_EnumDevice(handle_, names);
+    clearErrors();
+    if (index) {
+        if (Lumvek_SetDeviceNumber(handle_, *index) == 0) {
+            fail("camera " + std::to_string(*index) + " cannot be opened (" + std::to_string(count < 0 ? 0 : count) +
+                 " found)");
+        }
+        return;
+    }
+    if (const auto problem = tool::cameraCountProblem(count, "lumvek.Camera(index=N)")) {
+        refuse(LUMVEK_ERR_NO_CAMERA, *problem);
+    }
+}
+
+int Camera::lastErrorCode() {
+    const int pushed = handle_ != 0 ? Lumvek_GetLastError(handle_) : 0;
+    int posted = 0;
+    LumvekMsg message{};
+    while (notifyWindow_ != nullptr && LumvekWnd_GetMessage(notifyWindow_, &message, 0) == 1) {
+        if (message.message == LUMVEK_WM_ERROR && message.lParam != 0) {
+            posted = static_cast<int>(message.lParam);
+        }
+    }
+    return pushed != 0 ? pushed : posted;
+}
+
+void Camera::clearErrors() {
+    for (int i = 0; i < kErrorHistoryDepth && Lumvek_GetLastError(handle_) != 0; ++i) {
+    }
+    LumvekMsg message{};
+    while (notifyWindow_ != nullptr && LumvekWnd_GetMessage(notifyWindow_, &message, 0) == 1) {
+    }
+}
+
+void Camera::fail(const std::string& what) {
+    const int code = lastErrorCode();
+    clearErrors();
+    throw SdkFailure(code, what + ": " + tool::describeSdkError(code));
+}
+
+int Camera::colorMode() {
+    std::lock_guard lock(callLock_);
+    return Lumvek_GetColorMode(openHandle());
+}
+
+void Camera::setColorMode(int bits) {
+    std::lock_guard lock(callLock_);
+    if (Lumvek_SetColorMode(openHandle(), bits) == 0) {
+        fail("colour mode " + std::to_string(bits) + " (8, 16, 24, 32, 48 or 64)");
+    }
+}
+
+int Camera::setting(const tool::SettingInfo& setting) {
+    std::lock_guard lock(callLock_);
+    const int32_t handle = openHandle();
+    if (setting.access == tool::SettingAccess::WriteOnly) {
+        refuse(LUMVEK_ERR_ARGUMENT, std::string(setting.name) + " can only be set");
+    }
+    int value = 0;
+    if (!tool::readSetting(handle, setting, value)) {
+        fail("reading " + std::string(setting.name));
+    }
+    return value;
+}
+
+void Camera::setSetting(const tool::SettingInfo& setting, int value) {
+    std::lock_guard lock(callLock_);
+    const int32_t handle = openHandle();
+    if (setting.access == tool::SettingAccess::ReadOnly) {
+        refuse(LUMVEK_ERR_ARGUMENT, std::string(setting.name) + " is read only");
+    }
+    if (!tool::writeSetting(handle, setting, value)) {
+        fail("setting " + std::string(setting.name) + " to " + std::to_string(value) + " (accepts " + setting.range +
+             ")");
+    }
+}
+
+CaptureWindow Camera::window() {
+    std::lock_guard lock(callLock_);
+    int th = 0, ehs = 0, eh = 0, tv = 0, evs = 0, ev = 0;
+    if (Lumvek_GetCaptureWindowEx(openHandle(), &th, &ehs, &eh, &tv, &evs, &ev) == 0) {
+        fail("reading the capture window");
+    }
+    return {ehs, evs, eh, ev};
+}
+
+void Camera::setWindow(const CaptureWindow& window) {
+    std::lock_guard lock(callLock_);
+    const int32_t handle = openHandle();
+    int th = 0, ehs = 0, eh = 0, tv = 0, evs = 0, ev = 0;
+    if (Lumvek_GetCaptureWindowEx(handle, &th, &ehs, &eh, &tv, &evs, &ev) == 0 ||
+        Lumvek_SetCaptureWindowEx(handle, th, window.x, window.width, tv, window.y, window.height) == 0) {
+        fail("capture window " + std::to_string(window.width) + " x " + std::to_string(window.height) + " at (" +
+             std::to_string(window.x) + ", " + std::to_string(window.y) + ")");
+    }
+}
+
+tool::FrameLayout Camera::layoutLocked(int32_t handle) {
+    const auto layout = tool::frameLayout(Lumvek_Width(handle), Lumvek_Height(handle), Lumvek_GetColorMode(handle));
+    if (!layout) {
+        refuse(LUMVEK_ERR_STATE, "the camera reports no valid frame size or colour mode");
+    }
+    return *layout;
+}
+
+tool::FrameLayout Camera::layout() {
+    std::lock_guard lock(callLock_);
+    return layoutLocked(openHandle());
+}
+
+void Camera::snap(tool::FrameLayout& layout, std::vector<uint8_t>& frame) {
+    std::lock_guard lock(callLock_);
+    const int32_t handle = openHandle();
+    layout = layoutLocked(handle);
+    frame.resize(layout.sdkBytes());
+    if (Lumvek_SnapShot(handle, frame.data(), static_cast<int>(frame.size()), 1) == 0) {
+        fail("snapshot");
+    }
+}
+
+void Camera::save(const std::string& path, const std::string& format) {
+    std::lock_guard lock(callLock_);
+    const int32_t handle = openHandle();
+    const auto picture = format.empty() ? tool::formatByExtension(path) : tool::formatByName(format);
+    if (!picture) {
+        refuse(LUMVEK_ERR_ARGUMENT, format.empty() ? "cannot tell the picture format from " + path +
+                                                         " (.bmp .raw .jpg .png .tif); pass format="
+                                                   : "unknown picture format " + format +
+                                                         " (bmp, raw, jpeg100 or jpg, jpeg70, jpeg20, png, tiff or tif)");
+    }
+    if (Lumvek_SaveImage(handle, path.c_str(), picture->fileType) == 0) {
+        fail("saving " + path + " (take a picture first with snap())");
+    }
+}
+
+uint32_t Camera::record(const std::string& path, int milliseconds) {
+    if (!tool::isAviPath(path)) {
+        refuse(LUMVEK_ERR_ARGUMENT, "cannot record " + path +
+                                        ": the SDK records uncompressed AVI only; for compressed video use the "
+                                        "GStreamer element: " + tool::compressedVideoPipeline(path));
+    }
+    if (milliseconds <= 0) {
+        refuse(LUMVEK_ERR_ARGUMENT, "the recording time must be at least 1 ms");
+    }
+    std::lock_guard lock(callLock_);
+    const int32_t handle = openHandle();
+    clearErrors();
+    if (Lumvek_Record(handle, path.c_str(), milliseconds, 0) == 0) {
+        fail("recording to " + path);
+    }
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds + kRecordGraceMs);
+    bool lost = false;
+    tool::AviProgress progress;
+    while (!lost && Clock::now() < deadline) {
+        LumvekMsg message{};
+        if (LumvekWnd_GetMessage(notifyWindow_, &message, kRecordPollMs) == 1 && message.message == LUMVEK_WM_ERROR &&
+            message.lParam == LUMVEK_ERR_DEVICE_LOST) {
+            lost = true;
+        }
+        progress = tool::readAviProgress(path);
+        if (progress.finalised) {
+            break;
+        }
+    }
+    // Stops the capture; a recording still running is finalised with what it has.
+    (void)Lumvek_Close(handle);
+    progress = tool::readAviProgress(path);
+    clearErrors();
+    if (lost) {
+        refuse(LUMVEK_ERR_DEVICE_LOST, "the camera was lost after " + std::to_string(progress.framesWritten) +
+                                           " frames; " + path + " keeps what was recorded");
+    }
+    if (!progress.finalised || progress.framesWritten == 0) {
+        refuse(LUMVEK_ERR_FRAME, "no frame reached " + path);
+    }
+    return progress.framesWritten;
+}
+
+void Camera::startStream(HWND window) {
+    std::lock_guard lock(callLock_);
+    const int32_t handle = openHandle();
+    clearErrors();
+    // No preview window: frames go only to the message window.
+    (void)Lumvek_SetPreviewWindow(handle, nullptr, 0, 0, 0, 0);
+    if (Lumvek_CallBackPreview(handle, window, nullptr, 0, 1) == 0) {
+        fail("starting the stream");
+    }
+}
+
+void Camera::stopStream() {
+    std::lock_guard lock(callLock_);
+    if (handle_ != 0) {
+        (void)Lumvek_StopPreview(handle_);
+    }
+}
+
+void Camera::copyLatest(const tool::FrameLayout& layout, uint8_t* out) {
+    std::lock_guard lock(callLock_);
+    if (Lumvek_GetImage(openHandle(), out, static_cast<int>(layout.sdkBytes()), 1) == 0) {
+        fail("reading the frame");
+    }
+}
+
+} // namespace lumvek::python

@@ -1,0 +1,86 @@
+#pragma once
+// One SDK instance with one camera open, as lumvek.Camera sees it. Plain
+// C++ over the public C API: no Python here, so every call may run with the
+// interpreter lock released.
+//
+// Threads: any thread may call any operation. callLock_ serialises the SDK
+// calls made on this handle (and guards handle_), so that close() never
+// releases the instance under a call that is still running. The rule that
+// keeps the module free of deadlocks: never wait for the interpreter lock
+// while holding callLock_.
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "LumvekSdk.h"
+#include "LumvekWindow.h"
+#include "frame_layout.h"
+#include "settings_table.h"
+
+namespace lumvek::python {
+
+struct CaptureWindow {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+class Camera {
+public:
+    // nullopt: the camera Lumvek_Initialize opens (the only one present);
+    // an index: Lumvek_SetDeviceNumber. Throws SdkFailure.
+    explicit Camera(std::optional<int> index);
+    ~Camera();
+    Camera(const Camera&) = delete;
+    Camera& operator=(const Camera&) = delete;
+
+    void close();
+    [[nodiscard]] bool isOpen();
+
+    [[nodiscard]] int colorMode();
+    void setColorMode(int bits);
+    [[nodiscard]] int setting(const tool::SettingInfo& setting);
+    void setSetting(const tool::SettingInfo& setting, int value);
+    [[nodiscard]] CaptureWindow window();
+    void setWindow(const CaptureWindow& window);
+    // The frame the next snapshot or preview delivers.
+    [[nodiscard]] tool::FrameLayout layout();
+
+    // One frame into `frame` (resized to layout.sdkBytes()), first row on
+    // top; blocks for up to the SDK's snapshot time-out (3 s).
+    void snap(tool::FrameLayout& layout, std::vector<uint8_t>& frame);
+    // Lumvek_SaveImage of the last processed frame; format: a lumvek snap
+    // --format name, or empty for the file's extension.
+    void save(const std::string& path, const std::string& format);
+    // Records `milliseconds` of processed frames into an AVI file and waits
+    // until it is finalised; returns the frames it holds.
+    [[nodiscard]] uint32_t record(const std::string& path, int milliseconds);
+
+    // Callback preview into no buffer: each processed frame posts a frame
+    // message to `window` and stays readable with copyLatest().
+    void startStream(HWND window);
+    void stopStream();
+    // Lumvek_GetImage of the newest processed frame into `out`, which must
+    // hold layout.sdkBytes().
+    void copyLatest(const tool::FrameLayout& layout, uint8_t* out);
+
+private:
+    // The failure of the call just made (callLock_ held): the SDK's newest
+    // code in words.
+    [[noreturn]] void fail(const std::string& what);
+    // The handle under callLock_; throws when closed.
+    [[nodiscard]] int32_t openHandle() const;
+    [[nodiscard]] int lastErrorCode();
+    void clearErrors();
+    void selectCamera(std::optional<int> index);
+    [[nodiscard]] tool::FrameLayout layoutLocked(int32_t handle);
+
+    std::mutex callLock_;  // guards handle_ and serialises SDK calls on it
+    int32_t handle_ = 0;
+    HWND notifyWindow_ = nullptr;  // receives the codes some calls only post
+};
+
+} // namespace lumvek::python

@@ -1,0 +1,213 @@
+// lumvek._lumvek: the compiled half of the Python package `lumvek`.
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include "LumvekSdk.h"
+#include "camera.h"
+#include "frame_array.h"
+#include "frame_stream.h"
+#include "sdk_failure.h"
+#include "settings_table.h"
+
+namespace py = pybind11;
+using namespace lumvek::python;
+
+namespace {
+
+constexpr int kMaxCameraNames = 10;
+constexpr int kCameraNameBytes = 256;
+constexpr int kDefaultStreamTimeoutMs = 10000;
+
+// lumvek.Error, made once when the module loads.
+PyObject* errorType = nullptr;
+
+[[noreturn]] void raise(int code, const std::string& message) {
+    throw SdkFailure(code, message);
+}
+
+std::vector<std::string> listCameras() {
+    std::vector<std::string> names;
+    char table[kMaxCameraNames][kCameraNameBytes] = {};
+    int count = 0;
+    {
+        py::gil_scoped_release released;
+        const int32_t handle = Lumvek_Initialize(nullptr);
+        if (handle == 0) {
+            raise(LUMVEK_ERR_STATE, "the SDK could not create an instance");
+        }
+        count = Lumvek_EnumDevice(handle, table);
+        (void)Lumvek_Release(handle);
+    }
+    for (int i = 0; i < count && i < kMaxCameraNames; ++i) {
+        table[i][kCameraNameBytes - 1] = '\0';
+        names.emplace_back(table[i]);
+    }
+    return names;
+}
+
+const lumvek::tool::SettingInfo& settingNamed(const std::string& name) {
+    const auto* setting = lumvek::tool::findSetting(name);
+    if (setting == nullptr) {
+        std::string known;
+        for (const auto& info : lumvek::tool::allSettings()) {
+            known += (known.empty() ? "" : ", ") + std::string(info.name);
+        }
+        raise(LUMVEK_ERR_ARGUMENT, "unknown setting " + name + "; the settings are " + known);
+    }
+    return *setting;
+}
+
+// "gain-red" -> "gain_red": the Python attribute of a setting.
+std::string attributeName(const char* name) {
+    std::string text = name;
+    for (char& c : text) {
+        if (c == '-') c = '_';
+    }
+    return text;
+}
+
+py::array snap(Camera& camera) {
+    lumvek::tool::FrameLayout layout;
+    std::vector<uint8_t> padded;
+    {
+        py::gil_scoped_release released;
+        camera.snap(layout, padded);
+    }
+    py::array frame = makeFrameArray(layout);
+    lumvek::tool::removeRowPadding(layout, padded.data(), static_cast<uint8_t*>(frame.mutable_data()));
+    return frame;
+}
+
+template <typename Function>
+auto withoutGil(Function function) {
+    py::gil_scoped_release released;
+    return function();
+}
+
+void bindSettings(py::class_<Camera>& cls) {
+    for (const auto& info : lumvek::tool::allSettings()) {
+        const lumvek::tool::SettingInfo* setting = &info;
+        auto get = [setting](Camera& camera) { return withoutGil([&] { return camera.setting(*setting); }); };
+        auto set = [setting](Camera& camera, int value) {
+            withoutGil([&] {
+                camera.setSetting(*setting, value);
+                return 0;
+            });
+        };
+        const std::string doc = std::string(setting->meaning) + "; accepts " + setting->range;
+        switch (setting->access) {
+        case lumvek::tool::SettingAccess::ReadWrite:
+            cls.def_property(attributeName(setting->name).c_str(), get, set, doc.c_str());
+            break;
+        case lumvek::tool::SettingAccess::ReadOnly:
+            cls.def_property_readonly(attributeName(setting->name).c_str(), get, doc.c_str());
+            break;
+        case lumvek::tool::SettingAccess::WriteOnly:
+            cls.def_property(attributeName(setting->name).c_str(), nullptr, set, doc.c_str());
+            break;
+        }
+    }
+}
+
+} // namespace
+
+PYBIND11_MODULE(_lumvek, m) {
+    m.doc() = "Lumvek USB3 cameras: the compiled part of the lumvek package";
+
+    errorType = PyErr_NewExceptionWithDoc("lumvek.Error",
+                                          "An SDK call failed; .code holds the SDK's error code (0: none given).",
+                                          PyExc_RuntimeError, nullptr);
+    m.attr("Error") = py::handle(errorType);
+    py::register_exception_translator([](std::exception_ptr failure) {
+        try {
+            if (failure) std::rethrow_exception(failure);
+        } catch (const SdkFailure& e) {
+            py::object error = py::reinterpret_borrow<py::object>(errorType)(e.what());
+            error.attr("code") = e.code();
+            PyErr_SetObject(errorType, error.ptr());
+        }
+    });
+
+    m.def("list_cameras", &listCameras, "Names of the cameras that can be opened (Lumvek_EnumDevice).");
+    m.attr("COLOR_MODES") = py::make_tuple(8, 16, 24, 32, 48, 64);
+
+    py::class_<FrameStream>(m, "FrameStream", "Frames of a callback preview, one NumPy array per frame.")
+        .def("__iter__", [](py::object self) { return self; })
+        .def("__next__", &FrameStream::next)
+        .def("close", &FrameStream::close, "Stops the preview.")
+        .def("__enter__", [](py::object self) { return self; })
+        .def("__exit__", [](FrameStream& stream, py::args) { stream.close(); });
+
+    py::class_<Camera> cls(m, "Camera", "One camera, opened for the life of the object or until close().");
+    cls.def(py::init([](std::optional<int> index) {
+                py::gil_scoped_release released;
+                return std::make_unique<Camera>(index);
+            }),
+            py::arg("index") = py::none(),
+            "None: the camera Lumvek_Initialize opens (the only one present); N: device number N.")
+        .def("close", [](Camera& camera) { withoutGil([&] { camera.close(); return 0; }); })
+        .def_property_readonly("closed", [](Camera& camera) { return !camera.isOpen(); })
+        .def("__enter__", [](py::object self) { return self; })
+        .def("__exit__", [](Camera& camera, py::args) { withoutGil([&] { camera.close(); return 0; }); })
+        .def_property(
+            "color_mode", [](Camera& camera) { return withoutGil([&] { return camera.colorMode(); }); },
+            [](Camera& camera, int bits) { withoutGil([&] { camera.setColorMode(bits); return 0; }); },
+            "Bits per output pixel: 8, 16 (mono), 24, 32, 48, 64 (colour).")
+        .def_property(
+            "gain", [](Camera& camera) { return withoutGil([&] { return camera.setting(settingNamed("global-gain")); }); },
+            [](Camera& camera, int value) {
+                withoutGil([&] { camera.setSetting(settingNamed("global-gain"), value); return 0; });
+            },
+            "Analog gain of all colours (global-gain).")
+        .def_property(
+            "window",
+            [](Camera& camera) {
+                const CaptureWindow w = withoutGil([&] { return camera.window(); });
+                return py::make_tuple(w.x, w.y, w.width, w.height);
+            },
+            [](Camera& camera, std::tuple<int, int, int, int> window) {
+                const auto [x, y, width, height] = window;
+                withoutGil([&] { camera.setWindow({x, y, width, height}); return 0; });
+            },
+            "Capture window (x, y, width, height) in sensor pixels.")
+        .def(
+            "get", [](Camera& camera, const std::string& name) {
+                const auto& setting = settingNamed(name);
+                return withoutGil([&] { return camera.setting(setting); });
+            },
+            py::arg("name"), "A setting by its lumvek get name.")
+        .def(
+            "set",
+            [](Camera& camera, const std::string& name, int value) {
+                const auto& setting = settingNamed(name);
+                withoutGil([&] { camera.setSetting(setting, value); return 0; });
+            },
+            py::arg("name"), py::arg("value"), "A setting by its lumvek set name.")
+        .def("snap", &snap, "One frame as a NumPy array, first row on top.")
+        .def(
+            "stream",
+            [](py::object self, std::optional<int> count, int timeoutMs) {
+                return std::make_unique<FrameStream>(self, self.cast<Camera&>(), count, timeoutMs);
+            },
+            py::arg("count") = py::none(), py::arg("timeout_ms") = kDefaultStreamTimeoutMs,
+            "An iterator of frames from a callback preview (all of them when count is None).")
+        .def(
+            "save",
+            [](Camera& camera, const std::string& path, std::optional<std::string> format) {
+                withoutGil([&] { camera.save(path, format.value_or("")); return 0; });
+            },
+            py::arg("path"), py::arg("format") = py::none(),
+            "Saves the last frame; format by name (bmp, raw, jpg, png, tif ...) or from the extension.")
+        .def(
+            "record",
+            [](Camera& camera, const std::string& path, int ms) {
+                return withoutGil([&] { return camera.record(path, ms); });
+            },
+            py::arg("path"), py::arg("ms"), "Records ms milliseconds into an AVI file; returns the frames written.");
+    bindSettings(cls);
+}

@@ -1,0 +1,133 @@
+"""Opening cameras, settings, files and errors."""
+
+import os
+import textwrap
+
+import pytest
+
+import lumvek
+from conftest import CAMERAS, HEIGHT, WIDTH, run_python
+
+
+def test_list_cameras_names_every_served_camera(daemon):
+    names = lumvek.list_cameras()
+    assert names == ["LumvekR13-USB3-K7_01", "LumvekR13-USB3-K7_02", "LumvekR13-USB3-K7_03"]
+
+
+def test_errors_carry_the_sdk_code_and_words(daemon):
+    with pytest.raises(lumvek.Error) as missing:
+        lumvek.Camera(7)
+    assert missing.value.code == 2
+    assert "camera 7 cannot be opened" in str(missing.value)
+
+    with lumvek.Camera(CAMERAS["chart"]) as camera:
+        with pytest.raises(lumvek.Error) as bad_mode:
+            camera.color_mode = 12
+        assert bad_mode.value.code == 9
+        assert "out of range" in str(bad_mode.value)
+        assert camera.color_mode != 12
+
+        with pytest.raises(lumvek.Error) as bad_value:
+            camera.brightness = 256
+        assert bad_value.value.code == 9 and "-255..255" in str(bad_value.value)
+
+        with pytest.raises(lumvek.Error) as unknown:
+            camera.get("no-such-setting")
+        assert unknown.value.code == 9 and "brightness" in str(unknown.value)
+
+    assert issubclass(lumvek.Error, Exception)
+
+
+def test_two_cameras_and_no_index_say_how_to_choose(daemon):
+    with pytest.raises(lumvek.Error) as many:
+        lumvek.Camera()
+    assert many.value.code == 2
+    assert str(many.value).startswith("3 cameras found; choose one with lumvek.Camera(index=N)")
+
+
+def test_a_closed_camera_refuses_calls(daemon):
+    camera = lumvek.Camera(CAMERAS["chart"])
+    assert not camera.closed
+    camera.close()
+    camera.close()  # twice is harmless
+    assert camera.closed
+    with pytest.raises(lumvek.Error) as closed:
+        camera.snap()
+    assert closed.value.code == 1 and "closed" in str(closed.value)
+
+
+def test_settings_by_attribute_and_by_name(daemon):
+    with lumvek.Camera(CAMERAS["chart"]) as camera:
+        camera.brightness = -20
+        assert camera.brightness == -20
+        assert camera.get("brightness") == -20
+        camera.set("gain-red", 120)
+        assert camera.gain_red == 120
+        camera.set("GAIN_GREEN", 90)
+        assert camera.get("gain-green") == 90
+        camera.exposure = 200
+        assert camera.exposure == 200
+        camera.gain = camera.global_gain
+        camera.mirror_h = 1
+        assert camera.mirror_h == 1
+        camera.mirror_h = 0
+        assert camera.mirror_v in (0, 1)
+        assert camera.window == (0, 0, WIDTH, HEIGHT)
+        with pytest.raises(lumvek.Error) as read_only:
+            camera.set("temperature", 1)
+        assert read_only.value.code == 9
+        with pytest.raises(AttributeError):
+            camera.temperature = 1
+        camera.brightness = 0
+
+
+def test_the_r13_takes_only_the_full_window_by_coordinates(daemon):
+    with lumvek.Camera(CAMERAS["chart"]) as camera:
+        camera.window = (0, 0, WIDTH, HEIGHT)
+        with pytest.raises(lumvek.Error) as refused:
+            camera.window = (10, 10, 640, 480)
+        assert refused.value.code == 9
+        assert camera.window == (0, 0, WIDTH, HEIGHT)
+
+
+def test_save_writes_the_last_picture_in_the_named_format(daemon, tmp_path):
+    with lumvek.Camera(CAMERAS["chart"]) as camera:
+        camera.color_mode = 24
+        with pytest.raises(lumvek.Error):
+            camera.save(str(tmp_path / "early.png"))  # no picture yet
+        camera.snap()
+        camera.save(str(tmp_path / "picture.png"))
+        camera.save(str(tmp_path / "picture.out"), format="jpg")
+        camera.save(str(tmp_path / "picture.tiff"), format="tif")
+        with pytest.raises(lumvek.Error) as unknown:
+            camera.save(str(tmp_path / "picture.xyz"))
+        assert unknown.value.code == 9
+    assert (tmp_path / "picture.png").read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+    assert (tmp_path / "picture.out").read_bytes()[:2] == b"\xff\xd8"
+    assert (tmp_path / "picture.tiff").read_bytes()[:4] in (b"II*\x00", b"MM\x00*")
+
+
+def test_record_writes_an_avi_and_points_compressed_video_to_gstreamer(daemon, tmp_path):
+    with lumvek.Camera(CAMERAS["chart"]) as camera:
+        camera.color_mode = 8
+        frames = camera.record(str(tmp_path / "clip.avi"), 500)
+        with pytest.raises(lumvek.Error) as mp4:
+            camera.record(str(tmp_path / "clip.mp4"), 500)
+    assert frames >= 1
+    data = (tmp_path / "clip.avi").read_bytes()
+    assert data[:4] == b"RIFF" and data[8:12] == b"AVI "
+    assert int.from_bytes(data[48:52], "little") == frames
+    assert mp4.value.code == 9 and "lumveksrc" in str(mp4.value)
+    assert not os.path.exists(tmp_path / "clip.mp4")
+
+
+def test_the_only_camera_opens_without_an_index_in_a_fresh_process():
+    code = textwrap.dedent("""
+        import lumvek
+        with lumvek.Camera() as camera:
+            camera.color_mode = 8
+            print(camera.snap().shape)
+    """)
+    result = run_python(code, {"LUMVEK_SIM_CAMERAS": "product=0x3090,name=only,pattern=ramp"})
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.strip() == "(%d, %d)" % (HEIGHT, WIDTH)
