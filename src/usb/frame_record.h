@@ -19,7 +19,7 @@ struct FrameRecord {
     uint8_t* destination = nullptr;  // where the pixel data goes
     uint32_t capacity = 0;           // bytes at destination
     // Bytes of a whole frame (the window and depth give it): what endpoint
-    // 0x83 must deliver, and what a frame header must announce (0: unchecked).
+    // 0x83 must deliver, and the least a frame header may announce (0: unchecked).
     uint32_t expectedSize = 0;
 
     [[nodiscard]] uint32_t pixelDataBytes() const;

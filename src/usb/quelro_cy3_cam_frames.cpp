@@ -75,10 +75,11 @@ int CQuelroCy3Cam::ReadFrameData(FrameRecord* record, uint32_t timeoutMs) {
     }
     const uint32_t total = record->pixelDataBytes();
     // The count comes from the device: it must fit where the data goes, and
-    // a frame announcing another size than the window and depth give would
-    // leave part of the buffer holding an older frame.
+    // a frame announcing less than the window and depth give would leave the
+    // rest of the buffer holding an older frame. (More is allowed: some heads
+    // send rows beyond the window, which the frame's copy leaves out.)
     if (total > record->capacity || (total > 0 && record->destination == nullptr) ||
-        (record->expectedSize != 0 && total != record->expectedSize)) {
+        (record->expectedSize != 0 && total < record->expectedSize)) {
         return 0;
     }
     bool openedHere = false;
