@@ -186,24 +186,15 @@ public:
     // The instance's state (see instance_state.h).
     [[nodiscard]] InstanceState state() const;
 
-    // ---- Read-only views for tests and the pipeline ----
+private:
+    friend struct SelectorOps;
+    friend class CLumvekInspector;  // read-only views for tests and diagnostics
+
+    // Copies of records other threads write, each taken under its lock.
     [[nodiscard]] CaptureWindowRecord captureWindow() const;
     [[nodiscard]] ImageSettings imageSettings() const;
     [[nodiscard]] GainSettings gainSettings() const;
-    [[nodiscard]] int cameraNumber() const { return cameraNumber_; }
-    [[nodiscard]] const ImageBuffer* buffer(BufferId id) const { return buffers_[static_cast<int>(id)].get(); }
     [[nodiscard]] std::vector<std::pair<int32_t, int32_t>> configList() const;
-    [[nodiscard]] int32_t channelGain(int channel) const { return channelGain_[channel - 1]; }
-    [[nodiscard]] int32_t channelOffset(int channel) const { return channelOffset_[channel - 1]; }
-    [[nodiscard]] DefectPlanes* defectPlanes() { return planes_.get(); }
-    [[nodiscard]] int captureState() const { return captureState_.load(); }
-    [[nodiscard]] HWND previewWindow() const { return preview_.window(); }
-    [[nodiscard]] int frameRateX10() const { return frameRateX10_.load(); }
-    [[nodiscard]] uint32_t framesDropped() const { return framesDropped_.load(); }
-    [[nodiscard]] int previewScalingAllocations() const { return preview_.scalingBufferAllocations(); }
-
-private:
-    friend struct SelectorOps;
 
     // What the recorder thread reads: the newest processed picture, under the frame lock.
     class RecorderSource final : public RecorderFrameSource {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "instance/lumvek_inspector.h"
 #include "capture_fixture.h"
 #include "imaging/convert/output_copy.h"
 #include "platform/window/windows.h"
@@ -140,7 +141,7 @@ TEST_F(CaptureTest, StopPreviewFromInsideTheFrameHandlerDoesNotDeadlock) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(context.stopped.load(), 1);
-    EXPECT_EQ(self.captureState(), 0);
+    EXPECT_EQ(inspect(self).captureState(), 0);
     ASSERT_TRUE(platform::window::setMessageHandler(window_, nullptr, nullptr));
 }
 
@@ -156,7 +157,7 @@ TEST_F(CaptureTest, ColourModeAndWindowChangesUnderARunningPreviewReconfigure) {
     ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
     for (int bits : {64, 16, 32, 48, 24}) {
         ASSERT_EQ(self.SetColorMode(bits), 1);
-        EXPECT_EQ(self.captureState(), 1);
+        EXPECT_EQ(inspect(self).captureState(), 1);
         // Frames after the change come in the new mode; none is lost to a bad buffer.
         bool seen = false;
         for (int i = 0; i < 10 && !seen; ++i) {
@@ -234,7 +235,7 @@ TEST_F(CaptureTest, TheTopLevelPreviewIsCentredAndDrawnOneToOne) {
     auto& picture = callbackBuffer(static_cast<size_t>(kW) * kH);
     drainMessages();
     ASSERT_EQ(self.CallBackPreview(window_, picture.data(), static_cast<int>(picture.size()), 1), 1);
-    HWND top = self.previewWindow();
+    HWND top = inspect(self).previewWindow();
     ASSERT_NE(top, nullptr);
     LumvekWndInfo info{};
     ASSERT_TRUE(platform::window::getWindowInfo(top, &info));
@@ -261,7 +262,7 @@ TEST_F(CaptureTest, TheTopLevelPreviewIsCentredAndDrawnOneToOne) {
     }
     EXPECT_EQ(mismatches, 0u);
     EXPECT_EQ(self.Close(), 1);
-    EXPECT_EQ(self.previewWindow(), nullptr);
+    EXPECT_EQ(inspect(self).previewWindow(), nullptr);
 }
 
 TEST_F(CaptureTest, NoPreviewWindowAfterItIsTurnedOff) {
@@ -271,7 +272,7 @@ TEST_F(CaptureTest, NoPreviewWindowAfterItIsTurnedOff) {
     const int before = platform::window::enumWindows(nullptr, existing, 8);
     ASSERT_EQ(self.SetPreviewWindow(nullptr, 0, 0, 0, 0), 1);
     ASSERT_EQ(self.Preview(), 1);
-    EXPECT_EQ(self.previewWindow(), nullptr);
+    EXPECT_EQ(inspect(self).previewWindow(), nullptr);
     EXPECT_EQ(platform::window::enumWindows(nullptr, existing, 8), before);
     EXPECT_EQ(self.Close(), 1);
 }
@@ -333,7 +334,7 @@ TEST_F(CaptureTest, AutoIrisModeTwoRaisesTheGainWithinTheDeviceRange) {
     EXPECT_GE(stable, 5) << "the gain never settled";
     EXPECT_GT(last, 15);
     EXPECT_LE(highest, 1023);
-    EXPECT_EQ(self.gainSettings().colorR, last);  // the colour gains follow the global gain
+    EXPECT_EQ(inspect(self).gainSettings().colorR, last);  // the colour gains follow the global gain
 }
 
 TEST_F(CaptureTest, AHiddenPreviewIsSkippedAndResizingReallocatesTheScalingBufferOnce) {
@@ -343,7 +344,7 @@ TEST_F(CaptureTest, AHiddenPreviewIsSkippedAndResizingReallocatesTheScalingBuffe
     auto& picture = callbackBuffer(kBytes24);
     drainMessages();
     ASSERT_EQ(self.CallBackPreview(window_, picture.data(), static_cast<int>(picture.size()), 1), 1);
-    HWND child = self.previewWindow();
+    HWND child = inspect(self).previewWindow();
     ASSERT_NE(child, nullptr);
     LumvekMsg msg{};
     ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
@@ -368,7 +369,7 @@ TEST_F(CaptureTest, AHiddenPreviewIsSkippedAndResizingReallocatesTheScalingBuffe
         ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
     }
     ASSERT_EQ(self.StopPreview(), 1);
-    EXPECT_EQ(self.previewScalingAllocations(), 2);  // 320 x 240 at the start, 400 x 300 once
+    EXPECT_EQ(inspect(self).previewScalingAllocations(), 2);  // 320 x 240 at the start, 400 x 300 once
     std::vector<uint8_t> resized(platform::window::surfaceStride(400) * 300);
     ASSERT_TRUE(platform::window::readSurface(child, resized.data(), resized.size(), &w, &h));
     EXPECT_EQ(w, 400);

@@ -291,15 +291,22 @@ int runProductSet(const Args& words) {
 int addOtherProducts(JsonWriter* json) {
     int shown = 0;
     for (const CameraEntry& entry : listCameras()) {
-        if (entry.productId == kR13Product) continue;
+        // R13s that can be opened are listed by the caller; one another
+        // program holds is shown here as in use.
+        if (entry.productId == kR13Product && entry.openable) continue;
         ++shown;
         if (json) {
             json->beginObject().value("product", entry.productId).value("number", entry.deviceNumber);
             json->value("name", entry.name).value("openable", entry.openable).endObject();
             continue;
         }
+        if (entry.productId == kR13Product) {
+            std::printf("%-3d %-24s in use by another program (lumvek doctor names it)\n", entry.deviceNumber,
+                        entry.name.c_str());
+            continue;
+        }
         std::printf("product 0x%04X #%d %-24s %s (--product 0x%04X -d %d)\n", entry.productId, entry.deviceNumber,
-                    entry.name.c_str(), entry.openable ? "openable" : "busy", entry.productId, entry.deviceNumber);
+                    entry.name.c_str(), entry.openable ? "openable" : "in use", entry.productId, entry.deviceNumber);
     }
     return shown;
 }

@@ -16,8 +16,9 @@ int runProductSet(const Args& words);
 
 class JsonWriter;
 
-// Lists the cameras of products other than the R13: as objects into an open
-// JSON array, or as text lines when json is null. Returns how many.
+// Lists the cameras the SDK's own list leaves out: those of products other
+// than the R13, and R13s another program holds (in use): as objects into an
+// open JSON array, or as text lines when json is null. Returns how many.
 int addOtherProducts(JsonWriter* json);
 
 } // namespace lumvek::tool
