@@ -11,6 +11,15 @@
  *
  * Windows the library creates (the preview) can be found, inspected, shown,
  * resized and read back with the LumvekWnd_EnumWindows family.
+ *
+ * With an X server (the library built with Xlib and DISPLAY naming a server
+ * that answers), the preview windows are real X11 windows as well: the
+ * top-level form a window of its own, the child form a child of the X11
+ * window the application hands over with LumvekWnd_FromX11Window. Keys typed
+ * into a preview window and its close button are posted to the preview
+ * window's own queue (LUMVEK_WM_CHAR, LUMVEK_WM_KEYDOWN, LUMVEK_WM_CLOSE);
+ * after a close the window is hidden and no longer drawn. Without a server
+ * everything stays off screen and behaves the same otherwise.
  */
 #ifndef LUMVEK_WINDOW_H
 #define LUMVEK_WINDOW_H
@@ -31,6 +40,12 @@ typedef struct HWND__* HWND;
 #else
 #define LUMVEK_WND_API
 #endif
+
+/* Posted to a preview window shown on an X server. */
+#define LUMVEK_WM_CLOSE 0x0010   /* the user closed it (or its parent went) */
+#define LUMVEK_WM_KEYDOWN 0x0100 /* wParam: LUMVEK_VK_ESCAPE */
+#define LUMVEK_WM_CHAR 0x0102    /* wParam: the character typed (Latin-1) */
+#define LUMVEK_VK_ESCAPE 0x1B
 
 typedef struct LumvekMsg {
     HWND hwnd;
@@ -69,7 +84,20 @@ LUMVEK_WND_API int LumvekWnd_GetInfo(HWND hwnd, LumvekWndInfo* info); /* 1 / 0 *
 LUMVEK_WND_API int LumvekWnd_ReadSurface(HWND hwnd, void* buffer, int size, int* width, int* height);
 LUMVEK_WND_API int LumvekWnd_Show(HWND hwnd, int visible);                          /* 1 / 0 */
 LUMVEK_WND_API int LumvekWnd_Resize(HWND hwnd, int clientWidth, int clientHeight);  /* 1 / 0 */
-LUMVEK_WND_API int LumvekWnd_GetScreenSize(int* width, int* height);                /* 1 */
+/* The X server's screen when one is connected, else 1920 x 1080 or
+ * $LUMVEK_SCREEN ("WxH"), which also overrides the server's; 1. */
+LUMVEK_WND_API int LumvekWnd_GetScreenSize(int* width, int* height);
+
+/* Wraps an X11 window that the application owns (and keeps alive) as a
+ * parent for Lumvek_SetPreviewWindow: the child preview becomes an X11 child
+ * window of it. The handle takes messages like a message window; destroying
+ * it never destroys the X11 window. NULL when no X server is connected or
+ * window is 0. A window id the server does not know makes the preview's
+ * creation fail (error 4). */
+LUMVEK_WND_API HWND LumvekWnd_FromX11Window(unsigned long window);
+/* The X11 window behind a library window (or the one a handle wraps); 0 for
+ * none: no X server, a message window, or a window closed by the user. */
+LUMVEK_WND_API unsigned long LumvekWnd_X11Window(HWND hwnd);
 
 #ifdef __cplusplus
 }
