@@ -2,6 +2,7 @@
 #include "platform/window/x11/x11_connection.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -17,6 +18,8 @@
 
 namespace lumvek::platform::window::x11 {
 namespace {
+
+constexpr const char* kThreadName = "lumvek-x11";
 
 struct CallState {
     std::mutex mutex;  // guards done
@@ -115,6 +118,7 @@ void Connection::drawDirty() {
 }
 
 void Connection::run() {
+    pthread_setname_np(pthread_self(), kThreadName);  // found by name in CPU figures
     pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
     while (!errors_.connectionLost) {
         runTasks();

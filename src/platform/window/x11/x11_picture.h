@@ -50,8 +50,10 @@ private:
 #endif
 };
 
-// Row conversion into the common 32-bit TrueColor layout (B, G, R, unused in
-// memory); the reference the fast path is checked against.
+// Row conversion into the common 32-bit TrueColor layout (B, G, R, 0 in
+// memory, little-endian): the plain reference and the path drawing uses;
+// both give identical bytes.
+void bgrToBgrxRowReference(const uint8_t* source, int count, uint8_t* destination);
 void bgrToBgrxRow(const uint8_t* source, int count, uint8_t* destination);
 
 } // namespace lumvek::platform::window::x11
