@@ -76,3 +76,125 @@ TEST(ViewCommand, AfterWithoutScreenshotIsAUsageError) {
 
 } // namespace
 #endif
+
+#ifdef LUMVEK_TOOL_PATH
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <signal.h>
+#include <spawn.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kBoundMs = 15000;
+
+bool within(int ms, const std::function<bool()>& condition) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+// The top-level window whose title starts with "Active Window"; 0 if none.
+::Window findViewer(Display* d, std::string* title) {
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    ::Window found = 0;
+    if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count) == 0) return 0;
+    for (unsigned i = 0; i < count && found == 0; ++i) {
+        char* name = nullptr;
+        if (XFetchName(d, children[i], &name) != 0 && name != nullptr) {
+            if (std::string(name).rfind("Active Window", 0) == 0) {
+                found = children[i];
+                *title = name;
+            }
+            XFree(name);
+        }
+    }
+    XFree(children);
+    return found;
+}
+
+void sendKey(Display* d, ::Window w, KeySym key, bool shift = false) {
+    XEvent event{};
+    event.xkey.type = KeyPress;
+    event.xkey.display = d;
+    event.xkey.window = w;
+    event.xkey.root = DefaultRootWindow(d);
+    event.xkey.same_screen = True;
+    event.xkey.state = shift ? ShiftMask : 0;
+    event.xkey.keycode = XKeysymToKeycode(d, key);
+    XSendEvent(d, w, False, KeyPressMask, &event);
+    XSync(d, False);
+}
+
+TEST(ViewCommand, KeysSaveAndChangeExposureAndTheCloseButtonEndsIt) {
+    lumvek::test::XvfbServer server(2560, 2048);
+    ASSERT_TRUE(server.ok());
+    const auto dir = lumvek::test::makeTempDir("viewkeys");
+    const std::string display = "DISPLAY=" + server.display();
+    std::vector<char*> env;
+    for (char** e = environ; *e != nullptr; ++e)
+        if (std::string(*e).rfind("DISPLAY=", 0) != 0) env.push_back(*e);
+    env.push_back(const_cast<char*>(display.c_str()));
+    env.push_back(nullptr);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir);  // the tool saves view-NNNN.png here
+    const char* argv[] = {LUMVEK_TOOL_PATH, "view", "--simulate", nullptr};
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, LUMVEK_TOOL_PATH, nullptr, nullptr, const_cast<char**>(argv), env.data());
+    std::filesystem::current_path(previous);
+    ASSERT_EQ(spawned, 0);
+
+    Display* d = XOpenDisplay(server.display().c_str());
+    ASSERT_NE(d, nullptr);
+    XSetErrorHandler(ignoreXErrors);
+    std::string title;
+    ::Window viewer = 0;
+    EXPECT_TRUE(within(kBoundMs, [&] { return (viewer = findViewer(d, &title)) != 0; }));
+    // The title carries the rate once a second of frames has passed.
+    EXPECT_TRUE(within(kBoundMs, [&] {
+        findViewer(d, &title);
+        return title.find("frames/s") != std::string::npos && title.find(" 0.0 frames/s") == std::string::npos;
+    })) << title;
+    const std::string before = title.substr(title.find("exposure"));
+
+    sendKey(d, viewer, XK_s);
+    EXPECT_TRUE(within(kBoundMs, [&] { return std::filesystem::exists(dir / "view-0001.png"); }));
+    sendKey(d, viewer, XK_minus);  // the simulated R13 starts at its longest exposure
+    EXPECT_TRUE(within(kBoundMs, [&] {
+        findViewer(d, &title);
+        return title.find("exposure") != std::string::npos && title.substr(title.find("exposure")) != before;
+    })) << title;
+
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = viewer;
+    close.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    XSendEvent(d, viewer, False, NoEventMask, &close);
+    XSync(d, False);
+    int status = -1;
+    const bool ended = within(kBoundMs, [&] { return waitpid(pid, &status, WNOHANG) == pid; });
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    EXPECT_TRUE(ended) << "the close button did not end lumvek view";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    XCloseDisplay(d);
+}
+
+} // namespace
+#endif

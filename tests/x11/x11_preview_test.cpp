@@ -287,6 +287,8 @@ TEST_F(X11Preview, TopLevelActiveWindowIsCentredTitledAndShowsTheFrameOneToOne) 
     })) << "the window never showed the frame";
     int width = 0, height = 0;
     EXPECT_EQ(surfaceOf(preview, &width, &height), shown);
+    ASSERT_EQ(Lumvek_Close(handle_), 1);
+    EXPECT_FALSE(client_->exists(top));
 }
 
 TEST_F(X11Preview, ExposeRedrawsAndTheWindowFollowsAResize) {

@@ -28,6 +28,8 @@ constexpr int kMaxRecordMs = 24 * 3600 * 1000;
 constexpr int kMaxBytesPerPixel = 8;  // 64-bit colour
 constexpr double kExposureStep = 1.25;
 constexpr double kGainStep = 1.1;
+constexpr int kAutoExposure = 1;  // Lumvek_SetAutoIris modes
+constexpr int kAutoGain = 2;
 
 constexpr const char* kViewHelp =
     "usage: lumvek view [--mode BITS] [--screenshot FILE.png --after MS] [camera options]\n"
@@ -115,7 +117,8 @@ public:
             case 'q': return false;
             case 's': snapshot(); break;
             case 'r': toggleRecording(); break;
-            case '+': scaleExposure(kExposureStep); break;
+            case '+':
+            case '=': scaleExposure(kExposureStep); break;  // '=' is '+' without shift
             case '-': scaleExposure(1 / kExposureStep); break;
             case 'g': scaleGain(1 / kGainStep); break;
             case 'G': scaleGain(kGainStep); break;
@@ -130,8 +133,10 @@ public:
         const int exposure = Lumvek_GetExposureTime(h_, &ok);
         const int gain = Lumvek_GetGlobalGain(h_, &ok);
         char text[160];
-        std::snprintf(text, sizeof text, "Active Window - %.1f frames/s, %ld dropped, exposure %.1f ms, gain %d%s",
-                      rate_, dropped_, exposure / 10.0, gain, recording_ ? " - recording" : "");
+        const int autoMode = Lumvek_GetAutoIris(h_, &ok);
+        std::snprintf(text, sizeof text, "Active Window - %.1f frames/s, %ld dropped, exposure %.1f ms%s, gain %d%s%s",
+                      rate_, dropped_, exposure / 10.0, autoMode == kAutoExposure ? " (auto)" : "", gain,
+                      autoMode == kAutoGain ? " (auto)" : "", recording_ ? " - recording" : "");
         return text;
     }
 
@@ -186,7 +191,13 @@ private:
             startPreview();
         }
     }
+    // A key for exposure or gain takes it over from the automatic control.
+    void manual(int autoMode) {
+        int ok = 0;
+        if (Lumvek_GetAutoIris(h_, &ok) == autoMode) (void)Lumvek_SetAutoIris(h_, 0);
+    }
     void scaleExposure(double factor) {
+        manual(kAutoExposure);
         int ok = 0;
         const int now = Lumvek_GetExposureTime(h_, &ok);
         const int next = std::max(1, static_cast<int>(now * factor + (factor > 1 ? 1 : 0)));
@@ -194,6 +205,7 @@ private:
         session_.clearErrors();
     }
     void scaleGain(double factor) {
+        manual(kAutoGain);
         int ok = 0;
         const int now = Lumvek_GetGlobalGain(h_, &ok);
         (void)Lumvek_SetGlobalGain(h_, std::max(1, static_cast<int>(now * factor + (factor > 1 ? 1 : 0))));
