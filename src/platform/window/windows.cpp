@@ -108,13 +108,17 @@ HWND createWindow(const CreateWindowParams& params) {
     form.y = params.y;
     form.clientWidth = params.clientWidth;
     form.clientHeight = params.clientHeight;
-    ClassRegistry& classes = ClassRegistry::instance();
-    std::lock_guard lock(classes.mutex);  // the class cannot go away meanwhile
-    const auto it = classes.find(params.className);
-    if (it == classes.names.end())
-        return nullptr;
-    form.className = *it;
-    const HWND hwnd = WindowTable::instance().create(form);
+    HWND hwnd = nullptr;
+    {
+        ClassRegistry& classes = ClassRegistry::instance();
+        std::lock_guard lock(classes.mutex);  // the class cannot go away meanwhile
+        const auto it = classes.find(params.className);
+        if (it == classes.names.end())
+            return nullptr;
+        form.className = *it;
+        hwnd = WindowTable::instance().create(form);
+    }
+    // Outside the class lock: the display may take a while to answer.
     if (hwnd == nullptr || !showOnDisplay(hwnd, form))
         return nullptr;
     return hwnd;
