@@ -46,6 +46,7 @@ XvfbServer::XvfbServer(int width, int height) {
 
 XvfbServer::~XvfbServer() {
     if (pid_ > 0) {
+        ::kill(pid_, SIGCONT);
         ::kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
@@ -57,6 +58,20 @@ void XvfbServer::kill() {
         waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
+}
+
+} // namespace lumvek::test
+
+namespace lumvek::test {
+
+void XvfbServer::stop() {
+    if (pid_ > 0)
+        ::kill(pid_, SIGSTOP);
+}
+
+void XvfbServer::resume() {
+    if (pid_ > 0)
+        ::kill(pid_, SIGCONT);
 }
 
 } // namespace lumvek::test

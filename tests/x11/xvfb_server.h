@@ -20,6 +20,9 @@ public:
     [[nodiscard]] const std::string& display() const { return display_; }  // ":N"
     // Ends the server at once (SIGKILL) and reaps it.
     void kill();
+    // Freezes the server (SIGSTOP): it keeps its connections but answers nothing.
+    void stop();
+    void resume();
 
 private:
     pid_t pid_ = -1;

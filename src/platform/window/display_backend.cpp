@@ -69,16 +69,18 @@ std::shared_ptr<NativeWindow> createNativeWindow(const std::shared_ptr<Window>& 
                 connection->adopt(native);
         },
         kCreateTimeoutMs);
-    if (!ran || !*created) {
-        // Refused, or a server too slow to answer: no window (a late
-        // creation is destroyed when the last reference goes).
-        *failed = true;
-        if (ran)
-            return nullptr;
-        native->destroy();
+    if (ran && *created)
+        return native;
+    if (!connection->alive()) {
+        // The server went away just now: the window stays off screen.
         return nullptr;
     }
-    return native;
+    // Refused (a parent id the server does not know), or a server too slow
+    // to answer: no window; a late creation is undone.
+    *failed = true;
+    if (!ran)
+        native->destroy();
+    return nullptr;
 }
 
 #else
