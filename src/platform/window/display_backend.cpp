@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 #ifdef LUMVEK_HAVE_X11
 #include "platform/window/x11/x11_connection.h"
@@ -20,8 +21,9 @@ constexpr int kCreateTimeoutMs = 3000;
 // is replaced on the next need; the lost one stays allocated (its thread has
 // ended) because windows made on it still refer to it.
 struct Backend {
-    std::mutex mutex;  // guards current
+    std::mutex mutex;  // guards current and lost
     x11::Connection* current = nullptr;
+    std::vector<x11::Connection*> lost;  // idle; windows made on them still point at them
 
     static Backend& instance() {
         static Backend* const backend = new Backend;  // outlives static destruction
@@ -34,8 +36,11 @@ struct Backend {
         const char* name = std::getenv("DISPLAY");
         if (name == nullptr || *name == '\0')
             return nullptr;
-        if (x11::Connection* fresh = x11::Connection::open(name))
+        if (x11::Connection* fresh = x11::Connection::open(name)) {
+            if (current != nullptr)
+                lost.push_back(current);
             current = fresh;
+        }
         return current != nullptr && current->alive() ? current : nullptr;
     }
 };

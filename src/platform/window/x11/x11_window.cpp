@@ -129,9 +129,13 @@ void X11Window::destroyOnThread() {
 }
 
 void X11Window::connectionLost() {
-    // Nothing may be sent any more; what the images hold dies with the connection.
+    // Xlib sends nothing more on a broken connection; these free client memory.
     id_ = None;
-    gc_ = nullptr;
+    picture_.release();
+    if (gc_ != nullptr) {
+        XFreeGC(connection_.display(), gc_);
+        gc_ = nullptr;
+    }
 }
 
 void X11Window::lost(uint32_t message) {
