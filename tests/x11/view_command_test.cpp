@@ -85,6 +85,7 @@ TEST(ViewCommand, AfterWithoutScreenshotIsAUsageError) {
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -138,7 +139,7 @@ void sendKey(Display* d, ::Window w, KeySym key, bool shift = false) {
     XSync(d, False);
 }
 
-TEST(ViewCommand, KeysSaveAndChangeExposureAndTheCloseButtonEndsIt) {
+TEST(ViewCommand, KeysSnapshotExposureRecordingAndTheCloseButtonEndsIt) {
     lumvek::test::XvfbServer server(2560, 2048);
     ASSERT_TRUE(server.ok());
     const auto dir = lumvek::test::makeTempDir("viewkeys");
@@ -175,6 +176,28 @@ TEST(ViewCommand, KeysSaveAndChangeExposureAndTheCloseButtonEndsIt) {
     EXPECT_TRUE(within(kBoundMs, [&] {
         findViewer(d, &title);
         return title.find("exposure") != std::string::npos && title.substr(title.find("exposure")) != before;
+    })) << title;
+
+    // r records into a file of its own (in a window of its own) until r again.
+    sendKey(d, viewer, XK_r);
+    const auto avi = dir / "view-0002.avi";
+    EXPECT_TRUE(within(kBoundMs, [&] { return std::filesystem::exists(avi) && std::filesystem::file_size(avi) > (1u << 24); }));
+    ::Window recording = 0;
+    EXPECT_TRUE(within(kBoundMs, [&] {
+        recording = findViewer(d, &title);
+        return recording != 0 && title.find("recording") != std::string::npos;
+    })) << title;
+    sendKey(d, recording, XK_r);
+    // Finalised: the RIFF size at offset 4 is patched in at the end.
+    EXPECT_TRUE(within(kBoundMs, [&] {
+        std::ifstream in(avi, std::ios::binary);
+        uint8_t header[8] = {};
+        in.read(reinterpret_cast<char*>(header), sizeof header);
+        return in && (header[4] | header[5] | header[6] | header[7]) != 0;
+    }));
+    EXPECT_TRUE(within(kBoundMs, [&] {
+        viewer = findViewer(d, &title);
+        return viewer != 0 && title.find("recording") == std::string::npos;
     })) << title;
 
     XEvent close{};
