@@ -41,10 +41,14 @@ typedef struct HWND__* HWND;
 #define LUMVEK_WND_API
 #endif
 
-/* Posted to a preview window shown on an X server. */
-#define LUMVEK_WM_CLOSE 0x0010   /* the user closed it (or its parent went) */
-#define LUMVEK_WM_KEYDOWN 0x0100 /* wParam: LUMVEK_VK_ESCAPE */
-#define LUMVEK_WM_CHAR 0x0102    /* wParam: the character typed (Latin-1) */
+/** Posted to a preview window shown on an X server: the user closed it (or
+ * its parent window went); it is hidden and no longer drawn. */
+#define LUMVEK_WM_CLOSE 0x0010
+/** Posted to a preview window shown on an X server: wParam LUMVEK_VK_ESCAPE. */
+#define LUMVEK_WM_KEYDOWN 0x0100
+/** Posted to a preview window shown on an X server: wParam the character typed (Latin-1). */
+#define LUMVEK_WM_CHAR 0x0102
+/** The Escape key in LUMVEK_WM_KEYDOWN. */
 #define LUMVEK_VK_ESCAPE 0x1B
 
 typedef struct LumvekMsg {
@@ -84,19 +88,20 @@ LUMVEK_WND_API int LumvekWnd_GetInfo(HWND hwnd, LumvekWndInfo* info); /* 1 / 0 *
 LUMVEK_WND_API int LumvekWnd_ReadSurface(HWND hwnd, void* buffer, int size, int* width, int* height);
 LUMVEK_WND_API int LumvekWnd_Show(HWND hwnd, int visible);                          /* 1 / 0 */
 LUMVEK_WND_API int LumvekWnd_Resize(HWND hwnd, int clientWidth, int clientHeight);  /* 1 / 0 */
-/* The X server's screen when one is connected, else 1920 x 1080 or
- * $LUMVEK_SCREEN ("WxH"), which also overrides the server's; 1. */
+/** The screen size in pixels: $LUMVEK_SCREEN (WxH) when set, else the X
+ * server's screen when one is connected, else 1920 x 1080. @return 1. */
 LUMVEK_WND_API int LumvekWnd_GetScreenSize(int* width, int* height);
 
-/* Wraps an X11 window that the application owns (and keeps alive) as a
+/** Wraps an X11 window that the application owns (and keeps alive) as a
  * parent for Lumvek_SetPreviewWindow: the child preview becomes an X11 child
  * window of it. The handle takes messages like a message window; destroying
- * it never destroys the X11 window. NULL when no X server is connected or
- * window is 0. A window id the server does not know makes the preview's
- * creation fail (error 4). */
+ * it never destroys the X11 window. A window id the server does not know
+ * makes the preview's creation fail (error 4).
+ * @return the handle, or NULL when no X server is connected or @p window is 0. */
 LUMVEK_WND_API HWND LumvekWnd_FromX11Window(unsigned long window);
-/* The X11 window behind a library window (or the one a handle wraps); 0 for
- * none: no X server, a message window, or a window closed by the user. */
+/** @return the X11 window behind a library window (or the one a handle
+ * wraps); 0 for none: no X server, a message window, or a window closed by
+ * the user. */
 LUMVEK_WND_API unsigned long LumvekWnd_X11Window(HWND hwnd);
 
 #ifdef __cplusplus
