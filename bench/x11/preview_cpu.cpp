@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
     Lumvek_Close(handle);
     Lumvek_Release(handle);
     LumvekWnd_DestroyWindow(messages);
-    std::remove((dir + "-registry.sqlite3").c_str());
+    for (const char* suffix : {"", "-shm", "-wal"})
+        std::remove((dir + "-registry.sqlite3" + suffix).c_str());
     return 0;
 }
