@@ -132,11 +132,16 @@ public:
         int ok = 0;
         const int exposure = Lumvek_GetExposureTime(h_, &ok);
         const int gain = Lumvek_GetGlobalGain(h_, &ok);
-        char text[160];
+        char text[192];
         const int autoMode = Lumvek_GetAutoIris(h_, &ok);
-        std::snprintf(text, sizeof text, "Active Window - %.1f frames/s, %ld dropped, exposure %.1f ms%s, gain %d%s%s",
-                      rate_, dropped_, exposure / 10.0, autoMode == kAutoExposure ? " (auto)" : "", gain,
-                      autoMode == kAutoGain ? " (auto)" : "", recording_ ? " - recording" : "");
+        // A recording takes the frames without telling the application: no rate then.
+        char rate[64];
+        if (recording_)
+            std::snprintf(rate, sizeof rate, "recording");
+        else
+            std::snprintf(rate, sizeof rate, "%.1f frames/s, %ld dropped", rate_, dropped_);
+        std::snprintf(text, sizeof text, "Active Window - %s, exposure %.1f ms%s, gain %d%s", rate, exposure / 10.0,
+                      autoMode == kAutoExposure ? " (auto)" : "", gain, autoMode == kAutoGain ? " (auto)" : "");
         return text;
     }
 
