@@ -15,6 +15,15 @@
  *
  * Windows the library creates (the preview) can be found, inspected, shown,
  * resized and read back with the LumvekWnd_EnumWindows family.
+ *
+ * With an X server (the library built with Xlib and DISPLAY naming a server
+ * that answers), the preview windows are real X11 windows as well: the
+ * top-level form a window of its own, the child form a child of the X11
+ * window the application hands over with LumvekWnd_FromX11Window. Keys typed
+ * into a preview window and its close button are posted to the preview
+ * window's own queue (LUMVEK_WM_CHAR, LUMVEK_WM_KEYDOWN, LUMVEK_WM_CLOSE);
+ * after a close the window is hidden and no longer drawn. Without a server
+ * everything stays off screen and behaves the same otherwise.
  */
 #ifndef LUMVEK_WINDOW_H
 #define LUMVEK_WINDOW_H
@@ -39,6 +48,16 @@ typedef struct HWND__* HWND;
 #define LUMVEK_WND_API
 #endif
 /** @endcond */
+
+/** Posted to a preview window shown on an X server: the user closed it (or
+ * its parent window went); it is hidden and no longer drawn. */
+#define LUMVEK_WM_CLOSE 0x0010
+/** Posted to a preview window shown on an X server: wParam LUMVEK_VK_ESCAPE. */
+#define LUMVEK_WM_KEYDOWN 0x0100
+/** Posted to a preview window shown on an X server: wParam the character typed (Latin-1). */
+#define LUMVEK_WM_CHAR 0x0102
+/** The Escape key in LUMVEK_WM_KEYDOWN. */
+#define LUMVEK_VK_ESCAPE 0x1B
 
 /** One posted message. */
 typedef struct LumvekMsg {
@@ -95,8 +114,21 @@ LUMVEK_WND_API int LumvekWnd_ReadSurface(HWND hwnd, void* buffer, int size, int*
 LUMVEK_WND_API int LumvekWnd_Show(HWND hwnd, int visible);
 /** Resizes a window's client area. @return 1 / 0. */
 LUMVEK_WND_API int LumvekWnd_Resize(HWND hwnd, int clientWidth, int clientHeight);
-/** The screen size in pixels (headless: $LUMVEK_SCREEN, WxH). @return 1. */
+/** The screen size in pixels: $LUMVEK_SCREEN (WxH) when set, else the X
+ * server's screen when one is connected, else 1920 x 1080. @return 1. */
 LUMVEK_WND_API int LumvekWnd_GetScreenSize(int* width, int* height);
+
+/** Wraps an X11 window that the application owns (and keeps alive) as a
+ * parent for Lumvek_SetPreviewWindow: the child preview becomes an X11 child
+ * window of it. The handle takes messages like a message window; destroying
+ * it never destroys the X11 window. A window id the server does not know
+ * makes the preview's creation fail (error 4).
+ * @return the handle, or NULL when no X server is connected or @p window is 0. */
+LUMVEK_WND_API HWND LumvekWnd_FromX11Window(unsigned long window);
+/** @return the X11 window behind a library window (or the one a handle
+ * wraps); 0 for none: no X server, a message window, or a window closed by
+ * the user. */
+LUMVEK_WND_API unsigned long LumvekWnd_X11Window(HWND hwnd);
 
 #ifdef __cplusplus
 }

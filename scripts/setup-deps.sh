@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libjpeg-dev libpng-dev libtiff-dev zlib1g-dev libsqlite3-dev libusb-1.0-0-dev
   libx11-dev
+  # the preview on an X server: MIT-SHM drawing
+  libxext-dev
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   python3 python3-pil ffmpeg libjpeg-turbo-progs libtiff-tools pngcheck imagemagick xvfb
   # lumvek-camsim usb-run: simulated cameras as USB devices for the libusb tests

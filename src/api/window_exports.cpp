@@ -78,4 +78,12 @@ LUMVEK_WND_API int LumvekWnd_GetScreenSize(int* width, int* height) {
     });
 }
 
+LUMVEK_WND_API HWND LumvekWnd_FromX11Window(unsigned long x11Window) {
+    return guarded<HWND>(nullptr, [&] { return window::wrapNativeWindow(x11Window); });
+}
+
+LUMVEK_WND_API unsigned long LumvekWnd_X11Window(HWND hwnd) {
+    return guarded<unsigned long>(0, [&] { return window::nativeWindowId(hwnd); });
+}
+
 } // extern "C"

@@ -66,7 +66,8 @@ const char* const kSdkNames[] = {
 const char* const kWindowNames[] = {
     "LumvekWnd_CreateMessageWindow", "LumvekWnd_DestroyWindow", "LumvekWnd_PostMessage", "LumvekWnd_GetMessage",
     "LumvekWnd_SetMessageHandler", "LumvekWnd_EnumWindows", "LumvekWnd_GetInfo", "LumvekWnd_ReadSurface",
-    "LumvekWnd_Show", "LumvekWnd_Resize", "LumvekWnd_GetScreenSize",
+    "LumvekWnd_Show", "LumvekWnd_Resize", "LumvekWnd_GetScreenSize", "LumvekWnd_FromX11Window",
+    "LumvekWnd_X11Window",
 };
 
 } // namespace

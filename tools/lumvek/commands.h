@@ -18,5 +18,6 @@ int runMask(const Args& args);
 int runRegs(const Args& args);
 int runReg(const Args& args);
 int runDoctor(const Args& args);
+int runView(const Args& args);
 
 } // namespace lumvek::tool

@@ -29,6 +29,7 @@ constexpr Command kCommands[] = {
     {"mask", lumvek::tool::runMask, "capture dark/white references, save and load mask files"},
     {"regs", lumvek::tool::runRegs, "read and write sensor, FPGA and serial-ROM registers"},
     {"reg", lumvek::tool::runReg, "export the settings store as .reg text"},
+    {"view", lumvek::tool::runView, "show the live picture in a window (keys: s r + - g G q)"},
     {"doctor", lumvek::tool::runDoctor, "check what a camera needs and say how to fix it"},
 };
 

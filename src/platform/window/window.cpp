@@ -28,12 +28,41 @@ bool Window::alive() const {
 }
 
 void Window::markDestroyed() {
+    std::shared_ptr<NativeWindow> native;
     {
         std::lock_guard lock(mutex_);
         alive_ = false;
         std::vector<uint8_t>().swap(surface_);
+        native.swap(native_);
     }
+    if (native)
+        native->destroy();
     queue_->close();
+}
+
+void Window::attachNative(std::shared_ptr<NativeWindow> native) {
+    std::lock_guard lock(mutex_);
+    native_ = std::move(native);
+}
+
+std::shared_ptr<NativeWindow> Window::native() const {
+    std::lock_guard lock(mutex_);
+    return native_;
+}
+
+unsigned long Window::nativeId() const {
+    if (const auto native = this->native())
+        return native->nativeId();
+    std::lock_guard lock(mutex_);
+    return alive_ ? description_.nativeId : 0;
+}
+
+bool Window::withSurface(const std::function<bool(const uint8_t*, int, int, size_t)>& use) const {
+    std::lock_guard lock(mutex_);
+    if (!alive_ || description_.kind == WindowKind::Message)
+        return false;
+    return use(surface_.data(), description_.clientWidth, description_.clientHeight,
+               strideFor(description_.clientWidth));
 }
 
 bool Window::shownFlag() const {
@@ -42,10 +71,16 @@ bool Window::shownFlag() const {
 }
 
 bool Window::setShown(bool shown) {
-    std::lock_guard lock(mutex_);
-    if (!alive_ || description_.kind == WindowKind::Message)
-        return false;
-    description_.style = shown ? (description_.style | kVisibleStyle) : (description_.style & ~kVisibleStyle);
+    std::shared_ptr<NativeWindow> native;
+    {
+        std::lock_guard lock(mutex_);
+        if (!alive_ || description_.kind == WindowKind::Message)
+            return false;
+        description_.style = shown ? (description_.style | kVisibleStyle) : (description_.style & ~kVisibleStyle);
+        native = native_;
+    }
+    if (native)
+        native->shownChanged(shown);
     return true;
 }
 
@@ -65,12 +100,18 @@ bool Window::resize(int width, int height) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-    std::lock_guard lock(mutex_);
-    if (!alive_ || description_.kind == WindowKind::Message)
-        return false;
-    description_.clientWidth = width;
-    description_.clientHeight = height;
-    surface_.swap(fresh);
+    std::shared_ptr<NativeWindow> native;
+    {
+        std::lock_guard lock(mutex_);
+        if (!alive_ || description_.kind == WindowKind::Message)
+            return false;
+        description_.clientWidth = width;
+        description_.clientHeight = height;
+        surface_.swap(fresh);
+        native = native_;
+    }
+    if (native)
+        native->sizeChanged(width, height);
     return true;
 }
 
@@ -93,7 +134,17 @@ LumvekWndInfo Window::info() const {
 bool Window::draw(const BitmapView& bitmap, int x, int y) {
     if (!isValidBitmap(bitmap))
         return false;
+    std::shared_ptr<NativeWindow> native;
+    if (!copyIn(bitmap, x, y, &native))
+        return false;
+    if (native)
+        native->pictureChanged();
+    return true;
+}
+
+bool Window::copyIn(const BitmapView& bitmap, int x, int y, std::shared_ptr<NativeWindow>* native) {
     std::lock_guard lock(mutex_);
+    *native = native_;
     if (!alive_ || description_.kind == WindowKind::Message || (description_.style & kVisibleStyle) == 0)
         return false;
     // Clip the bitmap's rectangle to the client area (64-bit: x + width may

@@ -3,6 +3,7 @@
 // the library creates (top-level or child), with its message queue and, for
 // drawn windows, the surface that keeps the client area's pixels.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,6 +12,7 @@
 #include "LumvekWindow.h"
 #include "platform/window/drawing.h"
 #include "platform/window/message_queue.h"
+#include "platform/window/native_window.h"
 #include "platform/window/windows.h"
 
 namespace lumvek::platform::window {
@@ -28,6 +30,7 @@ struct WindowSpec {
     int y = 0;
     int clientWidth = 0;
     int clientHeight = 0;
+    unsigned long nativeId = 0;  // message window: the application's display window it wraps
 };
 
 class Window {
@@ -67,13 +70,28 @@ public:
 
     [[nodiscard]] static size_t strideFor(int width) { return surfaceStride(width); }
 
+    // The window's counterpart on a display; set once, after creation.
+    void attachNative(std::shared_ptr<NativeWindow> native);
+    // The display id behind the window (the wrapped one for a message
+    // window); 0 for none.
+    [[nodiscard]] unsigned long nativeId() const;
+    // Runs use on the surface (BGR, top-down) under the window's lock; false
+    // when destroyed, a message window, or use returned false.
+    bool withSurface(const std::function<bool(const uint8_t* pixels, int width, int height, size_t stride)>& use) const;
+
 private:
+    bool copyIn(const BitmapView& bitmap, int x, int y, std::shared_ptr<NativeWindow>* native);
+
     const HWND handle_;
     const std::shared_ptr<MessageQueue> queue_;
     mutable std::mutex mutex_;  // guards description_'s mutable fields (style, size), alive_ and surface_
     WindowSpec description_;
     bool alive_ = true;
     std::vector<uint8_t> surface_;  // BGR, top-down, strideFor(clientWidth) per row
+    // Told of every change outside mutex_ (it never calls back into this
+    // window on the caller's thread).
+    std::shared_ptr<NativeWindow> native_;  // guarded by mutex_
+    [[nodiscard]] std::shared_ptr<NativeWindow> native() const;
 };
 
 } // namespace lumvek::platform::window

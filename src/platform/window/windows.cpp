@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/window/display_backend.h"
+#include "platform/window/messages.h"
 #include "platform/window/window_table.h"
 
 namespace lumvek::platform::window {
@@ -32,6 +34,38 @@ bool parseDimension(std::string_view text, int* value) {
     const auto result = std::from_chars(text.data(), text.data() + text.size(), *value);
     return result.ec == std::errc() && result.ptr == text.data() + text.size() && *value >= 1 &&
            *value <= kMaxScreenDimension;
+}
+
+// Gives a new drawn window its counterpart on the display, when there is a
+// display and (for a child) the parent has a display id. False when the
+// display refused it: the window is destroyed again.
+bool showOnDisplay(HWND hwnd, const WindowSpec& form) {
+    const auto window = WindowTable::instance().find(hwnd);
+    if (!window)
+        return false;
+    NativeWindowRequest request;
+    request.child = form.kind == WindowKind::Child;
+    if (request.child) {
+        const auto parent = WindowTable::instance().find(form.parent);
+        request.parentId = parent ? parent->nativeId() : 0;
+        if (request.parentId == 0)
+            return true;  // an off-screen parent: the child stays off screen
+    }
+    request.title = form.title;
+    request.shown = (form.style & WS_VISIBLE) != 0;
+    request.x = form.x;
+    request.y = form.y;
+    request.clientWidth = form.clientWidth;
+    request.clientHeight = form.clientHeight;
+    bool failed = false;
+    auto native = createNativeWindow(window, request, &failed);
+    if (native) {
+        window->attachNative(std::move(native));
+    } else if (failed) {
+        (void)destroyWindow(hwnd);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -74,13 +108,20 @@ HWND createWindow(const CreateWindowParams& params) {
     form.y = params.y;
     form.clientWidth = params.clientWidth;
     form.clientHeight = params.clientHeight;
-    ClassRegistry& classes = ClassRegistry::instance();
-    std::lock_guard lock(classes.mutex);  // the class cannot go away meanwhile
-    const auto it = classes.find(params.className);
-    if (it == classes.names.end())
+    HWND hwnd = nullptr;
+    {
+        ClassRegistry& classes = ClassRegistry::instance();
+        std::lock_guard lock(classes.mutex);  // the class cannot go away meanwhile
+        const auto it = classes.find(params.className);
+        if (it == classes.names.end())
+            return nullptr;
+        form.className = *it;
+        hwnd = WindowTable::instance().create(form);
+    }
+    // Outside the class lock: the display may take a while to answer.
+    if (hwnd == nullptr || !showOnDisplay(hwnd, form))
         return nullptr;
-    form.className = *it;
-    return WindowTable::instance().create(form);
+    return hwnd;
 }
 
 bool showWindow(HWND hwnd, bool visible) {
@@ -128,10 +169,27 @@ bool readSurface(HWND hwnd, void* buffer, size_t size, int* width, int* height) 
     return window && window->readSurface(buffer, size, width, height);
 }
 
+HWND wrapNativeWindow(unsigned long id) {
+    if (id == 0 || !displayConnected())
+        return nullptr;
+    WindowSpec form;
+    form.kind = WindowKind::Message;
+    form.className = "LumvekMessageWindow";
+    form.nativeId = id;
+    return WindowTable::instance().create(form);
+}
+
+unsigned long nativeWindowId(HWND hwnd) {
+    const auto window = WindowTable::instance().find(hwnd);
+    return window ? window->nativeId() : 0;
+}
+
 ScreenSize screenSize() {
     const char* text = std::getenv("LUMVEK_SCREEN");
-    if (text == nullptr)
-        return kDefaultScreen;
+    if (text == nullptr) {
+        ScreenSize shown{};
+        return displayScreenSize(&shown) ? shown : kDefaultScreen;
+    }
     const std::string_view value(text);
     const size_t cut = value.find_first_of("xX");
     ScreenSize size{};

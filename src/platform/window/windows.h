@@ -48,7 +48,9 @@ struct CreateWindowParams {
 
 // Null when the class is not registered, the parent is not a live window (or
 // is missing for, or given to, the wrong form), a size is negative or too
-// large, or memory runs out.
+// large, memory runs out, or the display refuses the window. With a display
+// connected, a top-level window and a child of a window that has a display
+// id are shown on it too.
 [[nodiscard]] HWND createWindow(const CreateWindowParams& params);
 
 // Sets or clears the window's own visibility (a message window: false).
@@ -69,12 +71,18 @@ bool showWindow(HWND hwnd, bool visible);
 // refused as too small.
 [[nodiscard]] bool readSurface(HWND hwnd, void* buffer, size_t size, int* width, int* height);
 
+// A message window wrapping a window of the display (an X11 window id) that
+// the application owns; null when no display is connected or id is 0.
+[[nodiscard]] HWND wrapNativeWindow(unsigned long id);
+// The display's id behind a window of this layer; 0 for none.
+[[nodiscard]] unsigned long nativeWindowId(HWND hwnd);
+
 struct ScreenSize {
     int width;
     int height;
 };
-// 1920 x 1080 unless $LUMVEK_SCREEN ("WxH", each 1..65535) says otherwise;
-// read on every call.
+// $LUMVEK_SCREEN ("WxH", each 1..65535) when set, else the connected
+// display's screen, else 1920 x 1080; read on every call.
 [[nodiscard]] ScreenSize screenSize();
 struct ScreenPoint {
     int x;
