@@ -9,11 +9,13 @@
 #include <mutex>
 #include <sys/mman.h>
 #include <thread>
+#include <unistd.h>
 
 #include "peer/peer_channel.h"
 #include "platform/shm/named_lock.h"
 #include "platform/shm/shared_memory_block.h"
 #include "usb/device_table.h"
+#include "support/test_env.h"
 #include "usb/shared_device_table.h"
 
 namespace lumvek {
@@ -213,3 +215,20 @@ TEST_F(SharedTable, ALockHeldByAKilledProcessIsFreed) {
 
 } // namespace
 } // namespace lumvek
+
+namespace lumvek::test {
+namespace {
+
+// Each user has a block of their own: another user's running program can
+// neither hide this user's cameras nor lock them out with a 0600 block.
+TEST(SharedBlockName, IsPerUserUnlessTheEnvironmentNamesOne) {
+    {
+        ScopedEnv unset("LUMVEK_SHM_NAME", std::nullopt);
+        EXPECT_EQ(usb::sharedBlockName(), "/U3K7-MemMap-" + std::to_string(::getuid()));
+    }
+    ScopedEnv named("LUMVEK_SHM_NAME", "lumvek-test-block");
+    EXPECT_EQ(usb::sharedBlockName(), "/lumvek-test-block");
+}
+
+} // namespace
+} // namespace lumvek::test
