@@ -1,0 +1,131 @@
+// The entry point of the view module: shows a dialog model as a modal GTK
+// window on the calling thread and returns when the model has closed. An
+// application that runs its own GTK main loop on this thread keeps working:
+// the dialog iterates the default main context itself instead of starting or
+// quitting a main loop of its own.
+#include <gdk/gdkkeysyms.h>
+
+#include "dialogs/dialog_view.h"
+#include "dialogs/gtk/gtk_view.h"
+
+namespace lumvek::dialogs::gtk {
+
+namespace {
+
+constexpr guint kOwnerPollMs = 200;
+
+struct Session {
+    View view;
+    int (*ownerAlive)(void*) = nullptr;
+    void* context = nullptr;
+    bool ownerGone = false;
+};
+
+void cancel(View& view) {
+    if (!view.model->closed()) {
+        (void)view.model->press(kIdCancel);
+    }
+}
+
+gboolean onKey(GtkWidget*, GdkEventKey* event, gpointer data) {
+    if (event->keyval == GDK_KEY_Escape) {
+        cancel(static_cast<Session*>(data)->view);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+gboolean onDelete(GtkWidget*, GdkEvent*, gpointer data) {
+    cancel(static_cast<Session*>(data)->view);
+    return TRUE;  // the window is destroyed when the model has closed
+}
+
+gboolean pollOwner(gpointer data) {
+    auto* session = static_cast<Session*>(data);
+    if (session->ownerAlive != nullptr && session->ownerAlive(session->context) == 0) {
+        session->ownerGone = true;
+        cancel(session->view);
+    }
+    // A change the model made without a widget signal (none today) still shows.
+    if (session->view.model->revision() != session->view.shownRevision) {
+        refresh(session->view);
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+void onBottomButton(GtkButton*, gpointer data) {
+    auto* session = static_cast<Session*>(g_object_get_data(G_OBJECT(data), "lumvek-session"));
+    const int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(data), "lumvek-id"));
+    (void)session->view.model->press(id);
+    refresh(session->view);
+}
+
+GtkWidget* buttonRow(Session& session) {
+    GtkWidget* box = gtk_button_box_new(GTK_ORIENTATION_HORIZONTAL);
+    gtk_button_box_set_layout(GTK_BUTTON_BOX(box), GTK_BUTTONBOX_END);
+    gtk_box_set_spacing(GTK_BOX(box), 6);
+    for (int id : session.view.model->buttons()) {
+        const ControlState* c = session.view.model->control(id);
+        GtkWidget* button = gtk_button_new_with_mnemonic(mnemonic(c != nullptr ? c->text : "?").c_str());
+        g_object_set_data(G_OBJECT(button), "lumvek-session", &session);
+        g_object_set_data(G_OBJECT(button), "lumvek-id", GINT_TO_POINTER(id));
+        g_signal_connect(button, "clicked", G_CALLBACK(onBottomButton), button);
+        session.view.widgets[id] = button;
+        gtk_container_add(GTK_CONTAINER(box), button);
+    }
+    return box;
+}
+
+int run(DialogAutomation* model, int (*ownerAlive)(void*), void* context) {
+    if (model == nullptr || !gtk_init_check(nullptr, nullptr)) {
+        return 0;
+    }
+    Session session;
+    session.view.model = model;
+    session.ownerAlive = ownerAlive;
+    session.context = context;
+
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    session.view.window = window;
+    gtk_window_set_title(GTK_WINDOW(window), model->title().c_str());
+    gtk_window_set_modal(GTK_WINDOW(window), TRUE);
+    gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
+    gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
+    g_object_ref_sink(window);
+
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
+    gtk_container_set_border_width(GTK_CONTAINER(box), 8);
+    gtk_box_pack_start(GTK_BOX(box), buildPages(session.view), TRUE, TRUE, 0);
+    session.view.message = gtk_label_new("");
+    gtk_widget_set_halign(session.view.message, GTK_ALIGN_START);
+    gtk_box_pack_start(GTK_BOX(box), session.view.message, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), buttonRow(session), FALSE, FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(window), box);
+
+    g_signal_connect(window, "key-press-event", G_CALLBACK(onKey), &session);
+    g_signal_connect(window, "delete-event", G_CALLBACK(onDelete), &session);
+    gtk_widget_show_all(window);
+    refresh(session.view);  // hides what the model hides
+    const guint poll = g_timeout_add(kOwnerPollMs, pollOwner, &session);
+
+    while (!model->closed()) {
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    g_source_remove(poll);
+    gtk_widget_destroy(window);
+    g_object_unref(window);
+    // Let the window's unmapping reach the server before returning.
+    while (g_main_context_pending(nullptr)) {
+        g_main_context_iteration(nullptr, FALSE);
+    }
+    return 1;
+}
+
+} // namespace
+
+} // namespace lumvek::dialogs::gtk
+
+extern "C" __attribute__((visibility("default"))) int lumvek_dialog_gtk_run(lumvek::dialogs::DialogAutomation* model,
+                                                                            int (*ownerAlive)(void*), void* context) {
+    return lumvek::dialogs::gtk::run(model, ownerAlive, context);
+}
