@@ -33,17 +33,20 @@ TEST_F(CaptureTest, WithoutADisplayEveryDialogRecordsCodeFour) {
 }
 
 TEST_F(CaptureTest, ADialogTheViewLeavesOpenEndsAsCancel) {
+    constexpr int kGlobalGainSelector = 13;
+    constexpr int kGlobalGainTrackbar = 1013;
     addCamera("product=0x3090,name=cam0,fps=40");
     CLumvek& lumvek = start();
-    const int exposure = lumvek.GetFilterValue(18, nullptr);
-    const int recorded = lumvek.gainSettings().exposure;
+    const int gain = lumvek.GetFilterValue(kGlobalGainSelector, nullptr);
     useScript(lumvek, [&](dialogs::DialogAutomation& m) {
-        (void)m.setValue(1026, 4000);  // the exposure trackbar; then the owner "goes away"
-        EXPECT_NE(lumvek.GetFilterValue(18, nullptr), exposure);
+        const dialogs::ControlState* trackbar = m.control(kGlobalGainTrackbar);
+        (void)m.setValue(kGlobalGainTrackbar, trackbar->value == trackbar->max ? trackbar->min : trackbar->max);
+        EXPECT_NE(lumvek.GetFilterValue(kGlobalGainSelector, nullptr), gain);
+        // ... and the view returns with the dialog still open (its owner went away).
     });
     EXPECT_EQ(lumvek.SetAnalogDlg(window_), 1);
-    EXPECT_EQ(lumvek.GetFilterValue(18, nullptr), exposure);
-    EXPECT_EQ(lumvek.gainSettings().exposure, recorded);
+    EXPECT_EQ(lumvek.GetFilterValue(kGlobalGainSelector, nullptr), gain);
+    EXPECT_EQ(lumvek.gainSettings().global, gain);
 }
 
 } // namespace
