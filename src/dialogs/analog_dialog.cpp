@@ -25,7 +25,7 @@ constexpr GainRow kColorRows[] = {{1018, 1039, 1019, "&Color Gain G1"},
                                   {1022, 1041, 1023, "&Color Gain B"},
                                   {1024, 1042, 1025, "&Color Gain G2"}};
 constexpr GainRow kExposureRow{1026, 1043, 1027, "&Exposure"};
-constexpr GainRow kBlackLevelRow{2128, 2130, 2129, "Black Level"};
+constexpr GainRow kBlackLevelRow{2128, 2130, 2129, ""};  // label 2127 stands above it
 constexpr int kColorEdits[] = {1019, 1021, 1023, 1025};
 
 int tickOf(int min, int max) {

@@ -21,6 +21,9 @@ namespace {
 
 constexpr guint kPollMs = 20;
 constexpr int kGiveUpPolls = 1500;  // 30 s: the dialog never appeared
+// Polls after the first draw before the picture is taken: the theme animates
+// state changes (insensitive controls fade) for a moment after mapping.
+constexpr int kSettlePolls = 25;
 
 // A private X server for this test process.
 class Xvfb {
@@ -69,6 +72,7 @@ struct Watch {
     bool drawn = false;
     int distinctColours = 0;
     int polls = 0;
+    int settle = 0;
     GtkWidget* window = nullptr;
 };
 
@@ -129,7 +133,7 @@ gboolean watch(gpointer data) {
         }
         return G_SOURCE_CONTINUE;
     }
-    if (!w->drawn) {
+    if (!w->drawn || ++w->settle < kSettlePolls) {
         return G_SOURCE_CONTINUE;
     }
     w->title = gtk_window_get_title(GTK_WINDOW(w->window));

@@ -112,7 +112,9 @@ void place(View& view, GtkGrid* grid, int& row, const ControlState& c, std::map<
             gtk_scale_add_mark(GTK_SCALE(scale), tick, GTK_POS_BOTTOM, nullptr);
         }
         g_signal_connect(scale, "value-changed", G_CALLBACK(onScale), bind(view, c.id, scale));
-        gtk_grid_attach(grid, rowLabel(c.label), 0, row, 1, 1);
+        GtkWidget* label = rowLabel(c.label);
+        g_object_set_data(G_OBJECT(scale), "lumvek-label", label);
+        gtk_grid_attach(grid, label, 0, row, 1, 1);
         gtk_grid_attach(grid, scale, 1, row, 1, 1);
         if (const ControlState* edit = model.control(c.edit)) {
             gtk_grid_attach(grid, spinFor(view, *edit), 2, row, 1, 1);
