@@ -6,7 +6,10 @@
 #include <gtk/gtk.h>
 #include <gdk/gdkkeysyms.h>
 
+#include <chrono>
 #include <csignal>
+#include <set>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -25,37 +28,55 @@ constexpr int kGiveUpPolls = 1500;  // 30 s: the dialog never appeared
 // state changes (insensitive controls fade) for a moment after mapping.
 constexpr int kSettlePolls = 25;
 
+constexpr int kFirstDisplay = 300;
+constexpr int kDisplays = 600;
+constexpr int kStartSeconds = 20;
+constexpr int kStartPollMs = 10;
+
 // A private X server for this test process.
 class Xvfb {
 public:
     Xvfb() {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            return;
-        }
+        // A display number of this process's own: other test processes
+        // start servers of their own at the same time.
+        const int number = kFirstDisplay + getpid() % kDisplays;
+        const std::string display = ":" + std::to_string(number);
+        std::filesystem::remove("/tmp/.X11-unix/X" + std::to_string(number));  // a stale one
         pid_ = fork();
         if (pid_ == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execl(LUMVEK_XVFB, "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+            execl(LUMVEK_XVFB, "Xvfb", display.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
                   static_cast<char*>(nullptr));
             _exit(127);
         }
-        close(fds[1]);
-        char buffer[32] = {};
-        const ssize_t n = read(fds[0], buffer, sizeof buffer - 1);  // the display number, once it listens
-        close(fds[0]);
-        if (n > 0) {
-            display_ = ":" + std::to_string(std::atoi(buffer));
+        // Ready once its socket exists; given up when it exits or after the bound.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kStartSeconds);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number))) {
+                display_ = display;
+                return;
+            }
+            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+                pid_ = -1;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(kStartPollMs));
         }
     }
     ~Xvfb() {
         if (pid_ > 0) {
-            kill(pid_, SIGTERM);
+            ::kill(pid_, SIGTERM);
             waitpid(pid_, nullptr, 0);
         }
     }
     [[nodiscard]] const std::string& display() const { return display_; }
+    // Ends the server at once, as a crash or a lost connection would.
+    void kill() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
 
 private:
     pid_t pid_ = -1;
@@ -64,7 +85,8 @@ private:
 
 // What the watcher saw of the dialog window and what it did to it.
 struct Watch {
-    enum class Action { Escape, DestroyOwner } action = Action::Escape;
+    enum class Action { Escape, DestroyOwner, KillServer } action = Action::Escape;
+    Xvfb* server = nullptr;
     HWND owner = nullptr;
     std::string screenshot;  // file to save the window's picture to
     std::string title;
@@ -148,8 +170,10 @@ gboolean watch(gpointer data) {
     }
     if (w->action == Watch::Action::Escape) {
         pressEscape(w->window);
-    } else {
+    } else if (w->action == Watch::Action::DestroyOwner) {
         LumvekWnd_DestroyWindow(w->owner);
+    } else {
+        w->server->kill();
     }
     return G_SOURCE_REMOVE;
 }
@@ -187,7 +211,7 @@ protected:
         case 1: result = Lumvek_SetImageDlg(handle_, w.owner); break;
         default: result = Lumvek_SetAnalogDlg(handle_, w.owner); break;
         }
-        if (w.polls <= kGiveUpPolls && g_main_context_find_source_by_id(nullptr, source) != nullptr) {
+        if (w.polls <= kGiveUpPolls && w.title.empty() && g_main_context_find_source_by_id(nullptr, source) != nullptr) {
             g_source_remove(source);
         }
         return result;
@@ -231,6 +255,18 @@ TEST_F(GtkDialogs, ADialogWhoseOwnerWindowGoesAwayEndsAsCancel) {
     ASSERT_NE(w.owner, nullptr);
     EXPECT_EQ(open(2, w, "analog-owner-gone"), 1);
     EXPECT_TRUE(w.visible);
+    EXPECT_EQ(Lumvek_GetLastError(handle_), 0);
+}
+
+// Last in the suite: the display is gone for the rest of the process.
+TEST_F(GtkDialogs, TheXServerGoingAwayEndsTheDialogAsCancelAndTheProcessLivesOn) {
+    const int gain = Lumvek_GetFilterValue(handle_, 13, nullptr);
+    Watch w;
+    w.action = Watch::Action::KillServer;
+    w.server = xvfb_;
+    EXPECT_EQ(open(2, w, "analog-server-lost"), 1);
+    EXPECT_TRUE(w.visible);
+    EXPECT_EQ(Lumvek_GetFilterValue(handle_, 13, nullptr), gain);
     EXPECT_EQ(Lumvek_GetLastError(handle_), 0);
 }
 

@@ -4,9 +4,16 @@
 // the dialog iterates the default main context itself instead of starting or
 // quitting a main loop of its own.
 #include <gdk/gdkkeysyms.h>
+#include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+#endif
 
 #include "dialogs/dialog_view.h"
 #include "dialogs/gtk/gtk_view.h"
+
+#include <cstdlib>
 
 namespace lumvek::dialogs::gtk {
 
@@ -19,7 +26,59 @@ struct Session {
     int (*ownerAlive)(void*) = nullptr;
     void* context = nullptr;
     bool ownerGone = false;
+    bool serverLost = false;
 };
+
+void cancel(View& view);
+
+#ifdef GDK_WINDOWING_X11
+// While a dialog runs, losing the X server ends it as Cancel instead of
+// ending the process (GDK's own handler exits): the I/O error handler
+// returns, and the display's exit handler, which Xlib calls next, marks the
+// session; every later request on the dead display fails quietly.
+int ignoreIoError(Display*) {
+    return 0;
+}
+
+void onServerLost(Display*, void* data) {
+    auto* session = static_cast<Session*>(data);
+    session->serverLost = true;
+    cancel(session->view);
+}
+
+void exitOnServerLost(Display*, void*) {
+    std::exit(1);  // what Xlib does by default, for the application's own use of the display
+}
+
+class ServerLossGuard {
+public:
+    explicit ServerLossGuard(Session& session) {
+        GdkDisplay* display = gdk_display_get_default();
+        if (display != nullptr && GDK_IS_X11_DISPLAY(display)) {
+            xdisplay_ = GDK_DISPLAY_XDISPLAY(display);
+            previous_ = XSetIOErrorHandler(ignoreIoError);
+            XSetIOErrorExitHandler(xdisplay_, onServerLost, &session);
+        }
+    }
+    ~ServerLossGuard() {
+        if (xdisplay_ != nullptr) {
+            XSetIOErrorExitHandler(xdisplay_, exitOnServerLost, nullptr);
+            XSetIOErrorHandler(previous_);
+        }
+    }
+    ServerLossGuard(const ServerLossGuard&) = delete;
+    ServerLossGuard& operator=(const ServerLossGuard&) = delete;
+
+private:
+    Display* xdisplay_ = nullptr;
+    XIOErrorHandler previous_ = nullptr;
+};
+#else
+class ServerLossGuard {
+public:
+    explicit ServerLossGuard(Session&) {}
+};
+#endif
 
 void cancel(View& view) {
     if (!view.model->closed()) {
@@ -107,11 +166,18 @@ int run(DialogAutomation* model, int (*ownerAlive)(void*), void* context) {
     gtk_widget_show_all(window);
     refresh(session.view);  // hides what the model hides
     const guint poll = g_timeout_add(kOwnerPollMs, pollOwner, &session);
-
-    while (!model->closed()) {
-        g_main_context_iteration(nullptr, TRUE);
+    {
+        ServerLossGuard guard(session);
+        while (!model->closed()) {
+            g_main_context_iteration(nullptr, TRUE);
+        }
     }
     g_source_remove(poll);
+    if (session.serverLost) {
+        // Nothing more can reach the server; the window stays unreleased
+        // rather than have GTK talk to a dead display.
+        return 1;
+    }
     gtk_widget_destroy(window);
     g_object_unref(window);
     // Let the window's unmapping reach the server before returning.
