@@ -201,6 +201,7 @@ protected:
         }
     }
 
+public:
     // Opens dialog `which` (0 camera, 1 image, 2 analog) under the watcher.
     int open(int which, Watch& w, const std::string& name) {
         w.screenshot = std::string(LUMVEK_SCREENSHOT_DIR) + "/" + name + ".png";
@@ -217,6 +218,7 @@ protected:
         return result;
     }
 
+protected:
     static Xvfb* xvfb_;
     int32_t handle_ = 0;
 };
@@ -256,6 +258,45 @@ TEST_F(GtkDialogs, ADialogWhoseOwnerWindowGoesAwayEndsAsCancel) {
     EXPECT_EQ(open(2, w, "analog-owner-gone"), 1);
     EXPECT_TRUE(w.visible);
     EXPECT_EQ(Lumvek_GetLastError(handle_), 0);
+}
+
+// An application with its own GTK main loop opens a dialog from a callback of
+// that loop: the dialog runs inside it, the application's sources keep
+// running meanwhile, and its loop goes on after the dialog.
+TEST_F(GtkDialogs, ADialogOpenedFromTheApplicationsOwnGtkLoopLeavesThatLoopWorking) {
+    lumvek::test::ScopedEnv english("LC_ALL", "C.UTF-8");
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    struct App {
+        GtkDialogs* test;
+        Watch watch;
+        int result = -1;
+        int ticksWhileOpen = 0;
+        bool dialogOpen = false;
+        bool loopWentOn = false;
+    } app{this, {}};
+    const guint ticker = g_timeout_add(kPollMs, [](gpointer data) -> gboolean {
+        auto* a = static_cast<App*>(data);
+        a->ticksWhileOpen += a->dialogOpen ? 1 : 0;
+        return G_SOURCE_CONTINUE;
+    }, &app);
+    g_idle_add([](gpointer data) -> gboolean {
+        auto* a = static_cast<App*>(data);
+        a->dialogOpen = true;
+        a->result = a->test->open(1, a->watch, "image-in-app-loop");
+        a->dialogOpen = false;
+        g_idle_add([](gpointer d) -> gboolean {
+            static_cast<App*>(d)->loopWentOn = true;
+            gtk_main_quit();
+            return G_SOURCE_REMOVE;
+        }, a);
+        return G_SOURCE_REMOVE;
+    }, &app);
+    gtk_main();
+    g_source_remove(ticker);
+    EXPECT_EQ(app.result, 1);
+    EXPECT_EQ(app.watch.title, "Property");
+    EXPECT_GT(app.ticksWhileOpen, 0);
+    EXPECT_TRUE(app.loopWentOn);
 }
 
 // Last in the suite: the display is gone for the rest of the process.
