@@ -65,12 +65,17 @@ int CLumvek::SetCameraDlg(HWND owner) {
         ReportError(LUMVEK_ERR_WINDOW);
         return 0;
     }
-    std::lock_guard control(controlLock_);
     // Acquisition stops while the formats are edited and resumes as it was.
-    const InstanceState before = state();
-    if (before == InstanceState::Previewing || before == InstanceState::Capturing ||
-        before == InstanceState::Recording) {
-        (void)StopPreview();
+    // The control lock is not held while the dialog is open: the application
+    // may call other exports from its own threads meanwhile.
+    InstanceState before = InstanceState::Idle;
+    {
+        std::lock_guard control(controlLock_);
+        before = state();
+        if (before == InstanceState::Previewing || before == InstanceState::Capturing ||
+            before == InstanceState::Recording) {
+            (void)StopPreview();
+        }
     }
     bool adjustH = false;
     bool adjustV = false;
@@ -82,6 +87,7 @@ int CLumvek::SetCameraDlg(HWND owner) {
     dialogs::CameraDialog model(currentLanguage(), store_, cameraNumber_, adjustH, adjustV);
     const bool shown = view->run(model, owner);
     dialogs::cancelIfOpen(model);
+    std::lock_guard control(controlLock_);
     if (model.result() == dialogs::kResultOk) {
         (void)store_.loadSelectedPreset(cameraNumber_, window_);
         CameraValues values;
