@@ -31,16 +31,14 @@ bool displayNamed() {
 
 class ModuleView final : public DialogView {
 public:
-    ModuleView(void* handle, DialogModuleRun run) : handle_(handle), run_(run) {}
-    // The module stays loaded: GTK cannot be unloaded once initialised.
-    ~ModuleView() override = default;
+    // The module stays loaded (RTLD_NODELETE): GTK cannot be unloaded once initialised.
+    explicit ModuleView(DialogModuleRun run) : run_(run) {}
 
     bool run(DialogAutomation& model, HWND owner) override {
         return run_(&model, &ownerAlive, owner) == 1;
     }
 
 private:
-    void* handle_;
     DialogModuleRun run_;
 };
 
@@ -74,7 +72,7 @@ std::unique_ptr<DialogView> loadModuleView() {
         dlclose(handle);
         return nullptr;
     }
-    return std::make_unique<ModuleView>(handle, run);
+    return std::make_unique<ModuleView>(run);
 }
 
 void cancelIfOpen(DialogAutomation& model) {

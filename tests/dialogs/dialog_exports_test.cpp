@@ -32,6 +32,18 @@ TEST_F(CaptureTest, WithoutADisplayEveryDialogRecordsCodeFour) {
     }
 }
 
+TEST_F(CaptureTest, WithADisplayButNoViewModuleBesideTheCodeEveryDialogRecordsCodeFour) {
+    // This test program holds the library's code itself; no view module lies beside it.
+    ScopedEnv display("DISPLAY", ":4321");
+    addCamera("product=0x3090,name=cam0,fps=40");
+    CLumvek& lumvek = start();
+    for (Dialog dialog : kDialogs) {
+        EXPECT_EQ((lumvek.*dialog)(window_), 0);
+        EXPECT_EQ(lumvek.GetLastError(), LUMVEK_ERR_WINDOW);
+    }
+    EXPECT_EQ(lumvek.state(), InstanceState::Idle);
+}
+
 TEST_F(CaptureTest, ADialogTheViewLeavesOpenEndsAsCancel) {
     constexpr int kGlobalGainSelector = 13;
     constexpr int kGlobalGainTrackbar = 1013;
