@@ -55,7 +55,9 @@ CameraDialog::CameraDialog(Language language, const SettingsStore& store, int ca
     enable(kIdSubSampleCombo, false);
 
     addLabel(page, -2, pick(l, "Camera Size", "カスタムサイズ"));
-    const CaptureWindowRecord& preset = presets_[static_cast<size_t>(selected)];
+    // "Custom" after a full list has no record of its own: the edits start at the full frame.
+    const CaptureWindowRecord preset =
+        selected < kMaxPresets ? presets_[static_cast<size_t>(selected)] : CaptureWindowRecord{};
     addEdit(page, kIdHTotal, pick(l, "H Total", "総水平画素"), 0, kMaxWindowValue, static_cast<int>(preset.TH));
     addEdit(page, kIdVTotal, pick(l, "V Total", "総垂直画素"), 0, kMaxWindowValue, static_cast<int>(preset.TV));
     addEdit(page, kIdHEffective, pick(l, "H Effective", "有効水平画素"), 0, kMaxWindowValue,

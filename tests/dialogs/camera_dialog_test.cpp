@@ -128,6 +128,8 @@ TEST_F(CameraDialogTest, AHundredAndFirstPresetIsRefusedWithAMessageAndTheStoreI
     CLumvek& lumvek = start();
     useScript(lumvek, [&](DialogAutomation& m) {
         EXPECT_EQ(m.control(d::kIdSizeCombo)->items.size(), 101u);
+        EXPECT_EQ(m.control(d::kIdSizeCombo)->value, 100);  // "Custom", past the last record
+        EXPECT_EQ(m.control(d::kIdHEffective)->text, "2336");
         EXPECT_EQ(m.setText(d::kIdWaitTime, "7"), Outcome::Done);
         EXPECT_EQ(m.press(d::kIdApply), Outcome::Done);
         EXPECT_NE(m.message().find("100"), std::string::npos);
