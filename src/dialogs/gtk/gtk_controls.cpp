@@ -24,32 +24,44 @@ Binding* bind(View& view, int id, GtkWidget* widget) {
     return binding;
 }
 
-// After any user change: the model may have changed other controls too.
-void changed(View& view) {
+// Runs a user action on the model; no exception may unwind through GTK's C
+// frames, so one that escapes ends the dialog as Cancel.
+template <typename Action>
+void act(View& view, Action action) {
+    try {
+        action(*view.model);
+    } catch (...) {
+        try {
+            (void)view.model->press(kIdCancel);
+        } catch (...) {
+            view.abandoned = true;
+        }
+    }
+    // The model may have changed other controls too.
     refresh(view);
 }
 
 void onScale(GtkRange* range, gpointer data) {
     auto* b = static_cast<Binding*>(data);
     if (!b->view->updating) {
-        (void)b->view->model->setValue(b->id, static_cast<int>(std::lround(gtk_range_get_value(range))));
-        changed(*b->view);
+        const int value = static_cast<int>(std::lround(gtk_range_get_value(range)));
+        act(*b->view, [&](DialogAutomation& m) { (void)m.setValue(b->id, value); });
     }
 }
 
 void onSpin(GtkSpinButton* spin, gpointer data) {
     auto* b = static_cast<Binding*>(data);
     if (!b->view->updating) {
-        (void)b->view->model->setText(b->id, std::to_string(gtk_spin_button_get_value_as_int(spin)));
-        changed(*b->view);
+        const int value = gtk_spin_button_get_value_as_int(spin);
+        act(*b->view, [&](DialogAutomation& m) { (void)m.setText(b->id, std::to_string(value)); });
     }
 }
 
 void onEntry(GtkEntry* entry, gpointer data) {
     auto* b = static_cast<Binding*>(data);
     if (!b->view->updating) {
-        (void)b->view->model->setText(b->id, gtk_entry_get_text(entry));
-        changed(*b->view);
+        const char* text = gtk_entry_get_text(entry);
+        act(*b->view, [&](DialogAutomation& m) { (void)m.setText(b->id, text); });
     }
 }
 
@@ -68,22 +80,20 @@ void onToggle(GtkToggleButton* toggle, gpointer data) {
     if (GTK_IS_RADIO_BUTTON(toggle) && !active) {
         return;
     }
-    (void)b->view->model->setValue(b->id, active ? 1 : 0);
-    changed(*b->view);
+    act(*b->view, [&](DialogAutomation& m) { (void)m.setValue(b->id, active ? 1 : 0); });
 }
 
 void onCombo(GtkComboBox* combo, gpointer data) {
     auto* b = static_cast<Binding*>(data);
     if (!b->view->updating) {
-        (void)b->view->model->setValue(b->id, gtk_combo_box_get_active(combo));
-        changed(*b->view);
+        const int position = gtk_combo_box_get_active(combo);
+        act(*b->view, [&](DialogAutomation& m) { (void)m.setValue(b->id, position); });
     }
 }
 
 void onButton(GtkButton*, gpointer data) {
     auto* b = static_cast<Binding*>(data);
-    (void)b->view->model->press(b->id);
-    changed(*b->view);
+    act(*b->view, [&](DialogAutomation& m) { (void)m.press(b->id); });
 }
 
 GtkWidget* spinFor(View& view, const ControlState& edit) {

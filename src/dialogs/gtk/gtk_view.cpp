@@ -81,8 +81,12 @@ public:
 #endif
 
 void cancel(View& view) {
-    if (!view.model->closed()) {
-        (void)view.model->press(kIdCancel);
+    try {
+        if (!view.model->closed()) {
+            (void)view.model->press(kIdCancel);
+        }
+    } catch (...) {
+        view.abandoned = true;  // the model cannot close itself: the view lets go of it
     }
 }
 
@@ -115,7 +119,11 @@ gboolean pollOwner(gpointer data) {
 void onBottomButton(GtkButton*, gpointer data) {
     auto* session = static_cast<Session*>(g_object_get_data(G_OBJECT(data), "lumvek-session"));
     const int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(data), "lumvek-id"));
-    (void)session->view.model->press(id);
+    try {
+        (void)session->view.model->press(id);
+    } catch (...) {
+        cancel(session->view);  // nothing may unwind through GTK
+    }
     refresh(session->view);
 }
 
@@ -168,7 +176,7 @@ int run(DialogAutomation* model, int (*ownerAlive)(void*), void* context) {
     const guint poll = g_timeout_add(kOwnerPollMs, pollOwner, &session);
     {
         ServerLossGuard guard(session);
-        while (!model->closed()) {
+        while (!model->closed() && !session.view.abandoned) {
             g_main_context_iteration(nullptr, TRUE);
         }
     }
@@ -193,5 +201,9 @@ int run(DialogAutomation* model, int (*ownerAlive)(void*), void* context) {
 
 extern "C" __attribute__((visibility("default"))) int lumvek_dialog_gtk_run(lumvek::dialogs::DialogAutomation* model,
                                                                             int (*ownerAlive)(void*), void* context) {
-    return lumvek::dialogs::gtk::run(model, ownerAlive, context);
+    try {
+        return lumvek::dialogs::gtk::run(model, ownerAlive, context);
+    } catch (...) {
+        return 0;
+    }
 }

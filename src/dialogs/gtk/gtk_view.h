@@ -17,6 +17,7 @@ struct View {
     GtkWidget* message = nullptr;              // the model's message line
     std::map<int, GtkWidget*> widgets;         // control id -> the widget showing it
     bool updating = false;                     // true while the view copies the model into widgets
+    bool abandoned = false;                    // the model failed to close: the view ends anyway
     uint64_t shownRevision = 0;
 };
 
