@@ -9,7 +9,7 @@ namespace lumvek::dialogs {
 namespace {
 
 constexpr int kTickDivisions = 8;
-// CameraDevice offers no black-level range; the sensors' offset DACs are 12 bits wide.
+// The black-level range when the camera does not tell it: the sensors' offset DACs are 12 bits wide.
 constexpr int kBlackLevelMax = 4095;
 constexpr double kUnitScale[] = {1e9, 1e6, 1e3, 1.0};
 constexpr const char* kUnitNames[] = {"ns", "μs", "ms", "sec"};
@@ -156,8 +156,14 @@ void AnalogDialog::buildAnalogPage(CameraDevice& device) {
     }
 
     addLabel(page, kIdBlackLevelLabel, "Black Level");
-    addTriple(page, kBlackLevelRow.trackbar, kBlackLevelRow.upDown, kBlackLevelRow.edit, kBlackLevelRow.label, 0,
-              kBlackLevelMax, tickOf(0, kBlackLevelMax), g.blackLevel);
+    int blackMin = 0;
+    int blackMax = kBlackLevelMax;
+    if (!device.GetBlackLevelMin(&blackMin) || !device.GetBlackLevelMax(&blackMax) || blackMax < blackMin) {
+        blackMin = 0;
+        blackMax = kBlackLevelMax;
+    }
+    addTriple(page, kBlackLevelRow.trackbar, kBlackLevelRow.upDown, kBlackLevelRow.edit, kBlackLevelRow.label,
+              blackMin, blackMax, tickOf(blackMin, blackMax), g.blackLevel);
     if (!device.IsBlackLevelAvailable()) {
         for (int id : {kIdBlackLevelLabel, kBlackLevelRow.trackbar, kBlackLevelRow.upDown, kBlackLevelRow.edit}) {
             setVisible(id, false);
@@ -339,15 +345,20 @@ void AnalogDialog::setDefaults() {
             g.gainMode = 0;
             (void)device.SetGainMode(0);
         }
-        // The channel defaults are the middle of their ranges (the block in
-        // the serial ROM carries no defaults of its own).
-        const int channelGain = (device.GetChannelGainMin() + device.GetChannelGainMax()) / 2;
-        const int channelOffset = (device.GetChannelOffsetMin() + device.GetChannelOffsetMax()) / 2;
+        // Channel values whose default the camera does not tell stay as they are.
+        int channelGain = 0;
+        int channelOffset = 0;
+        const bool gainDefault = device.GetChannelGainDefault(&channelGain) != 0;
+        const bool offsetDefault = device.GetChannelOffsetDefault(&channelOffset) != 0;
         for (int c = 1; c <= 4; ++c) {
-            records_.channelGain[static_cast<size_t>(c - 1)] = channelGain;
-            records_.channelOffset[static_cast<size_t>(c - 1)] = channelOffset;
-            (void)device.SetChannelGain(c, channelGain);
-            (void)device.SetChannelOffset(c, channelOffset);
+            if (gainDefault) {
+                records_.channelGain[static_cast<size_t>(c - 1)] = channelGain;
+                (void)device.SetChannelGain(c, channelGain);
+            }
+            if (offsetDefault) {
+                records_.channelOffset[static_cast<size_t>(c - 1)] = channelOffset;
+                (void)device.SetChannelOffset(c, channelOffset);
+            }
         }
         if (!at(kIdExposureEdit).visible) {
             g.exposure = device.GetExposure();

@@ -20,6 +20,15 @@ constexpr int kExposureEditId = 1027;
 constexpr int kGlobalGainTrackbar = 1013;
 constexpr int kColorGainG1Edit = 1019;
 
+// A camera that tells its channel defaults and black-level range.
+class ChannelDefaultsDevice : public ScriptedDevice {
+public:
+    int GetChannelGainDefault(int* v) override { *v = 4096 - 1000; return 1; }
+    int GetChannelOffsetDefault(int* v) override { *v = 12; return 1; }
+    int GetBlackLevelMin(int* v) override { *v = 16; return 1; }
+    int GetBlackLevelMax(int* v) override { *v = 240; return 1; }
+};
+
 // A camera whose seconds-based exposure spans 10 microseconds to 10 seconds.
 class SecondsDevice : public ScriptedDevice {
 public:
@@ -106,6 +115,10 @@ TEST_F(AnalogDialogTest, AutoIrisBoxesExcludeEachOtherAndOnlyChangeTheRecord) {
 TEST_F(AnalogDialogTest, OptionalControlsAreHiddenUnlessTheCameraOffersThem) {
     CLumvek& lumvek = start();
     useScript(lumvek, [&](DialogAutomation& m) {
+        // Default leaves the channel values alone when the camera tells no defaults.
+        (void)m.setText(d::channelGainEdit(1), "321");
+        EXPECT_EQ(m.press(d::kIdDefault), Outcome::Done);
+        EXPECT_EQ(device_->channelGain[0], 321);
         for (int id : {d::kIdExposureExEdit, d::kIdExposureUnitCombo, d::kIdExposureRange, d::kIdBlackLevelEdit,
                        d::kIdCooling, d::kIdShortExposure, d::kIdGainMode}) {
             EXPECT_FALSE(m.control(id)->visible) << id;
@@ -151,12 +164,14 @@ TEST_F(AnalogDialogTest, SecondsExposureOffersItsUnitsAndRangeAndSendsTypedValue
 }
 
 TEST_F(AnalogDialogTest, DefaultSendsEveryDefaultAtOnce) {
-    auto device = std::make_unique<ScriptedDevice>();
+    auto device = std::make_unique<ChannelDefaultsDevice>();
     device->blackLevel = device->cooling = device->shortExposure = device->gainMode = true;
     CLumvek& lumvek = start(std::move(device));
     device_->gainModeValue = 1;
     useScript(lumvek, [&](DialogAutomation& m) {
         EXPECT_EQ(m.control(d::kIdGainMode)->value, 1);
+        EXPECT_EQ(m.control(d::kIdBlackLevelEdit)->min, 16);
+        EXPECT_EQ(m.control(d::kIdBlackLevelEdit)->max, 240);
         (void)m.setValue(kGlobalGainTrackbar, 20);
         (void)m.setValue(d::kIdShortExposure, 1);
         device_->calls->clear();
@@ -167,7 +182,9 @@ TEST_F(AnalogDialogTest, DefaultSendsEveryDefaultAtOnce) {
         EXPECT_EQ(device_->coolingOn, 1);
         EXPECT_EQ(device_->shortMode, 0);
         EXPECT_EQ(device_->gainModeValue, 0);
-        EXPECT_EQ(count("SetChannelGain(1,2047)"), 1u);
+        EXPECT_EQ(count("SetChannelGain(1,3096)"), 1u);
+        EXPECT_EQ(device_->channelOffset[3], 12);
+        EXPECT_EQ(m.control(d::channelGainEdit(4))->value, 3096);
         EXPECT_EQ(m.control(kGlobalGainTrackbar)->value, 350);
         EXPECT_EQ(m.control(d::kIdShortExposure)->value, 0);
         EXPECT_FALSE(m.closed());

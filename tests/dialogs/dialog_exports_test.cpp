@@ -63,3 +63,25 @@ TEST_F(CaptureTest, ADialogTheViewLeavesOpenEndsAsCancel) {
 
 } // namespace
 } // namespace lumvek::test
+
+namespace lumvek::test {
+namespace {
+
+TEST_F(CaptureTest, AnalogDefaultOnTheR13SendsTheSensorsChannelDefaults) {
+    addCamera("product=0x3090,name=cam0,fps=40");
+    CLumvek& lumvek = start();
+    useScript(lumvek, [&](dialogs::DialogAutomation& m) {
+        (void)m.setText(1050, "100");  // channel 1 gain
+        EXPECT_EQ(lumvek.channelGain(1), 100);
+        EXPECT_EQ(m.press(dialogs::kIdDefault), dialogs::Outcome::Done);
+        (void)m.press(dialogs::kIdOk);
+    });
+    ASSERT_EQ(lumvek.SetAnalogDlg(window_), 1);
+    for (int c = 1; c <= 4; ++c) {
+        EXPECT_EQ(lumvek.channelGain(c), 4096) << c;
+        EXPECT_EQ(lumvek.channelOffset(c), 0) << c;
+    }
+}
+
+} // namespace
+} // namespace lumvek::test
