@@ -463,8 +463,16 @@ LUMVEK_API int Lumvek_UpdateMaskData(int32_t handle, int kind); /* 0 dark, 1 whi
 
 /**
  * @defgroup sdk_dialogs Settings dialogs
- * Not built on this platform yet: each records code 11 and returns 0
- * (code 1 without an open camera).
+ * Modal property dialogs (camera: formats and capture-window presets; image:
+ * software filter and gray-level correction; analog: gains, exposure, mirrors,
+ * channel gains and offsets), in Japanese when LC_ALL, else LC_MESSAGES, else
+ * LANG names Japanese, otherwise in English. They run on the calling thread
+ * (GTK 3, from libLumvekDialogsGtk.so beside the library, loaded when first
+ * needed) and return 1 once the dialog has closed, whatever closed it; a
+ * dialog whose owner window is destroyed or whose X server goes away ends as
+ * Cancel. Without an open camera: code 1, result 0. When no dialog can be
+ * shown (no DISPLAY or WAYLAND_DISPLAY, the module or GTK missing, or the
+ * display refused): code 4 (LUMVEK_ERR_WINDOW), result 0, nothing changed.
  * @{
  */
 /** The camera dialog (frame format, window presets) owned by @p owner. */

@@ -11,6 +11,8 @@ packages=(
   libxext-dev
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   python3 python3-pil ffmpeg libjpeg-turbo-progs libtiff-tools pngcheck imagemagick xvfb
+  # the settings dialogs' GTK 3 view module (optional) and a Japanese font for its tests
+  libgtk-3-dev fonts-ipafont-gothic
   # lumvek-camsim usb-run: simulated cameras as USB devices for the libusb tests
   libumockdev-dev umockdev
   # Python package (pybind11, NumPy, pytest), GStreamer element and its test pipelines, API reference

@@ -104,6 +104,12 @@ public:
     virtual int SetBlackLevel(int value) = 0;
     virtual int GetBlackLevel(int* value) = 0;
     virtual int GetBlackLevelDefault(int* value) = 0;
+    // The black-level range and the channel defaults, for the settings
+    // dialogs; 1 with *value set, 0 when the camera does not tell.
+    virtual int GetBlackLevelMin(int* /*value*/) { return 0; }
+    virtual int GetBlackLevelMax(int* /*value*/) { return 0; }
+    virtual int GetChannelGainDefault(int* /*value*/) { return 0; }
+    virtual int GetChannelOffsetDefault(int* /*value*/) { return 0; }
     virtual int IsCoolingSupported() = 0;
     virtual int GetCooling() = 0;
     virtual int SetCooling(int on) = 0;

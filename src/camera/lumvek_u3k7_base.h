@@ -134,6 +134,8 @@ public:
     int SetBlackLevel(int value) override;
     int GetBlackLevel(int* value) override;
     int GetBlackLevelDefault(int* value) override;
+    int GetChannelGainDefault(int* value) override;
+    int GetChannelOffsetDefault(int* value) override;
     int IsCoolingSupported() override;
     int GetCooling() override;
     int SetCooling(int on) override;
@@ -189,8 +191,8 @@ public:
     int ReadRegisterWhenIdle(int address, int* ok);  // the value; ok 1 on success
     int GetChannelGainDefault();
     int GetChannelOffsetDefault();
-    int GetBlackLevelMin(int* value);
-    int GetBlackLevelMax(int* value);
+    int GetBlackLevelMin(int* value) override;
+    int GetBlackLevelMax(int* value) override;
     int GetMirrorHDefault();
     int GetMirrorVDefault();
     int GetDefaultWidth();

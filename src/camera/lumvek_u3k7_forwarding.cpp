@@ -192,6 +192,12 @@ int CLumvekU3K7Base::GetBlackLevel(int* value) {
 int CLumvekU3K7Base::GetBlackLevelDefault(int* value) {
     return sensor_ ? sensor_->GetBlackLevelDefault(value) : 0;
 }
+int CLumvekU3K7Base::GetChannelGainDefault(int* value) {
+    return sensor_ ? sensor_->GetChannelGainDefault(value) : 0;
+}
+int CLumvekU3K7Base::GetChannelOffsetDefault(int* value) {
+    return sensor_ ? sensor_->GetChannelOffsetDefault(value) : 0;
+}
 
 int CLumvekU3K7Base::IsCoolingSupported() {
     return isProductCoolingSupported(row(), *this);

@@ -42,6 +42,7 @@
 
 #include "LumvekSdk.h"
 #include "camera/camera_device.h"
+#include "dialogs/dialog_view.h"
 #include "imaging/image_buffer.h"
 #include "imaging/correction/defect_planes.h"
 #include "imaging/pipeline/frame_pipeline.h"
@@ -182,6 +183,8 @@ public:
     int SetCameraDlg(HWND owner);
     int SetImageDlg(HWND owner);
     int SetAnalogDlg(HWND owner);
+    // Shows the dialogs with view instead of the GTK module (null: the module again).
+    void setDialogView(std::unique_ptr<dialogs::DialogView> view);
 
     // The instance's state (see instance_state.h).
     [[nodiscard]] InstanceState state() const;
@@ -349,6 +352,11 @@ private:
 
     ErrorHistory errors_;
     int cameraNumber_ = 0;
+
+    // Settings dialogs (lumvek_dialogs.cpp).
+    [[nodiscard]] bool cameraOpen();
+    [[nodiscard]] dialogs::DialogView* dialogView();
+    std::unique_ptr<dialogs::DialogView> dialogView_;
 };
 
 } // namespace lumvek

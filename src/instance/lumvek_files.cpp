@@ -165,15 +165,4 @@ int CLumvek::UpdateMaskData(int kind) {
     return 1;
 }
 
-// The settings dialogs need an open camera; this build has no dialog toolkit yet.
-int CLumvek::SetCameraDlg(HWND) {
-    return device_ ? NotSupported() : (ReportError(LUMVEK_ERR_STATE), 0);
-}
-int CLumvek::SetImageDlg(HWND) {
-    return device_ ? NotSupported() : (ReportError(LUMVEK_ERR_STATE), 0);
-}
-int CLumvek::SetAnalogDlg(HWND) {
-    return device_ ? NotSupported() : (ReportError(LUMVEK_ERR_STATE), 0);
-}
-
 } // namespace lumvek
