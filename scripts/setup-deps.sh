@@ -9,6 +9,8 @@ packages=(
   libx11-dev
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   python3 python3-pil ffmpeg libjpeg-turbo-progs libtiff-tools pngcheck imagemagick xvfb
+  # libFuzzer targets (scripts/fuzz-smoke.sh): clang and its sanitizer/fuzzer runtimes
+  clang libclang-rt-14-dev
 )
 
 missing=()
