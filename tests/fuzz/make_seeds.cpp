@@ -2,7 +2,10 @@
 //   request_header:     control requests and pipe commands as the controller builds them
 //   controller_replies: a camera answering every request of the harness well, and
 //                       one that loses a frame header once
-//   settings_store:     a registry file made by the settings store itself
+//   settings_store:     a registry file made by the settings store itself, and a
+//                       copy edited behind its back (values of the wrong size
+//                       or type, a selected preset far out of range, a key
+//                       that is its own parent, more presets than the store reads)
 // Usage: fuzz_make_seeds CORPUS
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +13,8 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include <sqlite3.h>
 
 #include "platform/fx3/driver_request.h"
 #include "platform/registry/registry.h"
@@ -151,6 +156,34 @@ bool registrySeed(const fs::path& output) {
     return !fs::exists(output.string() + "-wal");
 }
 
+// Edits a copy of the store's own file as a hostile program could.
+constexpr const char* kOddValuesSql =
+    "UPDATE vals SET data = x'0102' WHERE name = 'Global';"
+    "UPDATE vals SET data = 'text' WHERE name = 'Exposure';"
+    "UPDATE vals SET type = 3 WHERE name = 'Gamma';"
+    "UPDATE vals SET data = x'000000000000F07F00' WHERE name = 'ExposureEx';"
+    "UPDATE vals SET data = x'FFFFFF7F' WHERE name = 'Size';"
+    "UPDATE vals SET data = x'FFFFFFFF' WHERE name = 'EH';"
+    "INSERT INTO keys(id, parent, name) VALUES (60, 60, 'Loop');"
+    "INSERT INTO keys(id, parent, name) SELECT 61, id, 'camera_01' FROM keys WHERE name = 'LumvekR13K7Sdk';"
+    "INSERT INTO keys(id, parent, name) VALUES (62, 61, 'Size_00');"
+    "INSERT INTO vals(key, name, type, data) VALUES (61, 'Size', 4, x'00000080');"
+    "INSERT INTO vals(key, name, type, data) VALUES (62, 'EV', 4, zeroblob(4096));"
+    "WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < 105)"
+    "  INSERT INTO keys(parent, name) SELECT (SELECT id FROM keys WHERE name = 'Camera_00'),"
+    "  printf('Size_%02d', i) FROM n;"
+    "PRAGMA wal_checkpoint(TRUNCATE);";
+
+bool oddValuesSeed(const fs::path& from, const fs::path& output) {
+    std::error_code ignored;
+    fs::copy_file(from, output, fs::copy_options::overwrite_existing, ignored);
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(output.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+              sqlite3_exec(db, kOddValuesSql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    ok = sqlite3_close(db) == SQLITE_OK && ok;
+    return ok && !fs::exists(output.string() + "-wal");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -162,7 +195,8 @@ int main(int argc, char** argv) {
     requestSeeds(corpus / "request_header");
     writeFile(corpus / "controller_replies" / "whole-frame", controllerSeed(false));
     writeFile(corpus / "controller_replies" / "lost-header", controllerSeed(true));
-    if (!registrySeed(corpus / "settings_store" / "registry.sqlite3")) {
+    if (!registrySeed(corpus / "settings_store" / "registry.sqlite3") ||
+        !oddValuesSeed(corpus / "settings_store" / "registry.sqlite3", corpus / "settings_store" / "odd-values.sqlite3")) {
         std::fprintf(stderr, "cannot write the registry seed\n");
         return 1;
     }
