@@ -30,6 +30,13 @@ namespace {
 constexpr uint16_t kVendorId = 0x1f3a;
 constexpr uint16_t kProductR13 = 0x3090;
 constexpr uint32_t kBufferedBytes = 4096;
+constexpr uint32_t kFrameDataTimeoutMs = 100;
+// Registers read through each kind of request (any address will do: the
+// camera's answer is the fuzz input).
+constexpr uint8_t kFpgaRegister = 0x10;
+constexpr uint8_t kAuxRegister = 0x01;
+constexpr uint16_t kRequestRegister = 0x3000;
+constexpr uint16_t kSensorRegister = 0x0004;
 constexpr uint32_t kBulkErrors[] = {fx3::kErrorSuccess, fx3::kErrorSemTimeout, fx3::kErrorOperationAborted,
                                     fx3::kErrorDeviceNotConnected};
 
@@ -123,17 +130,17 @@ void makeBench() {
 }
 
 void controlReplies(CQuelroCy3Cam& c) {
-    uint8_t block[64];
+    uint8_t block[fx3::kControlDataBytes];
     (void)c.ReadDeviceInfo(block);
     (void)c.ReadDeviceInfoB1(block);
     uint8_t byte = 0;
     (void)c.ReadReadyStatus(&byte);
     (void)c.ReadOutputMode(&byte);
-    (void)c.ReadFpgaRegister(0x10, &byte);
-    (void)c.ReadAuxRegister(0x01, &byte);
+    (void)c.ReadFpgaRegister(kFpgaRegister, &byte);
+    (void)c.ReadAuxRegister(kAuxRegister, &byte);
     uint32_t word = 0;
-    (void)c.ReadRegister16(0x3000, &word);
-    (void)c.ReadSensorRegister16(0x0004, &word);
+    (void)c.ReadRegister16(kRequestRegister, &word);
+    (void)c.ReadSensorRegister16(kSensorRegister, &word);
     uint16_t fpgaWord = 0;
     (void)c.ReadFpgaWord(&fpgaWord);
     std::vector<uint8_t> i2c(i2c::kMaxTransferBytes);
@@ -152,7 +159,7 @@ void bulkReplies(CQuelroCy3Cam& c, uint32_t capacity) {
     FrameRecord record;
     record.destination = frame.data();
     record.capacity = capacity;
-    if (c.ReadFrameHeader(&record) && c.ReadFrameData(&record, 100) && record.pixelDataBytes() > capacity) {
+    if (c.ReadFrameHeader(&record) && c.ReadFrameData(&record, kFrameDataTimeoutMs) && record.pixelDataBytes() > capacity) {
         fuzz::fail("pixel data larger than the frame buffer was accepted");
     }
     record.expectedSize = capacity;
