@@ -1,0 +1,60 @@
+// The settings store reading a hostile registry file: the fuzz bytes become
+// the store file, then every group of two cameras and the global presets
+// are read through the store (the selected-preset read last, as it may
+// create the root in a file that lacks one). A corrupt file must make the
+// reads fail or give defaults, never crash; the dialog's preset list stays
+// within its bound.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+#include "fuzz/fuzz_support.h"
+#include "platform/registry/registry.h"
+#include "settings/settings_store.h"
+
+using namespace lumvek;
+
+namespace {
+constexpr int kCameras[] = {0, 1};
+constexpr const char* kSideFiles[] = {"-wal", "-shm", "-journal"};
+
+void readEverything(const SettingsStore& store) {
+    for (const int camera : kCameras) {
+        CameraValues values;
+        (void)store.loadCameraValues(camera, values);
+        GainSettings gain;
+        (void)store.loadGain(camera, gain, GainDefaults{});
+        FilterSettings filter;
+        (void)store.loadFilter(camera, filter);
+        GraySettings gray;
+        (void)store.loadGray(camera, gray);
+        SettingsStore::DialogPresets dialog;
+        (void)store.loadDialogPresets(camera, dialog);
+        if (dialog.presets.size() > static_cast<size_t>(kMaxPresets)) {
+            fuzz::fail("more dialog presets than the store allows");
+        }
+    }
+    CaptureWindowRecord window;
+    (void)store.findPresetBySize(2336, 1752, window);
+    for (const int camera : kCameras) {
+        (void)store.loadSelectedPreset(camera, window);
+    }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::isolateProcess();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::filesystem::path path = platform::registryFilePath();
+    // A journal left by the previous input would be replayed into this one.
+    for (const char* side : kSideFiles) {
+        std::error_code ignored;
+        std::filesystem::remove(path.string() + side, ignored);
+    }
+    fuzz::replaceFile(path, {data, size});
+    readEverything(SettingsStore{});
+    return 0;
+}
