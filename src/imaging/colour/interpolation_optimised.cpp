@@ -27,6 +27,7 @@ QuadRows quadRowsFor(int mode, int r) {
 
 namespace {
 
+// The interior columns 2..w-3 of rows [y0, y1), which lie in the interior rows.
 void interiorBand(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int y0, int y1) {
     const int x0 = 2;
     const int x1 = raw.width - 2;
@@ -44,16 +45,22 @@ void interiorBand(const PlaneView& raw, const PlaneView& out, const Interpolatio
 
 } // namespace
 
+void interpolateOptimisedRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int y0,
+                              int y1) {
+    const int interior0 = std::max(y0, 2);
+    const int interior1 = std::min(y1, raw.height - 2);
+    if (interior0 < interior1 && raw.width > 4) {
+        interiorBand(raw, out, params, interior0, interior1);
+    }
+    detail::interpolateBorderRows(raw, out, params, y0, y1);
+}
+
 bool interpolateOptimised(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params,
                           RowBands& bands) {
     if (!detail::interpolationShapesPair(raw, out)) {
         return false;
     }
-    const int interiorEnd = raw.height - 2;
-    if (interiorEnd > 2 && raw.width > 4) {
-        bands.run(2, interiorEnd, [&](int y0, int y1) { interiorBand(raw, out, params, y0, y1); });
-    }
-    detail::interpolateBorders(raw, out, params);
+    bands.run(0, raw.height, [&](int y0, int y1) { interpolateOptimisedRows(raw, out, params, y0, y1); });
     return true;
 }
 
