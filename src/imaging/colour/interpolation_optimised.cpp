@@ -1,5 +1,6 @@
 // The optimised interpolation: the interior in row bands over the workers,
-// each row by the widest vector body the processor has (interpolation_avx2.cpp),
+// each row by the widest vector body the processor has (interpolation_avx512.cpp,
+// then interpolation_avx2.cpp for what it leaves),
 // the rest of a row and the border strips by the scalar code.
 #include <algorithm>
 #include <cstdint>
@@ -34,6 +35,10 @@ void interiorBand(const PlaneView& raw, const PlaneView& out, const Interpolatio
     for (int r = y0; r < y1; ++r) {
         int c = x0;
 #if defined(__x86_64__)
+        if (cpuFeatures().avx512vbmi) {
+            c = raw.bytesPerPixel == 1 ? detail::interiorRow8Avx512(raw, out, params, r, c)
+                                       : detail::interiorRow16Avx512(raw, out, params, r, c);
+        }
         if (cpuFeatures().avx2) {
             c = raw.bytesPerPixel == 1 ? detail::interiorRow8Avx2(raw, out, params, r, c)
                                        : detail::interiorRow16Avx2(raw, out, params, r, c);

@@ -15,6 +15,9 @@ struct QuadRows {
 #if defined(__x86_64__)
 int interiorRow8Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
 int interiorRow16Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
+// Three-component outputs only (others return c); AVX-512 BW and VBMI.
+int interiorRow8Avx512(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
+int interiorRow16Avx512(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
 #endif
 
 } // namespace lumvek::detail
