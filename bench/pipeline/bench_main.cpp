@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bench_cases.h"
+#include "frame_loop_cost.h"
 #include "imaging/pipeline/frame_pipeline.h"
 
 namespace lumvek::bench {
@@ -25,6 +26,7 @@ namespace {
 
 constexpr int kWarmups = 3;
 constexpr int kRuns = 15;
+constexpr int kFrameLoopFrames = 30;
 // --cpu-time: processor time of the whole process instead of wall time, for
 // a loaded machine (two-thread cases then count both threads' work).
 bool g_cpuTime = false;
@@ -83,6 +85,12 @@ int printJson(KernelPath path) {
         if (ms >= 0.0) {
             std::printf(", \"%s\": %.3f", key, ms);
         }
+    }
+    // The frame loop's own processor time per 24-bit frame with default
+    // settings, the simulator's share taken out.
+    const FrameLoopCost loop = measureFrameLoop(24, false, kFrameLoopFrames);
+    if (loop.error.empty()) {
+        std::printf(", \"frameloop24_cpu_ms\": %.3f", loop.sdkCpuMs);
     }
     std::printf("}\n");
     return 0;
