@@ -11,6 +11,8 @@ packages=(
   python3 python3-pil ffmpeg libjpeg-turbo-progs libtiff-tools pngcheck imagemagick xvfb
   # lumvek-camsim usb-run: simulated cameras as USB devices for the libusb tests
   libumockdev-dev umockdev
+  # lumvek-bench: OpenCV's demosaic and tone operations timed beside ours (never linked into the library)
+  libopencv-dev
 )
 
 missing=()
