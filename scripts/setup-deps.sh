@@ -21,6 +21,13 @@ packages=(
   clang libclang-rt-14-dev
 )
 
+# OpenCV is only the benchmarks' peer (lumvek-bench times its demosaic and tone
+# operations beside ours; never linked into the library). It is large, so it is
+# installed on request: LUMVEK_BENCH_PEERS=1 ./scripts/setup-deps.sh
+if [ "${LUMVEK_BENCH_PEERS:-0}" = 1 ]; then
+  packages+=(libopencv-dev)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 
 #include "platform/fx3/fx3_driver.h"
 #include "sim/simulated_camera.h"
@@ -17,6 +18,25 @@ namespace {
 // How often a waiting read looks at the stream state and its cancellation.
 constexpr uint32_t kIdlePollMs = 2;
 constexpr double kFallbackPeriodMs = 50.0;
+
+int64_t threadCpuNanoseconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// Adds the calling thread's processor time over its lifetime to a counter.
+class WorkTimer {
+public:
+    explicit WorkTimer(std::atomic<int64_t>& total) : total_(total), start_(threadCpuNanoseconds()) {}
+    ~WorkTimer() { total_.fetch_add(threadCpuNanoseconds() - start_, std::memory_order_relaxed); }
+    WorkTimer(const WorkTimer&) = delete;
+    WorkTimer& operator=(const WorkTimer&) = delete;
+
+private:
+    std::atomic<int64_t>& total_;
+    int64_t start_;
+};
 
 void put32(uint8_t* out, uint32_t v) {
     for (int i = 0; i < 4; ++i) {
@@ -84,7 +104,12 @@ void SimulatedCamera::resetStreamLocked() {
     dataOffset_ = dataEnd_ = 0;
 }
 
+double SimulatedCamera::workCpuSeconds() const {
+    return static_cast<double>(workNanoseconds_.load(std::memory_order_relaxed)) * 1e-9;
+}
+
 void SimulatedCamera::prepareFrameLocked(uint32_t frameIndex) {
+    const WorkTimer timer(workNanoseconds_);
     const FrameGeometry g = geometryLocked();
     frame_.resize(g.frameBytes());
     model_->render(RenderContext{g, frameIndex, fpga_, *scene_}, frame_);
@@ -177,6 +202,7 @@ fx3::BulkResult SimulatedCamera::readHeadered(std::span<uint8_t> buffer, uint32_
                 return {connected_ ? fx3::kErrorOperationAborted : fx3::kErrorDeviceNotConnected, 0};
             }
             if (phase_ == StreamPhase::Data && dataOffset_ + n <= dataEnd_) {
+                const WorkTimer timer(workNanoseconds_);
                 std::memcpy(buffer.data(), frame_.data() + dataOffset_, n);
                 dataOffset_ += n;
                 if (dataOffset_ >= dataEnd_) {
@@ -221,7 +247,10 @@ fx3::BulkResult SimulatedCamera::readWholeFrame(std::span<uint8_t> buffer, uint3
                 if (!paceDataLocked(lock, n, cancel)) {
                     return {connected_ ? fx3::kErrorOperationAborted : fx3::kErrorDeviceNotConnected, 0};
                 }
-                std::memcpy(buffer.data(), frame_.data(), std::min(n, frame_.size()));
+                {
+                    const WorkTimer timer(workNanoseconds_);
+                    std::memcpy(buffer.data(), frame_.data(), std::min(n, frame_.size()));
+                }
                 resetStreamLocked();
                 return {fx3::kErrorSuccess, static_cast<uint32_t>(n)};
             }

@@ -13,6 +13,7 @@
 //   auto camera = SimulatedCamera::create(description, error);   // nullptr + error on a bad scene/srom
 //   camera->log().accesses(Access::FpgaWrite);            // what the controller did
 //   camera->faults().set("drop-headers", "2", error);
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -73,6 +74,11 @@ public:
     // The geometry the next frame will have, from the window and depth registers.
     [[nodiscard]] FrameGeometry currentGeometry() const;
     [[nodiscard]] double framePeriodMs() const;
+    // Processor time this camera's own work has taken on the threads that
+    // called it: rendering frames and copying them into bulk reads (what a
+    // real camera and the host's USB controller do). A benchmark subtracts
+    // it to find the reader's own cost.
+    [[nodiscard]] double workCpuSeconds() const;
     [[nodiscard]] uint64_t framesDelivered() const;
 
 private:
@@ -125,6 +131,7 @@ private:
     size_t dataEnd_ = 0;               // bytes that will actually be delivered
     Clock::time_point rateClock_{};    // earliest time the next data may leave (rate cap)
     uint64_t framesDelivered_ = 0;
+    std::atomic<int64_t> workNanoseconds_{0};  // see workCpuSeconds()
 };
 
 } // namespace lumvek::sim

@@ -21,6 +21,8 @@ struct Case {
 std::vector<Case> pipelineCases(KernelPath path, int threads);
 // The whole chain, colour mode 24 or 48, every tone control on.
 Case chainCase(int colourMode, KernelPath path, int threads);
+// The whole chain of a 24-bit frame with default settings (interpolation only).
+Case defaultChainCase(KernelPath path, int threads);
 Case interpolationCase(int rawBits, int outputBits, KernelPath path, int threads);
 // OpenCV and plain-memory peers (memcpy always; OpenCV when built with it).
 std::vector<Case> peerCases(int threads);

@@ -14,9 +14,11 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench_cases.h"
+#include "frame_loop_cost.h"
 #include "imaging/pipeline/frame_pipeline.h"
 
 namespace lumvek::bench {
@@ -24,6 +26,7 @@ namespace {
 
 constexpr int kWarmups = 3;
 constexpr int kRuns = 15;
+constexpr int kFrameLoopFrames = 30;
 // --cpu-time: processor time of the whole process instead of wall time, for
 // a loaded machine (two-thread cases then count both threads' work).
 bool g_cpuTime = false;
@@ -51,15 +54,45 @@ double medianMs(const Case& c, int runs = kRuns) {
     return ms[static_cast<size_t>(runs / 2)];
 }
 
+// The median of the named peer case, or a negative value when it was not built.
+double peerMedianMs(const std::vector<Case>& peers, const char* name) {
+    for (const Case& c : peers) {
+        if (c.name == name) {
+            return medianMs(c);
+        }
+    }
+    return -1.0;
+}
+
 int printJson(KernelPath path) {
     const double i8 = medianMs(interpolationCase(8, 24, path, 1));
     const double i16 = medianMs(interpolationCase(16, 48, path, 1));
     const double c24 = medianMs(chainCase(kColour24, path, 1));
     const double c48 = medianMs(chainCase(kColour48, path, 1));
     const double c24x2 = medianMs(chainCase(kColour24, path, 2));
+    const double c48x2 = medianMs(chainCase(kColour48, path, 2));
+    const double d24 = medianMs(defaultChainCase(path, 1));
     std::printf("{\"interp8to24_ms\": %.3f, \"interp16to48_ms\": %.3f, \"chain24_ms\": %.3f, \"chain48_ms\": %.3f, "
-                "\"chain24_2t_ms\": %.3f}\n",
-                i8, i16, c24, c48, c24x2);
+                "\"chain24_2t_ms\": %.3f, \"chain48_2t_ms\": %.3f, \"default24_ms\": %.3f",
+                i8, i16, c24, c48, c24x2, c48x2, d24);
+    // The peers from the same run: the memory floor and, when built with
+    // OpenCV, its bilinear demosaic on one thread.
+    const std::vector<Case> peers = peerCases(1);
+    const std::pair<const char*, const char*> keys[] = {
+        {"memcpy24", "memcpy24_ms"}, {"cv_bayer8to24", "cv_demosaic8_ms"}, {"cv_bayer16to48", "cv_demosaic16_ms"}};
+    for (auto [name, key] : keys) {
+        const double ms = peerMedianMs(peers, name);
+        if (ms >= 0.0) {
+            std::printf(", \"%s\": %.3f", key, ms);
+        }
+    }
+    // The frame loop's own processor time per 24-bit frame with default
+    // settings, the simulator's share taken out.
+    const FrameLoopCost loop = measureFrameLoop(24, false, kFrameLoopFrames);
+    if (loop.error.empty()) {
+        std::printf(", \"frameloop24_cpu_ms\": %.3f", loop.sdkCpuMs);
+    }
+    std::printf("}\n");
     return 0;
 }
 

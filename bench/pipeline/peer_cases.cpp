@@ -1,6 +1,9 @@
 // Peers measured in the same run: memcpy of a 24-bit frame (the memory
 // floor) and, when built with OpenCV, its closest equivalents of our steps.
 #include <cstring>
+#include <functional>
+#include <string>
+#include <utility>
 #include <memory>
 #include <random>
 #include <vector>
@@ -31,7 +34,14 @@ std::vector<Case> peerCases(int threads) {
                          }
                      }});
 #if defined(LUMVEK_BENCH_OPENCV)
-    cv::setNumThreads(threads);
+    // OpenCV's thread count is one setting for the process: each case sets
+    // its own before it runs, so one- and two-thread cases may be mixed.
+    auto cvCase = [threads](std::string name, std::function<void()> run) {
+        return Case{std::move(name), [threads, run = std::move(run)] {
+                        cv::setNumThreads(threads);
+                        run();
+                    }};
+    };
     std::mt19937 rng(3);
     auto bayer8 = std::make_shared<cv::Mat>(kHeight, kWidth, CV_8UC1);
     auto bayer16 = std::make_shared<cv::Mat>(kHeight, kWidth, CV_16UC1);
@@ -48,23 +58,23 @@ std::vector<Case> peerCases(int threads) {
     for (int i = 0; i < 256; ++i) {
         lut->at<uint8_t>(0, i) = static_cast<uint8_t>(255 - i);
     }
-    cases.push_back({"cv_bayer8to24", [bayer8, bgr8] { cv::cvtColor(*bayer8, *bgr8, cv::COLOR_BayerBG2BGR); }});
-    cases.push_back({"cv_bayer16to48", [bayer16, bgr16] { cv::cvtColor(*bayer16, *bgr16, cv::COLOR_BayerBG2BGR); }});
-    cases.push_back({"cv_lut24", [bgr8, lut] { cv::LUT(*bgr8, *lut, *bgr8); }});
-    cases.push_back({"cv_convertTo24", [bgr8] { bgr8->convertTo(*bgr8, -1, 1.05); }});
-    cases.push_back({"cv_unsharp24", [bgr8, blur8] {
+    cases.push_back(cvCase("cv_bayer8to24", [bayer8, bgr8] { cv::cvtColor(*bayer8, *bgr8, cv::COLOR_BayerBG2BGR); }));
+    cases.push_back(cvCase("cv_bayer16to48", [bayer16, bgr16] { cv::cvtColor(*bayer16, *bgr16, cv::COLOR_BayerBG2BGR); }));
+    cases.push_back(cvCase("cv_lut24", [bgr8, lut] { cv::LUT(*bgr8, *lut, *bgr8); }));
+    cases.push_back(cvCase("cv_convertTo24", [bgr8] { bgr8->convertTo(*bgr8, -1, 1.05); }));
+    cases.push_back(cvCase("cv_unsharp24", [bgr8, blur8] {
                          cv::blur(*bgr8, *blur8, cv::Size(4, 4));
                          cv::addWeighted(*bgr8, 2.0, *blur8, -1.0, 0, *bgr8);
-                     }});
-    cases.push_back({"cv_unsharp48", [bgr16, blur16] {
+                     }));
+    cases.push_back(cvCase("cv_unsharp48", [bgr16, blur16] {
                          cv::blur(*bgr16, *blur16, cv::Size(4, 4));
                          cv::addWeighted(*bgr16, 2.0, *blur16, -1.0, 0, *bgr16);
-                     }});
-    cases.push_back({"cv_hsv_hue24", [bgr8, hsv] {
+                     }));
+    cases.push_back(cvCase("cv_hsv_hue24", [bgr8, hsv] {
                          cv::cvtColor(*bgr8, *hsv, cv::COLOR_BGR2HSV);
                          cv::add(*hsv, cv::Scalar(15, 0, 0), *hsv);
                          cv::cvtColor(*hsv, *bgr8, cv::COLOR_HSV2BGR);
-                     }});
+                     }));
 #else
     (void)threads;
 #endif

@@ -90,6 +90,15 @@ Case chainCase(int colourMode, KernelPath path, int threads) {
             }};
 }
 
+Case defaultChainCase(KernelPath path, int threads) {
+    auto p = pipelineFor(path, threads);
+    Frames& f = frames();
+    return {"chain24_default", [p, &f] {
+                PipelineSettings plain;
+                (void)p->process(FrameBuffers{&f.raw8, &f.out24, nullptr}, plain, nullptr);
+            }};
+}
+
 std::vector<Case> pipelineCases(KernelPath path, int threads) {
     Frames& f = frames();
     std::vector<Case> cases;
@@ -173,10 +182,7 @@ std::vector<Case> pipelineCases(KernelPath path, int threads) {
                              }
                          }});
     }
-    PipelineSettings plain;
-    cases.push_back({"chain24_default", [p, &f, plain]() mutable {
-                         (void)p->process(FrameBuffers{&f.raw8, &f.out24, nullptr}, plain, nullptr);
-                     }});
+    cases.push_back(defaultChainCase(path, threads));
     return cases;
 }
 

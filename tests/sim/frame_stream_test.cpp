@@ -118,5 +118,17 @@ TEST(SimFrameStream, FpgaHeaderResetPulseDropsTheArmedFrame) {
     EXPECT_TRUE(link.readDirect(0x81, header, 64, 1000).ok);
 }
 
+TEST(SimFrameStream, CountsTheProcessorTimeOfItsOwnWork) {
+    auto camera = makeCamera("product=0x3050,name=work,pattern=chart,fps=500");
+    EXPECT_EQ(camera->device().workCpuSeconds(), 0.0);  // nothing rendered yet
+    CameraLink link(camera->path());
+    link.setWindow(1024, 256, 1);
+    ASSERT_TRUE(link.readFrame());
+    const double afterOne = camera->device().workCpuSeconds();
+    EXPECT_GT(afterOne, 0.0);
+    ASSERT_TRUE(link.readFrame());
+    EXPECT_GT(camera->device().workCpuSeconds(), afterOne);
+}
+
 } // namespace
 } // namespace lumvek::sim

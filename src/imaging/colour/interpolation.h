@@ -23,6 +23,11 @@ struct InterpolationParams {
 [[nodiscard]] bool interpolateReference(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params);
 [[nodiscard]] bool interpolateOptimised(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params,
                                         RowBands& bands);
+// Rows [y0, y1) of the optimised member (borders included) on the calling
+// thread, for a chain that runs its next steps on the rows while they are
+// in cache. The caller has checked interpolationShapesPair.
+void interpolateOptimisedRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int y0,
+                              int y1);
 
 namespace detail {
 // Shared by both paths: the four border strips (top and bottom two rows,
@@ -30,6 +35,10 @@ namespace detail {
 // moved by 4 towards the inside (and, in frames under 4 pixels, on by 2
 // until it lies inside).
 void interpolateBorders(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params);
+// The border pixels of rows [y0, y1): the whole row in the top and bottom
+// two rows, else the two columns at either end.
+void interpolateBorderRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int y0,
+                           int y1);
 // Rows [y0, y1) of the interior (rows 2..h-3, columns 2..w-3), scalar.
 void interpolateInteriorRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int y0,
                              int y1, int x0, int x1);

@@ -114,6 +114,28 @@ void interpolateBorders(const PlaneView& raw, const PlaneView& out, const Interp
     }
 }
 
+void interpolateBorderRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int y0,
+                           int y1) {
+    const int w = raw.width;
+    const int h = raw.height;
+    auto pixel = [&](int r, int c) {
+        if (raw.bytesPerPixel == 1) {
+            interpolatePixel<uint8_t, true>(raw, out, params, r, c);
+        } else {
+            interpolatePixel<uint16_t, true>(raw, out, params, r, c);
+        }
+    };
+    for (int r = std::max(y0, 0); r < std::min(y1, h); ++r) {
+        const bool wholeRow = r < 2 || r >= h - 2;
+        for (int c = 0; c < w; ++c) {
+            if (!wholeRow && c == 2) {
+                c = std::max(c, w - 2);  // the interior columns are not this function's
+            }
+            pixel(r, c);
+        }
+    }
+}
+
 void interpolateInteriorRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int y0,
                              int y1, int x0, int x1) {
     for (int r = y0; r < y1; ++r) {

@@ -5,9 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include "imaging/colour/bayer_pattern.h"
+#include "imaging/pipeline/kernel_path.h"
 
 namespace lumvek {
 
@@ -122,6 +123,64 @@ void markCandidates(const Sample* v, const Sample* left, const Sample* right, co
     }
 }
 
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) inline __m256i loadSixteen(const uint8_t* p) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+__attribute__((target("avx2"))) inline __m256i loadSixteen(const uint16_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// The same marks sixteen pixels at a time with AVX2, for the leading part of
+// a row; returns how many pixels it marked (the SSE2 code does the rest).
+// wide: the 16-bit test |v - mean| >= 7680, else v - mean >= 30.
+template <typename Sample>
+__attribute__((target("avx2"))) int markCandidatesAvx2(const Sample* v, const Sample* left, const Sample* right,
+                                                       const Sample* up, const Sample* down, int count,
+                                                       uint8_t* candidates) {
+    constexpr int kLanes = 16;
+    const __m256i three = _mm256_set1_epi16(3);
+    int i = 0;
+    for (; i + kLanes <= count; i += kLanes) {
+        const __m256i a = loadSixteen(left + i), b = loadSixteen(right + i);
+        const __m256i c = loadSixteen(up + i), d = loadSixteen(down + i);
+        const __m256i quarters =
+            _mm256_add_epi16(_mm256_add_epi16(_mm256_srli_epi16(a, 2), _mm256_srli_epi16(b, 2)),
+                             _mm256_add_epi16(_mm256_srli_epi16(c, 2), _mm256_srli_epi16(d, 2)));
+        const __m256i rests =
+            _mm256_add_epi16(_mm256_add_epi16(_mm256_and_si256(a, three), _mm256_and_si256(b, three)),
+                             _mm256_add_epi16(_mm256_and_si256(c, three), _mm256_and_si256(d, three)));
+        const __m256i mean = _mm256_add_epi16(quarters, _mm256_srli_epi16(rests, 2));
+        const __m256i value = loadSixteen(v + i);
+        __m256i hit;
+        if constexpr (sizeof(Sample) == 1) {
+            hit = _mm256_cmpgt_epi16(_mm256_subs_epu16(value, mean), _mm256_set1_epi16(kSpike8 - 1));
+        } else {
+            const __m256i distance = _mm256_or_si256(_mm256_subs_epu16(value, mean), _mm256_subs_epu16(mean, value));
+            const __m256i below = _mm256_subs_epu16(distance, _mm256_set1_epi16(kSpike16 - 1));
+            hit = _mm256_xor_si256(_mm256_cmpeq_epi16(below, _mm256_setzero_si256()), _mm256_set1_epi16(-1));
+        }
+        // Packing works per 128-bit half: bytes 0-7 and 16-23 hold the sixteen marks.
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi16(hit, hit), 0x08);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(candidates + i), _mm256_castsi256_si128(packed));
+    }
+    return i;
+}
+#endif
+
+// The marks of one row: AVX2 where the processor has it, SSE2 for the rest.
+template <typename Sample, typename Test>
+void markRow(const Sample* v, const Sample* left, const Sample* right, const Sample* up, const Sample* down, int count,
+             uint8_t* candidates, Test test) {
+    int done = 0;
+#if defined(__x86_64__)
+    if (cpuFeatures().avx2) {
+        done = markCandidatesAvx2(v, left, right, up, down, count, candidates);
+    }
+#endif
+    markCandidates(v + done, left + done, right + done, up + done, down + done, count - done, candidates + done, test);
+}
+
 // The candidate array carries 8 zero bytes past its end for this look-ahead.
 inline bool noCandidateInEight(const uint8_t* c) {
     uint64_t eight;
@@ -153,7 +212,7 @@ void optimised8(const PlaneView& frame, const SpikeFilterParams& p) {
     };
     for (int y = 2; y < frame.height - 2; ++y) {
         const uint8_t* r = frame.row(y);
-        markCandidates(r + 2, r, r + 4, frame.row(y - 2) + 2, frame.row(y + 2) + 2, count, candidates.data(), test);
+        markRow(r + 2, r, r + 4, frame.row(y - 2) + 2, frame.row(y + 2) + 2, count, candidates.data(), test);
         uint8_t* row = frame.row(y);
         const uint8_t* up2 = frame.row(y - 2);
         const uint8_t* down2 = frame.row(y + 2);
@@ -193,7 +252,7 @@ void optimised16(const PlaneView& frame) {
         const uint16_t* down = frame.row16(y + 1);
         const uint16_t* up2 = frame.row16(y - 2);
         const uint16_t* down2 = frame.row16(y + 2);
-        markCandidates(row + 2, row, row + 4, up2 + 2, down2 + 2, count, candidates.data(), test);
+        markRow(row + 2, row, row + 4, up2 + 2, down2 + 2, count, candidates.data(), test);
         int recheckUntil = -1;
         for (int x = 2; x < frame.width - 2; ++x) {
             if (x > recheckUntil && noCandidateInEight(candidates.data() + (x - 2))) {

@@ -23,6 +23,18 @@ namespace {
 
 constexpr int kNeutralGamma = 100;
 
+} // namespace
+
+InterpolationParams interpolationParamsOf(const PipelineSettings& s) {
+    InterpolationParams p;
+    p.bayerMode = effectiveBayerMode(s.bayerMode, s.mirrorV, s.mirrorH);
+    p.redMultiplier = bayerGainMultiplier(s.bayerGainRed);
+    p.blueMultiplier = bayerGainMultiplier(s.bayerGainBlue);
+    return p;
+}
+
+namespace {
+
 bool isMonochrome(int colourMode) { return colourMode == kMono8 || colourMode == kMono16; }
 
 // Bytes per pixel of the raw and output buffers of a colour mode.
@@ -44,14 +56,6 @@ PlaneView clippedTo(PlaneView v, const PlaneView& other) {
     v.width = std::min(v.width, other.width);
     v.height = std::min(v.height, other.height);
     return v;
-}
-
-InterpolationParams interpolationParamsOf(const PipelineSettings& s) {
-    InterpolationParams p;
-    p.bayerMode = effectiveBayerMode(s.bayerMode, s.mirrorV, s.mirrorH);
-    p.redMultiplier = bayerGainMultiplier(s.bayerGainRed);
-    p.blueMultiplier = bayerGainMultiplier(s.bayerGainBlue);
-    return p;
 }
 
 int defaultThreads(int wanted) {
@@ -94,7 +98,13 @@ FrameOutcome FramePipeline::process(const FrameBuffers& buffers, PipelineSetting
         if (settings.whiteBalanceAuto) {
             whiteBalance(raw, settings, outcome);
         }
-        interpolate(clippedTo(raw, output), output, settings);
+        const PlaneView rawPart = clippedTo(raw, output);
+        if (path_ == KernelPath::Optimised) {
+            // Interpolation runs band by band with the tone controls.
+            toneControlsFrom(output, settings, &rawPart);
+            return outcome;
+        }
+        interpolate(rawPart, output, settings);
     }
     toneControls(output, settings);
     return outcome;
@@ -216,8 +226,15 @@ void FramePipeline::interpolate(const PlaneView& raw, const PlaneView& output, c
 }
 
 void FramePipeline::toneControls(const PlaneView& output, const PipelineSettings& settings) {
+    toneControlsFrom(output, settings, nullptr);
+}
+
+void FramePipeline::toneControlsFrom(const PlaneView& output, const PipelineSettings& settings, const PlaneView* raw) {
     SampleLayout layout = SampleLayout::Mono8;
     if (output.empty() || !layoutFor(output.bytesPerPixel, layout)) {
+        if (raw != nullptr) {
+            interpolate(*raw, output, settings);
+        }
         return;
     }
     const bool colour = layout == SampleLayout::Colour8 || layout == SampleLayout::Colour16;
@@ -231,12 +248,15 @@ void FramePipeline::toneControls(const PlaneView& output, const PipelineSettings
     }
     const int hueOffset = hueOffsetFor(std::clamp(settings.hue, -360, 360));
     if (path_ == KernelPath::Reference) {
+        if (raw != nullptr) {
+            interpolate(*raw, output, settings);
+        }
         if (hue != nullptr) {
             (void)hueSaturationReference(output, hueOffset, *hue);
         }
         toneReference(output, settings);
     } else {
-        toneOptimised(output, settings, hue, hueOffset);
+        bandChain(raw, output, settings, hue, hueOffset);
     }
 }
 
@@ -253,51 +273,6 @@ void FramePipeline::toneReference(const PlaneView& output, const PipelineSetting
     if (settings.brightness != 0) {
         (void)brightnessReference(output, settings.brightness);
     }
-}
-
-// Gamma, contrast and brightness are functions of the sample alone, so the
-// ones that follow each other become one composed table, and each table
-// pass runs inside the row loop of the step before it (hue/saturation,
-// sharpness) while the row is still in cache.
-void FramePipeline::toneOptimised(const PlaneView& output, const PipelineSettings& settings,
-                                  const HueSaturationTables* hue, int hueOffset) {
-    SampleLayout layout = SampleLayout::Mono8;
-    (void)layoutFor(output.bytesPerPixel, layout);
-    const bool wide = isWide(layout);
-    const bool sharpen = settings.sharpness != 0;
-    const ToneKey firstKey{wide, settings.gamma, settings.contrast, sharpen ? 0 : settings.brightness};
-    const bool firstTable = firstKey.gamma != kNeutralGamma || firstKey.contrast != 0 || firstKey.brightness != 0;
-    const std::vector<uint16_t>* first = firstTable ? &toneTable(firstKey) : nullptr;
-    if (hue != nullptr) {
-        bands_->run(0, output.height, [&](int y0, int y1) {
-            hueSaturationOptimisedRows(output, hueOffset, *hue, y0, y1);
-            if (first != nullptr) {
-                applyToneTableRows(output, *first, y0, y1);
-            }
-        });
-    } else if (first != nullptr) {
-        const bool brightnessOnly = firstKey.gamma == kNeutralGamma && firstKey.contrast == 0 && !wide;
-        if (!(brightnessOnly && brightnessOptimised8(output, firstKey.brightness, *bands_))) {
-            (void)applyToneTable(output, *first, *bands_);
-        }
-    }
-    if (!sharpen) {
-        return;
-    }
-    const int s = std::clamp(settings.sharpness, 0, 30);
-    if (!sharpnessTable_ || sharpnessTable_->sharpness() != s || sharpnessTable_->wide() != wide) {
-        sharpnessTable_ = std::make_unique<SharpnessTable>(s, wide);
-    }
-    const std::vector<uint16_t>* after = nullptr;
-    if (settings.brightness != 0) {
-        const ToneKey key{wide, kNeutralGamma, 0, settings.brightness};
-        if (brightnessKey_ != key) {
-            brightnessTable_ = brightnessTable(settings.brightness, wide);
-            brightnessKey_ = key;
-        }
-        after = &brightnessTable_;
-    }
-    (void)sharpnessOptimised(output, sharpnessScratchLike(output), *sharpnessTable_, *bands_, after);
 }
 
 const std::vector<uint16_t>& FramePipeline::toneTable(const ToneKey& key) {

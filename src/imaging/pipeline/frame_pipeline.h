@@ -32,6 +32,10 @@ struct PipelineOptions {
     std::optional<KernelPath> path;       // default: kernelPathFromEnvironment()
 };
 
+struct InterpolationParams;
+// The interpolation parameters of the settings (mirrors folded into the mode).
+[[nodiscard]] InterpolationParams interpolationParamsOf(const PipelineSettings& settings);
+
 class FramePipeline {
 public:
     explicit FramePipeline(const PipelineOptions& options = {});
@@ -65,9 +69,13 @@ private:
         bool operator==(const ToneKey&) const = default;
     };
     const std::vector<uint16_t>& toneTable(const ToneKey& key);
+    // raw, when given, is interpolated into output first.
+    void toneControlsFrom(const PlaneView& output, const PipelineSettings& settings, const PlaneView* raw);
     void toneReference(const PlaneView& output, const PipelineSettings& settings);
-    void toneOptimised(const PlaneView& output, const PipelineSettings& settings, const HueSaturationTables* hue,
-                       int hueOffset);
+    // The optimised chain (band_chain.cpp): interpolation when raw is given,
+    // hue/saturation, the tone tables, sharpness and brightness.
+    void bandChain(const PlaneView* raw, const PlaneView& output, const PipelineSettings& settings,
+                   const HueSaturationTables* hue, int hueOffset);
     [[nodiscard]] PlaneView sharpnessScratchLike(const PlaneView& output);
 
     KernelPath path_;
@@ -79,6 +87,7 @@ private:
     std::optional<ToneKey> brightnessKey_;
     std::vector<uint16_t> brightnessTable_;
     ImageBuffer sharpnessScratch_;
+    std::vector<uint8_t> rowsSharpened_;  // the band chain's marks, one per output row
     ImageBuffer grayColour_;
     std::vector<uint8_t> dotFlags_;
 };

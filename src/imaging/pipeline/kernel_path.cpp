@@ -5,9 +5,18 @@
 
 namespace lumvek {
 
+namespace {
+
+// Set to anything but empty or "0".
+bool environmentFlag(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+} // namespace
+
 KernelPath kernelPathFromEnvironment() {
-    const char* value = std::getenv("LUMVEK_FORCE_SCALAR");
-    if (value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0) {
+    if (environmentFlag("LUMVEK_FORCE_SCALAR")) {
         return KernelPath::Reference;
     }
     return KernelPath::Optimised;
@@ -20,9 +29,13 @@ const CpuFeatures& cpuFeatures() {
         __builtin_cpu_init();
         f.avx2 = __builtin_cpu_supports("avx2");
         f.avx512bw = __builtin_cpu_supports("avx512bw");
+        f.avx512vbmi = f.avx512bw && __builtin_cpu_supports("avx512vbmi");
 #endif
         const char* baseline = std::getenv("LUMVEK_CPU_BASELINE");
-        if (baseline != nullptr && baseline[0] != '\0' && std::strcmp(baseline, "0") != 0) {
+        if (baseline != nullptr && std::strcmp(baseline, "avx2") == 0) {
+            f.avx512bw = false;
+            f.avx512vbmi = false;
+        } else if (environmentFlag("LUMVEK_CPU_BASELINE")) {
             f = CpuFeatures{};
         }
         return f;

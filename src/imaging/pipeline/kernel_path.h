@@ -12,10 +12,12 @@ enum class KernelPath { Reference, Optimised };
 
 // Processor features checked once at run time. LUMVEK_CPU_BASELINE=1
 // hides the wider vectors, so that the baseline optimised bodies can be
-// tested on any machine.
+// tested on any machine; LUMVEK_CPU_BASELINE=avx2 hides only AVX-512, so
+// that the AVX2 bodies are tested on machines that have both.
 struct CpuFeatures {
     bool avx2 = false;
     bool avx512bw = false;
+    bool avx512vbmi = false;  // byte permutes across a whole register (with avx512bw)
 };
 [[nodiscard]] const CpuFeatures& cpuFeatures();
 

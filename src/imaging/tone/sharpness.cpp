@@ -268,27 +268,40 @@ bool sharpnessReference(const PlaneView& image, const PlaneView& scratch, int sh
     return true;
 }
 
+bool sharpnessRowsPair(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table) {
+    bool wide = false;
+    return shapesPair(image, scratch, wide) && wide == table.wide();
+}
+
+void copySharpnessSourceRows(const PlaneView& image, const PlaneView& scratch, int y0, int y1) {
+    copyRows(image, scratch, y0, y1);
+}
+
+void sharpnessOptimisedRows(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table, int y0,
+                            int y1, const std::vector<uint16_t>* after) {
+    const int interiorEnd = (image.height < 5 || image.width < 5) ? 2 : image.height - 2;
+    const int i0 = std::max(y0, 2);
+    const int i1 = std::min(y1, interiorEnd);
+    if (i0 < i1) {
+        if (table.wide()) {
+            optimisedRows<uint16_t>(image, scratch, table, i0, i1, after);
+        } else {
+            optimisedRows<uint8_t>(image, scratch, table, i0, i1, after);
+        }
+    }
+    if (after != nullptr) {  // the rows the sharpening leaves as they are
+        applyToneTableRows(image, *after, y0, std::min(y1, 2));
+        applyToneTableRows(image, *after, std::max(y0, std::max(interiorEnd, 2)), y1);
+    }
+}
+
 bool sharpnessOptimised(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table,
                         RowBands& bands, const std::vector<uint16_t>* after) {
-    bool wide = false;
-    if (!shapesPair(image, scratch, wide) || wide != table.wide()) {
+    if (!sharpnessRowsPair(image, scratch, table)) {
         return false;
     }
     bands.run(0, image.height, [&](int y0, int y1) { copyRows(image, scratch, y0, y1); });
-    const int interiorEnd = (image.height < 5 || image.width < 5) ? 2 : image.height - 2;
-    if (interiorEnd > 2) {
-        bands.run(2, interiorEnd, [&](int y0, int y1) {
-            if (wide) {
-                optimisedRows<uint16_t>(image, scratch, table, y0, y1, after);
-            } else {
-                optimisedRows<uint8_t>(image, scratch, table, y0, y1, after);
-            }
-        });
-    }
-    if (after != nullptr) {  // the rows the sharpening leaves as they are
-        applyToneTableRows(image, *after, 0, std::min(2, image.height));
-        applyToneTableRows(image, *after, std::max(interiorEnd, 2), image.height);
-    }
+    bands.run(0, image.height, [&](int y0, int y1) { sharpnessOptimisedRows(image, scratch, table, y0, y1, after); });
     return true;
 }
 

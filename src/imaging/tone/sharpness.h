@@ -37,4 +37,13 @@ private:
 [[nodiscard]] bool sharpnessOptimised(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table,
                                       RowBands& bands, const std::vector<uint16_t>* after = nullptr);
 
+// The same in pieces, for a chain that runs band by band: copy rows of the
+// image to the scratch source once they are final, then sharpen rows whose
+// source rows -2..+1 are all copied. Rows outside the interior only get
+// `after`. sharpnessRowsPair checks the buffers and table first.
+[[nodiscard]] bool sharpnessRowsPair(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table);
+void copySharpnessSourceRows(const PlaneView& image, const PlaneView& scratch, int y0, int y1);
+void sharpnessOptimisedRows(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table, int y0,
+                            int y1, const std::vector<uint16_t>* after);
+
 } // namespace lumvek

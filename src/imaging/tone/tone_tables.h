@@ -57,6 +57,8 @@ namespace detail {
 // A 256-entry byte table over rows [y0, y1) of 8-bit samples (AVX2; false
 // without it, then the caller walks the samples itself).
 [[nodiscard]] bool lookupRows8Avx2(const PlaneView& image, const uint8_t* table, int y0, int y1);
+// The same 64 samples at a time (AVX-512 VBMI; false without it).
+[[nodiscard]] bool lookupRows8Avx512(const PlaneView& image, const uint8_t* table, int y0, int y1);
 } // namespace detail
 
 } // namespace lumvek

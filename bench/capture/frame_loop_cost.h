@@ -1,0 +1,25 @@
+#pragma once
+// The frame loop's cost per delivered frame: an in-process simulated R13
+// streams full frames as fast as an SDK instance takes them into a callback
+// preview buffer. The simulator's own work (rendering and copying frames,
+// which a real camera and the USB controller do) runs on the SDK's threads
+// and is counted apart, so `sdkCpuMs` is the SDK's own processor time.
+#include <string>
+
+namespace lumvek::bench {
+
+struct FrameLoopCost {
+    double processCpuMs = 0.0;    // per frame, the whole process
+    double simulatorCpuMs = 0.0;  // per frame, the simulator's share of it
+    double sdkCpuMs = 0.0;        // per frame, processCpuMs - simulatorCpuMs
+    double wallMs = 0.0;          // per frame
+    int frames = 0;
+    std::string error;            // empty when measured
+};
+
+// bits: the colour mode (8, 16, 24, 32, 48, 64); toneControls: brightness,
+// contrast, hue, saturation, sharpness and gamma on. Uses its own settings
+// store and device table under the temporary directory.
+[[nodiscard]] FrameLoopCost measureFrameLoop(int bits, bool toneControls, int frames);
+
+} // namespace lumvek::bench

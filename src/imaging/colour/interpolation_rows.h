@@ -1,0 +1,23 @@
+#pragma once
+// The vector bodies of the interpolation interior, one output row at a time.
+// Each returns the first column it left for the scalar code; c is even.
+#include "imaging/colour/interpolation.h"
+
+namespace lumvek::detail {
+
+// Rows of one output row: the row holding red inside the quad and the red
+// row across the centre, the same for blue.
+struct QuadRows {
+    int ry, ry2, by, by2;
+};
+[[nodiscard]] QuadRows quadRowsFor(int mode, int r);
+
+#if defined(__x86_64__)
+int interiorRow8Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
+int interiorRow16Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
+// Three-component outputs only (others return c); AVX-512 BW and VBMI.
+int interiorRow8Avx512(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
+int interiorRow16Avx512(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
+#endif
+
+} // namespace lumvek::detail

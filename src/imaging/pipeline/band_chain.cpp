@@ -1,0 +1,121 @@
+// The optimised colour chain, band by band. Each worker takes a band of rows
+// and walks it in pieces small enough to stay in its L2 cache: a piece is
+// interpolated, turned by hue/saturation, passed through the composed tone
+// table and copied to the sharpness source before the next piece starts, and
+// the rows whose source neighbours (two above, one below) are then complete
+// are sharpened, with brightness after. The first two rows of a band and its
+// last one need source rows of the neighbouring band: they are sharpened by
+// the calling thread once every band is done. Every step is the one the
+// unfused chain runs, on the same rows in the same order for each row, so
+// the results are the same bytes.
+#include <algorithm>
+
+#include "imaging/colour/hue_saturation.h"
+#include "imaging/colour/interpolation.h"
+#include "imaging/pipeline/frame_pipeline.h"
+#include "imaging/pipeline/kernel_path.h"
+#include "imaging/pipeline/row_bands.h"
+#include "imaging/tone/sharpness.h"
+#include "imaging/tone/tone_tables.h"
+
+namespace lumvek {
+
+namespace {
+
+constexpr int kNeutralGamma = 100;
+// Output bytes of one piece: with the sharpness source and the raw rows it
+// stays well inside a 2 MB L2 cache.
+constexpr int kPieceBytes = 256 * 1024;
+constexpr int kMinPieceRows = 4;
+constexpr uint8_t kSharpened = 1;
+
+} // namespace
+
+void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, const PipelineSettings& settings,
+                              const HueSaturationTables* hue, int hueOffset) {
+    SampleLayout layout = SampleLayout::Mono8;
+    (void)layoutFor(output.bytesPerPixel, layout);
+    const bool wide = isWide(layout);
+    if (raw != nullptr && !detail::interpolationShapesPair(*raw, output)) {
+        raw = nullptr;  // as the unfused member: nothing written
+    }
+    const InterpolationParams params = interpolationParamsOf(settings);
+
+    // Gamma, contrast and brightness are functions of the sample alone: the
+    // ones that follow each other are one composed table. With sharpness on,
+    // brightness comes after it.
+    const bool sharpen = settings.sharpness != 0;
+    const ToneKey firstKey{wide, settings.gamma, settings.contrast, sharpen ? 0 : settings.brightness};
+    const bool firstTable = firstKey.gamma != kNeutralGamma || firstKey.contrast != 0 || firstKey.brightness != 0;
+    const std::vector<uint16_t>* first = firstTable ? &toneTable(firstKey) : nullptr;
+    // Brightness alone on 8-bit samples: arithmetic beats the AVX2 table walk.
+    const bool brightnessArithmetic = first != nullptr && !wide && firstKey.gamma == kNeutralGamma &&
+                                      firstKey.contrast == 0 && !cpuFeatures().avx512vbmi;
+    const float brightness = brightnessFactor(firstKey.brightness);
+
+    const SharpnessTable* sharpness = nullptr;
+    const std::vector<uint16_t>* after = nullptr;
+    PlaneView scratch;
+    if (sharpen) {
+        const int s = std::clamp(settings.sharpness, 0, 30);
+        if (!sharpnessTable_ || sharpnessTable_->sharpness() != s || sharpnessTable_->wide() != wide) {
+            sharpnessTable_ = std::make_unique<SharpnessTable>(s, wide);
+        }
+        if (settings.brightness != 0) {
+            const ToneKey key{wide, kNeutralGamma, 0, settings.brightness};
+            if (brightnessKey_ != key) {
+                brightnessTable_ = brightnessTable(settings.brightness, wide);
+                brightnessKey_ = key;
+            }
+            after = &brightnessTable_;
+        }
+        scratch = sharpnessScratchLike(output);
+        if (sharpnessRowsPair(output, scratch, *sharpnessTable_)) {
+            sharpness = sharpnessTable_.get();
+            rowsSharpened_.assign(static_cast<size_t>(output.height), 0);  // capacity kept: no allocation per frame
+        }
+    }
+    if (raw == nullptr && hue == nullptr && first == nullptr && sharpness == nullptr) {
+        return;
+    }
+
+    const int height = output.height;
+    const int pieceRows = std::max(kMinPieceRows, kPieceBytes / std::max(output.stride, 1));
+    bands_->run(0, height, [&](int y0, int y1) {
+        // Rows below this have been sharpened (or are left for after the bands).
+        int sharpenedUntil = y0 == 0 ? 0 : std::min(y0 + 2, y1);
+        for (int p0 = y0; p0 < y1;) {
+            const int p1 = std::min(p0 + pieceRows, y1);
+            if (raw != nullptr) {
+                interpolateOptimisedRows(*raw, output, params, p0, p1);
+            }
+            if (hue != nullptr) {
+                hueSaturationOptimisedRows(output, hueOffset, *hue, p0, p1);
+            }
+            if (first != nullptr && !(brightnessArithmetic && detail::brightenRows8Avx2(output, brightness, p0, p1))) {
+                applyToneTableRows(output, *first, p0, p1);
+            }
+            if (sharpness != nullptr) {
+                copySharpnessSourceRows(output, scratch, p0, p1);
+                const int ready = p1 == height ? height : (p1 == y1 ? y1 - 1 : p1 - 1);
+                if (sharpenedUntil < ready) {
+                    sharpnessOptimisedRows(output, scratch, *sharpness, sharpenedUntil, ready, after);
+                    std::fill(rowsSharpened_.begin() + sharpenedUntil, rowsSharpened_.begin() + ready, kSharpened);
+                    sharpenedUntil = ready;
+                }
+            }
+            p0 = p1;
+        }
+    });
+    if (sharpness == nullptr) {
+        return;
+    }
+    // The rows at the band edges, now that every source row is in place.
+    for (int y = 0; y < height; ++y) {
+        if (rowsSharpened_[static_cast<size_t>(y)] != kSharpened) {
+            sharpnessOptimisedRows(output, scratch, *sharpness, y, y + 1, after);
+        }
+    }
+}
+
+} // namespace lumvek
