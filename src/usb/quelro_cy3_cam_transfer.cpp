@@ -44,10 +44,14 @@ void CQuelroCy3Cam::abortPipe(fx3::DeviceHandle handle, uint8_t endpoint) {
 
 void CQuelroCy3Cam::settleAfterAbort(fx3::DeviceHandle handle, uint8_t endpoint, Event& done) {
     // Each abort makes the driver complete what it holds on the pipe; one that
-    // raced with a request still being queued is repeated. The request's
-    // header, event and buffer must outlive it, so the wait ends only when
-    // the driver has let go: after the bound it goes on, logged, at the same
-    // pace.
+    // raced with a request still being queued is repeated. The bound lives in
+    // the driver: every backend completes an aborted request within its own
+    // limit (in-process at once, the socket backend within its 1 s abort
+    // grace, after which it drops the connection and fails the request;
+    // libusb once its cancelled transfers have called back). The request's
+    // header, event and buffer must outlive it, so a driver that broke that
+    // promise is logged and waited for rather than left writing into freed
+    // memory.
     for (uint32_t waited = 0;; waited += kAbortSettleMs) {
         abortPipe(handle, endpoint);
         if (done.wait(kAbortSettleMs)) {

@@ -2,6 +2,7 @@
 // refused without disturbing its recording or the camera's stored settings.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "file_checks.h"
@@ -54,6 +55,36 @@ TEST(ToolExclusiveAccess, ASecondProgramIsRefusedAndTheFirstKeepsRecording) {
     const ProcessResult again = lumvek({"snap", "-o", (env.dir() / "third.bmp").string()}, env);
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(channelBlock(), romBefore);
+}
+
+} // namespace
+} // namespace lumvek::test
+
+namespace lumvek::test {
+namespace {
+
+// The process serving the camera dies mid-recording (as a camera pulled out
+// with its hub would): the recording ends with what it has, finalised, and
+// the tool says the camera was lost, well within the time-outs.
+TEST(ToolCameraFaults, ADaemonKilledMidRecordingEndsItCleanlyWithCode13) {
+    ToolEnv env("daemon-killed");
+    Daemon daemon(env, {kCamera});
+    ASSERT_TRUE(daemon.ready());
+    const std::filesystem::path avi = env.dir() / "cut.avi";
+    Background record(LUMVEK_TOOL_PATH, {"record", "-o", avi.string(), "--ms", "20000", "--mode", "8"}, env);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::error_code ignored;
+            return std::filesystem::file_size(avi, ignored) > uint64_t{2} * 2336 * 1752 * 3 && !ignored;  // two 24-bit frames
+        },
+        20000));
+    const auto killed = std::chrono::steady_clock::now();
+    daemon.killHard();
+    const ProcessResult result = record.wait(30000);
+    EXPECT_LT(std::chrono::steady_clock::now() - killed, std::chrono::seconds(25));
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_NE(result.err.find("SDK error 13"), std::string::npos) << result.err;
+    EXPECT_GE(finalisedAviFrames(avi), 2u) << "the file keeps what was recorded, finalised";
 }
 
 } // namespace
