@@ -116,7 +116,9 @@ TEST_P(FaultMatrix, GivesTheRightCodeAndRecoversWhereTheCameraDoes) {
         } else {
             EXPECT_EQ(lost, row.lostCode);
         }
-        report(row, mode, lost ? "code " + std::to_string(lost) : std::to_string(bytes / kFullFrameBytes) + " frames",
+        // The AVI holds 24-bit frames: three bytes a pixel.
+        const auto frames = bytes / (uintmax_t{3} * kFullFrameBytes);
+        report(row, mode, lost ? "code " + std::to_string(lost) : std::to_string(frames) + " frames",
                secondsSince(started));
         EXPECT_EQ(Lumvek_StopPreview(handle), 1);
     }
