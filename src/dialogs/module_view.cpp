@@ -9,6 +9,7 @@
 
 #include "dialogs/dialog_view.h"
 #include "platform/window/messages.h"
+#include "platform/window/windows.h"
 
 namespace lumvek::dialogs {
 
@@ -35,7 +36,9 @@ public:
     explicit ModuleView(DialogModuleRun run) : run_(run) {}
 
     bool run(DialogAutomation& model, HWND owner) override {
-        return run_(&model, &ownerAlive, owner) == 1;
+        // The X11 window an application handed over as owner; 0 for a plain message window.
+        const unsigned long ownerX11 = owner != nullptr ? platform::window::nativeWindowId(owner) : 0;
+        return run_(&model, ownerX11, &ownerAlive, owner) == 1;
     }
 
 private:
