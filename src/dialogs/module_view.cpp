@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dialogs/dialog_view.h"
+#include "platform/window/display_backend.h"
 #include "platform/window/messages.h"
 #include "platform/window/windows.h"
 
@@ -38,7 +39,11 @@ public:
     bool run(DialogAutomation& model, HWND owner) override {
         // The X11 window an application handed over as owner; 0 for a plain message window.
         const unsigned long ownerX11 = owner != nullptr ? platform::window::nativeWindowId(owner) : 0;
-        return run_(&model, ownerX11, &ownerAlive, owner) == 1;
+        const bool shown = run_(&model, ownerX11, &ownerAlive, owner) == 1;
+        // GTK, initialised by the first dialog, replaced Xlib's process-wide
+        // handlers with ones that end the process on our connection's errors.
+        platform::window::reclaimDisplayErrorHandlers();
+        return shown;
     }
 
 private:
