@@ -469,8 +469,11 @@ LUMVEK_API int Lumvek_UpdateMaskData(int32_t handle, int kind); /* 0 dark, 1 whi
  * LANG names Japanese, otherwise in English. They run on the calling thread
  * (GTK 3, from libLumvekDialogsGtk.so beside the library, loaded when first
  * needed) and return 1 once the dialog has closed, whatever closed it; a
- * dialog whose owner window is destroyed or whose X server goes away ends as
- * Cancel. Without an open camera: code 1, result 0. When no dialog can be
+ * dialog whose owner handle is destroyed or whose X server goes away ends as
+ * Cancel. An owner made with LumvekWnd_FromX11Window makes the dialog
+ * transient for that X11 window (WM_TRANSIENT_FOR), so the window manager
+ * keeps it above the application's window; an id the X server does not know
+ * is ignored. Without an open camera: code 1, result 0. When no dialog can be
  * shown (no DISPLAY or WAYLAND_DISPLAY, the module or GTK missing, or the
  * display refused): code 4 (LUMVEK_ERR_WINDOW), result 0, nothing changed.
  * @{

@@ -19,11 +19,13 @@ public:
 };
 
 // The C entry point of the view module (libLumvekDialogsGtk.so):
-// shows model modally; ownerAlive(context) is polled while it is open and the
-// dialog ends as Cancel once it returns 0. Returns 1 when the dialog was
-// shown, 0 when it could not be (no display).
+// shows model modally, transient for the X11 window ownerX11 when it is not
+// 0 (an id the server no longer knows is ignored); ownerAlive(context) is
+// polled while it is open and the dialog ends as Cancel once it returns 0.
+// Returns 1 when the dialog was shown, 0 when it could not be (no display).
 extern "C" {
-using DialogModuleRun = int (*)(DialogAutomation* model, int (*ownerAlive)(void* context), void* context);
+using DialogModuleRun = int (*)(DialogAutomation* model, unsigned long ownerX11, int (*ownerAlive)(void* context),
+                                void* context);
 }
 inline constexpr const char* kDialogModuleFile = "libLumvekDialogsGtk.so";
 inline constexpr const char* kDialogModuleEntry = "lumvek_dialog_gtk_run";

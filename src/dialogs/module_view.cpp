@@ -8,7 +8,9 @@
 #include <string>
 
 #include "dialogs/dialog_view.h"
+#include "platform/window/display_backend.h"
 #include "platform/window/messages.h"
+#include "platform/window/windows.h"
 
 namespace lumvek::dialogs {
 
@@ -35,7 +37,13 @@ public:
     explicit ModuleView(DialogModuleRun run) : run_(run) {}
 
     bool run(DialogAutomation& model, HWND owner) override {
-        return run_(&model, &ownerAlive, owner) == 1;
+        // The X11 window an application handed over as owner; 0 for a plain message window.
+        const unsigned long ownerX11 = owner != nullptr ? platform::window::nativeWindowId(owner) : 0;
+        const bool shown = run_(&model, ownerX11, &ownerAlive, owner) == 1;
+        // GTK, initialised by the first dialog, replaced Xlib's process-wide
+        // handlers with ones that end the process on our connection's errors.
+        platform::window::reclaimDisplayErrorHandlers();
+        return shown;
     }
 
 private:

@@ -1,10 +1,14 @@
 // The three dialogs shown by the GTK view module through the exports, on a
 // private Xvfb display: a visible window titled in the locale's language,
-// Escape or a vanished owner ends it as Cancel, and a screenshot of each
-// shows it drew something.
+// Escape or a vanished owner ends it as Cancel, a screenshot of each shows it
+// drew something, and an application's X11 window given as owner is named in
+// the dialog's WM_TRANSIENT_FOR.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <gdk/gdkkeysyms.h>
+#include <gdk/gdkx.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <chrono>
 #include <csignal>
@@ -88,11 +92,14 @@ struct Watch {
     enum class Action { Escape, DestroyOwner, KillServer } action = Action::Escape;
     Xvfb* server = nullptr;
     HWND owner = nullptr;
+    Display* xlib = nullptr;  // when set, the dialog's WM_TRANSIENT_FOR is read through it
     std::string screenshot;  // file to save the window's picture to
     std::string title;
     bool visible = false;
     bool drawn = false;
     int distinctColours = 0;
+    bool hasTransientFor = false;
+    unsigned long transientFor = 0;
     int polls = 0;
     int settle = 0;
     GtkWidget* window = nullptr;
@@ -161,6 +168,11 @@ gboolean watch(gpointer data) {
     w->title = gtk_window_get_title(GTK_WINDOW(w->window));
     GdkWindow* gdkWindow = gtk_widget_get_window(w->window);
     w->visible = gdk_window_is_viewable(gdkWindow) != 0;
+    if (w->xlib != nullptr) {
+        Window owner = 0;
+        w->hasTransientFor = XGetTransientForHint(w->xlib, GDK_WINDOW_XID(gdkWindow), &owner) != 0;
+        w->transientFor = owner;
+    }
     GdkPixbuf* picture = gdk_pixbuf_get_from_window(gdkWindow, 0, 0, gdk_window_get_width(gdkWindow),
                                                     gdk_window_get_height(gdkWindow));
     if (picture != nullptr) {
@@ -258,6 +270,88 @@ TEST_F(GtkDialogs, ADialogWhoseOwnerWindowGoesAwayEndsAsCancel) {
     EXPECT_EQ(open(2, w, "analog-owner-gone"), 1);
     EXPECT_TRUE(w.visible);
     EXPECT_EQ(Lumvek_GetLastError(handle_), 0);
+}
+
+// An application's own X11 window (made on a connection of its own, as a
+// program not using GTK would) given through LumvekWnd_FromX11Window.
+class AppWindow {
+public:
+    explicit AppWindow(const std::string& display) : xlib_(XOpenDisplay(display.c_str())) {
+        if (xlib_ != nullptr) {
+            window_ = XCreateSimpleWindow(xlib_, DefaultRootWindow(xlib_), 0, 0, 640, 480, 0, 0, 0);
+            XMapWindow(xlib_, window_);
+            XSync(xlib_, False);
+        }
+    }
+    ~AppWindow() {
+        if (xlib_ != nullptr) {
+            destroy();
+            XCloseDisplay(xlib_);
+        }
+    }
+    AppWindow(const AppWindow&) = delete;
+    AppWindow& operator=(const AppWindow&) = delete;
+    [[nodiscard]] Display* xlib() const { return xlib_; }
+    [[nodiscard]] Window id() const { return window_; }
+    // Gone from the server; the id stays known to the caller.
+    void destroy() {
+        if (destroyed_ || window_ == 0) {
+            return;
+        }
+        XDestroyWindow(xlib_, window_);
+        XSync(xlib_, False);
+        destroyed_ = true;
+    }
+
+private:
+    Display* xlib_ = nullptr;
+    Window window_ = 0;
+    bool destroyed_ = false;
+};
+
+TEST_F(GtkDialogs, EachDialogIsTransientForTheApplicationsX11OwnerWindow) {
+    lumvek::test::ScopedEnv english("LC_ALL", "C.UTF-8");
+    AppWindow app(xvfb_->display());
+    ASSERT_NE(app.xlib(), nullptr);
+    HWND owner = LumvekWnd_FromX11Window(app.id());
+    ASSERT_NE(owner, nullptr);
+    for (int which = 0; which < 3; ++which) {
+        Watch w;
+        w.owner = owner;
+        w.xlib = app.xlib();
+        EXPECT_EQ(open(which, w, std::string(kNames[which]) + "-transient"), 1) << kNames[which];
+        EXPECT_TRUE(w.visible) << kNames[which];
+        EXPECT_TRUE(w.hasTransientFor) << kNames[which];
+        EXPECT_EQ(w.transientFor, app.id()) << kNames[which];
+    }
+    EXPECT_EQ(Lumvek_GetLastError(handle_), 0);
+    EXPECT_EQ(LumvekWnd_DestroyWindow(owner), 1);
+}
+
+// An owner without an X11 window behind it, or whose X11 window the server
+// no longer knows: the dialog opens without WM_TRANSIENT_FOR, closes as
+// usual, and no X error reaches the process.
+TEST_F(GtkDialogs, AnOwnerWithoutALiveX11WindowGivesNoTransientForAndTheDialogStillWorks) {
+    lumvek::test::ScopedEnv english("LC_ALL", "C.UTF-8");
+    AppWindow app(xvfb_->display());
+    ASSERT_NE(app.xlib(), nullptr);
+    HWND vanished = LumvekWnd_FromX11Window(app.id());
+    ASSERT_NE(vanished, nullptr);
+    app.destroy();
+    HWND plain = LumvekWnd_CreateMessageWindow();
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(LumvekWnd_X11Window(plain), 0UL);
+    for (HWND owner : {plain, vanished}) {
+        Watch w;
+        w.owner = owner;
+        w.xlib = app.xlib();
+        EXPECT_EQ(open(1, w, owner == plain ? "image-plain-owner" : "image-vanished-owner"), 1);
+        EXPECT_TRUE(w.visible);
+        EXPECT_FALSE(w.hasTransientFor) << (owner == plain ? "plain" : "vanished") << std::hex << w.transientFor;
+        EXPECT_EQ(Lumvek_GetLastError(handle_), 0);
+    }
+    EXPECT_EQ(LumvekWnd_DestroyWindow(plain), 1);
+    EXPECT_EQ(LumvekWnd_DestroyWindow(vanished), 1);
 }
 
 // An application with its own GTK main loop opens a dialog from a callback of

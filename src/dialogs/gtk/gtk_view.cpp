@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 #ifdef GDK_WINDOWING_X11
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <gdk/gdkx.h>
 #endif
 
@@ -14,6 +15,7 @@
 #include "dialogs/gtk/gtk_view.h"
 
 #include <cstdlib>
+#include <type_traits>
 
 namespace lumvek::dialogs::gtk {
 
@@ -73,11 +75,39 @@ private:
     Display* xdisplay_ = nullptr;
     XIOErrorHandler previous_ = nullptr;
 };
+
+// Makes the realized dialog transient for the application's X11 window, so
+// that the window manager keeps it above that window. The id comes from the
+// application: it is checked under an error trap (GDK ends the process on an
+// untrapped X error) and an id the server does not know leaves the dialog
+// without an owner. The hint is set with Xlib rather than through a foreign
+// GdkWindow: GDK keeps a foreign window in its table until it sees the X
+// window destroyed, so a later window given the same id (ids are reused once
+// their client disconnects) would be taken for the stale one.
+void makeTransientFor(GtkWidget* window, unsigned long ownerX11) {
+    GdkDisplay* display = gtk_widget_get_display(window);
+    if (ownerX11 == 0 || !GDK_IS_X11_DISPLAY(display)) {
+        return;
+    }
+    Display* xdisplay = GDK_DISPLAY_XDISPLAY(display);
+    XWindowAttributes attributes{};
+    gdk_x11_display_error_trap_push(display);
+    const bool known = XGetWindowAttributes(xdisplay, ownerX11, &attributes) != 0;  // a round trip
+    if (gdk_x11_display_error_trap_pop(display) != 0 || !known) {
+        return;
+    }
+    // Naming a window that has gone since the check raises no error.
+    gdk_x11_display_error_trap_push(display);
+    XSetTransientForHint(xdisplay, GDK_WINDOW_XID(gtk_widget_get_window(window)), ownerX11);
+    gdk_x11_display_error_trap_pop_ignored(display);
+}
 #else
 class ServerLossGuard {
 public:
     explicit ServerLossGuard(Session&) {}
 };
+
+void makeTransientFor(GtkWidget*, unsigned long) {}
 #endif
 
 void cancel(View& view) {
@@ -143,7 +173,7 @@ GtkWidget* buttonRow(Session& session) {
     return box;
 }
 
-int run(DialogAutomation* model, int (*ownerAlive)(void*), void* context) {
+int run(DialogAutomation* model, unsigned long ownerX11, int (*ownerAlive)(void*), void* context) {
     if (model == nullptr || !gtk_init_check(nullptr, nullptr)) {
         return 0;
     }
@@ -171,6 +201,8 @@ int run(DialogAutomation* model, int (*ownerAlive)(void*), void* context) {
 
     g_signal_connect(window, "key-press-event", G_CALLBACK(onKey), &session);
     g_signal_connect(window, "delete-event", G_CALLBACK(onDelete), &session);
+    gtk_widget_realize(window);
+    makeTransientFor(window, ownerX11);
     gtk_widget_show_all(window);
     refresh(session.view);  // hides what the model hides
     const guint poll = g_timeout_add(kOwnerPollMs, pollOwner, &session);
@@ -200,10 +232,14 @@ int run(DialogAutomation* model, int (*ownerAlive)(void*), void* context) {
 } // namespace lumvek::dialogs::gtk
 
 extern "C" __attribute__((visibility("default"))) int lumvek_dialog_gtk_run(lumvek::dialogs::DialogAutomation* model,
+                                                                            unsigned long ownerX11,
                                                                             int (*ownerAlive)(void*), void* context) {
     try {
-        return lumvek::dialogs::gtk::run(model, ownerAlive, context);
+        return lumvek::dialogs::gtk::run(model, ownerX11, ownerAlive, context);
     } catch (...) {
         return 0;
     }
 }
+
+// The library calls the entry through this type: a mismatch fails here, not at run time.
+static_assert(std::is_same_v<decltype(&lumvek_dialog_gtk_run), lumvek::dialogs::DialogModuleRun>);

@@ -51,6 +51,10 @@ bool displayConnected() {
     return Backend::instance().connection() != nullptr;
 }
 
+void reclaimDisplayErrorHandlers() {
+    x11::reclaimHandlers();
+}
+
 bool displayScreenSize(ScreenSize* size) {
     x11::Connection* connection = Backend::instance().connection();
     if (connection == nullptr)
@@ -93,6 +97,8 @@ std::shared_ptr<NativeWindow> createNativeWindow(const std::shared_ptr<Window>& 
 bool displayConnected() {
     return false;
 }
+
+void reclaimDisplayErrorHandlers() {}
 
 bool displayScreenSize(ScreenSize*) {
     return false;

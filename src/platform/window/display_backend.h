@@ -26,6 +26,10 @@ struct NativeWindowRequest {
 
 // True when an X server is connected (connecting now if need be).
 [[nodiscard]] bool displayConnected();
+// Call after code in the process (a toolkit) may have set Xlib's process-wide
+// error handlers: ours are put back, so that our connection's errors and its
+// loss stay non-fatal, and forward to the toolkit's for its own connection.
+void reclaimDisplayErrorHandlers();
 // The connected display's screen size; false when none.
 [[nodiscard]] bool displayScreenSize(ScreenSize* size);
 // Creates the on-screen window that mirrors window. Null when no display is

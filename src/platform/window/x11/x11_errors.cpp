@@ -90,5 +90,16 @@ void forgetDisplay(Display* display) {
             w = Watched{};
 }
 
+void reclaimHandlers() {
+    Handlers& handlers = Handlers::instance();
+    std::lock_guard lock(handlers.mutex);
+    if (!handlers.installed)
+        return;
+    if (XErrorHandler replaced = XSetErrorHandler(onError); replaced != onError)
+        handlers.previousError = replaced;
+    if (XIOErrorHandler replaced = XSetIOErrorHandler(onIoError); replaced != onIoError)
+        handlers.previousIo = replaced;
+}
+
 } // namespace lumvek::platform::window::x11
 #endif

@@ -21,5 +21,9 @@ struct ErrorLog {
 // handlers on first use.
 void watchDisplay(Display* display, ErrorLog* log);
 void forgetDisplay(Display* display);
+// Puts our process handlers back after a toolkit initialised later replaced
+// them (GDK installs its own, which end the process on our connections'
+// errors); the replacing handlers become the ones other connections reach.
+void reclaimHandlers();
 
 } // namespace lumvek::platform::window::x11
