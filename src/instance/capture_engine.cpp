@@ -385,21 +385,25 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
         return 0;
     }
     double irisFactor = 0.0;
+    int failure = 0;  // reported once the frame lock is released: stopping takes the device lock
     {
         std::lock_guard frame(frameLock_);
         if (!readFrame()) {
             postFrameMessage(callbackWindow_, 0, LUMVEK_ERR_FRAME);
-            stopUnlessCapturing();
-            ReportError(LUMVEK_ERR_FRAME);
-            return 0;
+            failure = LUMVEK_ERR_FRAME;
+        } else {
+            irisFactor = processFrame();
+            if (buffer != nullptr && size != 0 && !copyOutput(buffer, size, topDown, callbackWindow_)) {
+                failure = LUMVEK_ERR_MEMORY;
+            } else {
+                recorder_->notifyNewFrame();
+            }
         }
-        irisFactor = processFrame();
-        if (buffer != nullptr && size != 0 && !copyOutput(buffer, size, topDown, callbackWindow_)) {
-            stopUnlessCapturing();
-            ReportError(LUMVEK_ERR_MEMORY);
-            return 0;
-        }
-        recorder_->notifyNewFrame();
+    }
+    if (failure != 0) {
+        stopUnlessCapturing();
+        ReportError(failure);
+        return 0;
     }
     applyAutoIris(irisFactor);
     stopUnlessCapturing();
