@@ -12,6 +12,7 @@
 #include "camera/product_step_runner.h"
 #include "camera/product_table.h"
 #include "imaging/convert/row_reverse.h"
+#include "platform/diag/thread_start.h"
 #include "platform/fx3/driver_request.h"
 #include "platform/log/log.h"
 #include "platform/sync/clock.h"
@@ -114,7 +115,7 @@ int CLumvekU3K7Base::StartAcquisition(int mode) {
     // event taken by the first would leave the stop waiting for ever.
     threadEnd_ = std::make_shared<Event>(Event::Reset::Manual);
     try {
-        thread_ = std::thread([this] { threadMain(); });
+        thread_ = platform::startThread([this] { threadMain(); });
     } catch (const std::system_error&) {
         // No thread: nothing will ever set the end event, so nothing may wait for it.
         platform::logf(LogCategory::Camera, "frame transfer: the thread could not start");

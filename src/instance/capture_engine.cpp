@@ -11,6 +11,7 @@
 #include "imaging/convert/output_copy.h"
 #include "instance/lumvek.h"
 #include "instance/notifier.h"
+#include "platform/diag/thread_start.h"
 #include "platform/log/log.h"
 #include "platform/sync/clock.h"
 
@@ -207,7 +208,7 @@ int CLumvek::startPreviewFromIdle() {
     runFlag_ = 1;
     workerWake_.reset();
     try {
-        worker_ = std::thread(&CLumvek::frameLoop, this);
+        worker_ = platform::startThread([this] { frameLoop(); });
     } catch (const std::system_error&) {
         (void)StopPreview();
         ReportError(LUMVEK_ERR_THREAD);

@@ -4,10 +4,12 @@
 // optional sensor features it passes on for products that have them.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
 #include "device_fixture.h"
+#include "platform/diag/thread_start.h"
 #include "sensors/sensor_base.h"
 
 namespace lumvek::test {
@@ -143,6 +145,27 @@ TEST(ForwardedFeatures, SecondsExposureAndBlackLevelOfProduct32D0) {
     EXPECT_EQ(device.GetBlackLevelDefault(&level), 1);
     EXPECT_EQ(level, 15680);
     EXPECT_EQ(device.sensor()->descriptor().blackLevel.maximum, 16383);
+}
+
+} // namespace
+} // namespace lumvek::test
+
+namespace lumvek::test {
+namespace {
+
+// A transfer thread the system refuses to start leaves no running flag
+// behind: the stop that follows returns at once (it used to wait for ever
+// on an end event nobody would set), and the next start works.
+TEST_F(DeviceObject, ATransferThreadThatCannotStartLeavesNothingToWaitFor) {
+    platform::failNextThreadStarts(1);
+    EXPECT_EQ(device_->StartAcquisition(0), 0);
+    const auto stopping = std::chrono::steady_clock::now();
+    EXPECT_EQ(device_->StopAcquisition(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(1));
+
+    queueFrame(7);
+    ASSERT_EQ(device_->StartAcquisition(1), 1);
+    EXPECT_EQ(device_->WaitFrame(5000), 3);
 }
 
 } // namespace

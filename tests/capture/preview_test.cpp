@@ -8,6 +8,7 @@
 #include "instance/lumvek_inspector.h"
 #include "capture_fixture.h"
 #include "imaging/convert/output_copy.h"
+#include "platform/diag/thread_start.h"
 #include "platform/window/windows.h"
 
 using namespace lumvek;
@@ -378,4 +379,34 @@ TEST_F(CaptureTest, AHiddenPreviewIsSkippedAndResizingReallocatesTheScalingBuffe
         lit += b != 0;
     }
     EXPECT_GT(lit, resized.size() / 4);  // the chart, not the black of a fresh surface
+}
+
+// A frame loop the system refuses to start: the preview fails with the
+// thread code, the instance is idle again, and the next preview runs.
+TEST_F(CaptureTest, APreviewWhoseFrameLoopCannotStartFailsCleanlyAndTheNextOneRuns) {
+    addCamera("product=0x3090,name=cam0,fps=30,pattern=chart");
+    CLumvek& self = start();
+    ASSERT_EQ(self.SetPreviewWindow(nullptr, 0, 0, 0, 0), 1);
+    auto& buffer = callbackBuffer(kBytes24);
+    while (self.GetLastError() != 0) {
+    }
+    // The camera's transfer thread refused: a failed transfer.
+    platform::failNextThreadStarts(1);
+    EXPECT_EQ(self.CallBackPreview(window_, buffer.data(), static_cast<int>(buffer.size()), 1), 0);
+    EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_FRAME);
+    EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_TRANSFER);
+    EXPECT_EQ(self.state(), InstanceState::Idle);
+    // The transfer thread starts, the frame loop is refused: the thread code.
+    platform::failNextThreadStarts(1, 1);
+    EXPECT_EQ(self.CallBackPreview(window_, buffer.data(), static_cast<int>(buffer.size()), 1), 0);
+    EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_FRAME);
+    EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_THREAD);
+    EXPECT_EQ(self.state(), InstanceState::Idle);
+
+    drainMessages();
+    ASSERT_EQ(self.CallBackPreview(window_, buffer.data(), static_cast<int>(buffer.size()), 1), 1);
+    LumvekMsg msg{};
+    ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
+    EXPECT_NE(msg.wParam, 0u);
+    EXPECT_EQ(self.StopPreview(), 1);
 }
