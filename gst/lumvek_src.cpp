@@ -71,26 +71,26 @@ void applySettings(LumvekSrc* self) {
     }
 }
 
-void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
     LumvekSrc* self = LUMVEK_SRC(object);
     GST_OBJECT_LOCK(self);
     switch (id) {
     case PropertyDevice: self->device = g_value_get_int(value); break;
     case PropertyExposure: self->exposure = g_value_get_int(value); break;
     case PropertyGain: self->gain = g_value_get_int(value); break;
-    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
+    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
     GST_OBJECT_UNLOCK(self);
 }
 
-void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     LumvekSrc* self = LUMVEK_SRC(object);
     GST_OBJECT_LOCK(self);
     switch (id) {
     case PropertyDevice: g_value_set_int(value, self->device); break;
     case PropertyExposure: g_value_set_int(value, self->exposure); break;
     case PropertyGain: g_value_set_int(value, self->gain); break;
-    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
+    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
     GST_OBJECT_UNLOCK(self);
 }

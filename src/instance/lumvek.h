@@ -191,7 +191,7 @@ public:
 
 private:
     friend struct SelectorOps;
-    friend class CLumvekInspector;  // read-only views for tests and diagnostics
+    friend class CLumvekInternals;  // read-only views for tests and diagnostics
 
     // Copies of records other threads write, each taken under its lock.
     [[nodiscard]] CaptureWindowRecord captureWindow() const;

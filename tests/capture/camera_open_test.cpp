@@ -7,7 +7,7 @@
 #include <iterator>
 #include <optional>
 
-#include "instance/lumvek_inspector.h"
+#include "instance/lumvek_internals.h"
 #include "capture_fixture.h"
 
 namespace lumvek::test {
@@ -45,8 +45,8 @@ TEST_F(CaptureTest, TheChannelBlockComesFromTheSerialRomAndIsWrittenBackAtReleas
 
     sim::InProcessCamera& camera = addCamera("product=0x3090,name=cam0,srom=" + romPath);
     CLumvek& lumvek = start();
-    EXPECT_EQ(inspect(lumvek).channelGain(3), 0x1003);
-    EXPECT_EQ(inspect(lumvek).channelOffset(2), 0x0222);
+    EXPECT_EQ(internals(lumvek).channelGain(3), 0x1003);
+    EXPECT_EQ(internals(lumvek).channelOffset(2), 0x0222);
     for (int c = 0; c < 4; ++c) {  // offsets at 0x70.., gains at 0x78.., low byte first
         EXPECT_EQ(camera.device().fpgaRegister(static_cast<uint8_t>(0x70 + 2 * c)), 0x11 * (c + 1));
         EXPECT_EQ(camera.device().fpgaRegister(static_cast<uint8_t>(0x71 + 2 * c)), c + 1);

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "instance/lumvek_inspector.h"
+#include "instance/lumvek_internals.h"
 #include "capture_fixture.h"
 
 using namespace lumvek;
@@ -37,7 +37,7 @@ TEST_F(CaptureTest, AnExactEightBitSceneComesBackSampleForSample) {
 
     std::vector<uint8_t> frame(static_cast<size_t>(kW) * kH);
     ASSERT_EQ(self.SnapShot(frame.data(), static_cast<int>(frame.size()), 1), 1) << self.GetLastError();
-    EXPECT_EQ(inspect(self).captureState(), 0);  // a snapshot in idle stays idle
+    EXPECT_EQ(internals(self).captureState(), 0);  // a snapshot in idle stays idle
     size_t mismatches = 0;
     for (size_t i = 0; i < frame.size(); ++i) {
         mismatches += frame[i] != samples[i];
@@ -101,7 +101,7 @@ TEST_F(CaptureTest, StateRulesForCaptureSnapshotAndPreview) {
     EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_MEMORY);
 
     ASSERT_EQ(self.Capture(), 1);
-    EXPECT_EQ(inspect(self).captureState(), 2);
+    EXPECT_EQ(internals(self).captureState(), 2);
     EXPECT_EQ(self.Capture(), 1);
     EXPECT_EQ(self.StartPreview(), 0);
     EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_STATE);
@@ -110,18 +110,18 @@ TEST_F(CaptureTest, StateRulesForCaptureSnapshotAndPreview) {
     }
     EXPECT_EQ(self.GetImage(frame.data(), static_cast<int>(frame.size()), 1), 1);
     EXPECT_EQ(self.StopPreview(), 1);
-    EXPECT_EQ(inspect(self).captureState(), 0);
+    EXPECT_EQ(internals(self).captureState(), 0);
 
     ASSERT_EQ(self.SetPreviewWindow(nullptr, 0, 0, 0, 0), 1);
     ASSERT_EQ(self.StartPreview(), 1);
     EXPECT_EQ(self.StartPreview(), 1);
-    EXPECT_EQ(inspect(self).captureState(), 1);
+    EXPECT_EQ(internals(self).captureState(), 1);
     EXPECT_EQ(self.SnapShot(frame.data(), static_cast<int>(frame.size()), 1), 0);
     EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_STATE);
     EXPECT_EQ(self.Capture(), 0);
     EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_STATE);
     EXPECT_EQ(self.Close(), 1);
-    EXPECT_EQ(inspect(self).captureState(), 0);
+    EXPECT_EQ(internals(self).captureState(), 0);
     EXPECT_EQ(self.GetImage(frame.data(), static_cast<int>(frame.size()), 1), 0);  // Close clears the image
 }
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <memory>
 
-#include "instance/lumvek_inspector.h"
+#include "instance/lumvek_internals.h"
 #include "capture_fixture.h"
 #include "imaging/correction/defect_planes.h"
 
@@ -84,7 +84,7 @@ TEST_F(CaptureTest, ARecordingOfTheRunningPreviewIsAValidAviFile) {
     EXPECT_EQ(self.Record("", 1000, 0), 0);
     EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_ARGUMENT);
     ASSERT_EQ(self.Record(avi.c_str(), 1500, 0), 1);
-    EXPECT_EQ(inspect(self).captureState(), 1);
+    EXPECT_EQ(internals(self).captureState(), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(kInstrumented ? 8000 : 2500));
     ASSERT_EQ(self.Close(), 1);
 
@@ -170,7 +170,7 @@ TEST_F(CaptureTest, ADarkFrameGivesADarkMaskOfExactlyItsHotPixels) {
     EXPECT_EQ(self.UpdateMaskData(2), 0);
     EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_CONVERSION);
     ASSERT_EQ(self.UpdateMaskData(0), 1);
-    auto access = inspect(self).defectPlanes()->access();
+    auto access = internals(self).defectPlanes()->access();
     const ImageBuffer& mask = access.mask(PlaneDepth::Bits8, ReferenceKind::Dark);
     size_t expected = 0;
     size_t wrong = 0;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "instance/lumvek_inspector.h"
+#include "instance/lumvek_internals.h"
 #include "capture_fixture.h"
 #include "imaging/convert/output_copy.h"
 #include "platform/diag/thread_start.h"
@@ -142,7 +142,7 @@ TEST_F(CaptureTest, StopPreviewFromInsideTheFrameHandlerDoesNotDeadlock) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(context.stopped.load(), 1);
-    EXPECT_EQ(inspect(self).captureState(), 0);
+    EXPECT_EQ(internals(self).captureState(), 0);
     ASSERT_TRUE(platform::window::setMessageHandler(window_, nullptr, nullptr));
 }
 
@@ -158,7 +158,7 @@ TEST_F(CaptureTest, ColourModeAndWindowChangesUnderARunningPreviewReconfigure) {
     ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
     for (int bits : {64, 16, 32, 48, 24}) {
         ASSERT_EQ(self.SetColorMode(bits), 1);
-        EXPECT_EQ(inspect(self).captureState(), 1);
+        EXPECT_EQ(internals(self).captureState(), 1);
         // Frames after the change come in the new mode; none is lost to a bad buffer.
         bool seen = false;
         for (int i = 0; i < 10 && !seen; ++i) {
@@ -236,7 +236,7 @@ TEST_F(CaptureTest, TheTopLevelPreviewIsCentredAndDrawnOneToOne) {
     auto& picture = callbackBuffer(static_cast<size_t>(kW) * kH);
     drainMessages();
     ASSERT_EQ(self.CallBackPreview(window_, picture.data(), static_cast<int>(picture.size()), 1), 1);
-    HWND top = inspect(self).previewWindow();
+    HWND top = internals(self).previewWindow();
     ASSERT_NE(top, nullptr);
     LumvekWndInfo info{};
     ASSERT_TRUE(platform::window::getWindowInfo(top, &info));
@@ -263,7 +263,7 @@ TEST_F(CaptureTest, TheTopLevelPreviewIsCentredAndDrawnOneToOne) {
     }
     EXPECT_EQ(mismatches, 0u);
     EXPECT_EQ(self.Close(), 1);
-    EXPECT_EQ(inspect(self).previewWindow(), nullptr);
+    EXPECT_EQ(internals(self).previewWindow(), nullptr);
 }
 
 TEST_F(CaptureTest, NoPreviewWindowAfterItIsTurnedOff) {
@@ -273,7 +273,7 @@ TEST_F(CaptureTest, NoPreviewWindowAfterItIsTurnedOff) {
     const int before = platform::window::enumWindows(nullptr, existing, 8);
     ASSERT_EQ(self.SetPreviewWindow(nullptr, 0, 0, 0, 0), 1);
     ASSERT_EQ(self.Preview(), 1);
-    EXPECT_EQ(inspect(self).previewWindow(), nullptr);
+    EXPECT_EQ(internals(self).previewWindow(), nullptr);
     EXPECT_EQ(platform::window::enumWindows(nullptr, existing, 8), before);
     EXPECT_EQ(self.Close(), 1);
 }
@@ -335,7 +335,7 @@ TEST_F(CaptureTest, AutoIrisModeTwoRaisesTheGainWithinTheDeviceRange) {
     EXPECT_GE(stable, 5) << "the gain never settled";
     EXPECT_GT(last, 15);
     EXPECT_LE(highest, 1023);
-    EXPECT_EQ(inspect(self).gainSettings().colorR, last);  // the colour gains follow the global gain
+    EXPECT_EQ(internals(self).gainSettings().colorR, last);  // the colour gains follow the global gain
 }
 
 TEST_F(CaptureTest, AHiddenPreviewIsSkippedAndResizingReallocatesTheScalingBufferOnce) {
@@ -345,7 +345,7 @@ TEST_F(CaptureTest, AHiddenPreviewIsSkippedAndResizingReallocatesTheScalingBuffe
     auto& picture = callbackBuffer(kBytes24);
     drainMessages();
     ASSERT_EQ(self.CallBackPreview(window_, picture.data(), static_cast<int>(picture.size()), 1), 1);
-    HWND child = inspect(self).previewWindow();
+    HWND child = internals(self).previewWindow();
     ASSERT_NE(child, nullptr);
     LumvekMsg msg{};
     ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
@@ -370,7 +370,7 @@ TEST_F(CaptureTest, AHiddenPreviewIsSkippedAndResizingReallocatesTheScalingBuffe
         ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
     }
     ASSERT_EQ(self.StopPreview(), 1);
-    EXPECT_EQ(inspect(self).previewScalingAllocations(), 2);  // 320 x 240 at the start, 400 x 300 once
+    EXPECT_EQ(internals(self).previewScalingAllocations(), 2);  // 320 x 240 at the start, 400 x 300 once
     std::vector<uint8_t> resized(platform::window::surfaceStride(400) * 300);
     ASSERT_TRUE(platform::window::readSurface(child, resized.data(), resized.size(), &w, &h));
     EXPECT_EQ(w, 400);

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "instance/lumvek_inspector.h"
+#include "instance/lumvek_internals.h"
 #include "dialog_test_support.h"
 #include "dialogs/analog_dialog.h"
 #include "instance/instance_fixture.h"
@@ -54,13 +54,13 @@ protected:
 
 TEST_F(AnalogDialogTest, CancelRestoresGainsExposureAndMirrorsButNotTheChannelValues) {
     CLumvek& lumvek = start();
-    const GainSettings before = inspect(lumvek).gainSettings();
+    const GainSettings before = internals(lumvek).gainSettings();
     const int exposureBefore = device_->exposure;
     useScript(lumvek, [&](DialogAutomation& m) {
         EXPECT_EQ(m.setValue(d::kIdExposureTrackbar, 2000), Outcome::Done);
         EXPECT_EQ(device_->exposure, 2000);  // sent at once
         EXPECT_EQ(m.control(d::kIdExposureMs)->text, "=200.00ms");
-        EXPECT_EQ(inspect(lumvek).gainSettings().exposure, 2000);
+        EXPECT_EQ(internals(lumvek).gainSettings().exposure, 2000);
         EXPECT_EQ(m.setValue(kGlobalGainTrackbar, 600), Outcome::Done);
         EXPECT_EQ(m.setValue(d::kIdMirrorV, 1), Outcome::Done);
         EXPECT_EQ(device_->mirrorV, 1);
@@ -73,12 +73,12 @@ TEST_F(AnalogDialogTest, CancelRestoresGainsExposureAndMirrorsButNotTheChannelVa
     EXPECT_EQ(device_->exposure, exposureBefore);
     EXPECT_EQ(device_->global, 350);
     EXPECT_EQ(device_->mirrorV, 0);
-    EXPECT_EQ(inspect(lumvek).gainSettings().exposure, before.exposure);
-    EXPECT_EQ(inspect(lumvek).gainSettings().global, before.global);
+    EXPECT_EQ(internals(lumvek).gainSettings().exposure, before.exposure);
+    EXPECT_EQ(internals(lumvek).gainSettings().global, before.global);
     EXPECT_EQ(device_->channelGain[1], 1234);
     EXPECT_EQ(device_->channelOffset[3], 77);
-    EXPECT_EQ(inspect(lumvek).channelGain(2), 1234);
-    EXPECT_EQ(inspect(lumvek).channelOffset(4), 77);
+    EXPECT_EQ(internals(lumvek).channelGain(2), 1234);
+    EXPECT_EQ(internals(lumvek).channelOffset(4), 77);
 }
 
 TEST_F(AnalogDialogTest, OkKeepsTheChangesInTheCameraAndTheGainRecord) {
@@ -91,8 +91,8 @@ TEST_F(AnalogDialogTest, OkKeepsTheChangesInTheCameraAndTheGainRecord) {
     });
     ASSERT_EQ(lumvek.SetAnalogDlg(nullptr), 1);
     EXPECT_EQ(device_->global, 1023);
-    EXPECT_EQ(inspect(lumvek).gainSettings().global, 1023);
-    EXPECT_EQ(inspect(lumvek).gainSettings().hMirror, 1);
+    EXPECT_EQ(internals(lumvek).gainSettings().global, 1023);
+    EXPECT_EQ(internals(lumvek).gainSettings().hMirror, 1);
 }
 
 TEST_F(AnalogDialogTest, AutoIrisBoxesExcludeEachOtherAndOnlyChangeTheRecord) {
@@ -100,17 +100,17 @@ TEST_F(AnalogDialogTest, AutoIrisBoxesExcludeEachOtherAndOnlyChangeTheRecord) {
     useScript(lumvek, [&](DialogAutomation& m) {
         const size_t calls = device_->calls->size();
         EXPECT_EQ(m.setValue(d::kIdAutoIrisGain, 1), Outcome::Done);
-        EXPECT_EQ(inspect(lumvek).gainSettings().autoIris, 2);
+        EXPECT_EQ(internals(lumvek).gainSettings().autoIris, 2);
         EXPECT_EQ(m.setValue(d::kIdAutoIrisExposure, 1), Outcome::Done);
         EXPECT_EQ(m.control(d::kIdAutoIrisGain)->value, 0);
-        EXPECT_EQ(inspect(lumvek).gainSettings().autoIris, 1);
+        EXPECT_EQ(internals(lumvek).gainSettings().autoIris, 1);
         EXPECT_EQ(device_->calls->size(), calls);
         // The colour gains are shown but not offered on this page.
         EXPECT_EQ(m.setText(kColorGainG1Edit, "3"), Outcome::Disabled);
         (void)m.press(d::kIdOk);
     });
     ASSERT_EQ(lumvek.SetAnalogDlg(nullptr), 1);
-    EXPECT_EQ(inspect(lumvek).gainSettings().autoIris, 1);
+    EXPECT_EQ(internals(lumvek).gainSettings().autoIris, 1);
 }
 
 TEST_F(AnalogDialogTest, OptionalControlsAreHiddenUnlessTheCameraOffersThem) {
@@ -157,7 +157,7 @@ TEST_F(AnalogDialogTest, SecondsExposureOffersItsUnitsAndRangeAndSendsTypedValue
         EXPECT_EQ(m.setValue(d::kIdExposureUnitCombo, 2), Outcome::Done);
         EXPECT_EQ(m.setText(d::kIdExposureExEdit, "99"), Outcome::Done);  // clamped to 10 s
         EXPECT_DOUBLE_EQ(device_->exposureSeconds, 10.0);
-        EXPECT_DOUBLE_EQ(inspect(lumvek).gainSettings().exposureEx, 10.0);
+        EXPECT_DOUBLE_EQ(internals(lumvek).gainSettings().exposureEx, 10.0);
         (void)m.press(d::kIdCancel);
     });
     ASSERT_EQ(lumvek.SetAnalogDlg(nullptr), 1);
@@ -192,7 +192,7 @@ TEST_F(AnalogDialogTest, DefaultSendsEveryDefaultAtOnce) {
         (void)m.press(d::kIdOk);
     });
     ASSERT_EQ(lumvek.SetAnalogDlg(nullptr), 1);
-    EXPECT_EQ(inspect(lumvek).gainSettings().global, 350);
+    EXPECT_EQ(internals(lumvek).gainSettings().global, 350);
 }
 
 TEST(ExposureNumbers, ShownWithThreeSixOrNoDecimals) {

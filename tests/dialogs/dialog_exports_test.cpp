@@ -2,7 +2,7 @@
 // (code 4), and a view that returns with the dialog still open.
 #include <gtest/gtest.h>
 
-#include "instance/lumvek_inspector.h"
+#include "instance/lumvek_internals.h"
 #include "capture/capture_fixture.h"
 #include "dialog_test_support.h"
 
@@ -59,7 +59,7 @@ TEST_F(CaptureTest, ADialogTheViewLeavesOpenEndsAsCancel) {
     });
     EXPECT_EQ(lumvek.SetAnalogDlg(window_), 1);
     EXPECT_EQ(lumvek.GetFilterValue(kGlobalGainSelector, nullptr), gain);
-    EXPECT_EQ(inspect(lumvek).gainSettings().global, gain);
+    EXPECT_EQ(internals(lumvek).gainSettings().global, gain);
 }
 
 } // namespace
@@ -73,14 +73,14 @@ TEST_F(CaptureTest, AnalogDefaultOnTheR13SendsTheSensorsChannelDefaults) {
     CLumvek& lumvek = start();
     useScript(lumvek, [&](dialogs::DialogAutomation& m) {
         (void)m.setText(1050, "100");  // channel 1 gain
-        EXPECT_EQ(inspect(lumvek).channelGain(1), 100);
+        EXPECT_EQ(internals(lumvek).channelGain(1), 100);
         EXPECT_EQ(m.press(dialogs::kIdDefault), dialogs::Outcome::Done);
         (void)m.press(dialogs::kIdOk);
     });
     ASSERT_EQ(lumvek.SetAnalogDlg(window_), 1);
     for (int c = 1; c <= 4; ++c) {
-        EXPECT_EQ(inspect(lumvek).channelGain(c), 4096) << c;
-        EXPECT_EQ(inspect(lumvek).channelOffset(c), 0) << c;
+        EXPECT_EQ(internals(lumvek).channelGain(c), 4096) << c;
+        EXPECT_EQ(internals(lumvek).channelOffset(c), 0) << c;
     }
 }
 

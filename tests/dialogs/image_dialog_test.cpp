@@ -2,7 +2,7 @@
 // the instance's records at once, the request flags, Default and Cancel.
 #include <gtest/gtest.h>
 
-#include "instance/lumvek_inspector.h"
+#include "instance/lumvek_internals.h"
 #include "dialog_test_support.h"
 #include "dialogs/image_dialog.h"
 #include "instance/instance_fixture.h"
@@ -59,28 +59,28 @@ TEST(ImageDialogModel, TheColourModeDecidesWhatIsOfferedAndWhetherTheGrayPageExi
 TEST_F(ImageDialogTest, ChangesReachTheRecordsAtOnceAndCancelRestoresThem) {
     CLumvek& lumvek = start();
     ASSERT_EQ(lumvek.SetColorMode(24), 1);
-    const ImageSettings before = inspect(lumvek).imageSettings();
+    const ImageSettings before = internals(lumvek).imageSettings();
     useScript(lumvek, [&](DialogAutomation& m) {
         EXPECT_EQ(m.setText(kBrightnessEdit, "-300"), Outcome::Done);
-        EXPECT_EQ(inspect(lumvek).imageSettings().filter.brightness, -255);
+        EXPECT_EQ(internals(lumvek).imageSettings().filter.brightness, -255);
         EXPECT_EQ(m.setValue(d::kIdBayerMode0 + 1, 1), Outcome::Done);
-        EXPECT_EQ(inspect(lumvek).imageSettings().filter.bayerMode, 1);
+        EXPECT_EQ(internals(lumvek).imageSettings().filter.bayerMode, 1);
         EXPECT_EQ(m.control(d::kIdBayerMode0 + 2)->value, 0);
         EXPECT_EQ(m.press(d::kIdWhiteBalanceOnce), Outcome::Done);
-        const ImageSettings once = inspect(lumvek).imageSettings();
+        const ImageSettings once = internals(lumvek).imageSettings();
         EXPECT_EQ(once.autoWhiteBalance, 1);
         EXPECT_EQ(once.whiteBalanceOneShot[0], 1);
         EXPECT_EQ(once.whiteBalanceOneShot[1], 1);
         EXPECT_EQ(m.control(d::kIdWhiteBalanceAll)->value, 0);
         EXPECT_EQ(m.setValue(d::kIdWhiteBalanceAll, 1), Outcome::Done);
-        const ImageSettings all = inspect(lumvek).imageSettings();
+        const ImageSettings all = internals(lumvek).imageSettings();
         EXPECT_EQ(all.autoWhiteBalance, 1);
         EXPECT_EQ(all.whiteBalanceOneShot[0], 0);
         EXPECT_EQ(all.whiteBalanceOneShot[1], 0);
         EXPECT_EQ(m.press(d::kIdCancel), Outcome::Done);
     });
     ASSERT_EQ(lumvek.SetImageDlg(nullptr), 1);
-    const ImageSettings after = inspect(lumvek).imageSettings();
+    const ImageSettings after = internals(lumvek).imageSettings();
     EXPECT_EQ(after.filter.brightness, before.filter.brightness);
     EXPECT_EQ(after.filter.bayerMode, before.filter.bayerMode);
     EXPECT_EQ(after.autoWhiteBalance, before.autoWhiteBalance);
@@ -91,22 +91,22 @@ TEST_F(ImageDialogTest, GrayPageRequestsDefaultsAndOk) {
     ASSERT_EQ(lumvek.SetColorMode(8), 1);
     useScript(lumvek, [&](DialogAutomation& m) {
         EXPECT_EQ(m.setValue(kGrayOffsetB1Trackbar, -40), Outcome::Done);
-        EXPECT_EQ(inspect(lumvek).imageSettings().gray.offsetB, -40);
+        EXPECT_EQ(internals(lumvek).imageSettings().gray.offsetB, -40);
         EXPECT_EQ(m.setValue(kGrayscaleRadio, 1), Outcome::Done);
-        EXPECT_EQ(inspect(lumvek).imageSettings().gray.mode, 2);
+        EXPECT_EQ(internals(lumvek).imageSettings().gray.mode, 2);
         EXPECT_EQ(m.setValue(d::grayPageId(d::kIdWhiteBalanceAll), 1), Outcome::Done);
-        EXPECT_EQ(inspect(lumvek).imageSettings().grayMeasureRequest, -1);
+        EXPECT_EQ(internals(lumvek).imageSettings().grayMeasureRequest, -1);
         EXPECT_EQ(m.setValue(d::grayPageId(d::kIdWhiteBalanceAll), 0), Outcome::Done);
-        EXPECT_EQ(inspect(lumvek).imageSettings().grayMeasureRequest, 0);
+        EXPECT_EQ(internals(lumvek).imageSettings().grayMeasureRequest, 0);
         EXPECT_EQ(m.press(d::grayPageId(d::kIdWhiteBalanceOnce)), Outcome::Done);
-        EXPECT_EQ(inspect(lumvek).imageSettings().grayMeasureRequest, 1);
+        EXPECT_EQ(internals(lumvek).imageSettings().grayMeasureRequest, 1);
         // The Bayer Mode of both pages is the one setting.
         EXPECT_EQ(m.setValue(d::grayPageId(d::kIdBayerMode0), 1), Outcome::Done);
-        EXPECT_EQ(inspect(lumvek).imageSettings().filter.bayerMode, 0);
+        EXPECT_EQ(internals(lumvek).imageSettings().filter.bayerMode, 0);
 
         (void)m.setText(kBrightnessEdit, "17");
         EXPECT_EQ(m.press(d::kIdDefault), Outcome::Done);
-        const ImageSettings defaults = inspect(lumvek).imageSettings();
+        const ImageSettings defaults = internals(lumvek).imageSettings();
         EXPECT_EQ(defaults.filter.brightness, 0);
         EXPECT_EQ(defaults.filter.gamma, 100);
         EXPECT_EQ(defaults.filter.rGain, 100);
@@ -120,8 +120,8 @@ TEST_F(ImageDialogTest, GrayPageRequestsDefaultsAndOk) {
         EXPECT_EQ(m.press(d::kIdOk), Outcome::Done);
     });
     ASSERT_EQ(lumvek.SetImageDlg(nullptr), 1);
-    EXPECT_EQ(inspect(lumvek).imageSettings().filter.brightness, 9);
-    EXPECT_EQ(inspect(lumvek).imageSettings().gray.mode, 2);
+    EXPECT_EQ(internals(lumvek).imageSettings().filter.brightness, 9);
+    EXPECT_EQ(internals(lumvek).imageSettings().gray.mode, 2);
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "instance/lumvek.h"
-#include "instance/lumvek_inspector.h"
+#include "instance/lumvek_internals.h"
 
 using namespace lumvek;
 
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (instance->LoadConfigFile(path.c_str()) != 1) {
         fuzz::fail("a readable configuration file was refused");
     }
-    const auto pairs = inspect(*instance).configList();
+    const auto pairs = internals(*instance).configList();
     if (pairs.size() != size / 8) {
         fuzz::fail("configuration list size differs from the whole records in the file");
     }

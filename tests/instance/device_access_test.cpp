@@ -2,7 +2,7 @@
 // settings and the configuration file.
 #include <fstream>
 
-#include "instance/lumvek_inspector.h"
+#include "instance/lumvek_internals.h"
 #include "instance_fixture.h"
 
 using namespace lumvek;
@@ -46,7 +46,7 @@ TEST_F(InstanceTest, MirrorsAreNormalisedPassedOnAndKept) {
     EXPECT_EQ(device_->mirrorH, 1);
     EXPECT_EQ(self.GetMirrorH(), 1);
     EXPECT_EQ(self.GetMirrorV(), 1);
-    EXPECT_EQ(inspect(self).gainSettings().hMirror, 1);
+    EXPECT_EQ(internals(self).gainSettings().hMirror, 1);
 }
 
 TEST_F(InstanceTest, SensorAndFpgaRegistersReportFailedTransfersAsCode6) {
@@ -109,7 +109,7 @@ TEST_F(InstanceTest, ExposureInSecondsNeedsTheFeature) {
     device_->seconds = true;
     EXPECT_EQ(self.SetExposureTimeEx(0.25), 1);
     EXPECT_EQ(device_->exposureSeconds, 0.25);
-    EXPECT_EQ(inspect(self).gainSettings().exposure, 2500);
+    EXPECT_EQ(internals(self).gainSettings().exposure, 2500);
     EXPECT_EQ(self.GetExposureTimeEx(&ok), 0.25);
     EXPECT_EQ(ok, 1);
 }
@@ -163,7 +163,7 @@ TEST_F(InstanceTest, ConfigurationFileIsReadAsIntegerPairs) {
         out.write("abc", 3);  // a trailing partial record is ignored
     }
     EXPECT_EQ(self.LoadConfigFile(path.c_str()), 1);
-    const auto pairs = inspect(self).configList();
+    const auto pairs = internals(self).configList();
     ASSERT_EQ(pairs.size(), 2u);
     EXPECT_EQ(pairs[0], std::make_pair(1, -2));
     EXPECT_EQ(pairs[1], std::make_pair(0x7FFFFFFF, 4));
@@ -171,12 +171,12 @@ TEST_F(InstanceTest, ConfigurationFileIsReadAsIntegerPairs) {
     EXPECT_EQ(self.LoadConfigFile((dir / "missing").c_str()), 0);
     EXPECT_EQ(self.LoadConfigFile(dir.c_str()), 0);  // a directory
     EXPECT_EQ(self.LoadConfigFile(nullptr), 0);
-    EXPECT_EQ(inspect(self).configList().size(), 2u);  // failures leave the list alone
+    EXPECT_EQ(internals(self).configList().size(), 2u);  // failures leave the list alone
     {
         std::ofstream empty(path, std::ios::binary | std::ios::trunc);
     }
     EXPECT_EQ(self.LoadConfigFile(path.c_str()), 1);
-    EXPECT_TRUE(inspect(self).configList().empty());
+    EXPECT_TRUE(internals(self).configList().empty());
 }
 
 TEST_F(InstanceTest, WithoutADeviceCameraCallsReportCode1AndSomeOnlyPostIt) {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "instance/lumvek_inspector.h"
+#include "instance/lumvek_internals.h"
 #include "instance_fixture.h"
 #include "settings/registry_key.h"
 
@@ -53,7 +53,7 @@ TEST_F(InstanceTest, TwoCamerasWaitForSetDeviceNumber) {
     EXPECT_EQ(device_->openNumber, -1);
     EXPECT_EQ(instance_->SetDeviceNumber(1), 1);
     EXPECT_EQ(device_->openNumber, 1);
-    EXPECT_EQ(inspect(*instance_).cameraNumber(), 1);
+    EXPECT_EQ(internals(*instance_).cameraNumber(), 1);
     EXPECT_EQ(instance_->SetDeviceNumber(2), 0);
     EXPECT_EQ(instance_->GetLastError(), LUMVEK_ERR_NO_CAMERA);
     device_->openFails = true;
@@ -76,8 +76,8 @@ TEST_F(InstanceTest, TheChannelBlockIsReadAtOpenAndWrittenBackAtRelease) {
     auto device = deviceWith(1);
     writeChannelBlock(*device, {0x0102, 0x0304, 0x0506, 0x0708, 0x0A0B, 0x0C0D, 0x0E0F, 0x1011});
     start(std::move(device));
-    EXPECT_EQ(inspect(*instance_).channelGain(1), 0x0102);
-    EXPECT_EQ(inspect(*instance_).channelOffset(4), 0x1011);
+    EXPECT_EQ(internals(*instance_).channelGain(1), 0x0102);
+    EXPECT_EQ(internals(*instance_).channelOffset(4), 0x1011);
     EXPECT_EQ(device_->channelGain[1], 0x0304);
     EXPECT_EQ(device_->channelOffset[2], 0x0E0F);
 
@@ -100,8 +100,8 @@ TEST_F(InstanceTest, UnreadableChannelBytesStayZero) {
     auto device = deviceWith(1);
     device->srom[0x1062] = 0x34;  // only the low byte of gain 1 answers
     start(std::move(device));
-    EXPECT_EQ(inspect(*instance_).channelGain(1), 0x34);
-    EXPECT_EQ(inspect(*instance_).channelGain(2), 0);
+    EXPECT_EQ(internals(*instance_).channelGain(1), 0x34);
+    EXPECT_EQ(internals(*instance_).channelGain(2), 0);
     // A block not read whole is never written back: the zeros standing in
     // for unread bytes would overwrite the camera's calibration.
     const auto calls = device_->calls;
@@ -137,7 +137,7 @@ TEST_F(InstanceTest, SettingsAreSavedPerCameraOnSwitchAndReleaseAndRestoredAtOpe
     // Camera 1 has no groups yet: defaults.
     int ok = 0;
     EXPECT_EQ(instance_->GetFilterValue(1, &ok), 0);
-    EXPECT_EQ(inspect(*instance_).gainSettings().global, 350);
+    EXPECT_EQ(internals(*instance_).gainSettings().global, 350);
     ASSERT_EQ(instance_->SetFilterValue(13, 600), 1);
     instance_.reset();  // saves camera 1's groups
 
@@ -232,7 +232,7 @@ TEST_F(InstanceTest, CameraInfoFillsWhatTheRecordSizeAllows) {
 
 TEST_F(InstanceTest, ReferenceFramesStartDarkAndWhite) {
     start(deviceWith(0));
-    DefectPlanes* planes = inspect(*instance_).defectPlanes();
+    DefectPlanes* planes = internals(*instance_).defectPlanes();
     ASSERT_NE(planes, nullptr);
     auto access = planes->access();
     const ImageBuffer& white16 = access.reference(PlaneDepth::Bits16, ReferenceKind::White);
@@ -244,7 +244,7 @@ TEST_F(InstanceTest, ReferenceFramesStartDarkAndWhite) {
     EXPECT_EQ(white16.pixels()[8185343], 0xFF);
     EXPECT_EQ(dark8.pixels()[12345], 0);
     EXPECT_EQ(access.mask(PlaneDepth::Bits16, ReferenceKind::Dark).pixels()[8185343], 0);
-    EXPECT_TRUE(inspect(*instance_).buffer(BufferId::Raw8)->empty());
+    EXPECT_TRUE(internals(*instance_).buffer(BufferId::Raw8)->empty());
 }
 
 TEST_F(InstanceTest, PerCameraValuesFromTheStoreReplaceTheBuiltInOnes) {

@@ -1,5 +1,5 @@
 // The filter-selector table, grouped by where a value lives.
-#include "instance/lumvek_inspector.h"
+#include "instance/lumvek_internals.h"
 #include "instance_fixture.h"
 
 using namespace lumvek;
@@ -55,7 +55,7 @@ TEST_F(SelectorTest, FlagsAreNormalisedAndTheMeasurementRequestIsSetOnly) {
     EXPECT_EQ(set(10, 17), 1);
     EXPECT_EQ(get(10, &ok), 1);
     EXPECT_EQ(set(28, 1), 1);
-    EXPECT_EQ(inspect(*instance_).imageSettings().grayMeasureRequest, 1);
+    EXPECT_EQ(internals(*instance_).imageSettings().grayMeasureRequest, 1);
     EXPECT_EQ(get(28, &ok), 0);
     EXPECT_EQ(ok, 0);
     EXPECT_EQ(lastError(), LUMVEK_ERR_ARGUMENT);
@@ -83,7 +83,7 @@ TEST_F(SelectorTest, GlobalGainUsesTheDeviceRangeAndCopiesIntoTheColourGains) {
     EXPECT_EQ(device_->global, 1023);
     int ok = 0;
     EXPECT_EQ(get(13, &ok), 1023);
-    const GainSettings gain = inspect(*instance_).gainSettings();
+    const GainSettings gain = internals(*instance_).gainSettings();
     EXPECT_EQ(gain.global, 1023);
     EXPECT_EQ(gain.colorR, 1023);
     EXPECT_EQ(gain.colorG1, 1023);
@@ -100,13 +100,13 @@ TEST_F(SelectorTest, DeviceValuesReachTheDeviceAndAFailedWriteIsCode6) {
     EXPECT_EQ(device_->exposure, 8191);
     EXPECT_EQ(set(18, 0), 0);
     EXPECT_EQ(set(18, 8192), 0);
-    EXPECT_EQ(inspect(*instance_).gainSettings().exposure, 8191);
+    EXPECT_EQ(internals(*instance_).gainSettings().exposure, 8191);
 
-    const int before = inspect(*instance_).gainSettings().colorG1;
+    const int before = internals(*instance_).gainSettings().colorG1;
     device_->failWrites = true;
     EXPECT_EQ(set(15, 10), 0);
     EXPECT_EQ(lastError(), LUMVEK_ERR_TRANSFER);
-    EXPECT_EQ(inspect(*instance_).gainSettings().colorG1, before);
+    EXPECT_EQ(internals(*instance_).gainSettings().colorG1, before);
 }
 
 TEST_F(SelectorTest, ChannelSelectorsMapToChannelsOneToFour) {
@@ -116,8 +116,8 @@ TEST_F(SelectorTest, ChannelSelectorsMapToChannelsOneToFour) {
     }
     EXPECT_EQ(device_->channelGain[3], 400);
     EXPECT_EQ(device_->channelOffset[0], 10);
-    EXPECT_EQ(inspect(*instance_).channelGain(2), 200);
-    EXPECT_EQ(inspect(*instance_).channelOffset(4), 40);
+    EXPECT_EQ(internals(*instance_).channelGain(2), 200);
+    EXPECT_EQ(internals(*instance_).channelOffset(4), 40);
     int ok = 0;
     EXPECT_EQ(get(31, &ok), 300);
     EXPECT_EQ(set(29, 4096), 0);
@@ -144,7 +144,7 @@ TEST_F(SelectorTest, OptionalFeaturesReportUnsupportedUntilTheDeviceHasThem) {
     EXPECT_EQ(lastError(), LUMVEK_ERR_NONE);
     EXPECT_EQ(set(106, 40), 1);
     EXPECT_EQ(device_->black, 40);
-    EXPECT_EQ(inspect(*instance_).gainSettings().blackLevel, 40);
+    EXPECT_EQ(internals(*instance_).gainSettings().blackLevel, 40);
 }
 
 TEST_F(SelectorTest, SuccessfulShortExposureAndBlackLevelAccessPushAndPostCodeZero) {
@@ -180,7 +180,7 @@ TEST_F(SelectorTest, GainModeIsPassedOnWithoutTouchingTheStoredCopy) {
     EXPECT_EQ(set(104, 1), 1);
     int ok = 0;
     EXPECT_EQ(get(104, &ok), 1);
-    EXPECT_EQ(inspect(*instance_).gainSettings().gainMode, 0);
+    EXPECT_EQ(internals(*instance_).gainSettings().gainMode, 0);
 }
 
 TEST(SelectorWithoutDevice, EverySelectorFailsWithCode1) {

@@ -44,18 +44,18 @@ def write_pgm(path, samples, maxval):
 
 
 class Daemon:
-    """lumvek-camsim serving `specs` (camera descriptions) in this process's
+    """lumvek-camsim serving `descriptions` (camera descriptions) in this process's
     device folder, ready when constructed."""
 
-    def __init__(self, specs):
+    def __init__(self, descriptions):
         camsim = os.environ.get("LUMVEK_CAMSIM")
         if not camsim:
             raise RuntimeError("LUMVEK_CAMSIM (the lumvek-camsim program) is not set")
         self.camsim = camsim
         self.dir = os.environ["LUMVEK_DEVICE_DIR"]
         args = [camsim, "--dir", self.dir]
-        for spec in specs:
-            args += ["--camera", spec]
+        for description in descriptions:
+            args += ["--camera", description]
         self.process = subprocess.Popen(args, stdout=subprocess.PIPE, text=True)
         # readline returns at "ready" or when the daemon ends.
         line = self.process.stdout.readline()

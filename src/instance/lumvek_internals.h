@@ -8,9 +8,9 @@
 
 namespace lumvek {
 
-class CLumvekInspector {
+class CLumvekInternals {
 public:
-    explicit CLumvekInspector(CLumvek& self) : self_(self) {}
+    explicit CLumvekInternals(CLumvek& self) : self_(self) {}
 
     [[nodiscard]] CaptureWindowRecord captureWindow() const { return self_.captureWindow(); }
     [[nodiscard]] ImageSettings imageSettings() const { return self_.imageSettings(); }
@@ -32,8 +32,8 @@ private:
     CLumvek& self_;
 };
 
-[[nodiscard]] inline CLumvekInspector inspect(CLumvek& self) {
-    return CLumvekInspector(self);
+[[nodiscard]] inline CLumvekInternals internals(CLumvek& self) {
+    return CLumvekInternals(self);
 }
 
 } // namespace lumvek
