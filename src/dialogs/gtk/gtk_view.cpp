@@ -4,6 +4,9 @@
 // the dialog iterates the default main context itself instead of starting or
 // quitting a main loop of its own.
 #include <gdk/gdkkeysyms.h>
+#include <csetjmp>
+#include <setjmp.h>
+
 #include <gtk/gtk.h>
 #ifdef GDK_WINDOWING_X11
 #include <X11/Xlib.h>
@@ -42,10 +45,18 @@ int ignoreIoError(Display*) {
     return 0;
 }
 
+// Where the dialog's event loop resumes once the server is gone: GDK goes
+// on using the dead display in the same dispatch (a pointer query whose
+// failed reply it reads as valid), so nothing of GDK may run after the loss.
+thread_local sigjmp_buf* tResumeAfterServerLoss = nullptr;
+
 void onServerLost(Display*, void* data) {
     auto* session = static_cast<Session*>(data);
     session->serverLost = true;
     cancel(session->view);
+    if (tResumeAfterServerLoss != nullptr) {
+        siglongjmp(*tResumeAfterServerLoss, 1);  // only C frames of GLib, GDK and Xlib lie between
+    }
 }
 
 void exitOnServerLost(Display*, void*) {
@@ -208,11 +219,16 @@ int run(DialogAutomation* model, unsigned long ownerX11, int (*ownerAlive)(void*
     const guint poll = g_timeout_add(kOwnerPollMs, pollOwner, &session);
     {
         ServerLossGuard guard(session);
-        while (!model->closed() && !session.view.abandoned) {
-            g_main_context_iteration(nullptr, TRUE);
+        sigjmp_buf resume;
+        if (sigsetjmp(resume, 0) == 0) {
+            tResumeAfterServerLoss = &resume;
+            while (!model->closed() && !session.view.abandoned) {
+                g_main_context_iteration(nullptr, TRUE);
+            }
         }
+        tResumeAfterServerLoss = nullptr;
     }
-    g_source_remove(poll);
+    g_source_remove(poll);  // GLib only: safe with the display gone
     if (session.serverLost) {
         // Nothing more can reach the server; the window stays unreleased
         // rather than have GTK talk to a dead display.
