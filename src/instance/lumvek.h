@@ -356,6 +356,9 @@ private:
     // Settings dialogs (lumvek_dialogs.cpp).
     [[nodiscard]] bool cameraOpen();
     [[nodiscard]] dialogs::DialogView* dialogView();
+    // The view a dialog is shown with: null (code 1 reported) without an
+    // open camera, null (code 4) when no dialog can be shown.
+    [[nodiscard]] dialogs::DialogView* viewForDialog();
     std::unique_ptr<dialogs::DialogView> dialogView_;
 };
 

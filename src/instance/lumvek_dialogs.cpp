@@ -48,6 +48,18 @@ bool CLumvek::cameraOpen() {
     return device_ && device_->GetGlobalGainMax() > 0;
 }
 
+dialogs::DialogView* CLumvek::viewForDialog() {
+    if (!cameraOpen()) {
+        ReportError(LUMVEK_ERR_STATE);
+        return nullptr;
+    }
+    dialogs::DialogView* view = dialogView();
+    if (view == nullptr) {
+        ReportError(LUMVEK_ERR_WINDOW);
+    }
+    return view;
+}
+
 dialogs::DialogView* CLumvek::dialogView() {
     if (!dialogView_) {
         dialogView_ = dialogs::loadModuleView();
@@ -56,13 +68,8 @@ dialogs::DialogView* CLumvek::dialogView() {
 }
 
 int CLumvek::SetCameraDlg(HWND owner) {
-    if (!cameraOpen()) {
-        ReportError(LUMVEK_ERR_STATE);
-        return 0;
-    }
-    dialogs::DialogView* view = dialogView();
+    dialogs::DialogView* view = viewForDialog();
     if (view == nullptr) {
-        ReportError(LUMVEK_ERR_WINDOW);
         return 0;
     }
     // Acquisition stops while the formats are edited and resumes as it was.
@@ -115,13 +122,8 @@ int CLumvek::SetCameraDlg(HWND owner) {
 }
 
 int CLumvek::SetImageDlg(HWND owner) {
-    if (!cameraOpen()) {
-        ReportError(LUMVEK_ERR_STATE);
-        return 0;
-    }
-    dialogs::DialogView* view = dialogView();
+    dialogs::DialogView* view = viewForDialog();
     if (view == nullptr) {
-        ReportError(LUMVEK_ERR_WINDOW);
         return 0;
     }
     dialogs::ImageDialog model(currentLanguage(), colorModeIndex_, toDialog(imageSettings()),
@@ -141,13 +143,8 @@ int CLumvek::SetImageDlg(HWND owner) {
 }
 
 int CLumvek::SetAnalogDlg(HWND owner) {
-    if (!cameraOpen()) {
-        ReportError(LUMVEK_ERR_STATE);
-        return 0;
-    }
-    dialogs::DialogView* view = dialogView();
+    dialogs::DialogView* view = viewForDialog();
     if (view == nullptr) {
-        ReportError(LUMVEK_ERR_WINDOW);
         return 0;
     }
     dialogs::AnalogRecords records;
