@@ -96,7 +96,10 @@ int CLumvek::SetCameraDlg(HWND owner) {
     dialogs::cancelIfOpen(model);
     std::lock_guard control(controlLock_);
     if (model.result() == dialogs::kResultOk) {
-        (void)store_.loadSelectedPreset(cameraNumber_, window_);
+        // The capture window is written under the frame lock its readers take.
+        CaptureWindowRecord preset = captureWindow();
+        (void)store_.loadSelectedPreset(cameraNumber_, preset);
+        setWindow(preset);
         CameraValues values;
         values.color = colorModeIndex_;
         values.subSample = subSample_;
