@@ -5,12 +5,15 @@
 //                                              scalar reference), 1 and 2 threads
 //   lumvek-bench --json                        one JSON line of medians in ms
 //   lumvek-bench --compare                     ours, scalar and peers side by side
+//   lumvek-bench --rounds N                    the headline figures and their peers
+//                                              N times over: median and range
 //   (--cpu-time with --json or --compare: process CPU time instead of wall time)
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -117,6 +120,48 @@ int printComparison() {
     return 0;
 }
 
+// The headline cases and their peers, one and two threads, measured round
+// after round so that the spread between rounds shows beside the median.
+int printRounds(KernelPath path, int rounds) {
+    struct Row {
+        std::string name;
+        Case one, two;
+        std::vector<double> oneMs, twoMs;
+    };
+    std::vector<Row> rows;
+    auto ours = [&](const std::string& name, auto make) { rows.push_back({name, make(1), make(2), {}, {}}); };
+    ours("interp8to24", [&](int t) { return interpolationCase(8, 24, path, t); });
+    ours("interp16to48", [&](int t) { return interpolationCase(16, 48, path, t); });
+    ours("default24", [&](int t) { return defaultChainCase(path, t); });
+    ours("chain24", [&](int t) { return chainCase(kColour24, path, t); });
+    ours("chain48", [&](int t) { return chainCase(kColour48, path, t); });
+    const std::vector<Case> peers1 = peerCases(1);
+    const std::vector<Case> peers2 = peerCases(2);
+    for (size_t i = 0; i < peers1.size(); ++i) {
+        const std::string& name = peers1[i].name;
+        if (name == "memcpy24" || name == "cv_bayer8to24" || name == "cv_bayer16to48" || name == "cv_hsv_hue24") {
+            rows.push_back({name, peers1[i], peers2[i], {}, {}});
+        }
+    }
+    for (int round = 0; round < rounds; ++round) {
+        for (Row& row : rows) {
+            row.oneMs.push_back(medianMs(row.one));
+            row.twoMs.push_back(medianMs(row.two));
+        }
+    }
+    auto cell = [](std::vector<double> ms) {
+        std::sort(ms.begin(), ms.end());
+        char text[64];
+        std::snprintf(text, sizeof text, "%.2f (%.2f-%.2f)", ms[ms.size() / 2], ms.front(), ms.back());
+        return std::string(text);
+    };
+    std::printf("| ms, %d rounds: median (min-max) | 1 thread | 2 threads |\n|---|---|---|\n", rounds);
+    for (const Row& row : rows) {
+        std::printf("| %s | %s | %s |\n", row.name.c_str(), cell(row.oneMs).c_str(), cell(row.twoMs).c_str());
+    }
+    return 0;
+}
+
 void registerBenchmarks(KernelPath path) {
     for (int threads : {1, 2}) {
         for (Case& c : pipelineCases(path, threads)) {
@@ -147,6 +192,7 @@ int main(int argc, char** argv) {
     std::vector<char*> rest;
     bool json = false;
     bool compare = false;
+    int rounds = 0;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--scalar") == 0) {
             path = KernelPath::Reference;
@@ -156,6 +202,8 @@ int main(int argc, char** argv) {
             bench::g_cpuTime = true;
         } else if (std::strcmp(argv[i], "--compare") == 0) {
             compare = true;
+        } else if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
+            rounds = std::max(1, std::atoi(argv[++i]));
         } else {
             rest.push_back(argv[i]);
         }
@@ -165,6 +213,9 @@ int main(int argc, char** argv) {
     }
     if (compare) {
         return bench::printComparison();
+    }
+    if (rounds > 0) {
+        return bench::printRounds(path, rounds);
     }
     int count = static_cast<int>(rest.size());
     benchmark::Initialize(&count, rest.data());

@@ -193,7 +193,9 @@ TEST(SpikeFilter, SixteenBitNeedsEveryNeighbourFarAway) {
     EXPECT_EQ(frame.at16(4, 4), 10000);
     OwnedPlane fast = withNeighbour;
     ASSERT_TRUE(spikeFilterReference(withNeighbour.view(), SpikeFilterParams{}));
-    ASSERT_TRUE(spikeFilterOptimised(fast.view(), SpikeFilterParams{}));
+    RowBands bands(1);
+    SpikeFilterScratch scratch;
+    ASSERT_TRUE(spikeFilterOptimised(fast.view(), SpikeFilterParams{}, bands, scratch));
     EXPECT_EQ(withNeighbour.at16(4, 4), 18000);
     EXPECT_EQ(withNeighbour.bytes(), fast.bytes());
 }
@@ -213,6 +215,72 @@ TEST(SpikeFilter, EightBitReplacesColouredSpikesOnly) {
     const OwnedPlane before = grey;
     ASSERT_TRUE(spikeFilterReference(grey.view(), SpikeFilterParams{}));
     EXPECT_EQ(grey.bytes(), before.bytes());
+}
+
+// Frames whose replacements reach across band edges: random samples (a
+// replacement in most rows), a column of bright samples whose every
+// replacement changes the mean of the next one two rows down through the
+// whole frame, and smooth frames with few spikes. Every band count, both
+// depths, every Bayer mode and the gain extremes give the reference's bytes,
+// with the same scratch reused from frame to frame.
+TEST(SpikeFilter, BandsGiveTheScanOrderResult) {
+    RowBands one(1), two(2), four(4);
+    SpikeFilterScratch scratch;
+    const std::pair<int, int> sizes[] = {{5, 5}, {6, 40}, {37, 36}, {70, 64}, {131, 100}, {9, 131}};
+    uint32_t seed = 7;
+    for (int bytes : {1, 2}) {
+        for (auto [w, h] : sizes) {
+            for (int pattern = 0; pattern < 3; ++pattern) {
+                OwnedPlane frame(w, h, bytes);
+                ++seed;
+                if (pattern == 0) {
+                    frame.fillRandom(seed);
+                } else if (bytes == 1) {
+                    frame.fill(100);
+                } else {
+                    frame.fill16(10000);
+                }
+                std::mt19937 rng(seed);
+                for (int y = 0; y < h && pattern > 0; ++y) {
+                    const int x = pattern == 1 ? w / 2 : static_cast<int>(rng() % static_cast<uint32_t>(w));
+                    if (pattern == 1 && y % 2 != 0) {
+                        continue;
+                    }
+                    if (bytes == 1) {
+                        frame.at8(y, x) = 200;
+                    } else {
+                        frame.at16(y, x) = 60000;
+                    }
+                }
+                for (int mode = 0; mode < 4; ++mode) {
+                    const SpikeFilterParams params{mode, mode == 1 ? 0 : 128, mode == 3 ? 400 : 128 + mode};
+                    OwnedPlane expected = frame;
+                    ASSERT_TRUE(spikeFilterReference(expected.view(), params));
+                    for (RowBands* bands : {&one, &two, &four}) {
+                        OwnedPlane fast = frame;
+                        ASSERT_TRUE(spikeFilterOptimised(fast.view(), params, *bands, scratch));
+                        ASSERT_EQ(fast.bytes(), expected.bytes())
+                            << bytes << " bytes, " << w << "x" << h << ", pattern " << pattern << ", mode " << mode
+                            << ", " << bands->threads() << " threads";
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(SpikeFilter, RefusesWhatIsNotARawFrame) {
+    RowBands bands(2);
+    SpikeFilterScratch scratch;
+    OwnedPlane colour(8, 8, 3);
+    EXPECT_FALSE(spikeFilterOptimised(colour.view(), SpikeFilterParams{}, bands, scratch));
+    EXPECT_FALSE(spikeFilterReference(colour.view(), SpikeFilterParams{}));
+    EXPECT_FALSE(spikeFilterOptimised(PlaneView{}, SpikeFilterParams{}, bands, scratch));
+    OwnedPlane tiny(4, 30, 1);
+    tiny.fillRandom(3);
+    const OwnedPlane before = tiny;
+    EXPECT_TRUE(spikeFilterOptimised(tiny.view(), SpikeFilterParams{}, bands, scratch));
+    EXPECT_EQ(tiny.bytes(), before.bytes());
 }
 
 TEST(GrayMode, UnityLevelsAndGainOffsetOfOneCell) {

@@ -35,10 +35,12 @@ namespace detail {
 // moved by 4 towards the inside (and, in frames under 4 pixels, on by 2
 // until it lies inside).
 void interpolateBorders(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params);
-// The border pixels of rows [y0, y1): the whole row in the top and bottom
-// two rows, else the two columns at either end.
-void interpolateBorderRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int y0,
-                           int y1);
+// Columns [x0, x1) of row r, any row, with neighbours outside the frame
+// moved inside as in the border strips.
+void interpolateFoldedColumns(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                              int x0, int x1);
+// Where a neighbour index outside [0, n) is read from (inside indices stay).
+[[nodiscard]] int foldIndex(int i, int n);
 // Rows [y0, y1) of the interior (rows 2..h-3, columns 2..w-3), scalar.
 void interpolateInteriorRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int y0,
                              int y1, int x0, int x1);

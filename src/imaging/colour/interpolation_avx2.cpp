@@ -184,7 +184,7 @@ template <int kBits, typename Sample>
 LUMVEK_AVX2 int interiorRow(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
                             int c) {
     using L = Lanes<kBits>;
-    const QuadRows q = quadRowsFor(params.bayerMode, r);
+    const QuadRows q = quadRowsFor(params.bayerMode, r, raw.height);
     auto rowOf = [&](int y) { return reinterpret_cast<const Sample*>(raw.row(y)); };
     const Sample* sRy = rowOf(q.ry);
     const Sample* sRy2 = rowOf(q.ry2);

@@ -165,11 +165,24 @@ LUMVEK_AVX512 inline RowSplits splitsOf(const Sample* row, int c) {
     return {L::split(row + c), L::split(row + c - 2), L::split(row + c + 2)};
 }
 
+// The first even column at or after c whose output starts on a 64-byte
+// line (c itself when none does within one step).
+template <int kBits>
+int alignedStart(const uint8_t* rowStart, int c, int bytesPerPixel) {
+    constexpr int kLine = 64;
+    for (int x = c; x < c + Lanes<kBits>::kStep; x += 2) {
+        if (reinterpret_cast<uintptr_t>(rowStart + static_cast<std::ptrdiff_t>(x) * bytesPerPixel) % kLine == 0) {
+            return x;
+        }
+    }
+    return c;
+}
+
 template <int kBits, typename Sample>
 LUMVEK_AVX512 int interiorRow(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
                               int c) {
     using L = Lanes<kBits>;
-    const QuadRows q = quadRowsFor(params.bayerMode, r);
+    const QuadRows q = quadRowsFor(params.bayerMode, r, raw.height);
     auto rowOf = [&](int y) { return reinterpret_cast<const Sample*>(raw.row(y)); };
     const Sample* sRy = rowOf(q.ry);
     const Sample* sRy2 = rowOf(q.ry2);
@@ -205,6 +218,14 @@ LUMVEK_AVX512 int interiorRow(const PlaneView& raw, const PlaneView& out, const 
     const int lastStart = (raw.width - L::kStep - 2) & ~1;
     if (c > lastStart) {
         return c;
+    }
+    // Every step after the first stores whole 64-byte lines: the first one
+    // overlaps the next so that the next output starts on a line. Stores
+    // that straddle lines cost two line transfers each.
+    const int aligned = alignedStart<kBits>(dst, c, bpp);
+    if (aligned > c && aligned <= lastStart) {
+        step(c);
+        c = aligned;
     }
     for (; c < lastStart; c += L::kStep) {
         step(c);

@@ -8,30 +8,6 @@ namespace lumvek {
 
 namespace {
 
-// A neighbour index outside [0, n) moves by 4 towards the inside, which
-// keeps its colour phase. Frames under 4 pixels need further steps of 2; a
-// single row or column has only index 0.
-int foldIndex(int i, int n) {
-    if (i < 0) {
-        i += 4;
-    } else if (i >= n) {
-        i -= 4;
-    }
-    if (i >= 0 && i < n) {
-        return i;
-    }
-    if (n < 2) {
-        return 0;
-    }
-    while (i < 0) {
-        i += 2;
-    }
-    while (i >= n) {
-        i -= 2;
-    }
-    return i;
-}
-
 template <typename Sample>
 Sample sampleAt(const PlaneView& raw, int y, int x) {
     return reinterpret_cast<const Sample*>(raw.row(y))[x];
@@ -55,7 +31,7 @@ void interpolatePixel(const PlaneView& raw, const PlaneView& out, const Interpol
     const int bx2 = bx == c - 1 ? c + 1 : c - 2;
     auto at = [&](int y, int x) -> int32_t {
         if constexpr (fold) {
-            return sampleAt<Sample>(raw, foldIndex(y, raw.height), foldIndex(x, raw.width));
+            return sampleAt<Sample>(raw, detail::foldIndex(y, raw.height), detail::foldIndex(x, raw.width));
         } else {
             return sampleAt<Sample>(raw, y, x);
         }
@@ -93,6 +69,30 @@ void bordersOf(const PlaneView& raw, const PlaneView& out, const InterpolationPa
 
 namespace detail {
 
+// A neighbour index outside [0, n) moves by 4 towards the inside, which
+// keeps its colour phase. Frames under 4 pixels need further steps of 2; a
+// single row or column has only index 0.
+int foldIndex(int i, int n) {
+    if (i < 0) {
+        i += 4;
+    } else if (i >= n) {
+        i -= 4;
+    }
+    if (i >= 0 && i < n) {
+        return i;
+    }
+    if (n < 2) {
+        return 0;
+    }
+    while (i < 0) {
+        i += 2;
+    }
+    while (i >= n) {
+        i -= 2;
+    }
+    return i;
+}
+
 bool interpolationShapesPair(const PlaneView& raw, const PlaneView& out) {
     if (raw.empty() || out.empty() || raw.width != out.width || raw.height != out.height) {
         return false;
@@ -114,24 +114,13 @@ void interpolateBorders(const PlaneView& raw, const PlaneView& out, const Interp
     }
 }
 
-void interpolateBorderRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int y0,
-                           int y1) {
-    const int w = raw.width;
-    const int h = raw.height;
-    auto pixel = [&](int r, int c) {
+void interpolateFoldedColumns(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                              int x0, int x1) {
+    for (int c = std::max(x0, 0); c < std::min(x1, raw.width); ++c) {
         if (raw.bytesPerPixel == 1) {
             interpolatePixel<uint8_t, true>(raw, out, params, r, c);
         } else {
             interpolatePixel<uint16_t, true>(raw, out, params, r, c);
-        }
-    };
-    for (int r = std::max(y0, 0); r < std::min(y1, h); ++r) {
-        const bool wholeRow = r < 2 || r >= h - 2;
-        for (int c = 0; c < w; ++c) {
-            if (!wholeRow && c == 2) {
-                c = std::max(c, w - 2);  // the interior columns are not this function's
-            }
-            pixel(r, c);
         }
     }
 }

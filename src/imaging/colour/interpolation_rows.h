@@ -6,11 +6,13 @@
 namespace lumvek::detail {
 
 // Rows of one output row: the row holding red inside the quad and the red
-// row across the centre, the same for blue.
+// row across the centre, the same for blue. Rows outside the frame (output
+// rows 0, 1, h-2 and h-1) are the ones the border strips read instead, so
+// the vector bodies serve every row of the frame.
 struct QuadRows {
     int ry, ry2, by, by2;
 };
-[[nodiscard]] QuadRows quadRowsFor(int mode, int r);
+[[nodiscard]] QuadRows quadRowsFor(int mode, int r, int height);
 
 #if defined(__x86_64__)
 int interiorRow8Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);

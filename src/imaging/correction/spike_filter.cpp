@@ -1,14 +1,15 @@
 #include "imaging/correction/spike_filter.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include <immintrin.h>
-
 #include "imaging/colour/bayer_pattern.h"
-#include "imaging/pipeline/kernel_path.h"
+#include "imaging/correction/spike_rows.h"
+#include "imaging/pipeline/row_bands.h"
 
 namespace lumvek {
 
@@ -90,192 +91,168 @@ void reference16(const PlaneView& frame) {
     }
 }
 
-// Candidates of one row: pixels whose distance from their same-colour mean
-// reaches the limit, computed from the row as it stands before its scan,
-// eight pixels at a time (SSE2, every x86-64 has it). The mean is exact in
-// 16-bit lanes: floor(sum / 4) = sum of (s >> 2) + (sum of (s & 3)) >> 2.
-// test(v, m) gives all-ones lanes where the candidate condition holds.
-inline __m128i loadEight(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline __m128i loadEight(const uint8_t* p) {
-    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
-}
-
-template <typename Sample, typename Test>
-void markCandidates(const Sample* v, const Sample* left, const Sample* right, const Sample* up, const Sample* down,
-                    int count, uint8_t* candidates, Test test) {
-    const __m128i three = _mm_set1_epi16(3);
-    int i = 0;
-    for (; i + 8 <= count; i += 8) {
-        auto load = [](const Sample* p) { return loadEight(p); };
-        const __m128i a = load(left + i), b = load(right + i), c = load(up + i), d = load(down + i);
-        const __m128i quarters = _mm_add_epi16(_mm_add_epi16(_mm_srli_epi16(a, 2), _mm_srli_epi16(b, 2)),
-                                               _mm_add_epi16(_mm_srli_epi16(c, 2), _mm_srli_epi16(d, 2)));
-        const __m128i rests = _mm_add_epi16(_mm_add_epi16(_mm_and_si128(a, three), _mm_and_si128(b, three)),
-                                            _mm_add_epi16(_mm_and_si128(c, three), _mm_and_si128(d, three)));
-        const __m128i mean = _mm_add_epi16(quarters, _mm_srli_epi16(rests, 2));
-        const __m128i hit = test(load(v + i), mean);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(candidates + i), _mm_packs_epi16(hit, hit));
-    }
-    for (; i < count; ++i) {
-        const int32_t m = (int32_t{left[i]} + right[i] + up[i] + down[i]) >> 2;
-        const __m128i hit = test(_mm_set1_epi16(static_cast<int16_t>(v[i])), _mm_set1_epi16(static_cast<int16_t>(m)));
-        candidates[i] = static_cast<uint8_t>(_mm_cvtsi128_si32(hit) & 0xFF);
-    }
-}
-
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) inline __m256i loadSixteen(const uint8_t* p) {
-    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-__attribute__((target("avx2"))) inline __m256i loadSixteen(const uint16_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
-// The same marks sixteen pixels at a time with AVX2, for the leading part of
-// a row; returns how many pixels it marked (the SSE2 code does the rest).
-// wide: the 16-bit test |v - mean| >= 7680, else v - mean >= 30.
+// The optimised filter over bands of rows (see the header). Band k covers
+// rows starts_[k] .. starts_[k + 1] - 1 of the filtered rows 2 .. height-3.
+// Edge k (between bands k - 1 and k) keeps rows starts_[k] - 2 ..
+// starts_[k] + 1 as they came: band k - 1 reads the two below it from there
+// while band k filters them, and band k reads the two above it from there
+// while band k - 1 filters them.
 template <typename Sample>
-__attribute__((target("avx2"))) int markCandidatesAvx2(const Sample* v, const Sample* left, const Sample* right,
-                                                       const Sample* up, const Sample* down, int count,
-                                                       uint8_t* candidates) {
-    constexpr int kLanes = 16;
-    const __m256i three = _mm256_set1_epi16(3);
-    int i = 0;
-    for (; i + kLanes <= count; i += kLanes) {
-        const __m256i a = loadSixteen(left + i), b = loadSixteen(right + i);
-        const __m256i c = loadSixteen(up + i), d = loadSixteen(down + i);
-        const __m256i quarters =
-            _mm256_add_epi16(_mm256_add_epi16(_mm256_srli_epi16(a, 2), _mm256_srli_epi16(b, 2)),
-                             _mm256_add_epi16(_mm256_srli_epi16(c, 2), _mm256_srli_epi16(d, 2)));
-        const __m256i rests =
-            _mm256_add_epi16(_mm256_add_epi16(_mm256_and_si256(a, three), _mm256_and_si256(b, three)),
-                             _mm256_add_epi16(_mm256_and_si256(c, three), _mm256_and_si256(d, three)));
-        const __m256i mean = _mm256_add_epi16(quarters, _mm256_srli_epi16(rests, 2));
-        const __m256i value = loadSixteen(v + i);
-        __m256i hit;
+class BandedSpikeFilter {
+public:
+    BandedSpikeFilter(const PlaneView& frame, const SpikeFilterParams& params, SpikeFilterScratch& scratch,
+                      int threads)
+        : frame_(frame), params_(params), scratch_(scratch),
+          rowBytes_(static_cast<size_t>(frame.width) * sizeof(Sample)) {
+        const int rows = frame.height - 4;
+        bandCount_ = std::clamp(rows / kMinBandRows, 1, std::min(threads, kMaxBands));
+        for (int k = 0; k <= bandCount_; ++k) {
+            starts_[static_cast<size_t>(k)] = 2 + static_cast<int>(static_cast<int64_t>(rows) * k / bandCount_);
+        }
+        const size_t bands = static_cast<size_t>(bandCount_);
+        if (scratch_.marks.size() < bands) {
+            scratch_.marks.resize(bands);
+            scratch_.replaced.resize(bands);
+        }
+        for (size_t k = 0; k < bands; ++k) {
+            scratch_.marks[k].resize(spike::markBytesFor(frame.width));
+            scratch_.replaced[k].clear();
+            if (bandCount_ > 1 && scratch_.replaced[k].capacity() == 0) {
+                scratch_.replaced[k].reserve(kReplacementsReserved);
+            }
+        }
+        scratch_.edgeRows.resize(static_cast<size_t>(kEdgeRows) * rowBytes_ * (bands - 1));
+        scratch_.redoRows.resize(bandCount_ > 1 ? 3 * rowBytes_ : 0);
+    }
+
+    void run(RowBands& bands) {
+        if (bandCount_ == 1) {
+            filterBand(0);
+            return;
+        }
+        for (int k = 1; k < bandCount_; ++k) {
+            for (int i = 0; i < kEdgeRows; ++i) {
+                std::memcpy(edgeRow(k, i), frame_.row(starts_[static_cast<size_t>(k)] - 2 + i), rowBytes_);
+            }
+        }
+        // One unit of work per band, so that the bands are the ones made above.
+        bands.run(0, bandCount_, [this](int k0, int k1) {
+            for (int k = k0; k < k1; ++k) {
+                filterBand(k);
+            }
+        }, 1);
+        for (int k = 1; k < bandCount_; ++k) {
+            settleEdge(k);
+        }
+    }
+
+private:
+    static constexpr int kMinBandRows = 16;
+    static constexpr int kMaxBands = 16;
+    static constexpr int kEdgeRows = 4;
+    static constexpr size_t kReplacementsReserved = 4096;
+
+    Sample* edgeRow(int edge, int index) {
+        return reinterpret_cast<Sample*>(scratch_.edgeRows.data() +
+                                         (static_cast<size_t>(edge - 1) * kEdgeRows + static_cast<size_t>(index)) *
+                                             rowBytes_);
+    }
+    Sample* frameRow(int y) const { return reinterpret_cast<Sample*>(frame_.row(y)); }
+    int start(int band) const { return starts_[static_cast<size_t>(band)]; }
+
+    // Row y as band k sees it while the bands run.
+    const Sample* seenBy(int k, int y) {
+        if (k > 0 && y < start(k)) {
+            return edgeRow(k, y - (start(k) - 2));
+        }
+        if (k + 1 < bandCount_ && y >= start(k + 1)) {
+            return edgeRow(k + 1, y - (start(k + 1) - 2));
+        }
+        return frameRow(y);
+    }
+
+    void filterRow(const spike::RowWindow<Sample>& rows, int y, uint8_t* marks,
+                   std::vector<SpikeReplacement>* replaced) {
         if constexpr (sizeof(Sample) == 1) {
-            hit = _mm256_cmpgt_epi16(_mm256_subs_epu16(value, mean), _mm256_set1_epi16(kSpike8 - 1));
+            spike::filterRow8(rows, y, frame_.width, params_, marks, replaced);
         } else {
-            const __m256i distance = _mm256_or_si256(_mm256_subs_epu16(value, mean), _mm256_subs_epu16(mean, value));
-            const __m256i below = _mm256_subs_epu16(distance, _mm256_set1_epi16(kSpike16 - 1));
-            hit = _mm256_xor_si256(_mm256_cmpeq_epi16(below, _mm256_setzero_si256()), _mm256_set1_epi16(-1));
+            spike::filterRow16(rows, y, frame_.width, marks, replaced);
         }
-        // Packing works per 128-bit half: bytes 0-7 and 16-23 hold the sixteen marks.
-        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi16(hit, hit), 0x08);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(candidates + i), _mm256_castsi256_si128(packed));
     }
-    return i;
-}
-#endif
 
-// The marks of one row: AVX2 where the processor has it, SSE2 for the rest.
-template <typename Sample, typename Test>
-void markRow(const Sample* v, const Sample* left, const Sample* right, const Sample* up, const Sample* down, int count,
-             uint8_t* candidates, Test test) {
-    int done = 0;
-#if defined(__x86_64__)
-    if (cpuFeatures().avx2) {
-        done = markCandidatesAvx2(v, left, right, up, down, count, candidates);
+    void filterBand(int k) {
+        std::vector<SpikeReplacement>* replaced = bandCount_ > 1 ? &scratch_.replaced[static_cast<size_t>(k)] : nullptr;
+        uint8_t* marks = scratch_.marks[static_cast<size_t>(k)].data();
+        for (int y = start(k); y < start(k + 1); ++y) {
+            const spike::RowWindow<Sample> rows{seenBy(k, y - 2), seenBy(k, y - 1), frameRow(y), seenBy(k, y + 1),
+                                                seenBy(k, y + 2)};
+            filterRow(rows, y, marks, replaced);
+        }
     }
-#endif
-    markCandidates(v + done, left + done, right + done, up + done, down + done, count - done, candidates + done, test);
-}
 
-// The candidate array carries 8 zero bytes past its end for this look-ahead.
-inline bool noCandidateInEight(const uint8_t* c) {
-    uint64_t eight;
-    std::memcpy(&eight, c, sizeof eight);
-    return eight == 0;
-}
-
-// A replacement lowers a pixel, which changes the tests of the two pixels
-// after it in the row (one is its immediate neighbour, the next has it in
-// its mean; the colour check reads columns x-2..x+1). Those are re-tested
-// exactly whatever their mark; every other unmarked pixel would fail the
-// first test of the reference as well, its inputs being unchanged.
-// The candidate marks of one row, kept per thread and only ever grown: the
-// filter runs on every frame and must not allocate once started.
-std::vector<uint8_t>& candidateRow(size_t bytes) {
-    thread_local std::vector<uint8_t> row;
-    row.assign(bytes, 0);
-    return row;
-}
-
-void optimised8(const PlaneView& frame, const SpikeFilterParams& p) {
-    const int count = frame.width - 4;
-    if (count <= 0) {
-        return;
+    // Row y of band k as it came, into to: the row now, with the band's
+    // replacements in it undone (rows below the band: as the next edge kept
+    // them, or, past the filtered rows, as they stand).
+    void originalRow(int k, int y, Sample* to) {
+        if (y >= start(k + 1)) {
+            const Sample* from = k + 1 < bandCount_ ? edgeRow(k + 1, y - (start(k + 1) - 2)) : frameRow(y);
+            std::memcpy(to, from, rowBytes_);
+            return;
+        }
+        std::memcpy(to, frameRow(y), rowBytes_);
+        const std::vector<SpikeReplacement>& replaced = scratch_.replaced[static_cast<size_t>(k)];
+        auto it = std::lower_bound(replaced.begin(), replaced.end(), y,
+                                   [](const SpikeReplacement& r, int row) { return r.y < row; });
+        // Undone last first: a pixel is replaced at most once per scan, but keep the order safe.
+        auto end = it;
+        while (end != replaced.end() && end->y == y) {
+            ++end;
+        }
+        while (end != it) {
+            --end;
+            to[end->x] = static_cast<Sample>(end->before);
+        }
     }
-    std::vector<uint8_t>& candidates = candidateRow(static_cast<size_t>(count) + 8);
-    const auto test = [](__m128i v, __m128i mean) {  // v - mean >= 30
-        return _mm_cmpgt_epi16(_mm_subs_epu16(v, mean), _mm_set1_epi16(kSpike8 - 1));
-    };
-    for (int y = 2; y < frame.height - 2; ++y) {
-        const uint8_t* r = frame.row(y);
-        markRow(r + 2, r, r + 4, frame.row(y - 2) + 2, frame.row(y + 2) + 2, count, candidates.data(), test);
-        uint8_t* row = frame.row(y);
-        const uint8_t* up2 = frame.row(y - 2);
-        const uint8_t* down2 = frame.row(y + 2);
-        int recheckUntil = -1;
-        for (int x = 2; x < frame.width - 2; ++x) {
-            if (x > recheckUntil && noCandidateInEight(candidates.data() + (x - 2))) {
-                x += 7;
-                continue;
-            }
-            if (candidates[static_cast<size_t>(x - 2)] == 0 && x > recheckUntil) {
-                continue;
-            }
-            const int32_t v = row[x];
-            const int32_t m = (int32_t{row[x - 2]} + row[x + 2] + up2[x] + down2[x]) >> 2;
-            if (v - m >= kSpike8 && looksColoured(frame, p, y, x)) {
-                row[x] = static_cast<uint8_t>(m);
-                recheckUntil = x + 2;
+
+    // Once bands 0 .. k-1 are final: if band k - 1 changed the rows band k
+    // read above it, band k's first rows are filtered again, in scan order,
+    // from their values as they came, until two rows in a row come out as
+    // they stand.
+    void settleEdge(int k) {
+        const int s = start(k);
+        if (std::memcmp(frameRow(s - 2), edgeRow(k, 0), rowBytes_) == 0 &&
+            std::memcmp(frameRow(s - 1), edgeRow(k, 1), rowBytes_) == 0) {
+            return;
+        }
+        auto* work = reinterpret_cast<Sample*>(scratch_.redoRows.data());
+        Sample* down = work + frame_.width;
+        Sample* down2 = down + frame_.width;
+        uint8_t* marks = scratch_.marks[0].data();
+        int unchanged = 0;
+        for (int y = s; y < start(k + 1); ++y) {
+            originalRow(k, y, work);
+            originalRow(k, y + 1, down);
+            originalRow(k, y + 2, down2);
+            filterRow(spike::RowWindow<Sample>{frameRow(y - 2), frameRow(y - 1), work, down, down2}, y, marks,
+                      nullptr);
+            if (std::memcmp(work, frameRow(y), rowBytes_) == 0) {
+                if (++unchanged == 2) {
+                    return;
+                }
+            } else {
+                std::memcpy(frameRow(y), work, rowBytes_);
+                unchanged = 0;
             }
         }
     }
-}
 
-void optimised16(const PlaneView& frame) {
-    const int count = frame.width - 4;
-    if (count <= 0) {
-        return;
-    }
-    std::vector<uint8_t>& candidates = candidateRow(static_cast<size_t>(count) + 8);
-    const auto test = [](__m128i v, __m128i mean) {  // |v - mean| >= 7680
-        const __m128i distance = _mm_or_si128(_mm_subs_epu16(v, mean), _mm_subs_epu16(mean, v));
-        const __m128i below = _mm_subs_epu16(distance, _mm_set1_epi16(kSpike16 - 1));
-        return _mm_xor_si128(_mm_cmpeq_epi16(below, _mm_setzero_si128()), _mm_set1_epi16(-1));
-    };
-    for (int y = 2; y < frame.height - 2; ++y) {
-        uint16_t* row = frame.row16(y);
-        const uint16_t* up = frame.row16(y - 1);
-        const uint16_t* down = frame.row16(y + 1);
-        const uint16_t* up2 = frame.row16(y - 2);
-        const uint16_t* down2 = frame.row16(y + 2);
-        markRow(row + 2, row, row + 4, up2 + 2, down2 + 2, count, candidates.data(), test);
-        int recheckUntil = -1;
-        for (int x = 2; x < frame.width - 2; ++x) {
-            if (x > recheckUntil && noCandidateInEight(candidates.data() + (x - 2))) {
-                x += 7;
-                continue;
-            }
-            if (candidates[static_cast<size_t>(x - 2)] == 0 && x > recheckUntil) {
-                continue;
-            }
-            const int32_t v = row[x];
-            const int32_t m = (int32_t{row[x - 2]} + row[x + 2] + up2[x] + down2[x]) >> 2;
-            if (std::abs(v - m) < kSpike16) {
-                continue;
-            }
-            auto far = [v](int32_t n) { return std::abs(n - v) >= kSpike16; };
-            if (far(row[x - 1]) && far(row[x + 1]) && far(up[x - 1]) && far(up[x]) && far(up[x + 1]) &&
-                far(down[x - 1]) && far(down[x]) && far(down[x + 1])) {
-                row[x] = static_cast<uint16_t>(m);
-                recheckUntil = x + 2;
-            }
-        }
-    }
-}
+    const PlaneView& frame_;
+    const SpikeFilterParams& params_;
+    SpikeFilterScratch& scratch_;
+    size_t rowBytes_;
+    int bandCount_ = 1;
+    std::array<int, kMaxBands + 1> starts_{};
+};
 
 } // namespace
 
@@ -291,14 +268,18 @@ bool spikeFilterReference(const PlaneView& frame, const SpikeFilterParams& param
     return true;
 }
 
-bool spikeFilterOptimised(const PlaneView& frame, const SpikeFilterParams& params) {
+bool spikeFilterOptimised(const PlaneView& frame, const SpikeFilterParams& params, RowBands& bands,
+                          SpikeFilterScratch& scratch) {
     if (!isRaw(frame)) {
         return false;
     }
+    if (frame.width < 5 || frame.height < 5) {
+        return true;  // no pixel inside the border
+    }
     if (frame.bytesPerPixel == 1) {
-        optimised8(frame, params);
+        BandedSpikeFilter<uint8_t>(frame, params, scratch, bands.threads()).run(bands);
     } else {
-        optimised16(frame);
+        BandedSpikeFilter<uint16_t>(frame, params, scratch, bands.threads()).run(bands);
     }
     return true;
 }

@@ -8,9 +8,14 @@
 //   least two of |R-G|, |R-B|, |G-B| above 30, v becomes M;
 // - 16-bit: when |v - M| >= 7680 and all eight immediate neighbours differ
 //   from v by at least 7680, v becomes M.
+#include <cstdint>
+#include <vector>
+
 #include "imaging/pipeline/plane_view.h"
 
 namespace lumvek {
+
+class RowBands;
 
 struct SpikeFilterParams {
     int bayerMode = 2;  // the stored mode, not the mirrored one
@@ -18,10 +23,33 @@ struct SpikeFilterParams {
     int blueMultiplier = 128;
 };
 
-// The scan-order dependency keeps the filter on one thread. The optimised
-// member marks each row's candidates eight at a time (SSE2) and runs the
-// exact test only on them and on the two pixels after each replacement.
+// A pixel the optimised filter replaced, with its value before.
+struct SpikeReplacement {
+    int32_t y;
+    int32_t x;
+    uint16_t before;
+};
+
+// The optimised filter's working memory, kept by its owner from frame to
+// frame: it only grows, so the filter does not allocate once it has run at
+// a frame size.
+struct SpikeFilterScratch {
+    std::vector<std::vector<SpikeReplacement>> replaced;  // per band, in scan order
+    std::vector<std::vector<uint8_t>> marks;              // per band: one row's candidate marks
+    std::vector<uint8_t> edgeRows;                        // the four rows around each band edge, as they came
+    std::vector<uint8_t> redoRows;                        // rows of a band start filtered again
+};
+
 [[nodiscard]] bool spikeFilterReference(const PlaneView& frame, const SpikeFilterParams& params);
-[[nodiscard]] bool spikeFilterOptimised(const PlaneView& frame, const SpikeFilterParams& params);
+
+// The optimised filter runs the bands of rows on every thread of bands at
+// once. Each band filters its first rows against the rows above it as they
+// came from the camera; once every band is done, a band whose upper
+// neighbour changed those rows filters its first rows again from their
+// recorded values before replacement, until two rows in a row come out as
+// they stand (the rows after them then saw exactly what the scan order
+// shows them). The result is the reference's, byte for byte.
+[[nodiscard]] bool spikeFilterOptimised(const PlaneView& frame, const SpikeFilterParams& params, RowBands& bands,
+                                        SpikeFilterScratch& scratch);
 
 } // namespace lumvek

@@ -67,7 +67,8 @@ int defaultThreads(int wanted) {
 
 FramePipeline::FramePipeline(const PipelineOptions& options)
     : path_(options.path.value_or(kernelPathFromEnvironment())),
-      bands_(std::make_unique<RowBands>(path_ == KernelPath::Reference ? 1 : defaultThreads(options.threads))) {}
+      bands_(std::make_unique<RowBands>(path_ == KernelPath::Reference ? 1 : defaultThreads(options.threads))),
+      spikeScratch_(std::make_unique<SpikeFilterScratch>()) {}
 
 FramePipeline::~FramePipeline() = default;
 
@@ -141,7 +142,7 @@ void FramePipeline::spikeFilter(const PlaneView& raw, const PipelineSettings& se
     if (path_ == KernelPath::Reference) {
         (void)spikeFilterReference(raw, p);
     } else {
-        (void)spikeFilterOptimised(raw, p);
+        (void)spikeFilterOptimised(raw, p, *bands_, *spikeScratch_);
     }
 }
 

@@ -26,6 +26,7 @@ class DefectPlanes;
 class RowBands;
 class HueSaturationTables;
 class SharpnessTable;
+struct SpikeFilterScratch;
 
 struct PipelineOptions {
     int threads = 2;                      // 1: everything on the calling thread
@@ -90,6 +91,7 @@ private:
     std::vector<uint8_t> rowsSharpened_;  // the band chain's marks, one per output row
     ImageBuffer grayColour_;
     std::vector<uint8_t> dotFlags_;
+    std::unique_ptr<SpikeFilterScratch> spikeScratch_;
 };
 
 } // namespace lumvek
