@@ -21,6 +21,9 @@ QuadRows quadRowsFor(int mode, int r, int height) {
     q.by = q.ry == r ? r - 1 : r;
     q.ry2 = q.ry == r - 1 ? r + 1 : r - 2;
     q.by2 = q.by == r - 1 ? r + 1 : r - 2;
+    if (r >= 2 && r < height - 2) {
+        return q;  // rows r-2 .. r+1 are all inside
+    }
     for (int* row : {&q.ry, &q.by, &q.ry2, &q.by2}) {
         *row = foldIndex(*row, height);
     }
