@@ -89,10 +89,12 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
             if (raw != nullptr) {
                 interpolateOptimisedRows(*raw, output, params, p0, p1);
             }
-            if (hue != nullptr) {
+            if (hue != nullptr && first != nullptr) {
+                hueSaturationToneRows(output, hueOffset, *hue, first, p0, p1);
+            } else if (hue != nullptr) {
                 hueSaturationOptimisedRows(output, hueOffset, *hue, p0, p1);
-            }
-            if (first != nullptr && !(brightnessArithmetic && detail::brightenRows8Avx2(output, brightness, p0, p1))) {
+            } else if (first != nullptr &&
+                       !(brightnessArithmetic && detail::brightenRows8Avx2(output, brightness, p0, p1))) {
                 applyToneTableRows(output, *first, p0, p1);
             }
             if (sharpness != nullptr) {
