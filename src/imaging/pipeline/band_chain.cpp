@@ -48,13 +48,21 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
     const ToneKey firstKey{wide, settings.gamma, settings.contrast, sharpen ? 0 : settings.brightness};
     const bool firstTable = firstKey.gamma != kNeutralGamma || firstKey.contrast != 0 || firstKey.brightness != 0;
     const std::vector<uint16_t>* first = firstTable ? &toneTable(firstKey) : nullptr;
-    // Brightness alone on 8-bit samples: arithmetic beats the AVX2 table walk.
-    const bool brightnessArithmetic = first != nullptr && !wide && firstKey.gamma == kNeutralGamma &&
-                                      firstKey.contrast == 0 && !cpuFeatures().avx512vbmi;
+    // Brightness alone: on 8-bit samples arithmetic beats the AVX2 table
+    // walk (not the AVX-512 one); on 16-bit samples it beats the scalar walk
+    // of a 128 KiB table.
+    const bool brightnessArithmetic = first != nullptr && firstKey.gamma == kNeutralGamma && firstKey.contrast == 0 &&
+                                      (wide || !cpuFeatures().avx512vbmi);
     const float brightness = brightnessFactor(firstKey.brightness);
+    auto brighten = [wide](const PlaneView& image, float factor, int y0, int y1) {
+        return wide ? detail::brightenRows16Avx2(image, factor, y0, y1)
+                    : detail::brightenRows8Avx2(image, factor, y0, y1);
+    };
 
     const SharpnessTable* sharpness = nullptr;
     const std::vector<uint16_t>* after = nullptr;
+    bool afterArithmetic = false;  // brightness after sharpness by brighten() instead of the table
+    const float afterFactor = brightnessFactor(settings.brightness);
     PlaneView scratch;
     if (sharpen) {
         const int s = std::clamp(settings.sharpness, 0, 30);
@@ -68,6 +76,7 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
                 brightnessKey_ = key;
             }
             after = &brightnessTable_;
+            afterArithmetic = wide && cpuFeatures().avx2;
         }
         scratch = sharpnessScratchLike(output);
         if (sharpnessRowsPair(output, scratch, *sharpnessTable_)) {
@@ -79,6 +88,13 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
         return;
     }
 
+    // Sharpness on rows [y0, y1), then brightness on them.
+    auto sharpenRows = [&](int y0, int y1) {
+        sharpnessOptimisedRows(output, scratch, *sharpness, y0, y1, afterArithmetic ? nullptr : after);
+        if (afterArithmetic) {
+            (void)brighten(output, afterFactor, y0, y1);
+        }
+    };
     const int height = output.height;
     const int pieceRows = std::max(kMinPieceRows, kPieceBytes / std::max(output.stride, 1));
     bands_->run(0, height, [&](int y0, int y1) {
@@ -93,15 +109,14 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
                 hueSaturationToneRows(output, hueOffset, *hue, first, p0, p1);
             } else if (hue != nullptr) {
                 hueSaturationOptimisedRows(output, hueOffset, *hue, p0, p1);
-            } else if (first != nullptr &&
-                       !(brightnessArithmetic && detail::brightenRows8Avx2(output, brightness, p0, p1))) {
+            } else if (first != nullptr && !(brightnessArithmetic && brighten(output, brightness, p0, p1))) {
                 applyToneTableRows(output, *first, p0, p1);
             }
             if (sharpness != nullptr) {
                 copySharpnessSourceRows(output, scratch, p0, p1);
                 const int ready = p1 == height ? height : (p1 == y1 ? y1 - 1 : p1 - 1);
                 if (sharpenedUntil < ready) {
-                    sharpnessOptimisedRows(output, scratch, *sharpness, sharpenedUntil, ready, after);
+                    sharpenRows(sharpenedUntil, ready);
                     std::fill(rowsSharpened_.begin() + sharpenedUntil, rowsSharpened_.begin() + ready, kSharpened);
                     sharpenedUntil = ready;
                 }
@@ -115,7 +130,7 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
     // The rows at the band edges, now that every source row is in place.
     for (int y = 0; y < height; ++y) {
         if (rowsSharpened_[static_cast<size_t>(y)] != kSharpened) {
-            sharpnessOptimisedRows(output, scratch, *sharpness, y, y + 1, after);
+            sharpenRows(y, y + 1);
         }
     }
 }
