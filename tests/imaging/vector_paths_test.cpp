@@ -194,6 +194,36 @@ TEST(VectorPaths, HueSaturationThenToneTableMatchTwoReferencePasses) {
     }
 }
 
+TEST(VectorPaths, WideToneTableMatchesAHandLookupAtEveryWidthAndLayout) {
+    RowBands bands(2);
+    const ToneTable table = scrambledWideTable(11);
+    uint32_t seed = 60;
+    for (int bytes : {2, 6, 8}) {
+        for (int w : kWidths) {
+            for (int h : {1, 3, 17}) {
+                OwnedPlane image(w, h, bytes);
+                image.fillRandom(++seed);
+                for (int x = 0; x < w; x += 2) {
+                    image.at16(0, x) = 0xFFFF;  // the last entry, whose gather lane is masked
+                }
+                OwnedPlane expected = image;
+                for (int y = 0; y < h; ++y) {
+                    for (int x = 0; x < w; ++x) {
+                        for (int k = 0; k < std::min(bytes / 2, 3); ++k) {
+                            expected.at16(y, x, k) = table[image.at16(y, x, k)];
+                        }
+                    }
+                }
+                OwnedPlane banded = image;
+                ASSERT_TRUE(applyToneTable(banded.view(), table, bands));
+                ASSERT_EQ(expected.bytes(), banded.bytes()) << w << "x" << h << " bytes " << bytes;
+                applyToneTableRows(image.view(), table, 0, h);
+                ASSERT_EQ(expected.bytes(), image.bytes()) << w << "x" << h << " bytes " << bytes;
+            }
+        }
+    }
+}
+
 TEST(VectorPaths, BrightnessOfWideSamplesMatchesItsTable) {
     uint32_t seed = 90;
     for (int bpp : {2, 6, 8}) {

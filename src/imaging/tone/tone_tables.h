@@ -62,6 +62,9 @@ namespace detail {
 [[nodiscard]] bool lookupRows8Avx2(const PlaneView& image, const uint8_t* table, int y0, int y1);
 // The same 64 samples at a time (AVX-512 VBMI; false without it).
 [[nodiscard]] bool lookupRows8Avx512(const PlaneView& image, const uint8_t* table, int y0, int y1);
+// A 65536-entry table over rows [y0, y1) of 16-bit samples, 32 at a time by
+// gathers (AVX-512; false without it).
+[[nodiscard]] bool lookupRows16Avx512(const PlaneView& image, const uint16_t* table, int y0, int y1);
 } // namespace detail
 
 } // namespace lumvek
