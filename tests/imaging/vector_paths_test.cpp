@@ -12,6 +12,7 @@
 #include "imaging/colour/interpolation.h"
 #include "imaging/pipeline/kernel_path.h"
 #include "imaging/pipeline/row_bands.h"
+#include "imaging/tone/sharpness.h"
 #include "imaging/tone/tone_tables.h"
 #include "plane_helpers.h"
 
@@ -219,6 +220,38 @@ TEST(VectorPaths, WideToneTableMatchesAHandLookupAtEveryWidthAndLayout) {
                 ASSERT_EQ(expected.bytes(), banded.bytes()) << w << "x" << h << " bytes " << bytes;
                 applyToneTableRows(image.view(), table, 0, h);
                 ASSERT_EQ(expected.bytes(), image.bytes()) << w << "x" << h << " bytes " << bytes;
+            }
+        }
+    }
+}
+
+TEST(VectorPaths, SharpeningInPlaceInRunsMatchesTheReference) {
+    // Runs of one, two, three and seven rows: the ring carries the source
+    // values of overwritten rows from one run to the next, and a reset ring
+    // starts from rows that were not touched.
+    uint32_t seed = 120;
+    for (int bpp : {1, 2, 3, 4, 6, 8}) {
+        for (int w : {1, 2, 4, 5, 6, 17, 33, 67}) {
+            for (int h : {1, 2, 4, 5, 6, 13}) {
+                for (int sharpness : {1, 10, 30}) {
+                    OwnedPlane frame(w, h, bpp);
+                    frame.fillRandom(++seed);
+                    OwnedPlane expected = frame;
+                    OwnedPlane scratch(w, h, bpp);
+                    ASSERT_TRUE(sharpnessReference(expected.view(), scratch.view(), sharpness));
+                    const SharpnessTable table(sharpness, bpp == 2 || bpp >= 6);
+                    SharpnessRing ring;
+                    ring.reset();
+                    OwnedPlane inPlace = frame;
+                    int y = 0;
+                    for (int run = 1; y < h; run = run % 3 + 1) {
+                        const int end = std::min(h, y + (run == 3 ? 7 : run));
+                        sharpnessInPlaceRows(inPlace.view(), ring, table, y, end, nullptr);
+                        y = end;
+                    }
+                    ASSERT_EQ(expected.bytes(), inPlace.bytes())
+                        << bpp << " bytes " << w << "x" << h << " sharpness " << sharpness;
+                }
             }
         }
     }

@@ -28,6 +28,10 @@ constexpr int kNeutralGamma = 100;
 constexpr int kPieceBytes = 256 * 1024;
 constexpr int kMinPieceRows = 4;
 constexpr uint8_t kSharpened = 1;
+// Rows at each end of a band whose source values the band-edge rows read
+// after the bands: the edge rows are a band's first two and its last, and
+// each reads two rows above and one below.
+constexpr int kEdgeRows = 3;
 
 } // namespace
 
@@ -88,9 +92,16 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
         return;
     }
 
-    // Sharpness on rows [y0, y1), then brightness on them.
-    auto sharpenRows = [&](int y0, int y1) {
-        sharpnessOptimisedRows(output, scratch, *sharpness, y0, y1, afterArithmetic ? nullptr : after);
+    // Sharpness on rows [y0, y1), then brightness on them: in place inside
+    // a band, from the copies of the source rows in the scratch frame for
+    // the rows at the band edges.
+    auto sharpenRows = [&](SharpnessRing* ring, int y0, int y1) {
+        const std::vector<uint16_t>* table = afterArithmetic ? nullptr : after;
+        if (ring != nullptr) {
+            sharpnessInPlaceRows(output, *ring, *sharpness, y0, y1, table);
+        } else {
+            sharpnessOptimisedRows(output, scratch, *sharpness, y0, y1, table);
+        }
         if (afterArithmetic) {
             (void)brighten(output, afterFactor, y0, y1);
         }
@@ -100,6 +111,8 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
     bands_->run(0, height, [&](int y0, int y1) {
         // Rows below this have been sharpened (or are left for after the bands).
         int sharpenedUntil = y0 == 0 ? 0 : std::min(y0 + 2, y1);
+        thread_local SharpnessRing ring;  // work rows of this thread, kept from frame to frame
+        ring.reset();
         for (int p0 = y0; p0 < y1;) {
             const int p1 = std::min(p0 + pieceRows, y1);
             if (raw != nullptr) {
@@ -113,10 +126,12 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
                 applyToneTableRows(output, *first, p0, p1);
             }
             if (sharpness != nullptr) {
-                copySharpnessSourceRows(output, scratch, p0, p1);
+                // The source rows the band-edge rows need, before they are sharpened.
+                copySharpnessSourceRows(output, scratch, std::max(p0, y0), std::min(p1, y0 + kEdgeRows));
+                copySharpnessSourceRows(output, scratch, std::max(p0, y1 - kEdgeRows), p1);
                 const int ready = p1 == height ? height : (p1 == y1 ? y1 - 1 : p1 - 1);
                 if (sharpenedUntil < ready) {
-                    sharpenRows(sharpenedUntil, ready);
+                    sharpenRows(&ring, sharpenedUntil, ready);
                     std::fill(rowsSharpened_.begin() + sharpenedUntil, rowsSharpened_.begin() + ready, kSharpened);
                     sharpenedUntil = ready;
                 }
@@ -130,7 +145,7 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
     // The rows at the band edges, now that every source row is in place.
     for (int y = 0; y < height; ++y) {
         if (rowsSharpened_[static_cast<size_t>(y)] != kSharpened) {
-            sharpenRows(y, y + 1);
+            sharpenRows(nullptr, y, y + 1);
         }
     }
 }

@@ -46,4 +46,26 @@ void copySharpnessSourceRows(const PlaneView& image, const PlaneView& scratch, i
 void sharpnessOptimisedRows(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table, int y0,
                             int y1, const std::vector<uint16_t>* after);
 
+// Sharpening in place, without a source frame: a run of rows sharpened top
+// down keeps copies of the source values of its last rows, which the rows
+// below need once they are overwritten. One ring per thread; reset() before
+// each new run.
+class SharpnessRing {
+public:
+    void reset() { next_ = -1; }
+
+private:
+    friend void sharpnessInPlaceRows(const PlaneView&, SharpnessRing&, const SharpnessTable&, int, int,
+                                     const std::vector<uint16_t>*);
+    static constexpr int kRows = 3;
+    std::vector<uint8_t> rows_;
+    int next_ = -1;  // the row the kept copies lead up to
+};
+// Rows [y0, y1) as sharpnessOptimisedRows, the sources of rows y0 - 2 ..
+// y1 (within the frame) read from the image itself: rows below y0 + 1 must
+// still hold their source values, except those this ring's previous call
+// (ending at y0) sharpened.
+void sharpnessInPlaceRows(const PlaneView& image, SharpnessRing& ring, const SharpnessTable& table, int y0, int y1,
+                          const std::vector<uint16_t>* after);
+
 } // namespace lumvek
