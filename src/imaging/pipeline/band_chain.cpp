@@ -1,11 +1,14 @@
 // The optimised colour chain, band by band. Each worker takes a band of rows
 // and walks it in pieces small enough to stay in its L2 cache: a piece is
-// interpolated, turned by hue/saturation, passed through the composed tone
-// table and copied to the sharpness source before the next piece starts, and
-// the rows whose source neighbours (two above, one below) are then complete
-// are sharpened, with brightness after. The first two rows of a band and its
-// last one need source rows of the neighbouring band: they are sharpened by
-// the calling thread once every band is done. Every step is the one the
+// interpolated, turned by hue/saturation and passed through the composed
+// tone table (one pass with AVX-512) before the next piece starts, and the
+// rows whose source neighbours (two above, one below) are then complete are
+// sharpened in place, with brightness after; a ring of three rows per
+// thread keeps the source values of the rows just overwritten. The first
+// two rows of a band and its last one need source rows of the neighbouring
+// band: they are sharpened by the calling thread once every band is done,
+// from copies of the three rows at each end of every band in the scratch
+// frame, taken before those rows were sharpened. Every step is the one the
 // unfused chain runs, on the same rows in the same order for each row, so
 // the results are the same bytes.
 #include <algorithm>
