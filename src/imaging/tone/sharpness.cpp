@@ -277,10 +277,6 @@ bool sharpnessRowsPair(const PlaneView& image, const PlaneView& scratch, const S
     return shapesPair(image, scratch, wide) && wide == table.wide();
 }
 
-void copySharpnessSourceRows(const PlaneView& image, const PlaneView& scratch, int y0, int y1) {
-    copyRows(image, scratch, y0, y1);
-}
-
 namespace {
 
 // Rows [y0, y1): the interior ones sharpened from sources(y), then `after`
@@ -312,6 +308,16 @@ void sharpnessOptimisedRows(const PlaneView& image, const PlaneView& scratch, co
         return std::array<const uint8_t*, 4>{scratch.row(y - 2), scratch.row(y - 1), scratch.row(y), scratch.row(y + 1)};
     };
     sharpenRows(image, fromScratch, table, y0, y1, after);
+}
+
+void sharpnessRowFrom(const PlaneView& image, const std::array<const uint8_t*, 4>& sources,
+                      const SharpnessTable& table, int y, const std::vector<uint16_t>* after) {
+    const int interiorEnd = (image.height < 5 || image.width < 5) ? 2 : image.height - 2;
+    const bool interior = y >= 2 && y < interiorEnd;
+    if (interior && (sources[0] == nullptr || sources[1] == nullptr || sources[2] == nullptr || sources[3] == nullptr)) {
+        return;  // a caller's error: no row to read
+    }
+    sharpenRows(image, [&sources](int) { return sources; }, table, y, y + 1, after);
 }
 
 void sharpnessInPlaceRows(const PlaneView& image, SharpnessRing& ring, const SharpnessTable& table, int y0, int y1,
