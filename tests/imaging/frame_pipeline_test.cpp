@@ -361,7 +361,7 @@ TEST(PathsAgree, FullSensorFramesWithEveryControlOn) {
     DefectPlanes planes;
     ASSERT_TRUE(planes.create());
     fillPlanes(planes, 8);
-    for (int mode : {kMono8, kMono16, kColour24, kColour64}) {
+    for (int mode : {kMono8, kMono16, kColour24, kColour32, kColour48, kColour64}) {
         expectPathsAgree(mode, kSensorWidth, kSensorHeight, kExtremes[mode % 2 == 0 ? 1 : 3], planes, 900 + mode);
     }
 }
