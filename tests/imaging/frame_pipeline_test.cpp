@@ -361,8 +361,39 @@ TEST(PathsAgree, FullSensorFramesWithEveryControlOn) {
     DefectPlanes planes;
     ASSERT_TRUE(planes.create());
     fillPlanes(planes, 8);
-    for (int mode : {kMono8, kMono16, kColour24, kColour64}) {
+    for (int mode : {kMono8, kMono16, kColour24, kColour32, kColour48, kColour64}) {
         expectPathsAgree(mode, kSensorWidth, kSensorHeight, kExtremes[mode % 2 == 0 ? 1 : 3], planes, 900 + mode);
+    }
+}
+
+TEST(PathsAgree, BandsOfSeveralPiecesOnTwoAndThreeThreads) {
+    // Frames wide enough for a band to be walked in several pieces, and a
+    // third thread for a band with neighbours on both sides.
+    DefectPlanes planes;
+    ASSERT_TRUE(planes.create(64, 64));
+    uint32_t seed = 500;
+    for (int threads : {2, 3}) {
+        for (int mode : {kColour24, kColour32, kColour48, kColour64}) {
+            for (auto [w, h] : {std::pair{2336, 97}, std::pair{1999, 64}}) {
+                for (const Extremes* e : {&kExtremes[1], &kExtremes[3], &kExtremes[4]}) {
+                    Frame a(mode, w, h);
+                    fillRandom(a.raw, ++seed);
+                    Frame b(mode, w, h);
+                    std::memcpy(b.raw.pixels(), a.raw.pixels(), a.raw.sizeBytes());
+                    PipelineSettings sa;
+                    sa.colourMode = mode;
+                    sa.window = CaptureWindow{w, h, 1, 2, 0};
+                    e->apply(sa);
+                    PipelineSettings sb = sa;
+                    auto reference = referencePipeline();
+                    FramePipeline optimised(PipelineOptions{threads, KernelPath::Optimised});
+                    (void)reference.process(a.buffers(), sa, &planes);
+                    (void)optimised.process(b.buffers(), sb, &planes);
+                    ASSERT_EQ(a.bytes(a.output), b.bytes(b.output))
+                        << threads << " threads mode " << mode << " " << w << "x" << h << " " << e->name;
+                }
+            }
+        }
     }
 }
 

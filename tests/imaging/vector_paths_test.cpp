@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "imaging/colour/bayer_pattern.h"
+#include "imaging/colour/hue_saturation.h"
 #include "imaging/colour/interpolation.h"
+#include "imaging/pipeline/kernel_path.h"
 #include "imaging/pipeline/row_bands.h"
+#include "imaging/tone/sharpness.h"
 #include "imaging/tone/tone_tables.h"
 #include "plane_helpers.h"
 
@@ -107,6 +110,179 @@ TEST(VectorPaths, ToneTableMatchesAHandLookupAtEveryWidthAndLayout) {
                 ASSERT_EQ(expected.bytes(), banded.bytes()) << w << "x" << h << " bytes " << bytes;
                 applyToneTableRows(image.view(), table, 0, h);
                 ASSERT_EQ(expected.bytes(), image.bytes()) << w << "x" << h << " bytes " << bytes;
+            }
+        }
+    }
+}
+
+// Widths around the sixteen-pixel steps of the hue/saturation bodies.
+constexpr int kHueWidths[] = {1, 2, 3, 7, 8, 11, 15, 16, 17, 21, 31, 32, 33, 47, 48, 49, 100};
+
+// Every entry of a 16-bit table random over the whole range, so that a low
+// and high byte taken from the wrong entry or swapped show.
+ToneTable scrambledWideTable(uint32_t seed) {
+    std::mt19937 rng(seed);
+    ToneTable table(65536);
+    for (auto& entry : table) {
+        entry = static_cast<uint16_t>(rng());
+    }
+    return table;
+}
+
+// The table by hand on the first three components (a fourth keeps its value).
+void lookUpByHand(OwnedPlane& image, const ToneTable& table) {
+    const PlaneView& v = image.view();
+    const bool wide = v.bytesPerPixel >= 6;
+    for (int y = 0; y < v.height; ++y) {
+        for (int x = 0; x < v.width; ++x) {
+            for (int k = 0; k < 3; ++k) {
+                if (wide) {
+                    image.at16(y, x, k) = table[image.at16(y, x, k)];
+                } else {
+                    image.at8(y, x, k) = static_cast<uint8_t>(table[image.at8(y, x, k)]);
+                }
+            }
+        }
+    }
+}
+
+TEST(VectorPaths, HueSaturationThenToneTableMatchTwoReferencePasses) {
+    uint32_t seed = 70;
+    for (int bpp : {3, 4, 6, 8}) {
+        const bool wide = bpp >= 6;
+        const std::vector<ToneTable> tones = {
+            wide ? scrambledWideTable(++seed) : scrambledTable(++seed),
+            gammaTable(0, wide),
+            composeTables(gammaTable(200, wide), contrastTable(-127, wide)),
+            composeTables(contrastTable(127, wide), brightnessTable(255, wide)),
+            brightnessTable(-255, wide),
+        };
+        for (int w : kHueWidths) {
+            for (int h : {1, 3}) {
+                OwnedPlane frame(w, h, bpp);
+                frame.fillRandom(++seed);
+                for (int saturation : {-255, 0, 40, 255}) {
+                    const HueSaturationTables tables(saturation);
+                    for (int hue : {-360, -1, 30, 360}) {
+                        const int offset = hueOffsetFor(hue);
+                        SCOPED_TRACE(testing::Message() << bpp << " bytes " << w << "x" << h << " saturation "
+                                                        << saturation << " hue " << hue);
+                        OwnedPlane expected = frame;
+                        ASSERT_TRUE(hueSaturationReference(expected.view(), offset, tables));
+                        OwnedPlane alone = frame;
+                        hueSaturationToneRows(alone.view(), offset, tables, nullptr, 0, h);
+                        ASSERT_EQ(expected.bytes(), alone.bytes());
+                        for (const ToneTable& tone : tones) {
+                            OwnedPlane fused = frame;
+                            hueSaturationToneRows(fused.view(), offset, tables, &tone, 0, h);
+                            OwnedPlane looked = expected;
+                            lookUpByHand(looked, tone);
+                            ASSERT_EQ(looked.bytes(), fused.bytes());
+                        }
+                    }
+                }
+            }
+        }
+        // A table of the other sample width is not applied: hue/saturation alone.
+        OwnedPlane frame(37, 2, bpp);
+        frame.fillRandom(++seed);
+        OwnedPlane expected = frame;
+        const HueSaturationTables tables(100);
+        ASSERT_TRUE(hueSaturationReference(expected.view(), 200, tables));
+        const ToneTable otherWidth = wide ? scrambledTable(3) : scrambledWideTable(3);
+        hueSaturationToneRows(frame.view(), 200, tables, &otherWidth, 0, 2);
+        EXPECT_EQ(expected.bytes(), frame.bytes()) << bpp;
+    }
+}
+
+TEST(VectorPaths, WideToneTableMatchesAHandLookupAtEveryWidthAndLayout) {
+    RowBands bands(2);
+    const ToneTable table = scrambledWideTable(11);
+    uint32_t seed = 60;
+    for (int bytes : {2, 6, 8}) {
+        for (int w : kWidths) {
+            for (int h : {1, 3, 17}) {
+                OwnedPlane image(w, h, bytes);
+                image.fillRandom(++seed);
+                for (int x = 0; x < w; x += 2) {
+                    image.at16(0, x) = 0xFFFF;  // the last entry, whose gather lane is masked
+                }
+                OwnedPlane expected = image;
+                for (int y = 0; y < h; ++y) {
+                    for (int x = 0; x < w; ++x) {
+                        for (int k = 0; k < std::min(bytes / 2, 3); ++k) {
+                            expected.at16(y, x, k) = table[image.at16(y, x, k)];
+                        }
+                    }
+                }
+                OwnedPlane banded = image;
+                ASSERT_TRUE(applyToneTable(banded.view(), table, bands));
+                ASSERT_EQ(expected.bytes(), banded.bytes()) << w << "x" << h << " bytes " << bytes;
+                applyToneTableRows(image.view(), table, 0, h);
+                ASSERT_EQ(expected.bytes(), image.bytes()) << w << "x" << h << " bytes " << bytes;
+            }
+        }
+    }
+}
+
+TEST(VectorPaths, SharpeningInPlaceInRunsMatchesTheReference) {
+    // Runs of one, two, three and seven rows: the ring carries the source
+    // values of overwritten rows from one run to the next, and a reset ring
+    // starts from rows that were not touched.
+    uint32_t seed = 120;
+    for (int bpp : {1, 2, 3, 4, 6, 8}) {
+        for (int w : {1, 2, 4, 5, 6, 17, 33, 67}) {
+            for (int h : {1, 2, 4, 5, 6, 13}) {
+                for (int sharpness : {1, 10, 30}) {
+                    OwnedPlane frame(w, h, bpp);
+                    frame.fillRandom(++seed);
+                    OwnedPlane expected = frame;
+                    OwnedPlane scratch(w, h, bpp);
+                    ASSERT_TRUE(sharpnessReference(expected.view(), scratch.view(), sharpness));
+                    const SharpnessTable table(sharpness, bpp == 2 || bpp >= 6);
+                    SharpnessRing ring;
+                    ring.reset();
+                    OwnedPlane inPlace = frame;
+                    int y = 0;
+                    for (int run = 1; y < h; run = run % 3 + 1) {
+                        const int end = std::min(h, y + (run == 3 ? 7 : run));
+                        sharpnessInPlaceRows(inPlace.view(), ring, table, y, end, nullptr);
+                        y = end;
+                    }
+                    ASSERT_EQ(expected.bytes(), inPlace.bytes())
+                        << bpp << " bytes " << w << "x" << h << " sharpness " << sharpness;
+                }
+            }
+        }
+    }
+}
+
+TEST(VectorPaths, BrightnessOfWideSamplesMatchesItsTable) {
+    uint32_t seed = 90;
+    for (int bpp : {2, 6, 8}) {
+        for (int w : kWidths) {
+            OwnedPlane frame(w, 3, bpp);
+            frame.fillRandom(++seed);
+            for (int x = 0; x < w; x += 3) {
+                frame.at16(1, x) = 0xFFFF;  // the top value, where the brightest factors limit
+                frame.at16(2, x) = 0;
+            }
+            for (int brightness : {-255, -254, -1, 1, 15, 128, 255}) {
+                const ToneTable table = brightnessTable(brightness, true);
+                OwnedPlane expected = frame;
+                for (int y = 0; y < 3; ++y) {
+                    for (int x = 0; x < w; ++x) {
+                        for (int k = 0; k < std::min(bpp / 2, 3); ++k) {
+                            expected.at16(y, x, k) = table[frame.at16(y, x, k)];
+                        }
+                    }
+                }
+                OwnedPlane image = frame;
+                ASSERT_EQ(detail::brightenRows16Avx2(image.view(), brightnessFactor(brightness), 0, 3),
+                          cpuFeatures().avx2);
+                if (cpuFeatures().avx2) {
+                    ASSERT_EQ(expected.bytes(), image.bytes()) << bpp << " bytes " << w << " wide " << brightness;
+                }
             }
         }
     }

@@ -4,6 +4,7 @@
 
 #include "imaging/pipeline/kernel_path.h"
 #include "imaging/pipeline/row_bands.h"
+#include "imaging/tone/tone_tables.h"
 
 namespace lumvek {
 
@@ -17,6 +18,9 @@ const int32_t kSextantSteps[12] = {-1, +0x100, -0x10000, +1, -0x100, +0x10000,
 namespace {
 
 constexpr int32_t kHueUnitsPerTurn = 1530;
+constexpr int kWideBytesPerPixel = 6;  // 16-bit samples from here up
+constexpr size_t kToneEntries = 256;
+constexpr size_t kWideToneEntries = 65536;
 
 
 constexpr int32_t grey(int32_t n) { return n * 0x010101; }
@@ -46,6 +50,10 @@ void transformRows(const PlaneView& image, int hueOffset, const HueSaturationTab
 template <typename Sample, int kComponents>
 void transformRowsVector(const PlaneView& image, int hueOffset, const HueSaturationTables& tables, int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
+        if (detail::hueSaturationRowAvx512(image.row(y), image.width, image.bytesPerPixel, hueOffset, tables,
+                                           nullptr)) {
+            continue;
+        }
         const int done = detail::hueSaturationRowAvx2(image.row(y), image.width, image.bytesPerPixel, hueOffset, tables);
         transformRow<Sample, kComponents>(image, hueOffset, tables, y, done);
     }
@@ -150,6 +158,27 @@ void hueSaturationOptimisedRows(const PlaneView& image, int hueOffset, const Hue
     if (rows != nullptr && !image.empty()) {
         rows(image, hueOffset, tables, y0, y1);
     }
+}
+
+void hueSaturationToneRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,
+                           const std::vector<uint16_t>* tone, int y0, int y1) {
+    if (tone == nullptr) {
+        hueSaturationOptimisedRows(image, hueOffset, tables, y0, y1);
+        return;
+    }
+    const bool wide = image.bytesPerPixel >= kWideBytesPerPixel;
+    if (cpuFeatures().avx512vbmi && rowsFor(image.bytesPerPixel) != nullptr &&
+        tone->size() == (wide ? kWideToneEntries : kToneEntries)) {
+        const HueToneBytes bytes(*tone, wide);
+        for (int y = y0; y < y1; ++y) {
+            (void)detail::hueSaturationRowAvx512(image.row(y), image.width, image.bytesPerPixel, hueOffset, tables,
+                                                 &bytes);
+        }
+        return;
+    }
+    // The rows are still in cache when the table pass reads them again.
+    hueSaturationOptimisedRows(image, hueOffset, tables, y0, y1);
+    applyToneTableRows(image, *tone, y0, y1);
 }
 
 bool hueSaturationOptimised(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,

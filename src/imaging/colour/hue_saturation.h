@@ -4,6 +4,7 @@
 // its tables, so instances never disturb one another.
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "imaging/pipeline/plane_view.h"
 
@@ -42,6 +43,20 @@ private:
 // Rows [y0, y1) of the optimised member on the calling thread.
 void hueSaturationOptimisedRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables, int y0,
                                 int y1);
+// The same followed by a tone table (256 entries for 8-bit samples, 65536
+// for 16-bit ones; null: none) over rows [y0, y1): one pass where the
+// processor has AVX-512 VBMI, else row by row while the row is in cache.
+void hueSaturationToneRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,
+                           const std::vector<uint16_t>* tone, int y0, int y1);
+
+// What a tone table answers for the samples hue/saturation writes: 8-bit
+// samples, or 16-bit ones with a zero low byte (entry i << 8), as the low
+// and high bytes of the entries.
+struct HueToneBytes {
+    HueToneBytes(const std::vector<uint16_t>& table, bool wide);
+    std::array<uint8_t, 256> low{};
+    std::array<uint8_t, 256> high{};
+};
 
 namespace detail {
 // The sextant table: mask and step of each of the 12 hue sextant indices.
@@ -51,6 +66,11 @@ extern const int32_t kSextantSteps[12];
 // 0 when the processor lacks it or for other depths. The caller finishes the
 // row with the scalar code.
 int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables);
+// A whole 3/4/6/8-byte row with AVX-512 VBMI, sixteen pixels at a time, then
+// the tone bytes when given; false (nothing done) when the processor lacks
+// it or for other depths.
+bool hueSaturationRowAvx512(uint8_t* row, int width, int bytesPerPixel, int hueOffset,
+                            const HueSaturationTables& tables, const HueToneBytes* tone);
 } // namespace detail
 
 } // namespace lumvek

@@ -1,6 +1,6 @@
-// Brightness of 8-bit samples 32 at a time: trunc(v x F) in single
-// precision, limited to 0..255. The lanes do the very float multiply and
-// truncation of brightenSample, so the results are the same bits.
+// Brightness of 8- and 16-bit samples sixteen at a time: trunc(v x F) in
+// single precision, limited to 0..max. The lanes do the very float multiply
+// and truncation of brightenSample, so the results are the same bits.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -41,8 +41,57 @@ __attribute__((target("avx2"))) int brightenRow8Avx2(uint8_t* row, int count, fl
     return i;
 }
 
+// Sixteen 16-bit samples: the same float multiply and truncation, limited
+// to 0..65535 by the minimum before converting and the unsigned pack after.
+__attribute__((target("avx2"))) inline __m256i scaleSixteen(__m256i words, __m256 factor) {
+    const __m256 limit = _mm256_set1_ps(65535.0f);
+    const __m256 lo = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(words)));
+    const __m256 hi = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(words, 1)));
+    const __m256i a = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(lo, factor), limit));
+    const __m256i b = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(hi, factor), limit));
+    // packus interleaves the 128-bit halves: a0-3 b0-3 | a4-7 b4-7.
+    return _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+__attribute__((target("avx2"))) int brightenRow16Avx2(uint16_t* row, int count, float factor, bool keepFourth) {
+    const __m256 f = _mm256_set1_ps(factor);
+    const __m256i fourth = _mm256_set1_epi64x(static_cast<int64_t>(0xFFFF000000000000ull));
+    int i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m256i words = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + i));
+        __m256i scaled = scaleSixteen(words, f);
+        if (keepFourth) {
+            scaled = _mm256_blendv_epi8(scaled, words, fourth);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + i), scaled);
+    }
+    return i;
+}
+
 } // namespace
 #endif
+
+bool brightenRows16Avx2(const PlaneView& image, float factor, int y0, int y1) {
+#if defined(__x86_64__)
+    if (!cpuFeatures().avx2 || (image.bytesPerPixel != 2 && image.bytesPerPixel != 6 && image.bytesPerPixel != 8)) {
+        return false;
+    }
+    const bool keepFourth = image.bytesPerPixel == 8;
+    const int count = image.width * image.bytesPerPixel / 2;
+    for (int y = y0; y < y1; ++y) {
+        uint16_t* row = image.row16(y);
+        for (int i = brightenRow16Avx2(row, count, factor, keepFourth); i < count; ++i) {
+            if (!keepFourth || (i & 3) != 3) {
+                row[i] = static_cast<uint16_t>(brightenSample(row[i], factor, 65535));
+            }
+        }
+    }
+    return true;
+#else
+    (void)image, (void)factor, (void)y0, (void)y1;
+    return false;
+#endif
+}
 
 bool brightenRows8Avx2(const PlaneView& image, float factor, int y0, int y1) {
 #if defined(__x86_64__)

@@ -1,6 +1,7 @@
 #include "imaging/tone/sharpness.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "imaging/pipeline/kernel_path.h"
@@ -163,8 +164,10 @@ __attribute__((target("avx2"))) int sharpenRow16Avx2(const uint16_t* const rows[
 // A row of samples is treated as one run of components; a sample's
 // horizontal neighbours are bytesPerPixel / sizeof(Sample) elements apart.
 // `after`, when given, is applied to each row once it is sharpened.
-template <typename Sample>
-void optimisedRows(const PlaneView& image, const PlaneView& source, const SharpnessTable& t, int y0, int y1,
+// sources(y) gives the source rows y - 2 .. y + 1; it is called once per
+// row, before anything of row y is written.
+template <typename Sample, typename Sources>
+void optimisedRows(const PlaneView& image, const Sources& sources, const SharpnessTable& t, int y0, int y1,
                    const std::vector<uint16_t>* after) {
     constexpr int32_t kMax = sizeof(Sample) == 1 ? 255 : 65535;
     const int step = image.bytesPerPixel / static_cast<int>(sizeof(Sample));
@@ -184,10 +187,11 @@ void optimisedRows(const PlaneView& image, const PlaneView& source, const Sharpn
         }
     };
     for (int y = y0; y < y1; ++y) {
-        const auto* r0 = reinterpret_cast<const Sample*>(source.row(y - 2));
-        const auto* r1 = reinterpret_cast<const Sample*>(source.row(y - 1));
-        const auto* r2 = reinterpret_cast<const Sample*>(source.row(y));
-        const auto* r3 = reinterpret_cast<const Sample*>(source.row(y + 1));
+        const std::array<const uint8_t*, 4> rows = sources(y);
+        const auto* r0 = reinterpret_cast<const Sample*>(rows[0]);
+        const auto* r1 = reinterpret_cast<const Sample*>(rows[1]);
+        const auto* r2 = reinterpret_cast<const Sample*>(rows[2]);
+        const auto* r3 = reinterpret_cast<const Sample*>(rows[3]);
         auto* out = reinterpret_cast<Sample*>(image.row(y));
 #if defined(__x86_64__)
         if constexpr (sizeof(Sample) == 1) {
@@ -273,26 +277,66 @@ bool sharpnessRowsPair(const PlaneView& image, const PlaneView& scratch, const S
     return shapesPair(image, scratch, wide) && wide == table.wide();
 }
 
-void copySharpnessSourceRows(const PlaneView& image, const PlaneView& scratch, int y0, int y1) {
-    copyRows(image, scratch, y0, y1);
-}
+namespace {
 
-void sharpnessOptimisedRows(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table, int y0,
-                            int y1, const std::vector<uint16_t>* after) {
+// Rows [y0, y1): the interior ones sharpened from sources(y), then `after`
+// on the rows the sharpening leaves as they are.
+template <typename Sources>
+void sharpenRows(const PlaneView& image, const Sources& sources, const SharpnessTable& table, int y0, int y1,
+                 const std::vector<uint16_t>* after) {
     const int interiorEnd = (image.height < 5 || image.width < 5) ? 2 : image.height - 2;
     const int i0 = std::max(y0, 2);
     const int i1 = std::min(y1, interiorEnd);
     if (i0 < i1) {
         if (table.wide()) {
-            optimisedRows<uint16_t>(image, scratch, table, i0, i1, after);
+            optimisedRows<uint16_t>(image, sources, table, i0, i1, after);
         } else {
-            optimisedRows<uint8_t>(image, scratch, table, i0, i1, after);
+            optimisedRows<uint8_t>(image, sources, table, i0, i1, after);
         }
     }
-    if (after != nullptr) {  // the rows the sharpening leaves as they are
+    if (after != nullptr) {
         applyToneTableRows(image, *after, y0, std::min(y1, 2));
         applyToneTableRows(image, *after, std::max(y0, std::max(interiorEnd, 2)), y1);
     }
+}
+
+} // namespace
+
+void sharpnessOptimisedRows(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table, int y0,
+                            int y1, const std::vector<uint16_t>* after) {
+    const auto fromScratch = [&scratch](int y) {
+        return std::array<const uint8_t*, 4>{scratch.row(y - 2), scratch.row(y - 1), scratch.row(y), scratch.row(y + 1)};
+    };
+    sharpenRows(image, fromScratch, table, y0, y1, after);
+}
+
+void sharpnessRowFrom(const PlaneView& image, const std::array<const uint8_t*, 4>& sources,
+                      const SharpnessTable& table, int y, const std::vector<uint16_t>* after) {
+    const int interiorEnd = (image.height < 5 || image.width < 5) ? 2 : image.height - 2;
+    const bool interior = y >= 2 && y < interiorEnd;
+    if (interior && (sources[0] == nullptr || sources[1] == nullptr || sources[2] == nullptr || sources[3] == nullptr)) {
+        return;  // a caller's error: no row to read
+    }
+    sharpenRows(image, [&sources](int) { return sources; }, table, y, y + 1, after);
+}
+
+void sharpnessInPlaceRows(const PlaneView& image, SharpnessRing& ring, const SharpnessTable& table, int y0, int y1,
+                          const std::vector<uint16_t>* after) {
+    const size_t rowBytes = static_cast<size_t>(image.width) * static_cast<size_t>(image.bytesPerPixel);
+    ring.rows_.resize(SharpnessRing::kRows * rowBytes);  // only ever grows: no allocation per frame
+    auto slot = [&](int y) { return ring.rows_.data() + static_cast<size_t>(y % SharpnessRing::kRows) * rowBytes; };
+    const int first = std::max(y0, 2);
+    if (ring.next_ != first) {  // a new run: the two rows above still hold their source values
+        for (int y = first - 2; y < first && y < image.height; ++y) {
+            std::memcpy(slot(y), image.row(y), rowBytes);
+        }
+    }
+    const auto inPlace = [&](int y) {
+        std::memcpy(slot(y), image.row(y), rowBytes);  // row y's source, before it is overwritten
+        return std::array<const uint8_t*, 4>{slot(y - 2), slot(y - 1), slot(y), image.row(y + 1)};
+    };
+    sharpenRows(image, inPlace, table, y0, y1, after);
+    ring.next_ = y1 > first ? y1 : -1;  // nothing sharpened: the rows above are still as they were
 }
 
 bool sharpnessOptimised(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table,

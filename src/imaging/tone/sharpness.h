@@ -3,6 +3,7 @@
 // source); inside a two-pixel border each sample becomes
 // source + T(source - blur), T(d) = trunc(s x d / 10), blur the 4 x 4 mean of
 // rows -2..+1 and columns -2..+1 around it, limited to 0..max.
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -37,13 +38,38 @@ private:
 [[nodiscard]] bool sharpnessOptimised(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table,
                                       RowBands& bands, const std::vector<uint16_t>* after = nullptr);
 
-// The same in pieces, for a chain that runs band by band: copy rows of the
-// image to the scratch source once they are final, then sharpen rows whose
-// source rows -2..+1 are all copied. Rows outside the interior only get
-// `after`. sharpnessRowsPair checks the buffers and table first.
+// The same on rows [y0, y1) whose source rows -2..+1 are in the scratch
+// buffer. Rows outside the interior only get `after`. sharpnessRowsPair
+// checks the buffers and table first.
 [[nodiscard]] bool sharpnessRowsPair(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table);
-void copySharpnessSourceRows(const PlaneView& image, const PlaneView& scratch, int y0, int y1);
 void sharpnessOptimisedRows(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table, int y0,
                             int y1, const std::vector<uint16_t>* after);
+
+// Row y alone (with `after`) from the source rows y - 2 .. y + 1 given;
+// they are read only when y is an interior row, and must then all be given.
+void sharpnessRowFrom(const PlaneView& image, const std::array<const uint8_t*, 4>& sources,
+                      const SharpnessTable& table, int y, const std::vector<uint16_t>* after);
+
+// Sharpening in place, without a source frame: a run of rows sharpened top
+// down keeps copies of the source values of its last rows, which the rows
+// below need once they are overwritten. One ring per thread; reset() before
+// each new run.
+class SharpnessRing {
+public:
+    void reset() { next_ = -1; }
+
+private:
+    friend void sharpnessInPlaceRows(const PlaneView&, SharpnessRing&, const SharpnessTable&, int, int,
+                                     const std::vector<uint16_t>*);
+    static constexpr int kRows = 3;
+    std::vector<uint8_t> rows_;
+    int next_ = -1;  // the row the kept copies lead up to
+};
+// Rows [y0, y1) as sharpnessOptimisedRows, the sources of rows y0 - 2 ..
+// y1 (within the frame) read from the image itself: rows below y0 + 1 must
+// still hold their source values, except those this ring's previous call
+// (ending at y0) sharpened.
+void sharpnessInPlaceRows(const PlaneView& image, SharpnessRing& ring, const SharpnessTable& table, int y0, int y1,
+                          const std::vector<uint16_t>* after);
 
 } // namespace lumvek

@@ -28,6 +28,13 @@ void applyRows(const PlaneView& image, const ToneTable& table, int y0, int y1) {
     forEachSample<Sample>(image, y0, y1, [lut](Sample& s) { s = static_cast<Sample>(lut[s]); });
 }
 
+// The 16-bit table by gathers where the processor can, else sample by sample.
+void applyRows16(const PlaneView& image, const ToneTable& table, int y0, int y1) {
+    if (!detail::lookupRows16Avx512(image, table.data(), y0, y1)) {
+        applyRows<uint16_t>(image, table, y0, y1);
+    }
+}
+
 // The 8-bit table narrowed to bytes: 32 samples at a time where the
 // processor can (64 with AVX-512 VBMI), else sample by sample.
 void applyRows8(const PlaneView& image, const uint8_t* lut, int y0, int y1) {
@@ -154,7 +161,7 @@ void applyToneTableRows(const PlaneView& image, const ToneTable& table, int y0, 
         return;
     }
     if (wide) {
-        applyRows<uint16_t>(image, table, y0, y1);
+        applyRows16(image, table, y0, y1);
         return;
     }
     uint8_t narrow[256];
@@ -168,7 +175,7 @@ bool applyToneTable(const PlaneView& image, const ToneTable& table, RowBands& ba
         return false;
     }
     if (wide) {
-        bands.run(0, image.height, [&](int y0, int y1) { applyRows<uint16_t>(image, table, y0, y1); });
+        bands.run(0, image.height, [&](int y0, int y1) { applyRows16(image, table, y0, y1); });
         return true;
     }
     uint8_t narrow[256];

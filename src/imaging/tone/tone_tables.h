@@ -54,11 +54,17 @@ void applyToneTableRows(const PlaneView& image, const ToneTable& table, int y0, 
 
 namespace detail {
 [[nodiscard]] bool brightenRows8Avx2(const PlaneView& image, float factor, int y0, int y1);
+// The same for 16-bit samples (2/6/8-byte pixels), the table's own formula
+// without reading its 128 KiB; false without AVX2.
+[[nodiscard]] bool brightenRows16Avx2(const PlaneView& image, float factor, int y0, int y1);
 // A 256-entry byte table over rows [y0, y1) of 8-bit samples (AVX2; false
 // without it, then the caller walks the samples itself).
 [[nodiscard]] bool lookupRows8Avx2(const PlaneView& image, const uint8_t* table, int y0, int y1);
 // The same 64 samples at a time (AVX-512 VBMI; false without it).
 [[nodiscard]] bool lookupRows8Avx512(const PlaneView& image, const uint8_t* table, int y0, int y1);
+// A 65536-entry table over rows [y0, y1) of 16-bit samples, 32 at a time by
+// gathers (AVX-512; false without it).
+[[nodiscard]] bool lookupRows16Avx512(const PlaneView& image, const uint16_t* table, int y0, int y1);
 } // namespace detail
 
 } // namespace lumvek
