@@ -1,0 +1,43 @@
+#include "platform/memory/zeroed_block.h"
+
+#include <sys/mman.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace lumvek::platform {
+
+void ZeroedBlockDeleter::operator()(uint8_t* block) const {
+    if (block == nullptr) {
+        return;
+    }
+    if (bytes >= kMappedBlockBytes) {
+        (void)munmap(block, bytes);
+    } else {
+        std::free(block);
+    }
+}
+
+ZeroedBlock allocateZeroed(size_t bytes) {
+    if (bytes == 0) {
+        return ZeroedBlock(nullptr, ZeroedBlockDeleter{0});
+    }
+    if (bytes >= kMappedBlockBytes) {
+        // Page-aligned, hence kBlockAlignment-aligned; zero until written.
+        void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (block == MAP_FAILED) {
+            return ZeroedBlock(nullptr, ZeroedBlockDeleter{0});
+        }
+        return ZeroedBlock(static_cast<uint8_t*>(block), ZeroedBlockDeleter{bytes});
+    }
+    // aligned_alloc wants a size that is a multiple of the alignment.
+    const size_t rounded = (bytes + kBlockAlignment - 1) & ~(kBlockAlignment - 1);
+    auto* block = static_cast<uint8_t*>(std::aligned_alloc(kBlockAlignment, rounded));
+    if (block == nullptr) {
+        return ZeroedBlock(nullptr, ZeroedBlockDeleter{0});
+    }
+    std::memset(block, 0, rounded);
+    return ZeroedBlock(block, ZeroedBlockDeleter{bytes});
+}
+
+} // namespace lumvek::platform
