@@ -4,7 +4,12 @@
 // opening, after opening, while streaming and after releasing, total and per
 // camera, and the frames each camera delivered.
 //
-//   lumvek-bench-memory [--cameras N] [--bits 24] [--seconds S] [--preview-window] [--smaps]
+//   lumvek-bench-memory [--cameras N] [--bits 24] [--seconds S] [--tone] [--mask-filter]
+//                       [--preview-window] [--smaps]
+//
+// --tone turns every tone control on (brightness, contrast, hue, saturation,
+// sharpness, gamma); --mask-filter the mask and dot filters, which read the
+// reference frames and masks.
 //
 // The application's own callback buffers (one frame each) are part of the
 // process; they are reported apart so the SDK's share can be read off.
@@ -44,8 +49,18 @@ struct Options {
     int bits = 24;
     double seconds = 5.0;
     bool previewWindow = false;
+    bool tone = false;
+    bool maskFilter = false;
     bool smaps = false;
 };
+
+// Filter selectors and the values a busy application might use.
+struct FilterSetting {
+    int selector;
+    int value;
+};
+constexpr FilterSetting kToneControls[] = {{1, 20}, {2, 30}, {3, 15}, {4, 40}, {5, 8}, {11, 120}};
+constexpr FilterSetting kDefectFilters[] = {{103, 1}, {102, 1}};  // mask filter, dot filter
 
 struct Resident {
     long rssKiB = 0;
@@ -109,6 +124,10 @@ bool parse(int argc, char** argv, Options& options) {
             options.seconds = std::atof(argv[++i]);
         } else if (arg == "--preview-window") {
             options.previewWindow = true;
+        } else if (arg == "--tone") {
+            options.tone = true;
+        } else if (arg == "--mask-filter") {
+            options.maskFilter = true;
         } else if (arg == "--smaps") {
             options.smaps = true;
         } else {
@@ -169,7 +188,7 @@ int main(int argc, char** argv) {
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: lumvek-bench-memory [--cameras 1..%d] [--bits 8|16|24|32|48|64] [--seconds S] "
-                     "[--preview-window] [--smaps]\n",
+                     "[--tone] [--mask-filter] [--preview-window] [--smaps]\n",
                      kMaxCameras);
         return 2;
     }
@@ -178,8 +197,10 @@ int main(int argc, char** argv) {
     const size_t stride = (static_cast<size_t>(kSensorWidth) * bytesPerPixel + 3) & ~size_t{3};
     const size_t frameBytes = stride * kSensorHeight;
 
-    std::printf("%d simulated R13 camera(s), %d-bit full-frame callback previews, %s preview window, %.1f s\n",
-                options.cameras, options.bits, options.previewWindow ? "with" : "no", options.seconds);
+    std::printf("%d simulated R13 camera(s), %d-bit full-frame callback previews, %s preview window, tone controls "
+                "%s, mask and dot filters %s, %.1f s\n",
+                options.cameras, options.bits, options.previewWindow ? "with" : "no", options.tone ? "on" : "off",
+                options.maskFilter ? "on" : "off", options.seconds);
     const Resident start = resident();
     print("before opening", start, start, options.cameras);
 
@@ -195,6 +216,12 @@ int main(int argc, char** argv) {
         }
         if (!options.previewWindow) {
             (void)Lumvek_SetPreviewWindow(camera->handle, nullptr, 0, 0, 0, 0);
+        }
+        for (const FilterSetting& f : kToneControls) {
+            (void)(options.tone && Lumvek_SetFilterValue(camera->handle, f.selector, f.value));
+        }
+        for (const FilterSetting& f : kDefectFilters) {
+            (void)(options.maskFilter && Lumvek_SetFilterValue(camera->handle, f.selector, f.value));
         }
         cameras.push_back(std::move(camera));
     }

@@ -19,8 +19,9 @@ struct SharedPlanes {
 };
 
 SharedPlanes& sharedPlanes() {
-    static SharedPlanes planes;
-    return planes;
+    // Never destroyed: a frame loop still running at exit may look one up.
+    static SharedPlanes* const planes = new SharedPlanes;
+    return *planes;
 }
 
 bool makeUniform(ImageBuffer& buffer, int width, int height, int bits, uint8_t fill) {

@@ -5,7 +5,9 @@
 // would make every page resident at once (and glibc, having raised its mmap
 // threshold after the first large free, may hand back a reused heap block
 // that needs the memset and is not returned to the system when freed).
-// Freeing a large block unmaps it at once. Small blocks come from the heap.
+// Freeing a large block unmaps it at once. Small blocks come from the heap,
+// and so does every block of an AddressSanitizer build, whose heap puts
+// guard zones around each block to catch overruns.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -18,7 +20,7 @@ inline constexpr size_t kMappedBlockBytes = size_t{64} * 1024;
 inline constexpr size_t kBlockAlignment = 64;
 
 struct ZeroedBlockDeleter {
-    size_t bytes = 0;  // as allocated: decides between munmap and free
+    size_t mappedBytes = 0;  // the mapping's length; 0 for a heap block
     void operator()(uint8_t* block) const;
 };
 using ZeroedBlock = std::unique_ptr<uint8_t[], ZeroedBlockDeleter>;
