@@ -263,7 +263,10 @@ int main(int argc, char** argv) {
     const Resident streaming = resident();
     print("streaming (last)", streaming, start, options.cameras);
     print("streaming (peak)", peakSample, start, options.cameras);
-    std::printf("application buffers    %8.1f MiB (%.1f per camera); SDK per camera while streaming %.1f MiB\n",
+    // The simulated camera's own frame (one raw frame) is in the rest too:
+    // a real camera keeps it on the device.
+    std::printf("application buffers    %8.1f MiB (%.1f per camera); the rest (SDK and simulated camera) per camera "
+                "while streaming %.1f MiB\n",
                 applicationMiB, applicationMiB / options.cameras,
                 (mib(streaming.rssKiB - start.rssKiB) - applicationMiB) / options.cameras);
     for (size_t i = 0; i < cameras.size(); ++i) {
