@@ -74,6 +74,10 @@ public:
     [[nodiscard]] bool createLike(const ImageBuffer& other);
     // Frees the pixels and resets the header (biSize 40, all else 0).
     void destroy();
+    // For a buffer shared by readers only: a write to a large pixel block
+    // faults from now on. The buffer must not be written again (create and
+    // destroy still work).
+    void protectPixels() { (void)platform::protectReadOnly(pixels_); }
     // Exchanges everything with other: a picture built elsewhere takes this
     // one's place without a copy.
     void swap(ImageBuffer& other) noexcept {

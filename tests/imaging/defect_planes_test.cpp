@@ -128,6 +128,21 @@ TEST(SharedPlanes, MasksFollowTheirReferenceAndGoBackToSharedWhenClean) {
     EXPECT_TRUE(access.referenceIsPrivate(PlaneDepth::Bits8, ReferenceKind::White));
 }
 
+TEST(SharedPlanesDeathTest, AWriteIntoTheSharedPlaneFaultsInsteadOfReachingEveryInstance) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an AddressSanitizer build takes its planes from the heap, which cannot be made read-only";
+#endif
+    DefectPlanes planes;
+    ASSERT_TRUE(planes.create());
+    auto access = planes.access();
+    for (ReferenceKind k : kKinds) {
+        // What a kernel writing through a view of a plane it was given to read would do.
+        const PlaneView view = viewOf(access.reference(PlaneDepth::Bits8, k));
+        EXPECT_DEATH(view.row(100)[100] = 7, "");
+    }
+    EXPECT_TRUE(holds(access.reference(PlaneDepth::Bits8, ReferenceKind::White), 0xFF));
+}
+
 TEST(SharedPlanes, ReplacedReferencesAreKeptAndInitialOnesGoBackToShared) {
     DefectPlanes planes;
     ASSERT_TRUE(planes.create(24, 20));

@@ -48,6 +48,7 @@ std::shared_ptr<const ImageBuffer> sharedUniformPlane(int width, int height, int
     if (!makeUniform(*plane, width, height, bitsPerPixel, fill)) {
         return nullptr;
     }
+    plane->protectPixels();  // a stray write faults rather than reach every instance
     shared.planes[key] = plane;
     return plane;
 }

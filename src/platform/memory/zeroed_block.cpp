@@ -60,4 +60,9 @@ ZeroedBlock allocateZeroed(size_t bytes) {
     return ZeroedBlock(static_cast<uint8_t*>(block), ZeroedBlockDeleter{bytes});
 }
 
+bool protectReadOnly(const ZeroedBlock& block) {
+    const size_t bytes = block.get_deleter().mappedBytes;
+    return block && bytes != 0 && mprotect(block.get(), bytes, PROT_READ) == 0;
+}
+
 } // namespace lumvek::platform

@@ -29,4 +29,8 @@ using ZeroedBlock = std::unique_ptr<uint8_t[], ZeroedBlockDeleter>;
 // bytes is 0 or the memory cannot be had.
 [[nodiscard]] ZeroedBlock allocateZeroed(size_t bytes);
 
+// Makes a mapped block read-only: a write to it then faults at once instead
+// of changing what every reader sees. False for a heap block (left writable).
+bool protectReadOnly(const ZeroedBlock& block);
+
 } // namespace lumvek::platform
