@@ -1,7 +1,6 @@
 #include "camera/frame_ring.h"
 
 #include <cstring>
-#include <new>
 
 namespace lumvek {
 
