@@ -296,5 +296,23 @@ TEST(SharedPlanes, TwoFullSizeInstancesHoldOnlyOneWhiteReferencePerDepthInMemory
     EXPECT_LT(grown, whiteBytes + 2 * test::kMiB);
 }
 
+TEST(SharedPlanes, AMaskBuiltFromAReferenceWithFewDefectsTakesMemoryOnlyWhereTheyAre) {
+    if (!test::kResidentMemoryMeaningful) {
+        GTEST_SKIP() << "resident memory is not measured in an instrumented build";
+    }
+    DefectPlanes planes;
+    ASSERT_TRUE(planes.create());
+    auto access = planes.access();
+    ImageBuffer* dark = access.writableReference(PlaneDepth::Bits16, ReferenceKind::Dark);
+    ASSERT_NE(dark, nullptr);
+    reinterpret_cast<uint16_t*>(dark->row(900))[1200] = 40000;
+    const size_t before = test::residentBytes();
+    ASSERT_TRUE(access.buildMask(PlaneDepth::Bits16, ReferenceKind::Dark));
+    EXPECT_LT(test::residentGrowth(before), test::kMiB);  // not the 8 MiB of a mask written whole
+    const ImageBuffer& mask = access.mask(PlaneDepth::Bits16, ReferenceKind::Dark);
+    EXPECT_EQ(reinterpret_cast<const uint16_t*>(mask.row(900))[1200], 1);
+    EXPECT_EQ(reinterpret_cast<const uint16_t*>(mask.row(900))[1201], 0);
+}
+
 } // namespace
 } // namespace lumvek

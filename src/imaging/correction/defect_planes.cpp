@@ -32,7 +32,12 @@ void buildRows(const PlaneView& reference, const PlaneView& mask, ReferenceKind 
             const int v = src[x];
             const bool qualifies = kind == ReferenceKind::Dark ? v > (wide ? kDarkLimit16 : kDarkLimit8)
                                                                : v < (wide ? kWhiteLimit16 : kWhiteLimit8);
-            dst[x] = qualifies ? 1 : 0;
+            // Written only where it changes: a fresh mask's zero pages stay
+            // untouched (and not resident) where the reference has no defects.
+            const Sample value = qualifies ? 1 : 0;
+            if (dst[x] != value) {
+                dst[x] = value;
+            }
         }
     }
 }
