@@ -1,7 +1,6 @@
 #include "camera/frame_ring.h"
 
 #include <cstring>
-#include <new>
 
 namespace lumvek {
 
@@ -15,14 +14,15 @@ bool FrameRing::allocate(size_t bytes) {
         buffer.reset();
     }
     for (auto& buffer : buffers_) {
-        buffer.reset(new (std::nothrow) uint8_t[bytes]);
+        // Zero pages: an 8-bit frame in a buffer sized for 16-bit ones makes
+        // only the half it fills resident.
+        buffer = platform::allocateZeroed(bytes);
         if (!buffer) {
             for (auto& other : buffers_) {
                 other.reset();
             }
             return false;
         }
-        std::memset(buffer.get(), 0, bytes);
     }
     bytes_ = bytes;
     return true;

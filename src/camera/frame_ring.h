@@ -18,6 +18,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/memory/zeroed_block.h"
+
 namespace lumvek {
 
 class FrameRing {
@@ -72,7 +74,7 @@ private:
 
     mutable std::mutex mutex_;  // guards everything below
     std::condition_variable changed_;
-    std::array<std::unique_ptr<uint8_t[]>, kSlots> buffers_;
+    std::array<platform::ZeroedBlock, kSlots> buffers_;
     size_t bytes_ = 0;
     int write_ = 0;
     int read_ = 3;

@@ -174,7 +174,7 @@ int CLumvekU3K7Base::UpdateFrameGeometry() {
     if (bufferBytes == 0 || bufferBytes > UINT32_MAX || frameBytes > bufferBytes) {
         return 0;
     }
-    receiveBuffer_.reset(new (std::nothrow) uint8_t[bufferBytes]);
+    receiveBuffer_ = platform::allocateZeroed(static_cast<size_t>(bufferBytes));
     if (!receiveBuffer_) {
         return 0;
     }

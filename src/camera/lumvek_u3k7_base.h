@@ -19,6 +19,7 @@
 #include "camera/camera_device.h"
 #include "camera/frame_ring.h"
 #include "camera/product_steps.h"
+#include "platform/memory/zeroed_block.h"
 #include "platform/sync/event.h"
 #include "sensors/sensor_descriptor.h"
 #include "usb/frame_record.h"
@@ -258,7 +259,7 @@ private:
 
     std::unique_ptr<CQuelroCy3Cam> controller_;
     std::array<uint8_t, 64> deviceInfo_{};           // reply of request 0xB0 at initialisation
-    std::unique_ptr<uint8_t[]> receiveBuffer_;       // frame-sized; filled by bulk reads
+    platform::ZeroedBlock receiveBuffer_;             // frame-sized; filled by bulk reads
     size_t receiveCapacity_ = 0;
     std::atomic<int> acquisitionMode_{0};
     int productId_ = -1;

@@ -1,44 +1,35 @@
 #include "imaging/image_buffer.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 
 namespace lumvek {
 
-namespace {
-// Largest pixel block the library makes: far above any sensor of the family
-// (the largest, 64-bit output at full frame, is under 40 MiB) and small
-// enough that every offset fits the 32-bit fields of the file formats.
-constexpr int64_t kMaxImageBytes = int64_t{1} << 31;
-} // namespace
-
-void ImageBuffer::FreeDeleter::operator()(uint8_t* p) const {
-    std::free(p);
+bool imageSizeAllowed(int width, int height, int bitsPerPixel) {
+    if (width <= 0 || height <= 0 || bitsPerPixel <= 0 || bitsPerPixel % 8 != 0 || bitsPerPixel > 64) {
+        return false;
+    }
+    const int64_t stride = strideFor(width, bitsPerPixel);
+    return stride <= std::numeric_limits<int32_t>::max() && stride * height <= kMaxImageBytes;
 }
 
 ImageBuffer::ImageBuffer() = default;
 ImageBuffer::~ImageBuffer() = default;
 
 bool ImageBuffer::create(int width, int height, int bitsPerPixel) {
-    if (width <= 0 || height <= 0 || bitsPerPixel <= 0 || bitsPerPixel % 8 != 0 || bitsPerPixel > 64) {
+    if (!imageSizeAllowed(width, height, bitsPerPixel)) {
         return false;
     }
     const int64_t stride = strideFor(width, bitsPerPixel);
     const int64_t bytes = stride * height;
-    if (stride > std::numeric_limits<int32_t>::max() || bytes > kMaxImageBytes) {
+    // Zero until written, and not resident until then: a plane that is only
+    // ever read (or never used) costs no memory.
+    platform::ZeroedBlock block = platform::allocateZeroed(static_cast<size_t>(bytes));
+    if (!block) {
         return false;
     }
-    // aligned_alloc wants a size that is a multiple of the alignment.
-    const size_t allocation = (static_cast<size_t>(bytes) + kPixelAlignment - 1) & ~(kPixelAlignment - 1);
-    auto* block = static_cast<uint8_t*>(std::aligned_alloc(kPixelAlignment, allocation));
-    if (block == nullptr) {
-        return false;
-    }
-    std::memset(block, 0, allocation);
 
     destroy();
-    pixels_.reset(block);
+    pixels_ = std::move(block);
     width_ = width;
     height_ = height;
     stride_ = static_cast<int>(stride);

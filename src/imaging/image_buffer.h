@@ -1,7 +1,8 @@
 #pragma once
 // The image buffer: the one image object of the library. A 40-byte bitmap
 // information header and a 256-entry colour table (what the BMP and AVI
-// writers write out), and a 64-byte-aligned, zero-filled pixel block.
+// writers write out), and a 64-byte-aligned, zero-filled pixel block (a
+// large one takes resident memory only as its pages are written).
 //
 // Layout: row 0 is the top line of the picture; every row starts on a 4-byte
 // boundary (stride = (width * bytesPerPixel + 3) & ~3); samples are
@@ -11,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+
+#include "platform/memory/zeroed_block.h"
 
 namespace lumvek {
 
@@ -39,12 +42,22 @@ static_assert(sizeof(BitmapInfoHeader) == 40);
 static_assert(sizeof(RgbQuad) == 4);
 
 inline constexpr uint32_t kBiRgb = 0;
-inline constexpr size_t kPixelAlignment = 64;
+inline constexpr size_t kPixelAlignment = platform::kBlockAlignment;
 
 // Stride of a row: width * (bits / 8) rounded up to a multiple of 4.
 [[nodiscard]] constexpr int64_t strideFor(int64_t width, int bitsPerPixel) {
     return (width * (bitsPerPixel / 8) + 3) & ~int64_t{3};
 }
+
+// Largest pixel block the library makes: far above any sensor of the family
+// (the largest, 64-bit output at full frame, is under 40 MiB) and small
+// enough that every offset fits the 32-bit fields of the file formats.
+inline constexpr int64_t kMaxImageBytes = int64_t{1} << 31;
+
+// True when ImageBuffer::create accepts this size and depth: width and
+// height above 0, a whole number of bytes per pixel up to 8, at most
+// kMaxImageBytes.
+[[nodiscard]] bool imageSizeAllowed(int width, int height, int bitsPerPixel);
 
 class ImageBuffer {
 public:
@@ -61,6 +74,10 @@ public:
     [[nodiscard]] bool createLike(const ImageBuffer& other);
     // Frees the pixels and resets the header (biSize 40, all else 0).
     void destroy();
+    // For a buffer shared by readers only: a write to a large pixel block
+    // faults from now on. The buffer must not be written again (create and
+    // destroy still work).
+    void protectPixels() { (void)platform::protectReadOnly(pixels_); }
     // Exchanges everything with other: a picture built elsewhere takes this
     // one's place without a copy.
     void swap(ImageBuffer& other) noexcept {
@@ -92,13 +109,9 @@ public:
     [[nodiscard]] const std::array<RgbQuad, 256>& colorTable() const { return colorTable_; }
 
 private:
-    struct FreeDeleter {
-        void operator()(uint8_t* p) const;
-    };
-
     BitmapInfoHeader header_;
     std::array<RgbQuad, 256> colorTable_{};
-    std::unique_ptr<uint8_t[], FreeDeleter> pixels_;
+    platform::ZeroedBlock pixels_;
     int width_ = 0;
     int height_ = 0;
     int stride_ = 0;

@@ -39,6 +39,12 @@ bool ensure(ImageBuffer& buffer, int width, int height, int bits) {
     return buffer.create(width, height, bits);
 }
 
+void releaseUnless(ImageBuffer& buffer, bool used) {
+    if (!used) {
+        buffer.destroy();
+    }
+}
+
 } // namespace
 
 bool CLumvek::validWindow() const {
@@ -88,6 +94,13 @@ bool CLumvek::allocateFrameBuffers(int mode, const CaptureWindow& window, int de
     if (mode == 5) {
         ok = ok && ensure(buf(BufferId::Out64), w, h, 64);
     }
+    // The buffers of other modes go: frames of the mode before must not stay resident.
+    releaseUnless(buf(BufferId::Raw8), mode <= 3);
+    releaseUnless(buf(BufferId::Raw16), isSixteenBitMode(mode));
+    releaseUnless(buf(BufferId::Out24), mode != 1);
+    releaseUnless(buf(BufferId::Out32), mode == 3);
+    releaseUnless(buf(BufferId::Out48), mode == 4);
+    releaseUnless(buf(BufferId::Out64), mode == 5);
     // A device that delivers more than the window (the R13 always sends its
     // whole sensor) fills the delivery buffer; the window is cut from it.
     const bool cut = deliveredWidth_ != w || deliveredHeight_ != h;

@@ -140,23 +140,31 @@ int CLumvek::UpdateMaskData(int kind) {
         return 0;
     }
     bool badKind = false;
+    bool outOfMemory = false;
     {
         std::lock_guard frame(frameLock_);
         const ImageBuffer& raw = rawBuffer();
         const PlaneDepth depth = raw.bitsPerPixel() == 16 ? PlaneDepth::Bits16 : PlaneDepth::Bits8;
+        const ReferenceKind referenceKind = kind == kMaskDark ? ReferenceKind::Dark : ReferenceKind::White;
         auto access = planes_->access();
         if (raw.width() == kFullWidth && raw.height() == kFullHeight && !raw.empty()) {
             if (kind == kMaskDark || kind == kMaskWhite) {
-                ImageBuffer& reference =
-                    access.reference(depth, kind == kMaskDark ? ReferenceKind::Dark : ReferenceKind::White);
-                if (reference.sizeBytes() == raw.sizeBytes()) {
-                    std::memcpy(reference.pixels(), raw.pixels(), raw.sizeBytes());
+                // The instance's own copy: the shared initial plane is never written.
+                ImageBuffer* reference = access.writableReference(depth, referenceKind);
+                if (reference == nullptr) {
+                    outOfMemory = true;
+                } else if (reference->sizeBytes() == raw.sizeBytes()) {
+                    std::memcpy(reference->pixels(), raw.pixels(), raw.sizeBytes());
                 }
             } else {
                 badKind = true;
             }
         }
-        (void)access.buildMask(depth, kind == kMaskDark ? ReferenceKind::Dark : ReferenceKind::White);
+        outOfMemory = !access.buildMask(depth, referenceKind) || outOfMemory;
+    }
+    if (outOfMemory) {
+        ReportError(LUMVEK_ERR_MEMORY);
+        return 0;
     }
     if (badKind) {
         ReportError(LUMVEK_ERR_CONVERSION);

@@ -371,8 +371,8 @@ TEST(DefectMasks, BuildMaskMarksHotAndDeadPixelsInsideTheBorder) {
     DefectPlanes planes;
     ASSERT_TRUE(planes.create(16, 12));
     auto access = planes.access();
-    ImageBuffer& dark8 = access.reference(PlaneDepth::Bits8, ReferenceKind::Dark);
-    ImageBuffer& white16 = access.reference(PlaneDepth::Bits16, ReferenceKind::White);
+    ImageBuffer& dark8 = *access.writableReference(PlaneDepth::Bits8, ReferenceKind::Dark);
+    ImageBuffer& white16 = *access.writableReference(PlaneDepth::Bits16, ReferenceKind::White);
     EXPECT_EQ(access.reference(PlaneDepth::Bits8, ReferenceKind::White).row(5)[5], 255);
     EXPECT_EQ(reinterpret_cast<uint16_t*>(white16.row(5))[5], 65535);
     dark8.row(5)[6] = 193;

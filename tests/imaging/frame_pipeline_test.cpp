@@ -255,7 +255,7 @@ TEST(FramePipeline, DefectCorrectionsUseTheInstancePlanes) {
     ASSERT_TRUE(planes.create(32, 32));
     {
         auto access = planes.access();
-        access.mask(PlaneDepth::Bits8, ReferenceKind::Dark).row(13)[12] = 1;  // sensor (12, 13)
+        access.writableMask(PlaneDepth::Bits8, ReferenceKind::Dark)->row(13)[12] = 1;  // sensor (12, 13)
     }
     Frame frame(kMono8, 8, 8);
     std::memset(frame.raw.pixels(), 100, frame.raw.sizeBytes());
@@ -304,11 +304,11 @@ void fillPlanes(DefectPlanes& planes, uint32_t seed) {
     std::mt19937 rng(seed);
     for (PlaneDepth d : {PlaneDepth::Bits8, PlaneDepth::Bits16}) {
         for (ReferenceKind k : {ReferenceKind::Dark, ReferenceKind::White}) {
-            ImageBuffer& ref = access.reference(d, k);
+            ImageBuffer& ref = *access.writableReference(d, k);
             for (size_t i = 0; i < ref.sizeBytes(); ++i) {
                 ref.pixels()[i] = static_cast<uint8_t>(k == ReferenceKind::Dark ? rng() % 90 : 120 + rng() % 136);
             }
-            ImageBuffer& mask = access.mask(d, k);
+            ImageBuffer& mask = *access.writableMask(d, k);
             for (int y = 0; y < mask.height(); ++y) {
                 mask.row(y)[(y * 7) % mask.stride()] = 1;
             }
