@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sim/fpga_register_file.h"
+#include "sim/models/level_rows.h"
 #include "sim/scene.h"
 
 namespace lumvek::sim {
@@ -76,8 +77,11 @@ void transformAndOrient(const uint8_t* scene, uint8_t* out, const FrameGeometry&
         uint8_t* to = out + size_t{rowsReversed ? g.height - 1 - y : y} * rowBytes;
         const Sample* even = tables.data() + (y & 1) * 2 * kLevels;
         const Sample* odd = even + kLevels;
+        size_t x = 0;
+        if constexpr (sizeof(Sample) == 1) {
+            x = transformRow8Wide(from, to, width, even, odd, samplesReversed);
+        }
         if (samplesReversed) {
-            size_t x = 0;
             for (; x + 1 < width; x += 2) {
                 storeSample<Sample>(to, width - 1 - x, even[loadSample<Sample>(from, x)]);
                 storeSample<Sample>(to, width - 2 - x, odd[loadSample<Sample>(from, x + 1)]);
@@ -86,7 +90,6 @@ void transformAndOrient(const uint8_t* scene, uint8_t* out, const FrameGeometry&
                 storeSample<Sample>(to, 0, even[loadSample<Sample>(from, x)]);
             }
         } else {
-            size_t x = 0;
             for (; x + 1 < width; x += 2) {
                 storeSample<Sample>(to, x, even[loadSample<Sample>(from, x)]);
                 storeSample<Sample>(to, x + 1, odd[loadSample<Sample>(from, x + 1)]);

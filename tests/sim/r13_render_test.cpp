@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/fpga_register_file.h"
+#include "sim/models/level_rows.h"
 #include "sim/models/r13_model.h"
 #include "sim/scene.h"
 
@@ -77,7 +78,7 @@ const Settings kDimmer{300, 350, 0, {4096, 2000, 4096, 6000}, {0x2000, 0x0000, 0
 TEST(R13Render, EveryReadoutOrderIsTheAsReadFrameReordered) {
     const NoiseScene scene;
     for (const uint32_t bytes : {1u, 2u}) {
-        for (const auto& [width, height] : {std::pair{1u, 1u}, {2u, 1u}, {1u, 3u}, {5u, 3u}, {6u, 4u}, {37u, 11u}}) {
+        for (const auto& [width, height] : {std::pair{1u, 1u}, {2u, 1u}, {1u, 3u}, {5u, 3u}, {6u, 4u}, {37u, 11u}, {203u, 5u}, {256u, 2u}}) {
             const FrameGeometry g{width, height, bytes};
             R13Model model;
             apply(model, kUneven);
@@ -124,6 +125,39 @@ TEST(R13Render, WidthChangesBetweenFramesKeepNoStaleSamples) {
     R13Model fresh;
     apply(fresh, kUneven);
     EXPECT_EQ(renderFrame(model, scene, small, 0x00), renderFrame(fresh, scene, small, 0x00));
+}
+
+// The wide row path against the plain meaning of its tables: sample x goes
+// through the even or odd table by its place and lands at x, or at
+// width - 1 - x; the samples it leaves are untouched.
+TEST(R13Render, WideRowPathMatchesItsTablesInBothDirections) {
+    std::array<uint8_t, 256> even{};
+    std::array<uint8_t, 256> odd{};
+    uint32_t state = 12345;
+    auto next = [&] { return static_cast<uint8_t>((state = state * 1664525u + 1013904223u) >> 24); };
+    for (size_t i = 0; i < even.size(); ++i) {
+        even[i] = next();
+        odd[i] = next();
+    }
+    for (const size_t width : {63u, 64u, 65u, 130u, 255u, 256u}) {
+        std::vector<uint8_t> row(width);
+        for (auto& sample : row) sample = next();
+        row[0] = 0x00;
+        row[width - 1] = 0xFF;  // both ends of both table halves
+        for (const bool reversed : {false, true}) {
+            std::vector<uint8_t> out(width, 0x5A);
+            const size_t done = transformRow8Wide(row.data(), out.data(), width, even.data(), odd.data(), reversed);
+            if (done == 0 && width >= 64) {
+                GTEST_SKIP() << "no AVX-512 VBMI on this processor";
+            }
+            EXPECT_EQ(done, width / 64 * 64);
+            for (size_t x = 0; x < width; ++x) {
+                const size_t at = reversed ? width - 1 - x : x;
+                const uint8_t expected = x < done ? ((x & 1) != 0 ? odd : even)[row[x]] : 0x5A;
+                ASSERT_EQ(out[at], expected) << "width " << width << " x " << x << " reversed " << reversed;
+            }
+        }
+    }
 }
 
 } // namespace
