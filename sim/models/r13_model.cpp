@@ -1,7 +1,9 @@
 #include "sim/models/r13_model.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -27,8 +29,7 @@ constexpr uint8_t kMirrorBitV = 0x02;
 constexpr int kFixedShift = R13Model::kFixedShift;
 using ChannelTransform = R13Model::ChannelTransform;
 
-// Samples are 8-bit, or 16-bit little-endian (read and written byte by
-// byte, never aliased). Each channel's transform is tabulated for every
+// Samples are 8-bit, or 16-bit little-endian (copied, never aliased). Each channel's transform is tabulated for every
 // input level; the tables are rebuilt only when a transform changes.
 template <typename Sample>
 void buildLevelTables(const std::array<ChannelTransform, 4>& channels, std::vector<Sample>& tables) {
@@ -43,10 +44,17 @@ void buildLevelTables(const std::array<ChannelTransform, 4>& channels, std::vect
     }
 }
 
+// On a little-endian host a 16-bit sample is one (unaligned) load or store.
+constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
+
 template <typename Sample>
 Sample loadSample(const uint8_t* row, size_t x) {
     if constexpr (sizeof(Sample) == 1) {
         return row[x];
+    } else if constexpr (kLittleEndianHost) {
+        Sample value;
+        std::memcpy(&value, row + 2 * x, sizeof value);
+        return value;
     } else {
         return static_cast<Sample>(row[2 * x] | row[2 * x + 1] << 8);
     }
@@ -56,6 +64,8 @@ template <typename Sample>
 void storeSample(uint8_t* row, size_t x, Sample value) {
     if constexpr (sizeof(Sample) == 1) {
         row[x] = value;
+    } else if constexpr (kLittleEndianHost) {
+        std::memcpy(row + 2 * x, &value, sizeof value);
     } else {
         row[2 * x] = static_cast<uint8_t>(value);
         row[2 * x + 1] = static_cast<uint8_t>(value >> 8);
