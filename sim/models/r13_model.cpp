@@ -1,10 +1,14 @@
 #include "sim/models/r13_model.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 #include "sim/fpga_register_file.h"
+#include "sim/models/level_rows.h"
 #include "sim/scene.h"
 
 namespace lumvek::sim {
@@ -22,41 +26,86 @@ constexpr uint8_t kFpgaExposureLow = 0xE2;
 constexpr uint8_t kFpgaExposureHigh = 0xE3;
 constexpr uint8_t kMirrorBitH = 0x01;
 constexpr uint8_t kMirrorBitV = 0x02;
-constexpr int kFixedShift = 16;  // per-channel multipliers in 16.16 fixed point
+constexpr int kFixedShift = R13Model::kFixedShift;
+using ChannelTransform = R13Model::ChannelTransform;
 
-struct ChannelTransform {
-    uint64_t multiplier = 1u << kFixedShift;
-    uint32_t offset = 0;
-};
-
-// Samples are 8-bit, or 16-bit little-endian (copied, not aliased). Each
-// channel's transform is tabulated for every input level first; `tables`
-// keeps its storage from frame to frame.
-template <size_t Bytes>
-void transformSamples(uint8_t* pixels, const FrameGeometry& g, const std::array<ChannelTransform, 4>& channels,
-                      std::vector<uint16_t>& tables) {
-    constexpr uint64_t kMax = Bytes == 1 ? 0xFF : 0xFFFF;
+// Samples are 8-bit, or 16-bit little-endian (copied, never aliased). Each channel's transform is tabulated for every
+// input level; the tables are rebuilt only when a transform changes.
+template <typename Sample>
+void buildLevelTables(const std::array<ChannelTransform, 4>& channels, std::vector<Sample>& tables) {
+    constexpr uint64_t kMax = std::numeric_limits<Sample>::max();
     constexpr size_t kLevels = size_t{kMax} + 1;
     tables.resize(4 * kLevels);
     for (size_t c = 0; c < 4; ++c) {
         for (uint64_t in = 0; in < kLevels; ++in) {
             const uint64_t out = std::min<uint64_t>(((in * channels[c].multiplier) >> kFixedShift) + channels[c].offset, kMax);
-            tables[c * kLevels + in] = static_cast<uint16_t>(out);
+            tables[c * kLevels + in] = static_cast<Sample>(out);
         }
     }
+}
+
+// On a little-endian host a 16-bit sample is one (unaligned) load or store.
+constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
+
+template <typename Sample>
+Sample loadSample(const uint8_t* row, size_t x) {
+    if constexpr (sizeof(Sample) == 1) {
+        return row[x];
+    } else if constexpr (kLittleEndianHost) {
+        Sample value;
+        std::memcpy(&value, row + 2 * x, sizeof value);
+        return value;
+    } else {
+        return static_cast<Sample>(row[2 * x] | row[2 * x + 1] << 8);
+    }
+}
+
+template <typename Sample>
+void storeSample(uint8_t* row, size_t x, Sample value) {
+    if constexpr (sizeof(Sample) == 1) {
+        row[x] = value;
+    } else if constexpr (kLittleEndianHost) {
+        std::memcpy(row + 2 * x, &value, sizeof value);
+    } else {
+        row[2 * x] = static_cast<uint8_t>(value);
+        row[2 * x + 1] = static_cast<uint8_t>(value >> 8);
+    }
+}
+
+// One pass from the scene's frame (reading order) to the frame as the CCD
+// sends it: every sample through its Bayer position's table, rows and
+// samples reversed as the readout direction asks. The Bayer position is the
+// sample's place in reading order.
+template <typename Sample>
+void transformAndOrient(const uint8_t* scene, uint8_t* out, const FrameGeometry& g, const std::vector<Sample>& tables,
+                        bool rowsReversed, bool samplesReversed) {
+    constexpr size_t kLevels = size_t{std::numeric_limits<Sample>::max()} + 1;
+    const size_t width = g.width;
+    const size_t rowBytes = width * sizeof(Sample);
     for (uint32_t y = 0; y < g.height; ++y) {
-        uint8_t* row = pixels + size_t{y} * g.width * Bytes;
-        const uint16_t* evenColumns = tables.data() + (y & 1) * 2 * kLevels;
-        const uint16_t* oddColumns = evenColumns + kLevels;
-        for (uint32_t x = 0; x < g.width; ++x) {
-            const uint16_t* table = (x & 1) != 0 ? oddColumns : evenColumns;
-            uint8_t* sample = row + size_t{x} * Bytes;
-            if constexpr (Bytes == 1) {
-                sample[0] = static_cast<uint8_t>(table[sample[0]]);
-            } else {
-                const uint16_t out = table[sample[0] | sample[1] << 8];
-                sample[0] = static_cast<uint8_t>(out);
-                sample[1] = static_cast<uint8_t>(out >> 8);
+        const uint8_t* from = scene + size_t{y} * rowBytes;
+        uint8_t* to = out + size_t{rowsReversed ? g.height - 1 - y : y} * rowBytes;
+        const Sample* even = tables.data() + (y & 1) * 2 * kLevels;
+        const Sample* odd = even + kLevels;
+        size_t x = 0;
+        if constexpr (sizeof(Sample) == 1) {
+            x = transformRow8Wide(from, to, width, even, odd, samplesReversed);
+        }
+        if (samplesReversed) {
+            for (; x + 1 < width; x += 2) {
+                storeSample<Sample>(to, width - 1 - x, even[loadSample<Sample>(from, x)]);
+                storeSample<Sample>(to, width - 2 - x, odd[loadSample<Sample>(from, x + 1)]);
+            }
+            if (x < width) {
+                storeSample<Sample>(to, 0, even[loadSample<Sample>(from, x)]);
+            }
+        } else {
+            for (; x + 1 < width; x += 2) {
+                storeSample<Sample>(to, x, even[loadSample<Sample>(from, x)]);
+                storeSample<Sample>(to, x + 1, odd[loadSample<Sample>(from, x + 1)]);
+            }
+            if (x < width) {
+                storeSample<Sample>(to, x, even[loadSample<Sample>(from, x)]);
             }
         }
     }
@@ -116,38 +165,49 @@ SensorTiming R13Model::timing() const {
                         .exposureUs = exposureUs()};
 }
 
-// Brightness follows the integrated lines (1.0 at the longest exposure) and
-// the gain word (1.0 at 350); each Bayer position has its channel gain
-// (4096 = 1.0) and offset; the black level lifts every sample.
 void R13Model::render(const RenderContext& context, std::span<uint8_t> pixels) {
     const FrameGeometry& g = context.geometry;
-    context.scene.render(context.frameIndex, g, pixels);
-    if (!context.scene.exact() && g.width != 0 && g.height != 0 && pixels.size() >= g.frameBytes()) {
-        const double exposure = double(kExposureLineBase - exposureLines()) / kExposureLinesMax;
-        const double gain = double(bank0_[kGainRegister] & 0x3FF) / kUnityGainWord;
-        const bool wide = g.bytesPerSample == 2;
-        const uint32_t black = bank0_[kBlackRegister] & 0x3FF;
-        std::array<ChannelTransform, 4> channels;
-        for (size_t c = 0; c < 4; ++c) {
-            const uint32_t offset = channelRegisters_[2 * c] | (channelRegisters_[2 * c + 1] << 8);
-            const uint32_t channelGain = channelRegisters_[8 + 2 * c] | (channelRegisters_[8 + 2 * c + 1] << 8);
-            const double factor = exposure * gain * channelGain / kUnityChannelGain;
-            channels[c].multiplier = static_cast<uint64_t>(factor * (1u << kFixedShift) + 0.5);
-            channels[c].offset = wide ? (black << 6) + (offset >> 4) : (black >> 2) + (offset >> 12);
-        }
-        if (wide) {
-            transformSamples<2>(pixels.data(), g, channels, levelTables_);
-        } else {
-            transformSamples<1>(pixels.data(), g, channels, levelTables_);
-        }
-    }
     // The CCD sends rows bottom-up, each right to left; the mirror bits flip
     // the readout direction of either.
     const uint8_t mirror = context.fpga.get(fpga::kMirror);
     const bool rowsReversed = (mirror & kMirrorBitV) == 0;
     const bool samplesReversed = (mirror & kMirrorBitH) == 0;
     const int code = 1 + (samplesReversed ? 1 : 0) + (rowsReversed ? 2 : 0);
-    if (code != kOrientationAsRead) applyRawOrientation(code, g, pixels);
+    if (context.scene.exact() || g.width == 0 || g.height == 0 || pixels.size() < g.frameBytes()) {
+        context.scene.render(context.frameIndex, g, pixels);
+        if (code != kOrientationAsRead) applyRawOrientation(code, g, pixels);
+        return;
+    }
+    const double exposure = double(kExposureLineBase - exposureLines()) / kExposureLinesMax;
+    const double gain = double(bank0_[kGainRegister] & 0x3FF) / kUnityGainWord;
+    const bool wide = g.bytesPerSample == 2;
+    const uint32_t black = bank0_[kBlackRegister] & 0x3FF;
+    std::array<ChannelTransform, 4> channels;
+    for (size_t c = 0; c < 4; ++c) {
+        const uint32_t offset = channelRegisters_[2 * c] | (channelRegisters_[2 * c + 1] << 8);
+        const uint32_t channelGain = channelRegisters_[8 + 2 * c] | (channelRegisters_[8 + 2 * c + 1] << 8);
+        const double factor = exposure * gain * channelGain / kUnityChannelGain;
+        channels[c].multiplier = static_cast<uint64_t>(factor * (1u << kFixedShift) + 0.5);
+        channels[c].offset = wide ? (black << 6) + (offset >> 4) : (black >> 2) + (offset >> 12);
+    }
+    // Brightness follows the integrated lines (1.0 at the longest exposure)
+    // and the gain word (1.0 at 350); each Bayer position has its channel
+    // gain (4096 = 1.0) and offset; the black level lifts every sample.
+    sceneFrame_.resize(g.frameBytes());
+    context.scene.render(context.frameIndex, g, sceneFrame_);
+    if (wide) {
+        if (levelTables16_.empty() || channels != tables16For_) {
+            buildLevelTables(channels, levelTables16_);
+            tables16For_ = channels;
+        }
+        transformAndOrient(sceneFrame_.data(), pixels.data(), g, levelTables16_, rowsReversed, samplesReversed);
+    } else {
+        if (levelTables8_.empty() || channels != tables8For_) {
+            buildLevelTables(channels, levelTables8_);
+            tables8For_ = channels;
+        }
+        transformAndOrient(sceneFrame_.data(), pixels.data(), g, levelTables8_, rowsReversed, samplesReversed);
+    }
 }
 
 } // namespace lumvek::sim

@@ -20,6 +20,15 @@ namespace lumvek::sim {
 
 class R13Model final : public SensorModel {
 public:
+    static constexpr int kFixedShift = 16;  // per-channel multipliers in 16.16 fixed point
+    // What one Bayer position's samples go through: out = min(in x multiplier
+    // >> kFixedShift + offset, full scale).
+    struct ChannelTransform {
+        uint64_t multiplier = uint64_t{1} << kFixedShift;
+        uint32_t offset = 0;
+        bool operator==(const ChannelTransform&) const = default;
+    };
+
     static constexpr uint32_t kLineLengthClocks = 2836;
     static constexpr uint32_t kFrameLengthLines = 1952;
     static constexpr uint32_t kClockKHz = 60000;
@@ -58,7 +67,14 @@ private:
     // with unity channel gains, zero offsets and exposure register 1.
     std::array<uint8_t, 16> channelRegisters_{};
     uint16_t exposureRegister_ = 1;
-    std::vector<uint16_t> levelTables_;  // per-channel output of every input level, rebuilt each frame
+    // The scene's frame before exposure, gain and readout order; kept from
+    // frame to frame.
+    std::vector<uint8_t> sceneFrame_;
+    // Per-channel output of every input level, and the transforms they hold.
+    std::vector<uint8_t> levelTables8_;
+    std::vector<uint16_t> levelTables16_;
+    std::array<ChannelTransform, 4> tables8For_{};
+    std::array<ChannelTransform, 4> tables16For_{};
 };
 
 } // namespace lumvek::sim

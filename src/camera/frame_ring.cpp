@@ -49,6 +49,23 @@ bool FrameRing::allocated() const {
     return bytes_ > 0;
 }
 
+int FrameRing::claimSlotLocked(int slot) {
+    if (slot < 0) {
+        slot = write_;
+        // Skip buffers a reader is copying out.
+        for (int tries = 0; tries < kSlots && pins_[static_cast<size_t>(slot)] > 0; ++tries) {
+            slot = (slot + 1) % kSlots;
+        }
+        if (pins_[static_cast<size_t>(slot)] > 0) {
+            return -1;  // every buffer is being read: drop this frame
+        }
+        write_ = slot;
+    } else if (slot >= kSlots || pins_[static_cast<size_t>(slot)] > 0) {
+        return -1;
+    }
+    return slot;
+}
+
 bool FrameRing::store(const uint8_t* source, size_t bytes, int slot) {
     uint8_t* target = nullptr;
     const bool advance = slot < 0;
@@ -57,17 +74,8 @@ bool FrameRing::store(const uint8_t* source, size_t bytes, int slot) {
         if (bytes_ == 0 || bytes > bytes_ || source == nullptr) {
             return false;
         }
+        slot = claimSlotLocked(slot);
         if (slot < 0) {
-            slot = write_;
-            // Skip buffers a reader is copying out.
-            for (int tries = 0; tries < kSlots && pins_[static_cast<size_t>(slot)] > 0; ++tries) {
-                slot = (slot + 1) % kSlots;
-            }
-            if (pins_[static_cast<size_t>(slot)] > 0) {
-                return false;  // every buffer is being read: drop this frame
-            }
-            write_ = slot;
-        } else if (slot >= kSlots || pins_[static_cast<size_t>(slot)] > 0) {
             return false;
         }
         filling_ = slot;
@@ -77,6 +85,28 @@ bool FrameRing::store(const uint8_t* source, size_t bytes, int slot) {
     {
         std::lock_guard lock(mutex_);
         filling_ = -1;
+        if (advance) {
+            write_ = (slot + 1) % kSlots;
+        }
+    }
+    changed_.notify_all();
+    return true;
+}
+
+bool FrameRing::exchange(std::unique_ptr<uint8_t[]>& filled, size_t capacity, int slot) {
+    {
+        std::lock_guard lock(mutex_);
+        if (bytes_ == 0 || capacity != bytes_ || !filled) {
+            return false;
+        }
+        const bool advance = slot < 0;
+        slot = claimSlotLocked(slot);
+        if (slot < 0) {
+            return false;
+        }
+        // Neither buffer is pinned or being filled: the slot's takes the
+        // caller's place and is written over by the next frame.
+        buffers_[static_cast<size_t>(slot)].swap(filled);
         if (advance) {
             write_ = (slot + 1) % kSlots;
         }

@@ -37,6 +37,12 @@ public:
     // in buffer `slot` when slot >= 0, keeping the indexes), then advances
     // the write index. False when the ring is not allocated or too small.
     bool store(const uint8_t* source, size_t bytes, int slot = -1);
+    // Transfer thread: the same without a copy. `filled` (a buffer of
+    // `capacity` bytes holding the frame) becomes the ring's buffer and
+    // `filled` receives the one it replaces, which holds an older frame and
+    // is the caller's to fill next. False, and nothing exchanged, when the
+    // capacity is not the ring's buffer size or no buffer is free.
+    bool exchange(std::unique_ptr<uint8_t[]>& filled, size_t capacity, int slot = -1);
 
     // A buffer held for reading; released by the destructor.
     class ReadPin {
@@ -71,6 +77,9 @@ public:
 
 private:
     void unpin(int slot);
+    // The buffer a store fills: the next free one from the write index, or
+    // `slot` when it is free; -1 when none. Moves the write index to it.
+    int claimSlotLocked(int slot);
 
     mutable std::mutex mutex_;  // guards everything below
     std::condition_variable changed_;

@@ -202,6 +202,14 @@ void CLumvekU3K7Base::storeFrame(FrameRecord& record, int slot) {
     if (bytes <= 0 || static_cast<size_t>(bytes) > receiveCapacity_) {
         return;
     }
+    // The receive buffer and the ring's buffers have one size: the frame
+    // changes places with the ring's oldest instead of being copied, and the
+    // next read goes into the buffer that comes back.
+    if (record.destination == receiveBuffer_.get() && ring_.exchange(receiveBuffer_, receiveCapacity_, slot)) {
+        record.destination = receiveBuffer_.get();
+        framesStored_.fetch_add(1);
+        return;
+    }
     if (ring_.store(record.destination, static_cast<size_t>(bytes), slot)) {
         framesStored_.fetch_add(1);
     }

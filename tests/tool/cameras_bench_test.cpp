@@ -1,0 +1,103 @@
+// lumvek-bench-cameras kept working: a short run with two cameras of its own
+// daemon must deliver frames on every camera and print every figure in its
+// documented form; a daemon that cannot start and bad arguments fail clearly.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "tool_process.h"
+
+namespace lumvek::test {
+namespace {
+
+#ifdef LUMVEK_BENCH_CAMERAS_PATH
+
+struct CameraLine {
+    unsigned long long frames = 0;
+    double fps = -1.0;
+    long long missed = -1;
+    unsigned long long errors = 1;
+};
+
+// "camera I frames N fps F missed M errors E" lines and "key value" lines.
+bool parseOutput(const std::string& out, std::map<int, CameraLine>& cameras, std::map<std::string, double>& values) {
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string key;
+        words >> key;
+        if (key == "camera") {
+            int index = -1;
+            CameraLine c;
+            std::string framesKey, fpsKey, missedKey, errorsKey;
+            if (!(words >> index >> framesKey >> c.frames >> fpsKey >> c.fps >> missedKey >> c.missed >> errorsKey >>
+                  c.errors) ||
+                framesKey != "frames" || fpsKey != "fps" || missedKey != "missed" || errorsKey != "errors") {
+                ADD_FAILURE() << "camera line: " << line;
+                return false;
+            }
+            cameras[index] = c;
+        } else {
+            double value = 0.0;
+            if (!(words >> value)) {
+                ADD_FAILURE() << "value line: " << line;
+                return false;
+            }
+            values[key] = value;
+        }
+    }
+    return true;
+}
+
+TEST(CamerasBench, TwoCamerasWithToneControlsDeliverAndReportEveryFigure) {
+    ToolEnv env("bench-cameras");
+    const ProcessResult result =
+        run(LUMVEK_BENCH_CAMERAS_PATH, {"--cameras", "2", "--seconds", "2", "--tone", "--bits", "24"}, env, 120000);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::map<int, CameraLine> cameras;
+    std::map<std::string, double> values;
+    ASSERT_TRUE(parseOutput(result.out, cameras, values)) << result.out;
+    ASSERT_EQ(cameras.size(), 2u) << result.out;
+    for (const auto& [index, camera] : cameras) {
+        EXPECT_GT(camera.frames, 0u) << "camera " << index << "\n" << result.out;
+        EXPECT_GT(camera.fps, 0.0) << "camera " << index;
+        EXPECT_GE(camera.missed, 0) << "camera " << index;
+        EXPECT_EQ(camera.errors, 0u) << "camera " << index << ": " << result.err;
+    }
+    EXPECT_EQ(values["cameras"], 2);
+    EXPECT_EQ(values["bits"], 24);
+    EXPECT_EQ(values["tone"], 1);
+    EXPECT_GE(values["seconds"], 2.0);
+    for (const char* key : {"sdk_cpu_percent", "sim_cpu_percent", "sdk_cpu_ms_per_frame", "sim_cpu_ms_per_frame",
+                            "sdk_vmrss_mib", "camera_fps"}) {
+        ASSERT_EQ(values.count(key), 1u) << key << " missing:\n" << result.out;
+        EXPECT_GT(values[key], 0.0) << key;
+    }
+}
+
+TEST(CamerasBench, ADaemonThatCannotStartAndBadArgumentsFailClearly) {
+    ToolEnv env("bench-cameras-fail");
+    const ProcessResult missing =
+        run(LUMVEK_BENCH_CAMERAS_PATH, {"--cameras", "1", "--seconds", "1", "--camsim", "/nonexistent/camsim"}, env);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("/nonexistent/camsim"), std::string::npos) << missing.err;
+    EXPECT_TRUE(missing.out.empty()) << missing.out;
+
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--cameras", "0"},
+                                                 {"--cameras", "11"}, {"--bits", "12"}, {"--seconds"}, {"--what"}}) {
+        const ProcessResult bad = run(LUMVEK_BENCH_CAMERAS_PATH, args, env);
+        EXPECT_EQ(bad.exitCode, 2) << args.front();
+        EXPECT_NE(bad.err.find("usage:"), std::string::npos) << bad.err;
+    }
+}
+
+#else
+
+TEST(CamerasBench, NotBuilt) { GTEST_SKIP() << "lumvek-bench-cameras is built with Google Benchmark present"; }
+
+#endif
+
+} // namespace
+} // namespace lumvek::test
