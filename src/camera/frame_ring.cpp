@@ -93,7 +93,7 @@ bool FrameRing::store(const uint8_t* source, size_t bytes, int slot) {
     return true;
 }
 
-bool FrameRing::exchange(std::unique_ptr<uint8_t[]>& filled, size_t capacity, int slot) {
+bool FrameRing::exchange(platform::ZeroedBlock& filled, size_t capacity, int slot) {
     {
         std::lock_guard lock(mutex_);
         if (bytes_ == 0 || capacity != bytes_ || !filled) {

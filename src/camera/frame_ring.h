@@ -42,7 +42,7 @@ public:
     // `filled` receives the one it replaces, which holds an older frame and
     // is the caller's to fill next. False, and nothing exchanged, when the
     // capacity is not the ring's buffer size or no buffer is free.
-    bool exchange(std::unique_ptr<uint8_t[]>& filled, size_t capacity, int slot = -1);
+    bool exchange(platform::ZeroedBlock& filled, size_t capacity, int slot = -1);
 
     // A buffer held for reading; released by the destructor.
     class ReadPin {

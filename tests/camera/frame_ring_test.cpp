@@ -14,8 +14,8 @@ namespace {
 
 constexpr size_t kBytes = 64;
 
-std::unique_ptr<uint8_t[]> frameOf(uint8_t value, size_t bytes = kBytes) {
-    auto buffer = std::make_unique<uint8_t[]>(bytes);
+platform::ZeroedBlock frameOf(uint8_t value, size_t bytes = kBytes) {
+    auto buffer = platform::allocateZeroed(bytes);
     std::memset(buffer.get(), value, bytes);
     return buffer;
 }
@@ -70,7 +70,7 @@ TEST(FrameRingExchange, OtherSizesAndUnallocatedRingsAreRefusedAndStoreCopiesIns
     EXPECT_EQ(ring.writeIndex(), 0) << "nothing stored";
     ASSERT_TRUE(ring.store(larger.get(), kBytes));
     EXPECT_EQ(ring.pin(false).data()[kBytes - 1], 7);
-    std::unique_ptr<uint8_t[]> none;
+    platform::ZeroedBlock none;
     EXPECT_FALSE(ring.exchange(none, kBytes));
 }
 
