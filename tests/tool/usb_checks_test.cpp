@@ -5,6 +5,8 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <string>
+#include <vector>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,7 +38,16 @@ TEST(DoctorUsbChecks, FindsTheOtherProcessHoldingANodeButNotItself) {
     ::close(out[1]);
     char line[8] = {};
     EXPECT_GT(::read(out[0], line, sizeof line), 0);  // the node is open from here on
-    const auto holders = processesHolding(node);
+    // The shell may still be turning into sleep, when its command line reads
+    // empty for a moment: look again until it shows, for at most 5 s.
+    std::vector<NodeHolder> holders;
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        holders = processesHolding(node);
+        if (holders.size() != 1 || holders[0].command.find("sleep 30") != std::string::npos) {
+            break;
+        }
+        ::usleep(10 * 1000);
+    }
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     ::close(out[0]);
