@@ -7,7 +7,6 @@
 #include <cstring>
 #include <vector>
 
-#include "imaging/colour/bayer_pattern.h"
 #include "imaging/correction/spike_rows.h"
 #include "imaging/pipeline/row_bands.h"
 
@@ -16,7 +15,6 @@ namespace lumvek {
 namespace {
 
 constexpr int32_t kSpike8 = 30;
-constexpr int32_t kColourSpread8 = 30;
 constexpr int32_t kSpike16 = 7680;
 
 bool isRaw(const PlaneView& frame) {
@@ -28,27 +26,11 @@ int32_t at(const PlaneView& frame, int y, int x) {
     return reinterpret_cast<const Sample*>(frame.row(y))[x];
 }
 
-// The interpolated colour at (y, x) (quad rows y-1, y, columns x-1, x), each
-// component's low 8 bits, and whether two of its differences exceed 30.
-bool looksColoured(const PlaneView& frame, const SpikeFilterParams& p, int y, int x) {
-    const int mode = p.bayerMode & 3;
-    const int ry = (((y - 1) & 1) == redRowParity(mode)) ? y - 1 : y;
-    const int by = ry == y ? y - 1 : y;
-    const int rx = (((x - 1) & 1) == redColumnParity(mode)) ? x - 1 : x;
-    const int bx = rx == x ? x - 1 : x;
-    const int ry2 = ry == y - 1 ? y + 1 : y - 2;
-    const int by2 = by == y - 1 ? y + 1 : y - 2;
-    const int rx2 = rx == x - 1 ? x + 1 : x - 2;
-    const int bx2 = bx == x - 1 ? x + 1 : x - 2;
-    auto s = [&](int yy, int xx) { return at<uint8_t>(frame, yy, xx); };
-    const int32_t redSum = 9 * s(ry, rx) + 3 * s(ry2, rx) + 3 * s(ry, rx2) + s(ry2, rx2);
-    const int32_t blueSum = 9 * s(by, bx) + 3 * s(by2, bx) + 3 * s(by, bx2) + s(by2, bx2);
-    const int32_t r = ((redSum * p.redMultiplier) >> 11) & 0xFF;
-    const int32_t b = ((blueSum * p.blueMultiplier) >> 11) & 0xFF;
-    const int32_t g = ((s(ry, bx) + s(by, rx)) >> 1) & 0xFF;
-    const int spread = (std::abs(r - g) > kColourSpread8) + (std::abs(r - b) > kColourSpread8) +
-                       (std::abs(g - b) > kColourSpread8);
-    return spread >= 2;
+// Rows y-2 .. y+2 of the frame itself, as the scan has left them.
+template <typename Sample>
+spike::RowWindow<Sample> windowAt(const PlaneView& frame, int y) {
+    auto row = [&frame](int yy) { return reinterpret_cast<Sample*>(frame.row(yy)); };
+    return {row(y - 2), row(y - 1), row(y), row(y + 1), row(y + 2)};
 }
 
 void reference8(const PlaneView& frame, const SpikeFilterParams& p) {
@@ -58,7 +40,7 @@ void reference8(const PlaneView& frame, const SpikeFilterParams& p) {
             const int32_t m = (at<uint8_t>(frame, y, x - 2) + at<uint8_t>(frame, y, x + 2) +
                                at<uint8_t>(frame, y - 2, x) + at<uint8_t>(frame, y + 2, x)) >>
                               2;
-            if (v - m >= kSpike8 && looksColoured(frame, p, y, x)) {
+            if (v - m >= kSpike8 && spike::looksColoured(windowAt<uint8_t>(frame, y), p, y, x)) {
                 frame.row(y)[x] = static_cast<uint8_t>(m);
             }
         }

@@ -242,6 +242,21 @@ void scanMarked(const uint8_t* marks, int width, Test test) {
     }
 }
 
+template <typename Sample>
+int32_t meanAt(const RowWindow<Sample>& rows, int x) {
+    return (int32_t{rows.row[x - 2]} + rows.row[x + 2] + rows.up2[x] + rows.down2[x]) >> 2;
+}
+
+template <typename Sample>
+void replace(const RowWindow<Sample>& rows, int y, int x, int32_t mean, std::vector<SpikeReplacement>* replaced) {
+    if (replaced != nullptr) {
+        replaced->push_back(SpikeReplacement{y, x, rows.row[x]});
+    }
+    rows.row[x] = static_cast<Sample>(mean);
+}
+
+} // namespace
+
 // The interpolated colour at (y, x) (quad rows y-1, y, columns x-1, x), each
 // component's low 8 bits, and whether two of its differences exceed 30.
 bool looksColoured(const RowWindow<uint8_t>& rows, const SpikeFilterParams& p, int y, int x) {
@@ -266,21 +281,6 @@ bool looksColoured(const RowWindow<uint8_t>& rows, const SpikeFilterParams& p, i
                        (std::abs(g - b) > kColourSpread8);
     return spread >= 2;
 }
-
-template <typename Sample>
-int32_t meanAt(const RowWindow<Sample>& rows, int x) {
-    return (int32_t{rows.row[x - 2]} + rows.row[x + 2] + rows.up2[x] + rows.down2[x]) >> 2;
-}
-
-template <typename Sample>
-void replace(const RowWindow<Sample>& rows, int y, int x, int32_t mean, std::vector<SpikeReplacement>* replaced) {
-    if (replaced != nullptr) {
-        replaced->push_back(SpikeReplacement{y, x, rows.row[x]});
-    }
-    rows.row[x] = static_cast<Sample>(mean);
-}
-
-} // namespace
 
 size_t markBytesFor(int width) {
     const size_t count = width > 4 ? static_cast<size_t>(width - 4) : 0;

@@ -28,6 +28,12 @@ struct RowWindow {
     const Sample* down2;
 };
 
+// The 8-bit filter's colour check at (y, x): the colour the interpolation
+// would give there (quad rows y-1, y, columns x-1, x), each component's low
+// 8 bits, has at least two of its three differences above 30. Shared with
+// the reference, whose rows are the frame's own.
+[[nodiscard]] bool looksColoured(const RowWindow<uint8_t>& rows, const SpikeFilterParams& params, int y, int x);
+
 // Bytes of a row's candidate marks for a frame width (whole 64-bit words).
 [[nodiscard]] size_t markBytesFor(int width);
 
