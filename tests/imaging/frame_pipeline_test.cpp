@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
 
 #include "imaging/colour/interpolation.h"
@@ -424,9 +425,12 @@ TEST(PathsAgree, SaturatedFrames) {
     }
 }
 
-TEST(RowBands, EveryRowOnceAndNoneTwice) {
-    RowBands bands(2);
-    for (int rows : {0, 1, 15, 16, 33, 1000}) {
+// Every row once, whether the workers sleep between jobs or watch for the
+// next one inside a burst, and a job's writes are seen by the next job (a
+// frame's steps read what the one before wrote, across band edges).
+TEST(RowBands, EveryRowOnceAndNoneTwiceInAndOutOfBursts) {
+    RowBands bands(3);
+    auto coverOnce = [&](int rows) {
         std::vector<int> seen(static_cast<size_t>(rows), 0);
         bands.run(0, rows, [&](int y0, int y1) {
             for (int y = y0; y < y1; ++y) {
@@ -436,7 +440,36 @@ TEST(RowBands, EveryRowOnceAndNoneTwice) {
         for (int v : seen) {
             ASSERT_EQ(v, 1);
         }
+    };
+    for (int rows : {0, 1, 15, 16, 33, 1000}) {
+        coverOnce(rows);
     }
+    {
+        const RowBands::Burst burst(bands);
+        std::vector<int> values(999, 1);
+        for (int pass = 0; pass < 200; ++pass) {
+            // Each row becomes its mirror row's value plus one: rows of other bands.
+            std::vector<int> next(values.size());
+            bands.run(0, static_cast<int>(values.size()), [&](int y0, int y1) {
+                for (int y = y0; y < y1; ++y) {
+                    next[static_cast<size_t>(y)] = values[values.size() - 1 - static_cast<size_t>(y)] + 1;
+                }
+            }, 1);
+            values.swap(next);
+        }
+        for (int v : values) {
+            ASSERT_EQ(v, 201);
+        }
+        coverOnce(1000);
+    }
+    coverOnce(1000);  // workers asleep again still take their bands
+    // Workers still watching when their bands go: the destructor ends them.
+    auto shortLived = std::make_unique<RowBands>(2);
+    {
+        const RowBands::Burst burst(*shortLived);
+        shortLived->run(0, 64, [](int, int) {}, 1);
+    }
+    shortLived.reset();
 }
 
 } // namespace

@@ -178,6 +178,51 @@ int alignedStart(const uint8_t* rowStart, int c, int bytesPerPixel) {
     return c;
 }
 
+// One step of one output row from the splits of its four rows: 64 (8-bit)
+// or 32 (16-bit) pixels stored at px.
+template <int kBits>
+LUMVEK_AVX512 __attribute__((always_inline)) inline void outputStep(const RowSplits& ry, const RowSplits& ry2, const RowSplits& by,
+                                     const RowSplits& by2, bool redOdd, __m512i kRed, __m512i kBlue, uint8_t* px) {
+    using L = Lanes<kBits>;
+    __m512i redEven, redOddSum, blueEven, blueOdd;
+    colourSums<kBits>(ry, ry2, redOdd, redEven, redOddSum);
+    colourSums<kBits>(by, by2, !redOdd, blueEven, blueOdd);
+    __m512i greenEven, greenOdd;
+    if (redOdd) {
+        greenEven = L::add(ry.at.even, by.before.odd);
+        greenOdd = L::add(ry.at.even, by.at.odd);
+    } else {
+        greenEven = L::add(ry.before.odd, by.at.even);
+        greenOdd = L::add(ry.at.odd, by.at.even);
+    }
+    L::store(px, L::join(L::scale(blueEven, kBlue), L::scale(blueOdd, kBlue)), L::join(L::half(greenEven), L::half(greenOdd)),
+             L::join(L::scale(redEven, kRed), L::scale(redOddSum, kRed)));
+}
+
+// Runs step(x) over a row from column c: the last step may overlap the one
+// before (two columns are read past the last output), and every step after
+// the first stores whole 64-byte lines of `dst`: the first one overlaps the
+// next so that the next output starts on a line. Stores that straddle lines
+// cost two line transfers each. Returns the first column left.
+template <int kBits, typename Step>
+LUMVEK_AVX512 int stepAlong(int width, int c, const uint8_t* dst, int bpp, Step step) {
+    using L = Lanes<kBits>;
+    const int lastStart = (width - L::kStep - 2) & ~1;
+    if (c > lastStart) {
+        return c;
+    }
+    const int aligned = alignedStart<kBits>(dst, c, bpp);
+    if (aligned > c && aligned <= lastStart) {
+        step(c);
+        c = aligned;
+    }
+    for (; c < lastStart; c += L::kStep) {
+        step(c);
+    }
+    step(lastStart);
+    return lastStart + L::kStep;
+}
+
 template <int kBits, typename Sample>
 LUMVEK_AVX512 int interiorRow(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
                               int c) {
@@ -193,45 +238,55 @@ LUMVEK_AVX512 int interiorRow(const PlaneView& raw, const PlaneView& out, const 
     const bool redOdd = redColumnParity(params.bayerMode) == 1;
     const __m512i kRed = L::multiplier(params.redMultiplier);
     const __m512i kBlue = L::multiplier(params.blueMultiplier);
-    auto step = [&](int x) LUMVEK_AVX512 {
-        const RowSplits ry = splitsOf<kBits>(sRy, x);
-        const RowSplits ry2 = splitsOf<kBits>(sRy2, x);
-        const RowSplits by = splitsOf<kBits>(sBy, x);
-        const RowSplits by2 = splitsOf<kBits>(sBy2, x);
-        __m512i redEven, redOddSum, blueEven, blueOdd;
-        colourSums<kBits>(ry, ry2, redOdd, redEven, redOddSum);
-        colourSums<kBits>(by, by2, !redOdd, blueEven, blueOdd);
-        __m512i greenEven, greenOdd;
-        if (redOdd) {
-            greenEven = L::add(ry.at.even, by.before.odd);
-            greenOdd = L::add(ry.at.even, by.at.odd);
+    return stepAlong<kBits>(raw.width, c, dst, bpp, [&](int x) LUMVEK_AVX512 __attribute__((always_inline)) {
+        outputStep<kBits>(splitsOf<kBits>(sRy, x), splitsOf<kBits>(sRy2, x), splitsOf<kBits>(sBy, x),
+                          splitsOf<kBits>(sBy2, x), redOdd, kRed, kBlue, dst + static_cast<std::ptrdiff_t>(x) * bpp);
+    });
+}
+
+// Output rows r and r + 1 (rows r - 2 .. r + 2 inside the frame) in one
+// sweep: the pair reads five rows where two single rows read eight. One
+// colour's near row is row r for both outputs, its far rows r - 2 and r + 2
+// (or r - 1 and r + 1 the other way round); the other colour's rows r - 1
+// and r + 1 swap near and far between the two.
+template <int kBits, typename Sample, bool kRedAbove>
+LUMVEK_AVX512 int interiorPair(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                               int c) {
+    using L = Lanes<kBits>;
+    auto rowOf = [&](int y) { return reinterpret_cast<const Sample*>(raw.row(y)); };
+    const Sample* up2 = rowOf(r - 2);
+    const Sample* up1 = rowOf(r - 1);
+    const Sample* mid = rowOf(r);
+    const Sample* down1 = rowOf(r + 1);
+    const Sample* down2 = rowOf(r + 2);
+    uint8_t* dstA = out.row(r);
+    uint8_t* dstB = out.row(r + 1);
+    const int bpp = out.bytesPerPixel;
+    const bool redOdd = redColumnParity(params.bayerMode) == 1;
+    const __m512i kRed = L::multiplier(params.redMultiplier);
+    const __m512i kBlue = L::multiplier(params.blueMultiplier);
+    return stepAlong<kBits>(raw.width, c, dstA, bpp, [&](int x) LUMVEK_AVX512 __attribute__((always_inline)) {
+        const RowSplits m1 = splitsOf<kBits>(up1, x);
+        const RowSplits z0 = splitsOf<kBits>(mid, x);
+        const RowSplits p1 = splitsOf<kBits>(down1, x);
+        const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(x) * bpp;
+        if constexpr (kRedAbove) {
+            // Red in rows r - 1 and r + 1, blue in row r.
+            outputStep<kBits>(m1, p1, z0, splitsOf<kBits>(up2, x), redOdd, kRed, kBlue, dstA + at);
+            outputStep<kBits>(p1, m1, z0, splitsOf<kBits>(down2, x), redOdd, kRed, kBlue, dstB + at);
         } else {
-            greenEven = L::add(ry.before.odd, by.at.even);
-            greenOdd = L::add(ry.at.odd, by.at.even);
+            // Red in row r, blue in rows r - 1 and r + 1.
+            outputStep<kBits>(z0, splitsOf<kBits>(up2, x), m1, p1, redOdd, kRed, kBlue, dstA + at);
+            outputStep<kBits>(z0, splitsOf<kBits>(down2, x), p1, m1, redOdd, kRed, kBlue, dstB + at);
         }
-        L::store(dst + static_cast<std::ptrdiff_t>(x) * bpp, L::join(L::scale(blueEven, kBlue), L::scale(blueOdd, kBlue)),
-                 L::join(L::half(greenEven), L::half(greenOdd)),
-                 L::join(L::scale(redEven, kRed), L::scale(redOddSum, kRed)));
-    };
-    // As the AVX2 body: two columns read past the last output, and a last
-    // step that may overlap the one before.
-    const int lastStart = (raw.width - L::kStep - 2) & ~1;
-    if (c > lastStart) {
-        return c;
-    }
-    // Every step after the first stores whole 64-byte lines: the first one
-    // overlaps the next so that the next output starts on a line. Stores
-    // that straddle lines cost two line transfers each.
-    const int aligned = alignedStart<kBits>(dst, c, bpp);
-    if (aligned > c && aligned <= lastStart) {
-        step(c);
-        c = aligned;
-    }
-    for (; c < lastStart; c += L::kStep) {
-        step(c);
-    }
-    step(lastStart);
-    return lastStart + L::kStep;
+    });
+}
+
+template <int kBits, typename Sample>
+int interiorRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
+    const QuadRows q = quadRowsFor(params.bayerMode, r, raw.height);
+    return q.ry == r - 1 ? interiorPair<kBits, Sample, true>(raw, out, params, r, c)
+                         : interiorPair<kBits, Sample, false>(raw, out, params, r, c);
 }
 
 } // namespace
@@ -242,6 +297,16 @@ int interiorRow8Avx512(const PlaneView& raw, const PlaneView& out, const Interpo
 
 int interiorRow16Avx512(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
     return out.bytesPerPixel == 6 ? interiorRow<16, uint16_t>(raw, out, params, r, c) : c;
+}
+
+int interiorRowPair8Avx512(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                           int c) {
+    return out.bytesPerPixel == 3 ? interiorRows<8, uint8_t>(raw, out, params, r, c) : c;
+}
+
+int interiorRowPair16Avx512(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                            int c) {
+    return out.bytesPerPixel == 6 ? interiorRows<16, uint16_t>(raw, out, params, r, c) : c;
 }
 
 } // namespace lumvek::detail

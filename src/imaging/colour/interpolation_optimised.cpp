@@ -13,31 +13,24 @@
 
 namespace lumvek {
 
-namespace detail {
-
-QuadRows quadRowsFor(int mode, int r, int height) {
-    QuadRows q{};
-    q.ry = (((r - 1) & 1) == redRowParity(mode)) ? r - 1 : r;
-    q.by = q.ry == r ? r - 1 : r;
-    q.ry2 = q.ry == r - 1 ? r + 1 : r - 2;
-    q.by2 = q.by == r - 1 ? r + 1 : r - 2;
-    if (r >= 2 && r < height - 2) {
-        return q;  // rows r-2 .. r+1 are all inside
-    }
-    for (int* row : {&q.ry, &q.by, &q.ry2, &q.by2}) {
-        *row = foldIndex(*row, height);
-    }
-    return q;
-}
-
-} // namespace detail
-
 namespace {
+
+// What the vector bodies left of row r from column c, and the two columns
+// at either end, by the scalar code.
+void finishRow(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
+    const int w = raw.width;
+    if (r >= 2 && r < raw.height - 2) {
+        detail::interpolateInteriorRows(raw, out, params, r, r + 1, c, w - 2);
+    } else {
+        detail::interpolateFoldedColumns(raw, out, params, r, c, w - 2);
+    }
+    detail::interpolateFoldedColumns(raw, out, params, r, 0, 2);
+    detail::interpolateFoldedColumns(raw, out, params, r, w - 2, w);
+}
 
 // One output row: columns 2..w-3 by the widest vector body the processor
 // has (every row: the top and bottom two read the rows the border strips
-// read), what the vectors leave and the two columns at either end by the
-// scalar code.
+// read), the rest by the scalar code.
 void interpolateRow(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r) {
     const int w = raw.width;
     if (w <= 4) {
@@ -55,21 +48,42 @@ void interpolateRow(const PlaneView& raw, const PlaneView& out, const Interpolat
                                    : detail::interiorRow16Avx2(raw, out, params, r, c);
     }
 #endif
-    if (r >= 2 && r < raw.height - 2) {
-        detail::interpolateInteriorRows(raw, out, params, r, r + 1, c, w - 2);
-    } else {
-        detail::interpolateFoldedColumns(raw, out, params, r, c, w - 2);
+    finishRow(raw, out, params, r, c);
+}
+
+// Rows r and r + 1 in one sweep where the pair body serves them (rows
+// r - 2 .. r + 2 inside, AVX-512, three components); false otherwise.
+bool interpolatePair(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r) {
+#if defined(__x86_64__)
+    if (!cpuFeatures().avx512vbmi || r < 2 || r + 3 > raw.height || raw.width <= 4) {
+        return false;
     }
-    detail::interpolateFoldedColumns(raw, out, params, r, 0, 2);
-    detail::interpolateFoldedColumns(raw, out, params, r, w - 2, w);
+    const int c = raw.bytesPerPixel == 1 ? detail::interiorRowPair8Avx512(raw, out, params, r, 2)
+                                         : detail::interiorRowPair16Avx512(raw, out, params, r, 2);
+    if (c == 2) {
+        return false;  // a four-component output or a frame too narrow for a step
+    }
+    finishRow(raw, out, params, r, c);
+    finishRow(raw, out, params, r + 1, c);
+    return true;
+#else
+    (void)raw, (void)out, (void)params, (void)r;
+    return false;
+#endif
 }
 
 } // namespace
 
 void interpolateOptimisedRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int y0,
                               int y1) {
-    for (int r = std::max(y0, 0); r < std::min(y1, raw.height); ++r) {
+    const int end = std::min(y1, raw.height);
+    for (int r = std::max(y0, 0); r < end;) {
+        if (r + 1 < end && interpolatePair(raw, out, params, r)) {
+            r += 2;
+            continue;
+        }
         interpolateRow(raw, out, params, r);
+        ++r;
     }
 }
 

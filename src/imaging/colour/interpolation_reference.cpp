@@ -3,6 +3,7 @@
 
 #include "imaging/colour/bayer_pattern.h"
 #include "imaging/colour/interpolation.h"
+#include "imaging/colour/interpolation_rows.h"
 
 namespace lumvek {
 
@@ -13,32 +14,45 @@ Sample sampleAt(const PlaneView& raw, int y, int x) {
     return reinterpret_cast<const Sample*>(raw.row(y))[x];
 }
 
-// One output pixel. fold = false in the interior, where every neighbour lies
-// inside the frame.
-template <typename Sample, bool fold>
-void interpolatePixel(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
-    constexpr int32_t kMax = sizeof(Sample) == 1 ? 255 : 65535;
-    const int mode = params.bayerMode;
-    // Quad rows r-1, r and columns c-1, c: which hold red and blue.
-    const int ry = (((r - 1) & 1) == redRowParity(mode)) ? r - 1 : r;
-    const int by = ry == r ? r - 1 : r;
-    const int rx = (((c - 1) & 1) == redColumnParity(mode)) ? c - 1 : c;
-    const int bx = rx == c ? c - 1 : c;
-    // The sample of the same colour across the quad centre.
-    const int ry2 = ry == r - 1 ? r + 1 : r - 2;
-    const int by2 = by == r - 1 ? r + 1 : r - 2;
-    const int rx2 = rx == c - 1 ? c + 1 : c - 2;
-    const int bx2 = bx == c - 1 ? c + 1 : c - 2;
-    auto at = [&](int y, int x) -> int32_t {
-        if constexpr (fold) {
-            return sampleAt<Sample>(raw, detail::foldIndex(y, raw.height), detail::foldIndex(x, raw.width));
-        } else {
-            return sampleAt<Sample>(raw, y, x);
+// Where the samples of one output pixel are read: the quad's rows and
+// columns holding red and blue, and those of the same colour across the
+// quad's centre.
+struct QuadIndex {
+    detail::QuadRows rows;
+    int rx, bx, rx2, bx2;
+};
+
+detail::QuadRows unfoldedRows(int mode, int r) {
+    detail::QuadRows q{};
+    q.ry = (((r - 1) & 1) == redRowParity(mode)) ? r - 1 : r;
+    q.by = q.ry == r ? r - 1 : r;
+    q.ry2 = q.ry == r - 1 ? r + 1 : r - 2;
+    q.by2 = q.by == r - 1 ? r + 1 : r - 2;
+    return q;
+}
+
+void setQuadColumns(QuadIndex& q, int mode, int c, int width, bool fold) {
+    q.rx = (((c - 1) & 1) == redColumnParity(mode)) ? c - 1 : c;
+    q.bx = q.rx == c ? c - 1 : c;
+    q.rx2 = q.rx == c - 1 ? c + 1 : c - 2;
+    q.bx2 = q.bx == c - 1 ? c + 1 : c - 2;
+    if (fold) {
+        for (int* column : {&q.rx, &q.bx, &q.rx2, &q.bx2}) {
+            *column = detail::foldIndex(*column, width);
         }
-    };
-    const int32_t redSum = 9 * at(ry, rx) + 3 * at(ry2, rx) + 3 * at(ry, rx2) + at(ry2, rx2);
-    const int32_t blueSum = 9 * at(by, bx) + 3 * at(by2, bx) + 3 * at(by, bx2) + at(by2, bx2);
-    const int32_t green = (at(ry, bx) + at(by, rx)) >> 1;
+    }
+}
+
+// Output pixel (r, c) from samples at the quad's indices, all inside the frame.
+template <typename Sample>
+void writePixel(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c,
+                const QuadIndex& q) {
+    constexpr int32_t kMax = sizeof(Sample) == 1 ? 255 : 65535;
+    const detail::QuadRows& y = q.rows;
+    auto at = [&](int row, int x) -> int32_t { return sampleAt<Sample>(raw, row, x); };
+    const int32_t redSum = 9 * at(y.ry, q.rx) + 3 * at(y.ry2, q.rx) + 3 * at(y.ry, q.rx2) + at(y.ry2, q.rx2);
+    const int32_t blueSum = 9 * at(y.by, q.bx) + 3 * at(y.by2, q.bx) + 3 * at(y.by, q.bx2) + at(y.by2, q.bx2);
+    const int32_t green = (at(y.ry, q.bx) + at(y.by, q.rx)) >> 1;
     const int32_t red = std::min((redSum * params.redMultiplier) >> 11, kMax);
     const int32_t blue = std::min((blueSum * params.blueMultiplier) >> 11, kMax);
 
@@ -46,6 +60,28 @@ void interpolatePixel(const PlaneView& raw, const PlaneView& out, const Interpol
     px[0] = static_cast<Sample>(blue);
     px[1] = static_cast<Sample>(green);
     px[2] = static_cast<Sample>(red);
+}
+
+// One output pixel. fold = false in the interior, where every neighbour lies
+// inside the frame.
+template <typename Sample, bool fold>
+void interpolatePixel(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
+    QuadIndex q{};
+    q.rows = fold ? detail::quadRowsFor(params.bayerMode, r, raw.height) : unfoldedRows(params.bayerMode, r);
+    setQuadColumns(q, params.bayerMode, c, raw.width, fold);
+    writePixel<Sample>(raw, out, params, r, c, q);
+}
+
+// Columns [x0, x1) of row r with every index folded, the rows once.
+template <typename Sample>
+void foldedColumns(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int x0,
+                   int x1) {
+    QuadIndex q{};
+    q.rows = detail::quadRowsFor(params.bayerMode, r, raw.height);
+    for (int c = std::max(x0, 0); c < std::min(x1, raw.width); ++c) {
+        setQuadColumns(q, params.bayerMode, c, raw.width, true);
+        writePixel<Sample>(raw, out, params, r, c, q);
+    }
 }
 
 template <typename Sample>
@@ -68,6 +104,17 @@ void bordersOf(const PlaneView& raw, const PlaneView& out, const InterpolationPa
 } // namespace
 
 namespace detail {
+
+QuadRows quadRowsFor(int mode, int r, int height) {
+    QuadRows q = unfoldedRows(mode, r);
+    if (r >= 2 && r < height - 2) {
+        return q;  // rows r-2 .. r+1 are all inside
+    }
+    for (int* row : {&q.ry, &q.by, &q.ry2, &q.by2}) {
+        *row = foldIndex(*row, height);
+    }
+    return q;
+}
 
 // A neighbour index outside [0, n) moves by 4 towards the inside, which
 // keeps its colour phase. Frames under 4 pixels need further steps of 2; a
@@ -116,12 +163,10 @@ void interpolateBorders(const PlaneView& raw, const PlaneView& out, const Interp
 
 void interpolateFoldedColumns(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
                               int x0, int x1) {
-    for (int c = std::max(x0, 0); c < std::min(x1, raw.width); ++c) {
-        if (raw.bytesPerPixel == 1) {
-            interpolatePixel<uint8_t, true>(raw, out, params, r, c);
-        } else {
-            interpolatePixel<uint16_t, true>(raw, out, params, r, c);
-        }
+    if (raw.bytesPerPixel == 1) {
+        foldedColumns<uint8_t>(raw, out, params, r, x0, x1);
+    } else {
+        foldedColumns<uint16_t>(raw, out, params, r, x0, x1);
     }
 }
 

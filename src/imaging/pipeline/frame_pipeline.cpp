@@ -81,6 +81,7 @@ FrameOutcome FramePipeline::process(const FrameBuffers& buffers, PipelineSetting
     }
     outcome.processed = true;
     const PlaneView raw = viewOf(*buffers.raw);
+    const RowBands::Burst burst(*bands_);
 
     if (planes != nullptr && (settings.maskFilter || settings.dotFilter)) {
         correctDefects(raw, settings, *planes);
