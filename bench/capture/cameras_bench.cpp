@@ -3,13 +3,16 @@
 // callback previews at once; after a warm-up the program counts each
 // camera's delivered frames over the run and prints them with the frame
 // rate, the frames the camera made that never arrived, and the processor
-// time of this process (the SDK) and of the daemon (the cameras).
+// time of this process (the SDK) and of the daemon (the cameras). "missed"
+// compares the arrivals with the frames the camera made over the interval,
+// give or take one at either end; "skipped" counts the frames that gaps
+// between arrivals stand for, which no interval end blurs.
 //
 //   lumvek-bench-cameras [--cameras N] [--seconds S] [--bits 8|16|24|32|48|64] [--tone]
 //                        [--camsim PATH]
 //
 // Output, one "key value" pair per line (camera lines: "camera I key value ..."):
-//   camera 0 frames 648 fps 10.80 missed 0
+//   camera 0 frames 648 fps 10.80 missed 0 skipped 0 longest_gap_ms 131.0 errors 0
 //   sdk_cpu_percent 71.2 / sim_cpu_percent 40.1 / sdk_cpu_ms_per_frame 8.2 / sdk_vmrss_mib 941.0 ...
 #include <unistd.h>
 
@@ -93,6 +96,15 @@ struct Camera {
     std::atomic<uint64_t> frames{0};
     std::atomic<uint64_t> errors{0};
     std::atomic<int> lastError{0};
+    // Gaps between arrivals while the run is measured: an arrival more than
+    // one and a half periods after the one before stands for the frames the
+    // camera made in between and that never came. Unlike the count of
+    // arrivals over the interval, this does not depend on where the
+    // interval's ends fall between two frames.
+    std::atomic<bool> measuring{false};
+    std::atomic<uint64_t> skipped{0};
+    std::atomic<int64_t> longestGapUs{0};
+    Clock::time_point lastArrival{};  // the dispatcher thread's own
 
     static void onMessage(void* context, const LumvekMsg* msg) {
         auto* self = static_cast<Camera*>(context);
@@ -101,9 +113,26 @@ struct Camera {
         }
         if (msg->wParam != 0) {
             self->frames.fetch_add(1, std::memory_order_relaxed);
+            self->noteArrival(Clock::now());
         } else {
             self->errors.fetch_add(1, std::memory_order_relaxed);
             self->lastError.store(static_cast<int>(msg->lParam), std::memory_order_relaxed);
+        }
+    }
+
+    void noteArrival(Clock::time_point now) {
+        const Clock::time_point before = lastArrival;
+        lastArrival = now;
+        if (!measuring.load(std::memory_order_relaxed) || before == Clock::time_point{}) {
+            return;
+        }
+        const auto gapUs = std::chrono::duration_cast<std::chrono::microseconds>(now - before).count();
+        if (gapUs > longestGapUs.load(std::memory_order_relaxed)) {
+            longestGapUs.store(gapUs, std::memory_order_relaxed);
+        }
+        const double periods = static_cast<double>(gapUs) / (kSensorPeriodMs * 1000.0);
+        if (periods > 1.5) {
+            skipped.fetch_add(static_cast<uint64_t>(std::lround(periods)) - 1, std::memory_order_relaxed);
         }
     }
 };
@@ -204,6 +233,7 @@ int run(const Options& o) {
         std::vector<uint64_t> first;
         for (const auto& camera : cameras) {
             first.push_back(camera->frames.load());
+            camera->measuring.store(true);
         }
         const double sdk0 = lumvek::bench::processCpuSeconds(getpid());
         const double sim0 = lumvek::bench::processCpuSeconds(daemon.pid());
@@ -212,6 +242,7 @@ int run(const Options& o) {
         std::vector<uint64_t> delivered;
         for (size_t i = 0; i < cameras.size(); ++i) {
             delivered.push_back(cameras[i]->frames.load() - first[i]);
+            cameras[i]->measuring.store(false);
         }
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
         const double sdkCpu = lumvek::bench::processCpuSeconds(getpid()) - sdk0;
@@ -225,9 +256,11 @@ int run(const Options& o) {
         for (size_t i = 0; i < cameras.size(); ++i) {
             total += delivered[i];
             const int64_t missed = std::max<int64_t>(0, made - static_cast<int64_t>(delivered[i]));
-            std::printf("camera %zu frames %llu fps %.2f missed %lld errors %llu\n", i,
+            std::printf("camera %zu frames %llu fps %.2f missed %lld skipped %llu longest_gap_ms %.1f errors %llu\n", i,
                         static_cast<unsigned long long>(delivered[i]), static_cast<double>(delivered[i]) / elapsed,
-                        static_cast<long long>(missed), static_cast<unsigned long long>(cameras[i]->errors.load()));
+                        static_cast<long long>(missed), static_cast<unsigned long long>(cameras[i]->skipped.load()),
+                        static_cast<double>(cameras[i]->longestGapUs.load()) / 1000.0,
+                        static_cast<unsigned long long>(cameras[i]->errors.load()));
         }
         const double perFrame = total > 0 ? 1000.0 / static_cast<double>(total) : 0.0;
         std::printf("cameras %d\nbits %d\ntone %d\nseconds %.1f\ncamera_fps %.2f\n", o.cameras, o.bits, o.tone ? 1 : 0,

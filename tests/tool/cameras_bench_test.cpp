@@ -17,10 +17,13 @@ struct CameraLine {
     unsigned long long frames = 0;
     double fps = -1.0;
     long long missed = -1;
+    unsigned long long skipped = 1;
+    double longestGapMs = -1.0;
     unsigned long long errors = 1;
 };
 
-// "camera I frames N fps F missed M errors E" lines and "key value" lines.
+// "camera I frames N fps F missed M skipped S longest_gap_ms G errors E"
+// lines and "key value" lines.
 bool parseOutput(const std::string& out, std::map<int, CameraLine>& cameras, std::map<std::string, double>& values) {
     std::istringstream lines(out);
     std::string line;
@@ -31,10 +34,11 @@ bool parseOutput(const std::string& out, std::map<int, CameraLine>& cameras, std
         if (key == "camera") {
             int index = -1;
             CameraLine c;
-            std::string framesKey, fpsKey, missedKey, errorsKey;
-            if (!(words >> index >> framesKey >> c.frames >> fpsKey >> c.fps >> missedKey >> c.missed >> errorsKey >>
-                  c.errors) ||
-                framesKey != "frames" || fpsKey != "fps" || missedKey != "missed" || errorsKey != "errors") {
+            std::string framesKey, fpsKey, missedKey, skippedKey, gapKey, errorsKey;
+            if (!(words >> index >> framesKey >> c.frames >> fpsKey >> c.fps >> missedKey >> c.missed >> skippedKey >>
+                  c.skipped >> gapKey >> c.longestGapMs >> errorsKey >> c.errors) ||
+                framesKey != "frames" || fpsKey != "fps" || missedKey != "missed" || skippedKey != "skipped" ||
+                gapKey != "longest_gap_ms" || errorsKey != "errors") {
                 ADD_FAILURE() << "camera line: " << line;
                 return false;
             }
@@ -64,6 +68,10 @@ TEST(CamerasBench, TwoCamerasWithToneControlsDeliverAndReportEveryFigure) {
         EXPECT_GT(camera.frames, 0u) << "camera " << index << "\n" << result.out;
         EXPECT_GT(camera.fps, 0.0) << "camera " << index;
         EXPECT_GE(camera.missed, 0) << "camera " << index;
+        // Two frames at least arrived in the run, so one gap was measured:
+        // no shorter than half a period of the 10.8 frames/s camera.
+        EXPECT_GT(camera.longestGapMs, 46.0) << "camera " << index;
+        EXPECT_LT(camera.skipped, camera.frames) << "camera " << index;
         EXPECT_EQ(camera.errors, 0u) << "camera " << index << ": " << result.err;
     }
     EXPECT_EQ(values["cameras"], 2);
