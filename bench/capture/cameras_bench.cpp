@@ -256,7 +256,8 @@ int run(const Options& o) {
         for (size_t i = 0; i < cameras.size(); ++i) {
             total += delivered[i];
             const int64_t missed = std::max<int64_t>(0, made - static_cast<int64_t>(delivered[i]));
-            std::printf("camera %zu frames %llu fps %.2f missed %lld skipped %llu longest_gap_ms %.1f errors %llu\n", i,
+            std::printf("camera %zu frames %llu fps %.2f missed %lld skipped %llu longest_gap_ms %.1f errors %llu\n",
+                        i,
                         static_cast<unsigned long long>(delivered[i]), static_cast<double>(delivered[i]) / elapsed,
                         static_cast<long long>(missed), static_cast<unsigned long long>(cameras[i]->skipped.load()),
                         static_cast<double>(cameras[i]->longestGapUs.load()) / 1000.0,

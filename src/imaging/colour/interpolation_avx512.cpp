@@ -181,8 +181,10 @@ int alignedStart(const uint8_t* rowStart, int c, int bytesPerPixel) {
 // One step of one output row from the splits of its four rows: 64 (8-bit)
 // or 32 (16-bit) pixels stored at px.
 template <int kBits>
-LUMVEK_AVX512 __attribute__((always_inline)) inline void outputStep(const RowSplits& ry, const RowSplits& ry2, const RowSplits& by,
-                                     const RowSplits& by2, bool redOdd, __m512i kRed, __m512i kBlue, uint8_t* px) {
+LUMVEK_AVX512 __attribute__((always_inline)) inline void outputStep(const RowSplits& ry, const RowSplits& ry2,
+                                                                    const RowSplits& by, const RowSplits& by2,
+                                                                    bool redOdd, __m512i kRed, __m512i kBlue,
+                                                                    uint8_t* px) {
     using L = Lanes<kBits>;
     __m512i redEven, redOddSum, blueEven, blueOdd;
     colourSums<kBits>(ry, ry2, redOdd, redEven, redOddSum);
@@ -195,7 +197,8 @@ LUMVEK_AVX512 __attribute__((always_inline)) inline void outputStep(const RowSpl
         greenEven = L::add(ry.before.odd, by.at.even);
         greenOdd = L::add(ry.at.odd, by.at.even);
     }
-    L::store(px, L::join(L::scale(blueEven, kBlue), L::scale(blueOdd, kBlue)), L::join(L::half(greenEven), L::half(greenOdd)),
+    L::store(px, L::join(L::scale(blueEven, kBlue), L::scale(blueOdd, kBlue)),
+             L::join(L::half(greenEven), L::half(greenOdd)),
              L::join(L::scale(redEven, kRed), L::scale(redOddSum, kRed)));
 }
 
