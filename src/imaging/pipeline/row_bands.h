@@ -63,9 +63,10 @@ private:
     void workerLoop(int index);
 
     std::vector<std::thread> workers_;
-    // Everything below is written under mutex_. generation_ and pending_ are
-    // also atomics so that a waiter can watch them for a moment before it
-    // sleeps (the caller for the last band, a worker in a burst for a job).
+    // Everything below but watching_ is written under mutex_. generation_
+    // and pending_ are also atomics so that a waiter can watch them for a
+    // moment before it sleeps (the caller for the last band, a worker in a
+    // burst for a job). watching_ is the calling thread's, through Burst.
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
