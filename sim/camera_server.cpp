@@ -17,6 +17,7 @@
 #include "platform/fx3/socket_io.h"
 #include "platform/fx3/socket_wire.h"
 #include "platform/log/log.h"
+#include "platform/sync/thread_priority.h"
 #include "sim/control_socket.h"
 
 namespace lumvek::sim {
@@ -255,6 +256,13 @@ void CameraServer::unclaim() {
 }
 
 void CameraServer::serveConnection(int fd, pid_t peer) {
+    // A camera's frame boundaries come from its own clock, whatever the host
+    // is doing: the thread that releases headers and data at those boundaries
+    // runs ahead of ordinary work where the system allows it. Left at normal
+    // priority, a host busy processing frames on every core wakes it tens of
+    // milliseconds late, and the client's 100 ms header read gives up on a
+    // frame the camera would have sent in time.
+    platform::raiseCurrentThreadToTimeCritical();
     wire::Frame frame;
     if (stopping_ || !recvFrame(fd, frame, stopping_) || frame.op != static_cast<uint32_t>(wire::Op::Claim)) {
         return;  // every connection begins with its claim

@@ -176,7 +176,9 @@ int CLumvekU3K7Base::StopAcquisition() {
 }
 
 int CLumvekU3K7Base::StopTransfer() {
-    if (!controller_) {
+    // Nothing to stop before a camera is selected: the stop steps would reach
+    // table entry 0, which may be another instance's camera mid-frame.
+    if (!controller_ || !controller_->HasSelectedDevice()) {
         return 0;
     }
     runProductStopSteps(row(), *this);  // ends with RestartStream

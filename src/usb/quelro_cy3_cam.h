@@ -124,6 +124,9 @@ public:
     int AllocateTransferBuffer();
 
     [[nodiscard]] int DeviceIndex() const { return deviceIndex_; }
+    // A camera is selected (and claimed): requests reach the device it chose,
+    // not whichever camera happens to be entry 0 of the table.
+    [[nodiscard]] bool HasSelectedDevice() const { return claimHandle_ != nullptr; }
     [[nodiscard]] uint32_t DirectTransferStatus() const { return directTransferStatus_; }
     [[nodiscard]] fx3::DeviceHandle StreamHandle() const { return streamHandle_; }
 

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "device_fixture.h"
+#include "sim/register_log.h"
+#include "usb/quelro_cy3_cam.h"
 
 namespace lumvek::test {
 namespace {
@@ -65,6 +67,39 @@ TEST_F(SimulatorStreaming, UnplugWhileStreamingEndsInAFailedTransfer) {
     EXPECT_EQ(device_->stepWaitAcquisitionEnd(10000), 1);
     EXPECT_EQ(device_->StopAcquisition(), 1);
     EXPECT_EQ(device_->IsDeviceNumberPresent(0), 0);
+}
+
+// A second device object in the same process opening another camera must
+// not touch the one already streaming. Its controller starts out bound to
+// table entry 0 (this fixture's camera) until it selects its own, and the
+// stop that precedes every open used to send the FPGA reset pulse and the
+// stream restart there: the streaming camera lost the frame in flight.
+TEST_F(SimulatorStreaming, OpeningAnotherCameraLeavesAStreamingOneAlone) {
+    std::string error;
+    auto second = sim::InProcessCamera::create(
+        "product=0x3090,name=" + currentTestName() + "-second,pattern=ramp,fps=100", error);
+    ASSERT_TRUE(second) << error;
+    ASSERT_EQ(device_->StartAcquisition(0), 1);
+    ASSERT_EQ(waitForNewFrame(), 3);
+    camera_->device().log().clear();
+
+    auto other = std::make_unique<CLumvekUSB3K7SimpleSdk>();
+    ASSERT_EQ(other->SetProductId(0x3090), 1);
+    ASSERT_EQ(other->CreateController(nullptr), 1);
+    ASSERT_EQ(other->CountDevices(0x3090), 2);
+    ASSERT_EQ(other->CreateSensor(1), 1);
+    ASSERT_EQ(other->StartAcquisition(0), 1);
+    ASSERT_EQ(other->StopAcquisition(), 1);
+    other.reset();
+
+    EXPECT_TRUE(camera_->device().log().accesses(sim::Access::FpgaWrite).empty());
+    for (const sim::ControlRecord& request : camera_->device().log().requests()) {
+        EXPECT_NE(request.header.requestCode, vendor::kRestartStream);
+    }
+    // The second camera did get its own stop steps.
+    EXPECT_FALSE(second->device().log().accesses(sim::Access::FpgaWrite).empty());
+    EXPECT_EQ(waitForNewFrame(), 3);
+    EXPECT_EQ(device_->StopAcquisition(), 1);
 }
 
 TEST_F(SimulatorStreaming, AnAbsentDeviceNumberDoesNotOpen) {
