@@ -5,14 +5,18 @@
 // rate, the frames the camera made that never arrived, and the processor
 // time of this process (the SDK) and of the daemon (the cameras). "missed"
 // compares the arrivals with the frames the camera made over the interval,
-// give or take one at either end; "skipped" counts the frames that gaps
-// between arrivals stand for, which no interval end blurs.
+// give or take one at either end; "dropped" numbers every arrival with its
+// frame from the arrival times (arrival_slots.h) and counts the numbers
+// missing between the first and the last, exact while "spread_ms" (how much
+// later the latest frame arrived than the earliest, each after its own
+// frame boundary) stays under the camera's period; "longest_gap_ms" is the
+// longest time between two arrivals.
 //
 //   lumvek-bench-cameras [--cameras N] [--seconds S] [--bits 8|16|24|32|48|64] [--tone]
 //                        [--camsim PATH]
 //
 // Output, one "key value" pair per line (camera lines: "camera I key value ..."):
-//   camera 0 frames 648 fps 10.80 missed 0 skipped 0 longest_gap_ms 131.0 errors 0
+//   camera 0 frames 648 fps 10.80 missed 0 dropped 0 spread_ms 41.2 longest_gap_ms 131.0 errors 0
 //   sdk_cpu_percent 71.2 / sim_cpu_percent 40.1 / sdk_cpu_ms_per_frame 8.2 / sdk_vmrss_mib 941.0 ...
 #include <unistd.h>
 
@@ -24,12 +28,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "LumvekSdk.h"
 #include "LumvekWindow.h"
+#include "arrival_slots.h"
 #include "camsim_daemon.h"
 #include "process_usage.h"
 #include "sim/models/r13_model.h"
@@ -96,15 +102,11 @@ struct Camera {
     std::atomic<uint64_t> frames{0};
     std::atomic<uint64_t> errors{0};
     std::atomic<int> lastError{0};
-    // Gaps between arrivals while the run is measured: an arrival more than
-    // one and a half periods after the one before stands for the frames the
-    // camera made in between and that never came. Unlike the count of
-    // arrivals over the interval, this does not depend on where the
-    // interval's ends fall between two frames.
+    // Arrival times while the run is measured, in milliseconds of the
+    // steady clock; appended by the dispatcher thread, read by the main one.
     std::atomic<bool> measuring{false};
-    std::atomic<uint64_t> skipped{0};
-    std::atomic<int64_t> longestGapUs{0};
-    Clock::time_point lastArrival{};  // the dispatcher thread's own
+    std::mutex arrivalsMutex;  // guards arrivalsMs
+    std::vector<double> arrivalsMs;
 
     static void onMessage(void* context, const LumvekMsg* msg) {
         auto* self = static_cast<Camera*>(context);
@@ -113,29 +115,31 @@ struct Camera {
         }
         if (msg->wParam != 0) {
             self->frames.fetch_add(1, std::memory_order_relaxed);
-            self->noteArrival(Clock::now());
+            if (self->measuring.load(std::memory_order_relaxed)) {
+                const double now =
+                    std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
+                std::lock_guard lock(self->arrivalsMutex);
+                self->arrivalsMs.push_back(now);
+            }
         } else {
             self->errors.fetch_add(1, std::memory_order_relaxed);
             self->lastError.store(static_cast<int>(msg->lParam), std::memory_order_relaxed);
         }
     }
 
-    void noteArrival(Clock::time_point now) {
-        const Clock::time_point before = lastArrival;
-        lastArrival = now;
-        if (!measuring.load(std::memory_order_relaxed) || before == Clock::time_point{}) {
-            return;
-        }
-        const auto gapUs = std::chrono::duration_cast<std::chrono::microseconds>(now - before).count();
-        if (gapUs > longestGapUs.load(std::memory_order_relaxed)) {
-            longestGapUs.store(gapUs, std::memory_order_relaxed);
-        }
-        const double periods = static_cast<double>(gapUs) / (kSensorPeriodMs * 1000.0);
-        if (periods > 1.5) {
-            skipped.fetch_add(static_cast<uint64_t>(std::lround(periods)) - 1, std::memory_order_relaxed);
-        }
+    [[nodiscard]] std::vector<double> arrivals() {
+        std::lock_guard lock(arrivalsMutex);
+        return arrivalsMs;
     }
 };
+
+double longestGapMs(const std::vector<double>& arrivalsMs) {
+    double longest = 0.0;
+    for (size_t i = 1; i < arrivalsMs.size(); ++i) {
+        longest = std::max(longest, arrivalsMs[i] - arrivalsMs[i - 1]);
+    }
+    return longest;
+}
 
 // Nonzero, non-neutral values of every tone control: brightness, contrast,
 // hue, saturation, sharpness, gamma (filter selectors 1-5 and 11).
@@ -256,11 +260,13 @@ int run(const Options& o) {
         for (size_t i = 0; i < cameras.size(); ++i) {
             total += delivered[i];
             const int64_t missed = std::max<int64_t>(0, made - static_cast<int64_t>(delivered[i]));
-            std::printf("camera %zu frames %llu fps %.2f missed %lld skipped %llu longest_gap_ms %.1f errors %llu\n",
-                        i,
-                        static_cast<unsigned long long>(delivered[i]), static_cast<double>(delivered[i]) / elapsed,
-                        static_cast<long long>(missed), static_cast<unsigned long long>(cameras[i]->skipped.load()),
-                        static_cast<double>(cameras[i]->longestGapUs.load()) / 1000.0,
+            const std::vector<double> arrivals = cameras[i]->arrivals();
+            const lumvek::bench::ArrivalSlots slots = lumvek::bench::countArrivalSlots(arrivals, kSensorPeriodMs);
+            std::printf("camera %zu frames %llu fps %.2f missed %lld dropped %llu spread_ms %.1f longest_gap_ms %.1f "
+                        "errors %llu\n",
+                        i, static_cast<unsigned long long>(delivered[i]),
+                        static_cast<double>(delivered[i]) / elapsed, static_cast<long long>(missed),
+                        static_cast<unsigned long long>(slots.dropped), slots.spreadMs, longestGapMs(arrivals),
                         static_cast<unsigned long long>(cameras[i]->errors.load()));
         }
         const double perFrame = total > 0 ? 1000.0 / static_cast<double>(total) : 0.0;
