@@ -30,20 +30,25 @@ ArrivalSlots countArrivalSlots(const std::vector<double>& arrivalsMs, double per
     }
     result.spreadMs = periodMs - widestGap;
 
-    int64_t first = 0;
-    int64_t previous = 0;
+    // Each arrival's frame number if its latency were under a period above
+    // the least: the newest frame that had left the camera by then.
+    std::vector<int64_t> slots;
+    slots.reserve(arrivalsMs.size());
     for (size_t i = 0; i < arrivalsMs.size(); ++i) {
-        // Latency above the least, then the frame number of the arrival.
         const double above = std::fmod(phases[i] - leastPhase + periodMs, periodMs);
-        int64_t slot = std::llround((arrivalsMs[i] - origin - leastPhase - above) / periodMs);
-        if (i == 0) {
-            first = slot;
-        } else {
-            slot = std::max(slot, previous + 1);  // arrivals come in frame order
-        }
-        previous = slot;
+        slots.push_back(std::llround((arrivalsMs[i] - origin - leastPhase - above) / periodMs));
     }
-    const auto spanned = static_cast<uint64_t>(previous - first + 1);
+    // Frames arrive in order and never before they leave: a frame numbered
+    // no lower than the one after it came more than a period late, and is
+    // the one before. Walking back from the last arrival puts each frame at
+    // the latest number that order allows.
+    for (size_t i = slots.size() - 1; i-- > 0;) {
+        if (slots[i] >= slots[i + 1]) {
+            slots[i] = slots[i + 1] - 1;
+            ++result.late;
+        }
+    }
+    const auto spanned = static_cast<uint64_t>(slots.back() - slots.front() + 1);
     result.dropped = spanned - arrivalsMs.size();
     return result;
 }

@@ -9,14 +9,15 @@
 // frame from the arrival times (arrival_slots.h) and counts the numbers
 // missing between the first and the last, exact while "spread_ms" (how much
 // later the latest frame arrived than the earliest, each after its own
-// frame boundary) stays under the camera's period; "longest_gap_ms" is the
+// frame boundary) stays under the camera's period; "late" counts the frames
+// that arrived more than a period later than that; "longest_gap_ms" is the
 // longest time between two arrivals.
 //
 //   lumvek-bench-cameras [--cameras N] [--seconds S] [--bits 8|16|24|32|48|64] [--tone]
 //                        [--camsim PATH]
 //
 // Output, one "key value" pair per line (camera lines: "camera I key value ..."):
-//   camera 0 frames 648 fps 10.80 missed 0 dropped 0 spread_ms 41.2 longest_gap_ms 131.0 errors 0
+//   camera 0 frames 648 fps 10.80 missed 0 dropped 0 late 0 spread_ms 41.2 longest_gap_ms 131.0 errors 0
 //   sdk_cpu_percent 71.2 / sim_cpu_percent 40.1 / sdk_cpu_ms_per_frame 8.2 / sdk_vmrss_mib 941.0 ...
 #include <unistd.h>
 
@@ -262,11 +263,12 @@ int run(const Options& o) {
             const int64_t missed = std::max<int64_t>(0, made - static_cast<int64_t>(delivered[i]));
             const std::vector<double> arrivals = cameras[i]->arrivals();
             const lumvek::bench::ArrivalSlots slots = lumvek::bench::countArrivalSlots(arrivals, kSensorPeriodMs);
-            std::printf("camera %zu frames %llu fps %.2f missed %lld dropped %llu spread_ms %.1f longest_gap_ms %.1f "
-                        "errors %llu\n",
+            std::printf("camera %zu frames %llu fps %.2f missed %lld dropped %llu late %llu spread_ms %.1f "
+                        "longest_gap_ms %.1f errors %llu\n",
                         i, static_cast<unsigned long long>(delivered[i]),
                         static_cast<double>(delivered[i]) / elapsed, static_cast<long long>(missed),
-                        static_cast<unsigned long long>(slots.dropped), slots.spreadMs, longestGapMs(arrivals),
+                        static_cast<unsigned long long>(slots.dropped), static_cast<unsigned long long>(slots.late),
+                        slots.spreadMs, longestGapMs(arrivals),
                         static_cast<unsigned long long>(cameras[i]->errors.load()));
         }
         const double perFrame = total > 0 ? 1000.0 / static_cast<double>(total) : 0.0;
