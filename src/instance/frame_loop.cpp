@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include "imaging/convert/conversion_kernels.h"
+#include "imaging/convert/output_copy.h"
 #include "imaging/convert/restride.h"
 #include "instance/auto_iris.h"
 #include "instance/lumvek.h"
@@ -83,11 +84,20 @@ void CLumvek::frameLoop() {
             updateFrameRate();
             record->frameRateX10 = frameRateX10_.load();
 
-            irisFactor = processFrame();
+            // A 24-bit picture is the pipeline's own output: its rows go to
+            // the callback buffer while they are still in cache.
+            RowDelivery delivery;
+            if (deliver && callbackBuffer_ != nullptr && configuredMode_ == 2 && callbackSize_ > 0 &&
+                static_cast<size_t>(callbackSize_) >= callerBytesFor(outputBuffer())) {
+                delivery.rows = static_cast<uint8_t*>(callbackBuffer_);
+                delivery.bottomUp = callbackTopDown_ == 0;
+            }
+            bool delivered = false;
+            irisFactor = processFrame(delivery, &delivered);
             recorder_->notifyNewFrame();
             imageReady_ = 1;
             drawPreview();
-            if (deliver && callbackBuffer_ != nullptr && callbackSize_ != 0 &&
+            if (deliver && callbackBuffer_ != nullptr && callbackSize_ != 0 && !delivered &&
                 !copyOutput(callbackBuffer_, callbackSize_, callbackTopDown_, callbackWindow_)) {
                 postTo = nullptr;
             } else if (deliver) {
@@ -139,7 +149,7 @@ bool CLumvek::readFrame() {
     return true;
 }
 
-double CLumvek::processFrame() {
+double CLumvek::processFrame(RowDelivery delivery, bool* delivered) {
     ImageSettings image;
     GainSettings gain;
     {
@@ -186,7 +196,11 @@ double CLumvek::processFrame() {
     buffers.raw = &raw;
     buffers.output = configuredMode_ >= 2 ? &outputBuffer() : nullptr;
     buffers.colour24 = buf(BufferId::Out24).empty() ? nullptr : &buf(BufferId::Out24);
+    buffers.delivery = delivery;
     const FrameOutcome outcome = pipeline_->process(buffers, settings, planes_.get());
+    if (delivered != nullptr) {
+        *delivered = outcome.delivered;
+    }
 
     if (outcome.bayerGainsChanged || outcome.grayGainsChanged) {
         std::lock_guard lock(settingsLock_);

@@ -251,8 +251,10 @@ private:
     bool readFrame();
     // Processes the raw frame into the output buffer; caller holds frameLock_.
     // Returns the automatic exposure or gain correction the frame asks for
-    // (0: none), for applyAutoIris once the frame lock is released.
-    [[nodiscard]] double processFrame();
+    // (0: none), for applyAutoIris once the frame lock is released. With a
+    // delivery, the finished rows also go there, and *delivered says whether
+    // they did.
+    [[nodiscard]] double processFrame(RowDelivery delivery = {}, bool* delivered = nullptr);
     // Whether posting another frame message would rewrite a record the
     // application may still read; caller holds frameLock_.
     [[nodiscard]] bool applicationIsBehind() const;

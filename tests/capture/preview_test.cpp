@@ -71,6 +71,41 @@ TEST_F(CaptureTest, TheFrameRateReadsTheCamerasRateAfterASecond) {
     EXPECT_EQ(self.StopPreview(), 1);
 }
 
+// The 24-bit callback buffer is filled while the pipeline runs, piece by
+// piece, instead of from the finished picture: it must hold exactly what
+// GetImage returns, in the row order asked for, with the tone controls and
+// with sharpness (whose band-edge rows are finished last).
+TEST_F(CaptureTest, TheCallbackBufferHoldsThePictureInEitherRowOrder) {
+    // A still scene with rows and columns all different: every frame is the
+    // same picture, so the last one delivered is the one GetImage returns.
+    std::vector<uint16_t> samples(static_cast<size_t>(kW) * kH);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<uint16_t>((i * 7 + i / kW * 13) % 251);
+    }
+    const auto scene = writePgm((makeTempDir("scene") / "rows.pgm").string(), kW, kH, 255, samples);
+    addCamera("product=0x3090,name=cam0,fps=30,scene=" + scene);
+    CLumvek& self = start();
+    ASSERT_EQ(self.SetPreviewWindow(nullptr, 0, 0, 0, 0), 1);
+    for (const int sharpness : {0, 8}) {
+        ASSERT_EQ(self.SetFilterValue(5, sharpness), 1);
+        ASSERT_EQ(self.SetFilterValue(3, 25), 1);  // hue: the tone chain runs
+        for (const int topDown : {1, 0}) {
+            auto& buffer = callbackBuffer(kBytes24);
+            drainMessages();
+            ASSERT_EQ(self.CallBackPreview(window_, buffer.data(), static_cast<int>(buffer.size()), topDown), 1);
+            for (int i = 0; i < 2; ++i) {
+                LumvekMsg msg{};
+                ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
+                ASSERT_EQ(msg.lParam, 0);
+            }
+            ASSERT_EQ(self.StopPreview(), 1);
+            std::vector<uint8_t> picture(kBytes24);
+            ASSERT_EQ(self.GetImage(picture.data(), static_cast<int>(picture.size()), topDown), 1);
+            EXPECT_TRUE(buffer == picture) << "sharpness " << sharpness << " topDown " << topDown;
+        }
+    }
+}
+
 TEST_F(CaptureTest, ACallbackBufferOneByteShortReportsEveryFrameAndGetImageStillWorks) {
     addCamera("product=0x3090,name=cam0,fps=30,pattern=chart");
     CLumvek& self = start();

@@ -2,11 +2,13 @@
 // bit-identical results of the reference and optimised kernels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
 
 #include "imaging/colour/interpolation.h"
+#include "imaging/convert/output_copy.h"
 #include "imaging/correction/defect_planes.h"
 #include "imaging/pipeline/frame_pipeline.h"
 #include "imaging/pipeline/row_bands.h"
@@ -35,7 +37,7 @@ struct Frame {
             EXPECT_TRUE(output.create(w, h, kOutputBits[mode]));
         }
     }
-    FrameBuffers buffers() { return FrameBuffers{&raw, output.empty() ? nullptr : &output, nullptr}; }
+    FrameBuffers buffers() { return FrameBuffers{&raw, output.empty() ? nullptr : &output, nullptr, {}}; }
     [[nodiscard]] std::vector<uint8_t> bytes(const ImageBuffer& b) const {
         return {b.pixels(), b.pixels() + b.sizeBytes()};
     }
@@ -69,7 +71,7 @@ TEST(FramePipeline, RefusesBuffersThatDoNotSuitTheColourMode) {
     FramePipeline pipeline;
     EXPECT_FALSE(pipeline.process(frame.buffers(), settings, nullptr).processed);
     settings.colourMode = kColour24;
-    EXPECT_FALSE(pipeline.process(FrameBuffers{&frame.raw, nullptr, nullptr}, settings, nullptr).processed);
+    EXPECT_FALSE(pipeline.process(FrameBuffers{&frame.raw, nullptr, nullptr, {}}, settings, nullptr).processed);
     settings.colourMode = 9;
     EXPECT_FALSE(pipeline.process(frame.buffers(), settings, nullptr).processed);
 }
@@ -329,8 +331,13 @@ void expectPathsAgree(int mode, int w, int h, const Extremes& extremes, DefectPl
     PipelineSettings sb = sa;
     auto reference = referencePipeline();
     FramePipeline optimised(PipelineOptions{2, KernelPath::Optimised});
+    // The optimised side also delivers its rows, in one row order or the
+    // other, into a buffer that starts out as a pattern no picture has.
+    FrameBuffers buffersB = b.buffers();
+    std::vector<uint8_t> delivered(b.output.sizeBytes() + 1, 0xA5);
+    buffersB.delivery = RowDelivery{delivered.data() + 1, seed % 2 == 0};  // an odd address on purpose
     const FrameOutcome oa = reference.process(a.buffers(), sa, &planes);
-    const FrameOutcome ob = optimised.process(b.buffers(), sb, &planes);
+    const FrameOutcome ob = optimised.process(buffersB, sb, &planes);
     SCOPED_TRACE(testing::Message() << "mode " << mode << " " << w << "x" << h << " " << extremes.name);
     ASSERT_TRUE(oa.processed);
     ASSERT_EQ(oa.bayerGainsChanged, ob.bayerGainsChanged);
@@ -340,6 +347,17 @@ void expectPathsAgree(int mode, int w, int h, const Extremes& extremes, DefectPl
     if (!a.output.empty()) {
         ASSERT_EQ(a.bytes(a.output), b.bytes(b.output));
     }
+    if (!ob.delivered) {
+        EXPECT_TRUE(std::all_of(delivered.begin(), delivered.end(), [](uint8_t v) { return v == 0xA5; }));
+        return;
+    }
+    const size_t stride = static_cast<size_t>(b.output.stride());
+    for (int y = 0; y < h; ++y) {
+        const int at = buffersB.delivery.bottomUp ? h - 1 - y : y;
+        ASSERT_EQ(std::memcmp(delivered.data() + 1 + static_cast<size_t>(at) * stride, b.output.row(y), stride), 0)
+            << "row " << y;
+    }
+    EXPECT_EQ(delivered.front(), 0xA5);
 }
 
 TEST(PathsAgree, TinyAndOddFramesEveryLayoutEveryExtreme) {
@@ -365,6 +383,49 @@ TEST(PathsAgree, FullSensorFramesWithEveryControlOn) {
     for (int mode : {kMono8, kMono16, kColour24, kColour32, kColour48, kColour64}) {
         expectPathsAgree(mode, kSensorWidth, kSensorHeight, kExtremes[mode % 2 == 0 ? 1 : 3], planes, 900 + mode);
     }
+}
+
+TEST(FramePipeline, TheDeliveryGetsEveryRowOfTheWholePictureOnly) {
+    for (const bool bottomUp : {false, true}) {
+        for (const int sharpness : {0, 8}) {
+            // The tone controls with and without sharpness (which finishes
+            // rows after their piece and the band edges last), on a frame of
+            // several pieces per band (rows padded to a multiple of four bytes).
+            Frame frame(kColour24, 1999, 301);
+            fillRandom(frame.raw, 77);
+            PipelineSettings settings;
+            settings.colourMode = kColour24;
+            settings.window = CaptureWindow{1999, 301, 0, 0, 0};
+            settings.gamma = 130;
+            settings.hue = 20;
+            settings.sharpness = sharpness;
+            std::vector<uint8_t> delivered(frame.output.sizeBytes(), 0xA5);
+            FrameBuffers buffers = frame.buffers();
+            buffers.delivery = RowDelivery{delivered.data(), bottomUp};
+            FramePipeline pipeline(PipelineOptions{2, KernelPath::Optimised});
+            const FrameOutcome outcome = pipeline.process(buffers, settings, nullptr);
+            ASSERT_TRUE(outcome.delivered) << bottomUp;
+            std::vector<uint8_t> expected(frame.output.sizeBytes());
+            ASSERT_TRUE(copyToCaller(frame.output, expected.data(), expected.size(), !bottomUp));
+            EXPECT_EQ(delivered, expected) << bottomUp << " sharpness " << sharpness;
+        }
+    }
+    // A window smaller than the picture: the picture's other rows are not the
+    // pipeline's to deliver.
+    Frame frame(kColour24, 40, 30);
+    fillRandom(frame.raw, 78);
+    PipelineSettings settings;
+    settings.colourMode = kColour24;
+    settings.window = CaptureWindow{20, 10, 0, 0, 0};
+    std::vector<uint8_t> delivered(frame.output.sizeBytes(), 0xA5);
+    FrameBuffers buffers = frame.buffers();
+    ImageBuffer smallRaw;
+    ASSERT_TRUE(smallRaw.create(20, 10, 8));
+    buffers.raw = &smallRaw;
+    buffers.delivery = RowDelivery{delivered.data(), false};
+    FramePipeline pipeline(PipelineOptions{2, KernelPath::Optimised});
+    EXPECT_FALSE(pipeline.process(buffers, settings, nullptr).delivered);
+    EXPECT_TRUE(std::all_of(delivered.begin(), delivered.end(), [](uint8_t v) { return v == 0xA5; }));
 }
 
 TEST(PathsAgree, BandsOfSeveralPiecesOnTwoAndThreeThreads) {

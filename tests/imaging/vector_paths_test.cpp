@@ -4,12 +4,14 @@
 // level (see CMakeLists.txt), so each body is checked where it is chosen.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <vector>
 
 #include "imaging/colour/bayer_pattern.h"
 #include "imaging/colour/hue_saturation.h"
 #include "imaging/colour/interpolation.h"
+#include "imaging/convert/stream_copy.h"
 #include "imaging/pipeline/kernel_path.h"
 #include "imaging/pipeline/row_bands.h"
 #include "imaging/tone/sharpness.h"
@@ -283,6 +285,27 @@ TEST(VectorPaths, BrightnessOfWideSamplesMatchesItsTable) {
                 if (cpuFeatures().avx2) {
                     ASSERT_EQ(expected.bytes(), image.bytes()) << bpp << " bytes " << w << " wide " << brightness;
                 }
+            }
+        }
+    }
+}
+
+TEST(VectorPaths, StreamingCopyMatchesMemcpyAtEveryLengthAndAlignment) {
+    // Lengths around whole 64-byte lines, from every alignment of either end.
+    std::mt19937 rng(31);
+    std::vector<uint8_t> source(600);
+    for (uint8_t& v : source) {
+        v = static_cast<uint8_t>(rng());
+    }
+    for (size_t dstOffset = 0; dstOffset < 64; dstOffset += 7) {
+        for (size_t srcOffset = 0; srcOffset < 3; ++srcOffset) {
+            for (size_t bytes : {size_t{0}, size_t{1}, size_t{15}, size_t{63}, size_t{64}, size_t{65}, size_t{127},
+                                 size_t{128}, size_t{129}, size_t{200}, size_t{513}}) {
+                std::vector<uint8_t> out(bytes + 200, 0x5A);
+                std::vector<uint8_t> expected = out;
+                std::memcpy(expected.data() + dstOffset, source.data() + srcOffset, bytes);
+                streamCopy(out.data() + dstOffset, source.data() + srcOffset, bytes);
+                ASSERT_EQ(out, expected) << dstOffset << " " << srcOffset << " " << bytes;
             }
         }
     }

@@ -10,7 +10,11 @@
 // calling thread once every band is done, from copies of the three rows at
 // each end of every band, taken before those rows were sharpened. Every
 // step is the one the unfused chain runs, on the same rows in the same
-// order for each row, so the results are the same bytes.
+// order for each row, so the results are the same bytes. A delivery (the
+// application's callback buffer) receives each row as soon as it is final,
+// while it is still in cache, instead of in a copy of the whole picture
+// afterwards: a piece's rows once its steps are done, or with sharpness the
+// rows it sharpens, and the band-edge rows as the calling thread finishes them.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -18,6 +22,7 @@
 #include <vector>
 
 #include "imaging/colour/hue_saturation.h"
+#include "imaging/convert/stream_copy.h"
 #include "imaging/colour/interpolation.h"
 #include "imaging/pipeline/frame_pipeline.h"
 #include "imaging/pipeline/kernel_path.h"
@@ -43,8 +48,8 @@ constexpr int kEdgeSlotsPerBand = 2 * kEdgeRows;
 
 } // namespace
 
-void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, const PipelineSettings& settings,
-                              const HueSaturationTables* hue, int hueOffset) {
+bool FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, const PipelineSettings& settings,
+                              const HueSaturationTables* hue, int hueOffset, const RowDelivery* delivery) {
     SampleLayout layout = SampleLayout::Mono8;
     (void)layoutFor(output.bytesPerPixel, layout);
     const bool wide = isWide(layout);
@@ -93,8 +98,19 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
         rowsSharpened_.assign(static_cast<size_t>(output.height), 0);  // capacity kept: no allocation per frame
     }
     if (raw == nullptr && hue == nullptr && first == nullptr && sharpness == nullptr) {
-        return;
+        return false;
     }
+    const size_t stride = static_cast<size_t>(output.stride);
+    auto deliver = [&](int y0, int y1) {
+        if (!delivery->bottomUp) {
+            streamCopy(delivery->rows + static_cast<size_t>(y0) * stride, output.row(y0),
+                       static_cast<size_t>(y1 - y0) * stride);
+            return;
+        }
+        for (int y = y0; y < y1; ++y) {
+            streamCopy(delivery->rows + static_cast<size_t>(output.height - 1 - y) * stride, output.row(y), stride);
+        }
+    };
 
     // Sharpness on rows [y0, y1), then brightness on them.
     const std::vector<uint16_t>* afterTable = afterArithmetic ? nullptr : after;
@@ -146,6 +162,9 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
             } else if (first != nullptr && !(brightnessArithmetic && brighten(output, brightness, p0, p1))) {
                 applyToneTableRows(output, *first, p0, p1);
             }
+            if (delivery != nullptr && sharpness == nullptr) {
+                deliver(p0, p1);
+            }
             if (sharpness != nullptr) {
                 // The source rows the band-edge rows need, before they are sharpened.
                 keepEdgeRows(edgeBase, std::max(p0, y0), std::min(p1, y0 + kEdgeRows), y0, y1);
@@ -154,6 +173,9 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
                 if (sharpenedUntil < ready) {
                     sharpnessInPlaceRows(output, ring, *sharpness, sharpenedUntil, ready, afterTable);
                     brightenAfter(sharpenedUntil, ready);
+                    if (delivery != nullptr) {
+                        deliver(sharpenedUntil, ready);
+                    }
                     std::fill(rowsSharpened_.begin() + sharpenedUntil, rowsSharpened_.begin() + ready, kSharpened);
                     sharpenedUntil = ready;
                 }
@@ -162,7 +184,7 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
         }
     });
     if (sharpness == nullptr) {
-        return;
+        return delivery != nullptr;
     }
     // The rows at the band edges, now that every source row is kept.
     const int usedSlots = std::min(nextEdgeSlot.load(), static_cast<int>(edgeSlots));
@@ -179,8 +201,12 @@ void FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
             const std::array<const uint8_t*, 4> sources{keptRow(y - 2), keptRow(y - 1), keptRow(y), keptRow(y + 1)};
             sharpnessRowFrom(output, sources, *sharpness, y, afterTable);
             brightenAfter(y, y + 1);
+            if (delivery != nullptr) {
+                deliver(y, y + 1);
+            }
         }
     }
+    return delivery != nullptr;
 }
 
 } // namespace lumvek

@@ -102,8 +102,12 @@ FrameOutcome FramePipeline::process(const FrameBuffers& buffers, PipelineSetting
         }
         const PlaneView rawPart = clippedTo(raw, output);
         if (path_ == KernelPath::Optimised) {
-            // Interpolation runs band by band with the tone controls.
-            toneControlsFrom(output, settings, &rawPart);
+            // Interpolation runs band by band with the tone controls; the
+            // rows go on to the delivery only when they are the whole picture.
+            const bool whole = output.width == buffers.output->width() && output.height == buffers.output->height();
+            const RowDelivery* delivery =
+                whole && buffers.delivery.rows != nullptr ? &buffers.delivery : nullptr;
+            outcome.delivered = toneControlsFrom(output, settings, &rawPart, delivery);
             return outcome;
         }
         interpolate(rawPart, output, settings);
@@ -228,16 +232,17 @@ void FramePipeline::interpolate(const PlaneView& raw, const PlaneView& output, c
 }
 
 void FramePipeline::toneControls(const PlaneView& output, const PipelineSettings& settings) {
-    toneControlsFrom(output, settings, nullptr);
+    (void)toneControlsFrom(output, settings, nullptr);
 }
 
-void FramePipeline::toneControlsFrom(const PlaneView& output, const PipelineSettings& settings, const PlaneView* raw) {
+bool FramePipeline::toneControlsFrom(const PlaneView& output, const PipelineSettings& settings, const PlaneView* raw,
+                                     const RowDelivery* delivery) {
     SampleLayout layout = SampleLayout::Mono8;
     if (output.empty() || !layoutFor(output.bytesPerPixel, layout)) {
         if (raw != nullptr) {
             interpolate(*raw, output, settings);
         }
-        return;
+        return false;
     }
     const bool colour = layout == SampleLayout::Colour8 || layout == SampleLayout::Colour16;
     const HueSaturationTables* hue = nullptr;
@@ -257,9 +262,9 @@ void FramePipeline::toneControlsFrom(const PlaneView& output, const PipelineSett
             (void)hueSaturationReference(output, hueOffset, *hue);
         }
         toneReference(output, settings);
-    } else {
-        bandChain(raw, output, settings, hue, hueOffset);
+        return false;
     }
+    return bandChain(raw, output, settings, hue, hueOffset, delivery);
 }
 
 void FramePipeline::toneReference(const PlaneView& output, const PipelineSettings& settings) {

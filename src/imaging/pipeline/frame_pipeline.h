@@ -70,13 +70,16 @@ private:
         bool operator==(const ToneKey&) const = default;
     };
     const std::vector<uint16_t>& toneTable(const ToneKey& key);
-    // raw, when given, is interpolated into output first.
-    void toneControlsFrom(const PlaneView& output, const PipelineSettings& settings, const PlaneView* raw);
+    // raw, when given, is interpolated into output first. True when the
+    // finished rows were also copied to `delivery` (given only when output is
+    // the whole picture).
+    bool toneControlsFrom(const PlaneView& output, const PipelineSettings& settings, const PlaneView* raw,
+                          const RowDelivery* delivery = nullptr);
     void toneReference(const PlaneView& output, const PipelineSettings& settings);
     // The optimised chain (band_chain.cpp): interpolation when raw is given,
     // hue/saturation, the tone tables, sharpness and brightness.
-    void bandChain(const PlaneView* raw, const PlaneView& output, const PipelineSettings& settings,
-                   const HueSaturationTables* hue, int hueOffset);
+    bool bandChain(const PlaneView* raw, const PlaneView& output, const PipelineSettings& settings,
+                   const HueSaturationTables* hue, int hueOffset, const RowDelivery* delivery);
     [[nodiscard]] PlaneView sharpnessScratchLike(const PlaneView& output);
 
     KernelPath path_;

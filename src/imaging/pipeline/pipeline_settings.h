@@ -50,10 +50,22 @@ struct PipelineSettings {
 // monochrome modes, whose output is raw itself. colour24, when given, is the
 // instance's 24-bit buffer that gray mode 2 interpolates into; otherwise the
 // pipeline uses one of its own.
+// A second place for the finished picture, filled piece by piece while the
+// rows are still in cache (an application's callback buffer): the picture's
+// row y, stride bytes with its padding, lands at rows + y x stride, or at
+// row height - 1 - y when bottomUp. The optimised colour chain honours it
+// when its output is the whole picture; FrameOutcome::delivered says whether
+// it did.
+struct RowDelivery {
+    uint8_t* rows = nullptr;
+    bool bottomUp = false;
+};
+
 struct FrameBuffers {
     ImageBuffer* raw = nullptr;
     ImageBuffer* output = nullptr;
     ImageBuffer* colour24 = nullptr;
+    RowDelivery delivery;  // rows == nullptr: none
 };
 
 // What a processed frame changed in the settings, so the instance can
@@ -62,6 +74,7 @@ struct FrameOutcome {
     bool processed = false;          // false: the buffers do not suit the colour mode
     bool bayerGainsChanged = false;
     bool grayGainsChanged = false;
+    bool delivered = false;  // the output's rows are also in FrameBuffers::delivery
 };
 
 } // namespace lumvek
