@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "imaging/colour/hue_saturation.h"
-#include "imaging/convert/stream_copy.h"
 #include "imaging/colour/interpolation.h"
+#include "imaging/convert/stream_copy.h"
 #include "imaging/pipeline/frame_pipeline.h"
 #include "imaging/pipeline/kernel_path.h"
 #include "imaging/pipeline/row_bands.h"
