@@ -1,19 +1,29 @@
 #include "output/output_file.h"
 
+#include <unistd.h>
+
 namespace lumvek {
 
 OutputFile::~OutputFile() {
+    good_ = false;
     close();
 }
 
 bool OutputFile::open(const char* path) {
+    good_ = false;
     close();
-    if (path == nullptr || path[0] == '\0') {
+    const int fd = replacement_.open(path);
+    if (fd < 0) {
         return false;
     }
-    file_ = std::fopen(path, "wb");
-    good_ = file_ != nullptr;
-    return good_;
+    file_ = ::fdopen(fd, "wb");
+    if (file_ == nullptr) {
+        ::close(fd);
+        replacement_.abandon();
+        return false;
+    }
+    good_ = true;
+    return true;
 }
 
 bool OutputFile::write(const void* data, size_t bytes) {
@@ -67,7 +77,10 @@ bool OutputFile::close() {
         good_ = false;
     }
     file_ = nullptr;
-    const bool ok = good_;
+    const bool ok = good_ && replacement_.commit();
+    if (!ok) {
+        replacement_.abandon();
+    }
     good_ = false;
     return ok;
 }

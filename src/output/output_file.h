@@ -1,22 +1,27 @@
 #pragma once
 // A file opened for writing by one writer, with every write checked. Paths
 // come from applications: null, empty, a directory or an unwritable place
-// simply fail to open.
+// simply fail to open. The file is written beside its target and takes the
+// target's name when it is closed whole (FileReplacement): a failed write
+// leaves no empty or cut file behind and an existing file as it was.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+#include "output/file_replacement.h"
 
 namespace lumvek {
 
 class OutputFile {
 public:
     OutputFile() = default;
-    ~OutputFile();
+    ~OutputFile();  // a file not closed by close() is discarded
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Truncates an existing file or makes a new one ("wb"). False for a null
-    // or empty path and whatever the system refuses.
+    // Starts the new contents of path (an existing file is replaced only
+    // when close() succeeds). False for a null or empty path and whatever
+    // the system refuses; then nothing was made.
     [[nodiscard]] bool open(const char* path);
     [[nodiscard]] bool isOpen() const { return file_ != nullptr; }
     // False once any write, seek or flush has failed (a full disk, an I/O
@@ -32,7 +37,8 @@ public:
     bool patchU32(int64_t position, uint32_t value);
     [[nodiscard]] int64_t position() const;
 
-    // Flushes and closes; true when everything written reached the system.
+    // Flushes and closes; true when everything written reached the system
+    // and the file took its name. Otherwise what was written is removed.
     bool close();
     // Hands the stream to a library that writes through stdio (libjpeg,
     // libpng); close() still owns it.
@@ -43,6 +49,7 @@ public:
 private:
     std::FILE* file_ = nullptr;
     bool good_ = false;
+    FileReplacement replacement_;
 };
 
 } // namespace lumvek

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace lumvek::avi {
 
@@ -17,33 +18,26 @@ constexpr uint32_t kStreamRate = 10000000;
 
 class HeaderBuilder {
 public:
-    explicit HeaderBuilder(std::array<uint8_t, kHeaderBytes>& bytes) : bytes_(bytes) {}
-    void fourCc(const char (&code)[5]) {
-        std::memcpy(&bytes_[at_], code, 4);
-        at_ += 4;
-    }
+    void fourCc(const char (&code)[5]) { bytes_.insert(bytes_.end(), code, code + 4); }
     void u32(uint32_t v) {
         for (int i = 0; i < 4; ++i) {
-            bytes_[at_++] = static_cast<uint8_t>(v >> (8 * i));
+            bytes_.push_back(static_cast<uint8_t>(v >> (8 * i)));
         }
     }
     void u16(uint16_t v) {
-        bytes_[at_++] = static_cast<uint8_t>(v);
-        bytes_[at_++] = static_cast<uint8_t>(v >> 8);
+        bytes_.push_back(static_cast<uint8_t>(v));
+        bytes_.push_back(static_cast<uint8_t>(v >> 8));
     }
-    void zeros(size_t n) { at_ += n; }  // the array starts zeroed
-    [[nodiscard]] size_t at() const { return at_; }
+    void zeros(size_t n) { bytes_.insert(bytes_.end(), n, 0); }
+    [[nodiscard]] std::vector<uint8_t>& bytes() { return bytes_; }
 
 private:
-    std::array<uint8_t, kHeaderBytes>& bytes_;
-    size_t at_ = 0;
+    std::vector<uint8_t> bytes_;
 };
 
-} // namespace
-
-std::array<uint8_t, kHeaderBytes> provisionalHeader(int width, int height) {
-    std::array<uint8_t, kHeaderBytes> bytes{};
-    HeaderBuilder h(bytes);
+// Everything from "RIFF" to the end of the stream format, with the given
+// list sizes; the two layouts differ only after it.
+void mainAndStreamHeaders(HeaderBuilder& h, int width, int height, uint32_t headerListBytes, uint32_t streamListBytes) {
     const uint32_t frame = frameBytes(width, height);
     const uint32_t provisionalFps = kProvisionalRateHundredths / 100;
 
@@ -51,7 +45,7 @@ std::array<uint8_t, kHeaderBytes> provisionalHeader(int width, int height) {
     h.u32(0);  // RIFF size, patched at the end
     h.fourCc("AVI ");
     h.fourCc("LIST");
-    h.u32(kHeaderListBytes);
+    h.u32(headerListBytes);
     h.fourCc("hdrl");
     h.fourCc("avih");
     h.u32(kMainHeaderBytes);
@@ -68,7 +62,7 @@ std::array<uint8_t, kHeaderBytes> provisionalHeader(int width, int height) {
     h.zeros(16);
 
     h.fourCc("LIST");
-    h.u32(kStreamListBytes);
+    h.u32(streamListBytes);
     h.fourCc("strl");
     h.fourCc("strh");
     h.u32(kStreamHeaderBytes);
@@ -95,11 +89,42 @@ std::array<uint8_t, kHeaderBytes> provisionalHeader(int width, int height) {
     h.u16(1);   // planes
     h.u16(24);  // bits per pixel
     h.zeros(24);  // compression, image size, resolutions, colours
+}
 
+} // namespace
+
+std::array<uint8_t, kHeaderBytes> provisionalHeader(int width, int height) {
+    HeaderBuilder h;
+    mainAndStreamHeaders(h, width, height, kHeaderListBytes, kStreamListBytes);
     h.fourCc("LIST");
     h.u32(0);  // movi size, patched
     h.fourCc("movi");
+    std::array<uint8_t, kHeaderBytes> bytes{};
+    std::copy(h.bytes().begin(), h.bytes().end(), bytes.begin());
     return bytes;
+}
+
+std::vector<uint8_t> provisionalOpenDmlHeader(int width, int height) {
+    constexpr uint32_t kOdmlListBytes = 4 + kChunkHeaderBytes + kDmlhBytes;
+    constexpr uint32_t streamListBytes = kStreamListBytes + kChunkHeaderBytes + kSuperIndexBytes;
+    constexpr uint32_t headerListBytes =
+        kHeaderListBytes + kChunkHeaderBytes + kSuperIndexBytes + kChunkHeaderBytes + kOdmlListBytes;
+    HeaderBuilder h;
+    mainAndStreamHeaders(h, width, height, headerListBytes, streamListBytes);
+    // Room for the super index; readers skip it until it becomes one.
+    h.fourCc("JUNK");
+    h.u32(kSuperIndexBytes);
+    h.zeros(kSuperIndexBytes);
+    h.fourCc("LIST");
+    h.u32(kOdmlListBytes);
+    h.fourCc("odml");
+    h.fourCc("dmlh");
+    h.u32(kDmlhBytes);
+    h.zeros(kDmlhBytes);  // total frames first, patched
+    h.fourCc("LIST");
+    h.u32(0);  // movi size, patched
+    h.fourCc("movi");
+    return std::move(h.bytes());
 }
 
 uint32_t measuredRateHundredths(uint64_t frames, uint32_t elapsedMs) {

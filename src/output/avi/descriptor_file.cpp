@@ -14,31 +14,46 @@ DescriptorFile::~DescriptorFile() {
 
 bool DescriptorFile::open(const char* path) {
     close();
-    if (path == nullptr || path[0] == '\0') {
-        return false;
-    }
-    fd_ = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    published_ = false;
+    lastError_ = 0;
     end_ = 0;
+    fd_ = replacement_.open(path);
     return fd_ >= 0;
 }
 
+bool DescriptorFile::publish() {
+    if (fd_ < 0 || published_) {
+        return fd_ >= 0;
+    }
+    published_ = replacement_.commit();
+    return published_;
+}
+
 bool DescriptorFile::append(const void* data, size_t bytes) {
+    if (!patch(end_, data, bytes)) {
+        return false;
+    }
+    end_ += bytes;
+    return true;
+}
+
+bool DescriptorFile::patch(uint64_t position, const void* data, size_t bytes) {
     if (fd_ < 0) {
         return false;
     }
     const auto* p = static_cast<const uint8_t*>(data);
     size_t done = 0;
     while (done < bytes) {
-        const ssize_t n = ::pwrite(fd_, p + done, bytes - done, static_cast<off_t>(end_ + done));
+        const ssize_t n = ::pwrite(fd_, p + done, bytes - done, static_cast<off_t>(position + done));
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
+            lastError_ = n < 0 ? errno : ENOSPC;
             return false;
         }
         done += static_cast<size_t>(n);
     }
-    end_ += bytes;
     return true;
 }
 
@@ -48,11 +63,7 @@ bool DescriptorFile::patchU32(uint64_t position, uint32_t value) {
     }
     const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
                               static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    ssize_t n;
-    do {
-        n = ::pwrite(fd_, bytes, sizeof bytes, static_cast<off_t>(position));
-    } while (n < 0 && errno == EINTR);
-    return n == static_cast<ssize_t>(sizeof bytes);
+    return patch(position, bytes, sizeof bytes);
 }
 
 bool DescriptorFile::truncateTo(uint64_t length) {
@@ -69,7 +80,24 @@ bool DescriptorFile::close() {
     }
     const bool ok = ::close(fd_) == 0;
     fd_ = -1;
+    if (!published_) {
+        replacement_.abandon();
+        return false;
+    }
     return ok;
+}
+
+void DescriptorFile::discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (published_) {
+        replacement_.removeCommitted();
+        published_ = false;
+    } else {
+        replacement_.abandon();
+    }
 }
 
 } // namespace lumvek

@@ -10,6 +10,7 @@
 #include "imaging/convert/conversion_kernels.h"
 #include "output/output_file.h"
 #include "output/still/still_writers.h"
+#include "platform/log/log.h"
 
 namespace lumvek {
 
@@ -19,6 +20,14 @@ struct JpegErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
 };
+
+// libjpeg's own lines (errors and warnings) go to the SDK's log, never to
+// the application's terminal.
+void logMessage(j_common_ptr cinfo) {
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    platform::logf(platform::LogCategory::Output, "libjpeg: %s", text);
+}
 
 [[noreturn]] void returnToWriter(j_common_ptr cinfo) {
     (*cinfo->err->output_message)(cinfo);
@@ -57,6 +66,7 @@ bool compress(const ImageBuffer& bottomUp, uint8_t* row, std::FILE* stream, int 
     JpegErrorManager err;
     cinfo.err = jpeg_std_error(&err.base);
     err.base.error_exit = returnToWriter;
+    err.base.output_message = logMessage;
     if (setjmp(err.jump) != 0) {
         jpeg_destroy_compress(&cinfo);
         return false;

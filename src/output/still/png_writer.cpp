@@ -12,14 +12,20 @@
 #include "imaging/convert/conversion_kernels.h"
 #include "output/output_file.h"
 #include "output/still/still_writers.h"
+#include "platform/log/log.h"
 
 namespace lumvek {
 
 namespace {
 
+// libpng's own lines go to the SDK's log, never to the application's terminal.
 [[noreturn]] void returnToWriter(png_structp png, png_const_charp message) {
-    std::fprintf(stderr, "libpng error: %s\n", message);
+    platform::logf(platform::LogCategory::Output, "libpng error: %s", message);
     png_longjmp(png, 1);
+}
+
+void logWarning(png_structp, png_const_charp message) {
+    platform::logf(platform::LogCategory::Output, "libpng warning: %s", message);
 }
 
 struct PngFormat {
@@ -92,7 +98,7 @@ bool prepareSource(const ImageBuffer& picture, ImageBuffer& temp, const ImageBuf
 
 // Nothing with a destructor is made between setjmp and the last libpng call.
 bool encode(const ImageBuffer& source, png_bytep* rows, std::FILE* stream) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, returnToWriter, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, returnToWriter, logWarning);
     if (png == nullptr) {
         return false;
     }

@@ -1,12 +1,20 @@
 // TIFF through libtiff: uncompressed, contiguous samples, the whole picture
-// as strip 0.
+// as strip 0. libtiff's messages go to the SDK's log through handlers of
+// this file's own (the process-wide ones stay the application's).
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <tiffio.h>
 
 #include "imaging/convert/conversion_kernels.h"
+#include "output/file_replacement.h"
 #include "output/still/still_writers.h"
+#include "platform/log/log.h"
 
 namespace lumvek {
 
@@ -57,6 +65,21 @@ bool makeTiffPixels(const ImageBuffer& picture, ImageBuffer& temp) {
     }
 }
 
+int logMessage(TIFF*, void* kind, const char* module, const char* format, va_list args) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    platform::logf(platform::LogCategory::Output, "libtiff %s: %s: %s", static_cast<const char*>(kind),
+                   module != nullptr ? module : "", text);
+    return 1;  // handled: libtiff's process-wide handler is not called
+}
+
+char kErrorKind[] = "error";
+char kWarningKind[] = "warning";
+
+struct OptionsDeleter {
+    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+};
+
 } // namespace
 
 bool writeTiff(const ImageBuffer& picture, const char* path) {
@@ -79,9 +102,21 @@ bool writeTiff(const ImageBuffer& picture, const char* path) {
         strip = packed.data();
     }
 
-    TIFF* tif = TIFFOpen(path, "w");
-    if (tif == nullptr) {
+    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
+    if (!options) {
         return false;
+    }
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), logMessage, kErrorKind);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), logMessage, kWarningKind);
+    FileReplacement replacement;
+    const int fd = replacement.open(path);
+    if (fd < 0) {
+        return false;
+    }
+    TIFF* tif = TIFFFdOpenExt(fd, replacement.writePath().c_str(), "w", options.get());
+    if (tif == nullptr) {
+        ::close(fd);
+        return false;  // the replacement removes what was made
     }
     const TiffFormat format = formatFor(picture.bitsPerPixel());
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(picture.width()));
@@ -102,8 +137,8 @@ bool writeTiff(const ImageBuffer& picture, const char* path) {
     const bool written = TIFFWriteEncodedStrip(tif, 0, const_cast<uint8_t*>(strip), bytes) == bytes;
     // The directory is written by the flush; a full disk shows up there.
     const bool flushed = written && TIFFFlush(tif) == 1;
-    TIFFClose(tif);
-    return flushed;
+    TIFFClose(tif);  // closes the descriptor too
+    return flushed && replacement.commit();
 }
 
 } // namespace lumvek
