@@ -34,4 +34,30 @@ const ImageBuffer* AviFrameProducer::produce(const ImageBuffer& picture) {
     }
 }
 
+bool AviFrameProducer::produceInto(const ImageBuffer& picture, ImageBuffer& frame) {
+    if (frameA_.empty() || picture.empty() || frame.bitsPerPixel() != 24) {
+        return false;
+    }
+    switch (picture.bitsPerPixel()) {
+    case 8:
+        convertImage(frameB_, Conversion::Grey8To24, picture, picture.colorTable().data());
+        convertImage(frame, Conversion::Copy24Flipped, frameB_);
+        return true;
+    case 16:
+        convertImage(grey_, Conversion::TenBitTo8Flipped, picture);
+        convertImage(frame, Conversion::Grey8To24, grey_, grey_.colorTable().data());
+        return true;
+    case 24:
+    case 32:
+        convertImage(frame, Conversion::Copy24Flipped, picture);
+        return true;
+    case 48:
+    case 64:
+        convertImage(frame, Conversion::HighBytesTo24Flipped, picture);
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace lumvek

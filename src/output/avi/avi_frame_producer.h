@@ -18,6 +18,9 @@ public:
     // 24 and 32 bits: first three bytes, flipped; 48 and 64 bits: high bytes
     // of the first three samples, flipped.
     [[nodiscard]] const ImageBuffer* produce(const ImageBuffer& picture);
+    // The same into frame (24 bits, the prepared size): false for an unknown
+    // depth or an unprepared producer.
+    [[nodiscard]] bool produceInto(const ImageBuffer& picture, ImageBuffer& frame);
 
 private:
     ImageBuffer frameA_;  // 24-bit
