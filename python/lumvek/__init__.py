@@ -10,10 +10,13 @@
             print(frame.mean())
 
 Every failed SDK call raises lumvek.Error; its .code is the SDK's error code.
+camera.record(path, ms) returns a lumvek.Recording: the frames written (an
+int), with .skipped, the frames the disk could not keep up with; a full disk
+raises lumvek.Error (code 12) and keeps the frames recorded so far.
 Settings are attributes named as `lumvek get/set` names them, '-' read as '_'
 (camera.gain_red, camera.mirror_h), and by name with get()/set().
 """
 
-from ._lumvek import COLOR_MODES, Camera, Error, FrameStream, list_cameras
+from ._lumvek import COLOR_MODES, Camera, Error, FrameStream, Recording, list_cameras
 
-__all__ = ["COLOR_MODES", "Camera", "Error", "FrameStream", "list_cameras"]
+__all__ = ["COLOR_MODES", "Camera", "Error", "FrameStream", "Recording", "list_cameras"]

@@ -208,7 +208,7 @@ void Camera::save(const std::string& path, const std::string& format) {
     }
 }
 
-uint32_t Camera::record(const std::string& path, int milliseconds) {
+Camera::RecordOutcome Camera::record(const std::string& path, int milliseconds) {
     if (!tool::isAviPath(path)) {
         refuse(LUMVEK_ERR_ARGUMENT, "cannot record " + path +
                                         ": the SDK records uncompressed AVI only; for compressed video use the "
@@ -225,18 +225,24 @@ uint32_t Camera::record(const std::string& path, int milliseconds) {
     }
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds + kRecordGraceMs);
     bool lost = false;
+    bool writeFailed = false;  // the recorder's code 12
     tool::AviProgress progress;
-    while (!lost && Clock::now() < deadline) {
+    const auto readMessages = [&](int timeoutMs) {
         LumvekMsg message{};
-        if (LumvekWnd_GetMessage(notifyWindow_, &message, kRecordPollMs) == 1 && message.message == LUMVEK_WM_ERROR &&
-            message.lParam == LUMVEK_ERR_DEVICE_LOST) {
-            lost = true;
+        while (LumvekWnd_GetMessage(notifyWindow_, &message, timeoutMs) == 1) {
+            lost = lost || (message.message == LUMVEK_WM_ERROR && message.lParam == LUMVEK_ERR_DEVICE_LOST);
+            writeFailed = writeFailed || (message.message == LUMVEK_WM_ERROR && message.lParam == LUMVEK_ERR_CONVERSION);
+            timeoutMs = 0;
         }
+    };
+    while (!lost && Clock::now() < deadline) {
+        readMessages(kRecordPollMs);
         progress = tool::readAviProgress(path);
-        if (progress.finalised) {
+        if (progress.finalised || (writeFailed && !progress.exists)) {
             break;
         }
     }
+    readMessages(0);
     // Stops the capture; a recording still running is finalised with what it has.
     (void)Lumvek_Close(handle);
     progress = tool::readAviProgress(path);
@@ -245,10 +251,27 @@ uint32_t Camera::record(const std::string& path, int milliseconds) {
         refuse(LUMVEK_ERR_DEVICE_LOST, "the camera was lost after " + std::to_string(progress.framesWritten) +
                                            " frames; " + path + " keeps what was recorded");
     }
+    const std::string skipped = tool::skippedFramesText(progress);
+    const std::string alsoSkipped = skipped.empty() ? "" : "; " + skipped;
+    const uint64_t frameChunk = 8 + static_cast<uint64_t>(progress.height) *
+                                        ((3 * static_cast<uint64_t>(progress.width) + 3) & ~uint64_t{3});
+    const bool diskFull = progress.end == "disk-full" ||
+                          (writeFailed && progress.end.empty() && tool::lacksRoomFor(path, frameChunk));
+    if (diskFull && !progress.exists) {
+        refuse(LUMVEK_ERR_CONVERSION, "the disk is full: not one frame could be written to " + path + ", so no file is left");
+    }
     if (!progress.finalised || progress.framesWritten == 0) {
         refuse(LUMVEK_ERR_FRAME, "no frame reached " + path);
     }
-    return progress.framesWritten;
+    if (diskFull) {
+        refuse(LUMVEK_ERR_CONVERSION, "disk full after " + std::to_string(progress.framesWritten) + " frames, file kept: " +
+                                          path + alsoSkipped);
+    }
+    if (writeFailed || progress.end == "write-failed") {
+        refuse(LUMVEK_ERR_CONVERSION, "a write failed after " + std::to_string(progress.framesWritten) +
+                                          " frames, file kept: " + path + alsoSkipped);
+    }
+    return {progress.framesWritten, progress.framesSkipped};
 }
 
 void Camera::startStream(HWND window) {

@@ -55,9 +55,14 @@ public:
     // Lumvek_SaveImage of the last processed frame; format: a lumvek snap
     // --format name, or empty for the file's extension.
     void save(const std::string& path, const std::string& format);
+    struct RecordOutcome {
+        uint32_t frames = 0;   // in the file
+        uint64_t skipped = 0;  // pictures the recorder could not take: the writes fell behind
+    };
     // Records `milliseconds` of processed frames into an AVI file and waits
-    // until it is finalised; returns the frames it holds.
-    [[nodiscard]] uint32_t record(const std::string& path, int milliseconds);
+    // until it is finalised. A full disk or a failed write ends the
+    // recording with the frames so far kept and throws (code 12).
+    [[nodiscard]] RecordOutcome record(const std::string& path, int milliseconds);
 
     // Callback preview into no buffer: each processed frame posts a frame
     // message to `window` and stays readable with copyLatest().

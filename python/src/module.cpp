@@ -25,6 +25,8 @@ constexpr int kDefaultStreamTimeoutMs = 10000;
 
 // lumvek.Error, made once when the module loads.
 PyObject* errorType = nullptr;
+// lumvek.Recording, made once when the module loads.
+PyObject* recordingType = nullptr;
 
 [[noreturn]] void raise(int code, const std::string& message) {
     throw SdkFailure(code, message);
@@ -133,6 +135,20 @@ PYBIND11_MODULE(_lumvek, m) {
         }
     });
 
+    // What record() returns: the frames written, as an int (as before), with
+    // the frames the recorder had to skip beside it.
+    {
+        py::dict body;
+        body["__module__"] = "lumvek";
+        body["__doc__"] =
+            "Frames written by Camera.record() (an int), with .frames (the same) and .skipped: new pictures the "
+            "recorder could not take because the writes fell behind the camera.";
+        py::object type = py::module_::import("builtins").attr("type")(
+            "Recording", py::make_tuple(py::module_::import("builtins").attr("int")), body);
+        recordingType = type.release().ptr();
+        m.attr("Recording") = py::handle(recordingType);
+    }
+
     m.def("list_cameras", &listCameras, "Names of the cameras that can be opened (Lumvek_EnumDevice).");
     m.attr("COLOR_MODES") = py::make_tuple(8, 16, 24, 32, 48, 64);
 
@@ -206,8 +222,15 @@ PYBIND11_MODULE(_lumvek, m) {
         .def(
             "record",
             [](Camera& camera, const std::string& path, int ms) {
-                return withoutGil([&] { return camera.record(path, ms); });
+                const Camera::RecordOutcome outcome = withoutGil([&] { return camera.record(path, ms); });
+                py::object result = py::reinterpret_borrow<py::object>(recordingType)(outcome.frames);
+                result.attr("frames") = outcome.frames;
+                result.attr("skipped") = outcome.skipped;
+                return result;
             },
-            py::arg("path"), py::arg("ms"), "Records ms milliseconds into an AVI file; returns the frames written.");
+            py::arg("path"), py::arg("ms"),
+            "Records ms milliseconds into an AVI file; returns a lumvek.Recording: the frames written (an int), "
+            "with .skipped, the frames the writes could not keep up with. A full disk or a failed write raises "
+            "lumvek.Error (code 12) with the frames so far kept in the file.");
     bindSettings(cls);
 }

@@ -30,10 +30,12 @@ constexpr const char* kRecordHelp =
     "\n"
     "Records the processed pictures into an uncompressed AVI file (24-bit frames)\n"
     "for N milliseconds, with a progress bar (frames, seconds recorded) on a\n"
-    "terminal and one final line. If the camera is lost or stops delivering, or\n"
-    "on Ctrl-C, the file keeps the frames recorded so far, the command says how\n"
-    "much of the time it holds, and fails. For compressed video (H.264, MP4) use\n"
-    "the GStreamer element lumveksrc (see the README).\n"
+    "terminal and one final line. If the camera is lost or stops delivering, the\n"
+    "disk fills up, or on Ctrl-C, the file keeps the frames recorded so far, the\n"
+    "command says how much of the time it holds, and fails. Frames the disk could\n"
+    "not keep up with are counted and named in the final line. Recordings past\n"
+    "1 GiB are OpenDML (AVI 2.0) files of any length. For compressed video\n"
+    "(H.264, MP4) use the GStreamer element lumveksrc (see the README).\n"
     "\n"
     "  -o, --output FILE  the AVI file\n"
     "  --ms N             recording time in milliseconds\n"
@@ -57,17 +59,26 @@ int millisecondsSince(Clock::time_point start) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
-// Waits up to kPollMs for the SDK's messages; true when one says the camera
-// is gone.
-bool cameraLost(HWND window) {
+struct RecordingNews {
+    bool cameraLost = false;
+    bool writeFailed = false;  // the recorder's code 12: a write failed or the file reached its limit
+};
+
+// Waits up to kPollMs for the SDK's messages and notes what they say.
+void readMessages(HWND window, RecordingNews& news) {
     LumvekMsg message{};
     int timeout = kPollMs;
-    bool lost = false;
     while (LumvekWnd_GetMessage(window, &message, timeout) == 1) {
-        if (message.message == LUMVEK_WM_ERROR && message.lParam == LUMVEK_ERR_DEVICE_LOST) lost = true;
+        if (message.message == LUMVEK_WM_ERROR && message.lParam == LUMVEK_ERR_DEVICE_LOST) news.cameraLost = true;
+        if (message.message == LUMVEK_WM_ERROR && message.lParam == LUMVEK_ERR_CONVERSION) news.writeFailed = true;
         timeout = 0;
     }
-    return lost;
+}
+
+uint64_t frameChunkBytes(const AviProgress& progress) {
+    constexpr uint64_t kChunkHeaderBytes = 8;
+    return kChunkHeaderBytes + static_cast<uint64_t>(progress.height) *
+                                   ((3 * static_cast<uint64_t>(progress.width) + 3) & ~uint64_t{3});
 }
 
 } // namespace
@@ -105,7 +116,7 @@ int runRecord(const Args& words) {
         fail("record: cannot start recording to " + *output + ": " + describeSdkError(code) + " (" +
              reasonWriteFails(*output) + ")");
     }
-    bool lost = false;
+    RecordingNews news;
     AviProgress progress;
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
@@ -114,9 +125,9 @@ int runRecord(const Args& words) {
         // The recorder's clock starts with its first frame: so does the bar's.
         std::optional<Clock::time_point> firstFrame;
         while (true) {
-            lost = cameraLost(session.notifyWindow());
+            readMessages(session.notifyWindow(), news);
             progress = readAviProgress(*output);
-            if (lost || interrupted != 0 || progress.finalised ||
+            if (news.cameraLost || interrupted != 0 || progress.finalised || (news.writeFailed && !progress.exists) ||
                 millisecondsSince(start) > milliseconds + kFinishGraceMs) {
                 break;
             }
@@ -125,6 +136,7 @@ int runRecord(const Args& words) {
             bar.update(seconds * 1000.0 / milliseconds, recordingFigures(progress.framesWritten, seconds, milliseconds));
         }
     }
+    readMessages(session.notifyWindow(), news);  // what came as the recording ended
     // Stops the capture; a recording still running is finalised with what it has.
     (void)Lumvek_Close(h);
     std::signal(SIGINT, SIG_DFL);
@@ -133,24 +145,47 @@ int runRecord(const Args& words) {
     const double rate = progress.microsPerFrame != 0 ? 1e6 / progress.microsPerFrame : 0.0;
     const double seconds = rate > 0 ? progress.framesWritten / rate : 0.0;
     const std::string holds = *output + " holds " + recordingFigures(progress.framesWritten, seconds, milliseconds);
-    if (lost) {
+    const std::string skipped = skippedFramesText(progress);
+    const std::string alsoSkipped = skipped.empty() ? "" : "; " + skipped;
+    // The recorder names the reason in the file; a disk too full even for
+    // that note is told by the code it reported and the room left.
+    const bool diskFull = progress.end == "disk-full" ||
+                          (news.writeFailed && progress.end.empty() && lacksRoomFor(*output, frameChunkBytes(progress)));
+    if (diskFull && !progress.exists) {
+        fail("record: the disk is full: not one frame could be written to " + *output + ", so no file is left");
+    }
+    if (news.cameraLost) {
         fail("record: the camera was lost after " + std::to_string(progress.framesWritten) + " frames (" +
-             describeSdkError(LUMVEK_ERR_DEVICE_LOST) + "); " + holds);
+             describeSdkError(LUMVEK_ERR_DEVICE_LOST) + "); " + holds + alsoSkipped);
     }
     if (!progress.finalised || progress.framesWritten == 0) {
         fail("record: no frame reached " + *output + " (" + describeSdkError(session.lastErrorCode()) + ")");
     }
+    if (diskFull) {
+        fail("record: disk full after " + std::to_string(progress.framesWritten) + " frames, file kept; " + holds +
+             alsoSkipped);
+    }
+    // A plain file ends where its 32-bit sizes end.
+    constexpr uint64_t kPlainAviLimit = 0xFFFFFFFFull;
+    if (news.writeFailed && progress.riffs == 1 && progress.fileBytes + frameChunkBytes(progress) > kPlainAviLimit) {
+        fail("record: the file reached the 4 GiB limit of an AVI file after " + std::to_string(progress.framesWritten) +
+             " frames, file kept; " + holds + alsoSkipped);
+    }
+    if (news.writeFailed || progress.end == "write-failed") {
+        fail("record: a write failed after " + std::to_string(progress.framesWritten) + " frames (" +
+             reasonWriteFails(*output) + "), file kept; " + holds + alsoSkipped);
+    }
     if (interrupted != 0) {
-        fail("record: interrupted; " + holds);
+        fail("record: interrupted; " + holds + alsoSkipped);
     }
     // The recorder finishes on the first frame after the time is up, so a
     // whole recording spans at least the time asked; one frame interval
     // short allows for its integer rate.
     if (rate > 0 && (seconds + 1.0 / rate) * 1000.0 < milliseconds) {
-        fail("record: the camera stopped delivering frames (stalled?); " + holds);
+        fail("record: the camera stopped delivering frames (stalled?); " + holds + alsoSkipped);
     }
-    std::printf("recorded %u frames (%d x %d) in %.1f s at %.1f frames/s to %s\n", progress.framesWritten,
-                progress.width, progress.height, seconds, rate, output->c_str());
+    std::printf("recorded %u frames (%d x %d) in %.1f s at %.1f frames/s to %s%s\n", progress.framesWritten,
+                progress.width, progress.height, seconds, rate, output->c_str(), alsoSkipped.c_str());
     return kExitOk;
 }
 
