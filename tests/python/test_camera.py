@@ -1,6 +1,7 @@
 """Opening cameras, settings, files and errors."""
 
 import os
+import subprocess
 import textwrap
 
 import pytest
@@ -131,3 +132,38 @@ def test_the_only_camera_opens_without_an_index_in_a_fresh_process():
     result = run_python(code, {"LUMVEK_SIM_CAMERAS": "product=0x3090,name=only,pattern=ramp"})
     assert result.returncode == 0, result.stderr
     assert result.stdout.strip() == "(%d, %d)" % (HEIGHT, WIDTH)
+
+
+def test_record_on_a_full_disk_raises_with_the_frames_kept(daemon, tmp_path):
+    disk = tmp_path / "disk"
+    disk.mkdir()
+    # A real filesystem that fills up: three full frames and a bit.
+    if os.geteuid() != 0 or subprocess.run(["mount", "-t", "tmpfs", "-o", "size=40m", "tmpfs", str(disk)],
+                                           capture_output=True).returncode != 0:
+        pytest.skip("a small tmpfs cannot be mounted here (needs root)")
+    try:
+        path = disk / "full.avi"
+        with lumvek.Camera(CAMERAS["chart"]) as camera:
+            with pytest.raises(lumvek.Error) as full:
+                camera.record(str(path), 20000)
+        assert full.value.code == 12
+        assert "disk full after 3 frames, file kept" in str(full.value)
+        data = path.read_bytes()
+        assert int.from_bytes(data[4:8], "little") + 8 == len(data)
+        assert int.from_bytes(data[48:52], "little") == 3
+        assert sorted(os.listdir(disk)) == ["full.avi"]
+    finally:
+        subprocess.run(["umount", "-l", str(disk)], check=False)
+
+
+def test_record_returns_the_frames_written_with_the_frames_skipped(daemon, tmp_path):
+    with lumvek.Camera(CAMERAS["chart"]) as camera:
+        camera.color_mode = 8
+        recording = camera.record(str(tmp_path / "clip.avi"), 300)
+    assert isinstance(recording, lumvek.Recording) and isinstance(recording, int)
+    assert recording.frames == recording >= 1
+    data = (tmp_path / "clip.avi").read_bytes()
+    assert int.from_bytes(data[48:52], "little") == recording
+    # What the recorder noted in the file, or nothing when it lost no frame.
+    note = b"skipped=%d " % recording.skipped
+    assert (note in data) == (recording.skipped > 0)
