@@ -292,9 +292,12 @@ void AviRecorder::writeFrames() {
         framesRecorded_ = writer_->frameCount();  // less any frame the index had no room for
     }
     const RecordingResult r = result();
-    platform::logf(LogCategory::Output, "recording ended (%s): %u frames written, %" PRIu64
-                   " frames skipped (the writes fell behind the camera)%s",
-                   recordingEndName(end), r.framesWritten, r.framesSkipped, r.fileKept ? "" : "; file removed");
+    platform::logf(LogCategory::Output, "recording ended (%s): %u frames written%s", recordingEndName(end),
+                   r.framesWritten, r.fileKept ? "" : "; no frame could be written, file removed");
+    if (r.framesSkipped != 0) {
+        platform::logf(LogCategory::Output, "%" PRIu64 " frames skipped: the writes fell behind the camera",
+                       r.framesSkipped);
+    }
     recording_ = false;
     finished_.set();
 }

@@ -1,9 +1,10 @@
 #pragma once
 // The individual still-image writers. Each works on a temporary made for
 // the call (the picture is never changed), frees everything on every path,
-// and returns true only when the whole file reached the system. A failed
-// write may leave a partial file behind; it is not removed (the path may
-// name something that is not ours to delete).
+// and returns true only when the whole file reached the system. The file is
+// written beside its target and takes the target's name only then
+// (FileReplacement): a failed write leaves no empty or partial file, and an
+// existing file at the path stays as it was.
 //
 // The picture is an image buffer of 8, 16, 24, 32, 48 or 64 bits per pixel
 // whose row 0 is the top line; every format puts that line on top.
