@@ -47,6 +47,10 @@ struct ProductRow {
     uint32_t extraStopPauseMs = 0;
     bool closeSensorBanks = false;       // the CCD close sequence
     bool noRetryInTriggerMode2 = false;  // transfer thread gives up a failed frame
+    bool resetPipeOnRecovery = false;    // bulk pipe reset between attempts at a failed frame
+    // Frames copied out whole, and heads below firmware revision 8 send a
+    // broken last row that the copy replaces by the row before it.
+    bool lastRowRepair = false;
 };
 
 // Every row, in the order of the product list.
