@@ -89,16 +89,19 @@ int CLumvek::Initialize(HWND notifyWindow) {
     (void)store_.loadSelectedPreset(cameraNumber_, preset);
     setWindow(preset);
 
+    bool opened = false;
     if (device_) {
         (void)device_->SetProductId(kProductR13);
         (void)device_->CreateController(nullptr);
         if (device_->CountDevices(kProductR13) == 1) {
-            (void)SetDeviceNumber(0);
+            opened = SetDeviceNumber(0) != 0;
         }
     }
 
     loadGroups();
-    readChannelBlock();
+    if (!opened) {
+        readChannelBlock();  // an opened camera's block was read as it opened (16 ROM reads, 10 ms each)
+    }
 
     CameraValues values;
     values.color = colorModeIndex_;

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 
 #include "instance/lumvek_internals.h"
@@ -105,6 +106,21 @@ TEST_F(CaptureTest, OnlyTheChangedBytesOfTheChannelBlockAreWrittenBack) {
     std::ifstream file(romPath, std::ios::binary);
     const std::vector<uint8_t> after{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     EXPECT_EQ(after, rom);
+}
+
+// Opening the only camera at initialisation reads its channel block once:
+// every ROM read costs the part's 10 ms pause, and a second pass over the
+// block only repeated the first.
+TEST_F(CaptureTest, InitialisationReadsTheChannelBlockOnce) {
+    sim::InProcessCamera& camera = addCamera("product=0x3090,name=cam0");
+    start();
+    std::map<uint32_t, int> reads;
+    for (const RegisterAccess& access : camera.device().log().accesses(Access::SromRead)) {
+        ++reads[access.address];
+    }
+    for (uint32_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(reads[kChannelBlockAddress + i], 1) << "byte " << i;
+    }
 }
 
 TEST_F(CaptureTest, TheGainGroupIsKeptPerCameraAndReachesTheSensorAtOpen) {
