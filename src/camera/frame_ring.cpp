@@ -44,11 +44,6 @@ size_t FrameRing::bufferBytes() const {
     return bytes_;
 }
 
-bool FrameRing::allocated() const {
-    platform::MutexLock lock(mutex_);
-    return bytes_ > 0;
-}
-
 int FrameRing::claimSlotLocked(int slot) {
     if (slot < 0) {
         slot = write_;

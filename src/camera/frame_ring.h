@@ -30,7 +30,6 @@ public:
     [[nodiscard]] bool allocate(size_t bytes) EXCLUDES(mutex_);
     void release() EXCLUDES(mutex_);
     [[nodiscard]] size_t bufferBytes() const EXCLUDES(mutex_);
-    [[nodiscard]] bool allocated() const EXCLUDES(mutex_);
 
     // Transfer thread: stores `bytes` from `source` in the next buffer (or
     // in buffer `slot` when slot >= 0, keeping the indexes), then advances

@@ -253,7 +253,6 @@ public:
     // run concurrently.
     [[nodiscard]] CQuelroCy3Cam* controller() const NO_THREAD_SAFETY_ANALYSIS { return controller_.get(); }
     [[nodiscard]] CSensorBase* sensor() const NO_THREAD_SAFETY_ANALYSIS { return sensor_.get(); }
-    [[nodiscard]] size_t receiveCapacity() const { return receiveCapacity_; }
     // Frames stored in the ring since construction (a statistics word).
     [[nodiscard]] uint32_t framesStored() const { return framesStored_.load(); }
 
