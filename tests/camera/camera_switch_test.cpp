@@ -151,5 +151,43 @@ TEST_F(CameraSwitch, ACameraChangeDuringStreamingStopsTheTransferFirst) {
     EXPECT_EQ(device_->GetOpenDeviceNumber(), selected);
 }
 
+// Product 0x3200's exposure is reprogrammed by the transfer thread between
+// frames, while application threads go on setting and reading it: the
+// driver sees one caller at a time, and every exposure set is applied.
+TEST(DeferredExposureWhileStreaming, TheThreadAppliesExposuresWhileOthersReadThem) {
+    constexpr uint32_t kFrames = 10;
+    std::string error;
+    auto camera = sim::InProcessCamera::create("product=0x3200,name=" + currentTestName() + ",fps=100", error);
+    ASSERT_TRUE(camera) << error;
+    CLumvekUSB3K7SimpleSdk device;
+    ASSERT_EQ(device.SetProductId(0x3200), 1);
+    ASSERT_EQ(device.CreateController(nullptr), 1);
+    ASSERT_EQ(device.CreateSensor(0), 1);
+    ASSERT_EQ(device.StartAcquisition(0), 1);
+    std::atomic<bool> streaming{true};
+    std::thread setter([&] {
+        for (int i = 0; i < kMaxReaderRounds && streaming.load(); ++i) {
+            (void)device.SetExposure(100 + i % 50);
+            (void)device.GetExposure();
+            (void)device.GetExposureMax();
+        }
+    });
+    for (int i = 0; i < 100 && device.framesStored() < kFrames; ++i) {
+        (void)device.WaitFrame(200);
+    }
+    streaming = false;
+    setter.join();
+    EXPECT_GE(device.framesStored(), kFrames);
+
+    // The last exposure set is applied before the next frame.
+    EXPECT_EQ(device.SetExposure(1234), 1);
+    for (int i = 0; i < 50 && device.deferredExposurePending(); ++i) {
+        (void)device.WaitFrame(200);
+    }
+    EXPECT_FALSE(device.deferredExposurePending());
+    EXPECT_EQ(device.StopAcquisition(), 1);
+    EXPECT_EQ(device.GetExposure(), 1234);
+}
+
 } // namespace
 } // namespace lumvek::test
