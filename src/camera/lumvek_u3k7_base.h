@@ -27,10 +27,12 @@
 //                defers its exposure).
 //   layoutLock_  the copy layout the frame path reads (a few words; leaf).
 //   eventMutex_  the frame event and thread-end event pointers (leaf).
-// Taken inside them by the callees: the frame ring's lock, a sensor driver's
-// serial lock, then the controller's register lock (innermost).
-// The frame path (WaitFrame, CopyFrame, GetLatestFrame, GetFirstFrame) and
-// the diagnostic getters take neither lock_ nor any lock across a wait.
+// Taken inside them by the callees: the frame ring's lock; the open-device
+// table's process lock, then its named lock (table operations, under lock_);
+// a sensor driver's serial lock or sampler lock; the controller's register
+// lock (innermost). The frame path (WaitFrame, CopyFrame, GetLatestFrame,
+// GetFirstFrame) and the diagnostic getters take neither lock_ nor
+// driverLock_, and hold no lock across a wait.
 #include <array>
 #include <atomic>
 #include <cstdint>
