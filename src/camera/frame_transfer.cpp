@@ -141,7 +141,7 @@ int CLumvekU3K7Base::startAcquisitionLocked(int mode) {
 
 void CLumvekU3K7Base::threadMain(const TransferContext& context) {
     platform::raiseCurrentThreadToTimeCritical();
-    if (productId_ == kFrameDirectProduct) {
+    if (row().frameDirect) {
         (void)RunDirectTransfer(context);
     } else {
         (void)RunHeaderedTransfer(context);
@@ -393,7 +393,7 @@ int CLumvekU3K7Base::RunSingleFrame() {
     if (!receiveBuffer_) {
         return 2;
     }
-    const bool direct = productId_ == kFrameDirectProduct;
+    const bool direct = row().frameDirect;
     FrameRecord record;
     record.destination = receiveBuffer_.get();
     record.capacity = static_cast<uint32_t>(receiveCapacity_);

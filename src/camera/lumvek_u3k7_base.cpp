@@ -192,7 +192,7 @@ int CLumvekU3K7Base::GetEntryDeviceNumber(int index) {
 }
 
 int CLumvekU3K7Base::IsFrameDirectProduct() const {
-    return productId_ == kFrameDirectProduct ? 1 : 0;
+    return row().frameDirect ? 1 : 0;
 }
 
 int CLumvekU3K7Base::UpdateFrameGeometry() {
@@ -279,7 +279,7 @@ int CLumvekU3K7Base::SetSpeedMode(int mode) {
     if (!sensor_) {
         return 0;
     }
-    if (productId_ != kFrameDirectProduct && mode == 2) {
+    if (!row().frameDirect && mode == 2) {
         uint32_t speed = 0;
         if (!controller_ || !controller_->GetDeviceSpeed(&speed) || speed != fx3::kLinkSpeedSuper) {
             mode = 0;
@@ -382,7 +382,7 @@ int CLumvekU3K7Base::ReadRegister(int /*bank*/, int address, int* ok) {
 
 int CLumvekU3K7Base::WriteFpgaRegister(int reg, int value) {
     MutexLock hold(lock_);
-    if (!controller_ || productId_ == kFrameDirectProduct) {
+    if (!controller_ || row().frameDirect) {
         return 0;
     }
     return controller_->WriteFpgaRegister(static_cast<uint8_t>(reg & 0xFF), static_cast<uint8_t>(value & 0xFF));
@@ -391,7 +391,7 @@ int CLumvekU3K7Base::WriteFpgaRegister(int reg, int value) {
 int CLumvekU3K7Base::ReadFpgaRegister(int reg, int* ok) {
     MutexLock hold(lock_);
     uint8_t value = 0;
-    const int success = controller_ && productId_ != kFrameDirectProduct &&
+    const int success = controller_ && !row().frameDirect &&
                         controller_->ReadFpgaRegister(static_cast<uint8_t>(reg & 0xFF), &value);
     if (ok) *ok = success ? 1 : 0;
     return success ? value : 0;

@@ -67,7 +67,4 @@ struct ProductRow {
 // has no name format or the name does not fit.
 [[nodiscard]] bool formatProductDeviceName(int productId, int deviceNumber, char* out, size_t capacity);
 
-inline constexpr int kFrameDirectProduct = 0x3042;
-inline constexpr int kR13Product = 0x3090;
-
 } // namespace lumvek
