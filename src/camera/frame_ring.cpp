@@ -5,8 +5,8 @@
 namespace lumvek {
 
 bool FrameRing::allocate(size_t bytes) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] {
+    platform::MutexLock lock(mutex_);
+    changed_.wait(mutex_, [&]() REQUIRES(mutex_) {
         return filling_ < 0 && pins_[0] == 0 && pins_[1] == 0 && pins_[2] == 0 && pins_[3] == 0;
     });
     bytes_ = 0;
@@ -29,8 +29,8 @@ bool FrameRing::allocate(size_t bytes) {
 }
 
 void FrameRing::release() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] {
+    platform::MutexLock lock(mutex_);
+    changed_.wait(mutex_, [&]() REQUIRES(mutex_) {
         return filling_ < 0 && pins_[0] == 0 && pins_[1] == 0 && pins_[2] == 0 && pins_[3] == 0;
     });
     for (auto& buffer : buffers_) {
@@ -40,13 +40,8 @@ void FrameRing::release() {
 }
 
 size_t FrameRing::bufferBytes() const {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     return bytes_;
-}
-
-bool FrameRing::allocated() const {
-    std::lock_guard lock(mutex_);
-    return bytes_ > 0;
 }
 
 int FrameRing::claimSlotLocked(int slot) {
@@ -70,7 +65,7 @@ bool FrameRing::store(const uint8_t* source, size_t bytes, int slot) {
     uint8_t* target = nullptr;
     const bool advance = slot < 0;
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         if (bytes_ == 0 || bytes > bytes_ || source == nullptr) {
             return false;
         }
@@ -83,19 +78,19 @@ bool FrameRing::store(const uint8_t* source, size_t bytes, int slot) {
     }
     std::memcpy(target, source, bytes);  // outside the lock: readers of other buffers go on
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         filling_ = -1;
         if (advance) {
             write_ = (slot + 1) % kSlots;
         }
     }
-    changed_.notify_all();
+    changed_.notifyAll();
     return true;
 }
 
 bool FrameRing::exchange(platform::ZeroedBlock& filled, size_t capacity, int slot) {
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         if (bytes_ == 0 || capacity != bytes_ || !filled) {
             return false;
         }
@@ -111,14 +106,14 @@ bool FrameRing::exchange(platform::ZeroedBlock& filled, size_t capacity, int slo
             write_ = (slot + 1) % kSlots;
         }
     }
-    changed_.notify_all();
+    changed_.notifyAll();
     return true;
 }
 
 FrameRing::ReadPin FrameRing::pin(bool oldest) {
-    std::unique_lock lock(mutex_);
+    platform::MutexLock lock(mutex_);
     const int slot = oldest ? 0 : (write_ + kSlots - 1) % kSlots;
-    changed_.wait(lock, [&] { return filling_ != slot; });
+    changed_.wait(mutex_, [&]() REQUIRES(mutex_) { return filling_ != slot; });
     if (bytes_ == 0) {
         return {};
     }
@@ -128,10 +123,10 @@ FrameRing::ReadPin FrameRing::pin(bool oldest) {
 
 void FrameRing::unpin(int slot) {
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         --pins_[static_cast<size_t>(slot)];
     }
-    changed_.notify_all();
+    changed_.notifyAll();
 }
 
 FrameRing::ReadPin::~ReadPin() {
@@ -141,39 +136,33 @@ FrameRing::ReadPin::~ReadPin() {
 }
 
 const uint8_t* FrameRing::ReadPin::data() const {
-    // A pinned buffer is neither written nor freed while the pin lives.
-    return ring_ != nullptr ? ring_->buffers_[static_cast<size_t>(slot_)].get() : nullptr;
+    return ring_ != nullptr ? ring_->pinnedData(slot_) : nullptr;
+}
+
+const uint8_t* FrameRing::pinnedData(int slot) const {
+    // A pinned buffer is neither written nor freed while the pin lives: the
+    // writer skips it and allocate/release wait for it.
+    return buffers_[static_cast<size_t>(slot)].get();
 }
 
 int FrameRing::writeIndex() const {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     return write_;
 }
 
 int FrameRing::readIndex() const {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     return read_;
 }
 
-void FrameRing::setWriteIndex(int index) {
-    std::lock_guard lock(mutex_);
-    write_ = ((index % kSlots) + kSlots) % kSlots;
-}
-
 void FrameRing::markRead(int slot) {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     read_ = slot >= 0 ? (slot + 1) % kSlots : write_;
 }
 
 void FrameRing::syncWriteToRead() {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     write_ = read_;
-}
-
-void FrameRing::resetIndexes() {
-    std::lock_guard lock(mutex_);
-    write_ = 0;
-    read_ = 3;
 }
 
 } // namespace lumvek

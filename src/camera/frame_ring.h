@@ -12,13 +12,12 @@
 // frame is copied twice, and the writer never waits for a reader. A reader
 // asking for the buffer the writer is filling waits for that one copy.
 #include <array>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "platform/memory/zeroed_block.h"
+#include "platform/sync/thread_annotations.h"
 
 namespace lumvek {
 
@@ -28,21 +27,20 @@ public:
 
     // Frees and allocates every buffer with `bytes` each; waits until no
     // reader or writer holds a buffer. False (and no buffers) on failure.
-    [[nodiscard]] bool allocate(size_t bytes);
-    void release();
-    [[nodiscard]] size_t bufferBytes() const;
-    [[nodiscard]] bool allocated() const;
+    [[nodiscard]] bool allocate(size_t bytes) EXCLUDES(mutex_);
+    void release() EXCLUDES(mutex_);
+    [[nodiscard]] size_t bufferBytes() const EXCLUDES(mutex_);
 
     // Transfer thread: stores `bytes` from `source` in the next buffer (or
     // in buffer `slot` when slot >= 0, keeping the indexes), then advances
     // the write index. False when the ring is not allocated or too small.
-    bool store(const uint8_t* source, size_t bytes, int slot = -1);
+    bool store(const uint8_t* source, size_t bytes, int slot = -1) EXCLUDES(mutex_);
     // Transfer thread: the same without a copy. `filled` (a buffer of
     // `capacity` bytes holding the frame) becomes the ring's buffer and
     // `filled` receives the one it replaces, which holds an older frame and
     // is the caller's to fill next. False, and nothing exchanged, when the
     // capacity is not the ring's buffer size or no buffer is free.
-    bool exchange(platform::ZeroedBlock& filled, size_t capacity, int slot = -1);
+    bool exchange(platform::ZeroedBlock& filled, size_t capacity, int slot = -1) EXCLUDES(mutex_);
 
     // A buffer held for reading; released by the destructor.
     class ReadPin {
@@ -62,33 +60,35 @@ public:
         int slot_ = -1;
     };
     // Pins buffer 0 (oldest) or the buffer written last.
-    [[nodiscard]] ReadPin pin(bool oldest);
+    [[nodiscard]] ReadPin pin(bool oldest) EXCLUDES(mutex_);
 
-    [[nodiscard]] int writeIndex() const;
-    [[nodiscard]] int readIndex() const;
-    void setWriteIndex(int index);
+    [[nodiscard]] int writeIndex() const EXCLUDES(mutex_);
+    [[nodiscard]] int readIndex() const EXCLUDES(mutex_);
     // The newest frame has been taken: read index = write index as it stood
     // when that frame (in buffer `slot`) was pinned.
-    void markRead(int slot);
+    void markRead(int slot) EXCLUDES(mutex_);
     // Mode 2 starts counting new frames from now: write index = read index.
-    void syncWriteToRead();
-    // Indexes back to their initial values (write 0, read 3).
-    void resetIndexes();
+    void syncWriteToRead() EXCLUDES(mutex_);
 
 private:
-    void unpin(int slot);
+    void unpin(int slot) EXCLUDES(mutex_);
     // The buffer a store fills: the next free one from the write index, or
     // `slot` when it is free; -1 when none. Moves the write index to it.
-    int claimSlotLocked(int slot);
+    int claimSlotLocked(int slot) REQUIRES(mutex_);
+    // A pinned buffer's memory: neither written nor freed while pinned.
+    [[nodiscard]] const uint8_t* pinnedData(int slot) const NO_THREAD_SAFETY_ANALYSIS;
 
-    mutable std::mutex mutex_;  // guards everything below
-    std::condition_variable changed_;
-    std::array<platform::ZeroedBlock, kSlots> buffers_;
-    size_t bytes_ = 0;
-    int write_ = 0;
-    int read_ = 3;
-    int filling_ = -1;  // buffer the writer is copying into
-    std::array<int, kSlots> pins_{};
+    // The ring's lock: taken by the transfer thread and the readers for a
+    // few words at a time (never across a copy), inside the device object's
+    // locks; nothing is locked under it.
+    mutable platform::Mutex mutex_;
+    platform::ConditionVariable changed_;
+    std::array<platform::ZeroedBlock, kSlots> buffers_ GUARDED_BY(mutex_);
+    size_t bytes_ GUARDED_BY(mutex_) = 0;
+    int write_ GUARDED_BY(mutex_) = 0;
+    int read_ GUARDED_BY(mutex_) = 3;
+    int filling_ GUARDED_BY(mutex_) = -1;  // buffer the writer is copying into
+    std::array<int, kSlots> pins_ GUARDED_BY(mutex_){};
 };
 
 } // namespace lumvek

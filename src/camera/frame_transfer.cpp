@@ -4,7 +4,6 @@
 // signals the frame event; it retries lost frames a bounded number of times
 // and then gives up with the frame error flag set.
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <system_error>
 
@@ -26,12 +25,12 @@ namespace {
 
 using platform::Event;
 using platform::LogCategory;
+using platform::MutexLock;
 
 constexpr int kModeStopped = 0;
 constexpr int kModeOneFrame = 1;
 constexpr int kModeNextTag = 2;
 constexpr int kModeHeaderOnly = 3;
-constexpr int kLastRowRepeatProduct = 0x31E0;  // frames copied whole, last row mended
 constexpr int kLastRowGoodRevision = 8;
 constexpr uint8_t kFrameTagRegister = 8;
 constexpr int kHeaderedFailureLimit = 5;
@@ -41,28 +40,19 @@ constexpr uint32_t kSingleFrameDataTimeoutMs = 3000;
 constexpr uint32_t kThreadEndWaitMs = 3000;
 constexpr uint32_t kStopSettleMs = 5;
 
-// Products whose bulk pipe is reset between attempts at a failed frame.
-constexpr std::array<int, 11> kPipeResetOnRecovery{0x3100, 0x3130, 0x3150, 0x3170, 0x31B0, 0x31B4,
-                                                   0x31C0, 0x31C4, 0x31E0, 0x32A0, 0x32D0};
-
-bool resetsPipeOnRecovery(int productId) {
-    return std::find(kPipeResetOnRecovery.begin(), kPipeResetOnRecovery.end(), productId) !=
-           kPipeResetOnRecovery.end();
-}
-
 } // namespace
 
 // ---- Events ----
 
 void CLumvekU3K7Base::ensureFrameEvent() {
-    std::lock_guard lock(eventMutex_);
+    MutexLock hold(eventMutex_);
     if (!frameEvent_) {
         frameEvent_ = std::make_shared<Event>(Event::Reset::Auto);
     }
 }
 
 std::shared_ptr<Event> CLumvekU3K7Base::frameEvent() const {
-    std::lock_guard lock(eventMutex_);
+    MutexLock hold(eventMutex_);
     return frameEvent_;
 }
 
@@ -80,15 +70,20 @@ int CLumvekU3K7Base::SetFrameTimeout(int timeoutMs) {
 }
 
 int CLumvekU3K7Base::SetAcquisitionMode(int mode) {
+    MutexLock hold(lock_);
+    return setAcquisitionModeLocked(mode);
+}
+
+int CLumvekU3K7Base::setAcquisitionModeLocked(int mode) {
     if (!controller_) {
         return 0;
     }
     if (mode != acquisitionMode_.load()) {
-        StopAcquisition();
+        stopAcquisitionLocked();
         ensureFrameEvent();
         if (mode == kModeNextTag) {
             ring_.syncWriteToRead();
-            (void)ReadFrameTag();
+            (void)readFrameTagLocked();
         }
     }
     acquisitionMode_ = mode;
@@ -96,15 +91,20 @@ int CLumvekU3K7Base::SetAcquisitionMode(int mode) {
 }
 
 int CLumvekU3K7Base::StartAcquisition(int mode) {
+    MutexLock hold(lock_);
+    return startAcquisitionLocked(mode);
+}
+
+int CLumvekU3K7Base::startAcquisitionLocked(int mode) {
     if (running_.load()) {
-        StopAcquisition();
+        stopAcquisitionLocked();
     }
     ensureFrameEvent();
-    if (!SetAcquisitionMode(mode)) {
+    if (!setAcquisitionModeLocked(mode)) {
         return 0;
     }
     if (geometryStale_.load()) {
-        (void)UpdateFrameGeometry();  // acquisition starts whatever its result
+        (void)updateFrameGeometryLocked();  // acquisition starts whatever its result
     }
     if (thread_.joinable()) {
         thread_.join();  // a body that ended by itself (one frame, gave up)
@@ -113,43 +113,66 @@ int CLumvekU3K7Base::StartAcquisition(int mode) {
     // Manual reset: once the body has ended, every waiter sees it (a product
     // step waiting for a one-frame run and a later stop alike); an auto-reset
     // event taken by the first would leave the stop waiting for ever.
-    threadEnd_ = std::make_shared<Event>(Event::Reset::Manual);
+    TransferContext context{.controller = controller_.get(),
+                            .sensor = sensor_.get(),
+                            .end = std::make_shared<Event>(Event::Reset::Manual),
+                            .mode = acquisitionMode_.load()};
+    {
+        MutexLock events(eventMutex_);
+        threadEnd_ = context.end;
+    }
     try {
-        thread_ = platform::startThread([this] { threadMain(); });
+        thread_ = platform::startThread([this, context] { threadMain(context); });
     } catch (const std::system_error&) {
         // No thread: nothing will ever set the end event, so nothing may wait for it.
         platform::logf(LogCategory::Camera, "frame transfer: the thread could not start");
         running_ = 0;
-        threadEnd_->set();
+        context.end->set();
         return 0;
     }
-    if (sensor_) {
-        sensor_->OnCaptureStart();
+    {
+        MutexLock driver(driverLock_);
+        if (sensor_) {
+            sensor_->OnCaptureStart();
+        }
     }
     return 1;
 }
 
-void CLumvekU3K7Base::threadMain() {
+void CLumvekU3K7Base::threadMain(const TransferContext& context) {
     platform::raiseCurrentThreadToTimeCritical();
-    if (productId_ == kFrameDirectProduct) {
-        (void)RunDirectTransfer();
+    if (row().frameDirect) {
+        (void)RunDirectTransfer(context);
     } else {
-        (void)RunHeaderedTransfer();
+        (void)RunHeaderedTransfer(context);
     }
 }
 
 int CLumvekU3K7Base::StopAcquisition() {
-    if (sensor_) {
-        sensor_->OnCaptureStop();
+    MutexLock hold(lock_);
+    return stopAcquisitionLocked();
+}
+
+int CLumvekU3K7Base::stopAcquisitionLocked() {
+    {
+        MutexLock driver(driverLock_);
+        if (sensor_) {
+            sensor_->OnCaptureStop();
+        }
     }
     if (controller_) {
         controller_->RequestStreamStop();  // a frame read in progress gives up now
     }
-    if (running_.exchange(0) && threadEnd_) {
+    std::shared_ptr<Event> end;
+    {
+        MutexLock events(eventMutex_);
+        end = threadEnd_;
+    }
+    if (running_.exchange(0) && end) {
         // The reads of a stopping thread give up within one poll of the stop
         // request; a thread that has not ended in time is logged and then
         // joined (its reads are bounded by their own time-outs).
-        if (!threadEnd_->wait(kThreadEndWaitMs)) {
+        if (!end->wait(kThreadEndWaitMs)) {
             platform::logf(LogCategory::Camera, "frame transfer: thread still running %u ms after stop",
                            static_cast<unsigned>(kThreadEndWaitMs));
         }
@@ -160,43 +183,55 @@ int CLumvekU3K7Base::StopAcquisition() {
     if (controller_) {
         controller_->ClearStreamStop();
     }
-    threadEnd_.reset();
     std::shared_ptr<Event> event;
     {
-        std::lock_guard lock(eventMutex_);
+        MutexLock events(eventMutex_);
+        threadEnd_.reset();
         event = std::move(frameEvent_);
     }
     if (event) {
         event->set();  // a waiter holding it wakes; it is forgotten here
     }
-    (void)StopTransfer();
+    (void)stopTransferLocked();
     platform::sleepMs(kStopSettleMs);
     acquisitionMode_ = kModeStopped;
     return 1;
 }
 
 int CLumvekU3K7Base::StopTransfer() {
+    MutexLock hold(lock_);
+    return stopTransferLocked();
+}
+
+int CLumvekU3K7Base::stopTransferLocked() {
     // Nothing to stop before a camera is selected: the stop steps would reach
     // table entry 0, which may be another instance's camera mid-frame.
     if (!controller_ || !controller_->HasSelectedDevice()) {
         return 0;
     }
+    MutexLock driver(driverLock_);
     runProductStopSteps(row(), *this);  // ends with RestartStream
     return 1;
 }
 
 int CLumvekU3K7Base::stepWaitAcquisitionEnd(uint32_t timeoutMs) {
-    auto end = threadEnd_;
+    std::shared_ptr<Event> end;
+    {
+        MutexLock events(eventMutex_);
+        end = threadEnd_;
+    }
     if (!end) {
         return 1;
     }
     return end->wait(timeoutMs) ? 1 : 0;
 }
 
-void CLumvekU3K7Base::pulseFpgaReset() {
-    if (sensor_) {
-        (void)sensor_->PulseFpgaReset();
+void CLumvekU3K7Base::applyDeferredExposure(CSensorBase* sensor) {
+    if (sensor == nullptr || !deferredExposurePending_.exchange(0)) {
+        return;
     }
+    MutexLock driver(driverLock_);
+    (void)sensor->SetExposureTime(static_cast<uint32_t>(deferredExposureValue_.load()));
 }
 
 void CLumvekU3K7Base::storeFrame(FrameRecord& record, int slot) {
@@ -219,9 +254,10 @@ void CLumvekU3K7Base::storeFrame(FrameRecord& record, int slot) {
 
 // ---- Thread bodies (frame transfer thread) ----
 
-int CLumvekU3K7Base::RunHeaderedTransfer() {
-    if (!controller_ || !receiveBuffer_) {
-        if (threadEnd_) threadEnd_->set();
+int CLumvekU3K7Base::RunHeaderedTransfer(const TransferContext& context) {
+    CQuelroCy3Cam* const controller = context.controller;
+    if (!controller || !receiveBuffer_) {
+        context.end->set();
         running_ = 0;
         return 0;
     }
@@ -231,23 +267,21 @@ int CLumvekU3K7Base::RunHeaderedTransfer() {
     record.expectedSize = static_cast<uint32_t>(frameBytes_.load());
     frameError_ = false;
     int failures = 0;
-    const int mode = acquisitionMode_.load();
+    const int mode = context.mode;
 
-    if (controller_->OpenStream()) {
+    if (controller->OpenStream()) {
         while (running_.load()) {
             const uint32_t timeoutMs = static_cast<uint32_t>(std::max(frameTimeoutMs_.load(), 1));
-            if (deferredExposurePending_.exchange(0) && sensor_) {
-                (void)sensor_->SetExposureTime(static_cast<uint32_t>(deferredExposureValue_.load()));
-            }
+            applyDeferredExposure(context.sensor);
             if (mode == kModeNextTag) {
                 uint8_t tag = 0;
-                if (controller_->ReadFpgaRegister(kFrameTagRegister, &tag) && tag == lastFrameTag_.load()) {
+                if (controller->ReadFpgaRegister(kFrameTagRegister, &tag) && tag == lastFrameTag_.load()) {
                     platform::sleepMs(1);
                     continue;
                 }
                 lastFrameTag_ = tag;
             }
-            bool ok = controller_->ReadFrameHeader(&record) != 0;
+            bool ok = controller->ReadFrameHeader(&record) != 0;
             if (ok) {
                 if (mode == kModeHeaderOnly) {
                     lastFrameTag_ = static_cast<int>(record.headerWord);
@@ -256,7 +290,7 @@ int CLumvekU3K7Base::RunHeaderedTransfer() {
                 if (mode != kModeNextTag) {
                     lastFrameTag_ = static_cast<int>(record.headerWord);
                 }
-                ok = controller_->ReadFrameData(&record, timeoutMs) != 0;
+                ok = controller->ReadFrameData(&record, timeoutMs) != 0;
             }
             if (ok) {
                 failures = 0;
@@ -272,7 +306,7 @@ int CLumvekU3K7Base::RunHeaderedTransfer() {
                 break;  // stopped during the read: not a failed frame
             }
             // Recovery: a clean pipe for the next header.
-            controller_->CloseStream();
+            controller->CloseStream();
             const bool giveUpAtOnce = mode == kModeNextTag && row().noRetryInTriggerMode2;
             if (giveUpAtOnce || ++failures >= kHeaderedFailureLimit) {
                 platform::logf(LogCategory::Camera, "frame transfer: giving up after %d failed frame(s)", failures);
@@ -280,15 +314,19 @@ int CLumvekU3K7Base::RunHeaderedTransfer() {
                 signalFrameEvent();
                 break;
             }
-            if (resetsPipeOnRecovery(productId_)) {
-                (void)controller_->ResetPipe(fx3::kEndpointFrames);
+            if (row().resetPipeOnRecovery) {
+                (void)controller->ResetPipe(fx3::kEndpointFrames);
             }
-            pulseFpgaReset();
-            (void)controller_->OpenStream();
+            if (context.sensor) {
+                // Not a driver setting: FPGA register writes through the
+                // controller, whose register lock serialises them.
+                (void)context.sensor->PulseFpgaReset();
+            }
+            (void)controller->OpenStream();
         }
     }
-    controller_->CloseStream();
-    if (threadEnd_) threadEnd_->set();
+    controller->CloseStream();
+    context.end->set();
     if (frameError_.load()) {
         signalFrameEvent();
     }
@@ -296,9 +334,10 @@ int CLumvekU3K7Base::RunHeaderedTransfer() {
     return 1;
 }
 
-int CLumvekU3K7Base::RunDirectTransfer() {
-    if (!controller_ || !receiveBuffer_) {
-        if (threadEnd_) threadEnd_->set();
+int CLumvekU3K7Base::RunDirectTransfer(const TransferContext& context) {
+    CQuelroCy3Cam* const controller = context.controller;
+    if (!controller || !receiveBuffer_) {
+        context.end->set();
         running_ = 0;
         return 0;
     }
@@ -306,14 +345,14 @@ int CLumvekU3K7Base::RunDirectTransfer() {
     record.destination = receiveBuffer_.get();
     record.capacity = static_cast<uint32_t>(receiveCapacity_);
     record.expectedSize = static_cast<uint32_t>(frameBytes_.load());
-    (void)controller_->RestartStream();
+    (void)controller->RestartStream();
     frameError_ = false;
     uint32_t lastGood = platform::tickMs();
-    const int mode = acquisitionMode_.load();
-    if (controller_->OpenStream()) {
+    const int mode = context.mode;
+    if (controller->OpenStream()) {
         int attempts = 0;
         while (running_.load()) {
-            if (controller_->ReadFrameDirect(&record)) {
+            if (controller->ReadFrameDirect(&record)) {
                 lastGood = platform::tickMs();
                 frameError_ = false;
                 storeFrame(record, -1);
@@ -331,29 +370,30 @@ int CLumvekU3K7Base::RunDirectTransfer() {
                 frameError_ = true;
                 break;
             }
-            (void)controller_->ResetPort();
-            (void)controller_->RestartStream();
-            (void)controller_->ResetPipe(fx3::kEndpointFrames);
+            (void)controller->ResetPort();
+            (void)controller->RestartStream();
+            (void)controller->ResetPipe(fx3::kEndpointFrames);
             ++attempts;
         }
     }
-    controller_->CloseStream();
-    if (threadEnd_) threadEnd_->set();
+    controller->CloseStream();
+    context.end->set();
     running_ = 0;
     return 1;
 }
 
 int CLumvekU3K7Base::RunSingleFrame() {
+    MutexLock hold(lock_);
     if (!controller_) {
         return 2;
     }
     if (geometryStale_.load()) {
-        (void)UpdateFrameGeometry();
+        (void)updateFrameGeometryLocked();
     }
     if (!receiveBuffer_) {
         return 2;
     }
-    const bool direct = productId_ == kFrameDirectProduct;
+    const bool direct = row().frameDirect;
     FrameRecord record;
     record.destination = receiveBuffer_.get();
     record.capacity = static_cast<uint32_t>(receiveCapacity_);
@@ -383,7 +423,10 @@ int CLumvekU3K7Base::RunSingleFrame() {
         }
     }
     controller_->CloseStream();
-    if (threadEnd_) threadEnd_->set();
+    {
+        MutexLock events(eventMutex_);
+        if (threadEnd_) threadEnd_->set();
+    }
     running_ = 0;
     return 0;
 }
@@ -424,25 +467,29 @@ int CLumvekU3K7Base::copyFrameOut(uint8_t* buffer, size_t length, bool oldest, i
     *slot = pin.slot();
     const uint8_t* source = pin.data();
     const size_t total = static_cast<size_t>(frameBytes);
-    if (!sensor_) {
+    CopyLayout layout;
+    {
+        MutexLock hold(layoutLock_);
+        layout = copyLayout_;
+    }
+    if (!layout.hasDriver) {
         std::memcpy(buffer, source, total);  // no orientation to undo
         return 1;
     }
-    const SensorDescriptor& d = sensor_->descriptor();
     const size_t bytesPerPixel = colorMode_.load() != 0 ? 2 : 1;
-    const size_t width = d.windowWidth > 0 ? static_cast<size_t>(d.windowWidth) : 0;
-    const size_t height = d.windowHeight > 0 ? static_cast<size_t>(d.windowHeight) : 0;
+    const size_t width = layout.width > 0 ? static_cast<size_t>(layout.width) : 0;
+    const size_t height = layout.height > 0 ? static_cast<size_t>(layout.height) : 0;
     const size_t rowBytes = width * bytesPerPixel;
-    if (productId_ == kLastRowRepeatProduct) {
+    if (row().lastRowRepair) {
         std::memcpy(buffer, source, total);  // no orientation to undo
         // Heads of firmware revision below 8 send a broken last row: it is
         // replaced by the row before it.
-        if (sensor_->revisionValue() < kLastRowGoodRevision && height >= 2 && rowBytes * height <= total) {
+        if (layout.revision < kLastRowGoodRevision && height >= 2 && rowBytes * height <= total) {
             std::memcpy(buffer + (height - 1) * rowBytes, source + (height - 2) * rowBytes, rowBytes);
         }
         return 1;
     }
-    const int m = d.rawOrientation;
+    const int m = layout.rawOrientation;
     const bool bottomUp = m == 3 || m == 4;
     const bool reverseRows = (flag == 0 && !bottomUp) || (flag == 1 && bottomUp);
     const bool reversePixels = m == 2 || m == 4;

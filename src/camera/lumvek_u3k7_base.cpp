@@ -21,6 +21,8 @@ constexpr uint16_t kUserByteAddress = 0x1080;
 constexpr int kSromVerifyReads = 10;
 } // namespace
 
+using platform::MutexLock;
+
 CLumvekU3K7Base::CLumvekU3K7Base() = default;
 
 CLumvekU3K7Base::~CLumvekU3K7Base() {
@@ -28,20 +30,31 @@ CLumvekU3K7Base::~CLumvekU3K7Base() {
 }
 
 const ProductRow& CLumvekU3K7Base::row() const {
-    return productRow(productId_);
+    return productRow(productId_.load());
 }
 
 int CLumvekU3K7Base::CreateController(const fx3::Guid* interfaceClass) {
-    Release();
+    MutexLock hold(lock_);
+    releaseLocked();
     controller_.reset(new (std::nothrow) CQuelroCy3Cam(interfaceClass ? *interfaceClass : fx3::kCameraInterfaceGuid));
     return 1;
 }
 
 int CLumvekU3K7Base::Release() {
-    StopAcquisition();
-    if (controller_ && sensor_) {  // only a camera that was opened is closed
-        runProductCloseSteps(row(), *this);
-        controller_->CloseStream();
+    MutexLock hold(lock_);
+    return releaseLocked();
+}
+
+int CLumvekU3K7Base::releaseLocked() {
+    stopAcquisitionLocked();
+    {
+        MutexLock driver(driverLock_);
+        if (controller_ && sensor_) {  // only a camera that was opened is closed
+            runProductCloseSteps(row(), *this);
+            controller_->CloseStream();
+        }
+        sensor_.reset();
+        publishCopyLayout();
     }
     controller_.reset();
     deviceInfo_.fill(0);
@@ -50,17 +63,17 @@ int CLumvekU3K7Base::Release() {
     receiveCapacity_ = 0;
     ring_.release();
     frameBytes_ = 0;
-    sensor_.reset();
     {
-        std::lock_guard lock(eventMutex_);
+        MutexLock events(eventMutex_);
         frameEvent_.reset();
+        threadEnd_.reset();
     }
-    threadEnd_.reset();
     frameError_ = false;
     return 1;
 }
 
 int CLumvekU3K7Base::ReadDeviceInfo(uint8_t* block64) {
+    MutexLock hold(lock_);
     if (block64 == nullptr || !controller_) {
         return 0;
     }
@@ -68,6 +81,7 @@ int CLumvekU3K7Base::ReadDeviceInfo(uint8_t* block64) {
 }
 
 int CLumvekU3K7Base::ReadDeviceInfoB1(uint8_t* block64) {
+    MutexLock hold(lock_);
     if (block64 == nullptr || !controller_) {
         return 0;
     }
@@ -75,6 +89,11 @@ int CLumvekU3K7Base::ReadDeviceInfoB1(uint8_t* block64) {
 }
 
 int CLumvekU3K7Base::InitializeDevice() {
+    MutexLock hold(lock_);
+    return initializeDeviceLocked();
+}
+
+int CLumvekU3K7Base::initializeDeviceLocked() {
     if (!controller_ || !controller_->AllocateTransferBuffer()) {
         return 0;
     }
@@ -82,6 +101,7 @@ int CLumvekU3K7Base::InitializeDevice() {
     if (!sensor_) {
         return 0;
     }
+    MutexLock driver(driverLock_);
     if (row().frameDirect) {
         sensor_->SetTriggerWord(kTriggerWordRequestAccess);
     }
@@ -93,6 +113,11 @@ int CLumvekU3K7Base::InitializeDevice() {
 }
 
 int CLumvekU3K7Base::CreateSensor(int deviceNumber) {
+    MutexLock hold(lock_);
+    return createSensorLocked(deviceNumber);
+}
+
+int CLumvekU3K7Base::createSensorLocked(int deviceNumber) {
     if (!controller_ || productId_ == -1) {
         return 0;
     }
@@ -100,22 +125,30 @@ int CLumvekU3K7Base::CreateSensor(int deviceNumber) {
     if (entry < 0) {
         return 0;
     }
-    StopAcquisition();  // the transfer thread borrows the sensor driver
+    stopAcquisitionLocked();  // the transfer thread borrows the sensor driver
     if (controller_->SelectDevice(entry)) {
+        // Every caller of the driver holds lock_, as this does, and the
+        // transfer thread has ended: none can be inside the driver freed here.
+        MutexLock driver(driverLock_);
         sensor_.reset();
         sensor_ = createSensorForProduct(productId_, controller_.get());
         openDeviceNumber_ = deviceNumber;
     }
     geometryStale_ = 1;
-    return InitializeDevice();
+    const int initialized = initializeDeviceLocked();
+    MutexLock driver(driverLock_);
+    publishCopyLayout();
+    return initialized;
 }
 
 int CLumvekU3K7Base::OpenDeviceNumber(int deviceNumber) {
-    StopAcquisition();
-    return CreateSensor(deviceNumber) ? 0 : -1;
+    MutexLock hold(lock_);
+    stopAcquisitionLocked();
+    return createSensorLocked(deviceNumber) ? 0 : -1;
 }
 
 int CLumvekU3K7Base::IsDeviceNumberPresent(int deviceNumber) {
+    MutexLock hold(lock_);
     if (!controller_ || productId_ == -1) {
         return 0;
     }
@@ -123,10 +156,12 @@ int CLumvekU3K7Base::IsDeviceNumberPresent(int deviceNumber) {
 }
 
 int CLumvekU3K7Base::CountDevices(int productId) {
+    MutexLock hold(lock_);
     return controller_ ? controller_->CountDevicesOfProduct(productId) : 0;
 }
 
 int CLumvekU3K7Base::GetDeviceName(int entryIndex, char* out, size_t capacity) {
+    MutexLock hold(lock_);
     if (!controller_ || out == nullptr || !controller_->IsDeviceOpenable(entryIndex)) {
         return 0;
     }
@@ -142,32 +177,41 @@ int CLumvekU3K7Base::SetProductId(int productId) {
 }
 
 int CLumvekU3K7Base::GetEntryVendorId(int index) {
+    MutexLock hold(lock_);
     return controller_ ? controller_->GetEntryVendorId(index) : 0;
 }
 
 int CLumvekU3K7Base::GetEntryProductId(int index) {
+    MutexLock hold(lock_);
     return controller_ ? controller_->GetEntryProductId(index) : 0;
 }
 
 int CLumvekU3K7Base::GetEntryDeviceNumber(int index) {
+    MutexLock hold(lock_);
     return controller_ ? controller_->GetEntryDeviceNumber(index) : -1;
 }
 
 int CLumvekU3K7Base::IsFrameDirectProduct() const {
-    return productId_ == kFrameDirectProduct ? 1 : 0;
+    return row().frameDirect ? 1 : 0;
 }
 
 int CLumvekU3K7Base::UpdateFrameGeometry() {
+    MutexLock hold(lock_);
+    return updateFrameGeometryLocked();
+}
+
+int CLumvekU3K7Base::updateFrameGeometryLocked() {
     if (running_.load()) {
         // The transfer thread fills the receive buffer and the ring: never
         // free them under it.
-        StopAcquisition();
+        stopAcquisitionLocked();
     }
     receiveBuffer_.reset();
     receiveCapacity_ = 0;
     if (!sensor_) {
         return 0;
     }
+    MutexLock driver(driverLock_);
     const SensorDescriptor& d = sensor_->descriptor();
     const uint64_t bufferBytes = productFrameBufferBytes(row(), d.windowWidth, d.windowHeight);
     const uint64_t frameBytes = productFrameBytes(row(), d.windowWidth, d.windowHeight, colorMode_);
@@ -180,6 +224,9 @@ int CLumvekU3K7Base::UpdateFrameGeometry() {
     }
     receiveCapacity_ = static_cast<size_t>(bufferBytes);
     frameBytes_ = static_cast<int>(frameBytes);
+    publishCopyLayout();
+    // The ring waits for readers copying a frame out; none of them needs
+    // the driver lock.
     if (!ring_.allocate(static_cast<size_t>(bufferBytes))) {
         return 0;
     }
@@ -191,39 +238,63 @@ int CLumvekU3K7Base::UpdateFrameGeometry() {
     return 1;
 }
 
+void CLumvekU3K7Base::publishCopyLayout() {
+    CopyLayout layout;
+    if (sensor_) {
+        const SensorDescriptor& d = sensor_->descriptor();
+        layout.hasDriver = true;
+        layout.width = d.windowWidth;
+        layout.height = d.windowHeight;
+        layout.rawOrientation = d.rawOrientation;
+        // Read from the camera once (the driver keeps it): only the product
+        // whose frame copy mends the last row needs it.
+        layout.revision = row().lastRowRepair ? sensor_->revisionValue() : 0;
+    }
+    MutexLock hold(layoutLock_);
+    copyLayout_ = layout;
+}
+
 int CLumvekU3K7Base::SetColorMode(int mode) {
+    MutexLock hold(lock_);
     if (!controller_) {
         return 0;
     }
     int stored = colorMode_;
-    if (!applyProductColorMode(row(), *this, mode, &stored)) {
-        return 0;
+    {
+        MutexLock driver(driverLock_);
+        if (!applyProductColorMode(row(), *this, mode, &stored)) {
+            return 0;
+        }
     }
     if (stored == colorMode_) {
         return 1;
     }
     colorMode_ = stored;
     geometryStale_ = 1;
-    return UpdateFrameGeometry();
+    return updateFrameGeometryLocked();
 }
 
 int CLumvekU3K7Base::SetSpeedMode(int mode) {
+    MutexLock hold(lock_);
     if (!sensor_) {
         return 0;
     }
-    if (productId_ != kFrameDirectProduct && mode == 2) {
+    if (!row().frameDirect && mode == 2) {
         uint32_t speed = 0;
         if (!controller_ || !controller_->GetDeviceSpeed(&speed) || speed != fx3::kLinkSpeedSuper) {
             mode = 0;
         }
     }
+    MutexLock driver(driverLock_);
     return sensor_->SetClockMode(mode);
 }
 
 int CLumvekU3K7Base::SetCaptureWindow(int x, int y, int width, int height, int subSampleMode) {
+    MutexLock hold(lock_);
     if (!sensor_) {
         return 0;
     }
+    MutexLock driver(driverLock_);
     SensorDescriptor& d = sensor_->descriptor();
     if (d.windowX == x && d.windowY == y && d.windowWidth == width && d.windowHeight == height &&
         d.subSampleMode == subSampleMode) {
@@ -243,13 +314,16 @@ int CLumvekU3K7Base::SetCaptureWindow(int x, int y, int width, int height, int s
         d.subSampleMode = am;
     }
     geometryStale_ = 1;
+    publishCopyLayout();
     return result;
 }
 
 int CLumvekU3K7Base::GetCaptureWindow(int* x, int* y, int* width, int* height, int* subSampleMode) {
+    MutexLock hold(lock_);
     if (!sensor_) {
         return 0;
     }
+    MutexLock driver(driverLock_);
     const SensorDescriptor& d = sensor_->descriptor();
     if (x) *x = d.windowX;
     if (y) *y = d.windowY;
@@ -260,19 +334,27 @@ int CLumvekU3K7Base::GetCaptureWindow(int* x, int* y, int* width, int* height, i
 }
 
 int CLumvekU3K7Base::SetTriggerMode(int mode, int force) {
+    MutexLock hold(lock_);
     if (!sensor_) {
         return 0;
     }
     if (force == 0 && mode == triggerMode_) {
         return 1;
     }
-    StopAcquisition();
+    stopAcquisitionLocked();
     ensureFrameEvent();
+    // Without driverLock_: a trigger step may start acquisition and wait for
+    // a frame.
     triggerMode_ = applyProductTriggerMode(row(), *this, mode);
     return 1;
 }
 
 int CLumvekU3K7Base::ReadFrameTag() {
+    MutexLock hold(lock_);
+    return readFrameTagLocked();
+}
+
+int CLumvekU3K7Base::readFrameTagLocked() {
     if (!controller_) {
         return 0;
     }
@@ -285,32 +367,42 @@ int CLumvekU3K7Base::ReadFrameTag() {
 }
 
 int CLumvekU3K7Base::WriteRegister(int /*bank*/, int address, int value) {
-    return sensor_ ? sensor_->WriteRegister(static_cast<uint32_t>(address), static_cast<uint32_t>(value)) : 0;
+    return withSensor([&](CSensorBase& s) {
+        return s.WriteRegister(static_cast<uint32_t>(address), static_cast<uint32_t>(value));
+    });
 }
 
 int CLumvekU3K7Base::ReadRegister(int /*bank*/, int address, int* ok) {
     uint32_t value = 0;
-    const int success = sensor_ ? sensor_->ReadRegister(static_cast<uint32_t>(address), &value) : 0;
+    const int success =
+        withSensor([&](CSensorBase& s) { return s.ReadRegister(static_cast<uint32_t>(address), &value); });
     if (ok) *ok = success ? 1 : 0;
     return success ? static_cast<int>(value) : 0;
 }
 
 int CLumvekU3K7Base::WriteFpgaRegister(int reg, int value) {
-    if (!controller_ || productId_ == kFrameDirectProduct) {
+    MutexLock hold(lock_);
+    if (!controller_ || row().frameDirect) {
         return 0;
     }
     return controller_->WriteFpgaRegister(static_cast<uint8_t>(reg & 0xFF), static_cast<uint8_t>(value & 0xFF));
 }
 
 int CLumvekU3K7Base::ReadFpgaRegister(int reg, int* ok) {
+    MutexLock hold(lock_);
     uint8_t value = 0;
-    const int success = controller_ && productId_ != kFrameDirectProduct &&
+    const int success = controller_ && !row().frameDirect &&
                         controller_->ReadFpgaRegister(static_cast<uint8_t>(reg & 0xFF), &value);
     if (ok) *ok = success ? 1 : 0;
     return success ? value : 0;
 }
 
 int CLumvekU3K7Base::WriteSromByte(uint16_t address, uint8_t value) {
+    MutexLock hold(lock_);
+    return writeSromByteLocked(address, value);
+}
+
+int CLumvekU3K7Base::writeSromByteLocked(uint16_t address, uint8_t value) {
     if (!controller_) {
         return 0;
     }
@@ -330,6 +422,7 @@ int CLumvekU3K7Base::WriteSromByte(uint16_t address, uint8_t value) {
 }
 
 int CLumvekU3K7Base::ReadSromByte(uint16_t address, uint8_t* value) {
+    MutexLock hold(lock_);
     return controller_ && value ? controller_->ReadSromByte(address, value) : 0;
 }
 

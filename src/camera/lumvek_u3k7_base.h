@@ -9,11 +9,34 @@
 // thread (frame_transfer.cpp) runs while acquiring and touches only the
 // controller's stream and FPGA registers, the receive buffer, the ring, the
 // flags below marked atomic, and the sensor driver's exposure and reset pulse.
+//
+// Locks, in the order a thread may take them:
+//   lock_        the device object's own: held for the whole of every
+//                operation that reaches the controller or the sensor driver
+//                (selecting a camera, every forwarded setting, the modes, the
+//                geometry, starting and stopping acquisition). A camera
+//                selection replaces the driver under it, so no caller can
+//                reach a driver being freed. The transfer thread never takes
+//                it, so a holder may wait for that thread to end.
+//   driverLock_  calls into the sensor driver: taken under lock_ around each
+//                call an application thread makes (and the product steps
+//                that make them), and by the transfer thread for the deferred
+//                exposure. Never held while waiting for the transfer thread;
+//                the trigger steps, which start acquisition and wait for a
+//                frame, run without it (no product with a trigger step
+//                defers its exposure).
+//   layoutLock_  the copy layout the frame path reads (a few words; leaf).
+//   eventMutex_  the frame event and thread-end event pointers (leaf).
+// Taken inside them by the callees: the frame ring's lock; the open-device
+// table's process lock, then its named lock (table operations, under lock_);
+// a sensor driver's serial lock or sampler lock; the controller's register
+// lock (innermost). The frame path (WaitFrame, CopyFrame, GetLatestFrame,
+// GetFirstFrame) and the diagnostic getters take neither lock_ nor
+// driverLock_, and hold no lock across a wait.
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "camera/camera_device.h"
@@ -21,6 +44,7 @@
 #include "camera/product_steps.h"
 #include "platform/memory/zeroed_block.h"
 #include "platform/sync/event.h"
+#include "platform/sync/thread_annotations.h"
 #include "sensors/sensor_descriptor.h"
 #include "usb/frame_record.h"
 
@@ -38,62 +62,64 @@ public:
     CLumvekU3K7Base();
     ~CLumvekU3K7Base() override;
 
+    // Every public operation takes lock_ itself (EXCLUDES) unless it says
+    // otherwise; internally the *Locked variants are called with it held.
+
     // ---- Device and open-device table ----
-    int CreateController(const fx3::Guid* interfaceClass) override;
-    int InitializeDevice();
-    int Release() override;
-    int ReadDeviceInfo(uint8_t* block64);
-    int ReadDeviceInfoB1(uint8_t* block64);
-    int OpenDeviceNumber(int deviceNumber);  // 0 on success, -1 on failure
-    int CreateSensor(int deviceNumber) override;
-    int IsDeviceNumberPresent(int deviceNumber) override;
-    int CountDevices(int productId) override;
-    int GetDeviceName(int entryIndex, char* out, size_t capacity);
-    int SetProductId(int productId) override;
-    int GetProductId() override { return productId_; }
-    int GetEntryVendorId(int index);
-    int GetEntryProductId(int index);
-    int GetEntryDeviceNumber(int index);
+    int CreateController(const fx3::Guid* interfaceClass) override EXCLUDES(lock_);
+    int InitializeDevice() EXCLUDES(lock_);
+    int Release() override EXCLUDES(lock_);
+    int ReadDeviceInfo(uint8_t* block64) EXCLUDES(lock_);
+    int ReadDeviceInfoB1(uint8_t* block64) EXCLUDES(lock_);
+    int OpenDeviceNumber(int deviceNumber) EXCLUDES(lock_);  // 0 on success, -1 on failure
+    int CreateSensor(int deviceNumber) override EXCLUDES(lock_);
+    int IsDeviceNumberPresent(int deviceNumber) override EXCLUDES(lock_);
+    int CountDevices(int productId) override EXCLUDES(lock_);
+    int GetDeviceName(int entryIndex, char* out, size_t capacity) EXCLUDES(lock_);
+    int SetProductId(int productId) override;  // no lock: an atomic word
+    int GetProductId() override { return productId_.load(); }
+    int GetEntryVendorId(int index) EXCLUDES(lock_);
+    int GetEntryProductId(int index) EXCLUDES(lock_);
+    int GetEntryDeviceNumber(int index) EXCLUDES(lock_);
     int IsFrameDirectProduct() const;
-    int GetOpenDeviceNumber() override { return openDeviceNumber_; }
+    int GetOpenDeviceNumber() override { return openDeviceNumber_.load(); }
 
     // ---- Acquisition (frame_transfer.cpp) ----
-    int StartAcquisition(int mode) override;
-    int StopAcquisition() override;
+    int StartAcquisition(int mode) override EXCLUDES(lock_);
+    int StopAcquisition() override EXCLUDES(lock_);
     // Copies a frame out with the raw orientation undone. `length` is the
-    // size of `buffer`: fails when it is below the frame byte count.
+    // size of `buffer`: fails when it is below the frame byte count. Frame
+    // path: no lock_.
     int CopyFrame(uint8_t* buffer, size_t length, bool oldest, int flag);
-    int SetAcquisitionMode(int mode);
-    int StopTransfer();
-    int RunHeaderedTransfer();
-    int RunDirectTransfer();
-    int UpdateFrameGeometry();
+    int SetAcquisitionMode(int mode) EXCLUDES(lock_);
+    int StopTransfer() EXCLUDES(lock_);
+    int UpdateFrameGeometry() EXCLUDES(lock_);
     int GetMaxDevices() override { return kMaxDevicesInTable; }
-    int ReadFrameTag();
-    int RunSingleFrame();
+    int ReadFrameTag() EXCLUDES(lock_);
+    int RunSingleFrame() EXCLUDES(lock_);
     int GetFirstFrame(uint8_t* buffer, size_t length, int flag);  // -2 for a null buffer, else 0
     int SetFrameTimeout(int timeoutMs) override;
     int WaitFrame(int timeoutMs) override;
     int GetLatestFrame(uint8_t* buffer, size_t capacity, int flag) override;
 
     // ---- Sensor configuration ----
-    int SetColorMode(int mode) override;
-    int SetSpeedMode(int mode);
-    int SetCaptureWindow(int x, int y, int width, int height, int subSampleMode) override;
-    int GetCaptureWindow(int* x, int* y, int* width, int* height, int* subSampleMode) override;
-    int SetTriggerMode(int mode, int force) override;
-    int GetFreeWidthFlag() override;
-    int GetFreeHeightFlag() override;
-    int GetFullWidth() override;
-    int GetFullHeight() override;
-    int SetMirrorH(int on) override;
-    int SetMirrorV(int on) override;
-    int GetMirrorH() override;
-    int GetMirrorV() override;
-    int IsMirrorHInSensor() override;
-    int IsMirrorVInSensor() override;
+    int SetColorMode(int mode) override EXCLUDES(lock_);
+    int SetSpeedMode(int mode) EXCLUDES(lock_);
+    int SetCaptureWindow(int x, int y, int width, int height, int subSampleMode) override EXCLUDES(lock_);
+    int GetCaptureWindow(int* x, int* y, int* width, int* height, int* subSampleMode) override EXCLUDES(lock_);
+    int SetTriggerMode(int mode, int force) override EXCLUDES(lock_);
+    int GetFreeWidthFlag() override EXCLUDES(lock_);
+    int GetFreeHeightFlag() override EXCLUDES(lock_);
+    int GetFullWidth() override EXCLUDES(lock_);
+    int GetFullHeight() override EXCLUDES(lock_);
+    int SetMirrorH(int on) override EXCLUDES(lock_);
+    int SetMirrorV(int on) override EXCLUDES(lock_);
+    int GetMirrorH() override EXCLUDES(lock_);
+    int GetMirrorV() override EXCLUDES(lock_);
+    int IsMirrorHInSensor() override EXCLUDES(lock_);
+    int IsMirrorVInSensor() override EXCLUDES(lock_);
 
-    // ---- Gains and exposure ----
+    // ---- Gains and exposure (lumvek_u3k7_forwarding.cpp; each takes lock_) ----
     int SetGlobalGain(int gain) override;
     int GetGlobalGain() override;
     int GetGlobalGainMin() override;
@@ -130,16 +156,16 @@ public:
     int GetChannelOffsetMin() override;
     int GetChannelOffsetMax() override;
 
-    // ---- Forwarded sensor features ----
+    // ---- Forwarded sensor features (each takes lock_) ----
     int IsBlackLevelAvailable() override;
     int SetBlackLevel(int value) override;
     int GetBlackLevel(int* value) override;
     int GetBlackLevelDefault(int* value) override;
     int GetChannelGainDefault(int* value) override;
     int GetChannelOffsetDefault(int* value) override;
-    int IsCoolingSupported() override;
-    int GetCooling() override;
-    int SetCooling(int on) override;
+    int IsCoolingSupported() override EXCLUDES(lock_);
+    int GetCooling() override EXCLUDES(lock_);
+    int SetCooling(int on) override EXCLUDES(lock_);
     int IsTemperatureAvailable() override;
     int GetTemperature(double* celsius) override;
     int IsShortExposureModeAvailable() override;
@@ -155,8 +181,8 @@ public:
     int SendText(const char* text, int length);
 
     // ---- Further forwarded sensor operations (lumvek_u3k7_sensor_features.cpp) ----
-    // Each goes unchanged to the sensor driver's operation of the same role;
-    // 0 without a driver (-1 for the mode getters that report -1).
+    // Each goes unchanged to the sensor driver's operation of the same role,
+    // under lock_; 0 without a driver (-1 for the mode getters that report -1).
     int SetExposureLines(int lines);
     int GetExposureLines(int* lines);
     int GetExposureLinesMin(int* value);
@@ -206,17 +232,17 @@ public:
     int HasFirmwareFeature();
 
     // ---- Registers, serial ROM ----
-    int WriteRegister(int bank, int address, int value) override;
-    int ReadRegister(int bank, int address, int* ok) override;
-    int WriteFpgaRegister(int reg, int value) override;
-    int ReadFpgaRegister(int reg, int* ok) override;
-    int WriteSromByte(uint16_t address, uint8_t value) override;
-    int ReadSromByte(uint16_t address, uint8_t* value) override;
-    int SetSamplingRate(int index, int mode, int* value) override;
-    int WriteUserByte(uint8_t value);
-    int ReadUserByte(uint8_t* value);
+    int WriteRegister(int bank, int address, int value) override EXCLUDES(lock_);
+    int ReadRegister(int bank, int address, int* ok) override EXCLUDES(lock_);
+    int WriteFpgaRegister(int reg, int value) override EXCLUDES(lock_);
+    int ReadFpgaRegister(int reg, int* ok) override EXCLUDES(lock_);
+    int WriteSromByte(uint16_t address, uint8_t value) override EXCLUDES(lock_);
+    int ReadSromByte(uint16_t address, uint8_t* value) override EXCLUDES(lock_);
+    int SetSamplingRate(int index, int mode, int* value) override EXCLUDES(lock_);
+    int WriteUserByte(uint8_t value) EXCLUDES(lock_);
+    int ReadUserByte(uint8_t* value) EXCLUDES(lock_);
 
-    // For tests and diagnostics.
+    // For tests and diagnostics (no lock).
     [[nodiscard]] const FrameRing& ring() const { return ring_; }
     [[nodiscard]] int frameByteCount() const { return frameBytes_.load(); }
     [[nodiscard]] int frameTimeoutMs() const { return frameTimeoutMs_.load(); }
@@ -224,65 +250,127 @@ public:
     [[nodiscard]] int lastFrameTag() const { return lastFrameTag_.load(); }
     // An exposure waits for the transfer thread (products reprogrammed between frames).
     [[nodiscard]] bool deferredExposurePending() const { return deferredExposurePending_.load() != 0; }
-    [[nodiscard]] CQuelroCy3Cam* controller() const { return controller_.get(); }
-    [[nodiscard]] CSensorBase* sensor() const { return sensor_.get(); }
-    [[nodiscard]] size_t receiveCapacity() const { return receiveCapacity_; }
+    // Raw views for tests and the C++ interface's descriptor reads: valid
+    // until the next camera selection or release, which the caller must not
+    // run concurrently.
+    [[nodiscard]] CQuelroCy3Cam* controller() const NO_THREAD_SAFETY_ANALYSIS { return controller_.get(); }
+    [[nodiscard]] CSensorBase* sensor() const NO_THREAD_SAFETY_ANALYSIS { return sensor_.get(); }
     // Frames stored in the ring since construction (a statistics word).
     [[nodiscard]] uint32_t framesStored() const { return framesStored_.load(); }
 
-    // ---- ProductStepHost ----
-    CControllerBase* stepController() override;
-    CSensorBase* stepSensor() override { return sensor_.get(); }
-    int stepReadReadyStatus(uint8_t* status) override;
-    int stepWriteOutputMode(uint8_t mode) override;
-    int stepResetPort() override;
-    int stepResetPipe(uint8_t endpoint) override;
-    int stepRestartStream() override;
-    int stepReadSromByte(uint16_t address, uint8_t* value) override;
-    int stepWriteSromByte(uint16_t address, uint8_t value) override;
-    const uint8_t* stepDeviceInfo() override { return deviceInfo_.data(); }
-    int stepStartAcquisition(int mode) override { return StartAcquisition(mode); }
+    // ---- ProductStepHost: the product steps run with lock_ held, and all
+    // but the trigger steps with driverLock_ as well ----
+    CControllerBase* stepController() override REQUIRES(lock_);
+    CSensorBase* stepSensor() override REQUIRES(lock_) { return sensor_.get(); }
+    int stepReadReadyStatus(uint8_t* status) override REQUIRES(lock_);
+    int stepWriteOutputMode(uint8_t mode) override REQUIRES(lock_);
+    int stepResetPort() override REQUIRES(lock_);
+    int stepResetPipe(uint8_t endpoint) override REQUIRES(lock_);
+    int stepRestartStream() override REQUIRES(lock_);
+    int stepReadSromByte(uint16_t address, uint8_t* value) override REQUIRES(lock_);
+    int stepWriteSromByte(uint16_t address, uint8_t value) override REQUIRES(lock_);
+    const uint8_t* stepDeviceInfo() override REQUIRES(lock_) { return deviceInfo_.data(); }
+    int stepStartAcquisition(int mode) override REQUIRES(lock_) EXCLUDES(driverLock_) {
+        return startAcquisitionLocked(mode);
+    }
+    // No lock: also what tests wait on.
     int stepWaitAcquisitionEnd(uint32_t timeoutMs) override;
     int stepWaitFrame(uint32_t timeoutMs) override { return WaitFrame(static_cast<int>(timeoutMs)); }
-    int stepReadFrameTag() override { return ReadFrameTag(); }
+    int stepReadFrameTag() override REQUIRES(lock_) { return readFrameTagLocked(); }
 
 private:
+    // What the running transfer thread works with, fixed when it starts: the
+    // controller and sensor driver cannot change under it, since selecting a
+    // camera and releasing stop the thread first, under lock_.
+    struct TransferContext {
+        CQuelroCy3Cam* controller = nullptr;
+        CSensorBase* sensor = nullptr;
+        std::shared_ptr<platform::Event> end;  // set when the body returns
+        int mode = 0;
+    };
+    // The frame copy's view of the frame layout, published under lock_
+    // whenever the driver, its window or the geometry changes.
+    struct CopyLayout {
+        bool hasDriver = false;
+        int width = 0;
+        int height = 0;
+        int rawOrientation = 0;
+        int revision = 0;  // the driver's revision value, read for the last-row product only
+    };
+
     const ProductRow& row() const;
-    void ensureFrameEvent();
-    std::shared_ptr<platform::Event> frameEvent() const;
-    void signalFrameEvent();
+    void ensureFrameEvent() EXCLUDES(eventMutex_);
+    std::shared_ptr<platform::Event> frameEvent() const EXCLUDES(eventMutex_);
+    void signalFrameEvent() EXCLUDES(eventMutex_);
     void storeFrame(FrameRecord& record, int slot);
     // CopyFrame; *slot receives the ring buffer copied (-1 when none).
-    int copyFrameOut(uint8_t* buffer, size_t length, bool oldest, int flag, int* slot);
-    void pulseFpgaReset();
-    void threadMain();
+    int copyFrameOut(uint8_t* buffer, size_t length, bool oldest, int flag, int* slot) EXCLUDES(layoutLock_);
+    void publishCopyLayout() REQUIRES(lock_, driverLock_) EXCLUDES(layoutLock_);
+    void threadMain(const TransferContext& context);
+    // Thread bodies.
+    int RunHeaderedTransfer(const TransferContext& context);
+    int RunDirectTransfer(const TransferContext& context);
+    // The deferred exposure, applied by the transfer thread between frames.
+    void applyDeferredExposure(CSensorBase* sensor) EXCLUDES(driverLock_);
 
-    std::unique_ptr<CQuelroCy3Cam> controller_;
-    std::array<uint8_t, 64> deviceInfo_{};           // reply of request 0xB0 at initialisation
-    platform::ZeroedBlock receiveBuffer_;             // frame-sized; filled by bulk reads
+    int releaseLocked() REQUIRES(lock_) EXCLUDES(driverLock_);
+    int initializeDeviceLocked() REQUIRES(lock_) EXCLUDES(driverLock_);
+    int createSensorLocked(int deviceNumber) REQUIRES(lock_) EXCLUDES(driverLock_);
+    int startAcquisitionLocked(int mode) REQUIRES(lock_) EXCLUDES(driverLock_);
+    int stopAcquisitionLocked() REQUIRES(lock_) EXCLUDES(driverLock_);
+    int setAcquisitionModeLocked(int mode) REQUIRES(lock_) EXCLUDES(driverLock_);
+    int stopTransferLocked() REQUIRES(lock_) EXCLUDES(driverLock_);
+    int updateFrameGeometryLocked() REQUIRES(lock_) EXCLUDES(driverLock_);
+    int readFrameTagLocked() REQUIRES(lock_);
+    int writeSromByteLocked(uint16_t address, uint8_t value) REQUIRES(lock_);
+    // Runs `call` on the sensor driver under lock_ and driverLock_;
+    // `missing` without one.
+    template <class Call>
+    int withSensor(Call call, int missing = 0) EXCLUDES(lock_, driverLock_);
+
+    mutable platform::Mutex lock_ ACQUIRED_BEFORE(driverLock_, layoutLock_, eventMutex_);
+    mutable platform::Mutex driverLock_ ACQUIRED_BEFORE(layoutLock_, eventMutex_);
+    mutable platform::Mutex layoutLock_;
+    mutable platform::Mutex eventMutex_;
+
+    std::unique_ptr<CQuelroCy3Cam> controller_ GUARDED_BY(lock_);
+    std::array<uint8_t, 64> deviceInfo_ GUARDED_BY(lock_){};  // reply of request 0xB0 at initialisation
+    // Frame-sized; filled by bulk reads. The transfer thread's while it runs,
+    // lock_'s holders' otherwise (they stop the thread before changing it).
+    platform::ZeroedBlock receiveBuffer_;
     size_t receiveCapacity_ = 0;
     std::atomic<int> acquisitionMode_{0};
-    int productId_ = -1;
+    std::atomic<int> productId_{-1};
     std::atomic<int> colorMode_{0};
-    int triggerMode_ = -1;
+    int triggerMode_ GUARDED_BY(lock_) = -1;
     FrameRing ring_;
     std::atomic<int> frameBytes_{0};
     std::atomic<bool> frameError_{false};
-    mutable std::mutex eventMutex_;                  // guards frameEvent_ (the pointer)
-    std::shared_ptr<platform::Event> frameEvent_;    // auto-reset: one signal per stored frame
+    std::shared_ptr<platform::Event> frameEvent_ GUARDED_BY(eventMutex_);  // auto-reset: one signal per stored frame
+    // Set (manual reset) when this object's thread body returns. One per
+    // device object and per start, never shared by name with other objects.
+    std::shared_ptr<platform::Event> threadEnd_ GUARDED_BY(eventMutex_);
+    CopyLayout copyLayout_ GUARDED_BY(layoutLock_);
     std::atomic<int> geometryStale_{1};
     std::atomic<uint32_t> framesStored_{0};  // written by the transfer thread only
-    std::unique_ptr<CSensorBase> sensor_;
+    std::unique_ptr<CSensorBase> sensor_ GUARDED_BY(lock_);
     std::atomic<int> lastFrameTag_{0};
-    int openDeviceNumber_ = 0;
+    std::atomic<int> openDeviceNumber_{0};  // written under lock_
     std::atomic<int> frameTimeoutMs_{kDefaultFrameTimeoutMs};
     std::atomic<int> deferredExposurePending_{0};
     std::atomic<int> deferredExposureValue_{0};
-    std::thread thread_;
+    std::thread thread_ GUARDED_BY(lock_);
     std::atomic<int> running_{0};
-    // Set (manual reset) when this object's thread body returns. One per
-    // device object and per start, never shared by name with other objects.
-    std::shared_ptr<platform::Event> threadEnd_;
 };
+
+template <class Call>
+int CLumvekU3K7Base::withSensor(Call call, int missing) {
+    platform::MutexLock hold(lock_);
+    if (!sensor_) {
+        return missing;
+    }
+    platform::MutexLock driver(driverLock_);
+    return call(*sensor_);
+}
 
 } // namespace lumvek

@@ -1,14 +1,15 @@
 // CLumvekU3K7Base: the sensor operations the device object forwards with no
 // behaviour of its own. Each goes unchanged to the sensor driver's
-// operation of the same role; without a driver the result is 0 (-1 for the
-// second-mode getter, as the drivers report a missing feature).
+// operation of the same role, under the device object's lock; without a
+// driver the result is 0 (-1 for the second-mode getter, as the drivers
+// report a missing feature).
 #include "camera/lumvek_u3k7_base.h"
 
 #include "sensors/sensor_base.h"
 
 namespace lumvek {
 
-#define LUMVEK_FORWARD(expression) return sensor_ ? sensor_->expression : 0
+#define LUMVEK_FORWARD(expression) return withSensor([&](CSensorBase& s) { return s.expression; })
 
 int CLumvekU3K7Base::SetExposureLines(int lines) { LUMVEK_FORWARD(SetExposureLines(lines)); }
 int CLumvekU3K7Base::GetExposureLines(int* lines) { LUMVEK_FORWARD(GetExposureLines(lines)); }
@@ -43,38 +44,40 @@ int CLumvekU3K7Base::GetInfoRecord(int* a, uint16_t* b, uint8_t* c, uint8_t* d) 
     LUMVEK_FORWARD(GetInfoRecord(a, b, c, d));
 }
 int CLumvekU3K7Base::IsSecondModeAvailable() { LUMVEK_FORWARD(IsSecondModeAvailable()); }
-int CLumvekU3K7Base::GetSecondMode() { return sensor_ ? sensor_->GetSecondMode() : -1; }
+int CLumvekU3K7Base::GetSecondMode() { return withSensor([&](CSensorBase& s) { return s.GetSecondMode(); }, -1); }
 int CLumvekU3K7Base::SetSecondMode(int mode) { LUMVEK_FORWARD(SetSecondMode(mode)); }
 int CLumvekU3K7Base::WriteRegisterWhenIdle(int address, int value) {
     LUMVEK_FORWARD(WriteRegisterWhenIdle(static_cast<uint32_t>(address), static_cast<uint32_t>(value)));
 }
 int CLumvekU3K7Base::ReadRegisterWhenIdle(int address, int* ok) {
     uint32_t value = 0;
-    const int success = sensor_ ? sensor_->ReadRegisterWhenIdle(static_cast<uint32_t>(address), &value) : 0;
+    const int success = withSensor(
+        [&](CSensorBase& s) { return s.ReadRegisterWhenIdle(static_cast<uint32_t>(address), &value); });
     if (ok) *ok = success ? 1 : 0;
     return success ? static_cast<int>(value) : 0;
 }
 int CLumvekU3K7Base::GetChannelGainDefault() {
     int value = 0;
-    return sensor_ && sensor_->GetChannelGainDefault(&value) ? value : 0;
+    return withSensor([&](CSensorBase& s) { return s.GetChannelGainDefault(&value); }) ? value : 0;
 }
 int CLumvekU3K7Base::GetChannelOffsetDefault() {
     int value = 0;
-    return sensor_ && sensor_->GetChannelOffsetDefault(&value) ? value : 0;
+    return withSensor([&](CSensorBase& s) { return s.GetChannelOffsetDefault(&value); }) ? value : 0;
 }
 int CLumvekU3K7Base::GetBlackLevelMin(int* v) { LUMVEK_FORWARD(GetBlackLevelMin(v)); }
 int CLumvekU3K7Base::GetBlackLevelMax(int* v) { LUMVEK_FORWARD(GetBlackLevelMax(v)); }
 int CLumvekU3K7Base::GetMirrorHDefault() { LUMVEK_FORWARD(GetMirrorHDefault()); }
 int CLumvekU3K7Base::GetMirrorVDefault() { LUMVEK_FORWARD(GetMirrorVDefault()); }
-int CLumvekU3K7Base::GetDefaultWidth() { return sensor_ ? sensor_->descriptor().defaultWidth : 0; }
-int CLumvekU3K7Base::GetDefaultHeight() { return sensor_ ? sensor_->descriptor().defaultHeight : 0; }
-int CLumvekU3K7Base::GetLineLength() { return sensor_ ? sensor_->descriptor().lineLength : 0; }
-int CLumvekU3K7Base::GetFrameLength() { return sensor_ ? sensor_->descriptor().frameLength : 0; }
+int CLumvekU3K7Base::GetDefaultWidth() { LUMVEK_FORWARD(descriptor().defaultWidth); }
+int CLumvekU3K7Base::GetDefaultHeight() { LUMVEK_FORWARD(descriptor().defaultHeight); }
+int CLumvekU3K7Base::GetLineLength() { LUMVEK_FORWARD(descriptor().lineLength); }
+int CLumvekU3K7Base::GetFrameLength() { LUMVEK_FORWARD(descriptor().frameLength); }
 int CLumvekU3K7Base::GetSensorInfo(SensorDescriptor* out) { LUMVEK_FORWARD(GetSensorInfo(out)); }
 int CLumvekU3K7Base::KickSensorStream() {
-    if (!sensor_) return 0;
-    sensor_->KickSensorStream();
-    return 1;
+    return withSensor([](CSensorBase& s) {
+        s.KickSensorStream();
+        return 1;
+    });
 }
 int CLumvekU3K7Base::PulseSensorReset() { LUMVEK_FORWARD(PulseSensorReset()); }
 int CLumvekU3K7Base::HasFirmwareFeature() { LUMVEK_FORWARD(HasFirmwareFeature()); }

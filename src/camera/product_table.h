@@ -47,6 +47,10 @@ struct ProductRow {
     uint32_t extraStopPauseMs = 0;
     bool closeSensorBanks = false;       // the CCD close sequence
     bool noRetryInTriggerMode2 = false;  // transfer thread gives up a failed frame
+    bool resetPipeOnRecovery = false;    // bulk pipe reset between attempts at a failed frame
+    // Frames copied out whole, and heads below firmware revision 8 send a
+    // broken last row that the copy replaces by the row before it.
+    bool lastRowRepair = false;
 };
 
 // Every row, in the order of the product list.
@@ -62,8 +66,5 @@ struct ProductRow {
 // out (capacity bytes, terminated). False, out untouched, when the product
 // has no name format or the name does not fit.
 [[nodiscard]] bool formatProductDeviceName(int productId, int deviceNumber, char* out, size_t capacity);
-
-inline constexpr int kFrameDirectProduct = 0x3042;
-inline constexpr int kR13Product = 0x3090;
 
 } // namespace lumvek

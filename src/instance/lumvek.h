@@ -296,6 +296,7 @@ private:
     std::array<int32_t, 4> channelGain_{};
     std::array<int32_t, 4> channelOffset_{};
     bool channelBlockReadWhole_ = false;  // the channel block is written back only then
+    std::array<uint8_t, 16> channelBlockInRom_{};  // the channel block as read at open (or last written)
     int32_t realExposureUnits_ = 1;  // from SetRealExposureTime, 100 us units
     int32_t lastRealExposure_ = 0;
 

@@ -1,10 +1,13 @@
 // CLumvek: construction, initialisation, camera selection, naming and
 // teardown.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 
+#include "camera/srom_block.h"
 #include "instance/lumvek.h"
 #include "instance/notifier.h"
 #include "platform/log/log.h"
@@ -86,16 +89,19 @@ int CLumvek::Initialize(HWND notifyWindow) {
     (void)store_.loadSelectedPreset(cameraNumber_, preset);
     setWindow(preset);
 
+    bool opened = false;
     if (device_) {
         (void)device_->SetProductId(kProductR13);
         (void)device_->CreateController(nullptr);
         if (device_->CountDevices(kProductR13) == 1) {
-            (void)SetDeviceNumber(0);
+            opened = SetDeviceNumber(0) != 0;
         }
     }
 
     loadGroups();
-    readChannelBlock();
+    if (!opened) {
+        readChannelBlock();  // an opened camera's block was read as it opened (16 ROM reads, 10 ms each)
+    }
 
     CameraValues values;
     values.color = colorModeIndex_;
@@ -184,6 +190,7 @@ void CLumvek::readChannelBlock() {
     // Only a block read whole may be written back: zeros standing in for
     // unreadable bytes must never reach the camera's ROM.
     channelBlockReadWhole_ = whole;
+    std::copy(std::begin(bytes), std::end(bytes), channelBlockInRom_.begin());
     for (int c = 0; c < 4; ++c) {
         channelGain_[c] = bytes[2 * c] | (bytes[2 * c + 1] << 8);
         channelOffset_[c] = bytes[8 + 2 * c] | (bytes[8 + 2 * c + 1] << 8);
@@ -194,12 +201,15 @@ void CLumvek::writeChannelBlock() {
     if (!device_ || !channelBlockReadWhole_) {
         return;
     }
+    std::array<uint8_t, kChannelBlockBytes> block{};
     for (int i = 0; i < kChannelBlockBytes; ++i) {
         const int word = i / 2;
         const int32_t value = word < 4 ? channelGain_[word] : channelOffset_[word - 4];
-        const auto byte = static_cast<uint8_t>(i % 2 == 0 ? value : value >> 8);
-        (void)device_->WriteSromByte(static_cast<uint16_t>(kChannelBlockAddress + i), byte);
+        block[i] = static_cast<uint8_t>(i % 2 == 0 ? value : value >> 8);
     }
+    // Only the bytes that differ from the ROM's: an unchanged block costs no write.
+    (void)writeChangedSromBytes(*device_, kChannelBlockAddress, channelBlockInRom_, block);
+    channelBlockInRom_ = block;
 }
 
 void CLumvek::applyChannelValues() {

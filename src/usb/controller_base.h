@@ -5,9 +5,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "platform/fx3/fx3_driver.h"
+#include "platform/sync/thread_annotations.h"
 
 namespace lumvek {
 
@@ -51,9 +51,12 @@ protected:
     std::unique_ptr<uint8_t[]> transferBuffer_;
     // Cleared before each frame-header and direct read.
     std::array<uint8_t, kScratchBytes> scratch_{};
-    // Guards the write-then-read pair of an FPGA register access against
-    // another thread's register access. Taken innermost.
-    std::mutex registerLock_;
+    // The register lock: held around each FPGA register access (the
+    // write-then-read pair of a read must not interleave with another
+    // thread's access), by the application threads, the transfer thread and
+    // a sensor driver's sampling thread alike. Taken innermost: nothing is
+    // locked under it, and it guards the I2C exchange rather than a member.
+    platform::Mutex registerLock_;
 };
 
 } // namespace lumvek

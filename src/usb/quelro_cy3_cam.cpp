@@ -159,7 +159,7 @@ int CQuelroCy3Cam::ReadRegister16(uint16_t address, uint32_t* out) {
 }
 
 int CQuelroCy3Cam::WriteFpgaRegister(uint8_t reg, uint8_t value) {
-    std::lock_guard lock(registerLock_);
+    platform::MutexLock lock(registerLock_);
     const uint8_t data[3] = {reg, 0, value};
     return I2cWrite(i2c::kFpgaWrite, data, 3, fx3::kControlTimeoutMs);
 }
@@ -168,7 +168,7 @@ int CQuelroCy3Cam::ReadFpgaRegister(uint8_t reg, uint8_t* out) {
     if (out == nullptr) {
         return 0;
     }
-    std::lock_guard lock(registerLock_);
+    platform::MutexLock lock(registerLock_);
     uint8_t reply[2] = {0, 0};
     if (!I2cWrite(i2c::kFpgaWrite, &reg, 1, fx3::kControlTimeoutMs) ||
         !I2cRead(i2c::kFpgaRead, reply, 2, fx3::kControlTimeoutMs)) {

@@ -1,7 +1,6 @@
 #include "usb/shared_device_table.h"
 
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include "platform/shm/attach_records.h"
 #include "platform/shm/named_lock.h"
 #include "platform/shm/process_identity.h"
+#include "platform/sync/thread_annotations.h"
 
 namespace lumvek::usb {
 
@@ -19,13 +19,16 @@ using platform::LogCategory;
 // The process's copy of the table and of the attach count. One per process,
 // as every controller of the process shares it.
 struct ProcessTableState {
-    std::mutex mutex;  // guards everything below
-    DeviceTable table;
-    int32_t attachCount = 0;
-    int32_t ownAttachments = 0;  // controllers of this process attached now
-    bool releasedAtExit = false;  // the exit handler gave this process's attachments back
-    bool exitHandlerInstalled = false;
-    pid_t owner = 0;  // the process this state belongs to (a forked child starts afresh)
+    // The process lock: taken by every controller's attach, detach and table
+    // update, before the named lock of the shared block. Nothing else is
+    // taken under it but that named lock.
+    platform::Mutex mutex;
+    DeviceTable table GUARDED_BY(mutex);
+    int32_t attachCount GUARDED_BY(mutex) = 0;
+    int32_t ownAttachments GUARDED_BY(mutex) = 0;  // controllers of this process attached now
+    bool releasedAtExit GUARDED_BY(mutex) = false;  // the exit handler gave this process's attachments back
+    bool exitHandlerInstalled GUARDED_BY(mutex) = false;
+    pid_t owner GUARDED_BY(mutex) = 0;  // the process this state belongs to (a forked child starts afresh)
 };
 
 ProcessTableState& processState() {
@@ -33,8 +36,7 @@ ProcessTableState& processState() {
     return state;
 }
 
-// Called with the process lock held.
-void forgetInheritedState(ProcessTableState& state) {
+void forgetInheritedState(ProcessTableState& state) REQUIRES(state.mutex) {
     const pid_t self = getpid();
     if (state.owner != self) {
         state.owner = self;
@@ -71,7 +73,7 @@ int32_t liveAttachCount(const uint8_t* block, platform::AttachRecords* records) 
 // process that ends; otherwise its block would outlive it for good.
 void releaseAttachmentsAtExit() {
     ProcessTableState& state = processState();
-    std::lock_guard processLock(state.mutex);
+    platform::MutexLock processLock(state.mutex);
     if (state.owner != getpid() || state.ownAttachments <= 0) {
         return;
     }
@@ -102,7 +104,7 @@ void releaseAttachmentsAtExit() {
 std::unique_ptr<platform::SharedMemoryBlock> SharedDeviceTable::attach() {
     using platform::SharedMemoryBlock;
     ProcessTableState& state = processState();
-    std::lock_guard processLock(state.mutex);
+    platform::MutexLock processLock(state.mutex);
     forgetInheritedState(state);
     if (!state.exitHandlerInstalled) {
         state.exitHandlerInstalled = std::atexit(releaseAttachmentsAtExit) == 0;
@@ -151,7 +153,7 @@ void SharedDeviceTable::detach(std::unique_ptr<platform::SharedMemoryBlock> view
         return;
     }
     ProcessTableState& state = processState();
-    std::lock_guard processLock(state.mutex);
+    platform::MutexLock processLock(state.mutex);
     forgetInheritedState(state);
     if (state.releasedAtExit) {
         view.reset();  // the exit handler already gave this attachment back
@@ -183,7 +185,7 @@ void SharedDeviceTable::detach(std::unique_ptr<platform::SharedMemoryBlock> view
 
 int32_t SharedDeviceTable::update(platform::SharedMemoryBlock& view, const std::function<int32_t(DeviceTable&)>& change) {
     ProcessTableState& state = processState();
-    std::lock_guard processLock(state.mutex);
+    platform::MutexLock processLock(state.mutex);
     platform::NamedLockGuard namedLock(lockName(sharedBlockName()));
     readTable(view.data(), state.table);
     const int32_t result = change(state.table);
@@ -193,13 +195,13 @@ int32_t SharedDeviceTable::update(platform::SharedMemoryBlock& view, const std::
 
 DeviceTable SharedDeviceTable::processCopy() {
     ProcessTableState& state = processState();
-    std::lock_guard processLock(state.mutex);
+    platform::MutexLock processLock(state.mutex);
     return state.table;
 }
 
 int32_t SharedDeviceTable::processAttachCount() {
     ProcessTableState& state = processState();
-    std::lock_guard processLock(state.mutex);
+    platform::MutexLock processLock(state.mutex);
     return state.attachCount;
 }
 

@@ -296,14 +296,14 @@ int FamilySensor::readSensorRegister(uint32_t address, uint32_t* value) {
 int FamilySensor::mt9Write(uint16_t address, uint16_t value) {
     const uint8_t bytes[4] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address),
                               static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
-    std::lock_guard lock(serialLock_);
+    platform::MutexLock lock(serialLock_);
     return controller_->I2cWrite(serialAddress_, bytes, 4, kI2cTimeoutMs);
 }
 
 int FamilySensor::mt9Read(uint16_t address, uint32_t* value) {
     const uint8_t pointer[2] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
     uint8_t reply[2] = {0, 0};
-    std::lock_guard lock(serialLock_);
+    platform::MutexLock lock(serialLock_);
     if (!controller_->I2cWrite(serialAddress_, pointer, 2, kI2cTimeoutMs)) return 0;
     if (!controller_->I2cRead(static_cast<uint8_t>(serialAddress_ | 1), reply, 2, kI2cTimeoutMs)) return 0;
     *value = static_cast<uint32_t>((reply[0] << 8) | reply[1]);
@@ -312,7 +312,7 @@ int FamilySensor::mt9Read(uint16_t address, uint32_t* value) {
 
 int FamilySensor::bridgeWrite(uint16_t address, uint8_t value) {
     const uint8_t bytes[3] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), value};
-    std::lock_guard lock(serialLock_);
+    platform::MutexLock lock(serialLock_);
     platform::sleepMs(kBridgeWritePauseMs);
     return controller_->I2cWrite(serialAddress_, bytes, 3, kI2cTimeoutMs);
 }
@@ -320,7 +320,7 @@ int FamilySensor::bridgeWrite(uint16_t address, uint8_t value) {
 int FamilySensor::bridgeRead(uint16_t address, uint32_t* value) {
     const uint8_t pointer[2] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
     uint8_t reply = 0;
-    std::lock_guard lock(serialLock_);
+    platform::MutexLock lock(serialLock_);
     if (!controller_->I2cWrite(serialAddress_, pointer, 2, kI2cTimeoutMs)) return 0;
     if (!controller_->I2cRead(static_cast<uint8_t>(serialAddress_ | 1), &reply, 1, kI2cTimeoutMs)) return 0;
     *value = reply;

@@ -10,8 +10,8 @@
 // Threads: application threads; R03's exposure also from the frame transfer
 // thread. serialLock_ guards each serial register transfer.
 #include <cstdint>
-#include <mutex>
 
+#include "platform/sync/thread_annotations.h"
 #include "sensors/sensor_base.h"
 #include "sensors/sensor_models.h"
 
@@ -108,7 +108,11 @@ protected:
 
     RegisterPath path_;
     Blanking blanking_;
-    std::mutex serialLock_;  // one serial register transfer at a time
+    // One serial register transfer at a time (an I2C write, or the pointer
+    // write and read of a read). Taken by the threads calling the driver,
+    // inside the device object's locks; the controller's register lock is
+    // the only one taken under it. Guards the exchange, not a member.
+    platform::Mutex serialLock_;
 
 private:
     int mt9Write(uint16_t address, uint16_t value);

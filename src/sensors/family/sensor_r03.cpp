@@ -2,9 +2,8 @@
 
 #include <array>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 
+#include "platform/sync/thread_annotations.h"
 #include "sensors/family/family_registers.h"
 #include "usb/controller_base.h"
 
@@ -28,15 +27,17 @@ constexpr double kReferenceCelsius = 49.607;
 
 } // namespace
 
-// State the sampling thread shares with the driver. `lock` guards all of it.
+// State the sampling thread shares with the driver. `lock` guards all of it;
+// the thread gives it up around its register reads, so the controller's
+// register lock is never taken under it.
 struct TemperatureSampler {
-    std::mutex lock;
-    std::condition_variable wake;
-    bool stop = false;
-    bool exited = false;
-    std::array<uint16_t, kRingSamples> ring{};
-    size_t count = 0;  // samples held, at most kRingSamples
-    size_t next = 0;   // where the next sample goes
+    platform::Mutex lock;
+    platform::ConditionVariable wake;
+    bool stop GUARDED_BY(lock) = false;
+    bool exited GUARDED_BY(lock) = false;
+    std::array<uint16_t, kRingSamples> ring GUARDED_BY(lock){};
+    size_t count GUARDED_BY(lock) = 0;  // samples held, at most kRingSamples
+    size_t next GUARDED_BY(lock) = 0;   // where the next sample goes
 };
 
 double r03Temperature(double m) {
@@ -54,12 +55,12 @@ CSensorR03::~CSensorR03() { stopSampling(); }
 void CSensorR03::OnCaptureStart() {
     if (!controller_ || thread_.joinable()) return;
     {
-        std::lock_guard lock(sampler_->lock);
+        platform::MutexLock lock(sampler_->lock);
         sampler_->stop = false;
         sampler_->exited = false;
     }
     thread_ = std::thread([sampler = sampler_, controller = controller_] {
-        std::unique_lock lock(sampler->lock);
+        platform::MutexLock lock(sampler->lock);
         while (!sampler->stop) {
             lock.unlock();
             uint8_t low = 0;
@@ -72,10 +73,11 @@ void CSensorR03::OnCaptureStart() {
                 sampler->next = (sampler->next + 1) % kRingSamples;
                 if (sampler->count < kRingSamples) ++sampler->count;
             }
-            sampler->wake.wait_for(lock, kSamplePeriod, [&] { return sampler->stop; });
+            (void)sampler->wake.waitFor(sampler->lock, kSamplePeriod,
+                                        [&]() REQUIRES(sampler->lock) { return sampler->stop; });
         }
         sampler->exited = true;
-        sampler->wake.notify_all();
+        sampler->wake.notifyAll();
     });
 }
 
@@ -83,11 +85,11 @@ void CSensorR03::OnCaptureStop() { stopSampling(); }
 
 void CSensorR03::stopSampling() {
     if (!thread_.joinable()) return;
-    std::unique_lock lock(sampler_->lock);
+    platform::MutexLock lock(sampler_->lock);
     sampler_->stop = true;
-    sampler_->wake.notify_all();
-    const bool ended =
-        sampler_->wake.wait_for(lock, std::chrono::milliseconds(kStopLimitMs), [&] { return sampler_->exited; });
+    sampler_->wake.notifyAll();
+    const bool ended = sampler_->wake.waitFor(sampler_->lock, std::chrono::milliseconds(kStopLimitMs),
+                                              [&]() REQUIRES(sampler_->lock) { return sampler_->exited; });
     lock.unlock();
     // A thread stuck in a transfer past the limit is let go; it owns its
     // share of the sampler state and ends on its own.
@@ -100,7 +102,7 @@ void CSensorR03::stopSampling() {
 
 int CSensorR03::GetTemperature(double* celsius) {
     if (celsius == nullptr) return 0;
-    std::lock_guard lock(sampler_->lock);
+    platform::MutexLock lock(sampler_->lock);
     if (sampler_->count == 0) return 0;
     double sum = 0.0;
     for (size_t i = 0; i < sampler_->count; ++i) sum += sampler_->ring[i];

@@ -13,7 +13,6 @@
 namespace lumvek::platform::window::x11 {
 namespace {
 
-constexpr int kBytesPerFastPixel = 4;
 constexpr unsigned long kRedMask = 0xFF0000;
 constexpr unsigned long kGreenMask = 0x00FF00;
 constexpr unsigned long kBlueMask = 0x0000FF;
