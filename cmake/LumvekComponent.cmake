@@ -6,18 +6,34 @@
 #   - the share of that folder in libLumvekCore.so (src/CMakeLists.txt), the
 #     one copy of the stack every face of the SDK uses in an application.
 # Sources are every .cpp below the folder, so adding a file needs no CMake
-# edit. DEPENDS names other components (lumvek_*) and outside libraries.
+# edit. DEPENDS names other components (lumvek_*) and outside libraries;
+# HEADERS names components whose headers it reads without linking them (the
+# protocol and register maps the simulator shares with the library).
+#
+# The build enforces the layers: a component's headers are reached as
+# "<folder>/..." through an include root of its own (a folder holding one
+# link, <folder> -> the component's folder), and a component sees only its
+# own root and those of what it DEPENDS on or reads HEADERS of; a lower layer
+# that includes a higher one's header does not compile.
 # The objects are position-independent with default visibility (the core
 # exports its internals to the faces above it; the faces' own version
 # scripts decide what an application sees) and are compiled with
 # -fno-semantic-interposition, so that calls inside the core are bound and
 # inlined as in a static build.
 function(lumvek_component name)
-  cmake_parse_arguments(ARG "" "DIR" "DEPENDS;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "" "DIR" "DEPENDS;EXCLUDE;HEADERS" ${ARGN})
   set(_root ${CMAKE_CURRENT_SOURCE_DIR})
   if(ARG_DIR)
     set(_root ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_DIR})
   endif()
+  get_filename_component(_folder ${_root} NAME)
+  set(_include_root ${PROJECT_BINARY_DIR}/include-roots/${name})
+  file(MAKE_DIRECTORY ${_include_root})
+  file(CREATE_LINK ${_root} ${_include_root}/${_folder} SYMBOLIC)
+  set(_includes ${_include_root} ${PROJECT_SOURCE_DIR}/include)
+  foreach(_component IN LISTS ARG_HEADERS)
+    list(APPEND _includes ${PROJECT_BINARY_DIR}/include-roots/${_component})
+  endforeach()
   file(GLOB_RECURSE _sources CONFIGURE_DEPENDS ${_root}/*.cpp ${_root}/*.c)
   foreach(_ex IN LISTS ARG_EXCLUDE)
     list(FILTER _sources EXCLUDE REGEX "${_ex}")
@@ -36,14 +52,14 @@ function(lumvek_component name)
   endforeach()
   if(NOT _sources)
     add_library(lumvek_${name}_objects INTERFACE)
-    target_include_directories(lumvek_${name}_objects INTERFACE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/include)
+    target_include_directories(lumvek_${name}_objects INTERFACE ${_includes})
     target_link_libraries(lumvek_${name}_objects INTERFACE ${_object_deps})
     add_library(lumvek_${name} INTERFACE)
     target_link_libraries(lumvek_${name} INTERFACE lumvek_${name}_objects ${_static_deps})
     return()
   endif()
   add_library(lumvek_${name}_objects OBJECT ${_sources})
-  target_include_directories(lumvek_${name}_objects PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/include)
+  target_include_directories(lumvek_${name}_objects PUBLIC ${_includes})
   target_link_libraries(lumvek_${name}_objects PUBLIC ${_object_deps})
   set_target_properties(lumvek_${name}_objects PROPERTIES
     CXX_VISIBILITY_PRESET default C_VISIBILITY_PRESET default VISIBILITY_INLINES_HIDDEN OFF)
