@@ -1,5 +1,6 @@
 # Installation: the libraries with their SONAME and version (the C SDK and
-# the C++ camera interface), the public headers, lumvek and lumvek-camsim, a pkg-config file (lumvek.pc), a CMake
+# the C++ camera interface, the core under both; the simulator module when
+# it is built, sim/CMakeLists.txt), the public headers, lumvek and lumvek-camsim, a pkg-config file (lumvek.pc), a CMake
 # package (find_package(LumvekSdk) -> LumvekSdk::LumvekSdk) and the examples
 # with a CMakeLists.txt that builds them against the installed tree.
 # Both the .pc file and the CMake package are relocatable, so
@@ -10,7 +11,10 @@ set(LUMVEK_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/LumvekSdk)
 
 set_target_properties(LumvekSdk_R13_USB3_K7 PROPERTIES EXPORT_NAME LumvekSdk)
 set_target_properties(LumvekCamera PROPERTIES EXPORT_NAME LumvekCamera)
-install(TARGETS LumvekSdk_R13_USB3_K7 LumvekCamera EXPORT LumvekSdkTargets
+# The core the two sit on is installed beside them (their RUNPATH is $ORIGIN);
+# it is in the export set only because they need it at link time: it has no
+# public header and is not for applications.
+install(TARGETS LumvekSdk_R13_USB3_K7 LumvekCamera LumvekCore EXPORT LumvekSdkTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/LumvekSdk.h ${PROJECT_SOURCE_DIR}/include/LumvekWindow.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})

@@ -10,9 +10,6 @@
 namespace lumvek::gst {
 
 namespace {
-constexpr int kErrorHistoryDepth = 20;
-constexpr int kMaxCameraNames = 10;
-constexpr int kCameraNameBytes = 256;
 // The rate is measured over this many frame intervals after the first
 // frames (which come late: buffers are allocated, the sensor starts), each
 // waited for up to kMeasureFrameWaitMs (a slow machine processes a colour
@@ -67,7 +64,7 @@ bool CameraFeed::failed(const std::string& what) {
         }
     }
     error_ = what + ": " + tool::describeSdkError(pushed != 0 ? pushed : posted);
-    for (int i = 0; handle_ != 0 && i < kErrorHistoryDepth && Lumvek_GetLastError(handle_) != 0; ++i) {
+    for (int i = 0; handle_ != 0 && i < LUMVEK_ERROR_HISTORY_DEPTH && Lumvek_GetLastError(handle_) != 0; ++i) {
     }
     return false;
 }
@@ -90,7 +87,7 @@ bool CameraFeed::open(int device) {
         }
         return true;
     }
-    char names[kMaxCameraNames][kCameraNameBytes] = {};
+    char names[LUMVEK_MAX_DEVICE_NAMES][LUMVEK_DEVICE_NAME_BYTES] = {};
     if (const auto problem = tool::cameraCountProblem(Lumvek_EnumDevice(handle_, names), "device=N")) {
         error_ = *problem;
         close();

@@ -117,6 +117,101 @@ typedef uint16_t LUMVEK_WCHAR; /**< One UTF-16 code unit of the ...W functions. 
 #define LUMVEK_ERR_MASK_FILE 14    /**< mask file unreadable, invalid or not writable */
 /** @} */
 
+/** Depth of each instance's error history: after this many
+ * Lumvek_GetLastError() calls it reads 0, whatever was pushed. */
+#define LUMVEK_ERROR_HISTORY_DEPTH 20
+/** Entries of the name table of Lumvek_EnumDevice(). */
+#define LUMVEK_MAX_DEVICE_NAMES 10
+/** Bytes of each name of Lumvek_EnumDevice(), terminator included. */
+#define LUMVEK_DEVICE_NAME_BYTES 256
+
+/**
+ * @defgroup sdk_color_modes Colour modes
+ * Bits per output pixel, as Lumvek_SetColorMode() takes them and
+ * #LumvekFrameInfo reports them (layouts in @ref sdk_buffers).
+ * @{
+ */
+#define LUMVEK_COLOR_MODE_MONO8 8    /**< monochrome, one byte per pixel */
+#define LUMVEK_COLOR_MODE_MONO16 16  /**< monochrome, one 16-bit sample per pixel */
+#define LUMVEK_COLOR_MODE_BGR24 24   /**< blue, green, red bytes */
+#define LUMVEK_COLOR_MODE_BGRX32 32  /**< blue, green, red and a fourth byte */
+#define LUMVEK_COLOR_MODE_BGR48 48   /**< blue, green, red 16-bit samples */
+#define LUMVEK_COLOR_MODE_BGRX64 64  /**< blue, green, red and a fourth 16-bit sample */
+#define LUMVEK_COLOR_MODE_COUNT 6    /**< how many modes there are */
+/** @} */
+
+/**
+ * @defgroup sdk_filter_selectors Filter selector numbers
+ * The @p selector of Lumvek_GetFilterValue() and Lumvek_SetFilterValue()
+ * (see @ref sdk_filters for what each does), and the ranges the software
+ * settings accept. The camera settings' ranges are the camera's
+ * (#LumvekCameraInfo); switches take #LUMVEK_SWITCH_OFF or #LUMVEK_SWITCH_ON.
+ * @{
+ */
+#define LUMVEK_SWITCH_OFF 0 /**< a switch off */
+#define LUMVEK_SWITCH_ON 1 /**< a switch on */
+#define LUMVEK_FILTER_BRIGHTNESS 1 /**< brightness */
+#define LUMVEK_FILTER_BRIGHTNESS_MIN (-255) /**< least value of brightness */
+#define LUMVEK_FILTER_BRIGHTNESS_MAX 255 /**< greatest value of brightness */
+#define LUMVEK_FILTER_CONTRAST 2 /**< contrast */
+#define LUMVEK_FILTER_CONTRAST_MIN (-127) /**< least value of contrast */
+#define LUMVEK_FILTER_CONTRAST_MAX 127 /**< greatest value of contrast */
+#define LUMVEK_FILTER_HUE 3 /**< hue */
+#define LUMVEK_FILTER_HUE_MIN (-360) /**< least value of hue */
+#define LUMVEK_FILTER_HUE_MAX 360 /**< greatest value of hue */
+#define LUMVEK_FILTER_SATURATION 4 /**< saturation */
+#define LUMVEK_FILTER_SATURATION_MIN (-255) /**< least value of saturation */
+#define LUMVEK_FILTER_SATURATION_MAX 255 /**< greatest value of saturation */
+#define LUMVEK_FILTER_SHARPNESS 5 /**< sharpness */
+#define LUMVEK_FILTER_SHARPNESS_MIN 0 /**< least value of sharpness */
+#define LUMVEK_FILTER_SHARPNESS_MAX 30 /**< greatest value of sharpness */
+#define LUMVEK_FILTER_BAYER_GAIN_RGB 6     /**< red bits 0-7, green 8-15, blue 16-23 */
+#define LUMVEK_FILTER_BAYER_GAIN_RED 7 /**< bayer gain red */
+#define LUMVEK_FILTER_BAYER_GAIN_GREEN 8 /**< bayer gain green */
+#define LUMVEK_FILTER_BAYER_GAIN_BLUE 9 /**< bayer gain blue */
+#define LUMVEK_FILTER_BAYER_GAIN_MIN 0     /**< selectors 7 to 9; 100 = 1.0 */
+#define LUMVEK_FILTER_BAYER_GAIN_MAX 400 /**< greatest value of bayer gain */
+#define LUMVEK_FILTER_BAYER_GAIN_AUTO 10   /**< switch */
+#define LUMVEK_FILTER_GAMMA 11 /**< gamma */
+#define LUMVEK_FILTER_GAMMA_MIN 0          /**< 100 = 1.0 */
+#define LUMVEK_FILTER_GAMMA_MAX 200 /**< greatest value of gamma */
+#define LUMVEK_FILTER_BAYER_MODE 12 /**< bayer mode */
+#define LUMVEK_FILTER_BAYER_MODE_MIN 0 /**< least value of bayer mode */
+#define LUMVEK_FILTER_BAYER_MODE_MAX 3 /**< greatest value of bayer mode */
+#define LUMVEK_FILTER_GLOBAL_GAIN 13 /**< global gain */
+#define LUMVEK_FILTER_COLOR_GAIN_RED 14 /**< color gain red */
+#define LUMVEK_FILTER_COLOR_GAIN_GREEN1 15 /**< color gain green1 */
+#define LUMVEK_FILTER_COLOR_GAIN_GREEN2 16 /**< color gain green2 */
+#define LUMVEK_FILTER_COLOR_GAIN_BLUE 17 /**< color gain blue */
+#define LUMVEK_FILTER_EXPOSURE_TIME 18 /**< exposure time */
+#define LUMVEK_FILTER_GRAY_MODE 19 /**< gray mode */
+#define LUMVEK_FILTER_GRAY_MODE_MIN 0 /**< least value of gray mode */
+#define LUMVEK_FILTER_GRAY_MODE_MAX 2 /**< greatest value of gray mode */
+#define LUMVEK_FILTER_GRAY_GAIN_R 20 /**< gray gain r */
+#define LUMVEK_FILTER_GRAY_GAIN_G1 21 /**< gray gain g1 */
+#define LUMVEK_FILTER_GRAY_GAIN_G2 22 /**< gray gain g2 */
+#define LUMVEK_FILTER_GRAY_GAIN_B 23 /**< gray gain b */
+#define LUMVEK_FILTER_GRAY_GAIN_MIN 0      /**< selectors 20 to 23 */
+#define LUMVEK_FILTER_GRAY_GAIN_MAX 255 /**< greatest value of gray gain */
+#define LUMVEK_FILTER_GRAY_OFFSET_R 24 /**< gray offset r */
+#define LUMVEK_FILTER_GRAY_OFFSET_G1 25 /**< gray offset g1 */
+#define LUMVEK_FILTER_GRAY_OFFSET_G2 26 /**< gray offset g2 */
+#define LUMVEK_FILTER_GRAY_OFFSET_B 27 /**< gray offset b */
+#define LUMVEK_FILTER_GRAY_OFFSET_MIN (-255) /**< selectors 24 to 27 */
+#define LUMVEK_FILTER_GRAY_OFFSET_MAX 255 /**< greatest value of gray offset */
+#define LUMVEK_FILTER_GRAY_MEASURE 28      /**< switch, write only: measure on the next frame */
+#define LUMVEK_FILTER_CHANNEL_GAIN_1 29    /**< channels 2 to 4: 30 to 32 */
+#define LUMVEK_FILTER_CHANNEL_OFFSET_1 33  /**< channels 2 to 4: 34 to 36 */
+#define LUMVEK_CHANNELS 4                  /**< sensor channels of the channel gains and offsets */
+#define LUMVEK_FILTER_PELTIER 100 /**< peltier */
+#define LUMVEK_FILTER_TEMPERATURE 101      /**< read only */
+#define LUMVEK_FILTER_DOT_FILTER 102       /**< switch */
+#define LUMVEK_FILTER_MASK_FILTER 103      /**< switch */
+#define LUMVEK_FILTER_GAIN_MODE 104 /**< gain mode */
+#define LUMVEK_FILTER_SHORT_EXPOSURE 105   /**< switch */
+#define LUMVEK_FILTER_BLACK_LEVEL 106 /**< black level */
+/** @} */
+
 /**
  * @defgroup sdk_file_types File types of Lumvek_SaveImage()
  * The type alone chooses the format; the file name is not inspected.
@@ -203,9 +298,9 @@ LUMVEK_API int Lumvek_SetDeviceNumber(int32_t handle, int index);
  * "_02", ... numbered consecutively) into @p names; unused entries become
  * empty strings. @return the number of cameras (at most 10). Error 1: no
  * device object. */
-LUMVEK_API int Lumvek_EnumDevice(int32_t handle, char names[10][256]);
+LUMVEK_API int Lumvek_EnumDevice(int32_t handle, char names[LUMVEK_MAX_DEVICE_NAMES][LUMVEK_DEVICE_NAME_BYTES]);
 /** Lumvek_EnumDevice() into UTF-16 names. @return the number of cameras. */
-LUMVEK_API int Lumvek_EnumDeviceW(int32_t handle, LUMVEK_WCHAR names[10][256]);
+LUMVEK_API int Lumvek_EnumDeviceW(int32_t handle, LUMVEK_WCHAR names[LUMVEK_MAX_DEVICE_NAMES][LUMVEK_DEVICE_NAME_BYTES]);
 /** The name of device number @p index (product name, '_', index + 1 as two
  * digits) into @p buffer of @p size bytes (at least 18).
  * Errors: 1 no device object; 9 size 17 or less; 2 no such camera. */

@@ -89,11 +89,6 @@ double SimulatedCamera::framePeriodMs() const {
     return periodMsLocked();
 }
 
-uint64_t SimulatedCamera::framesDelivered() const {
-    std::lock_guard lock(stateMutex_);
-    return framesDelivered_;
-}
-
 uint32_t SimulatedCamera::sensorFrameIndexLocked(Clock::time_point at) const {
     const double elapsedMs = std::chrono::duration<double, std::milli>(at - start_).count();
     return static_cast<uint32_t>(static_cast<uint64_t>(std::max(0.0, elapsedMs) / periodMsLocked()));
@@ -132,9 +127,8 @@ void SimulatedCamera::prepareFrameLocked(uint32_t frameIndex) {
     put32(header_.data() + 4, g.width);
     put32(header_.data() + 8, g.height);
     put32(header_.data() + 12, g.bytesPerSample);
-    put32(header_.data() + kFrameHeaderCountOffset, announced);
+    put32(header_.data() + kFrameHeaderPixelCountOffset, announced);
     put32(header_.data() + kFrameHeaderTagOffset, frameIndex & 0xFF);
-    ++framesDelivered_;
 }
 
 bool SimulatedCamera::paceDataLocked(std::unique_lock<std::mutex>& lock, size_t bytes,

@@ -12,38 +12,24 @@
 namespace lumvek::sim {
 
 namespace {
-// Vendor request codes the camera answers.
-constexpr uint8_t kI2cWrite = 0x30;
-constexpr uint8_t kI2cRead = 0x31;
-constexpr uint8_t kSensorWrite32 = 0xD0;
-constexpr uint8_t kSensorRead16 = 0xD1;
-constexpr uint8_t kRegisterWrite16 = 0x3E;
-constexpr uint8_t kRegisterRead16 = 0x3F;
-constexpr uint8_t kOutputModeWrite = 0x3C;
-constexpr uint8_t kOutputModeRead = 0x3D;
-constexpr uint8_t kDeviceInfo = 0xB0;
-constexpr uint8_t kDeviceInfoB1 = 0xB1;
-constexpr uint8_t kRestartStream = 0xC0;
-constexpr uint8_t kArmTransfer = 0xC2;
-constexpr uint8_t kReadyStatus = 0xC3;
-constexpr uint8_t kEndpointRequestCC = 0xCC;
-
-// I2C devices behind the controller (8-bit write addresses).
-constexpr uint8_t kFpgaAddress = 0x40;
-constexpr uint8_t kSromAddress = 0xA2;
-constexpr uint8_t kAuxAddress = 0x5A;
+// I2C devices behind the controller, by their write address (a read sets bit 0).
+constexpr uint8_t kFpgaAddress = i2c::kFpgaWrite;
+constexpr uint8_t kSromAddress = i2c::kSromWrite;
+constexpr uint8_t kAuxAddress = i2c::kAuxWrite;
 
 constexpr size_t kInfoWordOffset = 24;
 constexpr char kInfoText[] = "LUMVEK SIM FX3";
 
 uint8_t expectedRequestType(uint8_t code) {
     switch (code) {
-    case kI2cWrite: case kSensorWrite32: case kRegisterWrite16: case kOutputModeWrite: case kRestartStream:
+    case vendor::kI2cWrite: case vendor::kWriteSensorRegister32: case vendor::kWriteRegister16:
+    case vendor::kWriteOutputMode: case vendor::kRestartStream:
         return fx3::kRequestTypeVendorOut;
-    case kI2cRead: case kSensorRead16: case kRegisterRead16: case kOutputModeRead: case kDeviceInfo:
-    case kDeviceInfoB1: case kReadyStatus:
+    case vendor::kI2cRead: case vendor::kReadSensorRegister16: case vendor::kReadRegister16:
+    case vendor::kReadOutputMode: case vendor::kReadDeviceInfo: case vendor::kReadDeviceInfoB1:
+    case vendor::kReadReadyStatus:
         return fx3::kRequestTypeVendorIn;
-    case kArmTransfer: case kEndpointRequestCC:
+    case vendor::kArmTransfer: case vendor::kEndpointRequestCC:
         return fx3::kRequestTypeVendorOutEndpoint;
     default:
         return 0xFF;
@@ -135,74 +121,74 @@ bool SimulatedCamera::handleControl(const fx3::RequestHeader& header, std::span<
         dataBytes = fx3::kControlDataBytes;
     }
     switch (code) {
-    case kI2cWrite: {
+    case vendor::kI2cWrite: {
         if (header.value > fx3::kControlDataBytes || (header.index & 1) != 0) {
             return false;
         }
         return i2cWrite(static_cast<uint8_t>(header.index), data.first(header.value));
     }
-    case kI2cRead: {
+    case vendor::kI2cRead: {
         if (header.value > fx3::kControlDataBytes || (header.index & 1) == 0) {
             return false;
         }
         dataBytes = header.value;
         return i2cRead(static_cast<uint8_t>(header.index & 0xFE), data.first(header.value));
     }
-    case kSensorWrite32: {
+    case vendor::kWriteSensorRegister32: {
         const auto address = static_cast<uint16_t>((header.value != 0 ? 0x8000 : 0) | (header.index & 0x7FFF));
         const uint32_t value = data[0] | (data[1] << 8) | (data[2] << 16) | (uint32_t{data[3]} << 24);
         log_.addAccess(Access::SensorWrite32, address, value);
         return model_->writeRegister32(address, value);
     }
-    case kSensorRead16: {
+    case vendor::kReadSensorRegister16: {
         const auto value = model_->readRegister16(header.index);
         log_.addAccess(Access::SensorRead16, header.index, value.value_or(0));
         if (!value) return false;
         put16(data, 0, *value);
         return true;
     }
-    case kRegisterWrite16: {
+    case vendor::kWriteRegister16: {
         const auto address = static_cast<uint16_t>((data[0] << 8) | data[1]);
         const auto value = static_cast<uint16_t>((data[2] << 8) | data[3]);
         log_.addAccess(Access::RegisterWrite16, address, value);
         return model_->writeRequestRegister16(address, value);
     }
-    case kRegisterRead16: {
+    case vendor::kReadRegister16: {
         const auto value = model_->readRequestRegister16(header.value);
         log_.addAccess(Access::RegisterRead16, header.value, value.value_or(0));
         if (!value) return false;
         put16(data, 0, *value);
         return true;
     }
-    case kOutputModeWrite:
+    case vendor::kWriteOutputMode:
         outputMode_ = data[0];
         return true;
-    case kOutputModeRead:
+    case vendor::kReadOutputMode:
         data[0] = outputMode_;
         return true;
-    case kDeviceInfo:
-    case kDeviceInfoB1:
+    case vendor::kReadDeviceInfo:
+    case vendor::kReadDeviceInfoB1:
         put16(data, 0, description_.productId);
         put16(data, 2, description_.vendorId);
         std::memcpy(data.data() + 4, kInfoText, sizeof kInfoText);
-        if (code == kDeviceInfo) {
+        if (code == vendor::kReadDeviceInfo) {
             put16(data, kInfoWordOffset, infoWord_);
         }
         return true;
-    case kRestartStream:
+    case vendor::kRestartStream:
         resetStreamLocked();
         return true;
-    case kArmTransfer:
+    case vendor::kArmTransfer:
         // The frame is rendered now, so that the header read only waits for
         // the frame boundary, never for the rendering.
         phase_ = StreamPhase::HeaderPending;
         armedAt_ = Clock::now();
         prepareFrameLocked(sensorFrameIndexLocked(armedAt_) + 1);
         return true;
-    case kReadyStatus:
+    case vendor::kReadReadyStatus:
         data[0] = readyStatus_;
         return true;
-    case kEndpointRequestCC:
+    case vendor::kEndpointRequestCC:
         return true;
     default:
         return false;

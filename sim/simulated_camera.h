@@ -29,12 +29,10 @@
 #include "sim/scene.h"
 #include "sim/sensor_model.h"
 #include "sim/serial_rom.h"
+#include "usb/controller_protocol.h"
 
 namespace lumvek::sim {
 
-inline constexpr size_t kFrameHeaderBytes = 64;
-inline constexpr size_t kFrameHeaderCountOffset = 16;
-inline constexpr size_t kFrameHeaderTagOffset = 32;
 // What an oversize fault announces: more than any buffer can hold.
 inline constexpr uint32_t kOversizeByteCount = 0xFFFFFF00u;
 
@@ -79,7 +77,6 @@ public:
     // real camera and the host's USB controller do). A benchmark subtracts
     // it to find the reader's own cost.
     [[nodiscard]] double workCpuSeconds() const;
-    [[nodiscard]] uint64_t framesDelivered() const;
 
 private:
     SimulatedCamera(const CameraDescription& description, std::unique_ptr<SensorModel> model, std::unique_ptr<Scene> scene);
@@ -130,7 +127,6 @@ private:
     size_t dataOffset_ = 0;            // next pixel byte to deliver
     size_t dataEnd_ = 0;               // bytes that will actually be delivered
     Clock::time_point rateClock_{};    // earliest time the next data may leave (rate cap)
-    uint64_t framesDelivered_ = 0;
     std::atomic<int64_t> workNanoseconds_{0};  // see workCpuSeconds()
 };
 

@@ -11,9 +11,6 @@
 namespace lumvek::python {
 
 namespace {
-constexpr int kErrorHistoryDepth = 20;
-constexpr int kMaxCameraNames = 10;
-constexpr int kCameraNameBytes = 256;
 constexpr int kRecordPollMs = 100;
 // The recorder's clock starts with the first frame and it finishes on the
 // first frame after the time is up: allow for the frame waits on both ends.
@@ -72,7 +69,7 @@ int32_t Camera::openHandle() const {
 }
 
 void Camera::selectCamera(std::optional<int> index) {
-    char names[kMaxCameraNames][kCameraNameBytes] = {};
+    char names[LUMVEK_MAX_DEVICE_NAMES][LUMVEK_DEVICE_NAME_BYTES] = {};
     const int count = Lumvek_EnumDevice(handle_, names);
     clearErrors();
     if (index) {
@@ -100,7 +97,7 @@ int Camera::lastErrorCode() {
 }
 
 void Camera::clearErrors() {
-    for (int i = 0; i < kErrorHistoryDepth && Lumvek_GetLastError(handle_) != 0; ++i) {
+    for (int i = 0; i < LUMVEK_ERROR_HISTORY_DEPTH && Lumvek_GetLastError(handle_) != 0; ++i) {
     }
     LumvekMsg message{};
     while (notifyWindow_ != nullptr && LumvekWnd_GetMessage(notifyWindow_, &message, 0) == 1) {
@@ -145,7 +142,7 @@ void Camera::setSetting(const tool::SettingInfo& setting, int value) {
         refuse(LUMVEK_ERR_ARGUMENT, std::string(setting.name) + " is read only");
     }
     if (!tool::writeSetting(handle, setting, value)) {
-        fail("setting " + std::string(setting.name) + " to " + std::to_string(value) + " (accepts " + setting.range +
+        fail("setting " + std::string(setting.name) + " to " + std::to_string(value) + " (accepts " + tool::rangeText(setting) +
              ")");
     }
 }

@@ -19,8 +19,6 @@ using namespace lumvek::python;
 
 namespace {
 
-constexpr int kMaxCameraNames = 10;
-constexpr int kCameraNameBytes = 256;
 constexpr int kDefaultStreamTimeoutMs = 10000;
 
 // lumvek.Error, made once when the module loads.
@@ -34,7 +32,7 @@ PyObject* recordingType = nullptr;
 
 std::vector<std::string> listCameras() {
     std::vector<std::string> names;
-    char table[kMaxCameraNames][kCameraNameBytes] = {};
+    char table[LUMVEK_MAX_DEVICE_NAMES][LUMVEK_DEVICE_NAME_BYTES] = {};
     int count = 0;
     {
         py::gil_scoped_release released;
@@ -45,8 +43,8 @@ std::vector<std::string> listCameras() {
         count = Lumvek_EnumDevice(handle, table);
         (void)Lumvek_Release(handle);
     }
-    for (int i = 0; i < count && i < kMaxCameraNames; ++i) {
-        table[i][kCameraNameBytes - 1] = '\0';
+    for (int i = 0; i < count && i < LUMVEK_MAX_DEVICE_NAMES; ++i) {
+        table[i][LUMVEK_DEVICE_NAME_BYTES - 1] = '\0';
         names.emplace_back(table[i]);
     }
     return names;
@@ -101,7 +99,7 @@ void bindSettings(py::class_<Camera>& cls) {
                 return 0;
             });
         };
-        const std::string doc = std::string(setting->meaning) + "; accepts " + setting->range;
+        const std::string doc = std::string(setting->meaning) + "; accepts " + lumvek::tool::rangeText(*setting);
         switch (setting->access) {
         case lumvek::tool::SettingAccess::ReadWrite:
             cls.def_property(attributeName(setting->name).c_str(), get, set, doc.c_str());
@@ -150,7 +148,9 @@ PYBIND11_MODULE(_lumvek, m) {
     }
 
     m.def("list_cameras", &listCameras, "Names of the cameras that can be opened (Lumvek_EnumDevice).");
-    m.attr("COLOR_MODES") = py::make_tuple(8, 16, 24, 32, 48, 64);
+    m.attr("COLOR_MODES") = py::make_tuple(LUMVEK_COLOR_MODE_MONO8, LUMVEK_COLOR_MODE_MONO16, LUMVEK_COLOR_MODE_BGR24,
+                                           LUMVEK_COLOR_MODE_BGRX32, LUMVEK_COLOR_MODE_BGR48, LUMVEK_COLOR_MODE_BGRX64);
+    m.attr("ERROR_HISTORY_DEPTH") = LUMVEK_ERROR_HISTORY_DEPTH;
 
     py::class_<FrameStream>(m, "FrameStream", "Frames of a callback preview, one NumPy array per frame.")
         .def("__iter__", [](py::object self) { return self; })

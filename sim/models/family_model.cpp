@@ -98,8 +98,6 @@ uint16_t parseFirmware(const std::string& text) {
 
 } // namespace
 
-bool isFamilyModelProduct(uint16_t productId) { return findRow(productId) != nullptr; }
-
 std::unique_ptr<FamilyModel> makeFamilyModel(const SensorModelConfig& config) {
     const Row* row = findRow(config.productId);
     if (!row) return nullptr;
@@ -240,7 +238,7 @@ std::optional<uint8_t> FamilyModel::readFpgaRegister(uint8_t reg) {
     std::lock_guard lock(mutex_);
     switch (reg) {
     case kFpgaIdle:
-        return static_cast<uint8_t>(idle_ ? 0 : 1);
+        return static_cast<uint8_t>(kIdle ? 0 : 1);
     case kFpgaFirmwareLow:
         return static_cast<uint8_t>(firmware_ & 0xFF);
     case kFpgaFirmwareHigh:
@@ -261,8 +259,8 @@ std::optional<uint8_t> FamilyModel::readFpgaRegister(uint8_t reg) {
         break;
     }
     if (profile_.kind == Kind::TextHead && reg == kFpgaLink) return linkRegister_;
-    if (profile_.readyRegister187 && reg == kFpgaReady187) return static_cast<uint8_t>(ready187_ ? 1 : 0);
-    if (profile_.bootRegister33 && reg == kFpgaBoot) return boot33_;
+    if (profile_.readyRegister187 && reg == kFpgaReady187) return static_cast<uint8_t>(kReady187 ? 1 : 0);
+    if (profile_.bootRegister33 && reg == kFpgaBoot) return kBoot33;
     if (const auto it = mirrored_.find(reg); it != mirrored_.end()) return it->second;
     return std::nullopt;
 }
@@ -348,16 +346,6 @@ void FamilyModel::setDevice95(bool answers, uint8_t status) {
     device95Status_ = status;
 }
 
-void FamilyModel::setReady187(bool ready) {
-    std::lock_guard lock(mutex_);
-    ready187_ = ready;
-}
-
-void FamilyModel::setBootRegister33(uint8_t value) {
-    std::lock_guard lock(mutex_);
-    boot33_ = value;
-}
-
 void FamilyModel::setFpgaTemperatureRaw(uint16_t raw) {
     std::lock_guard lock(mutex_);
     fpgaTemperatureRaw_ = raw;
@@ -366,11 +354,6 @@ void FamilyModel::setFpgaTemperatureRaw(uint16_t raw) {
 void FamilyModel::setTemperatureSample(uint16_t sample) {
     std::lock_guard lock(mutex_);
     temperatureSample_ = sample;
-}
-
-void FamilyModel::setIdle(bool idle) {
-    std::lock_guard lock(mutex_);
-    idle_ = idle;
 }
 
 } // namespace lumvek::sim

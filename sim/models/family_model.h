@@ -30,7 +30,6 @@ namespace lumvek::sim {
 class FamilyModel;
 // Null for a product this model does not serve.
 [[nodiscard]] std::unique_ptr<FamilyModel> makeFamilyModel(const SensorModelConfig& config);
-[[nodiscard]] bool isFamilyModelProduct(uint16_t productId);
 
 class FamilyModel final : public SensorModel {
 public:
@@ -72,12 +71,9 @@ public:
     void setEndlessReply(bool endless);
     // Device 95: its status byte, or no answer at all.
     void setDevice95(bool answers, uint8_t status);
-    void setReady187(bool ready);
-    void setBootRegister33(uint8_t value);
     // The raw word the FPGA measures (169/170) and R03's sample (0x98/0x99).
     void setFpgaTemperatureRaw(uint16_t raw);
     void setTemperatureSample(uint16_t sample);
-    void setIdle(bool idle);
 
 private:
     void textByte(uint8_t byte);       // guarded by mutex_
@@ -97,11 +93,13 @@ private:
     std::map<uint8_t, uint8_t> mirrored_;  // FPGA 89, 90, 96 after writes to 217, 218, 224
     bool device95Answers_ = true;
     uint8_t device95Status_ = 0;
-    bool ready187_ = true;
-    uint8_t boot33_ = 3;
+    // FPGA 187 (ready), 33 (boot state) and the idle flag as a healthy
+    // camera reports them; no fault changes them.
+    static constexpr bool kReady187 = true;
+    static constexpr uint8_t kBoot33 = 3;
     uint16_t fpgaTemperatureRaw_ = 0;
     uint16_t temperatureSample_ = 0;
-    bool idle_ = true;
+    static constexpr bool kIdle = true;
     // R05 text link.
     std::string command_;
     std::deque<char> reply_;

@@ -133,8 +133,6 @@ std::optional<uint16_t> R13Model::readRegister16(uint16_t address) {
     return static_cast<uint16_t>(bank(address)[address & kRegisterMask]);
 }
 
-uint32_t R13Model::bankRegister(uint16_t address) const { return bank(address)[address & kRegisterMask]; }
-
 std::optional<uint8_t> R13Model::readFpgaRegister(uint8_t reg) {
     if (reg >= kFpgaChannelFirst && reg <= kFpgaChannelLast) return channelRegisters_[reg - kFpgaChannelFirst];
     if (reg == kFpgaExposureLow) return static_cast<uint8_t>(exposureRegister_);

@@ -48,8 +48,6 @@ public:
     [[nodiscard]] SensorTiming timing() const override;
     void render(const RenderContext& context, std::span<uint8_t> pixels) override;
 
-    // The register as last written (bank in bit 15, number in bits 0-11).
-    [[nodiscard]] uint32_t bankRegister(uint16_t address) const;
     // Exposure register (lines), clamped to 1..901 as the CCD timing does.
     [[nodiscard]] int exposureLines() const;
     // Exposure time the current register gives, microseconds.

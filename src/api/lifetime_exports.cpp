@@ -3,7 +3,6 @@
 
 #include "LumvekSdk.h"
 #include "api/forward.h"
-#include "sim/in_process_camera.h"
 
 using lumvek::CLumvek;
 using lumvek::CSdkChain;
@@ -14,10 +13,6 @@ namespace {
 // snapshot waits up to its frame time-out) before leaving the teardown to
 // the last of them.
 constexpr uint32_t kReleaseWaitMs = 15000;
-
-// Simulated cameras named in LUMVEK_SIM_CAMERAS join the in-process bus the
-// first time the library looks for cameras (`lumvek --simulate`, tests).
-[[maybe_unused]] const bool kSimulatorFactoryInstalled = (lumvek::sim::installInProcessFactory(), true);
 } // namespace
 
 extern "C" {

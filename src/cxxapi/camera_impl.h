@@ -20,8 +20,4 @@ struct Camera::Impl {
 // 1 from the device layer is None, 0 is `failure`.
 inline Error resultOf(int result, Error failure = Error::Failed) { return result ? Error::None : failure; }
 
-// Lets the in-process simulated cameras of LUMVEK_SIM_CAMERAS appear to
-// this library as they do to the C API's.
-void ensureSimulatorFactory();
-
 } // namespace lumvek

@@ -3,7 +3,6 @@
 
 #include "camera/product_table.h"
 #include "cxxapi/camera_impl.h"
-#include "sim/in_process_camera.h"
 #include "usb/quelro_cy3_cam.h"
 
 namespace lumvek {
@@ -12,11 +11,6 @@ namespace {
 constexpr size_t kNameBytes = 64;
 
 } // namespace
-
-void ensureSimulatorFactory() {
-    static const bool installed = (sim::installInProcessFactory(), true);
-    (void)installed;
-}
 
 const char* errorText(Error error) noexcept {
     switch (error) {
@@ -36,7 +30,6 @@ const char* errorText(Error error) noexcept {
 std::vector<CameraEntry> listCameras(Error* error) noexcept {
     std::vector<CameraEntry> cameras;
     try {
-        ensureSimulatorFactory();
         CLumvekUSB3K7SimpleSdk device;
         device.CreateController(nullptr);
         const int count = device.CountDevices(0);
@@ -69,7 +62,6 @@ Camera::~Camera() {
 
 std::unique_ptr<Camera> Camera::open(int productId, int deviceNumber, Error& error) noexcept {
     try {
-        ensureSimulatorFactory();
         auto impl = std::make_unique<Impl>();
         impl->device = std::make_unique<CLumvekUSB3K7SimpleSdk>();
         impl->productId = productId;

@@ -5,13 +5,9 @@
 #include <array>
 #include <cstdint>
 
-namespace lumvek {
+#include "usb/controller_protocol.h"
 
-inline constexpr size_t kFrameHeaderBytes = 64;
-// The frame header carries the pixel-data byte count at offset 16 and the
-// frame tag at offset 32 (little-endian 32-bit words).
-inline constexpr size_t kFrameHeaderPixelCountOffset = 16;
-inline constexpr size_t kFrameHeaderTagOffset = 32;
+namespace lumvek {
 
 struct FrameRecord {
     std::array<uint8_t, kFrameHeaderBytes> header{};

@@ -14,6 +14,7 @@
 #include <span>
 
 #include "usb/controller_base.h"
+#include "usb/controller_protocol.h"
 #include "usb/frame_record.h"
 #include "usb/fx3_api.h"
 
@@ -22,35 +23,6 @@ class Event;
 }
 
 namespace lumvek {
-
-// Vendor request codes of the camera's USB3 controller.
-namespace vendor {
-inline constexpr uint8_t kI2cWrite = 0x30;
-inline constexpr uint8_t kI2cRead = 0x31;
-inline constexpr uint8_t kWriteRegister16 = 0x3E;
-inline constexpr uint8_t kReadRegister16 = 0x3F;
-inline constexpr uint8_t kWriteOutputMode = 0x3C;
-inline constexpr uint8_t kReadOutputMode = 0x3D;
-inline constexpr uint8_t kReadDeviceInfo = 0xB0;
-inline constexpr uint8_t kReadDeviceInfoB1 = 0xB1;
-inline constexpr uint8_t kRestartStream = 0xC0;
-inline constexpr uint8_t kArmTransfer = 0xC2;
-inline constexpr uint8_t kReadReadyStatus = 0xC3;
-inline constexpr uint8_t kEndpointRequestCC = 0xCC;
-inline constexpr uint8_t kWriteSensorRegister32 = 0xD0;
-inline constexpr uint8_t kReadSensorRegister16 = 0xD1;
-} // namespace vendor
-
-// Devices on the controller's I2C bus (8-bit address form; reads set bit 0).
-namespace i2c {
-inline constexpr uint8_t kFpgaWrite = 0x40;
-inline constexpr uint8_t kFpgaRead = 0x41;
-inline constexpr uint8_t kSromWrite = 0xA2;
-inline constexpr uint8_t kSromRead = 0xA3;
-inline constexpr uint8_t kAuxWrite = 0x5A;
-inline constexpr uint8_t kAuxRead = 0x5B;
-inline constexpr uint8_t kMaxTransferBytes = 64;
-} // namespace i2c
 
 inline constexpr uint32_t kTransferBufferBytes = 0x4000000 + 38;  // 64 MiB + one request header
 inline constexpr uint32_t kFramePieceBytes = 0x80000;             // pixel data is read in 512 KiB pieces

@@ -10,8 +10,6 @@ namespace lumvek::tool {
 
 namespace {
 constexpr int kMaxDeviceNumbers = 32;  // entries of the open-device table
-constexpr int kErrorHistoryDepth = 20;
-constexpr int kDeviceNameBytes = 256;
 
 std::string numberList(const std::vector<PresentCamera>& cameras) {
     std::string text;
@@ -72,7 +70,7 @@ std::vector<PresentCamera> CameraSession::presentCameras() {
         return cameras;
     }
     for (int number = 0; number < kMaxDeviceNumbers; ++number) {
-        char name[kDeviceNameBytes] = {};
+        char name[LUMVEK_DEVICE_NAME_BYTES] = {};
         if (Lumvek_GetDeviceName(handle_, number, name, sizeof name) == 1) {
             cameras.push_back({number, name});
         }
@@ -87,7 +85,7 @@ int CameraSession::popError() {
 }
 
 void CameraSession::clearErrors() {
-    for (int i = 0; i < kErrorHistoryDepth && popError() != 0; ++i) {
+    for (int i = 0; i < LUMVEK_ERROR_HISTORY_DEPTH && popError() != 0; ++i) {
     }
     if (notifyWindow_ != nullptr) {
         LumvekMsg message{};

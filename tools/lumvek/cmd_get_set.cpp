@@ -18,7 +18,7 @@ std::string settingsHelp() {
     std::string text = "Settings (name: what set accepts; meaning):\n";
     for (const auto& setting : allSettings()) {
         char line[200];
-        std::snprintf(line, sizeof line, "  %-19s %-38s %s%s\n", setting.name, setting.range, setting.meaning,
+        std::snprintf(line, sizeof line, "  %-19s %-38s %s%s\n", setting.name, rangeText(setting).c_str(), setting.meaning,
                       setting.kept ? "" : " (this run only)");
         text += line;
     }
@@ -117,15 +117,16 @@ int runSet(const Args& words) {
     if (setting.access == SettingAccess::ReadOnly) usageError("set: " + std::string(setting.name) + " is read only");
     const int value = parseValue(args.operands[1], setting);
     // The mirror calls take any value as on; say so rather than guess.
-    if ((setting.kind == SettingKind::MirrorH || setting.kind == SettingKind::MirrorV) && value != 0 && value != 1) {
-        usageError("set " + std::string(setting.name) + ": " + args.operands[1] + " is outside 0..1");
+    if ((setting.kind == SettingKind::MirrorH || setting.kind == SettingKind::MirrorV) &&
+        (value < setting.range.low || value > setting.range.high)) {
+        usageError("set " + std::string(setting.name) + ": " + args.operands[1] + " is outside " + rangeText(setting));
     }
 
     CameraSession session = CameraSession::withCamera(options);
     session.clearErrors();
     if (!writeSetting(session.handle(), setting, value)) {
         fail("set " + std::string(setting.name) + " " + args.operands[1] + ": " +
-             describeSdkError(session.lastErrorCode()) + "; " + setting.name + " accepts " + setting.range);
+             describeSdkError(session.lastErrorCode()) + "; " + setting.name + " accepts " + rangeText(setting));
     }
     if (!setting.kept) {
         std::fprintf(stderr, "note: the SDK does not keep %s after this run\n", setting.name);

@@ -1,6 +1,9 @@
 #include "frame_layout.h"
 
 #include <cstring>
+#include <iterator>
+
+#include "LumvekSdk.h"
 
 namespace lumvek::tool {
 
@@ -16,8 +19,10 @@ struct ModeShape {
 // The six colour modes: 8 and 16 are mono; 24 and 48 are BGR; 32 and 64
 // carry a fourth sample after blue, green and red.
 constexpr ModeShape kModes[] = {
-    {8, 1, 1}, {16, 1, 2}, {24, 3, 1}, {32, 4, 1}, {48, 3, 2}, {64, 4, 2},
+    {LUMVEK_COLOR_MODE_MONO8, 1, 1}, {LUMVEK_COLOR_MODE_MONO16, 1, 2}, {LUMVEK_COLOR_MODE_BGR24, 3, 1},
+    {LUMVEK_COLOR_MODE_BGRX32, 4, 1}, {LUMVEK_COLOR_MODE_BGR48, 3, 2}, {LUMVEK_COLOR_MODE_BGRX64, 4, 2},
 };
+static_assert(std::size(kModes) == LUMVEK_COLOR_MODE_COUNT);
 } // namespace
 
 size_t FrameLayout::rowBytes() const {

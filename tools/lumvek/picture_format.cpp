@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "LumvekSdk.h"
+#include "frame_layout.h"
 
 namespace lumvek::tool {
 
@@ -68,7 +69,7 @@ std::string compressedVideoPipeline(const std::string& path) {
 }
 
 bool isColourModeBits(int bits) {
-    return bits == 8 || bits == 16 || bits == 24 || bits == 32 || bits == 48 || bits == 64;
+    return frameLayout(1, 1, bits).has_value();
 }
 
 std::string numberedPath(const std::string& path, int index, int count) {

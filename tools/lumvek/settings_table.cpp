@@ -11,58 +11,94 @@ namespace {
 using enum SettingAccess;
 using enum SettingKind;
 
-constexpr const char* kDeviceGain = "camera gain range (lumvek info)";
-constexpr const char* kDeviceColourGain = "camera colour-gain range (lumvek info)";
-constexpr const char* kDeviceChannel = "camera channel range";
+constexpr SettingRange between(int low, int high) { return {low, high, nullptr}; }
+constexpr SettingRange described(const char* note) { return {0, 0, note}; }
+
+constexpr SettingRange kSwitch = between(LUMVEK_SWITCH_OFF, LUMVEK_SWITCH_ON);
+constexpr SettingRange kDeviceGain = described("camera gain range (lumvek info)");
+constexpr SettingRange kDeviceColourGain = described("camera colour-gain range (lumvek info)");
+constexpr SettingRange kDeviceChannel = described("camera channel range");
+constexpr SettingRange kPassedOn = described("passed to the camera");
+constexpr SettingRange kBayerGain = between(LUMVEK_FILTER_BAYER_GAIN_MIN, LUMVEK_FILTER_BAYER_GAIN_MAX);
+constexpr SettingRange kGrayGain = between(LUMVEK_FILTER_GRAY_GAIN_MIN, LUMVEK_FILTER_GRAY_GAIN_MAX);
+constexpr SettingRange kGrayOffset = between(LUMVEK_FILTER_GRAY_OFFSET_MIN, LUMVEK_FILTER_GRAY_OFFSET_MAX);
+constexpr int kMirrorOn = 1;
+constexpr int kAutoIrisByGain = 2;  // 0 off, 1 by exposure, 2 by gain
+
+constexpr int channelGain(int channel) { return LUMVEK_FILTER_CHANNEL_GAIN_1 + channel - 1; }
+constexpr int channelOffset(int channel) { return LUMVEK_FILTER_CHANNEL_OFFSET_1 + channel - 1; }
+static_assert(channelGain(LUMVEK_CHANNELS) < LUMVEK_FILTER_CHANNEL_OFFSET_1);
 
 constexpr SettingInfo kSettings[] = {
-    {"brightness", Selector, 1, ReadWrite, "-255..255", "brightness added to every sample"},
-    {"contrast", Selector, 2, ReadWrite, "-127..127", "contrast"},
-    {"hue", Selector, 3, ReadWrite, "-360..360", "hue rotation in degrees"},
-    {"saturation", Selector, 4, ReadWrite, "-255..255", "colour saturation"},
-    {"sharpness", Selector, 5, ReadWrite, "0..30", "sharpening strength"},
-    {"gain-rgb", Selector, 6, ReadWrite, "any (red bits 0-7, green 8-15, blue 16-23)",
-     "the three Bayer gains packed in one value"},
-    {"gain-red", Selector, 7, ReadWrite, "0..400", "software white-balance gain, red (100 = 1.0)"},
-    {"gain-green", Selector, 8, ReadWrite, "0..400", "software white-balance gain, green"},
-    {"gain-blue", Selector, 9, ReadWrite, "0..400", "software white-balance gain, blue"},
-    {"white-balance-auto", Selector, 10, ReadWrite, "0..1", "automatic white balance", false},
-    {"gamma", Selector, 11, ReadWrite, "0..200", "gamma (100 = 1.0)"},
-    {"bayer-mode", Selector, 12, ReadWrite, "0..3", "Bayer phase of the sensor's first pixel"},
-    {"global-gain", Selector, 13, ReadWrite, kDeviceGain, "analog gain of all colours"},
-    {"color-gain-red", Selector, 14, ReadWrite, kDeviceColourGain, "analog gain, red"},
-    {"color-gain-green1", Selector, 15, ReadWrite, kDeviceColourGain, "analog gain, green 1"},
-    {"color-gain-green2", Selector, 16, ReadWrite, kDeviceColourGain, "analog gain, green 2"},
-    {"color-gain-blue", Selector, 17, ReadWrite, kDeviceColourGain, "analog gain, blue"},
-    {"exposure", Selector, 18, ReadWrite, "camera exposure range (lumvek info)", "exposure time in 0.1 ms"},
-    {"gray-mode", Selector, 19, ReadWrite, "0..2", "gray-level correction mode"},
-    {"gray-gain-r", Selector, 20, ReadWrite, "0..255", "gray-level gain, red cell"},
-    {"gray-gain-g1", Selector, 21, ReadWrite, "0..255", "gray-level gain, green 1 cell"},
-    {"gray-gain-g2", Selector, 22, ReadWrite, "0..255", "gray-level gain, green 2 cell"},
-    {"gray-gain-b", Selector, 23, ReadWrite, "0..255", "gray-level gain, blue cell"},
-    {"gray-offset-r", Selector, 24, ReadWrite, "-255..255", "gray-level offset, red cell"},
-    {"gray-offset-g1", Selector, 25, ReadWrite, "-255..255", "gray-level offset, green 1 cell"},
-    {"gray-offset-g2", Selector, 26, ReadWrite, "-255..255", "gray-level offset, green 2 cell"},
-    {"gray-offset-b", Selector, 27, ReadWrite, "-255..255", "gray-level offset, blue cell"},
-    {"gray-measure", Selector, 28, WriteOnly, "0..1", "one-shot gray-level measurement on the next frame", false},
-    {"channel-gain-1", Selector, 29, ReadWrite, kDeviceChannel, "sensor channel 1 gain (kept in the camera)"},
-    {"channel-gain-2", Selector, 30, ReadWrite, kDeviceChannel, "sensor channel 2 gain"},
-    {"channel-gain-3", Selector, 31, ReadWrite, kDeviceChannel, "sensor channel 3 gain"},
-    {"channel-gain-4", Selector, 32, ReadWrite, kDeviceChannel, "sensor channel 4 gain"},
-    {"channel-offset-1", Selector, 33, ReadWrite, kDeviceChannel, "sensor channel 1 offset (kept in the camera)"},
-    {"channel-offset-2", Selector, 34, ReadWrite, kDeviceChannel, "sensor channel 2 offset"},
-    {"channel-offset-3", Selector, 35, ReadWrite, kDeviceChannel, "sensor channel 3 offset"},
-    {"channel-offset-4", Selector, 36, ReadWrite, kDeviceChannel, "sensor channel 4 offset"},
-    {"peltier", Selector, 100, ReadWrite, "passed to the camera", "cooling on/off, where the camera has it", false},
-    {"temperature", Selector, 101, ReadOnly, "read only", "sensor temperature, where the camera has it"},
-    {"dot-filter", Selector, 102, ReadWrite, "0..1", "defect-pixel (dot) filter", false},
-    {"mask-filter", Selector, 103, ReadWrite, "0..1", "flat-field correction from the mask references", false},
-    {"gain-mode", Selector, 104, ReadWrite, "passed to the camera", "sensor gain mode"},
-    {"short-exposure", Selector, 105, ReadWrite, "0..1", "short-exposure mode, where the camera has it", false},
-    {"black-level", Selector, 106, ReadWrite, "passed to the camera", "black level, where the camera has it"},
-    {"mirror-h", MirrorH, 0, ReadWrite, "0..1", "horizontal mirror"},
-    {"mirror-v", MirrorV, 0, ReadWrite, "0..1", "vertical mirror"},
-    {"auto-iris", AutoIris, 0, ReadWrite, "0..2", "automatic exposure: 0 off, 1 by exposure, 2 by gain"},
+    {"brightness", Selector, LUMVEK_FILTER_BRIGHTNESS, ReadWrite,
+     between(LUMVEK_FILTER_BRIGHTNESS_MIN, LUMVEK_FILTER_BRIGHTNESS_MAX), "brightness added to every sample"},
+    {"contrast", Selector, LUMVEK_FILTER_CONTRAST, ReadWrite,
+     between(LUMVEK_FILTER_CONTRAST_MIN, LUMVEK_FILTER_CONTRAST_MAX), "contrast"},
+    {"hue", Selector, LUMVEK_FILTER_HUE, ReadWrite, between(LUMVEK_FILTER_HUE_MIN, LUMVEK_FILTER_HUE_MAX),
+     "hue rotation in degrees"},
+    {"saturation", Selector, LUMVEK_FILTER_SATURATION, ReadWrite,
+     between(LUMVEK_FILTER_SATURATION_MIN, LUMVEK_FILTER_SATURATION_MAX), "colour saturation"},
+    {"sharpness", Selector, LUMVEK_FILTER_SHARPNESS, ReadWrite,
+     between(LUMVEK_FILTER_SHARPNESS_MIN, LUMVEK_FILTER_SHARPNESS_MAX), "sharpening strength"},
+    {"gain-rgb", Selector, LUMVEK_FILTER_BAYER_GAIN_RGB, ReadWrite,
+     described("any (red bits 0-7, green 8-15, blue 16-23)"), "the three Bayer gains packed in one value"},
+    {"gain-red", Selector, LUMVEK_FILTER_BAYER_GAIN_RED, ReadWrite, kBayerGain,
+     "software white-balance gain, red (100 = 1.0)"},
+    {"gain-green", Selector, LUMVEK_FILTER_BAYER_GAIN_GREEN, ReadWrite, kBayerGain,
+     "software white-balance gain, green"},
+    {"gain-blue", Selector, LUMVEK_FILTER_BAYER_GAIN_BLUE, ReadWrite, kBayerGain, "software white-balance gain, blue"},
+    {"white-balance-auto", Selector, LUMVEK_FILTER_BAYER_GAIN_AUTO, ReadWrite, kSwitch, "automatic white balance",
+     false},
+    {"gamma", Selector, LUMVEK_FILTER_GAMMA, ReadWrite, between(LUMVEK_FILTER_GAMMA_MIN, LUMVEK_FILTER_GAMMA_MAX),
+     "gamma (100 = 1.0)"},
+    {"bayer-mode", Selector, LUMVEK_FILTER_BAYER_MODE, ReadWrite,
+     between(LUMVEK_FILTER_BAYER_MODE_MIN, LUMVEK_FILTER_BAYER_MODE_MAX), "Bayer phase of the sensor's first pixel"},
+    {"global-gain", Selector, LUMVEK_FILTER_GLOBAL_GAIN, ReadWrite, kDeviceGain, "analog gain of all colours"},
+    {"color-gain-red", Selector, LUMVEK_FILTER_COLOR_GAIN_RED, ReadWrite, kDeviceColourGain, "analog gain, red"},
+    {"color-gain-green1", Selector, LUMVEK_FILTER_COLOR_GAIN_GREEN1, ReadWrite, kDeviceColourGain,
+     "analog gain, green 1"},
+    {"color-gain-green2", Selector, LUMVEK_FILTER_COLOR_GAIN_GREEN2, ReadWrite, kDeviceColourGain,
+     "analog gain, green 2"},
+    {"color-gain-blue", Selector, LUMVEK_FILTER_COLOR_GAIN_BLUE, ReadWrite, kDeviceColourGain, "analog gain, blue"},
+    {"exposure", Selector, LUMVEK_FILTER_EXPOSURE_TIME, ReadWrite, described("camera exposure range (lumvek info)"),
+     "exposure time in 0.1 ms"},
+    {"gray-mode", Selector, LUMVEK_FILTER_GRAY_MODE, ReadWrite,
+     between(LUMVEK_FILTER_GRAY_MODE_MIN, LUMVEK_FILTER_GRAY_MODE_MAX), "gray-level correction mode"},
+    {"gray-gain-r", Selector, LUMVEK_FILTER_GRAY_GAIN_R, ReadWrite, kGrayGain, "gray-level gain, red cell"},
+    {"gray-gain-g1", Selector, LUMVEK_FILTER_GRAY_GAIN_G1, ReadWrite, kGrayGain, "gray-level gain, green 1 cell"},
+    {"gray-gain-g2", Selector, LUMVEK_FILTER_GRAY_GAIN_G2, ReadWrite, kGrayGain, "gray-level gain, green 2 cell"},
+    {"gray-gain-b", Selector, LUMVEK_FILTER_GRAY_GAIN_B, ReadWrite, kGrayGain, "gray-level gain, blue cell"},
+    {"gray-offset-r", Selector, LUMVEK_FILTER_GRAY_OFFSET_R, ReadWrite, kGrayOffset, "gray-level offset, red cell"},
+    {"gray-offset-g1", Selector, LUMVEK_FILTER_GRAY_OFFSET_G1, ReadWrite, kGrayOffset,
+     "gray-level offset, green 1 cell"},
+    {"gray-offset-g2", Selector, LUMVEK_FILTER_GRAY_OFFSET_G2, ReadWrite, kGrayOffset,
+     "gray-level offset, green 2 cell"},
+    {"gray-offset-b", Selector, LUMVEK_FILTER_GRAY_OFFSET_B, ReadWrite, kGrayOffset, "gray-level offset, blue cell"},
+    {"gray-measure", Selector, LUMVEK_FILTER_GRAY_MEASURE, WriteOnly, kSwitch,
+     "one-shot gray-level measurement on the next frame", false},
+    {"channel-gain-1", Selector, channelGain(1), ReadWrite, kDeviceChannel, "sensor channel 1 gain (kept in the camera)"},
+    {"channel-gain-2", Selector, channelGain(2), ReadWrite, kDeviceChannel, "sensor channel 2 gain"},
+    {"channel-gain-3", Selector, channelGain(3), ReadWrite, kDeviceChannel, "sensor channel 3 gain"},
+    {"channel-gain-4", Selector, channelGain(4), ReadWrite, kDeviceChannel, "sensor channel 4 gain"},
+    {"channel-offset-1", Selector, channelOffset(1), ReadWrite, kDeviceChannel,
+     "sensor channel 1 offset (kept in the camera)"},
+    {"channel-offset-2", Selector, channelOffset(2), ReadWrite, kDeviceChannel, "sensor channel 2 offset"},
+    {"channel-offset-3", Selector, channelOffset(3), ReadWrite, kDeviceChannel, "sensor channel 3 offset"},
+    {"channel-offset-4", Selector, channelOffset(4), ReadWrite, kDeviceChannel, "sensor channel 4 offset"},
+    {"peltier", Selector, LUMVEK_FILTER_PELTIER, ReadWrite, kPassedOn, "cooling on/off, where the camera has it", false},
+    {"temperature", Selector, LUMVEK_FILTER_TEMPERATURE, ReadOnly, described("read only"),
+     "sensor temperature, where the camera has it"},
+    {"dot-filter", Selector, LUMVEK_FILTER_DOT_FILTER, ReadWrite, kSwitch, "defect-pixel (dot) filter", false},
+    {"mask-filter", Selector, LUMVEK_FILTER_MASK_FILTER, ReadWrite, kSwitch,
+     "flat-field correction from the mask references", false},
+    {"gain-mode", Selector, LUMVEK_FILTER_GAIN_MODE, ReadWrite, kPassedOn, "sensor gain mode"},
+    {"short-exposure", Selector, LUMVEK_FILTER_SHORT_EXPOSURE, ReadWrite, kSwitch,
+     "short-exposure mode, where the camera has it", false},
+    {"black-level", Selector, LUMVEK_FILTER_BLACK_LEVEL, ReadWrite, kPassedOn, "black level, where the camera has it"},
+    {"mirror-h", MirrorH, 0, ReadWrite, between(0, kMirrorOn), "horizontal mirror"},
+    {"mirror-v", MirrorV, 0, ReadWrite, between(0, kMirrorOn), "vertical mirror"},
+    {"auto-iris", AutoIris, 0, ReadWrite, between(0, kAutoIrisByGain),
+     "automatic exposure: 0 off, 1 by exposure, 2 by gain"},
 };
 
 std::string normalised(const std::string& name) {
@@ -73,6 +109,13 @@ std::string normalised(const std::string& name) {
     return text;
 }
 } // namespace
+
+std::string rangeText(const SettingInfo& setting) {
+    if (setting.range.note != nullptr) {
+        return setting.range.note;
+    }
+    return std::to_string(setting.range.low) + ".." + std::to_string(setting.range.high);
+}
 
 std::span<const SettingInfo> allSettings() {
     return kSettings;

@@ -20,15 +20,26 @@ enum class SettingKind {
     AutoIris,
 };
 
+// What set accepts: low..high, or, where the camera or the packing decides,
+// a note saying so.
+struct SettingRange {
+    int low = 0;
+    int high = 0;
+    const char* note = nullptr;
+};
+
 struct SettingInfo {
     const char* name;
     SettingKind kind;
     int selector;        // for SettingKind::Selector
     SettingAccess access;
-    const char* range;   // what set accepts, for --help and messages
+    SettingRange range;
     const char* meaning;
     bool kept = true;    // the SDK keeps it (settings store or serial ROM) after the run
 };
+
+// The range as --help and messages show it: "-255..255", or the note.
+[[nodiscard]] std::string rangeText(const SettingInfo& setting);
 
 [[nodiscard]] std::span<const SettingInfo> allSettings();
 // nullptr for an unknown name (case-insensitive; '_' reads as '-').

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "failure.h"
+#include "platform/fx3/simulator_module.h"
 #include "settings_store_path.h"
 
 namespace lumvek::tool {
@@ -89,6 +90,10 @@ std::string simulatedCameraDescription(const SimulationOptions& options) {
 
 void enterSimulation(const SimulationOptions& options) {
     const std::string description = simulatedCameraDescription(options);
+    // The simulator is a module of its own, and a build or package may leave
+    // it out: say so here rather than list no camera.
+    std::string error;
+    if (!fx3::loadSimulatorModule(error)) fail("--simulate: " + error);
     std::string folderTemplate = (std::filesystem::temp_directory_path() / "lumvek-simulate-XXXXXX").string();
     if (mkdtemp(folderTemplate.data()) == nullptr) {
         fail("--simulate: cannot create a private device folder in " +

@@ -16,7 +16,8 @@ struct SimulationOptions {
 [[nodiscard]] std::string simulatedCameraDescription(const SimulationOptions& options);
 
 // Must run before the first Lumvek_ call: the library creates the camera
-// from LUMVEK_SIM_CAMERAS when it is first used. The run is kept apart from
+// from LUMVEK_SIM_CAMERAS when it is first used. Fails (exit code 1) when the
+// simulator module is not installed beside the library. The run is kept apart from
 // other cameras and processes: a private, empty device folder and a private
 // open-device table, so the simulated camera is always number 0. Each run
 // starts with the camera as it leaves the factory (unity channel gains in

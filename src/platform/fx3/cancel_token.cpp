@@ -12,11 +12,6 @@ void CancelToken::cancel() {
     cv_.notify_all();
 }
 
-void CancelToken::rearm() {
-    std::lock_guard lock(mutex_);
-    cancelled_ = false;
-}
-
 bool CancelToken::cancelled() const {
     std::lock_guard lock(mutex_);
     return cancelled_;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/fx3/fx3_driver.h"
+#include "platform/fx3/simulator_module.h"
 #include "platform/log/log.h"
 
 namespace lumvek::fx3 {
@@ -99,6 +100,24 @@ void InProcessBus::setCameraFactory(CameraFactory factory) {
 }
 
 void InProcessBus::createEnvironmentCameras() {
+    const char* descriptions = std::getenv("LUMVEK_SIM_CAMERAS");
+    const bool wanted = descriptions != nullptr && *descriptions != '\0';
+    bool haveFactory = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (factoryRan_) {
+            return;
+        }
+        haveFactory = static_cast<bool>(factory_);
+    }
+    // Simulated cameras asked for, and no simulator linked in: its module
+    // installs the factory (outside the lock: it calls setCameraFactory).
+    if (wanted && !haveFactory) {
+        std::string error;
+        if (!loadSimulatorModule(error)) {
+            platform::logf(platform::LogCategory::Usb, "LUMVEK_SIM_CAMERAS: %s", error.c_str());
+        }
+    }
     CameraFactory factory;
     {
         std::lock_guard lock(mutex_);
@@ -108,8 +127,7 @@ void InProcessBus::createEnvironmentCameras() {
         factoryRan_ = true;
         factory = factory_;
     }
-    const char* descriptions = std::getenv("LUMVEK_SIM_CAMERAS");
-    if (descriptions != nullptr && *descriptions != '\0') {
+    if (wanted) {
         platform::logf(platform::LogCategory::Usb, "creating in-process cameras: %s", descriptions);
         factory(descriptions);
     }

@@ -35,8 +35,10 @@ public:
 
     // Called once, before the first enumeration or open of the process, with
     // the value of LUMVEK_SIM_CAMERAS (camera descriptions separated by ';') when it is
-    // set. The simulator installs it (sim::installInProcessFactory); platform
-    // code cannot create simulated cameras itself.
+    // set. The simulator installs it (sim::installInProcessFactory: linked in
+    // by tests, or loaded as its module when the variable is set and no
+    // factory is there, see simulator_module.h); platform code cannot create
+    // simulated cameras itself.
     using CameraFactory = std::function<void(const std::string& descriptions)>;
     void setCameraFactory(CameraFactory factory);
     void createEnvironmentCameras();

@@ -22,7 +22,6 @@ namespace lumvek::fx3 {
 class CancelToken {
 public:
     void cancel();
-    void rearm();  // clears a cancellation once its request has completed
     [[nodiscard]] bool cancelled() const;
     // Sleeps up to ms (kForever: no limit) or until cancelled; true when cancelled.
     // An installed probe runs at least every kProbeIntervalMs while sleeping and
