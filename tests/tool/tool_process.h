@@ -72,6 +72,8 @@ public:
     [[nodiscard]] bool ready() const { return ready_; }
     ProcessResult ctl(const std::vector<std::string>& args);
     void killHard() { process_.kill(9); }
+    // Sends the daemon a signal (SIGSTOP / SIGCONT: a daemon that stops answering).
+    void signal(int number) { process_.kill(number); }
 
 private:
     const ToolEnv& env_;
