@@ -56,6 +56,7 @@ public:
     // Waits up to timeoutMs for the end; collects the rest of the output.
     [[nodiscard]] ProcessResult wait(int timeoutMs);
     void kill(int signal);
+    [[nodiscard]] pid_t pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;

@@ -128,7 +128,7 @@ void CameraSession::selectCamera(const std::optional<int>& requested) {
                                          [&](const PresentCamera& camera) { return camera.number == *requested; });
         if (!present || Lumvek_SetDeviceNumber(handle_, *requested) == 0) {
             const int code = popError();
-            std::string detail = cameras.empty() ? "no camera is present"
+            std::string detail = cameras.empty() ? noCameraProblem()
                                                  : "present: " + numberList(cameras) + " (see lumvek list)";
             if (present) detail = describeSdkError(code);
             fail("camera " + std::to_string(*requested) + " cannot be opened: " + detail);
@@ -137,8 +137,11 @@ void CameraSession::selectCamera(const std::optional<int>& requested) {
         return;
     }
     if (cameras.empty()) {
-        fail("no camera found: attach one, start the simulator (lumvek-camsim), or add --simulate; "
-             "lumvek doctor tells more");
+        const std::string problem = noCameraProblem();
+        fail(problem.rfind("no camera found", 0) == 0
+                 ? "no camera found: attach one, start the simulator (lumvek-camsim), or add --simulate; "
+                   "lumvek doctor tells more"
+                 : problem);
     }
     // With exactly one camera present the SDK opened it already; with more
     // it opened none, and guessing one would act on the wrong camera.
