@@ -13,7 +13,15 @@ using enum SettingKind;
 
 constexpr const char* kDeviceGain = "camera gain range (lumvek info)";
 constexpr const char* kDeviceColourGain = "camera colour-gain range (lumvek info)";
-constexpr const char* kDeviceChannel = "camera channel range";
+constexpr const char* kDeviceExposure = "camera exposure range (lumvek info)";
+constexpr const char* kPassedOn = "passed to the camera";
+// The serial ROM keeps each channel gain and offset as a 16-bit value.
+constexpr const char* kDeviceChannel = "0..65535";
+constexpr int kGainRgbSelector = 6;
+constexpr int kExposureSelector = 18;
+constexpr int kGainRgbMask = 0xFFFFFF;
+constexpr int kByteBits = 8;
+constexpr int kByteMask = 0xFF;
 
 constexpr SettingInfo kSettings[] = {
     {"brightness", Selector, 1, ReadWrite, "-255..255", "brightness added to every sample"},
@@ -34,7 +42,7 @@ constexpr SettingInfo kSettings[] = {
     {"color-gain-green1", Selector, 15, ReadWrite, kDeviceColourGain, "analog gain, green 1"},
     {"color-gain-green2", Selector, 16, ReadWrite, kDeviceColourGain, "analog gain, green 2"},
     {"color-gain-blue", Selector, 17, ReadWrite, kDeviceColourGain, "analog gain, blue"},
-    {"exposure", Selector, 18, ReadWrite, "camera exposure range (lumvek info)", "exposure time in 0.1 ms"},
+    {"exposure", Selector, 18, ReadWrite, kDeviceExposure, "exposure time in 0.1 ms"},
     {"gray-mode", Selector, 19, ReadWrite, "0..2", "gray-level correction mode"},
     {"gray-gain-r", Selector, 20, ReadWrite, "0..255", "gray-level gain, red cell"},
     {"gray-gain-g1", Selector, 21, ReadWrite, "0..255", "gray-level gain, green 1 cell"},
@@ -53,13 +61,13 @@ constexpr SettingInfo kSettings[] = {
     {"channel-offset-2", Selector, 34, ReadWrite, kDeviceChannel, "sensor channel 2 offset"},
     {"channel-offset-3", Selector, 35, ReadWrite, kDeviceChannel, "sensor channel 3 offset"},
     {"channel-offset-4", Selector, 36, ReadWrite, kDeviceChannel, "sensor channel 4 offset"},
-    {"peltier", Selector, 100, ReadWrite, "passed to the camera", "cooling on/off, where the camera has it", false},
+    {"peltier", Selector, 100, ReadWrite, kPassedOn, "cooling on/off, where the camera has it", false},
     {"temperature", Selector, 101, ReadOnly, "read only", "sensor temperature, where the camera has it"},
     {"dot-filter", Selector, 102, ReadWrite, "0..1", "defect-pixel (dot) filter", false},
     {"mask-filter", Selector, 103, ReadWrite, "0..1", "flat-field correction from the mask references", false},
-    {"gain-mode", Selector, 104, ReadWrite, "passed to the camera", "sensor gain mode"},
+    {"gain-mode", Selector, 104, ReadWrite, kPassedOn, "sensor gain mode"},
     {"short-exposure", Selector, 105, ReadWrite, "0..1", "short-exposure mode, where the camera has it", false},
-    {"black-level", Selector, 106, ReadWrite, "passed to the camera", "black level, where the camera has it"},
+    {"black-level", Selector, 106, ReadWrite, kPassedOn, "black level, where the camera has it"},
     {"mirror-h", MirrorH, 0, ReadWrite, "0..1", "horizontal mirror"},
     {"mirror-v", MirrorV, 0, ReadWrite, "0..1", "vertical mirror"},
     {"auto-iris", AutoIris, 0, ReadWrite, "0..2", "automatic exposure: 0 off, 1 by exposure, 2 by gain"},
@@ -116,6 +124,58 @@ bool writeSetting(int handle, const SettingInfo& setting, int value) {
         return Lumvek_SetFilterValue(handle, setting.selector, value) == 1;
     }
     return false;
+}
+
+namespace {
+std::string span(int min, int max) {
+    return min == max ? "only " + std::to_string(min) : std::to_string(min) + ".." + std::to_string(max);
+}
+
+void drainErrors(int handle) {
+    for (int i = 0; i < 20 && Lumvek_GetLastError(handle) != 0; ++i) {
+    }
+}
+} // namespace
+
+std::string acceptedRange(int handle, const SettingInfo& setting) {
+    if (setting.range == kDeviceGain || setting.range == kDeviceColourGain || setting.range == kDeviceExposure) {
+        LumvekCameraInfo info{};
+        info.size = sizeof info;
+        const bool known = Lumvek_GetCameraInfo(handle, &info) == 1;
+        drainErrors(handle);
+        if (!known) return std::string(setting.range);
+        if (setting.range == kDeviceGain) return span(info.globalGainMin, info.globalGainMax);
+        if (setting.range == kDeviceColourGain) return span(info.colorGainMin, info.colorGainMax);
+        return span(info.exposureMin, info.exposureMax) + " (0.1 ms)";
+    }
+    if (setting.range == kPassedOn) {
+        int now = 0;
+        const bool readable = readSetting(handle, setting, now);
+        drainErrors(handle);
+        // A camera without the feature refuses the read, or reads -1 (gain mode).
+        if (!readable || now < 0) return "nothing: this camera has no " + std::string(setting.name);
+        return "what the camera takes (it has " + std::to_string(now) + " now)";
+    }
+    return std::string(setting.range);
+}
+
+std::string adjustedValueLine(const SettingInfo& setting, int asked, int now) {
+    const std::string name = setting.name;
+    if (setting.kind == Selector && setting.selector == kGainRgbSelector) {
+        const auto channel = [&](int shift) { return std::to_string((now >> shift) & kByteMask); };
+        return name + " = " + std::to_string(now) + " (only the low 24 bits are kept, 0.." +
+               std::to_string(kGainRgbMask) + ": red " + channel(0) + ", green " + channel(kByteBits) + ", blue " +
+               channel(2 * kByteBits) + "; " + std::to_string(asked) + " was asked)";
+    }
+    if (setting.kind == Selector && setting.selector == kExposureSelector) {
+        // The SDK's range let the value through and the sensor clamped it
+        // (the R13 CCD's longest exposure is 232).
+        const char* bound = now < asked ? "longest" : "shortest";
+        return name + " = " + std::to_string(now) + " (the sensor's " + bound + " " + name + " is " +
+               std::to_string(now) + "; " + std::to_string(now) + " was set, not " + std::to_string(asked) + ")";
+    }
+    return name + " = " + std::to_string(now) + " (the camera kept " + std::to_string(now) + ", not " +
+           std::to_string(asked) + ")";
 }
 
 } // namespace lumvek::tool
