@@ -79,10 +79,4 @@ void DeviceRegistry::unclaim(const std::string& path, const void* holder) {
     }
 }
 
-bool DeviceRegistry::heldByOther(const std::string& path, const void* holder) {
-    std::lock_guard lock(claimMutex_);
-    const auto it = claims_.find(path);
-    return it != claims_.end() && it->second.holder != holder;
-}
-
 } // namespace lumvek::fx3

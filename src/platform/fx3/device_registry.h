@@ -25,7 +25,6 @@ public:
     [[nodiscard]] bool claim(const std::string& path, const void* holder);
     // Counts one handle less; the path is free when the holder's last goes.
     void unclaim(const std::string& path, const void* holder);
-    [[nodiscard]] bool heldByOther(const std::string& path, const void* holder);
 
 private:
     DeviceRegistry();

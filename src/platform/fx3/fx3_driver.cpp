@@ -330,10 +330,6 @@ void closeHandle(DeviceHandle handle) {
     DeviceRegistry::instance().unclaim(path, holder);
 }
 
-bool heldByAnotherHolder(const std::string& path, DeviceHolder holder) {
-    return DeviceRegistry::instance().heldByOther(path, holder);
-}
-
 bool deviceIoControl(DeviceHandle handle, uint32_t code, const void* in, uint32_t inBytes, void* out,
                      uint32_t outBytes, uint32_t* returned, Overlapped* overlapped) {
     if (handle == nullptr || !HandleTable::instance().contains(handle)) {

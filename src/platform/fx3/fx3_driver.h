@@ -80,9 +80,6 @@ using DeviceHolder = const void*;
 // of this process has it open (kErrorSharingViolation).
 [[nodiscard]] DeviceHandle openDevice(const std::string& path, bool overlapped, DeviceHolder holder = nullptr);
 
-// True while a holder of this process other than `holder` has `path` open.
-[[nodiscard]] bool heldByAnotherHolder(const std::string& path, DeviceHolder holder);
-
 // CloseHandle: cancels pending requests on the handle (they complete with
 // kErrorOperationAborted and their events are set) and frees it.
 void closeHandle(DeviceHandle handle);
