@@ -13,6 +13,30 @@ namespace {
 
 constexpr const char* kCamera = "product=0x3090,name=cam0,pattern=chart";
 
+// With a second camera free, list still marks the held one, and doctor names its holder.
+TEST(ToolCameraInUse, DoctorNamesTheHolderOfOneOfTwoCameras) {
+    ToolEnv env("in-use-two");
+    Daemon daemon(env, {kCamera, "product=0x3090,name=cam1,pattern=ramp"});
+    ASSERT_TRUE(daemon.ready());
+    const std::filesystem::path avi = env.dir() / "holder.avi";
+    Background holder(LUMVEK_TOOL_PATH, {"record", "-d", "0", "-o", avi.string(), "--ms", "30000", "--mode", "8"},
+                      env);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::error_code ignored;
+            return std::filesystem::file_size(avi, ignored) > uint64_t{2336} * 1752 && !ignored;
+        },
+        20000));
+    const ProcessResult list = lumvek({"list"}, env);
+    EXPECT_NE(list.out.find("in use by another program"), std::string::npos) << list.out;
+    const ProcessResult doctor = lumvek({"doctor"}, env);
+    EXPECT_NE(doctor.out.find("is in use by process " + std::to_string(holder.pid()) + " (lumvek)"),
+              std::string::npos)
+        << doctor.out;
+    holder.kill(SIGINT);
+    EXPECT_NE(holder.wait(30000).exitCode, -1);
+}
+
 TEST(ToolCameraInUse, CommandsNameTheProcessThatHoldsTheCamera) {
     ToolEnv env("in-use");
     Daemon daemon(env, {kCamera});

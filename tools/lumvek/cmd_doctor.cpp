@@ -225,7 +225,8 @@ void checkCameras(Report& report, const std::string& folder, int simulated, int 
         for (const auto& camera : cameras) {
             names += (names.empty() ? "" : ", ") + std::to_string(camera.number) + " " + camera.name;
         }
-        report.ok("cameras", std::to_string(cameras.size()) + " found: " + names);
+        const std::string inUse = describeCamerasInUse(camerasInUse(kProductId));
+        report.ok("cameras", std::to_string(cameras.size()) + " found: " + names + (inUse.empty() ? "" : "; " + inUse));
         return;
     }
     if (simulated == 0 && usb == 0) {
