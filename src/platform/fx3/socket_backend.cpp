@@ -199,7 +199,10 @@ public:
             status = sockio::recvAll(fd_, reply, sizeof reply, kAbortGraceMs);
         }
         if (status != sockio::IoStatus::Ok) {
-            breakConnection(status);
+            // A late abort confirmation (kAbortGraceMs) ends this connection
+            // only: a busy daemon can miss that short bound, and the next
+            // request's own bound tells whether it still answers.
+            breakConnection(abortSent ? sockio::IoStatus::Closed : status);
             return {abortSent ? kErrorOperationAborted : kErrorDeviceNotConnected, 0};
         }
         const wire::Frame frame = wire::decodeFrame(reply);
