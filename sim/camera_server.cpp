@@ -248,6 +248,11 @@ bool CameraServer::claim(pid_t peer) {
     return true;
 }
 
+pid_t CameraServer::holder() {
+    std::lock_guard lock(claimMutex_);
+    return claims_ > 0 ? claimedBy_ : 0;
+}
+
 void CameraServer::unclaim() {
     std::lock_guard lock(claimMutex_);
     if (--claims_ == 0) {
@@ -264,11 +269,19 @@ void CameraServer::serveConnection(int fd, pid_t peer) {
     // frame the camera would have sent in time.
     platform::raiseCurrentThreadToTimeCritical();
     wire::Frame frame;
-    if (stopping_ || !recvFrame(fd, frame, stopping_) || frame.op != static_cast<uint32_t>(wire::Op::Claim)) {
-        return;  // every connection begins with its claim
+    if (stopping_ || !recvFrame(fd, frame, stopping_)) {
+        return;
+    }
+    if (frame.op == static_cast<uint32_t>(wire::Op::Query)) {
+        (void)sendFrame(fd, {frame.op, static_cast<uint32_t>(holder()), 0, 0});
+        return;
+    }
+    if (frame.op != static_cast<uint32_t>(wire::Op::Claim)) {
+        return;  // every other connection begins with its claim
     }
     const bool granted = claim(peer);
-    if (!sendFrame(fd, {frame.op, granted ? 1u : 0u, 0, 0}) || !granted) {
+    if (!sendFrame(fd, {frame.op, granted ? 1u : 0u, granted ? 0u : static_cast<uint32_t>(holder()), 0}) ||
+        !granted) {
         if (granted) {
             unclaim();
         }

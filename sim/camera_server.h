@@ -68,6 +68,7 @@ private:
     // while any of its connections lives.
     [[nodiscard]] bool claim(pid_t peer);
     void unclaim();
+    [[nodiscard]] pid_t holder();  // the process holding the camera, 0 when free
     std::mutex mutex_;  // guards deviceFd_ and connections_
     std::mutex claimMutex_;  // guards claimedBy_ and claims_
     pid_t claimedBy_ = 0;

@@ -74,8 +74,8 @@ void Camera::selectCamera(std::optional<int> index) {
     clearErrors();
     if (index) {
         if (Lumvek_SetDeviceNumber(handle_, *index) == 0) {
-            fail("camera " + std::to_string(*index) + " cannot be opened (" + std::to_string(count < 0 ? 0 : count) +
-                 " found)");
+            fail("camera " + std::to_string(*index) + " cannot be opened (" +
+                 (count > 0 ? std::to_string(count) + " found" : tool::noCameraProblem()) + ")");
         }
         return;
     }

@@ -38,8 +38,8 @@ bool parseHexId(const std::string& path, size_t at, uint16_t& out) {
     return true;
 }
 
-bool pathOpensNow(const std::string& path) {
-    fx3::DeviceHandle handle = fx3::openDevice(path, true);
+bool pathOpensNow(const std::string& path, fx3::DeviceHolder holder) {
+    fx3::DeviceHandle handle = fx3::openDevice(path, true, holder);
     if (handle == nullptr) {
         return false;
     }
@@ -103,7 +103,7 @@ int32_t CFx3Api::EnumerateDevices() {
     const std::vector<std::string> paths = fx3::enumerateDeviceInterfaces(interfaceGuid_);
     for (size_t i = 0; i < paths.size() && i < static_cast<size_t>(kInterfaceTries); ++i) {
         const std::string& path = paths[i];
-        if (path.empty() || path.size() >= usb::kDevicePathBytes || !pathOpensNow(path)) {
+        if (path.empty() || path.size() >= usb::kDevicePathBytes || !pathOpensNow(path, this)) {
             continue;
         }
         Found device{0, 0, path};
@@ -132,7 +132,9 @@ bool CFx3Api::OpenDevice(int index, bool overlapped, fx3::DeviceHandle* out) {
     if (index >= table.entryCount) {
         return false;
     }
-    *out = fx3::openDevice(table.entries[static_cast<size_t>(index)].path.data(), overlapped);
+    // This controller is the holder: a camera another controller of the
+    // process holds does not open, as one another process holds does not.
+    *out = fx3::openDevice(table.entries[static_cast<size_t>(index)].path.data(), overlapped, this);
     return *out != nullptr;
 }
 

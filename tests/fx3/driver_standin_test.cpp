@@ -69,6 +69,34 @@ TEST(DriverHandles, OpenFailuresAndInvalidHandles) {
     std::thread([] { EXPECT_EQ(getLastError(), 0u); }).join();  // per thread
 }
 
+// One holder at a time per camera: a controller's many handles share it,
+// another holder's open is refused until the last of them closes.
+TEST(DriverHandles, ACameraOneHolderHasOpenDoesNotOpenForAnother) {
+    auto camera = makeCamera("product=0x3090,name=claimed");
+    const int first = 0;
+    const int second = 0;
+    DeviceHandle control = openDevice(camera->path(), false, &first);
+    ASSERT_NE(control, nullptr);
+    DeviceHandle stream = openDevice(camera->path(), true, &first);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(openDevice(camera->path(), false, &second), nullptr);
+    EXPECT_EQ(getLastError(), kErrorSharingViolation);
+    EXPECT_EQ(openDevice(camera->path(), false), nullptr) << "the anonymous holder is another holder too";
+    closeHandle(control);
+    EXPECT_EQ(openDevice(camera->path(), false, &second), nullptr) << "the first holder still has a handle open";
+    closeHandle(stream);
+    DeviceHandle now = openDevice(camera->path(), false, &second);
+    ASSERT_NE(now, nullptr);
+    EXPECT_EQ(openDevice(camera->path(), false, &first), nullptr);
+    closeHandle(now);
+    // A path that does not open leaves no claim behind.
+    EXPECT_EQ(openDevice(formatDevicePath(0x04b4, 0x3090, "absent"), false, &first), nullptr);
+    EXPECT_EQ(getLastError(), kErrorFileNotFound);
+    DeviceHandle absentFreed = openDevice(camera->path(), false, &first);
+    EXPECT_NE(absentFreed, nullptr);
+    closeHandle(absentFreed);
+}
+
 TEST(DriverRequests, SpeedPipePortAndMalformedInput) {
     auto camera = makeCamera("product=0x3090,name=requests");
     DeviceHandle handle = openDevice(camera->path(), false);

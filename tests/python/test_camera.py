@@ -2,12 +2,14 @@
 
 import os
 import subprocess
+import sys
 import textwrap
 
 import pytest
 
 import lumvek
 from conftest import CAMERAS, HEIGHT, WIDTH, run_python
+from lumvek_sim import Daemon
 
 
 def test_list_cameras_names_every_served_camera(daemon):
@@ -167,3 +169,45 @@ def test_record_returns_the_frames_written_with_the_frames_skipped(daemon, tmp_p
     # What the recorder noted in the file, or nothing when it lost no frame.
     note = b"skipped=%d " % recording.skipped
     assert (note in data) == (recording.skipped > 0)
+
+
+def test_a_camera_another_process_holds_is_named_as_in_use(tmp_path):
+    # One camera of its own, served in a folder of its own, held by a child.
+    devices = str(tmp_path / "devices")
+    os.makedirs(devices)
+    saved = os.environ["LUMVEK_DEVICE_DIR"]
+    os.environ["LUMVEK_DEVICE_DIR"] = devices
+    try:
+        solo = Daemon(["product=0x3090,name=solo,pattern=chart"])
+    finally:
+        os.environ["LUMVEK_DEVICE_DIR"] = saved
+    holder_code = textwrap.dedent("""
+        import sys
+        import lumvek
+        with lumvek.Camera() as camera:
+            print("open", flush=True)
+            sys.stdin.read()
+    """)
+    env = dict(os.environ, LUMVEK_DEVICE_DIR=devices, LUMVEK_SHM_NAME="/lumvek-holder-%d" % os.getpid(),
+               LUMVEK_REGISTRY_FILE=str(tmp_path / "holder.sqlite3"))
+    holder = subprocess.Popen([sys.executable, "-c", holder_code], env=env, stdin=subprocess.PIPE,
+                              stdout=subprocess.PIPE, text=True)
+    try:
+        assert holder.stdout.readline().strip() == "open"
+        code = textwrap.dedent("""
+            import lumvek
+            try:
+                lumvek.Camera()
+            except lumvek.Error as error:
+                print(error.code, error)
+        """)
+        env.update(LUMVEK_SHM_NAME="/lumvek-asker-%d" % os.getpid(), LUMVEK_REGISTRY_FILE=str(tmp_path / "asker.sqlite3"))
+        result = subprocess.run([sys.executable, "-c", code], env=env, capture_output=True, text=True, timeout=120)
+        assert result.returncode == 0, result.stderr
+        assert result.stdout.startswith("2 "), result.stdout
+        assert "solo (simulated) is in use by process %d (python" % holder.pid in result.stdout, result.stdout
+        assert "no camera found" not in result.stdout
+    finally:
+        holder.stdin.close()
+        holder.wait(timeout=60)
+        solo.stop()

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <thread>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -81,6 +82,7 @@ public:
     }
     ~Daemon() {
         if (pid_ > 0) {
+            kill(pid_, SIGCONT);
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
@@ -104,7 +106,9 @@ public:
         pid_ = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    void signal(int number) { kill(pid_, number); }
     void killNow() {
+        kill(pid_, SIGCONT);  // a stopped daemon dies only once it runs
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
         pid_ = -1;
@@ -278,6 +282,46 @@ TEST(CamsimDaemon, AKilledDaemonIsReportedAsRemoval) {
     EXPECT_TRUE(arrived.wait(5000));
     daemon.killNow();  // its socket file stays behind
     EXPECT_TRUE(removed.wait(5000));
+    fx3::unsubscribeDeviceChanges(id);
+}
+
+// A daemon that stops answering (SIGSTOP) is an unplugged camera: the watch
+// reports its removal, its path is no longer listed and does not open, and
+// each of those returns although the daemon never will; running again, it
+// is reported as arrived and opens.
+TEST(CamsimDaemon, AStoppedDaemonIsReportedAsRemovalAndBackAsArrival) {
+    const std::string path = fx3::formatDevicePath(0x04b4, 0x3090, "sleeper");
+    platform::Event arrived(platform::Event::Reset::Manual), removed(platform::Event::Reset::Manual);
+    const int id = fx3::subscribeDeviceChanges([&](fx3::DeviceChange change, const std::string& p) {
+        if (p == path) (change == fx3::DeviceChange::Arrival ? arrived : removed).set();
+    });
+    Daemon daemon({"product=0x3090,name=sleeper"});
+    ASSERT_TRUE(daemon.waitReady());
+    ASSERT_TRUE(arrived.wait(5000));
+    arrived.reset();
+    daemon.signal(SIGSTOP);
+    EXPECT_TRUE(removed.wait(10000));
+    // Hang detectors: the calls below would wait for ever on a blocking socket.
+    platform::Event answered(platform::Event::Reset::Manual);
+    bool listed = true;
+    bool opened = true;
+    std::thread caller([&] {
+        listed = isPresent(path);
+        fx3::DeviceHandle handle = fx3::openDevice(path, false);
+        opened = handle != nullptr;
+        if (handle != nullptr) fx3::closeHandle(handle);
+        answered.set();
+    });
+    const bool returned = answered.wait(10000);
+    daemon.signal(SIGCONT);
+    caller.join();
+    EXPECT_TRUE(returned);
+    EXPECT_FALSE(listed);
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(arrived.wait(10000));
+    fx3::DeviceHandle handle = fx3::openDevice(path, false);
+    EXPECT_NE(handle, nullptr);
+    if (handle != nullptr) fx3::closeHandle(handle);
     fx3::unsubscribeDeviceChanges(id);
 }
 

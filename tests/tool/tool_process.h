@@ -56,6 +56,7 @@ public:
     // Waits up to timeoutMs for the end; collects the rest of the output.
     [[nodiscard]] ProcessResult wait(int timeoutMs);
     void kill(int signal);
+    [[nodiscard]] pid_t pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;
@@ -72,6 +73,8 @@ public:
     [[nodiscard]] bool ready() const { return ready_; }
     ProcessResult ctl(const std::vector<std::string>& args);
     void killHard() { process_.kill(9); }
+    // Sends the daemon a signal (SIGSTOP / SIGCONT: a daemon that stops answering).
+    void signal(int number) { process_.kill(number); }
 
 private:
     const ToolEnv& env_;

@@ -2,6 +2,7 @@
 // exactly as outside tests run it, with no daemon and no in-process cameras.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "file_checks.h"
@@ -49,6 +50,23 @@ TEST(ToolUsbRun, ListSnapAndSerialRomThroughLibusb) {
         usbRun(env, {kCam0}, {"/bin/sh", "-c", tool + " regs write 0x100 0xA5 --srom && " + tool + " regs read 0x100 --srom"}),
         env);
     EXPECT_EQ(rom.out, "srom 0x0100 <- 0xA5\nsrom 0x0100 = 0xA5 (165)\n") << rom.err;
+}
+
+// The tool's own instance opens the only camera; listing it must not turn
+// that into a second line saying another program holds it.
+TEST(ToolUsbRun, TheOnlyCameraIsListedOnceAndNotAsInUse) {
+    ToolEnv env("usbrun-one");
+    const ProcessResult list = run(LUMVEK_CAMSIM_PATH, usbRun(env, {kCam0}, {LUMVEK_TOOL_PATH, "list"}), env);
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(list.out.find("in use"), std::string::npos) << list.out;
+    const size_t first = list.out.find("LumvekR13-USB3-K7_01");
+    ASSERT_NE(first, std::string::npos) << list.out;
+    EXPECT_EQ(list.out.find("CSensorR13"), std::string::npos) << list.out;
+    EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 1) << list.out;
+
+    const ProcessResult json = run(LUMVEK_CAMSIM_PATH, usbRun(env, {kCam0}, {LUMVEK_TOOL_PATH, "list", "--json"}), env);
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_NE(json.out.find("\"products\":[]"), std::string::npos) << json.out;
 }
 
 TEST(ToolUsbRun, ExitsWithTheCommandsStatusAndRefusesBadArguments) {

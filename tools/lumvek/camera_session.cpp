@@ -1,6 +1,7 @@
 #include "camera_session.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "camera_count.h"
 #include "failure.h"
@@ -116,7 +117,51 @@ int CameraSession::lastErrorCode() {
 }
 
 void CameraSession::failWithLastError(const std::string& what) {
-    fail(what + ": " + describeSdkError(lastErrorCode()));
+    // The whole history, newest first: a failed request to the camera (6)
+    // often stands behind the code the failing call reports (7 for a
+    // capture whose window could not be set).
+    std::vector<int> codes;
+    for (int i = 0; i < kErrorHistoryDepth; ++i) {
+        const int code = popError();
+        if (code == 0) break;
+        codes.push_back(code);
+    }
+    if (codes.empty()) codes.push_back(lastErrorCode());
+    fail(what + ": " + describeSdkErrors(codes));
+}
+
+void CameraSession::requireCapture(int result, const std::string& what) {
+    if (result != 0) {
+        return;
+    }
+    std::vector<int> codes;
+    for (int i = 0; i < kErrorHistoryDepth; ++i) {
+        const int code = popError();
+        if (code == 0) break;
+        codes.push_back(code);
+    }
+    if (codes.empty()) codes.push_back(lastErrorCode());
+    int th = 0, x = 0, width = 0, tv = 0, y = 0, height = 0;
+    LumvekCameraInfo info{};
+    info.size = sizeof info;
+    if (codes.front() != LUMVEK_ERR_WINDOW_SIZE || Lumvek_GetCaptureWindowEx(handle_, &th, &x, &width, &tv, &y, &height) == 0 ||
+        Lumvek_GetCameraInfo(handle_, &info) == 0) {
+        fail(what + ": " + describeSdkErrors(codes));
+    }
+    char window[160];
+    std::snprintf(window, sizeof window, "the capture window %d x %d at (%d, %d)", width, height, x, y);
+    char sensor[160];
+    std::snprintf(sensor, sizeof sensor, "the %d x %d sensor", info.fullWidth, info.fullHeight);
+    const bool fits = width >= 1 && height >= 1 && x >= 0 && y >= 0 && x + width <= info.fullWidth &&
+                      y + height <= info.fullHeight;
+    if (fits) {
+        fail(what + ": the camera did not take " + window + ", which fits " + sensor +
+             ": a request to the camera failed (SDK error 7)");
+    }
+    char allowed[200];
+    std::snprintf(allowed, sizeof allowed, "width 1..%d and height 1..%d, with x + width <= %d and y + height <= %d",
+                  info.fullWidth, info.fullHeight, info.fullWidth, info.fullHeight);
+    fail(what + ": " + window + " does not fit " + sensor + ": " + allowed + " (SDK error 7)");
 }
 
 void CameraSession::selectCamera(const std::optional<int>& requested) {
@@ -126,7 +171,7 @@ void CameraSession::selectCamera(const std::optional<int>& requested) {
                                          [&](const PresentCamera& camera) { return camera.number == *requested; });
         if (!present || Lumvek_SetDeviceNumber(handle_, *requested) == 0) {
             const int code = popError();
-            std::string detail = cameras.empty() ? "no camera is present"
+            std::string detail = cameras.empty() ? noCameraProblem()
                                                  : "present: " + numberList(cameras) + " (see lumvek list)";
             if (present) detail = describeSdkError(code);
             fail("camera " + std::to_string(*requested) + " cannot be opened: " + detail);
@@ -135,8 +180,11 @@ void CameraSession::selectCamera(const std::optional<int>& requested) {
         return;
     }
     if (cameras.empty()) {
-        fail("no camera found: attach one, start the simulator (lumvek-camsim), or add --simulate; "
-             "lumvek doctor tells more");
+        const std::string problem = noCameraProblem();
+        fail(problem.rfind("no camera found", 0) == 0
+                 ? "no camera found: attach one, start the simulator (lumvek-camsim), or add --simulate; "
+                   "lumvek doctor tells more"
+                 : problem);
     }
     // With exactly one camera present the SDK opened it already; with more
     // it opened none, and guessing one would act on the wrong camera.

@@ -53,6 +53,11 @@ public:
     // result 0: throws "<what>: <the SDK's error in words>".
     void require(int result, const std::string& what);
     [[noreturn]] void failWithLastError(const std::string& what);
+    // As require, for the calls that configure a capture (Capture, SnapShot):
+    // code 7 is told apart into a window that does not fit the sensor (with
+    // the numbers that would) and a camera that did not take a window that
+    // fits (a request to it failed).
+    void requireCapture(int result, const std::string& what);
 
 private:
     CameraSession() = default;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "camera_holders.h"
 #include "camera_session.h"
 #include "command_support.h"
 #include "commands.h"
@@ -224,15 +225,19 @@ void checkCameras(Report& report, const std::string& folder, int simulated, int 
         for (const auto& camera : cameras) {
             names += (names.empty() ? "" : ", ") + std::to_string(camera.number) + " " + camera.name;
         }
-        report.ok("cameras", std::to_string(cameras.size()) + " found: " + names);
+        const std::string inUse = describeCamerasInUse(camerasInUse(kProductId));
+        report.ok("cameras", std::to_string(cameras.size()) + " found: " + names + (inUse.empty() ? "" : "; " + inUse));
         return;
     }
     if (simulated == 0 && usb == 0) {
         report.problem("cameras", "no camera found: none is attached and no simulator daemon is running",
                        startSimulator(folder));
     } else {
-        report.problem("cameras", "the SDK finds no camera although one is attached or served",
-                       "see the problems above; LUMVEK_LOG=all lumvek list shows the SDK's view");
+        const std::string inUse = describeCamerasInUse(camerasInUse(kProductId));
+        report.problem("cameras",
+                       inUse.empty() ? "the SDK finds no camera although one is attached or served" : inUse,
+                       inUse.empty() ? "see the problems above; LUMVEK_LOG=all lumvek list shows the SDK's view"
+                                     : "end that program, or wait until it lets the camera go");
     }
 }
 

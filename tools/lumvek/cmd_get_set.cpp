@@ -59,8 +59,6 @@ int parseValue(const std::string& text, const SettingInfo& setting) {
     return static_cast<int>(*value);
 }
 
-constexpr int kExposureSelector = 18;
-
 } // namespace
 
 int runGet(const Args& words) {
@@ -125,8 +123,10 @@ int runSet(const Args& words) {
     CameraSession session = CameraSession::withCamera(options);
     session.clearErrors();
     if (!writeSetting(session.handle(), setting, value)) {
+        const int code = session.lastErrorCode();
         fail("set " + std::string(setting.name) + " " + args.operands[1] + ": " +
-             describeSdkError(session.lastErrorCode()) + "; " + setting.name + " accepts " + rangeText(setting));
+             (code == 0 ? "the camera refused it (the SDK gave no error code)" : describeSdkError(code)) + "; " +
+             setting.name + " accepts " + acceptedRange(session.handle(), setting));
     }
     if (!setting.kept) {
         std::fprintf(stderr, "note: the SDK does not keep %s after this run\n", setting.name);
@@ -136,12 +136,7 @@ int runSet(const Args& words) {
         if (now == value || setting.kind != SettingKind::Selector) {
             std::printf("%s = %d\n", setting.name, now);
         } else {
-            // The SDK's range let the value through and the sensor clamped it
-            // (the R13 CCD's longest exposure is 232): say what was set.
-            const bool exposure = setting.selector == kExposureSelector;
-            const char* bound = now < value ? (exposure ? "longest" : "largest") : (exposure ? "shortest" : "smallest");
-            std::printf("%s = %d (the sensor's %s %s is %d; %d was set, not %d)\n", setting.name, now, bound,
-                        setting.name, now, now, value);
+            std::printf("%s\n", adjustedValueLine(setting, value, now).c_str());
         }
     } else {
         std::printf("%s set to %d\n", setting.name, value);

@@ -1,6 +1,7 @@
 // lumvek list, lumvek info
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "LumvekSdk.h"
 #include "command_support.h"
@@ -53,6 +54,8 @@ int runList(const Args& words) {
 
     CameraSession session = CameraSession::withoutCamera(options.simulation);
     const auto cameras = session.presentCameras();
+    std::vector<int> listed;
+    for (const auto& camera : cameras) listed.push_back(camera.number);
     if (args.has("json")) {
         JsonWriter json;
         json.beginObject().beginArray("cameras");
@@ -61,7 +64,7 @@ int runList(const Args& words) {
             json.value("path", devicePath(camera.number)).endObject();
         }
         json.endArray().beginArray("products");
-        (void)addOtherProducts(&json);
+        (void)addOtherProducts(&json, listed);
         json.endArray().endObject();
         std::fputs(json.text().c_str(), stdout);
         return kExitOk;
@@ -70,7 +73,7 @@ int runList(const Args& words) {
         std::printf("%-3d %-24s %s\n", camera.number, camera.name.c_str(), devicePath(camera.number).c_str());
     }
     // Cameras of the other products of the family (lumvek info --product ID).
-    const int others = addOtherProducts(nullptr);
+    const int others = addOtherProducts(nullptr, listed);
     if (cameras.empty() && others == 0) {
         std::puts("no camera found (lumvek doctor tells why; --simulate uses a simulated one)");
     }

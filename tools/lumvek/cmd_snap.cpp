@@ -69,10 +69,10 @@ int runSnap(const Args& words) {
         session.require(Lumvek_LoadMaskFile(h, mask->c_str()), "snap: mask file " + *mask);
         session.require(Lumvek_SetMaskFilter(h, 1), "snap: mask filter");
     }
-    session.require(Lumvek_Capture(h), "snap: preparing the capture");
+    session.requireCapture(Lumvek_Capture(h), "snap: preparing the capture");
     for (int i = 0; i < count; ++i) {
         const std::string path = numberedPath(*output, i, count);
-        session.require(Lumvek_SnapShot(h, nullptr, 0, 1), "snap: taking picture " + std::to_string(i + 1));
+        session.requireCapture(Lumvek_SnapShot(h, nullptr, 0, 1), "snap: taking picture " + std::to_string(i + 1));
         if (Lumvek_SaveImage(h, path.c_str(), format->fileType) == 0) {
             const int code = session.lastErrorCode();
             if (code == 0) {

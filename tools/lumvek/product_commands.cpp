@@ -4,6 +4,7 @@
 
 #include <lumvek/camera.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -288,12 +289,13 @@ int runProductSet(const Args& words) {
     return kExitOk;
 }
 
-int addOtherProducts(JsonWriter* json) {
+int addOtherProducts(JsonWriter* json, const std::vector<int>& listedR13s) {
     int shown = 0;
     for (const CameraEntry& entry : listCameras()) {
         // R13s that can be opened are listed by the caller; one another
         // program holds is shown here as in use.
-        if (entry.productId == kR13Product && entry.openable) continue;
+        const bool listed = std::find(listedR13s.begin(), listedR13s.end(), entry.deviceNumber) != listedR13s.end();
+        if (entry.productId == kR13Product && (entry.openable || listed)) continue;
         ++shown;
         if (json) {
             json->beginObject().value("product", entry.productId).value("number", entry.deviceNumber);

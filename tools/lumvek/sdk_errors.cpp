@@ -1,5 +1,7 @@
 #include "sdk_errors.h"
 
+#include <algorithm>
+
 #include "LumvekSdk.h"
 
 namespace lumvek::tool {
@@ -32,6 +34,20 @@ std::string describeSdkError(int code) {
     }
     const char* text = meaning(code);
     return "SDK error " + std::to_string(code) + ": " + (text != nullptr ? text : "unknown code");
+}
+
+std::string describeSdkErrors(const std::vector<int>& newestFirst) {
+    if (newestFirst.empty()) {
+        return describeSdkError(LUMVEK_ERR_NONE);
+    }
+    std::string text = describeSdkError(newestFirst.front());
+    std::vector<int> shown{newestFirst.front()};
+    for (const int code : newestFirst) {
+        if (code == LUMVEK_ERR_NONE || std::find(shown.begin(), shown.end(), code) != shown.end()) continue;
+        shown.push_back(code);
+        text += " (after " + describeSdkError(code) + ")";
+    }
+    return text;
 }
 
 } // namespace lumvek::tool

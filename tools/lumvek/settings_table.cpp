@@ -17,7 +17,12 @@ constexpr SettingRange described(const char* note) { return {0, 0, note}; }
 constexpr SettingRange kSwitch = between(LUMVEK_SWITCH_OFF, LUMVEK_SWITCH_ON);
 constexpr SettingRange kDeviceGain = described("camera gain range (lumvek info)");
 constexpr SettingRange kDeviceColourGain = described("camera colour-gain range (lumvek info)");
-constexpr SettingRange kDeviceChannel = described("camera channel range");
+// The serial ROM keeps each channel gain and offset as a 16-bit value.
+constexpr SettingRange kDeviceChannel = between(0, 0xFFFF);
+constexpr SettingRange kDeviceExposure = described("camera exposure range (lumvek info)");
+constexpr int kGainRgbMask = 0xFFFFFF;
+constexpr int kByteBits = 8;
+constexpr int kByteMask = 0xFF;
 constexpr SettingRange kPassedOn = described("passed to the camera");
 constexpr SettingRange kBayerGain = between(LUMVEK_FILTER_BAYER_GAIN_MIN, LUMVEK_FILTER_BAYER_GAIN_MAX);
 constexpr SettingRange kGrayGain = between(LUMVEK_FILTER_GRAY_GAIN_MIN, LUMVEK_FILTER_GRAY_GAIN_MAX);
@@ -60,7 +65,7 @@ constexpr SettingInfo kSettings[] = {
     {"color-gain-green2", Selector, LUMVEK_FILTER_COLOR_GAIN_GREEN2, ReadWrite, kDeviceColourGain,
      "analog gain, green 2"},
     {"color-gain-blue", Selector, LUMVEK_FILTER_COLOR_GAIN_BLUE, ReadWrite, kDeviceColourGain, "analog gain, blue"},
-    {"exposure", Selector, LUMVEK_FILTER_EXPOSURE_TIME, ReadWrite, described("camera exposure range (lumvek info)"),
+    {"exposure", Selector, LUMVEK_FILTER_EXPOSURE_TIME, ReadWrite, kDeviceExposure,
      "exposure time in 0.1 ms"},
     {"gray-mode", Selector, LUMVEK_FILTER_GRAY_MODE, ReadWrite,
      between(LUMVEK_FILTER_GRAY_MODE_MIN, LUMVEK_FILTER_GRAY_MODE_MAX), "gray-level correction mode"},
@@ -159,6 +164,59 @@ bool writeSetting(int handle, const SettingInfo& setting, int value) {
         return Lumvek_SetFilterValue(handle, setting.selector, value) == 1;
     }
     return false;
+}
+
+namespace {
+std::string span(int min, int max) {
+    return min == max ? "only " + std::to_string(min) : std::to_string(min) + ".." + std::to_string(max);
+}
+
+void drainErrors(int handle) {
+    for (int i = 0; i < LUMVEK_ERROR_HISTORY_DEPTH && Lumvek_GetLastError(handle) != 0; ++i) {
+    }
+}
+} // namespace
+
+std::string acceptedRange(int handle, const SettingInfo& setting) {
+    const char* note = setting.range.note;
+    if (note == kDeviceGain.note || note == kDeviceColourGain.note || note == kDeviceExposure.note) {
+        LumvekCameraInfo info{};
+        info.size = sizeof info;
+        const bool known = Lumvek_GetCameraInfo(handle, &info) == 1;
+        drainErrors(handle);
+        if (!known) return rangeText(setting);
+        if (note == kDeviceGain.note) return span(info.globalGainMin, info.globalGainMax);
+        if (note == kDeviceColourGain.note) return span(info.colorGainMin, info.colorGainMax);
+        return span(info.exposureMin, info.exposureMax) + " (0.1 ms)";
+    }
+    if (note == kPassedOn.note) {
+        int now = 0;
+        const bool readable = readSetting(handle, setting, now);
+        drainErrors(handle);
+        // A camera without the feature refuses the read, or reads -1 (gain mode).
+        if (!readable || now < 0) return "nothing: this camera has no " + std::string(setting.name);
+        return "what the camera takes (it has " + std::to_string(now) + " now)";
+    }
+    return rangeText(setting);
+}
+
+std::string adjustedValueLine(const SettingInfo& setting, int asked, int now) {
+    const std::string name = setting.name;
+    if (setting.kind == Selector && setting.selector == LUMVEK_FILTER_BAYER_GAIN_RGB) {
+        const auto channel = [&](int shift) { return std::to_string((now >> shift) & kByteMask); };
+        return name + " = " + std::to_string(now) + " (only the low 24 bits are kept, 0.." +
+               std::to_string(kGainRgbMask) + ": red " + channel(0) + ", green " + channel(kByteBits) + ", blue " +
+               channel(2 * kByteBits) + "; " + std::to_string(asked) + " was asked)";
+    }
+    if (setting.kind == Selector && setting.selector == LUMVEK_FILTER_EXPOSURE_TIME) {
+        // The SDK's range let the value through and the sensor clamped it
+        // (the R13 CCD's longest exposure is 232).
+        const char* bound = now < asked ? "longest" : "shortest";
+        return name + " = " + std::to_string(now) + " (the sensor's " + bound + " " + name + " is " +
+               std::to_string(now) + "; " + std::to_string(now) + " was set, not " + std::to_string(asked) + ")";
+    }
+    return name + " = " + std::to_string(now) + " (the camera kept " + std::to_string(now) + ", not " +
+           std::to_string(asked) + ")";
 }
 
 } // namespace lumvek::tool

@@ -50,4 +50,14 @@ struct SettingInfo {
 [[nodiscard]] bool readSetting(int handle, const SettingInfo& setting, int& value);
 [[nodiscard]] bool writeSetting(int handle, const SettingInfo& setting, int value);
 
+// What set accepts, in numbers: the table's range, or for the camera's own
+// ranges the figures of its information record ("15..1023"), or for values
+// passed to the camera what it has ("nothing: this camera has no gain-mode").
+// Uses the instance's error history; leaves it empty.
+[[nodiscard]] std::string acceptedRange(int handle, const SettingInfo& setting);
+
+// The line `set` prints when the value read back (`now`) differs from the one
+// asked: what was kept and why, "gain-rgb = 16777215 (...)".
+[[nodiscard]] std::string adjustedValueLine(const SettingInfo& setting, int asked, int now);
+
 } // namespace lumvek::tool

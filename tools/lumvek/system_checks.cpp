@@ -9,6 +9,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "platform/fx3/socket_backend.h"
+
 namespace lumvek::tool {
 
 namespace {
@@ -21,16 +23,9 @@ std::string firstLine(const std::filesystem::path& file) {
     return line;
 }
 
+// Asked with the SDK's own bounded query: a stopped daemon does not answer.
 bool socketAnswers(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
+    return fx3::querySocketCamera(path).answered;
 }
 } // namespace
 

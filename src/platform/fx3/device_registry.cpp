@@ -61,4 +61,22 @@ std::unique_ptr<UsbDevice> DeviceRegistry::open(const std::string& path) {
     return nullptr;
 }
 
+bool DeviceRegistry::claim(const std::string& path, const void* holder) {
+    std::lock_guard lock(claimMutex_);
+    auto [it, added] = claims_.try_emplace(path, Claim{holder, 0});
+    if (!added && it->second.holder != holder) {
+        return false;
+    }
+    ++it->second.handles;
+    return true;
+}
+
+void DeviceRegistry::unclaim(const std::string& path, const void* holder) {
+    std::lock_guard lock(claimMutex_);
+    const auto it = claims_.find(path);
+    if (it != claims_.end() && it->second.holder == holder && --it->second.handles <= 0) {
+        claims_.erase(it);
+    }
+}
+
 } // namespace lumvek::fx3

@@ -23,7 +23,7 @@
 #ifdef LUMVEK_HAVE_LIBUSB
 #include "platform/fx3/libusb_context.h"
 #endif
-#include "platform/fx3/socket_io.h"
+#include "platform/fx3/socket_backend.h"
 #include "platform/fx3/socket_wire.h"
 
 namespace lumvek::fx3 {
@@ -119,7 +119,8 @@ private:
     }
 
     // The socket cameras that answer now: a socket file whose daemon has died
-    // (it stays behind after SIGKILL) is a removed camera.
+    // (it stays behind after SIGKILL) is a removed camera, and so is one whose
+    // daemon does not answer a query within its bound (a stopped process).
     static std::set<std::string> liveSocketCameras(const std::string& dir) {
         std::set<std::string> live;
         DIR* listing = ::opendir(dir.c_str());
@@ -131,9 +132,7 @@ private:
             if (!name) {
                 continue;
             }
-            const int probe = sockio::connectUnix(dir + "/" + entry->d_name);
-            if (probe >= 0) {
-                ::close(probe);
+            if (querySocketCamera(dir + "/" + entry->d_name).answered) {
                 live.insert(formatDevicePath(name->vendorId, name->productId, name->instance));
             }
         }

@@ -59,10 +59,13 @@ void completeOverlapped(Overlapped* overlapped, uint32_t error, uint32_t transfe
 } // namespace
 
 struct DeviceObject {
-    DeviceObject(std::unique_ptr<UsbDevice> d, bool ov) : device(std::move(d)), overlapped(ov) {}
+    DeviceObject(std::unique_ptr<UsbDevice> d, bool ov, std::string p, DeviceHolder h)
+        : device(std::move(d)), overlapped(ov), path(std::move(p)), holder(h) {}
 
     std::unique_ptr<UsbDevice> device;
     const bool overlapped;
+    const std::string path;     // the claim this handle counts in
+    const DeviceHolder holder;
 
     std::mutex mutex;  // guards queue, active, closing, worker
     std::condition_variable changed;  // queue grew, a request completed, closing
@@ -282,13 +285,21 @@ std::vector<std::string> enumerateDeviceInterfaces(const Guid& interfaceClass) {
     return DeviceRegistry::instance().presentPaths();
 }
 
-DeviceHandle openDevice(const std::string& path, bool overlapped) {
-    auto device = DeviceRegistry::instance().open(path);
+DeviceHandle openDevice(const std::string& path, bool overlapped, DeviceHolder holder) {
+    DeviceRegistry& registry = DeviceRegistry::instance();
+    // Claimed before the backend is asked, so that another holder's open
+    // never reaches the camera.
+    if (!registry.claim(path, holder)) {
+        tLastError = kErrorSharingViolation;
+        return nullptr;
+    }
+    auto device = registry.open(path);
     if (!device) {
+        registry.unclaim(path, holder);
         tLastError = kErrorFileNotFound;
         return nullptr;
     }
-    auto* object = new DeviceObject(std::move(device), overlapped);
+    auto* object = new DeviceObject(std::move(device), overlapped, path, holder);
     HandleTable::instance().add(object);
     tLastError = kErrorSuccess;
     return object;
@@ -313,7 +324,10 @@ void closeHandle(DeviceHandle handle) {
         std::unique_lock lock(handle->mutex);
         handle->changed.wait(lock, [&] { return handle->active.empty(); });
     }
-    delete handle;
+    const std::string path = handle->path;
+    const DeviceHolder holder = handle->holder;
+    delete handle;  // the backend connection ends before the claim is given up
+    DeviceRegistry::instance().unclaim(path, holder);
 }
 
 bool deviceIoControl(DeviceHandle handle, uint32_t code, const void* in, uint32_t inBytes, void* out,

@@ -24,6 +24,7 @@ inline constexpr uint32_t kErrorInvalidFunction = 1;
 inline constexpr uint32_t kErrorFileNotFound = 2;
 inline constexpr uint32_t kErrorInvalidHandle = 6;
 inline constexpr uint32_t kErrorGenFailure = 31;
+inline constexpr uint32_t kErrorSharingViolation = 32;
 inline constexpr uint32_t kErrorInvalidParameter = 87;
 inline constexpr uint32_t kErrorSemTimeout = 121;
 inline constexpr uint32_t kErrorOperationAborted = 995;
@@ -66,9 +67,18 @@ struct Overlapped {
     std::atomic<uint32_t> transferred{0};
 };
 
+// Who opens a device path. A camera is used by one holder at a time, as it is
+// by one process at a time: the handles of one holder (a controller, which
+// opens a handle per request) share the device, and while any of them is
+// open a handle of another holder in this process does not open
+// (kErrorSharingViolation). nullptr is one anonymous holder.
+using DeviceHolder = const void*;
+
 // CreateFile on a device path (write access, open existing). Returns nullptr
-// and sets the last error when the path names no present device.
-[[nodiscard]] DeviceHandle openDevice(const std::string& path, bool overlapped);
+// and sets the last error when the path names no present device
+// (kErrorFileNotFound; also when another process holds it) or another holder
+// of this process has it open (kErrorSharingViolation).
+[[nodiscard]] DeviceHandle openDevice(const std::string& path, bool overlapped, DeviceHolder holder = nullptr);
 
 // CloseHandle: cancels pending requests on the handle (they complete with
 // kErrorOperationAborted and their events are set) and frees it.

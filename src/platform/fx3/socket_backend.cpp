@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <sys/mman.h>
@@ -20,13 +23,49 @@
 namespace lumvek::fx3 {
 
 namespace {
-// How long past a request's own time-out the client waits for the daemon
-// before it counts the camera as gone.
-constexpr uint32_t kReplyGraceMs = 2000;
+using Clock = std::chrono::steady_clock;
 // How long an aborted read waits for the daemon to confirm the abort.
 constexpr uint32_t kAbortGraceMs = 1000;
 // How long the data of one reply may take to arrive once its frame came.
 constexpr uint32_t kPayloadMs = 10000;
+// The longest request time-out honoured as given; longer ones are cut to it.
+constexpr uint32_t kLongestRequestMs = 60000;
+
+// Daemons that let a wait run out, by socket path, with the time of the
+// last attempt: until kSilentRetryMs have passed the camera is taken as
+// unplugged without asking again, so that a stopped daemon costs one
+// time-out, not one per request (each control request opens its own
+// connection). Never destroyed: sessions on other threads may mark at exit.
+class SilentDaemons {
+public:
+    static SilentDaemons& instance() {
+        static auto* silent = new SilentDaemons();
+        return *silent;
+    }
+    // True while a silent daemon is left alone.
+    bool leftAlone(const std::string& socketPath) {
+        std::lock_guard lock(mutex_);
+        const auto found = lastTry_.find(socketPath);
+        return found != lastTry_.end() && Clock::now() - found->second < std::chrono::milliseconds(kSilentRetryMs);
+    }
+    void markSilent(const std::string& socketPath) {
+        if (socketPath.empty()) return;
+        std::lock_guard lock(mutex_);
+        if (lastTry_.count(socketPath) == 0) {
+            platform::logf(platform::LogCategory::Usb, "the daemon at %s does not answer: camera taken as unplugged",
+                           socketPath.c_str());
+        }
+        lastTry_[socketPath] = Clock::now();
+    }
+    void markAnswered(const std::string& socketPath) {
+        std::lock_guard lock(mutex_);
+        lastTry_.erase(socketPath);
+    }
+
+private:
+    std::mutex mutex_;  // guards lastTry_
+    std::map<std::string, Clock::time_point> lastTry_;
+};
 
 // The server's shared bulk buffer, mapped read-only. Accepted only when the
 // server has sealed its size, so it cannot shrink under a copy (SIGBUS).
@@ -73,25 +112,28 @@ std::optional<SharedBuffer> attachSharedBuffer(int fd) {
     return shared;
 }
 
-// Asks the daemon for the camera on a fresh connection. False when another
-// process holds it (or the daemon does not answer): the path does not open.
-bool claimCamera(int fd) {
+// Sends the first request of a fresh connection (Claim or Query) and reads
+// its reply. nullopt when the daemon does not answer in time or garbles it.
+std::optional<wire::Frame> firstExchange(int fd, wire::Op op) {
     uint8_t request[wire::kFrameBytes];
-    wire::encodeFrame({static_cast<uint32_t>(wire::Op::Claim), 0, 0, 0}, request);
-    if (!sockio::sendAll(fd, request, sizeof request)) {
-        return false;
+    wire::encodeFrame({static_cast<uint32_t>(op), 0, 0, 0}, request);
+    if (!sockio::sendAll(fd, request, sizeof request, kReplyGraceMs)) {
+        return std::nullopt;
     }
     uint8_t reply[wire::kFrameBytes];
     if (sockio::recvAll(fd, reply, sizeof reply, kReplyGraceMs) != sockio::IoStatus::Ok) {
-        return false;
+        return std::nullopt;
     }
     const wire::Frame frame = wire::decodeFrame(reply);
-    return frame.op == static_cast<uint32_t>(wire::Op::Claim) && frame.a == 1;
+    if (frame.op != static_cast<uint32_t>(op)) {
+        return std::nullopt;
+    }
+    return frame;
 }
 
 class SocketDeviceSession final : public UsbDevice {
 public:
-    explicit SocketDeviceSession(int fd) : fd_(fd) {}
+    SocketDeviceSession(int fd, std::string socketPath) : fd_(fd), socketPath_(std::move(socketPath)) {}
     ~SocketDeviceSession() override {
         if (shared_.data != nullptr) {
             ::munmap(const_cast<uint8_t*>(shared_.data), shared_.bytes);
@@ -111,10 +153,11 @@ public:
         if (!send(message, sizeof message)) {
             return {};
         }
-        const uint32_t limit = std::min<uint32_t>(header.timeoutMs, 60000) + kReplyGraceMs;
+        const uint32_t limit = std::min<uint32_t>(header.timeoutMs, kLongestRequestMs) + kReplyGraceMs;
         uint8_t reply[wire::kFrameBytes + kControlDataBytes];
-        if (sockio::recvAll(fd_, reply, sizeof reply, limit) != sockio::IoStatus::Ok) {
-            breakConnection();
+        if (const sockio::IoStatus status = sockio::recvAll(fd_, reply, sizeof reply, limit);
+            status != sockio::IoStatus::Ok) {
+            breakConnection(status);
             return {};
         }
         const wire::Frame frame = wire::decodeFrame(reply);
@@ -156,7 +199,10 @@ public:
             status = sockio::recvAll(fd_, reply, sizeof reply, kAbortGraceMs);
         }
         if (status != sockio::IoStatus::Ok) {
-            breakConnection();
+            // A late abort confirmation (kAbortGraceMs) ends this connection
+            // only: a busy daemon can miss that short bound, and the next
+            // request's own bound tells whether it still answers.
+            breakConnection(abortSent ? sockio::IoStatus::Closed : status);
             return {abortSent ? kErrorOperationAborted : kErrorDeviceNotConnected, 0};
         }
         const wire::Frame frame = wire::decodeFrame(reply);
@@ -172,10 +218,12 @@ public:
             std::memcpy(buffer.data(), shared_.data, frame.b);
             return {frame.a, frame.b};
         }
-        if (frame.b > 0 && sockio::recvAll(fd_, buffer.data(), frame.b, kPayloadMs) !=
-                               sockio::IoStatus::Ok) {
-            breakConnection();
-            return {kErrorDeviceNotConnected, 0};
+        if (frame.b > 0) {
+            if (const sockio::IoStatus payload = sockio::recvAll(fd_, buffer.data(), frame.b, kPayloadMs);
+                payload != sockio::IoStatus::Ok) {
+                breakConnection(payload);
+                return {kErrorDeviceNotConnected, 0};
+            }
         }
         return {frame.a, frame.b};
     }
@@ -197,8 +245,9 @@ private:
             return 0;
         }
         uint8_t reply[wire::kFrameBytes];
-        if (sockio::recvAll(fd_, reply, sizeof reply, kControlTimeoutMs + kReplyGraceMs) != sockio::IoStatus::Ok) {
-            breakConnection();
+        if (const sockio::IoStatus status = sockio::recvAll(fd_, reply, sizeof reply, kControlTimeoutMs + kReplyGraceMs);
+            status != sockio::IoStatus::Ok) {
+            breakConnection(status);
             return 0;
         }
         const wire::Frame frame = wire::decodeFrame(reply);
@@ -211,16 +260,28 @@ private:
 
     bool send(const void* data, size_t bytes) {
         std::lock_guard lock(sendMutex_);
-        if (broken_ || !sockio::sendAll(fd_, data, bytes)) {
+        if (broken_) {
+            return false;
+        }
+        if (!sockio::sendAll(fd_, data, bytes)) {
             broken_ = true;
+            if (errno == ETIMEDOUT) {
+                // Full buffers for kSendStallMs: the daemon stopped taking requests.
+                SilentDaemons::instance().markSilent(socketPath_);
+            }
             return false;
         }
         return true;
     }
 
-    void breakConnection() {
+    // Ends the connection after a failed exchange; a wait that ran out means
+    // the daemon stopped answering, and the camera counts as unplugged.
+    void breakConnection(sockio::IoStatus why = sockio::IoStatus::Closed) {
         broken_ = true;
         ::shutdown(fd_, SHUT_RDWR);
+        if (why == sockio::IoStatus::TimedOut) {
+            SilentDaemons::instance().markSilent(socketPath_);
+        }
     }
 
     // Attaches the server's shared buffer before the first bulk read (handles
@@ -240,6 +301,7 @@ private:
     }
 
     const int fd_;
+    const std::string socketPath_;
     bool attachTried_ = false;  // guarded by requestMutex_, like shared_
     SharedBuffer shared_;
     std::mutex requestMutex_;  // one request at a time on the connection (Abort excepted)
@@ -247,17 +309,37 @@ private:
     std::atomic<bool> broken_{false};
 };
 
-std::string socketPathFor(const std::string& devicePath) {
+} // namespace
+
+std::string socketPathOf(const std::string& devicePath) {
     DevicePathParts parts;
     if (!parseDevicePath(devicePath, parts) || !wire::isValidInstanceName(parts.instance)) {
         return {};
     }
     return wire::deviceDirectory() + "/" + wire::socketFileName(parts.vendorId, parts.productId, parts.instance);
 }
-} // namespace
 
-std::unique_ptr<UsbDevice> makeSocketDeviceSession(int connectedFd) {
-    return std::make_unique<SocketDeviceSession>(connectedFd);
+std::unique_ptr<UsbDevice> makeSocketDeviceSession(int connectedFd, const std::string& socketPath) {
+    return std::make_unique<SocketDeviceSession>(connectedFd, socketPath);
+}
+
+SocketCameraAnswer querySocketCamera(const std::string& socketPath) {
+    SilentDaemons& silent = SilentDaemons::instance();
+    if (silent.leftAlone(socketPath)) {
+        return {};
+    }
+    const int fd = sockio::connectUnix(socketPath);
+    if (fd < 0) {
+        return {};  // nothing listens (a refused connect is no silent daemon), or the queue stayed full
+    }
+    const auto reply = firstExchange(fd, wire::Op::Query);
+    ::close(fd);
+    if (!reply) {
+        silent.markSilent(socketPath);
+        return {};
+    }
+    silent.markAnswered(socketPath);
+    return {true, reply->a};
 }
 
 std::vector<std::string> SocketDeviceSource::presentPaths() {
@@ -276,6 +358,9 @@ std::vector<std::string> SocketDeviceSource::presentPaths() {
         if (::stat((dir + "/" + entry->d_name).c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) {
             continue;
         }
+        if (SilentDaemons::instance().leftAlone(dir + "/" + entry->d_name)) {
+            continue;  // taken as unplugged until it answers again
+        }
         found.emplace_back(entry->d_name, formatDevicePath(name->vendorId, name->productId, name->instance));
     }
     ::closedir(listing);
@@ -288,8 +373,12 @@ std::vector<std::string> SocketDeviceSource::presentPaths() {
 }
 
 std::unique_ptr<UsbDevice> SocketDeviceSource::open(const std::string& path) {
-    const std::string socketPath = socketPathFor(path);
+    const std::string socketPath = socketPathOf(path);
     if (socketPath.empty()) {
+        return nullptr;
+    }
+    SilentDaemons& silent = SilentDaemons::instance();
+    if (silent.leftAlone(socketPath)) {
         return nullptr;
     }
     const int fd = sockio::connectUnix(socketPath);
@@ -297,12 +386,20 @@ std::unique_ptr<UsbDevice> SocketDeviceSource::open(const std::string& path) {
         platform::logf(platform::LogCategory::Usb, "no camera answers at %s", socketPath.c_str());
         return nullptr;
     }
-    if (!claimCamera(fd)) {
-        platform::logf(platform::LogCategory::Usb, "camera at %s is in use by another process", socketPath.c_str());
+    const auto claim = firstExchange(fd, wire::Op::Claim);
+    if (!claim) {
+        silent.markSilent(socketPath);
         ::close(fd);
         return nullptr;
     }
-    return makeSocketDeviceSession(fd);  // takes fd over
+    silent.markAnswered(socketPath);
+    if (claim->a != 1) {
+        platform::logf(platform::LogCategory::Usb, "camera at %s is in use by process %u", socketPath.c_str(),
+                       claim->b);
+        ::close(fd);
+        return nullptr;
+    }
+    return makeSocketDeviceSession(fd, socketPath);  // takes fd over
 }
 
 } // namespace lumvek::fx3

@@ -1,5 +1,6 @@
 #include "platform/fx3/socket_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -11,24 +12,64 @@
 namespace lumvek::fx3::sockio {
 
 namespace {
+using Clock = std::chrono::steady_clock;
 constexpr int kBulkSocketBufferBytes = 4 * 1024 * 1024;
 constexpr int kPollSliceMs = 10;
+
+int remainingMs(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>(left);
+}
+
+// Waits until fd takes more data; false when it took none for stallMs.
+bool waitWritable(int fd, uint32_t stallMs) {
+    pollfd p{fd, POLLOUT, 0};
+    int ready;
+    do {
+        ready = ::poll(&p, 1, static_cast<int>(stallMs));
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0 && (p.revents & (POLLERR | POLLHUP)) == 0;
+}
 } // namespace
 
-int connectUnix(const std::string& path) {
+int connectUnix(const std::string& path, uint32_t timeoutMs) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof address.sun_path) {
         return -1;
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         return -1;
     }
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            break;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EINPROGRESS) {
+            pollfd p{fd, POLLOUT, 0};
+            int error = 0;
+            socklen_t length = sizeof error;
+            if (::poll(&p, 1, remainingMs(deadline)) <= 0 ||
+                ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+                ::close(fd);
+                return -1;
+            }
+            break;
+        }
+        // A Unix listener whose queue is full refuses with EAGAIN until it
+        // accepts again; one that accepts nothing before the deadline is taken
+        // as not answering.
+        if (errno != EAGAIN || Clock::now() >= deadline) {
+            ::close(fd);
+            return -1;
+        }
+        (void)::poll(nullptr, 0, std::min(kPollSliceMs, remainingMs(deadline)));
     }
     setBulkBuffers(fd);
     return fd;
@@ -40,20 +81,21 @@ void setBulkBuffers(int fd) {
     (void)::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
 }
 
-bool sendAll(int fd, iovec* vectors, int count) {
+bool sendAll(int fd, iovec* vectors, int count, uint32_t stallMs) {
     while (count > 0) {
         msghdr message{};
         message.msg_iov = vectors;
         message.msg_iovlen = static_cast<size_t>(count);
-        const ssize_t sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+        const ssize_t sent = ::sendmsg(fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            if (errno == EAGAIN) {
-                pollfd p{fd, POLLOUT, 0};
-                (void)::poll(&p, 1, kPollSliceMs);
-                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                if (waitWritable(fd, stallMs)) {
+                    continue;
+                }
+                errno = ETIMEDOUT;  // tells a peer that stopped taking data from one that is gone
             }
             return false;
         }
@@ -71,13 +113,12 @@ bool sendAll(int fd, iovec* vectors, int count) {
     return true;
 }
 
-bool sendAll(int fd, const void* data, size_t bytes) {
+bool sendAll(int fd, const void* data, size_t bytes, uint32_t stallMs) {
     iovec vector{const_cast<void*>(data), bytes};
-    return sendAll(fd, &vector, 1);
+    return sendAll(fd, &vector, 1, stallMs);
 }
 
 IoStatus recvAll(int fd, void* data, size_t bytes, uint32_t timeoutMs, const std::function<bool()>& stop) {
-    using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs == kNoLimit ? 0 : timeoutMs);
     auto* out = static_cast<uint8_t*>(data);
     size_t got = 0;
@@ -122,9 +163,13 @@ bool sendWithFd(int fd, const void* data, size_t bytes, int passedFd) {
     header->cmsg_len = CMSG_LEN(sizeof(int));
     std::memcpy(CMSG_DATA(header), &passedFd, sizeof(int));
     ssize_t sent;
-    do {
-        sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
-    } while (sent < 0 && errno == EINTR);
+    for (;;) {
+        sent = ::sendmsg(fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent >= 0 || (errno != EINTR && !((errno == EAGAIN || errno == EWOULDBLOCK) &&
+                                               waitWritable(fd, kSendStallMs)))) {
+            break;
+        }
+    }
     if (sent < 0) {
         return false;
     }

@@ -12,6 +12,8 @@
 //   Speed    {5, 0, 0, 0}                     {5, speed, 0, 0}
 //   Abort    {6, endpoint, 0, 0}              (no reply)
 //   Attach   {7, 0, 0, 0}                     {7, bytes, 0, 0} + a memfd (SCM_RIGHTS)
+//   Claim    {8, 0, 0, 0}                     {8, granted, holder pid, 0}
+//   Query    {9, 0, 0, 0}                     {9, holder pid (0: free), 0, 0}
 //
 // Bulk data follows its reply frame in one stream write, so a frame costs a
 // handful of system calls however it is split. Faster still: once a client
@@ -29,8 +31,11 @@
 
 namespace lumvek::fx3::wire {
 
-// Claim is the first request of every connection: the camera is used by one
-// process at a time, and the reply's word a says whether this one may (1).
+// Claim or Query is the first request of every connection. Claim: the camera
+// is used by one process at a time; the reply's word a says whether this one
+// may (1), word b names the process that holds it when not. Query asks who
+// holds the camera without claiming it (the daemon answers and closes the
+// connection): it tells that the daemon answers at all, and who is using it.
 enum class Op : uint32_t {
     Control = 1,
     Bulk = 2,
@@ -40,6 +45,7 @@ enum class Op : uint32_t {
     Abort = 6,
     Attach = 7,
     Claim = 8,
+    Query = 9,
 };
 
 // Marks a bulk reply whose data sits in the shared buffer.
