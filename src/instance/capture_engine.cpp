@@ -1,14 +1,18 @@
-// CLumvek: the capture engine's controls. Configure prepares buffers and
+// CLumvek: the capture engine's controls. configure() prepares buffers and
 // camera; Capture, StartPreview, Preview and CallBackPreview start
 // acquisition; StopPreview and Close end it; SnapShot and GetImage deliver
 // single frames; the capture-window operations change what is cut out.
 //
-// Changing the colour mode or the capture window while acquiring stops the
-// acquisition, reconfigures buffers and camera and resumes it, so the buffers
-// a frame uses always exist and fit the frames the device delivers.
+// Every public operation takes the control lock once and runs the locked
+// helpers (named ...Locked, or REQUIRES(controlLock_)); none re-enters a
+// public one. Changing the colour mode or the capture window while acquiring
+// stops the acquisition, reconfigures buffers and camera and resumes it, so
+// the buffers a frame uses always exist and fit the frames the device
+// delivers; the state stays what it was meanwhile.
 #include <system_error>
 
 #include "imaging/convert/output_copy.h"
+#include "instance/colour_modes.h"
 #include "instance/lumvek.h"
 #include "instance/notifier.h"
 #include "platform/diag/thread_start.h"
@@ -22,10 +26,7 @@ namespace {
 constexpr int kSnapshotTimeoutMs = 3000;
 constexpr int kAcquirePreview = 0;
 constexpr int kAcquireOneFrame = 1;
-
-constexpr bool isSixteenBitMode(int mode) {
-    return mode == 1 || mode == 4 || mode == 5;
-}
+constexpr int kWaitFrameReady = 3;
 
 constexpr bool isSubSampleRefused(int mode) {
     return (mode >= 1 && mode <= 3) || (mode >= 17 && mode <= 19);
@@ -47,12 +48,11 @@ void releaseUnless(ImageBuffer& buffer, bool used) {
 
 } // namespace
 
-bool CLumvek::validWindow() const {
-    const auto& w = window_;
+bool CLumvek::validWindow(const CaptureWindowRecord& w) const {
     return static_cast<int32_t>(w.EH) >= 0 && static_cast<int32_t>(w.EV) >= 0 && static_cast<int32_t>(w.EHS) >= 0 &&
            static_cast<int32_t>(w.EVS) >= 0 && w.EH <= kFullWidth && w.EHS <= kFullWidth && w.EV <= kFullHeight &&
            w.EVS <= kFullHeight && w.EH + w.EHS <= kFullWidth && w.EV + w.EVS <= kFullHeight &&
-           !isSubSampleRefused(subSample_);
+           !isSubSampleRefused(subSample_.load());
 }
 
 ImageBuffer& CLumvek::rawBuffer() {
@@ -70,7 +70,6 @@ bool CLumvek::allocateFrameBuffers(int mode, const CaptureWindow& window, int de
     const int h = window.height;
     // Readers of the configured mode and window (GetImage, the recorder) take
     // the frame lock, so they never see a mode whose buffers are not made yet.
-    std::lock_guard frame(frameLock_);
     configuredMode_ = mode;
     frameWindow_ = window;
     deliveredWidth_ = deliveredWidth;
@@ -115,115 +114,131 @@ bool CLumvek::allocateFrameBuffers(int mode, const CaptureWindow& window, int de
     return ok;
 }
 
-void CLumvek::restoreForCapture() {
-    const GainSettings gain = gainSettings();
-    (void)device_->SetMirrorV(gain.vMirror);
-    (void)device_->SetMirrorH(gain.hMirror);
-    (void)device_->SetTriggerMode(0, 1);
-    restoreGainsAndExposure(gain);
+void CLumvek::restoreForCapture(CameraDevice& d) {
+    const GainSettings gain = controls_.gain();
+    (void)d.SetMirrorV(gain.vMirror);
+    (void)d.SetMirrorH(gain.hMirror);
+    (void)d.SetTriggerMode(0, 1);
+    restoreGainsAndExposure(d, gain);
     refreshExposureSeconds();
-    if (device_->IsExtUnitAvailable()) {
-        (void)device_->SetExtUnitMode(0);
+    if (d.IsExtUnitAvailable()) {
+        (void)d.SetExtUnitMode(0);
     }
-    (void)device_->SetGainMode(0);
-    if (device_->IsGainModeAvailable()) {
-        (void)device_->SetGainMode(gain.gainMode);
+    (void)d.SetGainMode(0);
+    if (d.IsGainModeAvailable()) {
+        (void)d.SetGainMode(gain.gainMode);
     }
-    if (device_->IsBlackLevelAvailable()) {
-        (void)device_->SetBlackLevel(gain.blackLevel);
+    if (d.IsBlackLevelAvailable()) {
+        (void)d.SetBlackLevel(gain.blackLevel);
     }
-    (void)device_->RestartSensorStream();
+    (void)d.RestartSensorStream();
 }
 
-int CLumvek::Configure() {
-    std::lock_guard device(deviceLock_);
-    if (!device_->IsDeviceNumberPresent(device_->GetOpenDeviceNumber())) {
+int CLumvek::configure() {
+    const CaptureWindowRecord window = captureWindow();
+    const int subSample = subSample_.load();
+    const int mode = colorModeIndex_.load();
+    platform::MutexLock hold(session_.mutex());
+    CameraDevice* device = session_.device();
+    if (device == nullptr || !device->IsDeviceNumberPresent(device->GetOpenDeviceNumber())) {
         ReportError(LUMVEK_ERR_NO_CAMERA);
         return 0;
     }
-    if (!validWindow()) {
+    CameraDevice& d = *device;
+    if (!validWindow(window)) {
         ReportError(LUMVEK_ERR_WINDOW_SIZE);
         return 0;
     }
-    const int mode = colorModeIndex_.load();
-    if (mode < 0 || mode > 5) {
+    if (!isColourModeIndex(mode)) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
-    if (!device_->SetColorMode(isSixteenBitMode(mode) ? 1 : 0) ||
-        !device_->SetCaptureWindow(static_cast<int>(window_.EHS), static_cast<int>(window_.EVS),
-                                   static_cast<int>(window_.EH), static_cast<int>(window_.EV), subSample_)) {
+    if (!d.SetColorMode(isSixteenBitMode(mode) ? 1 : 0) ||
+        !d.SetCaptureWindow(static_cast<int>(window.EHS), static_cast<int>(window.EVS), static_cast<int>(window.EH),
+                            static_cast<int>(window.EV), subSample)) {
         ReportError(LUMVEK_ERR_WINDOW_SIZE);
         return 0;
     }
     int x = 0, y = 0, w = 0, h = 0, m = 0;
-    if (!device_->GetCaptureWindow(&x, &y, &w, &h, &m)) {
-        x = static_cast<int>(window_.EHS);
-        y = static_cast<int>(window_.EVS);
-        w = static_cast<int>(window_.EH);
-        h = static_cast<int>(window_.EV);
+    if (!d.GetCaptureWindow(&x, &y, &w, &h, &m)) {
+        x = static_cast<int>(window.EHS);
+        y = static_cast<int>(window.EVS);
+        w = static_cast<int>(window.EH);
+        h = static_cast<int>(window.EV);
     }
     // The window must lie inside what the device delivers.
     CaptureWindow frame;
-    frame.width = static_cast<int>(window_.EH);
-    frame.height = static_cast<int>(window_.EV);
-    frame.left = static_cast<int>(window_.EHS) - x;
-    frame.top = static_cast<int>(window_.EVS) - y;
-    frame.subSampleMode = subSample_;
+    frame.width = static_cast<int>(window.EH);
+    frame.height = static_cast<int>(window.EV);
+    frame.left = static_cast<int>(window.EHS) - x;
+    frame.top = static_cast<int>(window.EVS) - y;
+    frame.subSampleMode = subSample;
     if (frame.width <= 0 || frame.height <= 0 || frame.left < 0 || frame.top < 0 || frame.left + frame.width > w ||
         frame.top + frame.height > h) {
         ReportError(LUMVEK_ERR_WINDOW_SIZE);
         return 0;
     }
-    if (!allocateFrameBuffers(mode, frame, w, h)) {
+    const bool mirrorsV = d.IsMirrorVInSensor() != 0;
+    const bool mirrorsH = d.IsMirrorHInSensor() != 0;
+    bool made;
+    {
+        platform::MutexLock frameHold(frameLock_);
+        made = allocateFrameBuffers(mode, frame, w, h);
+        deviceMirrorsV_ = mirrorsV;
+        deviceMirrorsH_ = mirrorsH;
+    }
+    if (!made) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
-    deviceMirrorsV_ = device_->IsMirrorVInSensor() != 0;
-    deviceMirrorsH_ = device_->IsMirrorHInSensor() != 0;
-    restoreForCapture();
+    restoreForCapture(d);
     platform::logf(platform::LogCategory::Instance, "configured mode %d, window %dx%d at %d,%d of %dx%d", mode,
                    frame.width, frame.height, frame.left, frame.top, w, h);
     return 1;
 }
 
 int CLumvek::Capture() {
-    std::lock_guard control(controlLock_);
+    platform::MutexLock control(controlLock_);
+    return captureLocked();
+}
+
+int CLumvek::captureLocked() {
     if (!admit(InstanceOperation::Capture)) {
         return 0;
     }
-    if (captureState_ == kCapture) {
+    if (state_.capturing()) {
         return 1;
     }
-    if (!Configure()) {
+    if (!configure()) {
         return 0;
     }
-    captureState_ = kCapture;
+    state_.captureStarted();
     return 1;
 }
 
 int CLumvek::startPreviewFromIdle() {
-    if (!Configure()) {
+    if (!configure()) {
         return 0;
     }
-    if (!startAcquisition(kAcquirePreview)) {
-        (void)StopPreview();
+    FramePort port;
+    if (!startAcquisition(kAcquirePreview, &port)) {
+        (void)stopPreviewLocked();
         ReportError(LUMVEK_ERR_TRANSFER);
         return 0;
     }
     {
-        std::lock_guard frame(frameLock_);
+        platform::MutexLock frame(frameLock_);
         frameCount_ = 0;
         lastRateTime_ = platform::tickMs();
-        frameRateX10_ = 0;
     }
-    captureState_ = kPreview;
+    frameRateX10_ = 0;
+    state_.previewStarted();
     runFlag_ = 1;
     workerWake_.reset();
     try {
-        worker_ = platform::startThread([this] { frameLoop(); });
+        worker_ = platform::startThread([this, port] { frameLoop(port); });
     } catch (const std::system_error&) {
-        (void)StopPreview();
+        (void)stopPreviewLocked();
         ReportError(LUMVEK_ERR_THREAD);
         return 0;
     }
@@ -231,33 +246,41 @@ int CLumvek::startPreviewFromIdle() {
 }
 
 int CLumvek::StartPreview() {
-    std::lock_guard control(controlLock_);
+    platform::MutexLock control(controlLock_);
+    return startPreviewLocked();
+}
+
+int CLumvek::startPreviewLocked() {
     if (!admit(InstanceOperation::StartPreview)) {
         return 0;
     }
-    if (captureState_ == kPreview) {
+    if (state_.previewing()) {
         return 1;
     }
     return startPreviewFromIdle();
 }
 
-int CLumvek::startAcquisition(int mode) {
-    std::lock_guard device(deviceLock_);
-    return device_->StartAcquisition(mode);
+int CLumvek::startAcquisition(int mode, FramePort* port) {
+    platform::MutexLock hold(session_.mutex());
+    CameraDevice* d = session_.device();
+    if (d == nullptr) {
+        return 0;
+    }
+    *port = session_.framePort();
+    return d->StartAcquisition(mode);
 }
 
 void CLumvek::stopAcquisition() {
-    std::lock_guard device(deviceLock_);
-    (void)device_->StopAcquisition();
+    session_.use([](CameraDevice& d) { (void)d.StopAcquisition(); });
 }
 
 void CLumvek::setWindow(const CaptureWindowRecord& window) {
-    std::lock_guard frame(frameLock_);
+    platform::MutexLock frame(frameLock_);
     window_ = window;
 }
 
 CaptureWindowRecord CLumvek::captureWindow() const {
-    std::lock_guard frame(frameLock_);
+    platform::MutexLock frame(frameLock_);
     return window_;
 }
 
@@ -272,23 +295,25 @@ int CLumvek::Height() const {
 void CLumvek::stopWorker() {
     runFlag_ = 0;
     workerWake_.set();
+    // No application code runs on the worker (messages are posted), so this
+    // is never the worker joining itself.
     if (worker_.joinable()) {
-        if (worker_.get_id() == std::this_thread::get_id()) {
-            worker_.detach();  // cannot happen: no application code runs on the worker
-        } else {
-            worker_.join();
-        }
+        worker_.join();
     }
 }
 
 int CLumvek::StopPreview() {
-    std::lock_guard control(controlLock_);
+    platform::MutexLock control(controlLock_);
+    return stopPreviewLocked();
+}
+
+int CLumvek::stopPreviewLocked() {
     if (!admit(InstanceOperation::Stop)) {
         return 0;
     }
     runFlag_ = 0;
-    if (captureState_ != kIdle) {
-        captureState_ = kIdle;
+    if (state_.capturing() || state_.previewing()) {
+        state_.stopped();
         stopAcquisition();
     }
     stopWorker();
@@ -304,9 +329,10 @@ PreviewPlacement CLumvek::previewPlacement() const {
     placement.top = previewRect_[1];
     placement.right = previewRect_[2];
     placement.bottom = previewRect_[3];
-    const int divisor = subSampleDivisor(subSample_);
-    placement.clientWidth = static_cast<int>(window_.EH) / divisor;
-    placement.clientHeight = static_cast<int>(window_.EV) / divisor;
+    const CaptureWindowRecord window = captureWindow();
+    const int divisor = subSampleDivisor(subSample_.load());
+    placement.clientWidth = static_cast<int>(window.EH) / divisor;
+    placement.clientHeight = static_cast<int>(window.EV) / divisor;
     return placement;
 }
 
@@ -315,7 +341,7 @@ bool CLumvek::createPreviewWindowIfWanted() {
     if (!placement.wantsWindow()) {
         return true;
     }
-    std::lock_guard frame(frameLock_);
+    platform::MutexLock frame(frameLock_);
     if (!preview_.create(this, placement)) {
         ReportError(LUMVEK_ERR_WINDOW);
         return false;
@@ -324,7 +350,7 @@ bool CLumvek::createPreviewWindowIfWanted() {
 }
 
 void CLumvek::setCallback(HWND window, void* buffer, int size, int topDown) {
-    std::lock_guard frame(frameLock_);
+    platform::MutexLock frame(frameLock_);
     callbackWindow_ = window;
     callbackBuffer_ = buffer;
     callbackSize_ = size;
@@ -335,8 +361,8 @@ int CLumvek::startWindowAndPreview() {
     if (!createPreviewWindowIfWanted()) {
         return 0;
     }
-    if (!StartPreview()) {
-        (void)Close();
+    if (!startPreviewLocked()) {
+        closeLocked();
         ReportError(LUMVEK_ERR_FRAME);
         return 0;
     }
@@ -344,8 +370,8 @@ int CLumvek::startWindowAndPreview() {
 }
 
 int CLumvek::Preview() {
-    std::lock_guard control(controlLock_);
-    if (!admit(InstanceOperation::StartPreview)) {
+    platform::MutexLock control(controlLock_);
+    if (!admit(InstanceOperation::Preview)) {
         return 0;
     }
     setCallback(nullptr, nullptr, 0, 0);
@@ -353,8 +379,8 @@ int CLumvek::Preview() {
 }
 
 int CLumvek::CallBackPreview(HWND window, void* buffer, int size, int topDown) {
-    std::lock_guard control(controlLock_);
-    if (!admit(InstanceOperation::StartPreview)) {
+    platform::MutexLock control(controlLock_);
+    if (!admit(InstanceOperation::Preview)) {
         return 0;
     }
     setCallback(window, buffer, size, topDown);
@@ -362,30 +388,32 @@ int CLumvek::CallBackPreview(HWND window, void* buffer, int size, int topDown) {
 }
 
 int CLumvek::Close() {
-    std::lock_guard control(controlLock_);
-    if (device_) {
-        (void)StopPreview();
-    }
-    {
-        std::lock_guard frame(frameLock_);
-        preview_.destroy();
-    }
-    imageReady_ = 0;
-    if (device_) {
-        stopAcquisition();
-    }
+    platform::MutexLock control(controlLock_);
+    closeLocked();
     return 1;
 }
 
+void CLumvek::closeLocked() {
+    if (state_.refusal(InstanceOperation::Stop) == 0) {
+        (void)stopPreviewLocked();
+    }
+    {
+        platform::MutexLock frame(frameLock_);
+        preview_.destroy();
+    }
+    state_.setPictureReady(false);
+    stopAcquisition();
+}
+
 int CLumvek::SnapShot(void* buffer, int size, int topDown) {
-    std::lock_guard control(controlLock_);
+    platform::MutexLock control(controlLock_);
     if (!admit(InstanceOperation::SnapShot)) {
         return 0;
     }
-    if (captureState_ == kIdle && !Configure()) {
+    const bool capturing = state_.capturing();
+    if (!capturing && !configure()) {
         return 0;
     }
-    const bool capturing = captureState_ == kCapture;
     const auto stopUnlessCapturing = [&] {
         if (!capturing) {
             stopAcquisition();
@@ -393,16 +421,17 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
     };
     // Wait first, then lock: a reader of the last picture (GetImage, the
     // recorder) never waits for the camera behind the frame lock.
-    if (!startAcquisition(kAcquireOneFrame) || device_->WaitFrame(kSnapshotTimeoutMs) != 3) {
+    FramePort port;
+    if (!startAcquisition(kAcquireOneFrame, &port) || port.waitFrame(kSnapshotTimeoutMs) != kWaitFrameReady) {
         stopUnlessCapturing();
         ReportError(LUMVEK_ERR_FRAME);
         return 0;
     }
     double irisFactor = 0.0;
-    int failure = 0;  // reported once the frame lock is released: stopping takes the device lock
+    int failure = 0;  // reported once the frame lock is released: stopping takes the session lock
     {
-        std::lock_guard frame(frameLock_);
-        if (!readFrame()) {
+        platform::MutexLock frame(frameLock_);
+        if (!readFrame(port)) {
             postFrameMessage(callbackWindow_, 0, LUMVEK_ERR_FRAME);
             failure = LUMVEK_ERR_FRAME;
         } else {
@@ -421,7 +450,7 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
     }
     applyAutoIris(irisFactor);
     stopUnlessCapturing();
-    imageReady_ = 1;
+    state_.setPictureReady(true);
     return 1;
 }
 
@@ -429,8 +458,8 @@ int CLumvek::GetImage(void* buffer, int size, int topDown) {
     if (!admit(InstanceOperation::ReadPicture)) {
         return 0;
     }
-    std::lock_guard frame(frameLock_);
-    if (imageReady_ == 0 || outputBuffer().empty() || buffer == nullptr) {
+    platform::MutexLock frame(frameLock_);
+    if (outputBuffer().empty() || buffer == nullptr) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
@@ -459,8 +488,8 @@ void CLumvek::postFrameMessage(HWND window, uintptr_t wParam, intptr_t lParam) {
 }
 
 int CLumvek::SetPreviewWindow(HWND parent, int left, int top, int right, int bottom) {
-    std::lock_guard control(controlLock_);
-    if (!admit(InstanceOperation::ReadPicture)) {
+    platform::MutexLock control(controlLock_);
+    if (!admit(InstanceOperation::PlacePreview)) {
         return 0;
     }
     previewParent_ = parent;
@@ -472,20 +501,19 @@ int CLumvek::SetPreviewWindow(HWND parent, int left, int top, int right, int bot
 }
 
 void CLumvek::reconfigureWhileAcquiring() {
-    if (!device_) {
-        return;
-    }
-    if (captureState_ == kPreview) {
+    if (state_.previewing()) {
+        // The state stays Previewing while the loop stops, the buffers are
+        // remade and the loop starts again: no other thread sees Idle.
         runFlag_ = 0;
-        captureState_ = kIdle;
         stopAcquisition();
         stopWorker();
         recorder_->stop();  // its frames would change size under it
-        (void)startPreviewFromIdle();
-    } else if (captureState_ == kCapture) {
-        captureState_ = kIdle;
-        if (Configure()) {
-            captureState_ = kCapture;
+        if (!startPreviewFromIdle()) {
+            state_.stopped();
+        }
+    } else if (state_.capturing()) {
+        if (!configure()) {
+            state_.stopped();
         }
     }
 }
@@ -494,27 +522,30 @@ void CLumvek::reconfigureWhileAcquiring() {
 // the device's window for every frame, so the window reaches the device only
 // through a stop, reconfiguration and restart.
 void CLumvek::programWindowOrReconfigure() {
-    if (captureState_ == kIdle) {
-        std::lock_guard device(deviceLock_);
-        (void)device_->SetCaptureWindow(static_cast<int>(window_.EHS), static_cast<int>(window_.EVS),
-                                        static_cast<int>(window_.EH), static_cast<int>(window_.EV), subSample_);
-    } else {
+    if (state_.previewing() || state_.capturing()) {
         reconfigureWhileAcquiring();
+        return;
     }
+    const CaptureWindowRecord window = captureWindow();
+    const int subSample = subSample_.load();
+    session_.use([&](CameraDevice& d) {
+        (void)d.SetCaptureWindow(static_cast<int>(window.EHS), static_cast<int>(window.EVS),
+                                 static_cast<int>(window.EH), static_cast<int>(window.EV), subSample);
+    });
 }
 
 int CLumvek::SetCaptureWindow(int width, int height) {
-    std::lock_guard control(controlLock_);
+    platform::MutexLock control(controlLock_);
     if (!admit(InstanceOperation::ChangeWindow)) {
         return 0;
     }
-    CaptureWindowRecord preset = window_;
+    CaptureWindowRecord preset = captureWindow();
     if (store_.findPresetBySize(width, height, preset) != SettingsStore::PresetSearch::Found) {
         ReportError(LUMVEK_ERR_WINDOW);
         return 0;
     }
     setWindow(preset);
-    if (!validWindow()) {
+    if (!validWindow(preset)) {
         ReportError(LUMVEK_ERR_WINDOW_SIZE);
         CaptureWindowRecord cleared;
         cleared.Buf = preset.Buf;
@@ -525,11 +556,14 @@ int CLumvek::SetCaptureWindow(int width, int height) {
 }
 
 int CLumvek::SetCaptureWindowEx(int th, int ehs, int eh, int tv, int evs, int ev) {
-    std::lock_guard control(controlLock_);
+    platform::MutexLock control(controlLock_);
     if (!admit(InstanceOperation::ChangeWindow)) {
         return 0;
     }
-    if ((!device_->GetFreeWidthFlag() && eh != kFullWidth) || (!device_->GetFreeHeightFlag() && ev != kFullHeight)) {
+    const auto freeSize = session_.use([](CameraDevice& d) {
+        return std::pair<bool, bool>(d.GetFreeWidthFlag() != 0, d.GetFreeHeightFlag() != 0);
+    });
+    if ((!freeSize.first && eh != kFullWidth) || (!freeSize.second && ev != kFullHeight)) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
@@ -541,7 +575,7 @@ int CLumvek::SetCaptureWindowEx(int th, int ehs, int eh, int tv, int evs, int ev
     window.EVS = static_cast<uint32_t>(evs);
     window.EV = static_cast<uint32_t>(ev);
     setWindow(window);
-    if (!validWindow()) {
+    if (!validWindow(window)) {
         ReportError(LUMVEK_ERR_WINDOW_SIZE);
         return 0;
     }

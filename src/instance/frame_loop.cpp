@@ -8,6 +8,7 @@
 #include "imaging/convert/output_copy.h"
 #include "imaging/convert/restride.h"
 #include "instance/auto_iris.h"
+#include "instance/colour_modes.h"
 #include "instance/lumvek.h"
 #include "instance/notifier.h"
 #include "platform/sync/clock.h"
@@ -24,7 +25,7 @@ constexpr int kWaitFrameReady = 3;
 constexpr uint32_t kRateIntervalMs = 1000;
 } // namespace
 
-void CLumvek::frameLoop() {
+void CLumvek::frameLoop(FramePort port) {
     // Named so that a debugger, top -H or a test can tell it apart.
     (void)pthread_setname_np(pthread_self(), "lumvek-frames");
     while (runFlag_.load() != 0) {
@@ -34,7 +35,7 @@ void CLumvek::frameLoop() {
         }
         int result = kWaitNoFrame;
         for (int waited = 0; waited < kFrameWaitMs && runFlag_.load() == 1; waited += kFrameWaitSliceMs) {
-            result = device_->WaitFrame(kFrameWaitSliceMs);
+            result = port.waitFrame(kFrameWaitSliceMs);
             if (result != kWaitNoFrame) {
                 break;
             }
@@ -43,11 +44,14 @@ void CLumvek::frameLoop() {
             runFlag_ = 0;
             HWND window;
             {
-                std::lock_guard frame(frameLock_);
+                platform::MutexLock frame(frameLock_);
                 window = callbackWindow_;
             }
-            postFrameMessage(window, 0, LUMVEK_ERR_DEVICE_LOST);
+            // The code is on the history before the message is posted: an
+            // application that reads the history when the message arrives
+            // finds it there.
             ReportError(LUMVEK_ERR_DEVICE_LOST);
+            postFrameMessage(window, 0, LUMVEK_ERR_DEVICE_LOST);
             // No frame will come: a recording ends now with what it has.
             recorder_->requestStop();
             break;
@@ -60,8 +64,8 @@ void CLumvek::frameLoop() {
         LumvekFrameInfo* record = nullptr;
         double irisFactor = 0.0;  // the exposure or gain correction, applied after the frame lock
         {
-            std::lock_guard frame(frameLock_);
-            if (!readFrame()) {
+            platform::MutexLock frame(frameLock_);
+            if (!readFrame(port)) {
                 postFrameMessage(callbackWindow_, 0, LUMVEK_ERR_FRAME);
                 ReportError(LUMVEK_ERR_FRAME);
                 continue;
@@ -75,11 +79,10 @@ void CLumvek::frameLoop() {
                 framesDropped_.fetch_add(1);
             }
             const ImageBuffer& raw = rawBuffer();
-            static constexpr int kBits[] = {8, 16, 24, 32, 48, 64};
             record->reserved = 0;
             record->width = raw.width();
             record->height = raw.height();
-            record->bitsPerPixel = kBits[configuredMode_];
+            record->bitsPerPixel = kColorModeBits[configuredMode_];
             record->buffer = callbackBuffer_;
             updateFrameRate();
             record->frameRateX10 = frameRateX10_.load();
@@ -95,7 +98,7 @@ void CLumvek::frameLoop() {
             bool delivered = false;
             irisFactor = processFrame(delivery, &delivered);
             recorder_->notifyNewFrame();
-            imageReady_ = 1;
+            state_.setPictureReady(true);
             drawPreview();
             if (deliver && callbackBuffer_ != nullptr && callbackSize_ != 0 && !delivered &&
                 !copyOutput(callbackBuffer_, callbackSize_, callbackTopDown_, callbackWindow_)) {
@@ -122,11 +125,11 @@ bool CLumvek::applicationIsBehind() const {
     return queued + 2 > static_cast<size_t>(kFrameRecords);
 }
 
-bool CLumvek::readFrame() {
+bool CLumvek::readFrame(const FramePort& port) {
     ImageBuffer& raw = rawBuffer();
     ImageBuffer& delivery = buf(BufferId::Delivery);
     if (delivery.empty()) {
-        if (device_->GetLatestFrame(raw.pixels(), raw.sizeBytes(), 1) != 0) {
+        if (port.latestFrame(raw.pixels(), raw.sizeBytes()) != 0) {
             return false;
         }
         if (needsRestride(raw)) {
@@ -135,7 +138,7 @@ bool CLumvek::readFrame() {
         return true;
     }
     // The device sent more than the window: cut the window out of its packed rows.
-    if (device_->GetLatestFrame(delivery.pixels(), delivery.sizeBytes(), 1) != 0) {
+    if (port.latestFrame(delivery.pixels(), delivery.sizeBytes()) != 0) {
         return false;
     }
     const size_t bytes = static_cast<size_t>(raw.bytesPerPixel());
@@ -150,13 +153,10 @@ bool CLumvek::readFrame() {
 }
 
 double CLumvek::processFrame(RowDelivery delivery, bool* delivered) {
-    ImageSettings image;
-    GainSettings gain;
-    {
-        std::lock_guard lock(settingsLock_);
-        image = image_;
-        gain = gain_;
-    }
+    // One snapshot per frame: an edit lands between frames, never inside one.
+    const ControlsSnapshot controls = controls_.snapshot();
+    const ImageSettings& image = controls.image;
+    const GainSettings& gain = controls.gain;
     ImageBuffer& raw = rawBuffer();
     double irisFactor = 0.0;
     if (gain.autoIris == 1 || gain.autoIris == 2) {
@@ -203,21 +203,22 @@ double CLumvek::processFrame(RowDelivery delivery, bool* delivered) {
     }
 
     if (outcome.bayerGainsChanged || outcome.grayGainsChanged) {
-        std::lock_guard lock(settingsLock_);
-        if (outcome.bayerGainsChanged) {
-            image_.filter.rGain = settings.bayerGainRed;
-            image_.filter.gGain = settings.bayerGainGreen;
-            image_.filter.bGain = settings.bayerGainBlue;
-            image_.whiteBalanceOneShot[0] = settings.whiteBalanceOneShot1 ? 1 : 0;
-            image_.whiteBalanceOneShot[1] = settings.whiteBalanceOneShot2 ? 1 : 0;
-        }
-        if (outcome.grayGainsChanged) {
-            image_.gray.gainR = settings.grayLevels.gain[kGrayR];
-            image_.gray.gainG1 = settings.grayLevels.gain[kGrayG1];
-            image_.gray.gainG2 = settings.grayLevels.gain[kGrayG2];
-            image_.gray.gainB = settings.grayLevels.gain[kGrayB];
-            image_.grayMeasureRequest = settings.grayMeasureRequest ? 1 : 0;
-        }
+        controls_.edit([&](ImageSettings& kept, GainSettings&) {
+            if (outcome.bayerGainsChanged) {
+                kept.filter.rGain = settings.bayerGainRed;
+                kept.filter.gGain = settings.bayerGainGreen;
+                kept.filter.bGain = settings.bayerGainBlue;
+                kept.whiteBalanceOneShot[0] = settings.whiteBalanceOneShot1 ? 1 : 0;
+                kept.whiteBalanceOneShot[1] = settings.whiteBalanceOneShot2 ? 1 : 0;
+            }
+            if (outcome.grayGainsChanged) {
+                kept.gray.gainR = settings.grayLevels.gain[kGrayR];
+                kept.gray.gainG1 = settings.grayLevels.gain[kGrayG1];
+                kept.gray.gainG2 = settings.grayLevels.gain[kGrayG2];
+                kept.gray.gainB = settings.grayLevels.gain[kGrayB];
+                kept.grayMeasureRequest = settings.grayMeasureRequest ? 1 : 0;
+            }
+        });
     }
     return irisFactor;
 }
@@ -226,26 +227,24 @@ void CLumvek::applyAutoIris(double d) {
     if (d == 0.0) {
         return;
     }
-    std::lock_guard device(deviceLock_);
-    int mode;
-    {
-        std::lock_guard lock(settingsLock_);
-        mode = gain_.autoIris;
+    platform::MutexLock hold(session_.mutex());
+    CameraDevice* device = session_.device();
+    if (device == nullptr) {
+        return;
     }
+    const int mode = controls_.gain().autoIris;
     if (mode == 2) {
-        const int next = autoIrisGain(device_->GetGlobalGain(), d, device_->GetGlobalGainMin(),
-                                      device_->GetGlobalGainMax());
-        (void)device_->SetGlobalGain(next);
-        std::lock_guard lock(settingsLock_);
-        gain_.global = gain_.colorG1 = gain_.colorR = gain_.colorB = gain_.colorG2 = next;
+        const int next =
+            autoIrisGain(device->GetGlobalGain(), d, device->GetGlobalGainMin(), device->GetGlobalGainMax());
+        (void)device->SetGlobalGain(next);
+        controls_.edit([next](ImageSettings&, GainSettings& g) {
+            g.global = g.colorG1 = g.colorR = g.colorB = g.colorG2 = next;
+        });
     } else {
         const int next =
-            autoIrisExposure(device_->GetExposure(), d, device_->GetExposureMin(), device_->GetExposureMax());
-        (void)device_->SetExposure(next);
-        {
-            std::lock_guard lock(settingsLock_);
-            gain_.exposure = next;
-        }
+            autoIrisExposure(device->GetExposure(), d, device->GetExposureMin(), device->GetExposureMax());
+        (void)device->SetExposure(next);
+        controls_.edit([next](ImageSettings&, GainSettings& g) { g.exposure = next; });
         refreshExposureSeconds();
     }
 }

@@ -2,6 +2,7 @@
 // the settings dialogs.
 #include <cstring>
 
+#include "instance/colour_modes.h"
 #include "instance/lumvek.h"
 #include "output/mask/mask_file.h"
 #include "output/still/save_image.h"
@@ -9,14 +10,13 @@
 namespace lumvek {
 
 namespace {
-constexpr int kColorModeBits[] = {8, 16, 24, 32, 48, 64};
 constexpr int kMaskDark = 0;
 constexpr int kMaskWhite = 1;
 } // namespace
 
 bool CLumvek::RecorderSource::withNewestPicture(const std::function<void(const ImageBuffer& picture)>& use) {
-    std::lock_guard frame(self_.frameLock_);
-    if (self_.imageReady_ == 0 || self_.outputBuffer().empty()) {
+    platform::MutexLock frame(self_.frameLock_);
+    if (self_.state_.refusal(InstanceOperation::ReadPicture) != 0 || self_.outputBuffer().empty()) {
         return false;
     }
     use(self_.outputBuffer());
@@ -24,8 +24,7 @@ bool CLumvek::RecorderSource::withNewestPicture(const std::function<void(const I
 }
 
 int CLumvek::SaveImage(const char* path, int fileType) {
-    if (!device_ || imageReady_ == 0) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::SavePicture)) {
         return 0;
     }
     // The picture is copied under the frame lock and written after it is
@@ -34,7 +33,7 @@ int CLumvek::SaveImage(const char* path, int fileType) {
     ImageBuffer picture;
     int bits;
     {
-        std::lock_guard frame(frameLock_);
+        platform::MutexLock frame(frameLock_);
         const ImageBuffer& output = outputBuffer();
         bits = kColorModeBits[configuredMode_];
         if (!picture.createLike(output)) {
@@ -51,7 +50,7 @@ int CLumvek::SaveImage(const char* path, int fileType) {
 }
 
 int CLumvek::Record(const char* path, int milliseconds, int showWindow) {
-    std::lock_guard control(controlLock_);
+    platform::MutexLock control(controlLock_);
     if (!admit(InstanceOperation::Record)) {
         return 0;
     }
@@ -63,21 +62,21 @@ int CLumvek::Record(const char* path, int milliseconds, int showWindow) {
     if (showWindow != 0 && !createPreviewWindowIfWanted()) {
         return 0;
     }
-    if (!StartPreview()) {
-        (void)StopPreview();
+    if (!startPreviewLocked()) {
+        (void)stopPreviewLocked();
         ReportError(LUMVEK_ERR_CONVERSION);
         return 0;
     }
     int width;
     int height;
     {
-        std::lock_guard frame(frameLock_);
+        platform::MutexLock frame(frameLock_);
         width = frameWindow_.width;
         height = frameWindow_.height;
     }
     const int code = recorder_->start(path, width, height, static_cast<uint32_t>(milliseconds));
     if (code != 0) {
-        (void)StopPreview();
+        (void)stopPreviewLocked();
         ReportError(code);
         return 0;
     }
@@ -91,15 +90,20 @@ ReferencePlanes referencePlanes(DefectPlanes::ReferenceCopy& copy) {
 
 } // namespace
 
+DefectPlanes* CLumvek::defectPlanes() {
+    platform::MutexLock frame(frameLock_);
+    return planes_.get();
+}
+
 int CLumvek::SaveMaskFile(const char* path) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
     // The file is written from a copy: the frame loop's corrections never
-    // wait for the disk.
+    // wait for the disk. The planes live from Initialize to the destructor.
+    DefectPlanes* planes = defectPlanes();
     DefectPlanes::ReferenceCopy copy;
-    if (!planes_->copyReferences(copy)) {
+    if (planes == nullptr || !planes->copyReferences(copy)) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
@@ -111,20 +115,20 @@ int CLumvek::SaveMaskFile(const char* path) {
 }
 
 int CLumvek::LoadMaskFile(const char* path) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
+    DefectPlanes* planes = defectPlanes();
     // Read into a copy (a short file keeps the rest of each plane) and put in
     // place whole, masks rebuilt: the pipeline never sees a half-read plane
     // or a half-built mask, and never waits for the disk.
     DefectPlanes::ReferenceCopy copy;
-    if (!planes_->copyReferences(copy)) {
+    if (planes == nullptr || !planes->copyReferences(copy)) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
     const MaskFileOutcome outcome = loadMaskFile(path, referencePlanes(copy));
-    if (outcome.result == 1 && !planes_->replaceReferences(copy)) {
+    if (outcome.result == 1 && !planes->replaceReferences(copy)) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
@@ -135,14 +139,13 @@ int CLumvek::LoadMaskFile(const char* path) {
 }
 
 int CLumvek::UpdateMaskData(int kind) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
     bool badKind = false;
     bool outOfMemory = false;
     {
-        std::lock_guard frame(frameLock_);
+        platform::MutexLock frame(frameLock_);
         const ImageBuffer& raw = rawBuffer();
         const PlaneDepth depth = raw.bitsPerPixel() == 16 ? PlaneDepth::Bits16 : PlaneDepth::Bits8;
         const ReferenceKind referenceKind = kind == kMaskDark ? ReferenceKind::Dark : ReferenceKind::White;
