@@ -63,13 +63,13 @@ public:
 
     // use(CameraDevice&) with the lock held; without a device object the
     // result is a value-initialised one and use is not called.
-    template <typename Use>
-    auto use(Use&& use) EXCLUDES(lock_) -> std::invoke_result_t<Use, CameraDevice&> {
+    template <typename Use, typename Result = std::invoke_result_t<Use, CameraDevice&>>
+    Result use(Use&& fn) EXCLUDES(lock_) {
         platform::MutexLock hold(lock_);
         if (!device_) {
-            return std::invoke_result_t<Use, CameraDevice&>();
+            return Result();
         }
-        return std::forward<Use>(use)(*device_);
+        return std::forward<Use>(fn)(*device_);
     }
 
     // Opens device number index: false when it is not present or does not open.
