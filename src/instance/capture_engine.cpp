@@ -184,6 +184,7 @@ int CLumvek::configure() {
     {
         platform::MutexLock frameHold(frameLock_);
         made = allocateFrameBuffers(mode, frame, w, h);
+        finished_.clearUnlessLike(outputBuffer());
         deviceMirrorsV_ = mirrorsV;
         deviceMirrorsH_ = mirrorsH;
     }
@@ -341,7 +342,6 @@ bool CLumvek::createPreviewWindowIfWanted() {
     if (!placement.wantsWindow()) {
         return true;
     }
-    platform::MutexLock frame(frameLock_);
     if (!preview_.create(this, placement)) {
         ReportError(LUMVEK_ERR_WINDOW);
         return false;
@@ -397,11 +397,9 @@ void CLumvek::closeLocked() {
     if (state_.refusal(InstanceOperation::Stop) == 0) {
         (void)stopPreviewLocked();
     }
-    {
-        platform::MutexLock frame(frameLock_);
-        preview_.destroy();
-    }
+    preview_.destroy();
     state_.setPictureReady(false);
+    finished_.clear();
     stopAcquisition();
 }
 
@@ -436,6 +434,7 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
             failure = LUMVEK_ERR_FRAME;
         } else {
             irisFactor = processFrame();
+            publishPicture();
             if (buffer != nullptr && size != 0 && !copyOutput(buffer, size, topDown, callbackWindow_)) {
                 failure = LUMVEK_ERR_MEMORY;
             } else {
@@ -454,24 +453,32 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
     return 1;
 }
 
+// The last finished picture, never the one being processed: GetImage does
+// not wait for the frame loop.
 int CLumvek::GetImage(void* buffer, int size, int topDown) {
     if (!admit(InstanceOperation::ReadPicture)) {
         return 0;
     }
-    platform::MutexLock frame(frameLock_);
-    if (outputBuffer().empty() || buffer == nullptr) {
-        ReportError(LUMVEK_ERR_MEMORY);
-        return 0;
-    }
-    if (!copyOutput(buffer, size, topDown, nullptr)) {
+    bool copied = false;
+    const bool kept = buffer != nullptr && finished_.read([&](const ImageBuffer& picture, int) {
+        copied = copyPicture(picture, buffer, size, topDown, nullptr);
+    });
+    if (!kept || !copied) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
     return 1;
 }
 
+void CLumvek::publishPicture() {
+    (void)finished_.publish(outputBuffer(), kColorModeBits[configuredMode_]);
+}
+
 bool CLumvek::copyOutput(void* buffer, int size, int topDown, HWND callbackWindow) {
-    const ImageBuffer& picture = outputBuffer();
+    return copyPicture(outputBuffer(), buffer, size, topDown, callbackWindow);
+}
+
+bool CLumvek::copyPicture(const ImageBuffer& picture, void* buffer, int size, int topDown, HWND callbackWindow) {
     if (size < 0 || static_cast<size_t>(size) < callerBytesFor(picture) ||
         !copyToCaller(picture, buffer, static_cast<size_t>(size), topDown != 0)) {
         postFrameMessage(callbackWindow, 0, LUMVEK_ERR_MEMORY);

@@ -97,6 +97,7 @@ void CLumvek::frameLoop(FramePort port) {
             }
             bool delivered = false;
             irisFactor = processFrame(delivery, &delivered);
+            publishPicture();
             recorder_->notifyNewFrame();
             state_.setPictureReady(true);
             drawPreview();
@@ -107,6 +108,7 @@ void CLumvek::frameLoop(FramePort port) {
                 postTo = callbackWindow_;
             }
         }
+        preview_.present();
         applyAutoIris(irisFactor);
         if (runFlag_.load() == 1 && postTo != nullptr) {
             postFrameMessage(postTo, reinterpret_cast<uintptr_t>(record), 0);
@@ -266,23 +268,23 @@ void CLumvek::drawPreview() {
     }
     switch (configuredMode_) {
     case 0:
-        preview_.draw(buf(BufferId::Raw8), false, false);
+        preview_.stage(buf(BufferId::Raw8), false, false);
         break;
     case 1:
         // 16-bit samples carry 10 significant bits; the conversion turns the rows.
         (void)convertImage(buf(BufferId::Raw8), Conversion::TenBitTo8Flipped, buf(BufferId::Raw16));
-        preview_.draw(buf(BufferId::Raw8), true, true);
+        preview_.stage(buf(BufferId::Raw8), true, true);
         break;
     case 2:
-        preview_.draw(buf(BufferId::Out24), false, false);
+        preview_.stage(buf(BufferId::Out24), false, false);
         break;
     case 3:
         (void)convertImage(buf(BufferId::Out24), Conversion::Copy24, buf(BufferId::Out32));
-        preview_.draw(buf(BufferId::Out24), false, false);
+        preview_.stage(buf(BufferId::Out24), false, false);
         break;
     default:
         (void)convertImage(buf(BufferId::Out24), Conversion::HighBytesTo24, outputBuffer());
-        preview_.draw(buf(BufferId::Out24), false, false);
+        preview_.stage(buf(BufferId::Out24), false, false);
         break;
     }
 }

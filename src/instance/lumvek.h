@@ -54,6 +54,7 @@
 #include "imaging/pipeline/frame_pipeline.h"
 #include "instance/camera_session.h"
 #include "instance/error_reporter.h"
+#include "instance/finished_picture.h"
 #include "instance/image_controls.h"
 #include "instance/instance_state.h"
 #include "instance/preview_window.h"
@@ -265,6 +266,10 @@ private:
     [[nodiscard]] ImageBuffer& rawBuffer() REQUIRES(frameLock_);
     [[nodiscard]] ImageBuffer& outputBuffer() REQUIRES(frameLock_);
     bool copyOutput(void* buffer, int size, int topDown, HWND callbackWindow) REQUIRES(frameLock_);
+    bool copyPicture(const ImageBuffer& picture, void* buffer, int size, int topDown, HWND callbackWindow);
+    // The output buffer becomes the last finished picture.
+    void publishPicture() REQUIRES(frameLock_);
+    // Stages the picture for the preview window (presented after the frame lock).
     void drawPreview() REQUIRES(frameLock_);
     [[nodiscard]] PreviewPlacement previewPlacement() const REQUIRES(controlLock_) EXCLUDES(frameLock_);
     void updateFrameRate() REQUIRES(frameLock_);
@@ -284,6 +289,8 @@ private:
     std::unique_ptr<AviRecorder> recorder_;  // never stopped while frameLock_ is held
     CaptureStateMachine state_;
     SettingsStore store_;
+    PreviewWindow preview_;     // its own lock: staged under frameLock_, presented after it
+    FinishedPicture finished_;  // its own lock: what GetImage, SaveImage and the recorder read
 
     // Lock 1 of the order above.
     platform::Mutex controlLock_ ACQUIRED_BEFORE(session_.mutex());
@@ -300,7 +307,6 @@ private:
     std::unique_ptr<FramePipeline> pipeline_ GUARDED_BY(frameLock_);
     CaptureWindowRecord window_ GUARDED_BY(frameLock_);
     std::vector<std::pair<int32_t, int32_t>> configList_ GUARDED_BY(frameLock_);
-    PreviewWindow preview_ GUARDED_BY(frameLock_);
     // The colour mode and window a frame uses, fixed by configure().
     int32_t configuredMode_ GUARDED_BY(frameLock_) = 0;
     CaptureWindow frameWindow_ GUARDED_BY(frameLock_);  // the window cut out of each delivered frame

@@ -15,32 +15,32 @@ constexpr int kMaskWhite = 1;
 } // namespace
 
 bool CLumvek::RecorderSource::withNewestPicture(const std::function<void(const ImageBuffer& picture)>& use) {
-    platform::MutexLock frame(self_.frameLock_);
-    if (self_.state_.refusal(InstanceOperation::ReadPicture) != 0 || self_.outputBuffer().empty()) {
+    if (self_.state_.refusal(InstanceOperation::ReadPicture) != 0) {
         return false;
     }
-    use(self_.outputBuffer());
-    return true;
+    return self_.finished_.read([&](const ImageBuffer& picture, int) { use(picture); });
 }
 
 int CLumvek::SaveImage(const char* path, int fileType) {
     if (!admit(InstanceOperation::SavePicture)) {
         return 0;
     }
-    // The picture is copied under the frame lock and written after it is
-    // released: a PNG of a full frame takes over a second, which the camera
-    // must not wait for.
+    // The picture is copied under its lock and written after it is released:
+    // a PNG of a full frame takes over a second, which the camera must not
+    // wait for.
     ImageBuffer picture;
-    int bits;
-    {
-        platform::MutexLock frame(frameLock_);
-        const ImageBuffer& output = outputBuffer();
-        bits = kColorModeBits[configuredMode_];
-        if (!picture.createLike(output)) {
-            ReportError(LUMVEK_ERR_MEMORY);
-            return 0;
+    int bits = 0;
+    bool made = true;
+    const bool kept = finished_.read([&](const ImageBuffer& finished, int finishedBits) {
+        bits = finishedBits;
+        made = picture.createLike(finished);
+        if (made) {
+            std::memcpy(picture.pixels(), finished.pixels(), finished.sizeBytes());
         }
-        std::memcpy(picture.pixels(), output.pixels(), output.sizeBytes());
+    });
+    if (!kept || !made) {
+        ReportError(kept ? LUMVEK_ERR_MEMORY : LUMVEK_ERR_STATE);
+        return 0;
     }
     const SaveOutcome outcome = saveImage(picture, bits, path, fileType);
     if (outcome.errorCode != 0) {
@@ -142,22 +142,41 @@ int CLumvek::UpdateMaskData(int kind) {
     if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
-    bool badKind = false;
-    bool outOfMemory = false;
+    // The raw frame is copied under the frame lock; the reference is written
+    // and its mask rebuilt after it is released (under the mask lock only).
+    ImageBuffer frame;
+    bool copyFailed = false;
+    PlaneDepth depth = PlaneDepth::Bits8;
+    DefectPlanes* planes = nullptr;
     {
-        platform::MutexLock frame(frameLock_);
+        platform::MutexLock hold(frameLock_);
+        planes = planes_.get();
         const ImageBuffer& raw = rawBuffer();
-        const PlaneDepth depth = raw.bitsPerPixel() == 16 ? PlaneDepth::Bits16 : PlaneDepth::Bits8;
-        const ReferenceKind referenceKind = kind == kMaskDark ? ReferenceKind::Dark : ReferenceKind::White;
-        auto access = planes_->access();
+        depth = raw.bitsPerPixel() == 16 ? PlaneDepth::Bits16 : PlaneDepth::Bits8;
         if (raw.width() == kFullWidth && raw.height() == kFullHeight && !raw.empty()) {
+            copyFailed = !frame.createLike(raw);
+            if (!copyFailed) {
+                std::memcpy(frame.pixels(), raw.pixels(), raw.sizeBytes());
+            }
+        }
+    }
+    if (planes == nullptr) {
+        ReportError(LUMVEK_ERR_MEMORY);
+        return 0;
+    }
+    const ReferenceKind referenceKind = kind == kMaskDark ? ReferenceKind::Dark : ReferenceKind::White;
+    bool badKind = false;
+    bool outOfMemory = copyFailed;
+    {
+        auto access = planes->access();
+        if (!frame.empty()) {
             if (kind == kMaskDark || kind == kMaskWhite) {
                 // The instance's own copy: the shared initial plane is never written.
                 ImageBuffer* reference = access.writableReference(depth, referenceKind);
                 if (reference == nullptr) {
                     outOfMemory = true;
-                } else if (reference->sizeBytes() == raw.sizeBytes()) {
-                    std::memcpy(reference->pixels(), raw.pixels(), raw.sizeBytes());
+                } else if (reference->sizeBytes() == frame.sizeBytes()) {
+                    std::memcpy(reference->pixels(), frame.pixels(), frame.sizeBytes());
                 }
             } else {
                 badKind = true;

@@ -42,16 +42,13 @@ public:
         default: return 0;
         }
     }
-    [[nodiscard]] HWND previewWindow() const {
-        platform::MutexLock hold(self_.frameLock_);
-        return self_.preview_.window();
-    }
+    [[nodiscard]] HWND previewWindow() const { return self_.preview_.window(); }
+    // The lock the frame loop holds while it processes a frame: a test holds
+    // it to stand for a frame in progress.
+    [[nodiscard]] platform::Mutex& frameLock() const RETURN_CAPABILITY(self_.frameLock_) { return self_.frameLock_; }
     [[nodiscard]] int frameRateX10() const { return self_.frameRateX10_.load(); }
     [[nodiscard]] uint32_t framesDropped() const { return self_.framesDropped_.load(); }
-    [[nodiscard]] int previewScalingAllocations() const {
-        platform::MutexLock hold(self_.frameLock_);
-        return self_.preview_.scalingBufferAllocations();
-    }
+    [[nodiscard]] int previewScalingAllocations() const { return self_.preview_.scalingBufferAllocations(); }
 
 private:
     CLumvek& self_;
