@@ -7,8 +7,11 @@
 //   ImageControls       filter, gray and cached device settings, read by the
 //                       frame loop as one snapshot per frame;
 //   ErrorReporter       the error history and the error message;
-// and the capture engine (this class's frame lock): buffers, frame records,
-// callback fields, the preview window, the worker thread.
+//   CaptureEngine       the frame lock: buffers, capture window, frame
+//                       records, callback fields, the per-frame work;
+//   PreviewWindow, FinishedPicture  the preview window and the last finished
+//                       picture, each behind a leaf lock of its own;
+// and keeps the acquisition controls and the worker thread (controlLock_).
 //
 // Threads: application threads call its operations (the handle registry
 // keeps it alive while any call is inside); while previewing, the worker
@@ -24,15 +27,16 @@
 //   2. CameraSession's lock  every call into the camera device object, from
 //                            any thread; never held while joining a thread
 //                            or waiting for a frame.
-//   3. frameLock_            raw and output buffers, frame records, callback
-//                            fields, configured mode and window, the capture
-//                            window, configuration list, preview window. No
-//                            wait for the camera, the disk or a display round
-//                            trip happens under it.
+//   3. the frame lock        (CaptureEngine) raw and output buffers, frame
+//                            records, callback fields, configured mode and
+//                            window, the capture window, configuration list.
+//                            No wait for the camera, the disk or a display
+//                            round trip happens under it.
 //   4. the mask lock         inside the defect planes (reference frames and
 //                            masks).
-//   5. leaves: ImageControls' lock, CaptureStateMachine's lock, the error
-//      history's lock, the recorder's and the window layer's own locks.
+//   5. leaves: ImageControls', PreviewWindow's, FinishedPicture's and
+//      CaptureStateMachine's locks, the error history's lock, the
+//      recorder's and the window layer's own locks.
 // The frame side of the device object (frame waits and reads) is the
 // consumer end of its frame ring, reached through a FramePort without lock 2
 // while acquiring (camera selection is refused meanwhile).
@@ -53,6 +57,7 @@
 #include "imaging/correction/defect_planes.h"
 #include "imaging/pipeline/frame_pipeline.h"
 #include "instance/camera_session.h"
+#include "instance/capture_engine.h"
 #include "instance/error_reporter.h"
 #include "instance/finished_picture.h"
 #include "instance/image_controls.h"
@@ -65,21 +70,6 @@
 #include "settings/settings_store.h"
 
 namespace lumvek {
-
-// The image buffers of an instance. The reference frames and defect masks
-// live in the defect planes, the preview's scaling buffer in the preview.
-enum class BufferId : int {
-    Raw8,
-    Raw16,
-    Out24,
-    Out32,
-    Out48,
-    Out64,
-    // The full frame the device delivers when it is larger than the capture
-    // window (the R13 reads out its whole sensor): the window is cut from it.
-    Delivery,
-    Count
-};
 
 // The library's camera model.
 inline constexpr int kProductR13 = 0x3090;
@@ -131,7 +121,7 @@ public:
     int SetRealExposureTime(int microseconds);
     int GetRealExposureTime(int* ok);
     double GetTemperatureEx(int* ok);
-    int LoadConfigFile(const char* path) EXCLUDES(frameLock_);
+    int LoadConfigFile(const char* path);
     int GetStatus() const { return 0; }
     int GetSamplingRate(int* value);
     // Operations this camera does not offer: code 11 pushed and posted
@@ -162,21 +152,21 @@ public:
     int StopPreview() EXCLUDES(controlLock_);
     int Close() EXCLUDES(controlLock_);
     int SnapShot(void* buffer, int size, int topDown) EXCLUDES(controlLock_);
-    int GetImage(void* buffer, int size, int topDown) EXCLUDES(frameLock_);
+    int GetImage(void* buffer, int size, int topDown);
     int CallBackPreview(HWND window, void* buffer, int size, int topDown) EXCLUDES(controlLock_);
     int SetPreviewWindow(HWND parent, int left, int top, int right, int bottom) EXCLUDES(controlLock_);
-    int Width() const EXCLUDES(frameLock_);
-    int Height() const EXCLUDES(frameLock_);
+    int Width() const;
+    int Height() const;
     int SetCaptureWindow(int width, int height) EXCLUDES(controlLock_);
     int SetCaptureWindowEx(int th, int ehs, int eh, int tv, int evs, int ev) EXCLUDES(controlLock_);
-    int GetCaptureWindowEx(int* th, int* ehs, int* eh, int* tv, int* evs, int* ev) const EXCLUDES(frameLock_);
+    int GetCaptureWindowEx(int* th, int* ehs, int* eh, int* tv, int* evs, int* ev) const;
 
     // ---- Files ----
-    int SaveImage(const char* path, int fileType) EXCLUDES(frameLock_);
+    int SaveImage(const char* path, int fileType);
     int Record(const char* path, int milliseconds, int showWindow) EXCLUDES(controlLock_);
-    int SaveMaskFile(const char* path) EXCLUDES(frameLock_);
-    int LoadMaskFile(const char* path) EXCLUDES(frameLock_);
-    int UpdateMaskData(int kind) EXCLUDES(frameLock_);
+    int SaveMaskFile(const char* path);
+    int LoadMaskFile(const char* path);
+    int UpdateMaskData(int kind);
 
     // ---- Settings dialogs ----
     int SetCameraDlg(HWND owner) EXCLUDES(controlLock_);
@@ -192,9 +182,7 @@ private:
     friend struct SelectorOps;
     friend class CLumvekInternals;  // read-only views for tests and diagnostics
 
-    // Copies of records other threads write, each taken under its lock.
-    [[nodiscard]] CaptureWindowRecord captureWindow() const EXCLUDES(frameLock_);
-    [[nodiscard]] std::vector<std::pair<int32_t, int32_t>> configList() const EXCLUDES(frameLock_);
+    [[nodiscard]] CaptureWindowRecord captureWindow() const { return engine_.window(); }
 
     // What the recorder thread reads: the newest processed picture, under the frame lock.
     class RecorderSource final : public RecorderFrameSource {
@@ -212,9 +200,6 @@ private:
     [[nodiscard]] bool admitPostOnly(InstanceOperation op);
 
     // ---- Lifecycle (lumvek_lifecycle.cpp) ----
-    [[nodiscard]] ImageBuffer& buf(BufferId id) REQUIRES(frameLock_) { return *buffers_[static_cast<int>(id)]; }
-    bool allocateReferenceFrames() EXCLUDES(frameLock_);
-    [[nodiscard]] DefectPlanes* defectPlanes() EXCLUDES(frameLock_);
     [[nodiscard]] int selectCamera(int index) REQUIRES(controlLock_);
     void loadGroups() REQUIRES(session_.mutex());
     void saveGroups();
@@ -223,17 +208,12 @@ private:
     void refreshExposureSeconds() REQUIRES(session_.mutex());
     bool formatDeviceName(int index, char* buffer, size_t size);
 
-    // ---- Capture engine (capture_engine.cpp, frame_loop.cpp) ----
+    // ---- Capture controls (lumvek_capture.cpp, frame_loop.cpp) ----
     [[nodiscard]] bool validWindow(const CaptureWindowRecord& window) const;
-    [[nodiscard]] int configure() REQUIRES(controlLock_) EXCLUDES(session_.mutex(), frameLock_);
-    // Fixes the configured mode, the window cut from each frame and the
-    // delivered size, and makes the buffers they need.
-    bool allocateFrameBuffers(int mode, const CaptureWindow& window, int deliveredWidth, int deliveredHeight)
-        REQUIRES(frameLock_);
+    [[nodiscard]] int configure() REQUIRES(controlLock_) EXCLUDES(session_.mutex());
     // Starts the device's transfer and lends its frame side.
     [[nodiscard]] int startAcquisition(int mode, FramePort* port) EXCLUDES(session_.mutex());
     void stopAcquisition() EXCLUDES(session_.mutex());
-    void setWindow(const CaptureWindowRecord& window) EXCLUDES(frameLock_);
     void restoreForCapture(CameraDevice& device) REQUIRES(session_.mutex());
     // Gains and exposure from the cache to the camera, in the camera's order.
     void restoreGainsAndExposure(CameraDevice& device, const GainSettings& gain);
@@ -242,37 +222,16 @@ private:
     [[nodiscard]] int startPreviewFromIdle() REQUIRES(controlLock_);
     [[nodiscard]] int stopPreviewLocked() REQUIRES(controlLock_);
     void closeLocked() REQUIRES(controlLock_);
-    void stopWorker() REQUIRES(controlLock_) EXCLUDES(session_.mutex(), frameLock_);
+    void stopWorker() REQUIRES(controlLock_) EXCLUDES(session_.mutex());
     [[nodiscard]] int startWindowAndPreview() REQUIRES(controlLock_);
     bool createPreviewWindowIfWanted() REQUIRES(controlLock_);
-    void setCallback(HWND window, void* buffer, int size, int topDown) EXCLUDES(frameLock_);
     void reconfigureWhileAcquiring() REQUIRES(controlLock_);
     void programWindowOrReconfigure() REQUIRES(controlLock_);
-    void frameLoop(FramePort port) EXCLUDES(frameLock_);
-    // Reads the newest frame into the raw buffer of the configured mode
-    // (window cut out, rows re-strided).
-    bool readFrame(const FramePort& port) REQUIRES(frameLock_);
-    // Processes the raw frame into the output buffer. Returns the automatic
-    // exposure or gain correction the frame asks for (0: none), for
-    // applyAutoIris once the frame lock is released. With a delivery, the
-    // finished rows also go there, and *delivered says whether they did.
-    [[nodiscard]] double processFrame(RowDelivery delivery = {}, bool* delivered = nullptr) REQUIRES(frameLock_);
-    // Whether posting another frame message would rewrite a record the
-    // application may still read.
-    [[nodiscard]] bool applicationIsBehind() const REQUIRES(frameLock_);
+    void frameLoop(FramePort port);
     // Scales exposure or gain by d (0: nothing) on the camera; USB round
-    // trips under the session lock, never under frameLock_.
-    void applyAutoIris(double d) EXCLUDES(frameLock_);
-    [[nodiscard]] ImageBuffer& rawBuffer() REQUIRES(frameLock_);
-    [[nodiscard]] ImageBuffer& outputBuffer() REQUIRES(frameLock_);
-    bool copyOutput(void* buffer, int size, int topDown, HWND callbackWindow) REQUIRES(frameLock_);
-    bool copyPicture(const ImageBuffer& picture, void* buffer, int size, int topDown, HWND callbackWindow);
-    // The output buffer becomes the last finished picture.
-    void publishPicture() REQUIRES(frameLock_);
-    // Stages the picture for the preview window (presented after the frame lock).
-    void drawPreview() REQUIRES(frameLock_);
-    [[nodiscard]] PreviewPlacement previewPlacement() const REQUIRES(controlLock_) EXCLUDES(frameLock_);
-    void updateFrameRate() REQUIRES(frameLock_);
+    // trips under the session lock, never under the frame lock.
+    void applyAutoIris(double d) EXCLUDES(session_.mutex());
+    [[nodiscard]] PreviewPlacement previewPlacement() const REQUIRES(controlLock_);
     void postFrameMessage(HWND window, uintptr_t wParam, intptr_t lParam);
 
     // ---- Dialogs (lumvek_dialogs.cpp) ----
@@ -286,48 +245,22 @@ private:
     CameraSession session_;
     ImageControls controls_;
     RecorderSource recorderSource_{*this};
-    std::unique_ptr<AviRecorder> recorder_;  // never stopped while frameLock_ is held
+    std::unique_ptr<AviRecorder> recorder_;  // never stopped while the frame lock is held
     CaptureStateMachine state_;
     SettingsStore store_;
-    PreviewWindow preview_;     // its own lock: staged under frameLock_, presented after it
+    PreviewWindow preview_;     // its own lock: staged under the frame lock, presented after it
     FinishedPicture finished_;  // its own lock: what GetImage, SaveImage and the recorder read
 
     // Lock 1 of the order above.
-    platform::Mutex controlLock_ ACQUIRED_BEFORE(session_.mutex());
+    platform::Mutex controlLock_ ACQUIRED_BEFORE(session_.mutex(), engine_.lock());
     bool openedBefore_ GUARDED_BY(controlLock_) = false;
     HWND previewParent_ GUARDED_BY(controlLock_) = nullptr;
     int previewRect_[4] GUARDED_BY(controlLock_) = {0, 0, kFullWidth, kFullHeight};
     std::thread worker_ GUARDED_BY(controlLock_);
     std::unique_ptr<dialogs::DialogView> dialogView_ GUARDED_BY(controlLock_);
 
-    // Lock 3 of the order above: the capture engine's frame data.
-    mutable platform::Mutex frameLock_ ACQUIRED_AFTER(session_.mutex());
-    std::array<std::unique_ptr<ImageBuffer>, static_cast<int>(BufferId::Count)> buffers_ GUARDED_BY(frameLock_){};
-    std::unique_ptr<DefectPlanes> planes_ GUARDED_BY(frameLock_);
-    std::unique_ptr<FramePipeline> pipeline_ GUARDED_BY(frameLock_);
-    CaptureWindowRecord window_ GUARDED_BY(frameLock_);
-    std::vector<std::pair<int32_t, int32_t>> configList_ GUARDED_BY(frameLock_);
-    // The colour mode and window a frame uses, fixed by configure().
-    int32_t configuredMode_ GUARDED_BY(frameLock_) = 0;
-    CaptureWindow frameWindow_ GUARDED_BY(frameLock_);  // the window cut out of each delivered frame
-    int deliveredWidth_ GUARDED_BY(frameLock_) = 0;     // what the device delivers
-    int deliveredHeight_ GUARDED_BY(frameLock_) = 0;
-    bool deviceMirrorsV_ GUARDED_BY(frameLock_) = false;
-    bool deviceMirrorsH_ GUARDED_BY(frameLock_) = false;
-    // Callback delivery.
-    HWND callbackWindow_ GUARDED_BY(frameLock_) = nullptr;
-    void* callbackBuffer_ GUARDED_BY(frameLock_) = nullptr;
-    int callbackSize_ GUARDED_BY(frameLock_) = 0;
-    int callbackTopDown_ GUARDED_BY(frameLock_) = 0;
-    // Frame records handed out with the frame messages: a ring, so a record
-    // stays untouched while the application reads it until well after the
-    // next message has been posted.
-    static constexpr int kFrameRecords = 4;
-    std::array<LumvekFrameInfo, kFrameRecords> frameRecords_ GUARDED_BY(frameLock_){};
-    int nextFrameRecord_ GUARDED_BY(frameLock_) = 0;
-    LumvekFrameInfo droppedRecord_ GUARDED_BY(frameLock_){};  // what a frame not delivered fills instead
-    uint32_t frameCount_ GUARDED_BY(frameLock_) = 0;
-    uint32_t lastRateTime_ GUARDED_BY(frameLock_) = 0;
+    // Lock 3 of the order above is the capture engine's.
+    CaptureEngine engine_{controls_, preview_, finished_, errors_};
 
     // Plain values any thread reads and writes whole.
     std::atomic<int32_t> colorModeIndex_{0};
@@ -337,8 +270,6 @@ private:
     std::atomic<int> cameraNumber_{0};
     std::atomic<int32_t> runFlag_{0};
     platform::Event workerWake_{platform::Event::Reset::Manual};  // cuts the loop's pause short at stop
-    std::atomic<uint32_t> framesDropped_{0};  // frames not delivered: the application was behind
-    std::atomic<int32_t> frameRateX10_{0};
 };
 
 } // namespace lumvek

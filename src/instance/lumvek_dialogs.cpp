@@ -91,7 +91,7 @@ int CLumvek::SetCameraDlg(HWND owner) {
     if (model.result() == dialogs::kResultOk) {
         CaptureWindowRecord preset = captureWindow();
         (void)store_.loadSelectedPreset(camera, preset);
-        setWindow(preset);
+        engine_.setWindow(preset);
         CameraValues values;
         values.color = colorModeIndex_;
         values.subSample = subSample_;

@@ -58,7 +58,7 @@ int CLumvek::Record(const char* path, int milliseconds, int showWindow) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
-    setCallback(nullptr, nullptr, 0, 0);
+    engine_.setCallback(nullptr, nullptr, 0, 0);
     if (showWindow != 0 && !createPreviewWindowIfWanted()) {
         return 0;
     }
@@ -67,14 +67,8 @@ int CLumvek::Record(const char* path, int milliseconds, int showWindow) {
         ReportError(LUMVEK_ERR_CONVERSION);
         return 0;
     }
-    int width;
-    int height;
-    {
-        platform::MutexLock frame(frameLock_);
-        width = frameWindow_.width;
-        height = frameWindow_.height;
-    }
-    const int code = recorder_->start(path, width, height, static_cast<uint32_t>(milliseconds));
+    const CaptureWindow window = engine_.frameWindow();
+    const int code = recorder_->start(path, window.width, window.height, static_cast<uint32_t>(milliseconds));
     if (code != 0) {
         (void)stopPreviewLocked();
         ReportError(code);
@@ -90,18 +84,13 @@ ReferencePlanes referencePlanes(DefectPlanes::ReferenceCopy& copy) {
 
 } // namespace
 
-DefectPlanes* CLumvek::defectPlanes() {
-    platform::MutexLock frame(frameLock_);
-    return planes_.get();
-}
-
 int CLumvek::SaveMaskFile(const char* path) {
     if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
     // The file is written from a copy: the frame loop's corrections never
     // wait for the disk. The planes live from Initialize to the destructor.
-    DefectPlanes* planes = defectPlanes();
+    DefectPlanes* planes = engine_.planes();
     DefectPlanes::ReferenceCopy copy;
     if (planes == nullptr || !planes->copyReferences(copy)) {
         ReportError(LUMVEK_ERR_MEMORY);
@@ -118,7 +107,7 @@ int CLumvek::LoadMaskFile(const char* path) {
     if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
-    DefectPlanes* planes = defectPlanes();
+    DefectPlanes* planes = engine_.planes();
     // Read into a copy (a short file keeps the rest of each plane) and put in
     // place whole, masks rebuilt: the pipeline never sees a half-read plane
     // or a half-built mask, and never waits for the disk.
@@ -145,21 +134,12 @@ int CLumvek::UpdateMaskData(int kind) {
     // The raw frame is copied under the frame lock; the reference is written
     // and its mask rebuilt after it is released (under the mask lock only).
     ImageBuffer frame;
-    bool copyFailed = false;
-    PlaneDepth depth = PlaneDepth::Bits8;
-    DefectPlanes* planes = nullptr;
-    {
-        platform::MutexLock hold(frameLock_);
-        planes = planes_.get();
-        const ImageBuffer& raw = rawBuffer();
-        depth = raw.bitsPerPixel() == 16 ? PlaneDepth::Bits16 : PlaneDepth::Bits8;
-        if (raw.width() == kFullWidth && raw.height() == kFullHeight && !raw.empty()) {
-            copyFailed = !frame.createLike(raw);
-            if (!copyFailed) {
-                std::memcpy(frame.pixels(), raw.pixels(), raw.sizeBytes());
-            }
-        }
+    const bool copyFailed = !engine_.copyRawFrame(frame);
+    const PlaneDepth depth = frame.bitsPerPixel() == 16 ? PlaneDepth::Bits16 : PlaneDepth::Bits8;
+    if (frame.width() != kFullWidth || frame.height() != kFullHeight) {
+        frame.destroy();  // only a full frame becomes a reference
     }
+    DefectPlanes* planes = engine_.planes();
     if (planes == nullptr) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;

@@ -15,12 +15,9 @@ public:
     [[nodiscard]] CaptureWindowRecord captureWindow() const { return self_.captureWindow(); }
     [[nodiscard]] ImageSettings imageSettings() const { return self_.controls_.image(); }
     [[nodiscard]] GainSettings gainSettings() const { return self_.controls_.gain(); }
-    [[nodiscard]] std::vector<std::pair<int32_t, int32_t>> configList() const { return self_.configList(); }
+    [[nodiscard]] std::vector<std::pair<int32_t, int32_t>> configList() const { return self_.engine_.configList(); }
     [[nodiscard]] int cameraNumber() const { return self_.cameraNumber_.load(); }
-    [[nodiscard]] const ImageBuffer* buffer(BufferId id) const {
-        platform::MutexLock hold(self_.frameLock_);
-        return self_.buffers_[static_cast<int>(id)].get();
-    }
+    [[nodiscard]] const ImageBuffer* buffer(BufferId id) const { return self_.engine_.buffer(id); }
     [[nodiscard]] int32_t channelGain(int channel) const {
         platform::MutexLock hold(self_.session_.mutex());
         return self_.session_.channels().gain[channel - 1];
@@ -29,10 +26,7 @@ public:
         platform::MutexLock hold(self_.session_.mutex());
         return self_.session_.channels().offset[channel - 1];
     }
-    [[nodiscard]] DefectPlanes* defectPlanes() const {
-        platform::MutexLock hold(self_.frameLock_);
-        return self_.planes_.get();
-    }
+    [[nodiscard]] DefectPlanes* defectPlanes() const { return self_.engine_.planes(); }
     // 0 idle (or no camera), 1 previewing, 2 capture prepared.
     [[nodiscard]] int captureState() const {
         switch (self_.state_.state()) {
@@ -45,9 +39,9 @@ public:
     [[nodiscard]] HWND previewWindow() const { return self_.preview_.window(); }
     // The lock the frame loop holds while it processes a frame: a test holds
     // it to stand for a frame in progress.
-    [[nodiscard]] platform::Mutex& frameLock() const RETURN_CAPABILITY(self_.frameLock_) { return self_.frameLock_; }
-    [[nodiscard]] int frameRateX10() const { return self_.frameRateX10_.load(); }
-    [[nodiscard]] uint32_t framesDropped() const { return self_.framesDropped_.load(); }
+    [[nodiscard]] platform::Mutex& frameLock() const { return self_.engine_.lock(); }
+    [[nodiscard]] int frameRateX10() const { return self_.engine_.frameRateX10(); }
+    [[nodiscard]] uint32_t framesDropped() const { return self_.engine_.framesDropped(); }
     [[nodiscard]] int previewScalingAllocations() const { return self_.preview_.scalingBufferAllocations(); }
 
 private:

@@ -45,10 +45,7 @@ CLumvek::~CLumvek() {
         platform::MutexLock hold(session_.mutex());
         session_.release();
     }
-    platform::MutexLock frame(frameLock_);
-    for (auto& buffer : buffers_) {
-        buffer.reset();
-    }
+    engine_.freeBuffers();
 }
 
 bool CLumvek::admit(InstanceOperation op) {
@@ -77,15 +74,7 @@ int CLumvek::Initialize(HWND notifyWindow) {
         session_.install(std::move(device));
     }
     state_.deviceMade(made);
-    bool buffersMade = true;
-    {
-        platform::MutexLock frame(frameLock_);
-        for (auto& buffer : buffers_) {
-            buffer.reset(new (std::nothrow) ImageBuffer());
-            buffersMade = buffersMade && buffer != nullptr;
-        }
-        pipeline_ = std::make_unique<FramePipeline>();
-    }
+    const bool buffersMade = engine_.makeBuffers();
 
     errors_.setWindow(notifyWindow);
     if (notifyWindow != nullptr && !registerForDeviceChanges(notifyWindow)) {
@@ -95,13 +84,13 @@ int CLumvek::Initialize(HWND notifyWindow) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
-    if (!allocateReferenceFrames()) {
+    if (!engine_.makePlanes(kFullWidth, kFullHeight)) {
         return 0;
     }
 
     CaptureWindowRecord preset = captureWindow();
     (void)store_.loadSelectedPreset(cameraNumber_, preset);
-    setWindow(preset);
+    engine_.setWindow(preset);
 
     bool exactlyOne = false;
     {
@@ -134,17 +123,6 @@ int CLumvek::Initialize(HWND notifyWindow) {
         clock_ = values.clock;
     }
     return 1;
-}
-
-bool CLumvek::allocateReferenceFrames() {
-    // Dark references and masks start at 0, the white references at full scale.
-    auto planes = std::make_unique<DefectPlanes>();
-    if (!planes->create(kFullWidth, kFullHeight)) {
-        return false;
-    }
-    platform::MutexLock frame(frameLock_);
-    planes_ = std::move(planes);
-    return true;
 }
 
 GainDefaults CLumvek::gainDefaults() {

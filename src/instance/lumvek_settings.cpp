@@ -395,14 +395,8 @@ int CLumvek::LoadConfigFile(const char* path) {
     if (file.bad()) {
         return 0;
     }
-    platform::MutexLock frame(frameLock_);
-    configList_ = std::move(pairs);
+    engine_.setConfigList(std::move(pairs));
     return 1;
-}
-
-std::vector<std::pair<int32_t, int32_t>> CLumvek::configList() const {
-    platform::MutexLock frame(frameLock_);
-    return configList_;
 }
 
 } // namespace lumvek
