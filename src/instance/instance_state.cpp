@@ -22,12 +22,14 @@ int CaptureStateMachine::refusal(InstanceOperation op) const {
 void CaptureStateMachine::deviceMade(bool made) {
     platform::MutexLock hold(lock_);
     base_ = made ? InstanceState::NoCamera : InstanceState::NoDevice;
+    cameraOpen_ = false;
     pictureReady_ = false;
 }
 
 void CaptureStateMachine::cameraSelected(bool open) {
     platform::MutexLock hold(lock_);
     if (base_ != InstanceState::NoDevice) {
+        cameraOpen_ = open;
         base_ = open ? InstanceState::Idle : InstanceState::NoCamera;
     }
 }
@@ -45,7 +47,7 @@ void CaptureStateMachine::previewStarted() {
 void CaptureStateMachine::stopped() {
     platform::MutexLock hold(lock_);
     if (base_ == InstanceState::Capturing || base_ == InstanceState::Previewing) {
-        base_ = InstanceState::Idle;
+        base_ = cameraOpen_ ? InstanceState::Idle : InstanceState::NoCamera;
     }
 }
 
@@ -56,7 +58,7 @@ void CaptureStateMachine::setPictureReady(bool ready) {
 
 bool CaptureStateMachine::cameraOpen() const {
     platform::MutexLock hold(lock_);
-    return base_ != InstanceState::NoDevice && base_ != InstanceState::NoCamera;
+    return cameraOpen_;
 }
 
 bool CaptureStateMachine::capturing() const {

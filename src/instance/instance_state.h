@@ -60,19 +60,15 @@ inline constexpr int kInstanceOperations = 14;
         return state == S::Recording ? LUMVEK_ERR_STATE : kAllowed;
     case O::SelectCamera:
         return state == S::Previewing || state == S::Recording ? LUMVEK_ERR_STATE : kAllowed;
+    // Without an open camera these pass the guard and configuring refuses
+    // them: code 2 when no camera is present, 7 when the device object has
+    // no sensor to take the window.
     case O::Capture:
     case O::SnapShot:
-        if (!cameraOpen) {
-            return LUMVEK_ERR_NO_CAMERA;
-        }
-        return state == S::Idle || state == S::Capturing ? kAllowed : LUMVEK_ERR_STATE;
+        return state == S::Previewing || state == S::Recording ? LUMVEK_ERR_STATE : kAllowed;
     case O::StartPreview:
-        if (!cameraOpen) {
-            return LUMVEK_ERR_NO_CAMERA;
-        }
-        return state == S::Idle || state == S::Previewing ? kAllowed : LUMVEK_ERR_STATE;
+        return state == S::Capturing || state == S::Recording ? LUMVEK_ERR_STATE : kAllowed;
     case O::Preview:
-        // Without a camera the window is still made; its StartPreview step is refused.
         return state == S::Capturing || state == S::Recording ? LUMVEK_ERR_STATE : kAllowed;
     case O::Record:
         return state == S::Capturing || state == S::Recording ? LUMVEK_ERR_STATE : kAllowed;
@@ -118,6 +114,7 @@ private:
     mutable platform::Mutex lock_;
     // Never Recording: that is Previewing while the recorder writes.
     InstanceState base_ GUARDED_BY(lock_) = InstanceState::NoDevice;
+    bool cameraOpen_ GUARDED_BY(lock_) = false;  // where acquisition returns to: Idle, else NoCamera
     bool pictureReady_ GUARDED_BY(lock_) = false;
 };
 

@@ -46,8 +46,10 @@ struct Row {
 
 // A scripted camera that tells the window it delivers (the whole sensor),
 // so that capture and preview can be prepared; it never delivers a frame.
+// Like the real device object, it refuses a window while no camera is open.
 class WindowedDevice : public ScriptedDevice {
 public:
+    int SetCaptureWindow(int, int, int, int, int) override { return openNumber >= 0 ? 1 : 0; }
     int GetCaptureWindow(int* x, int* y, int* width, int* height, int* mode) override {
         *x = 0;
         *y = 0;
@@ -76,14 +78,15 @@ const Row kTable[] = {
     {O::UseDevice, "GetCameraInfo", &getCameraInfo, {1, kOk, kOk, kOk, kOk, kOk}},
     {O::SelectCamera, "SetDeviceNumber", [](CLumvek& s, const std::string&) { return s.SetDeviceNumber(0); },
      {1, kOk, kOk, kOk, 1, 1}},
-    {O::Capture, "Capture", [](CLumvek& s, const std::string&) { return s.Capture(); }, {1, 2, kOk, kOk, 1, 1}},
+    // Without an open camera configuring refuses the window (7).
+    {O::Capture, "Capture", [](CLumvek& s, const std::string&) { return s.Capture(); }, {1, 7, kOk, kOk, 1, 1}},
     {O::SnapShot, "SnapShot",
      [](CLumvek& s, const std::string&) { return s.SnapShot(frameBuffer().data(), kFullFrameBytes, 1); },
-     {1, 2, 8, 8, 1, 1}},
+     {1, 7, 8, 8, 1, 1}},
     {O::StartPreview, "StartPreview", [](CLumvek& s, const std::string&) { return s.StartPreview(); },
-     {1, 2, kOk, 1, kOk, 1}},
-    // Without a camera the window step passes; its StartPreview is refused (2), then 8.
-    {O::Preview, "Preview", [](CLumvek& s, const std::string&) { return s.Preview(); }, {1, 2, kOk, 1, kOk, 1}},
+     {1, 7, kOk, 1, kOk, 1}},
+    // Without a camera its StartPreview step fails (7), then 8.
+    {O::Preview, "Preview", [](CLumvek& s, const std::string&) { return s.Preview(); }, {1, 7, kOk, 1, kOk, 1}},
     {O::Stop, "StopPreview", [](CLumvek& s, const std::string&) { return s.StopPreview(); },
      {1, kOk, kOk, kOk, kOk, kOk}},
     {O::PlacePreview, "SetPreviewWindow",
@@ -99,10 +102,10 @@ const Row kTable[] = {
     {O::ChangeWindow, "SetCaptureWindowEx",
      [](CLumvek& s, const std::string&) { return s.SetCaptureWindowEx(2336, 0, 2336, 1752, 0, 1752); },
      {1, kOk, kOk, kOk, kOk, 1}},
-    // Without a camera its StartPreview is refused (2), then 12.
+    // Without a camera its StartPreview step fails (7), then 12.
     {O::Record, "Record",
      [](CLumvek& s, const std::string& dir) { return s.Record((dir + "/r.avi").c_str(), kLongRecordingMs, 0); },
-     {1, 2, kOk, 1, kOk, 1}},
+     {1, 7, kOk, 1, kOk, 1}},
     // Past the guard there is no view to show a dialog with (no display): code 4.
     {O::OpenDialog, "SetAnalogDlg", [](CLumvek& s, const std::string&) { return s.SetAnalogDlg(nullptr); },
      {1, 1, 4, 4, 4, 4}},
