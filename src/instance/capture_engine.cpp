@@ -130,6 +130,10 @@ ImageBuffer& CaptureEngine::outputBuffer() {
 
 bool CaptureEngine::configure(const FrameGeometry& geometry) {
     platform::MutexLock hold(lock_);
+    const ImageBuffer& before = outputBuffer();
+    const int widthBefore = before.width();
+    const int heightBefore = before.height();
+    const int bitsBefore = before.bitsPerPixel();
     const int mode = geometry.mode;
     const int w = geometry.window.width;
     const int h = geometry.window.height;
@@ -176,6 +180,9 @@ bool CaptureEngine::configure(const FrameGeometry& geometry) {
         preview_.prepare(mode <= 1 ? 8 : 24);
     }
     finished_.clearUnlessLike(outputBuffer());
+    const ImageBuffer& after = outputBuffer();
+    outputFinished_ = outputFinished_ && ok && after.width() == widthBefore && after.height() == heightBefore &&
+                      after.bitsPerPixel() == bitsBefore;
     return ok;
 }
 
@@ -259,7 +266,14 @@ bool CaptureEngine::copyRawFrame(ImageBuffer& out) {
 }
 
 void CaptureEngine::publishPicture() {
-    (void)finished_.publish(outputBuffer(), kColorModeBits[geometry_.mode]);
+    outputFinished_ = true;
+    if (finished_.wanted()) {
+        (void)finished_.publish(outputBuffer(), outputBits());
+    }
+}
+
+int CaptureEngine::outputBits() const {
+    return kColorModeBits[geometry_.mode];
 }
 
 bool CaptureEngine::copyPicture(const ImageBuffer& picture, void* buffer, int size, int topDown, HWND callbackWindow) {

@@ -110,6 +110,19 @@ public:
     // A copy of the raw frame of the last one read (empty when there is none).
     [[nodiscard]] bool copyRawFrame(ImageBuffer& out) EXCLUDES(lock_);
 
+    // use(picture, bits per output pixel) on the last finished picture: the
+    // published one, or (until pictures are published) the output buffer
+    // under the frame lock. False when there is none.
+    template <typename Use>
+    bool readLatest(Use&& use) EXCLUDES(lock_) {
+        if (finished_.read(use)) {
+            return true;
+        }
+        finished_.want();  // from the next frame on, readers do not wait for the frame lock
+        platform::MutexLock hold(lock_);
+        return readOutput(use);
+    }
+
     // Copies picture to the caller; a buffer too small posts lParam 5 to
     // callbackWindow (if set) and reports code 5.
     bool copyPicture(const ImageBuffer& picture, void* buffer, int size, int topDown, HWND callbackWindow);
@@ -128,6 +141,16 @@ private:
     void updateFrameRate() REQUIRES(lock_);
     void stagePreview() REQUIRES(lock_);
     void publishPicture() REQUIRES(lock_);
+    template <typename Use>
+    bool readOutput(Use& use) REQUIRES(lock_) {
+        const ImageBuffer& output = outputBuffer();
+        if (!outputFinished_ || output.empty()) {
+            return false;
+        }
+        use(output, outputBits());
+        return true;
+    }
+    [[nodiscard]] int outputBits() const REQUIRES(lock_);
     void postFrameMessage(HWND window, uintptr_t wParam, intptr_t lParam);
 
     ImageControls& controls_;
@@ -142,6 +165,9 @@ private:
     CaptureWindowRecord window_ GUARDED_BY(lock_);
     std::vector<std::pair<int32_t, int32_t>> configList_ GUARDED_BY(lock_);
     FrameGeometry geometry_ GUARDED_BY(lock_);
+    // The output buffer holds a finished picture of the configured format
+    // (false once configure() changed its size or depth).
+    bool outputFinished_ GUARDED_BY(lock_) = false;
     // Callback delivery.
     HWND callbackWindow_ GUARDED_BY(lock_) = nullptr;
     void* callbackBuffer_ GUARDED_BY(lock_) = nullptr;

@@ -3,10 +3,13 @@
 // it processes into: GetImage, SaveImage and the recorder read it under its
 // own lock, so none of them waits while a frame is being processed. The
 // engine publishes each finished picture (one copy per frame into a buffer
-// that is made again only when the size or depth changes).
+// that is made again only when the size or depth changes) once a reader has
+// asked for one: an instance whose pictures nobody reads this way (a
+// callback preview) keeps no second frame in memory.
 //
 // Lock order: taken inside the frame lock (publish), a leaf otherwise; a
 // reader's callback runs with it held and must not take another instance lock.
+#include <atomic>
 #include <cstring>
 
 #include "imaging/image_buffer.h"
@@ -33,6 +36,9 @@ public:
         bitsPerPixel_ = bitsPerPixel;
         return true;
     }
+    // Whether pictures are published (a reader asked), and the asking.
+    [[nodiscard]] bool wanted() const { return wanted_.load(); }
+    void want() { wanted_.store(true); }
     // Nothing kept (Close, or the format changed).
     void clear() EXCLUDES(lock_) {
         platform::MutexLock hold(lock_);
@@ -58,6 +64,7 @@ public:
     }
 
 private:
+    std::atomic<bool> wanted_{false};
     platform::Mutex lock_;
     ImageBuffer picture_ GUARDED_BY(lock_);
     int bitsPerPixel_ GUARDED_BY(lock_) = 0;

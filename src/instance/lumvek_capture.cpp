@@ -339,14 +339,14 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
     return 1;
 }
 
-// The last finished picture, never the one being processed: GetImage does
-// not wait for the frame loop.
+// The last finished picture, never the one being processed: once pictures
+// are read, GetImage does not wait for the frame loop.
 int CLumvek::GetImage(void* buffer, int size, int topDown) {
     if (!admit(InstanceOperation::ReadPicture)) {
         return 0;
     }
     bool copied = false;
-    const bool kept = buffer != nullptr && finished_.read([&](const ImageBuffer& picture, int) {
+    const bool kept = buffer != nullptr && engine_.readLatest([&](const ImageBuffer& picture, int) {
         copied = engine_.copyPicture(picture, buffer, size, topDown, nullptr);
     });
     if (!kept || !copied) {

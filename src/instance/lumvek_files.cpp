@@ -18,7 +18,7 @@ bool CLumvek::RecorderSource::withNewestPicture(const std::function<void(const I
     if (self_.state_.refusal(InstanceOperation::ReadPicture) != 0) {
         return false;
     }
-    return self_.finished_.read([&](const ImageBuffer& picture, int) { use(picture); });
+    return self_.engine_.readLatest([&](const ImageBuffer& picture, int) { use(picture); });
 }
 
 int CLumvek::SaveImage(const char* path, int fileType) {
@@ -31,7 +31,7 @@ int CLumvek::SaveImage(const char* path, int fileType) {
     ImageBuffer picture;
     int bits = 0;
     bool made = true;
-    const bool kept = finished_.read([&](const ImageBuffer& finished, int finishedBits) {
+    const bool kept = engine_.readLatest([&](const ImageBuffer& finished, int finishedBits) {
         bits = finishedBits;
         made = picture.createLike(finished);
         if (made) {
