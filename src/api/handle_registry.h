@@ -92,23 +92,6 @@ public:
         }
     }
 
-    // Links a copy of record in before the cursor; the new node becomes the cursor.
-    virtual void Add(const T& record) {
-        std::lock_guard lock(lock_);
-        addLocked(record);
-    }
-
-    // Removes the cursor node; the next node becomes the cursor. 1, or 0 when empty.
-    int RemoveCurrent() {
-        std::lock_guard lock(lock_);
-        return removeCurrentLocked() ? 1 : 0;
-    }
-
-    [[nodiscard]] int32_t Count() const {
-        std::lock_guard lock(lock_);
-        return count_;
-    }
-
 protected:
     struct Node {
         T data;

@@ -1,35 +1,22 @@
-// CLumvek: the capture engine's controls. Configure prepares buffers and
-// camera; Capture, StartPreview, Preview and CallBackPreview start
-// acquisition; StopPreview and Close end it; SnapShot and GetImage deliver
-// single frames; the capture-window operations change what is cut out.
-//
-// Changing the colour mode or the capture window while acquiring stops the
-// acquisition, reconfigures buffers and camera and resumes it, so the buffers
-// a frame uses always exist and fit the frames the device delivers.
-#include <system_error>
+// CaptureEngine: the per-frame work of the frame loop and SnapShot, and the
+// buffers, window and records it uses.
+#include "instance/capture_engine.h"
 
+#include <cstring>
+
+#include "imaging/convert/conversion_kernels.h"
 #include "imaging/convert/output_copy.h"
-#include "instance/lumvek.h"
+#include "imaging/convert/restride.h"
+#include "instance/auto_iris.h"
+#include "instance/colour_modes.h"
 #include "instance/notifier.h"
-#include "platform/diag/thread_start.h"
-#include "platform/log/log.h"
 #include "platform/sync/clock.h"
 
 namespace lumvek {
 
 namespace {
 
-constexpr int kSnapshotTimeoutMs = 3000;
-constexpr int kAcquirePreview = 0;
-constexpr int kAcquireOneFrame = 1;
-
-constexpr bool isSixteenBitMode(int mode) {
-    return mode == 1 || mode == 4 || mode == 5;
-}
-
-constexpr bool isSubSampleRefused(int mode) {
-    return (mode >= 1 && mode <= 3) || (mode >= 17 && mode <= 19);
-}
+constexpr uint32_t kRateIntervalMs = 1000;
 
 // (Re)makes buffer at the size and depth asked for; keeps it when it already fits.
 bool ensure(ImageBuffer& buffer, int width, int height, int bits) {
@@ -47,34 +34,114 @@ void releaseUnless(ImageBuffer& buffer, bool used) {
 
 } // namespace
 
-bool CLumvek::validWindow() const {
-    const auto& w = window_;
-    return static_cast<int32_t>(w.EH) >= 0 && static_cast<int32_t>(w.EV) >= 0 && static_cast<int32_t>(w.EHS) >= 0 &&
-           static_cast<int32_t>(w.EVS) >= 0 && w.EH <= kFullWidth && w.EHS <= kFullWidth && w.EV <= kFullHeight &&
-           w.EVS <= kFullHeight && w.EH + w.EHS <= kFullWidth && w.EV + w.EVS <= kFullHeight &&
-           !isSubSampleRefused(subSample_);
+bool CaptureEngine::makeBuffers() {
+    platform::MutexLock hold(lock_);
+    bool made = true;
+    for (auto& buffer : buffers_) {
+        buffer.reset(new (std::nothrow) ImageBuffer());
+        made = made && buffer != nullptr;
+    }
+    pipeline_ = std::make_unique<FramePipeline>();
+    return made;
 }
 
-ImageBuffer& CLumvek::rawBuffer() {
-    return buf(isSixteenBitMode(configuredMode_) ? BufferId::Raw16 : BufferId::Raw8);
+bool CaptureEngine::makePlanes(int width, int height) {
+    // Dark references and masks start at 0, the white references at full scale.
+    auto planes = std::make_unique<DefectPlanes>();
+    if (!planes->create(width, height)) {
+        return false;
+    }
+    platform::MutexLock hold(lock_);
+    planes_ = std::move(planes);
+    return true;
 }
 
-ImageBuffer& CLumvek::outputBuffer() {
+void CaptureEngine::freeBuffers() {
+    platform::MutexLock hold(lock_);
+    for (auto& buffer : buffers_) {
+        buffer.reset();
+    }
+}
+
+DefectPlanes* CaptureEngine::planes() {
+    platform::MutexLock hold(lock_);
+    return planes_.get();
+}
+
+CaptureWindowRecord CaptureEngine::window() const {
+    platform::MutexLock hold(lock_);
+    return window_;
+}
+
+void CaptureEngine::setWindow(const CaptureWindowRecord& window) {
+    platform::MutexLock hold(lock_);
+    window_ = window;
+}
+
+std::vector<std::pair<int32_t, int32_t>> CaptureEngine::configList() const {
+    platform::MutexLock hold(lock_);
+    return configList_;
+}
+
+void CaptureEngine::setConfigList(std::vector<std::pair<int32_t, int32_t>> pairs) {
+    platform::MutexLock hold(lock_);
+    configList_ = std::move(pairs);
+}
+
+CaptureWindow CaptureEngine::frameWindow() const {
+    platform::MutexLock hold(lock_);
+    return geometry_.window;
+}
+
+void CaptureEngine::setCallback(HWND window, void* buffer, int size, int topDown) {
+    platform::MutexLock hold(lock_);
+    callbackWindow_ = window;
+    callbackBuffer_ = buffer;
+    callbackSize_ = size;
+    callbackTopDown_ = topDown;
+}
+
+HWND CaptureEngine::callbackWindow() const {
+    platform::MutexLock hold(lock_);
+    return callbackWindow_;
+}
+
+void CaptureEngine::restartFrameRate() {
+    platform::MutexLock hold(lock_);
+    frameCount_ = 0;
+    lastRateTime_ = platform::tickMs();
+    frameRateX10_ = 0;
+}
+
+const ImageBuffer* CaptureEngine::buffer(BufferId id) const {
+    platform::MutexLock hold(lock_);
+    return buffers_[static_cast<int>(id)].get();
+}
+
+ImageBuffer& CaptureEngine::rawBuffer() {
+    return buf(isSixteenBitMode(geometry_.mode) ? BufferId::Raw16 : BufferId::Raw8);
+}
+
+ImageBuffer& CaptureEngine::outputBuffer() {
     static constexpr BufferId kOutput[] = {BufferId::Raw8,  BufferId::Raw16, BufferId::Out24,
                                            BufferId::Out32, BufferId::Out48, BufferId::Out64};
-    return buf(kOutput[configuredMode_]);
+    return buf(kOutput[geometry_.mode]);
 }
 
-bool CLumvek::allocateFrameBuffers(int mode, const CaptureWindow& window, int deliveredWidth, int deliveredHeight) {
-    const int w = window.width;
-    const int h = window.height;
-    // Readers of the configured mode and window (GetImage, the recorder) take
-    // the frame lock, so they never see a mode whose buffers are not made yet.
-    std::lock_guard frame(frameLock_);
-    configuredMode_ = mode;
-    frameWindow_ = window;
-    deliveredWidth_ = deliveredWidth;
-    deliveredHeight_ = deliveredHeight;
+bool CaptureEngine::configure(const FrameGeometry& geometry) {
+    platform::MutexLock hold(lock_);
+    const ImageBuffer& before = outputBuffer();
+    const int widthBefore = before.width();
+    const int heightBefore = before.height();
+    const int bitsBefore = before.bitsPerPixel();
+    const int mode = geometry.mode;
+    const int w = geometry.window.width;
+    const int h = geometry.window.height;
+    // Readers of the configured mode and window take this lock, so they
+    // never see a mode whose buffers are not made yet.
+    geometry_ = geometry;
+    const int deliveredWidth_ = geometry.deliveredWidth;
+    const int deliveredHeight_ = geometry.deliveredHeight;
     bool ok = true;
     if (mode <= 3) {
         ok = ok && ensure(buf(BufferId::Raw8), w, h, 8);
@@ -112,457 +179,264 @@ bool CLumvek::allocateFrameBuffers(int mode, const CaptureWindow& window, int de
     if (ok) {
         preview_.prepare(mode <= 1 ? 8 : 24);
     }
+    finished_.clearUnlessLike(outputBuffer());
+    const ImageBuffer& after = outputBuffer();
+    outputFinished_ = outputFinished_ && ok && after.width() == widthBefore && after.height() == heightBefore &&
+                      after.bitsPerPixel() == bitsBefore;
     return ok;
 }
 
-void CLumvek::restoreForCapture() {
-    const GainSettings gain = gainSettings();
-    (void)device_->SetMirrorV(gain.vMirror);
-    (void)device_->SetMirrorH(gain.hMirror);
-    (void)device_->SetTriggerMode(0, 1);
-    restoreGainsAndExposure(gain);
-    refreshExposureSeconds();
-    if (device_->IsExtUnitAvailable()) {
-        (void)device_->SetExtUnitMode(0);
+CaptureEngine::LoopFrame CaptureEngine::loopFrame(const FramePort& port) {
+    LoopFrame result;
+    platform::MutexLock hold(lock_);
+    if (!readFrame(port)) {
+        postFrameMessage(callbackWindow_, 0, LUMVEK_ERR_FRAME);
+        errors_.report(LUMVEK_ERR_FRAME);
+        return result;
     }
-    (void)device_->SetGainMode(0);
-    if (device_->IsGainModeAvailable()) {
-        (void)device_->SetGainMode(gain.gainMode);
+    result.read = true;
+    const bool deliver = !applicationIsBehind();
+    LumvekFrameInfo* record;
+    if (deliver) {
+        record = &frameRecords_[nextFrameRecord_];
+        nextFrameRecord_ = (nextFrameRecord_ + 1) % kFrameRecords;
+    } else {
+        record = &droppedRecord_;  // filled, never posted
+        framesDropped_.fetch_add(1);
     }
-    if (device_->IsBlackLevelAvailable()) {
-        (void)device_->SetBlackLevel(gain.blackLevel);
+    const ImageBuffer& raw = rawBuffer();
+    record->reserved = 0;
+    record->width = raw.width();
+    record->height = raw.height();
+    record->bitsPerPixel = kColorModeBits[geometry_.mode];
+    record->buffer = callbackBuffer_;
+    updateFrameRate();
+    record->frameRateX10 = frameRateX10_.load();
+
+    // A 24-bit picture is the pipeline's own output: its rows go to the
+    // callback buffer while they are still in cache.
+    RowDelivery delivery;
+    if (deliver && callbackBuffer_ != nullptr && geometry_.mode == 2 && callbackSize_ > 0 &&
+        static_cast<size_t>(callbackSize_) >= callerBytesFor(outputBuffer())) {
+        delivery.rows = static_cast<uint8_t*>(callbackBuffer_);
+        delivery.bottomUp = callbackTopDown_ == 0;
     }
-    (void)device_->RestartSensorStream();
+    bool delivered = false;
+    result.irisFactor = processFrame(delivery, &delivered);
+    publishPicture();
+    stagePreview();
+    if (deliver && callbackBuffer_ != nullptr && callbackSize_ != 0 && !delivered &&
+        !copyPicture(outputBuffer(), callbackBuffer_, callbackSize_, callbackTopDown_, callbackWindow_)) {
+        result.postTo = nullptr;
+    } else if (deliver) {
+        result.postTo = callbackWindow_;
+    }
+    result.record = record;
+    return result;
 }
 
-int CLumvek::Configure() {
-    std::lock_guard device(deviceLock_);
-    if (!device_->IsDeviceNumberPresent(device_->GetOpenDeviceNumber())) {
-        ReportError(LUMVEK_ERR_NO_CAMERA);
-        return 0;
+CaptureEngine::SnapFrame CaptureEngine::snapFrame(const FramePort& port, void* buffer, int size, int topDown) {
+    SnapFrame result;
+    platform::MutexLock hold(lock_);
+    if (!readFrame(port)) {
+        postFrameMessage(callbackWindow_, 0, LUMVEK_ERR_FRAME);
+        result.failure = LUMVEK_ERR_FRAME;
+        return result;
     }
-    if (!validWindow()) {
-        ReportError(LUMVEK_ERR_WINDOW_SIZE);
-        return 0;
+    result.irisFactor = processFrame();
+    publishPicture();
+    if (buffer != nullptr && size != 0 && !copyPicture(outputBuffer(), buffer, size, topDown, callbackWindow_)) {
+        result.failure = LUMVEK_ERR_MEMORY;
     }
-    const int mode = colorModeIndex_.load();
-    if (mode < 0 || mode > 5) {
-        ReportError(LUMVEK_ERR_ARGUMENT);
-        return 0;
-    }
-    if (!device_->SetColorMode(isSixteenBitMode(mode) ? 1 : 0) ||
-        !device_->SetCaptureWindow(static_cast<int>(window_.EHS), static_cast<int>(window_.EVS),
-                                   static_cast<int>(window_.EH), static_cast<int>(window_.EV), subSample_)) {
-        ReportError(LUMVEK_ERR_WINDOW_SIZE);
-        return 0;
-    }
-    int x = 0, y = 0, w = 0, h = 0, m = 0;
-    if (!device_->GetCaptureWindow(&x, &y, &w, &h, &m)) {
-        x = static_cast<int>(window_.EHS);
-        y = static_cast<int>(window_.EVS);
-        w = static_cast<int>(window_.EH);
-        h = static_cast<int>(window_.EV);
-    }
-    // The window must lie inside what the device delivers.
-    CaptureWindow frame;
-    frame.width = static_cast<int>(window_.EH);
-    frame.height = static_cast<int>(window_.EV);
-    frame.left = static_cast<int>(window_.EHS) - x;
-    frame.top = static_cast<int>(window_.EVS) - y;
-    frame.subSampleMode = subSample_;
-    if (frame.width <= 0 || frame.height <= 0 || frame.left < 0 || frame.top < 0 || frame.left + frame.width > w ||
-        frame.top + frame.height > h) {
-        ReportError(LUMVEK_ERR_WINDOW_SIZE);
-        return 0;
-    }
-    if (!allocateFrameBuffers(mode, frame, w, h)) {
-        ReportError(LUMVEK_ERR_MEMORY);
-        return 0;
-    }
-    deviceMirrorsV_ = device_->IsMirrorVInSensor() != 0;
-    deviceMirrorsH_ = device_->IsMirrorHInSensor() != 0;
-    restoreForCapture();
-    platform::logf(platform::LogCategory::Instance, "configured mode %d, window %dx%d at %d,%d of %dx%d", mode,
-                   frame.width, frame.height, frame.left, frame.top, w, h);
-    return 1;
+    return result;
 }
 
-int CLumvek::Capture() {
-    std::lock_guard control(controlLock_);
-    if (!admit(InstanceOperation::Capture)) {
-        return 0;
-    }
-    if (captureState_ == kCapture) {
-        return 1;
-    }
-    if (!Configure()) {
-        return 0;
-    }
-    captureState_ = kCapture;
-    return 1;
-}
-
-int CLumvek::startPreviewFromIdle() {
-    if (!Configure()) {
-        return 0;
-    }
-    if (!startAcquisition(kAcquirePreview)) {
-        (void)StopPreview();
-        ReportError(LUMVEK_ERR_TRANSFER);
-        return 0;
-    }
-    {
-        std::lock_guard frame(frameLock_);
-        frameCount_ = 0;
-        lastRateTime_ = platform::tickMs();
-        frameRateX10_ = 0;
-    }
-    captureState_ = kPreview;
-    runFlag_ = 1;
-    workerWake_.reset();
-    try {
-        worker_ = platform::startThread([this] { frameLoop(); });
-    } catch (const std::system_error&) {
-        (void)StopPreview();
-        ReportError(LUMVEK_ERR_THREAD);
-        return 0;
-    }
-    return 1;
-}
-
-int CLumvek::StartPreview() {
-    std::lock_guard control(controlLock_);
-    if (!admit(InstanceOperation::StartPreview)) {
-        return 0;
-    }
-    if (captureState_ == kPreview) {
-        return 1;
-    }
-    return startPreviewFromIdle();
-}
-
-int CLumvek::startAcquisition(int mode) {
-    std::lock_guard device(deviceLock_);
-    return device_->StartAcquisition(mode);
-}
-
-void CLumvek::stopAcquisition() {
-    std::lock_guard device(deviceLock_);
-    (void)device_->StopAcquisition();
-}
-
-void CLumvek::setWindow(const CaptureWindowRecord& window) {
-    std::lock_guard frame(frameLock_);
-    window_ = window;
-}
-
-CaptureWindowRecord CLumvek::captureWindow() const {
-    std::lock_guard frame(frameLock_);
-    return window_;
-}
-
-int CLumvek::Width() const {
-    return static_cast<int>(captureWindow().EH);
-}
-
-int CLumvek::Height() const {
-    return static_cast<int>(captureWindow().EV);
-}
-
-void CLumvek::stopWorker() {
-    runFlag_ = 0;
-    workerWake_.set();
-    if (worker_.joinable()) {
-        if (worker_.get_id() == std::this_thread::get_id()) {
-            worker_.detach();  // cannot happen: no application code runs on the worker
-        } else {
-            worker_.join();
-        }
-    }
-}
-
-int CLumvek::StopPreview() {
-    std::lock_guard control(controlLock_);
-    if (!admit(InstanceOperation::Stop)) {
-        return 0;
-    }
-    runFlag_ = 0;
-    if (captureState_ != kIdle) {
-        captureState_ = kIdle;
-        stopAcquisition();
-    }
-    stopWorker();
-    // A recording ends with its capture; the file is finalised with what it has.
-    recorder_->stop();
-    return 1;
-}
-
-PreviewPlacement CLumvek::previewPlacement() const {
-    PreviewPlacement placement;
-    placement.parent = previewParent_;
-    placement.left = previewRect_[0];
-    placement.top = previewRect_[1];
-    placement.right = previewRect_[2];
-    placement.bottom = previewRect_[3];
-    const int divisor = subSampleDivisor(subSample_);
-    placement.clientWidth = static_cast<int>(window_.EH) / divisor;
-    placement.clientHeight = static_cast<int>(window_.EV) / divisor;
-    return placement;
-}
-
-bool CLumvek::createPreviewWindowIfWanted() {
-    const PreviewPlacement placement = previewPlacement();
-    if (!placement.wantsWindow()) {
+bool CaptureEngine::copyRawFrame(ImageBuffer& out) {
+    platform::MutexLock hold(lock_);
+    const ImageBuffer& raw = rawBuffer();
+    if (raw.empty()) {
+        out.destroy();
         return true;
     }
-    std::lock_guard frame(frameLock_);
-    if (!preview_.create(this, placement)) {
-        ReportError(LUMVEK_ERR_WINDOW);
+    if (!out.createLike(raw)) {
         return false;
     }
+    std::memcpy(out.pixels(), raw.pixels(), raw.sizeBytes());
     return true;
 }
 
-void CLumvek::setCallback(HWND window, void* buffer, int size, int topDown) {
-    std::lock_guard frame(frameLock_);
-    callbackWindow_ = window;
-    callbackBuffer_ = buffer;
-    callbackSize_ = size;
-    callbackTopDown_ = topDown;
+void CaptureEngine::publishPicture() {
+    outputFinished_ = true;
+    if (finished_.wanted()) {
+        (void)finished_.publish(outputBuffer(), outputBits());
+    }
 }
 
-int CLumvek::startWindowAndPreview() {
-    if (!createPreviewWindowIfWanted()) {
-        return 0;
-    }
-    if (!StartPreview()) {
-        (void)Close();
-        ReportError(LUMVEK_ERR_FRAME);
-        return 0;
-    }
-    return 1;
+int CaptureEngine::outputBits() const {
+    return kColorModeBits[geometry_.mode];
 }
 
-int CLumvek::Preview() {
-    std::lock_guard control(controlLock_);
-    if (!admit(InstanceOperation::StartPreview)) {
-        return 0;
-    }
-    setCallback(nullptr, nullptr, 0, 0);
-    return startWindowAndPreview();
-}
-
-int CLumvek::CallBackPreview(HWND window, void* buffer, int size, int topDown) {
-    std::lock_guard control(controlLock_);
-    if (!admit(InstanceOperation::StartPreview)) {
-        return 0;
-    }
-    setCallback(window, buffer, size, topDown);
-    return startWindowAndPreview();
-}
-
-int CLumvek::Close() {
-    std::lock_guard control(controlLock_);
-    if (device_) {
-        (void)StopPreview();
-    }
-    {
-        std::lock_guard frame(frameLock_);
-        preview_.destroy();
-    }
-    imageReady_ = 0;
-    if (device_) {
-        stopAcquisition();
-    }
-    return 1;
-}
-
-int CLumvek::SnapShot(void* buffer, int size, int topDown) {
-    std::lock_guard control(controlLock_);
-    if (!admit(InstanceOperation::SnapShot)) {
-        return 0;
-    }
-    if (captureState_ == kIdle && !Configure()) {
-        return 0;
-    }
-    const bool capturing = captureState_ == kCapture;
-    const auto stopUnlessCapturing = [&] {
-        if (!capturing) {
-            stopAcquisition();
-        }
-    };
-    // Wait first, then lock: a reader of the last picture (GetImage, the
-    // recorder) never waits for the camera behind the frame lock.
-    if (!startAcquisition(kAcquireOneFrame) || device_->WaitFrame(kSnapshotTimeoutMs) != 3) {
-        stopUnlessCapturing();
-        ReportError(LUMVEK_ERR_FRAME);
-        return 0;
-    }
-    double irisFactor = 0.0;
-    int failure = 0;  // reported once the frame lock is released: stopping takes the device lock
-    {
-        std::lock_guard frame(frameLock_);
-        if (!readFrame()) {
-            postFrameMessage(callbackWindow_, 0, LUMVEK_ERR_FRAME);
-            failure = LUMVEK_ERR_FRAME;
-        } else {
-            irisFactor = processFrame();
-            if (buffer != nullptr && size != 0 && !copyOutput(buffer, size, topDown, callbackWindow_)) {
-                failure = LUMVEK_ERR_MEMORY;
-            } else {
-                recorder_->notifyNewFrame();
-            }
-        }
-    }
-    if (failure != 0) {
-        stopUnlessCapturing();
-        ReportError(failure);
-        return 0;
-    }
-    applyAutoIris(irisFactor);
-    stopUnlessCapturing();
-    imageReady_ = 1;
-    return 1;
-}
-
-int CLumvek::GetImage(void* buffer, int size, int topDown) {
-    if (!admit(InstanceOperation::ReadPicture)) {
-        return 0;
-    }
-    std::lock_guard frame(frameLock_);
-    if (imageReady_ == 0 || outputBuffer().empty() || buffer == nullptr) {
-        ReportError(LUMVEK_ERR_MEMORY);
-        return 0;
-    }
-    if (!copyOutput(buffer, size, topDown, nullptr)) {
-        ReportError(LUMVEK_ERR_MEMORY);
-        return 0;
-    }
-    return 1;
-}
-
-bool CLumvek::copyOutput(void* buffer, int size, int topDown, HWND callbackWindow) {
-    const ImageBuffer& picture = outputBuffer();
+bool CaptureEngine::copyPicture(const ImageBuffer& picture, void* buffer, int size, int topDown, HWND callbackWindow) {
     if (size < 0 || static_cast<size_t>(size) < callerBytesFor(picture) ||
         !copyToCaller(picture, buffer, static_cast<size_t>(size), topDown != 0)) {
         postFrameMessage(callbackWindow, 0, LUMVEK_ERR_MEMORY);
-        ReportError(LUMVEK_ERR_MEMORY);
+        errors_.report(LUMVEK_ERR_MEMORY);
         return false;
     }
     return true;
 }
 
-void CLumvek::postFrameMessage(HWND window, uintptr_t wParam, intptr_t lParam) {
+void CaptureEngine::postFrameMessage(HWND window, uintptr_t wParam, intptr_t lParam) {
     if (window != nullptr) {
         (void)postToWindow(window, LUMVEK_WM_FRAME, wParam, lParam);
     }
 }
 
-int CLumvek::SetPreviewWindow(HWND parent, int left, int top, int right, int bottom) {
-    std::lock_guard control(controlLock_);
-    if (!admit(InstanceOperation::ReadPicture)) {
-        return 0;
+// The records in use are those of the frame messages still queued plus the
+// one the application is reading (its handler runs one message at a time);
+// the next record of the ring is free only while that leaves one over.
+bool CaptureEngine::applicationIsBehind() const {
+    if (callbackWindow_ == nullptr) {
+        return false;
     }
-    previewParent_ = parent;
-    previewRect_[0] = left;
-    previewRect_[1] = top;
-    previewRect_[2] = right;
-    previewRect_[3] = bottom;
-    return 1;
+    const size_t queued = queuedFrameMessages(callbackWindow_, frameRecords_.data(), sizeof frameRecords_);
+    return queued + 2 > static_cast<size_t>(kFrameRecords);
 }
 
-void CLumvek::reconfigureWhileAcquiring() {
-    if (!device_) {
+bool CaptureEngine::readFrame(const FramePort& port) {
+    ImageBuffer& raw = rawBuffer();
+    ImageBuffer& delivery = buf(BufferId::Delivery);
+    if (delivery.empty()) {
+        if (port.latestFrame(raw.pixels(), raw.sizeBytes()) != 0) {
+            return false;
+        }
+        if (needsRestride(raw)) {
+            restridePackedRows(raw);
+        }
+        return true;
+    }
+    // The device sent more than the window: cut the window out of its packed rows.
+    if (port.latestFrame(delivery.pixels(), delivery.sizeBytes()) != 0) {
+        return false;
+    }
+    const size_t bytes = static_cast<size_t>(raw.bytesPerPixel());
+    const size_t packedStride = static_cast<size_t>(delivery.width()) * bytes;
+    const size_t rowBytes = static_cast<size_t>(geometry_.window.width) * bytes;
+    for (int y = 0; y < geometry_.window.height; ++y) {
+        const uint8_t* from = delivery.pixels() + static_cast<size_t>(geometry_.window.top + y) * packedStride +
+                              static_cast<size_t>(geometry_.window.left) * bytes;
+        std::memcpy(raw.row(y), from, rowBytes);
+    }
+    return true;
+}
+
+double CaptureEngine::processFrame(RowDelivery delivery, bool* delivered) {
+    // One snapshot per frame: an edit lands between frames, never inside one.
+    const ControlsSnapshot controls = controls_.snapshot();
+    const ImageSettings& image = controls.image;
+    const GainSettings& gain = controls.gain;
+    ImageBuffer& raw = rawBuffer();
+    double irisFactor = 0.0;
+    if (gain.autoIris == 1 || gain.autoIris == 2) {
+        const double d = autoIrisFactor(autoIrisWindowMeans(raw));
+        irisFactor = autoIrisChanges(d) ? d : 0.0;
+    }
+
+    PipelineSettings settings;
+    settings.colourMode = geometry_.mode;
+    settings.window = geometry_.window;
+    settings.mirrorV = gain.vMirror != 0;
+    settings.mirrorH = gain.hMirror != 0;
+    settings.deviceMirrorsV = geometry_.deviceMirrorsV;
+    settings.deviceMirrorsH = geometry_.deviceMirrorsH;
+    const FilterSettings& f = image.filter;
+    settings.bayerMode = f.bayerMode;
+    settings.bayerGainRed = f.rGain;
+    settings.bayerGainGreen = f.gGain;
+    settings.bayerGainBlue = f.bGain;
+    settings.whiteBalanceAuto = image.autoWhiteBalance != 0;
+    settings.whiteBalanceOneShot1 = image.whiteBalanceOneShot[0] != 0;
+    settings.whiteBalanceOneShot2 = image.whiteBalanceOneShot[1] != 0;
+    settings.hue = f.hue;
+    settings.saturation = f.saturation;
+    settings.gamma = f.gamma;
+    settings.contrast = f.contrast;
+    settings.sharpness = f.sharpness;
+    settings.brightness = f.brightness;
+    settings.maskFilter = image.maskFilter != 0;
+    settings.dotFilter = image.dotFilter != 0;
+    settings.grayMode = image.gray.mode;
+    settings.grayLevels.gain = {image.gray.gainR, image.gray.gainG1, image.gray.gainG2, image.gray.gainB};
+    settings.grayLevels.offset = {image.gray.offsetR, image.gray.offsetG1, image.gray.offsetG2, image.gray.offsetB};
+    settings.grayMeasureRequest = image.grayMeasureRequest != 0;
+
+    FrameBuffers buffers;
+    buffers.raw = &raw;
+    buffers.output = geometry_.mode >= 2 ? &outputBuffer() : nullptr;
+    buffers.colour24 = buf(BufferId::Out24).empty() ? nullptr : &buf(BufferId::Out24);
+    buffers.delivery = delivery;
+    const FrameOutcome outcome = pipeline_->process(buffers, settings, planes_.get());
+    if (delivered != nullptr) {
+        *delivered = outcome.delivered;
+    }
+
+    if (outcome.bayerGainsChanged || outcome.grayGainsChanged) {
+        controls_.edit([&](ImageSettings& kept, GainSettings&) {
+            if (outcome.bayerGainsChanged) {
+                kept.filter.rGain = settings.bayerGainRed;
+                kept.filter.gGain = settings.bayerGainGreen;
+                kept.filter.bGain = settings.bayerGainBlue;
+                kept.whiteBalanceOneShot[0] = settings.whiteBalanceOneShot1 ? 1 : 0;
+                kept.whiteBalanceOneShot[1] = settings.whiteBalanceOneShot2 ? 1 : 0;
+            }
+            if (outcome.grayGainsChanged) {
+                kept.gray.gainR = settings.grayLevels.gain[kGrayR];
+                kept.gray.gainG1 = settings.grayLevels.gain[kGrayG1];
+                kept.gray.gainG2 = settings.grayLevels.gain[kGrayG2];
+                kept.gray.gainB = settings.grayLevels.gain[kGrayB];
+                kept.grayMeasureRequest = settings.grayMeasureRequest ? 1 : 0;
+            }
+        });
+    }
+    return irisFactor;
+}
+
+void CaptureEngine::updateFrameRate() {
+    ++frameCount_;
+    const uint32_t now = platform::tickMs();
+    const uint32_t elapsed = now - lastRateTime_;
+    if (elapsed > kRateIntervalMs) {
+        frameRateX10_ = static_cast<int32_t>(static_cast<uint64_t>(frameCount_) * 10000u / elapsed);
+        frameCount_ = 0;
+        lastRateTime_ = now;
+    }
+}
+
+void CaptureEngine::stagePreview() {
+    if (!preview_.drawable()) {
         return;
     }
-    if (captureState_ == kPreview) {
-        runFlag_ = 0;
-        captureState_ = kIdle;
-        stopAcquisition();
-        stopWorker();
-        recorder_->stop();  // its frames would change size under it
-        (void)startPreviewFromIdle();
-    } else if (captureState_ == kCapture) {
-        captureState_ = kIdle;
-        if (Configure()) {
-            captureState_ = kCapture;
-        }
+    switch (geometry_.mode) {
+    case 0:
+        preview_.stage(buf(BufferId::Raw8), false, false);
+        break;
+    case 1:
+        // 16-bit samples carry 10 significant bits; the conversion turns the rows.
+        (void)convertImage(buf(BufferId::Raw8), Conversion::TenBitTo8Flipped, buf(BufferId::Raw16));
+        preview_.stage(buf(BufferId::Raw8), true, true);
+        break;
+    case 2:
+        preview_.stage(buf(BufferId::Out24), false, false);
+        break;
+    case 3:
+        (void)convertImage(buf(BufferId::Out24), Conversion::Copy24, buf(BufferId::Out32));
+        preview_.stage(buf(BufferId::Out24), false, false);
+        break;
+    default:
+        (void)convertImage(buf(BufferId::Out24), Conversion::HighBytesTo24, outputBuffer());
+        preview_.stage(buf(BufferId::Out24), false, false);
+        break;
     }
-}
-
-// Idle: the camera takes the window at once. Acquiring: the frame loop reads
-// the device's window for every frame, so the window reaches the device only
-// through a stop, reconfiguration and restart.
-void CLumvek::programWindowOrReconfigure() {
-    if (captureState_ == kIdle) {
-        std::lock_guard device(deviceLock_);
-        (void)device_->SetCaptureWindow(static_cast<int>(window_.EHS), static_cast<int>(window_.EVS),
-                                        static_cast<int>(window_.EH), static_cast<int>(window_.EV), subSample_);
-    } else {
-        reconfigureWhileAcquiring();
-    }
-}
-
-int CLumvek::SetCaptureWindow(int width, int height) {
-    std::lock_guard control(controlLock_);
-    if (!admit(InstanceOperation::ChangeWindow)) {
-        return 0;
-    }
-    CaptureWindowRecord preset = window_;
-    if (store_.findPresetBySize(width, height, preset) != SettingsStore::PresetSearch::Found) {
-        ReportError(LUMVEK_ERR_WINDOW);
-        return 0;
-    }
-    setWindow(preset);
-    if (!validWindow()) {
-        ReportError(LUMVEK_ERR_WINDOW_SIZE);
-        CaptureWindowRecord cleared;
-        cleared.Buf = preset.Buf;
-        setWindow(cleared);
-    }
-    programWindowOrReconfigure();
-    return 1;
-}
-
-int CLumvek::SetCaptureWindowEx(int th, int ehs, int eh, int tv, int evs, int ev) {
-    std::lock_guard control(controlLock_);
-    if (!admit(InstanceOperation::ChangeWindow)) {
-        return 0;
-    }
-    if ((!device_->GetFreeWidthFlag() && eh != kFullWidth) || (!device_->GetFreeHeightFlag() && ev != kFullHeight)) {
-        ReportError(LUMVEK_ERR_ARGUMENT);
-        return 0;
-    }
-    CaptureWindowRecord window = captureWindow();
-    window.TH = static_cast<uint32_t>(th);
-    window.EHS = static_cast<uint32_t>(ehs);
-    window.EH = static_cast<uint32_t>(eh);
-    window.TV = static_cast<uint32_t>(tv);
-    window.EVS = static_cast<uint32_t>(evs);
-    window.EV = static_cast<uint32_t>(ev);
-    setWindow(window);
-    if (!validWindow()) {
-        ReportError(LUMVEK_ERR_WINDOW_SIZE);
-        return 0;
-    }
-    programWindowOrReconfigure();
-    return 1;
-}
-
-int CLumvek::GetCaptureWindowEx(int* th, int* ehs, int* eh, int* tv, int* evs, int* ev) const {
-    const auto put = [](int* out, uint32_t value) {
-        if (out != nullptr) {
-            *out = static_cast<int>(value);
-        }
-    };
-    const CaptureWindowRecord window = captureWindow();
-    put(th, window.TH);
-    put(ehs, window.EHS);
-    put(eh, window.EH);
-    put(tv, window.TV);
-    put(evs, window.EVS);
-    put(ev, window.EV);
-    return 1;
 }
 
 } // namespace lumvek

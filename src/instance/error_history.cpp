@@ -5,13 +5,13 @@
 namespace lumvek {
 
 void ErrorHistory::push(int32_t code) {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock hold(lock_);
     std::move_backward(codes_.begin(), codes_.end() - 1, codes_.end());
     codes_[0] = code;
 }
 
 int32_t ErrorHistory::pop() {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock hold(lock_);
     const int32_t code = codes_[0];
     std::move(codes_.begin() + 1, codes_.end(), codes_.begin());
     codes_[kDepth - 1] = 0;

@@ -4,7 +4,8 @@
 // newest and moves the rest up. An empty history reads 0 (no error).
 #include <array>
 #include <cstdint>
-#include <mutex>
+
+#include "platform/sync/thread_annotations.h"
 
 namespace lumvek {
 
@@ -12,12 +13,13 @@ class ErrorHistory {
 public:
     static constexpr int kDepth = 20;
 
-    void push(int32_t code);
-    [[nodiscard]] int32_t pop();
+    void push(int32_t code) EXCLUDES(lock_);
+    [[nodiscard]] int32_t pop() EXCLUDES(lock_);
 
 private:
-    mutable std::mutex mutex_;  // guards codes_ (worker and application threads both report)
-    std::array<int32_t, kDepth> codes_{};
+    // A leaf: the worker, the recorder and application threads all report.
+    mutable platform::Mutex lock_;
+    std::array<int32_t, kDepth> codes_ GUARDED_BY(lock_){};
 };
 
 } // namespace lumvek

@@ -1,37 +1,74 @@
 #include "instance/instance_state.h"
 
-#include "instance/lumvek.h"
-
 namespace lumvek {
 
-const char* stateName(InstanceState state) {
-    switch (state) {
-    case InstanceState::NoCamera: return "no camera";
-    case InstanceState::Idle: return "idle";
-    case InstanceState::Capturing: return "capturing";
-    case InstanceState::Previewing: return "previewing";
-    case InstanceState::Recording: return "recording";
+InstanceState CaptureStateMachine::stateLocked() const {
+    if (base_ == InstanceState::Previewing && recording_ && recording_()) {
+        return InstanceState::Recording;
     }
-    return "?";
+    return base_;
 }
 
-InstanceState CLumvek::state() const {
-    if (!device_) {
-        return InstanceState::NoCamera;
-    }
-    switch (captureState_.load()) {
-    case kCapture: return InstanceState::Capturing;
-    case kPreview: return recorder_ && recorder_->isRecording() ? InstanceState::Recording : InstanceState::Previewing;
-    default: return InstanceState::Idle;
+InstanceState CaptureStateMachine::state() const {
+    platform::MutexLock hold(lock_);
+    return stateLocked();
+}
+
+int CaptureStateMachine::refusal(InstanceOperation op) const {
+    platform::MutexLock hold(lock_);
+    return refusalCode(stateLocked(), op, pictureReady_);
+}
+
+void CaptureStateMachine::deviceMade(bool made) {
+    platform::MutexLock hold(lock_);
+    base_ = made ? InstanceState::NoCamera : InstanceState::NoDevice;
+    cameraOpen_ = false;
+    pictureReady_ = false;
+}
+
+void CaptureStateMachine::cameraSelected(bool open) {
+    platform::MutexLock hold(lock_);
+    if (base_ != InstanceState::NoDevice) {
+        cameraOpen_ = open;
+        base_ = open ? InstanceState::Idle : InstanceState::NoCamera;
     }
 }
 
-bool CLumvek::admit(InstanceOperation op) {
-    if (isAllowed(state(), op)) {
-        return true;
+void CaptureStateMachine::captureStarted() {
+    platform::MutexLock hold(lock_);
+    base_ = InstanceState::Capturing;
+}
+
+void CaptureStateMachine::previewStarted() {
+    platform::MutexLock hold(lock_);
+    base_ = InstanceState::Previewing;
+}
+
+void CaptureStateMachine::stopped() {
+    platform::MutexLock hold(lock_);
+    if (base_ == InstanceState::Capturing || base_ == InstanceState::Previewing) {
+        base_ = cameraOpen_ ? InstanceState::Idle : InstanceState::NoCamera;
     }
-    ReportError(LUMVEK_ERR_STATE);
-    return false;
+}
+
+void CaptureStateMachine::setPictureReady(bool ready) {
+    platform::MutexLock hold(lock_);
+    pictureReady_ = ready;
+}
+
+bool CaptureStateMachine::cameraOpen() const {
+    platform::MutexLock hold(lock_);
+    return cameraOpen_;
+}
+
+bool CaptureStateMachine::capturing() const {
+    platform::MutexLock hold(lock_);
+    return base_ == InstanceState::Capturing;
+}
+
+bool CaptureStateMachine::previewing() const {
+    platform::MutexLock hold(lock_);
+    return base_ == InstanceState::Previewing;
 }
 
 } // namespace lumvek

@@ -1,8 +1,17 @@
 #pragma once
-// CLumvek: the SDK instance behind one handle. It owns the camera device
-// object, the image buffers, the reference frames and defect masks, and the
-// caches of every setting the exports read back; it reports failures through
-// its error history and the error message to the notification window.
+// CLumvek: the SDK instance behind one handle, a facade over parts that each
+// have one owner and one lock:
+//   CameraSession       the camera device object and the open camera's
+//                       channel block, cooling and short-exposure flags;
+//   CaptureStateMachine the capture state and the guard every operation asks;
+//   ImageControls       filter, gray and cached device settings, read by the
+//                       frame loop as one snapshot per frame;
+//   ErrorReporter       the error history and the error message;
+//   CaptureEngine       the frame lock: buffers, capture window, frame
+//                       records, callback fields, the per-frame work;
+//   PreviewWindow, FinishedPicture  the preview window and the last finished
+//                       picture, each behind a leaf lock of its own;
+// and keeps the acquisition controls and the worker thread (controlLock_).
 //
 // Threads: application threads call its operations (the handle registry
 // keeps it alive while any call is inside); while previewing, the worker
@@ -10,32 +19,33 @@
 // newest picture; the camera device object runs its own transfer thread.
 //
 // Locks, always taken in this order (a thread holding one never waits for
-// one above it):
-//   1. controlLock_   acquisition controls and camera selection (application
-//                     threads only; never taken by the worker).
-//   2. deviceLock_    every application-thread call into the camera device
-//                     object, and the worker's automatic exposure and gain
-//                     step; never held while joining the worker or waiting
-//                     for a frame. The transfer thread's own sensor calls
-//                     (deferred exposure, the FPGA reset pulse) need no lock:
-//                     application threads only store the deferred value, and
-//                     each register transfer holds the controller's lock.
-//   3. frameLock_     raw and output buffers, frame records, configured mode
-//                     and window, the capture window, configuration list;
-//                     the worker holds it while it processes one frame.
-//                     Nothing waits for the camera, the disk or a USB round
-//                     trip while holding it.
-//   4. the mask lock  inside the defect planes (reference frames and masks);
-//                     mask files are read and written on copies outside it.
-//   5. settingsLock_  a leaf: the setting records the frame loop copies once
-//                     per frame.
+// one above it); none is recursive:
+//   1. controlLock_          acquisition controls, camera selection,
+//                            Initialize, the dialogs' before/after steps
+//                            (application threads only; never the worker,
+//                            which is joined under it).
+//   2. CameraSession's lock  every call into the camera device object, from
+//                            any thread; never held while joining a thread
+//                            or waiting for a frame.
+//   3. the frame lock        (CaptureEngine) raw and output buffers, frame
+//                            records, callback fields, configured mode and
+//                            window, the capture window, configuration list.
+//                            No wait for the camera, the disk or a display
+//                            round trip happens under it.
+//   4. the mask lock         inside the defect planes (reference frames and
+//                            masks).
+//   5. leaves: ImageControls', PreviewWindow's, FinishedPicture's and
+//      CaptureStateMachine's locks, the error history's lock, the
+//      recorder's and the window layer's own locks.
+// The frame side of the device object (frame waits and reads) is the
+// consumer end of its frame ring, reached through a FramePort without lock 2
+// while acquiring (camera selection is refused meanwhile).
 // Messages are only ever posted (queued, never handled on the posting
 // thread), so posting under a lock cannot deadlock.
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -46,47 +56,26 @@
 #include "imaging/image_buffer.h"
 #include "imaging/correction/defect_planes.h"
 #include "imaging/pipeline/frame_pipeline.h"
-#include "instance/error_history.h"
+#include "instance/camera_session.h"
+#include "instance/capture_engine.h"
+#include "instance/error_reporter.h"
+#include "instance/finished_picture.h"
+#include "instance/image_controls.h"
 #include "instance/instance_state.h"
 #include "instance/preview_window.h"
 #include "output/avi/avi_recorder.h"
 #include "platform/sync/event.h"
+#include "platform/sync/thread_annotations.h"
 #include "settings/settings_records.h"
 #include "settings/settings_store.h"
 
 namespace lumvek {
-
-// The image buffers of an instance. The reference frames and defect masks
-// live in the defect planes, the preview's scaling buffer in the preview.
-enum class BufferId : int {
-    Raw8,
-    Raw16,
-    Out24,
-    Out32,
-    Out48,
-    Out64,
-    // The full frame the device delivers when it is larger than the capture
-    // window (the R13 reads out its whole sensor): the window is cut from it.
-    Delivery,
-    Count
-};
 
 // The library's camera model.
 inline constexpr int kProductR13 = 0x3090;
 inline constexpr const char* kProductString = "LumvekR13-USB3-K7";
 inline constexpr int kFullWidth = 2336;
 inline constexpr int kFullHeight = 1752;
-
-// Image settings kept by the instance (what the pipeline reads per frame).
-struct ImageSettings {
-    FilterSettings filter;
-    GraySettings gray;
-    int32_t autoWhiteBalance = 0;
-    int32_t whiteBalanceOneShot[2] = {0, 0};
-    int32_t grayMeasureRequest = 0;  // selector 28
-    int32_t maskFilter = 0;          // selector 103
-    int32_t dotFilter = 0;           // selector 102
-};
 
 // A function that makes the camera device object (tests stand in their own).
 using CameraDeviceFactory = std::unique_ptr<CameraDevice> (*)();
@@ -99,8 +88,8 @@ public:
     CLumvek& operator=(const CLumvek&) = delete;
 
     // ---- Lifecycle and device selection ----
-    int Initialize(HWND notifyWindow);
-    int SetDeviceNumber(int index);
+    int Initialize(HWND notifyWindow) EXCLUDES(controlLock_);
+    int SetDeviceNumber(int index) EXCLUDES(controlLock_);
     int EnumDevice(char names[10][256]);
     int EnumDeviceW(char16_t names[10][256]);
     int GetDeviceName(int index, char* buffer, int size);
@@ -110,17 +99,17 @@ public:
     // ---- Error history ----
     int GetLastError() { return errors_.pop(); }
     // Pushes code and posts the error message (when a notification window is set).
-    void ReportError(int code);
+    void ReportError(int code) { errors_.report(code); }
     // Posts the error message without pushing (the paths the interface names).
-    void PostErrorOnly(int code);
+    void PostErrorOnly(int code) { errors_.postOnly(code); }
 
     // ---- Small settings ----
-    int SetColorMode(int bits);
+    int SetColorMode(int bits) EXCLUDES(controlLock_);
     int GetColorMode() const;
     int SetSubSample(int mode);
-    int GetSubSample() const { return subSample_; }
+    int GetSubSample() const { return subSample_.load(); }
     int SetWaitTime(int ms);
-    int GetWaitTime() const { return waitTime_; }
+    int GetWaitTime() const { return waitTime_.load(); }
     int SetAutoIris(int mode);
     int GetAutoIris(int* ok);
     int SetMirrorH(int on);
@@ -157,47 +146,43 @@ public:
     int SetSamplingRate(int rate);
 
     // ---- Capture engine ----
-    int Capture();
-    int Preview();
-    int StartPreview();
-    int StopPreview();
-    int Close();
-    int SnapShot(void* buffer, int size, int topDown);
+    int Capture() EXCLUDES(controlLock_);
+    int Preview() EXCLUDES(controlLock_);
+    int StartPreview() EXCLUDES(controlLock_);
+    int StopPreview() EXCLUDES(controlLock_);
+    int Close() EXCLUDES(controlLock_);
+    int SnapShot(void* buffer, int size, int topDown) EXCLUDES(controlLock_);
     int GetImage(void* buffer, int size, int topDown);
-    int CallBackPreview(HWND window, void* buffer, int size, int topDown);
-    int SetPreviewWindow(HWND parent, int left, int top, int right, int bottom);
+    int CallBackPreview(HWND window, void* buffer, int size, int topDown) EXCLUDES(controlLock_);
+    int SetPreviewWindow(HWND parent, int left, int top, int right, int bottom) EXCLUDES(controlLock_);
     int Width() const;
     int Height() const;
-    int SetCaptureWindow(int width, int height);
-    int SetCaptureWindowEx(int th, int ehs, int eh, int tv, int evs, int ev);
+    int SetCaptureWindow(int width, int height) EXCLUDES(controlLock_);
+    int SetCaptureWindowEx(int th, int ehs, int eh, int tv, int evs, int ev) EXCLUDES(controlLock_);
     int GetCaptureWindowEx(int* th, int* ehs, int* eh, int* tv, int* evs, int* ev) const;
 
     // ---- Files ----
     int SaveImage(const char* path, int fileType);
-    int Record(const char* path, int milliseconds, int showWindow);
+    int Record(const char* path, int milliseconds, int showWindow) EXCLUDES(controlLock_);
     int SaveMaskFile(const char* path);
     int LoadMaskFile(const char* path);
     int UpdateMaskData(int kind);
 
     // ---- Settings dialogs ----
-    int SetCameraDlg(HWND owner);
-    int SetImageDlg(HWND owner);
-    int SetAnalogDlg(HWND owner);
+    int SetCameraDlg(HWND owner) EXCLUDES(controlLock_);
+    int SetImageDlg(HWND owner) EXCLUDES(controlLock_);
+    int SetAnalogDlg(HWND owner) EXCLUDES(controlLock_);
     // Shows the dialogs with view instead of the GTK module (null: the module again).
-    void setDialogView(std::unique_ptr<dialogs::DialogView> view);
+    void setDialogView(std::unique_ptr<dialogs::DialogView> view) EXCLUDES(controlLock_);
 
     // The instance's state (see instance_state.h).
-    [[nodiscard]] InstanceState state() const;
+    [[nodiscard]] InstanceState state() const { return state_.state(); }
 
 private:
     friend struct SelectorOps;
     friend class CLumvekInternals;  // read-only views for tests and diagnostics
 
-    // Copies of records other threads write, each taken under its lock.
-    [[nodiscard]] CaptureWindowRecord captureWindow() const;
-    [[nodiscard]] ImageSettings imageSettings() const;
-    [[nodiscard]] GainSettings gainSettings() const;
-    [[nodiscard]] std::vector<std::pair<int32_t, int32_t>> configList() const;
+    [[nodiscard]] CaptureWindowRecord captureWindow() const { return engine_.window(); }
 
     // What the recorder thread reads: the newest processed picture, under the frame lock.
     class RecorderSource final : public RecorderFrameSource {
@@ -209,160 +194,82 @@ private:
         CLumvek& self_;
     };
 
-    // Whether op may run now; a refusal is reported as code 1.
+    // The guard: whether op may run now; a refusal is reported with its code
+    // (admit) or only posted (admitPostOnly).
     [[nodiscard]] bool admit(InstanceOperation op);
-    [[nodiscard]] ImageBuffer& buf(BufferId id) { return *buffers_[static_cast<int>(id)]; }
-    bool allocateReferenceFrames();
-    void loadGroups();
+    [[nodiscard]] bool admitPostOnly(InstanceOperation op);
+
+    // ---- Lifecycle (lumvek_lifecycle.cpp) ----
+    [[nodiscard]] int selectCamera(int index) REQUIRES(controlLock_);
+    void loadGroups() REQUIRES(session_.mutex());
     void saveGroups();
-    void restoreDeviceSettings();
-    void readChannelBlock();
-    void writeChannelBlock();
-    void applyChannelValues();
-    [[nodiscard]] GainDefaults gainDefaults() const;
-    void refreshExposureSeconds();
+    void restoreDeviceSettings() REQUIRES(session_.mutex());
+    [[nodiscard]] GainDefaults gainDefaults() REQUIRES(session_.mutex());
+    void refreshExposureSeconds() REQUIRES(session_.mutex());
     bool formatDeviceName(int index, char* buffer, size_t size);
 
-    // Capture engine (capture_engine.cpp, frame_loop.cpp).
-    enum CaptureState : int32_t { kIdle = 0, kPreview = 1, kCapture = 2 };
-    bool validWindow() const;
-    int Configure();
-    // Fixes the configured mode, the window cut from each frame and the
-    // delivered size, and makes the buffers they need, under frameLock_.
-    bool allocateFrameBuffers(int mode, const CaptureWindow& window, int deliveredWidth, int deliveredHeight);
-    // Acquisition start and stop on the device, under deviceLock_.
-    [[nodiscard]] int startAcquisition(int mode);
-    void stopAcquisition();
-    // Writes the capture window under frameLock_ (callers hold controlLock_).
-    void setWindow(const CaptureWindowRecord& window);
-    void restoreForCapture();
-    int startPreviewFromIdle();
-    void stopWorker();
-    int startWindowAndPreview();
-    bool createPreviewWindowIfWanted();
-    void setCallback(HWND window, void* buffer, int size, int topDown);
+    // ---- Capture controls (lumvek_capture.cpp, frame_loop.cpp) ----
+    [[nodiscard]] bool validWindow(const CaptureWindowRecord& window) const;
+    [[nodiscard]] int configure() REQUIRES(controlLock_) EXCLUDES(session_.mutex());
+    // Starts the device's transfer and lends its frame side.
+    [[nodiscard]] int startAcquisition(int mode, FramePort* port) EXCLUDES(session_.mutex());
+    void stopAcquisition() EXCLUDES(session_.mutex());
+    void restoreForCapture(CameraDevice& device) REQUIRES(session_.mutex());
     // Gains and exposure from the cache to the camera, in the camera's order.
-    void restoreGainsAndExposure(const GainSettings& gain);
-    void reconfigureWhileAcquiring();
-    void programWindowOrReconfigure();
-    void frameLoop();
-    // Reads the newest frame into the raw buffer of the configured mode
-    // (window cut out, rows re-strided); caller holds frameLock_.
-    bool readFrame();
-    // Processes the raw frame into the output buffer; caller holds frameLock_.
-    // Returns the automatic exposure or gain correction the frame asks for
-    // (0: none), for applyAutoIris once the frame lock is released. With a
-    // delivery, the finished rows also go there, and *delivered says whether
-    // they did.
-    [[nodiscard]] double processFrame(RowDelivery delivery = {}, bool* delivered = nullptr);
-    // Whether posting another frame message would rewrite a record the
-    // application may still read; caller holds frameLock_.
-    [[nodiscard]] bool applicationIsBehind() const;
+    void restoreGainsAndExposure(CameraDevice& device, const GainSettings& gain);
+    [[nodiscard]] int captureLocked() REQUIRES(controlLock_);
+    [[nodiscard]] int startPreviewLocked() REQUIRES(controlLock_);
+    [[nodiscard]] int startPreviewFromIdle() REQUIRES(controlLock_);
+    [[nodiscard]] int stopPreviewLocked() REQUIRES(controlLock_);
+    void closeLocked() REQUIRES(controlLock_);
+    void stopWorker() REQUIRES(controlLock_) EXCLUDES(session_.mutex());
+    [[nodiscard]] int startWindowAndPreview() REQUIRES(controlLock_);
+    bool createPreviewWindowIfWanted() REQUIRES(controlLock_);
+    void reconfigureWhileAcquiring() REQUIRES(controlLock_);
+    void programWindowOrReconfigure() REQUIRES(controlLock_);
+    void frameLoop(FramePort port);
     // Scales exposure or gain by d (0: nothing) on the camera; USB round
-    // trips under deviceLock_, never under frameLock_.
-    void applyAutoIris(double d);
-    [[nodiscard]] ImageBuffer& rawBuffer();
-    [[nodiscard]] ImageBuffer& outputBuffer();
-    bool copyOutput(void* buffer, int size, int topDown, HWND callbackWindow);
-    void drawPreview();
-    [[nodiscard]] PreviewPlacement previewPlacement() const;
-    void updateFrameRate();
+    // trips under the session lock, never under the frame lock.
+    void applyAutoIris(double d) EXCLUDES(session_.mutex());
+    [[nodiscard]] PreviewPlacement previewPlacement() const REQUIRES(controlLock_);
     void postFrameMessage(HWND window, uintptr_t wParam, intptr_t lParam);
 
-    // Device and buffers.
-    CameraDeviceFactory deviceFactory_;
-    std::unique_ptr<CameraDevice> device_;
-    std::array<std::unique_ptr<ImageBuffer>, static_cast<int>(BufferId::Count)> buffers_{};
-    std::unique_ptr<DefectPlanes> planes_;
-    std::unique_ptr<FramePipeline> pipeline_;
-    RecorderSource recorderSource_{*this};
-    std::unique_ptr<AviRecorder> recorder_;  // never stopped while frameLock_ is held
-
-    // Capture window and the per-camera values from the settings store.
-    CaptureWindowRecord window_;  // written under controlLock_ and frameLock_; read under either
-    SettingsStore store_;
-
-    // Lock 2 of the order above: serialises every call into the device
-    // object (its sensor driver keeps no lock of its own) between application
-    // threads and the frame loop's automatic exposure and gain step.
-    mutable std::recursive_mutex deviceLock_;
-
-    // Image settings and cached device settings (guarded by settingsLock_).
-    mutable std::mutex settingsLock_;
-    ImageSettings image_;
-    GainSettings gain_;  // restored to the camera at every open and capture configuration
-    int32_t coolingOn_ = 0;
-    int32_t shortExposureMode_ = 0;
-    std::array<int32_t, 4> channelGain_{};
-    std::array<int32_t, 4> channelOffset_{};
-    bool channelBlockReadWhole_ = false;  // the channel block is written back only then
-    std::array<uint8_t, 16> channelBlockInRom_{};  // the channel block as read at open (or last written)
-    int32_t realExposureUnits_ = 1;  // from SetRealExposureTime, 100 us units
-    int32_t lastRealExposure_ = 0;
-
-    // Synchronisation.
-    mutable std::mutex frameLock_;  // raw and output buffers, frame records, configuration list
-    bool openedBefore_ = false;
-    std::vector<std::pair<int32_t, int32_t>> configList_;  // guarded by frameLock_
-
-    // Windows.
-    HWND notifyWindow_ = nullptr;
-    HWND previewParent_ = nullptr;
-    int previewRect_[4] = {0, 0, kFullWidth, kFullHeight};
-    PreviewWindow preview_;  // drawn by the frame loop under frameLock_
-
-    // Modes. The colour mode and window a frame uses are the configured ones
-    // (configuredMode_, frameWindow_), fixed by Configure.
-    std::atomic<int32_t> colorModeIndex_{0};
-    int32_t subSample_ = 0;
-    std::atomic<int32_t> waitTime_{10};
-    int32_t clock_ = 0;
-    int32_t configuredMode_ = 0;
-    CaptureWindow frameWindow_;       // the window cut out of each delivered frame
-    int deliveredWidth_ = 0;          // what the device delivers
-    int deliveredHeight_ = 0;
-
-    // Capture state and the frame loop.
-    std::atomic<int32_t> captureState_{kIdle};
-    std::atomic<int32_t> runFlag_{0};
-    std::thread worker_;
-    platform::Event workerWake_{platform::Event::Reset::Manual};  // cuts the loop's pause short at stop
-    // Lock 1 of the order above: serialises the acquisition controls
-    // (capture, preview, stop, close, reconfiguration, camera selection) of
-    // application threads; never taken by the worker.
-    std::recursive_mutex controlLock_;
-    bool deviceMirrorsV_ = false;  // fixed at Configure
-    bool deviceMirrorsH_ = false;
-    std::atomic<int32_t> imageReady_{0};
-
-    // Callback delivery (written by application threads while idle or under
-    // frameLock_; read by the frame loop under frameLock_).
-    HWND callbackWindow_ = nullptr;
-    void* callbackBuffer_ = nullptr;
-    int callbackSize_ = 0;
-    int callbackTopDown_ = 0;
-    // Frame records handed out with the frame messages: a ring, so a record
-    // stays untouched while the application reads it until well after the
-    // next message has been posted.
-    static constexpr int kFrameRecords = 4;
-    std::array<LumvekFrameInfo, kFrameRecords> frameRecords_{};
-    int nextFrameRecord_ = 0;
-    LumvekFrameInfo droppedRecord_{};  // what a frame not delivered fills instead
-    std::atomic<uint32_t> framesDropped_{0};  // frames not delivered: the application was behind
-    uint32_t frameCount_ = 0;
-    uint32_t lastRateTime_ = 0;
-    std::atomic<int32_t> frameRateX10_{0};
-
-    ErrorHistory errors_;
-    int cameraNumber_ = 0;
-
-    // Settings dialogs (lumvek_dialogs.cpp).
-    [[nodiscard]] bool cameraOpen();
-    [[nodiscard]] dialogs::DialogView* dialogView();
+    // ---- Dialogs (lumvek_dialogs.cpp) ----
     // The view a dialog is shown with: null (code 1 reported) without an
     // open camera, null (code 4) when no dialog can be shown.
-    [[nodiscard]] dialogs::DialogView* viewForDialog();
-    std::unique_ptr<dialogs::DialogView> dialogView_;
+    [[nodiscard]] dialogs::DialogView* viewForDialog() EXCLUDES(controlLock_);
+
+    // The parts.
+    const CameraDeviceFactory deviceFactory_;
+    ErrorReporter errors_;
+    CameraSession session_;
+    ImageControls controls_;
+    RecorderSource recorderSource_{*this};
+    std::unique_ptr<AviRecorder> recorder_;  // never stopped while the frame lock is held
+    CaptureStateMachine state_;
+    SettingsStore store_;
+    PreviewWindow preview_;     // its own lock: staged under the frame lock, presented after it
+    FinishedPicture finished_;  // its own lock: what GetImage, SaveImage and the recorder read
+
+    // Lock 1 of the order above.
+    platform::Mutex controlLock_ ACQUIRED_BEFORE(session_.mutex(), engine_.lock());
+    bool openedBefore_ GUARDED_BY(controlLock_) = false;
+    HWND previewParent_ GUARDED_BY(controlLock_) = nullptr;
+    int previewRect_[4] GUARDED_BY(controlLock_) = {0, 0, kFullWidth, kFullHeight};
+    std::thread worker_ GUARDED_BY(controlLock_);
+    std::unique_ptr<dialogs::DialogView> dialogView_ GUARDED_BY(controlLock_);
+
+    // Lock 3 of the order above is the capture engine's.
+    CaptureEngine engine_{controls_, preview_, finished_, errors_};
+
+    // Plain values any thread reads and writes whole.
+    std::atomic<int32_t> colorModeIndex_{0};
+    std::atomic<int32_t> subSample_{0};
+    std::atomic<int32_t> waitTime_{10};
+    std::atomic<int32_t> clock_{0};
+    std::atomic<int> cameraNumber_{0};
+    std::atomic<int32_t> runFlag_{0};
+    platform::Event workerWake_{platform::Event::Reset::Manual};  // cuts the loop's pause short at stop
 };
 
 } // namespace lumvek

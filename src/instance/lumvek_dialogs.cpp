@@ -6,6 +6,7 @@
 #include "dialogs/camera_dialog.h"
 #include "dialogs/image_dialog.h"
 #include "dialogs/language.h"
+#include "instance/colour_modes.h"
 #include "instance/lumvek.h"
 
 namespace lumvek {
@@ -39,32 +40,27 @@ void fromDialog(const dialogs::ImageRecords& r, ImageSettings& s) {
 } // namespace
 
 void CLumvek::setDialogView(std::unique_ptr<dialogs::DialogView> view) {
+    platform::MutexLock control(controlLock_);
     dialogView_ = std::move(view);
 }
 
-bool CLumvek::cameraOpen() {
-    std::lock_guard device(deviceLock_);
-    // A sensor driver answers with its ranges only while a camera is open.
-    return device_ && device_->GetGlobalGainMax() > 0;
-}
-
 dialogs::DialogView* CLumvek::viewForDialog() {
-    if (!cameraOpen()) {
-        ReportError(LUMVEK_ERR_STATE);
+    // The dialogs show the open camera's ranges: without one there is nothing to edit.
+    if (!admit(InstanceOperation::OpenDialog)) {
         return nullptr;
     }
-    dialogs::DialogView* view = dialogView();
+    dialogs::DialogView* view;
+    {
+        platform::MutexLock control(controlLock_);
+        if (!dialogView_) {
+            dialogView_ = dialogs::loadModuleView();
+        }
+        view = dialogView_.get();
+    }
     if (view == nullptr) {
         ReportError(LUMVEK_ERR_WINDOW);
     }
     return view;
-}
-
-dialogs::DialogView* CLumvek::dialogView() {
-    if (!dialogView_) {
-        dialogView_ = dialogs::loadModuleView();
-    }
-    return dialogView_.get();
 }
 
 int CLumvek::SetCameraDlg(HWND owner) {
@@ -76,46 +72,46 @@ int CLumvek::SetCameraDlg(HWND owner) {
     // The control lock is not held while the dialog is open: the application
     // may call other exports from its own threads meanwhile.
     InstanceState before = InstanceState::Idle;
+    const int camera = cameraNumber_;
     {
-        std::lock_guard control(controlLock_);
-        before = state();
+        platform::MutexLock control(controlLock_);
+        before = state_.state();
         if (before == InstanceState::Previewing || before == InstanceState::Capturing ||
             before == InstanceState::Recording) {
-            (void)StopPreview();
+            (void)stopPreviewLocked();
         }
     }
-    bool adjustH = false;
-    bool adjustV = false;
-    {
-        std::lock_guard device(deviceLock_);
-        adjustH = device_->GetFreeWidthFlag() != 0;
-        adjustV = device_->GetFreeHeightFlag() != 0;
-    }
-    dialogs::CameraDialog model(currentLanguage(), store_, cameraNumber_, adjustH, adjustV);
+    const auto freeSize = session_.use([](CameraDevice& d) {
+        return std::pair<bool, bool>(d.GetFreeWidthFlag() != 0, d.GetFreeHeightFlag() != 0);
+    });
+    dialogs::CameraDialog model(currentLanguage(), store_, camera, freeSize.first, freeSize.second);
     const bool shown = view->run(model, owner);
     dialogs::cancelIfOpen(model);
-    std::lock_guard control(controlLock_);
+    platform::MutexLock control(controlLock_);
     if (model.result() == dialogs::kResultOk) {
-        // The capture window is written under the frame lock its readers take.
         CaptureWindowRecord preset = captureWindow();
-        (void)store_.loadSelectedPreset(cameraNumber_, preset);
-        setWindow(preset);
+        (void)store_.loadSelectedPreset(camera, preset);
+        engine_.setWindow(preset);
         CameraValues values;
         values.color = colorModeIndex_;
         values.subSample = subSample_;
         values.waitTime = waitTime_;
         values.clock = clock_;
-        if (store_.loadCameraValues(cameraNumber_, values)) {
-            colorModeIndex_ = values.color >= 0 && values.color < 6 ? values.color : colorModeIndex_.load();
+        if (store_.loadCameraValues(camera, values)) {
+            if (isColourModeIndex(values.color)) {
+                colorModeIndex_ = values.color;
+            }
             subSample_ = values.subSample;
-            waitTime_ = values.waitTime >= 0 ? values.waitTime : waitTime_.load();
+            if (values.waitTime >= 0) {
+                waitTime_ = values.waitTime;
+            }
             clock_ = values.clock;
         }
     }
     if (before == InstanceState::Previewing || before == InstanceState::Recording) {
-        (void)StartPreview();
+        (void)startPreviewLocked();
     } else if (before == InstanceState::Capturing) {
-        (void)Capture();
+        (void)captureLocked();
     }
     if (!shown) {
         ReportError(LUMVEK_ERR_WINDOW);
@@ -129,12 +125,13 @@ int CLumvek::SetImageDlg(HWND owner) {
     if (view == nullptr) {
         return 0;
     }
-    dialogs::ImageDialog model(currentLanguage(), colorModeIndex_, toDialog(imageSettings()),
+    dialogs::ImageDialog model(currentLanguage(), colorModeIndex_, toDialog(controls_.image()),
                                [this](const std::function<void(dialogs::ImageRecords&)>& edit) {
-                                   std::lock_guard lock(settingsLock_);
-                                   dialogs::ImageRecords records = toDialog(image_);
-                                   edit(records);
-                                   fromDialog(records, image_);
+                                   controls_.edit([&](ImageSettings& image, GainSettings&) {
+                                       dialogs::ImageRecords records = toDialog(image);
+                                       edit(records);
+                                       fromDialog(records, image);
+                                   });
                                });
     const bool shown = view->run(model, owner);
     dialogs::cancelIfOpen(model);
@@ -151,28 +148,26 @@ int CLumvek::SetAnalogDlg(HWND owner) {
         return 0;
     }
     dialogs::AnalogRecords records;
+    records.gain = controls_.gain();
     {
-        std::lock_guard lock(settingsLock_);
-        records.gain = gain_;
-        records.channelGain = channelGain_;
-        records.channelOffset = channelOffset_;
-        records.cooling = coolingOn_;
-        records.shortExposure = shortExposureMode_;
+        platform::MutexLock hold(session_.mutex());
+        records.channelGain = session_.channels().gain;
+        records.channelOffset = session_.channels().offset;
+        records.cooling = session_.coolingOn();
+        records.shortExposure = session_.shortExposureMode();
     }
     dialogs::AnalogDialog model(
         currentLanguage(),
-        [this](const std::function<void(CameraDevice&)>& use) {
-            std::lock_guard device(deviceLock_);
-            use(*device_);
-        },
+        [this](const std::function<void(CameraDevice&)>& use) { session_.use([&](CameraDevice& d) { use(d); }); },
         records,
         [this](const dialogs::AnalogRecords& changed) {
-            std::lock_guard lock(settingsLock_);
-            gain_ = changed.gain;
-            channelGain_ = changed.channelGain;
-            channelOffset_ = changed.channelOffset;
-            coolingOn_ = changed.cooling;
-            shortExposureMode_ = changed.shortExposure;
+            // The channel and sensor flags belong to the session, the gains to the controls.
+            platform::MutexLock hold(session_.mutex());
+            session_.channels().gain = changed.channelGain;
+            session_.channels().offset = changed.channelOffset;
+            session_.coolingOn() = changed.cooling;
+            session_.shortExposureMode() = changed.shortExposure;
+            controls_.edit([&](ImageSettings&, GainSettings& gain) { gain = changed.gain; });
         });
     const bool shown = view->run(model, owner);
     dialogs::cancelIfOpen(model);

@@ -2,6 +2,7 @@
 // the settings dialogs.
 #include <cstring>
 
+#include "instance/colour_modes.h"
 #include "instance/lumvek.h"
 #include "output/mask/mask_file.h"
 #include "output/still/save_image.h"
@@ -9,39 +10,37 @@
 namespace lumvek {
 
 namespace {
-constexpr int kColorModeBits[] = {8, 16, 24, 32, 48, 64};
 constexpr int kMaskDark = 0;
 constexpr int kMaskWhite = 1;
 } // namespace
 
 bool CLumvek::RecorderSource::withNewestPicture(const std::function<void(const ImageBuffer& picture)>& use) {
-    std::lock_guard frame(self_.frameLock_);
-    if (self_.imageReady_ == 0 || self_.outputBuffer().empty()) {
+    if (self_.state_.refusal(InstanceOperation::ReadPicture) != 0) {
         return false;
     }
-    use(self_.outputBuffer());
-    return true;
+    return self_.engine_.readLatest([&](const ImageBuffer& picture, int) { use(picture); });
 }
 
 int CLumvek::SaveImage(const char* path, int fileType) {
-    if (!device_ || imageReady_ == 0) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::SavePicture)) {
         return 0;
     }
-    // The picture is copied under the frame lock and written after it is
-    // released: a PNG of a full frame takes over a second, which the camera
-    // must not wait for.
+    // The picture is copied under its lock and written after it is released:
+    // a PNG of a full frame takes over a second, which the camera must not
+    // wait for.
     ImageBuffer picture;
-    int bits;
-    {
-        std::lock_guard frame(frameLock_);
-        const ImageBuffer& output = outputBuffer();
-        bits = kColorModeBits[configuredMode_];
-        if (!picture.createLike(output)) {
-            ReportError(LUMVEK_ERR_MEMORY);
-            return 0;
+    int bits = 0;
+    bool made = true;
+    const bool kept = engine_.readLatest([&](const ImageBuffer& finished, int finishedBits) {
+        bits = finishedBits;
+        made = picture.createLike(finished);
+        if (made) {
+            std::memcpy(picture.pixels(), finished.pixels(), finished.sizeBytes());
         }
-        std::memcpy(picture.pixels(), output.pixels(), output.sizeBytes());
+    });
+    if (!kept || !made) {
+        ReportError(kept ? LUMVEK_ERR_MEMORY : LUMVEK_ERR_STATE);
+        return 0;
     }
     const SaveOutcome outcome = saveImage(picture, bits, path, fileType);
     if (outcome.errorCode != 0) {
@@ -51,7 +50,7 @@ int CLumvek::SaveImage(const char* path, int fileType) {
 }
 
 int CLumvek::Record(const char* path, int milliseconds, int showWindow) {
-    std::lock_guard control(controlLock_);
+    platform::MutexLock control(controlLock_);
     if (!admit(InstanceOperation::Record)) {
         return 0;
     }
@@ -59,25 +58,19 @@ int CLumvek::Record(const char* path, int milliseconds, int showWindow) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
-    setCallback(nullptr, nullptr, 0, 0);
+    engine_.setCallback(nullptr, nullptr, 0, 0);
     if (showWindow != 0 && !createPreviewWindowIfWanted()) {
         return 0;
     }
-    if (!StartPreview()) {
-        (void)StopPreview();
+    if (!startPreviewLocked()) {
+        (void)stopPreviewLocked();
         ReportError(LUMVEK_ERR_CONVERSION);
         return 0;
     }
-    int width;
-    int height;
-    {
-        std::lock_guard frame(frameLock_);
-        width = frameWindow_.width;
-        height = frameWindow_.height;
-    }
-    const int code = recorder_->start(path, width, height, static_cast<uint32_t>(milliseconds));
+    const CaptureWindow window = engine_.frameWindow();
+    const int code = recorder_->start(path, window.width, window.height, static_cast<uint32_t>(milliseconds));
     if (code != 0) {
-        (void)StopPreview();
+        (void)stopPreviewLocked();
         ReportError(code);
         return 0;
     }
@@ -92,14 +85,14 @@ ReferencePlanes referencePlanes(DefectPlanes::ReferenceCopy& copy) {
 } // namespace
 
 int CLumvek::SaveMaskFile(const char* path) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
     // The file is written from a copy: the frame loop's corrections never
-    // wait for the disk.
+    // wait for the disk. The planes live from Initialize to the destructor.
+    DefectPlanes* planes = engine_.planes();
     DefectPlanes::ReferenceCopy copy;
-    if (!planes_->copyReferences(copy)) {
+    if (planes == nullptr || !planes->copyReferences(copy)) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
@@ -111,20 +104,20 @@ int CLumvek::SaveMaskFile(const char* path) {
 }
 
 int CLumvek::LoadMaskFile(const char* path) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
+    DefectPlanes* planes = engine_.planes();
     // Read into a copy (a short file keeps the rest of each plane) and put in
     // place whole, masks rebuilt: the pipeline never sees a half-read plane
     // or a half-built mask, and never waits for the disk.
     DefectPlanes::ReferenceCopy copy;
-    if (!planes_->copyReferences(copy)) {
+    if (planes == nullptr || !planes->copyReferences(copy)) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
     const MaskFileOutcome outcome = loadMaskFile(path, referencePlanes(copy));
-    if (outcome.result == 1 && !planes_->replaceReferences(copy)) {
+    if (outcome.result == 1 && !planes->replaceReferences(copy)) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
@@ -135,26 +128,35 @@ int CLumvek::LoadMaskFile(const char* path) {
 }
 
 int CLumvek::UpdateMaskData(int kind) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
+    // The raw frame is copied under the frame lock; the reference is written
+    // and its mask rebuilt after it is released (under the mask lock only).
+    ImageBuffer frame;
+    const bool copyFailed = !engine_.copyRawFrame(frame);
+    const PlaneDepth depth = frame.bitsPerPixel() == 16 ? PlaneDepth::Bits16 : PlaneDepth::Bits8;
+    if (frame.width() != kFullWidth || frame.height() != kFullHeight) {
+        frame.destroy();  // only a full frame becomes a reference
+    }
+    DefectPlanes* planes = engine_.planes();
+    if (planes == nullptr) {
+        ReportError(LUMVEK_ERR_MEMORY);
+        return 0;
+    }
+    const ReferenceKind referenceKind = kind == kMaskDark ? ReferenceKind::Dark : ReferenceKind::White;
     bool badKind = false;
-    bool outOfMemory = false;
+    bool outOfMemory = copyFailed;
     {
-        std::lock_guard frame(frameLock_);
-        const ImageBuffer& raw = rawBuffer();
-        const PlaneDepth depth = raw.bitsPerPixel() == 16 ? PlaneDepth::Bits16 : PlaneDepth::Bits8;
-        const ReferenceKind referenceKind = kind == kMaskDark ? ReferenceKind::Dark : ReferenceKind::White;
-        auto access = planes_->access();
-        if (raw.width() == kFullWidth && raw.height() == kFullHeight && !raw.empty()) {
+        auto access = planes->access();
+        if (!frame.empty()) {
             if (kind == kMaskDark || kind == kMaskWhite) {
                 // The instance's own copy: the shared initial plane is never written.
                 ImageBuffer* reference = access.writableReference(depth, referenceKind);
                 if (reference == nullptr) {
                     outOfMemory = true;
-                } else if (reference->sizeBytes() == raw.sizeBytes()) {
-                    std::memcpy(reference->pixels(), raw.pixels(), raw.sizeBytes());
+                } else if (reference->sizeBytes() == frame.sizeBytes()) {
+                    std::memcpy(reference->pixels(), frame.pixels(), frame.sizeBytes());
                 }
             } else {
                 badKind = true;

@@ -3,15 +3,32 @@
 // and what a get or set does.
 #include <climits>
 
+#include <utility>
+
+#include "instance/exposure_refresh.h"
 #include "instance/lumvek.h"
 
 namespace lumvek {
 
 struct SelectorOps {
     struct Row;
+    // What a row works on: the instance, and the open camera's device object
+    // and session values, all reached with the session lock held.
+    struct Ctx {
+        CLumvek& self;
+        CameraDevice& device;
+        ChannelBlock& channels;
+        int32_t& coolingOn;
+        int32_t& shortExposureMode;
+        void report(int code) { self.ReportError(code); }
+        template <typename Edit>
+        decltype(auto) edit(Edit&& e) {
+            return self.controls_.edit(std::forward<Edit>(e));
+        }
+    };
     using Field = int32_t& (*)(ImageSettings&);
-    using Getter = int (*)(CLumvek&, const Row&, int* ok);
-    using Setter = int (*)(CLumvek&, const Row&, int value);
+    using Getter = int (*)(Ctx&, const Row&, int* ok);
+    using Setter = int (*)(Ctx&, const Row&, int value);
 
     struct Row {
         int selector;
@@ -23,127 +40,122 @@ struct SelectorOps {
     };
 
     // ---- Values kept by the instance, with a fixed range ----
-    static int getKept(CLumvek& self, const Row& row, int* ok) {
-        std::lock_guard lock(self.settingsLock_);
+    static int getKept(Ctx& self, const Row& row, int* ok) {
         *ok = 1;
-        return row.field(self.image_);
+        return self.edit([&](ImageSettings& image, GainSettings&) { return row.field(image); });
     }
-    static int setKept(CLumvek& self, const Row& row, int value) {
+    static int setKept(Ctx& self, const Row& row, int value) {
         if (value < row.min || value > row.max) {
-            self.ReportError(LUMVEK_ERR_ARGUMENT);
+            self.report(LUMVEK_ERR_ARGUMENT);
             return 0;
         }
-        std::lock_guard lock(self.settingsLock_);
-        row.field(self.image_) = value;
+        self.edit([&](ImageSettings& image, GainSettings&) { row.field(image) = value; });
         return 1;
     }
-    static int setFlag(CLumvek& self, const Row& row, int value) {
-        std::lock_guard lock(self.settingsLock_);
-        row.field(self.image_) = value != 0 ? 1 : 0;
+    static int setFlag(Ctx& self, const Row& row, int value) {
+        self.edit([&](ImageSettings& image, GainSettings&) { row.field(image) = value != 0 ? 1 : 0; });
         return 1;
     }
-    static int refuseGet(CLumvek& self, const Row&, int* ok) {
-        self.ReportError(LUMVEK_ERR_ARGUMENT);
+    static int refuseGet(Ctx& self, const Row&, int* ok) {
+        self.report(LUMVEK_ERR_ARGUMENT);
         *ok = 0;
         return 0;
     }
-    static int refuseSet(CLumvek& self, const Row&, int) {
-        self.ReportError(LUMVEK_ERR_ARGUMENT);
+    static int refuseSet(Ctx& self, const Row&, int) {
+        self.report(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
 
     // ---- Selector 6: red, green and blue software gains packed in one word ----
-    static int getPackedGains(CLumvek& self, const Row&, int* ok) {
-        std::lock_guard lock(self.settingsLock_);
-        const auto& f = self.image_.filter;
+    static int getPackedGains(Ctx& self, const Row&, int* ok) {
         *ok = 1;
-        return (f.rGain & 0xFF) | (f.gGain & 0xFF) << 8 | (f.bGain & 0xFF) << 16;
+        return self.edit([](ImageSettings& image, GainSettings&) {
+            const auto& f = image.filter;
+            return (f.rGain & 0xFF) | (f.gGain & 0xFF) << 8 | (f.bGain & 0xFF) << 16;
+        });
     }
-    static int setPackedGains(CLumvek& self, const Row&, int value) {
-        std::lock_guard lock(self.settingsLock_);
-        auto& f = self.image_.filter;
-        f.rGain = value & 0xFF;
-        f.gGain = (value >> 8) & 0xFF;
-        f.bGain = (value >> 16) & 0xFF;
+    static int setPackedGains(Ctx& self, const Row&, int value) {
+        self.edit([value](ImageSettings& image, GainSettings&) {
+            auto& f = image.filter;
+            f.rGain = value & 0xFF;
+            f.gGain = (value >> 8) & 0xFF;
+            f.bGain = (value >> 16) & 0xFF;
+        });
         return 1;
     }
 
     // ---- Device values (range from the device) ----
     // A device setter that fails reports a failed transfer.
-    static int deviceResult(CLumvek& self, int result) {
+    static int deviceResult(Ctx& self, int result) {
         if (result == 0) {
-            self.ReportError(LUMVEK_ERR_TRANSFER);
+            self.report(LUMVEK_ERR_TRANSFER);
         }
         return result != 0 ? 1 : 0;
     }
-    static bool inRange(CLumvek& self, int value, int min, int max) {
+    static bool inRange(Ctx& self, int value, int min, int max) {
         if (value < min || value > max) {
-            self.ReportError(LUMVEK_ERR_ARGUMENT);
+            self.report(LUMVEK_ERR_ARGUMENT);
             return false;
         }
         return true;
     }
 
-    static int getGlobalGain(CLumvek& self, const Row&, int* ok) {
+    static int getGlobalGain(Ctx& self, const Row&, int* ok) {
         *ok = 1;
-        return self.device_->GetGlobalGain();
+        return self.device.GetGlobalGain();
     }
-    static int setGlobalGain(CLumvek& self, const Row&, int value) {
-        auto& d = *self.device_;
+    static int setGlobalGain(Ctx& self, const Row&, int value) {
+        auto& d = self.device;
         if (!inRange(self, value, d.GetGlobalGainMin(), d.GetGlobalGainMax())) {
             return 0;
         }
         if (!deviceResult(self, d.SetGlobalGain(value))) {
             return 0;
         }
-        std::lock_guard lock(self.settingsLock_);
-        auto& g = self.gain_;
-        g.global = value;
-        g.colorG1 = g.colorR = g.colorB = g.colorG2 = value;
+        self.edit([value](ImageSettings&, GainSettings& g) {
+            g.global = value;
+            g.colorG1 = g.colorR = g.colorB = g.colorG2 = value;
+        });
         return 1;
     }
 
     template <int (CameraDevice::*Get)(), int (CameraDevice::*Set)(int), int32_t GainSettings::*Cache>
-    static int getColorGain(CLumvek& self, const Row&, int* ok) {
+    static int getColorGain(Ctx& self, const Row&, int* ok) {
         *ok = 1;
-        return ((*self.device_).*Get)();
+        return ((self.device).*Get)();
     }
     template <int (CameraDevice::*Get)(), int (CameraDevice::*Set)(int), int32_t GainSettings::*Cache>
-    static int setColorGain(CLumvek& self, const Row&, int value) {
-        auto& d = *self.device_;
+    static int setColorGain(Ctx& self, const Row&, int value) {
+        auto& d = self.device;
         if (!inRange(self, value, d.GetColorGainMin(), d.GetColorGainMax()) || !deviceResult(self, (d.*Set)(value))) {
             return 0;
         }
-        std::lock_guard lock(self.settingsLock_);
-        self.gain_.*Cache = value;
+        self.edit([value](ImageSettings&, GainSettings& g) { g.*Cache = value; });
         return 1;
     }
 
-    static int getExposure(CLumvek& self, const Row&, int* ok) {
+    static int getExposure(Ctx& self, const Row&, int* ok) {
         *ok = 1;
-        return self.device_->GetExposure();
+        return self.device.GetExposure();
     }
-    static int setExposure(CLumvek& self, const Row&, int value) {
-        auto& d = *self.device_;
+    static int setExposure(Ctx& self, const Row&, int value) {
+        auto& d = self.device;
         if (!inRange(self, value, d.GetExposureMin(), d.GetExposureMax()) || !deviceResult(self, d.SetExposure(value))) {
             return 0;
         }
-        {
-            std::lock_guard lock(self.settingsLock_);
-            self.gain_.exposure = value;
-        }
-        self.refreshExposureSeconds();
+        self.edit([value](ImageSettings&, GainSettings& g) { g.exposure = value; });
+        refreshExposureSeconds(d, self.self.controls_);
         return 1;
     }
 
     template <bool Gain>
-    static int getChannel(CLumvek& self, const Row& row, int* ok) {
+    static int getChannel(Ctx& self, const Row& row, int* ok) {
         const int channel = row.selector - (Gain ? 28 : 32);
         int value = 0;
-        const int result = Gain ? self.device_->GetChannelGain(channel, &value)
-                                : self.device_->GetChannelOffset(channel, &value);
+        const int result = Gain ? self.device.GetChannelGain(channel, &value)
+                                : self.device.GetChannelOffset(channel, &value);
         if (!result) {
-            self.ReportError(LUMVEK_ERR_TRANSFER);
+            self.report(LUMVEK_ERR_TRANSFER);
             *ok = 0;
             return 0;
         }
@@ -151,8 +163,8 @@ struct SelectorOps {
         return value;
     }
     template <bool Gain>
-    static int setChannel(CLumvek& self, const Row& row, int value) {
-        auto& d = *self.device_;
+    static int setChannel(Ctx& self, const Row& row, int value) {
+        auto& d = self.device;
         const int channel = row.selector - (Gain ? 28 : 32);
         const int min = Gain ? d.GetChannelGainMin() : d.GetChannelOffsetMin();
         const int max = Gain ? d.GetChannelGainMax() : d.GetChannelOffsetMax();
@@ -163,110 +175,107 @@ struct SelectorOps {
         if (!deviceResult(self, result)) {
             return 0;
         }
-        (Gain ? self.channelGain_ : self.channelOffset_)[channel - 1] = value;
+        (Gain ? self.channels.gain : self.channels.offset)[channel - 1] = value;
         return 1;
     }
 
     // ---- Selector 100: cooling ----
-    static int getCooling(CLumvek& self, const Row&, int* ok) {
-        if (!self.device_->IsCoolingSupported()) {
-            self.ReportError(LUMVEK_ERR_UNSUPPORTED);
+    static int getCooling(Ctx& self, const Row&, int* ok) {
+        if (!self.device.IsCoolingSupported()) {
+            self.report(LUMVEK_ERR_UNSUPPORTED);
             *ok = 0;
             return -1;
         }
         *ok = 1;
-        return self.device_->GetCooling();
+        return self.device.GetCooling();
     }
-    static int setCooling(CLumvek& self, const Row&, int value) {
-        if (!self.device_->IsCoolingSupported()) {
-            self.ReportError(LUMVEK_ERR_UNSUPPORTED);
+    static int setCooling(Ctx& self, const Row&, int value) {
+        if (!self.device.IsCoolingSupported()) {
+            self.report(LUMVEK_ERR_UNSUPPORTED);
             return 0;
         }
-        const int result = self.device_->SetCooling(value);
+        const int result = self.device.SetCooling(value);
         if (result) {
-            self.coolingOn_ = value != 0 ? 1 : 0;
+            self.coolingOn = value != 0 ? 1 : 0;
         }
         return result;
     }
 
     // ---- Selector 101: temperature through this path is never offered ----
-    static int getTemperature(CLumvek& self, const Row&, int* ok) {
-        self.ReportError(LUMVEK_ERR_UNSUPPORTED);
+    static int getTemperature(Ctx& self, const Row&, int* ok) {
+        self.report(LUMVEK_ERR_UNSUPPORTED);
         *ok = 0;
         return -1;
     }
 
     // ---- Selector 104: sensor gain mode ----
-    static int getGainMode(CLumvek& self, const Row&, int* ok) {
+    static int getGainMode(Ctx& self, const Row&, int* ok) {
         *ok = 1;
-        return self.device_->GetGainMode();
+        return self.device.GetGainMode();
     }
-    static int setGainMode(CLumvek& self, const Row&, int value) {
+    static int setGainMode(Ctx& self, const Row&, int value) {
         // The instance's own copy comes from the settings store only.
-        return self.device_->SetGainMode(value);
+        return self.device.SetGainMode(value);
     }
 
     // ---- Selector 105: short-exposure mode ----
-    static int getShortExposure(CLumvek& self, const Row&, int* ok) {
+    static int getShortExposure(Ctx& self, const Row&, int* ok) {
         *ok = 0;
-        if (!self.device_->IsShortExposureModeAvailable()) {
-            self.ReportError(LUMVEK_ERR_UNSUPPORTED);
+        if (!self.device.IsShortExposureModeAvailable()) {
+            self.report(LUMVEK_ERR_UNSUPPORTED);
             return 0;
         }
         int on = 0;
-        if (!self.device_->GetShortExposureMode(&on)) {
-            self.ReportError(LUMVEK_ERR_TRANSFER);
+        if (!self.device.GetShortExposureMode(&on)) {
+            self.report(LUMVEK_ERR_TRANSFER);
             return 0;
         }
-        self.ReportError(LUMVEK_ERR_NONE);
+        self.report(LUMVEK_ERR_NONE);
         *ok = 1;
         return on != 0 ? 1 : 0;
     }
-    static int setShortExposure(CLumvek& self, const Row&, int value) {
-        if (!self.device_->IsShortExposureModeAvailable()) {
-            self.ReportError(LUMVEK_ERR_UNSUPPORTED);
+    static int setShortExposure(Ctx& self, const Row&, int value) {
+        if (!self.device.IsShortExposureModeAvailable()) {
+            self.report(LUMVEK_ERR_UNSUPPORTED);
             return 0;
         }
         const int on = value > 0 ? 1 : 0;
-        if (!self.device_->SetShortExposureMode(on)) {
-            self.ReportError(LUMVEK_ERR_TRANSFER);
+        if (!self.device.SetShortExposureMode(on)) {
+            self.report(LUMVEK_ERR_TRANSFER);
             return 0;
         }
-        self.shortExposureMode_ = on;
-        self.ReportError(LUMVEK_ERR_NONE);
+        self.shortExposureMode = on;
+        self.report(LUMVEK_ERR_NONE);
         return 1;
     }
 
     // ---- Selector 106: black level ----
-    static int getBlackLevel(CLumvek& self, const Row&, int* ok) {
+    static int getBlackLevel(Ctx& self, const Row&, int* ok) {
         *ok = 0;
-        if (!self.device_->IsBlackLevelAvailable()) {
-            self.ReportError(LUMVEK_ERR_UNSUPPORTED);
+        if (!self.device.IsBlackLevelAvailable()) {
+            self.report(LUMVEK_ERR_UNSUPPORTED);
             return 0;
         }
         int level = 0;
-        if (!self.device_->GetBlackLevel(&level)) {
-            self.ReportError(LUMVEK_ERR_TRANSFER);
+        if (!self.device.GetBlackLevel(&level)) {
+            self.report(LUMVEK_ERR_TRANSFER);
             return 0;
         }
-        self.ReportError(LUMVEK_ERR_NONE);
+        self.report(LUMVEK_ERR_NONE);
         *ok = 1;
         return level;
     }
-    static int setBlackLevel(CLumvek& self, const Row&, int value) {
-        if (!self.device_->IsBlackLevelAvailable()) {
-            self.ReportError(LUMVEK_ERR_UNSUPPORTED);
+    static int setBlackLevel(Ctx& self, const Row&, int value) {
+        if (!self.device.IsBlackLevelAvailable()) {
+            self.report(LUMVEK_ERR_UNSUPPORTED);
             return 0;
         }
-        if (!self.device_->SetBlackLevel(value)) {
-            self.ReportError(LUMVEK_ERR_TRANSFER);
+        if (!self.device.SetBlackLevel(value)) {
+            self.report(LUMVEK_ERR_TRANSFER);
             return 0;
         }
-        {
-            std::lock_guard lock(self.settingsLock_);
-            self.gain_.blackLevel = value;
-        }
-        self.ReportError(LUMVEK_ERR_NONE);
+        self.edit([value](ImageSettings&, GainSettings& g) { g.blackLevel = value; });
+        self.report(LUMVEK_ERR_NONE);
         return 1;
     }
 
@@ -360,11 +369,12 @@ const SelectorOps::Row* SelectorOps::find(int selector) {
 int CLumvek::GetFilterValue(int selector, int* ok) {
     int localOk = 0;
     int result = 0;
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
     } else if (const auto* row = SelectorOps::find(selector)) {
-        std::lock_guard device(deviceLock_);
-        result = row->get(*this, *row, &localOk);
+        platform::MutexLock hold(session_.mutex());
+        SelectorOps::Ctx ctx{*this, *session_.device(), session_.channels(), session_.coolingOn(),
+                             session_.shortExposureMode()};
+        result = row->get(ctx, *row, &localOk);
     } else {
         ReportError(LUMVEK_ERR_ARGUMENT);
     }
@@ -375,8 +385,7 @@ int CLumvek::GetFilterValue(int selector, int* ok) {
 }
 
 int CLumvek::SetFilterValue(int selector, int value) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
     const auto* row = SelectorOps::find(selector);
@@ -384,8 +393,10 @@ int CLumvek::SetFilterValue(int selector, int value) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
-    std::lock_guard device(deviceLock_);
-    return row->set(*this, *row, value);
+    platform::MutexLock hold(session_.mutex());
+    SelectorOps::Ctx ctx{*this, *session_.device(), session_.channels(), session_.coolingOn(),
+                         session_.shortExposureMode()};
+    return row->set(ctx, *row, value);
 }
 
 } // namespace lumvek

@@ -1,13 +1,10 @@
 // CLumvek: construction, initialisation, camera selection, naming and
 // teardown.
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <memory>
 #include <new>
 
-#include "camera/srom_block.h"
 #include "instance/lumvek.h"
 #include "instance/notifier.h"
 #include "platform/log/log.h"
@@ -17,90 +14,104 @@ namespace lumvek {
 
 namespace {
 
-// The serial ROM keeps channel gains 1..4 then offsets 1..4 as little-endian
-// 16-bit words from this address up.
-constexpr uint16_t kChannelBlockAddress = 0x1062;
-constexpr int kChannelBlockBytes = 16;
 constexpr int kEnumNames = 10;
 constexpr int kEnumNameBytes = 256;
 // "LumvekR13-USB3-K7_01": the product string, an underscore, two digits.
 constexpr int kMinDeviceNameBufferRefused = 17;
-
+// The camera description: the first part up to the exposure range, then
+// the two doubles of the range in seconds.
+constexpr int32_t kCameraInfoShortBytes = 36;
+constexpr int32_t kCameraInfoFullBytes = 56;
+constexpr size_t kCameraInfoSecondsMinOffset = 40;
+constexpr size_t kCameraInfoSecondsMaxOffset = 48;
 
 } // namespace
 
 CLumvek::CLumvek(CameraDeviceFactory deviceFactory)
     : deviceFactory_(deviceFactory),
-      recorder_(std::make_unique<AviRecorder>(recorderSource_, [this](int code) { ReportError(code); })) {}
+      recorder_(std::make_unique<AviRecorder>(recorderSource_, [this](int code) { ReportError(code); })),
+      state_([this] { return recorder_->isRecording(); }) {}
 
 CLumvek::~CLumvek() {
     {
-        // The worker may still run its automatic exposure step.
-        std::lock_guard device(deviceLock_);
-        saveGroups();
-        writeChannelBlock();
+        platform::MutexLock control(controlLock_);
+        {
+            // The worker may still run its automatic exposure step.
+            platform::MutexLock hold(session_.mutex());
+            saveGroups();
+            session_.writeChannelBlock();
+        }
+        closeLocked();
+        platform::MutexLock hold(session_.mutex());
+        session_.release();
     }
-    (void)Close();
-    if (device_) {
-        (void)device_->Release();
-        device_.reset();
-    }
-    std::lock_guard frame(frameLock_);
-    for (auto& buffer : buffers_) {
-        buffer.reset();
-    }
+    engine_.freeBuffers();
 }
 
-void CLumvek::ReportError(int code) {
-    errors_.push(code);
-    if (notifyWindow_ != nullptr) {
+bool CLumvek::admit(InstanceOperation op) {
+    const int code = state_.refusal(op);
+    if (code != 0) {
+        ReportError(code);
+    }
+    return code == 0;
+}
+
+bool CLumvek::admitPostOnly(InstanceOperation op) {
+    const int code = state_.refusal(op);
+    if (code != 0) {
         PostErrorOnly(code);
     }
-}
-
-void CLumvek::PostErrorOnly(int code) {
-    (void)postToWindow(notifyWindow_, LUMVEK_WM_ERROR, 0, static_cast<intptr_t>(code & 0xFF));
+    return code == 0;
 }
 
 int CLumvek::Initialize(HWND notifyWindow) {
-    (void)Close();
-    device_.reset();
-    device_ = deviceFactory_ != nullptr ? deviceFactory_() : nullptr;
-    for (auto& buffer : buffers_) {
-        buffer.reset(new (std::nothrow) ImageBuffer());
+    platform::MutexLock control(controlLock_);
+    closeLocked();
+    std::unique_ptr<CameraDevice> device = deviceFactory_ != nullptr ? deviceFactory_() : nullptr;
+    const bool made = device != nullptr;
+    {
+        platform::MutexLock hold(session_.mutex());
+        session_.install(std::move(device));
     }
-    pipeline_ = std::make_unique<FramePipeline>();
+    state_.deviceMade(made);
+    const bool buffersMade = engine_.makeBuffers();
 
-    notifyWindow_ = notifyWindow;
-    if (notifyWindow_ != nullptr && !registerForDeviceChanges(notifyWindow_)) {
+    errors_.setWindow(notifyWindow);
+    if (notifyWindow != nullptr && !registerForDeviceChanges(notifyWindow)) {
         return 0;
     }
-    for (const auto& buffer : buffers_) {
-        if (!buffer) {
-            ReportError(LUMVEK_ERR_MEMORY);
-            return 0;
-        }
+    if (!buffersMade) {
+        ReportError(LUMVEK_ERR_MEMORY);
+        return 0;
     }
-    if (!allocateReferenceFrames()) {
+    if (!engine_.makePlanes(kFullWidth, kFullHeight)) {
         return 0;
     }
 
     CaptureWindowRecord preset = captureWindow();
     (void)store_.loadSelectedPreset(cameraNumber_, preset);
-    setWindow(preset);
+    engine_.setWindow(preset);
 
-    bool opened = false;
-    if (device_) {
-        (void)device_->SetProductId(kProductR13);
-        (void)device_->CreateController(nullptr);
-        if (device_->CountDevices(kProductR13) == 1) {
-            opened = SetDeviceNumber(0) != 0;
+    bool exactlyOne = false;
+    {
+        platform::MutexLock hold(session_.mutex());
+        if (CameraDevice* d = session_.device()) {
+            (void)d->SetProductId(kProductR13);
+            (void)d->CreateController(nullptr);
+            exactlyOne = d->CountDevices(kProductR13) == 1;
         }
     }
+    bool opened = false;
+    if (exactlyOne) {
+        opened = selectCamera(0) != 0;
+    }
 
-    loadGroups();
-    if (!opened) {
-        readChannelBlock();  // an opened camera's block was read as it opened (16 ROM reads, 10 ms each)
+    {
+        platform::MutexLock hold(session_.mutex());
+        loadGroups();
+        if (!opened) {
+            session_.readChannelBlock();  // an opened camera's block was read as it opened (16 ROM reads, 10 ms each)
+        }
     }
 
     CameraValues values;
@@ -117,174 +128,124 @@ int CLumvek::Initialize(HWND notifyWindow) {
     return 1;
 }
 
-bool CLumvek::allocateReferenceFrames() {
-    // Dark references and masks start at 0, the white references at full scale.
-    auto planes = std::make_unique<DefectPlanes>();
-    if (!planes->create(kFullWidth, kFullHeight)) {
-        return false;
-    }
-    std::lock_guard frame(frameLock_);
-    planes_ = std::move(planes);
-    return true;
-}
-
-GainDefaults CLumvek::gainDefaults() const {
-    // Without an open sensor driver the library's own model stands in.
-    if (!device_ || device_->GetGlobalGainMax() <= 0) {
+GainDefaults CLumvek::gainDefaults() {
+    // Without an open camera the library's own model stands in.
+    CameraDevice* d = session_.device();
+    if (d == nullptr || !state_.cameraOpen()) {
         return r13GainDefaults();
     }
     GainDefaults defaults;
-    defaults.globalGain = device_->GetGlobalGainDefault();
-    defaults.colorGain = device_->GetColorGainDefault();
-    defaults.exposure = device_->GetExposureDefault();
-    (void)device_->GetBlackLevelDefault(&defaults.blackLevel);
-    defaults.exposureExAvailable = device_->IsExposureTimeExAvailable() != 0;
+    defaults.globalGain = d->GetGlobalGainDefault();
+    defaults.colorGain = d->GetColorGainDefault();
+    defaults.exposure = d->GetExposureDefault();
+    (void)d->GetBlackLevelDefault(&defaults.blackLevel);
+    defaults.exposureExAvailable = d->IsExposureTimeExAvailable() != 0;
     if (defaults.exposureExAvailable) {
-        (void)device_->GetExposureTimeExDefault(&defaults.exposureEx);
+        (void)d->GetExposureTimeExDefault(&defaults.exposureEx);
     }
     return defaults;
 }
 
 void CLumvek::loadGroups() {
     const GainDefaults defaults = gainDefaults();
-    std::lock_guard lock(settingsLock_);
-    (void)store_.loadGain(cameraNumber_, gain_, defaults);
-    if (!store_.loadFilter(cameraNumber_, image_.filter)) {
-        // A missing Filter group also clears the settings that ride with it.
-        image_.autoWhiteBalance = 0;
-        image_.whiteBalanceOneShot[0] = image_.whiteBalanceOneShot[1] = 0;
-        image_.grayMeasureRequest = 0;
-    }
-    (void)store_.loadGray(cameraNumber_, image_.gray);
+    const int camera = cameraNumber_;
+    controls_.edit([&](ImageSettings& image, GainSettings& gain) {
+        (void)store_.loadGain(camera, gain, defaults);
+        if (!store_.loadFilter(camera, image.filter)) {
+            // A missing Filter group also clears the settings that ride with it.
+            image.autoWhiteBalance = 0;
+            image.whiteBalanceOneShot[0] = image.whiteBalanceOneShot[1] = 0;
+            image.grayMeasureRequest = 0;
+        }
+        (void)store_.loadGray(camera, image.gray);
+    });
 }
 
 void CLumvek::saveGroups() {
-    (void)store_.saveGain(cameraNumber_, gainSettings());
-    ImageSettings snapshot = imageSettings();
-    (void)store_.saveFilter(cameraNumber_, snapshot.filter);
-    (void)store_.saveGray(cameraNumber_, snapshot.gray);
+    const ControlsSnapshot snapshot = controls_.snapshot();
+    (void)store_.saveGain(cameraNumber_, snapshot.gain);
+    (void)store_.saveFilter(cameraNumber_, snapshot.image.filter);
+    (void)store_.saveGray(cameraNumber_, snapshot.image.gray);
 }
 
-ImageSettings CLumvek::imageSettings() const {
-    std::lock_guard lock(settingsLock_);
-    return image_;
-}
-
-GainSettings CLumvek::gainSettings() const {
-    std::lock_guard lock(settingsLock_);
-    return gain_;
-}
-
-void CLumvek::readChannelBlock() {
-    uint8_t bytes[kChannelBlockBytes] = {};
-    bool whole = device_ != nullptr;
-    if (device_) {
-        for (int i = 0; i < kChannelBlockBytes; ++i) {
-            // A byte that cannot be read stays 0.
-            if (!device_->ReadSromByte(static_cast<uint16_t>(kChannelBlockAddress + i), &bytes[i])) {
-                bytes[i] = 0;
-                whole = false;
-            }
-        }
-    }
-    // Only a block read whole may be written back: zeros standing in for
-    // unreadable bytes must never reach the camera's ROM.
-    channelBlockReadWhole_ = whole;
-    std::copy(std::begin(bytes), std::end(bytes), channelBlockInRom_.begin());
-    for (int c = 0; c < 4; ++c) {
-        channelGain_[c] = bytes[2 * c] | (bytes[2 * c + 1] << 8);
-        channelOffset_[c] = bytes[8 + 2 * c] | (bytes[8 + 2 * c + 1] << 8);
-    }
-}
-
-void CLumvek::writeChannelBlock() {
-    if (!device_ || !channelBlockReadWhole_) {
-        return;
-    }
-    std::array<uint8_t, kChannelBlockBytes> block{};
-    for (int i = 0; i < kChannelBlockBytes; ++i) {
-        const int word = i / 2;
-        const int32_t value = word < 4 ? channelGain_[word] : channelOffset_[word - 4];
-        block[i] = static_cast<uint8_t>(i % 2 == 0 ? value : value >> 8);
-    }
-    // Only the bytes that differ from the ROM's: an unchanged block costs no write.
-    (void)writeChangedSromBytes(*device_, kChannelBlockAddress, channelBlockInRom_, block);
-    channelBlockInRom_ = block;
-}
-
-void CLumvek::applyChannelValues() {
-    for (int c = 1; c <= 4; ++c) {
-        (void)device_->SetChannelGain(c, channelGain_[c - 1]);
-    }
-    for (int c = 1; c <= 4; ++c) {
-        (void)device_->SetChannelOffset(c, channelOffset_[c - 1]);
-    }
-}
-
-void CLumvek::restoreGainsAndExposure(const GainSettings& gain) {
-    (void)device_->SetGlobalGain(gain.global);
-    (void)device_->SetColorGainGreen1(gain.colorG1);
-    (void)device_->SetColorGainRed(gain.colorR);
-    (void)device_->SetColorGainBlue(gain.colorB);
-    (void)device_->SetColorGainGreen2(gain.colorG2);
-    if (device_->IsExposureTimeExAvailable()) {
-        (void)device_->SetExposureSeconds(gain.exposureEx);
+void CLumvek::restoreGainsAndExposure(CameraDevice& d, const GainSettings& gain) {
+    (void)d.SetGlobalGain(gain.global);
+    (void)d.SetColorGainGreen1(gain.colorG1);
+    (void)d.SetColorGainRed(gain.colorR);
+    (void)d.SetColorGainBlue(gain.colorB);
+    (void)d.SetColorGainGreen2(gain.colorG2);
+    if (d.IsExposureTimeExAvailable()) {
+        (void)d.SetExposureSeconds(gain.exposureEx);
     } else {
-        (void)device_->SetExposure(gain.exposure);
+        (void)d.SetExposure(gain.exposure);
     }
 }
 
 void CLumvek::restoreDeviceSettings() {
-    const GainSettings gain = gainSettings();
-    restoreGainsAndExposure(gain);
-    (void)device_->SetMirrorV(gain.vMirror);
-    (void)device_->SetMirrorH(gain.hMirror);
-    if (device_->IsBlackLevelAvailable()) {
-        (void)device_->SetBlackLevel(gain.blackLevel);
+    CameraDevice& d = *session_.device();
+    const GainSettings gain = controls_.gain();
+    restoreGainsAndExposure(d, gain);
+    (void)d.SetMirrorV(gain.vMirror);
+    (void)d.SetMirrorH(gain.hMirror);
+    if (d.IsBlackLevelAvailable()) {
+        (void)d.SetBlackLevel(gain.blackLevel);
     }
-    if (device_->IsCoolingSupported()) {
-        (void)device_->SetCooling(1);
-        coolingOn_ = 1;
+    if (d.IsCoolingSupported()) {
+        (void)d.SetCooling(1);
+        session_.coolingOn() = 1;
     }
-    if (device_->IsShortExposureModeAvailable()) {
-        (void)device_->SetShortExposureMode(0);
-        shortExposureMode_ = 0;
+    if (d.IsShortExposureModeAvailable()) {
+        (void)d.SetShortExposureMode(0);
+        session_.shortExposureMode() = 0;
     }
-    if (device_->IsGainModeAvailable()) {
-        (void)device_->SetGainMode(gain.gainMode);
+    if (d.IsGainModeAvailable()) {
+        (void)d.SetGainMode(gain.gainMode);
     }
 }
 
 int CLumvek::SetDeviceNumber(int index) {
-    std::lock_guard control(controlLock_);
+    platform::MutexLock control(controlLock_);
+    return selectCamera(index);
+}
+
+int CLumvek::selectCamera(int index) {
     if (!admit(InstanceOperation::SelectCamera)) {
         return 0;
     }
-    std::lock_guard device(deviceLock_);
+    // The whole switch holds the session lock: a reader sees the old camera
+    // or the new one with its settings restored, never the sensor driver
+    // being replaced.
+    platform::MutexLock hold(session_.mutex());
     // A capture prepared for the old camera is prepared again for the new one.
-    captureState_ = kIdle;
+    state_.stopped();
     if (openedBefore_) {
         saveGroups();
-        writeChannelBlock();
+        session_.writeChannelBlock();
     }
     openedBefore_ = true;
-    if (!device_->IsDeviceNumberPresent(index) || !device_->CreateSensor(index)) {
+    CameraDevice* d = session_.device();
+    if (d == nullptr || !d->IsDeviceNumberPresent(index)) {
         ReportError(LUMVEK_ERR_NO_CAMERA);
         return 0;
     }
-    cameraNumber_ = device_->GetOpenDeviceNumber();
+    if (!d->CreateSensor(index)) {
+        state_.cameraSelected(false);
+        ReportError(LUMVEK_ERR_NO_CAMERA);
+        return 0;
+    }
+    state_.cameraSelected(true);
+    cameraNumber_ = d->GetOpenDeviceNumber();
     loadGroups();
     restoreDeviceSettings();
-    readChannelBlock();
-    applyChannelValues();
+    session_.readChannelBlock();
+    session_.applyChannelValues();
     cameraNumber_ = index;
     platform::logf(platform::LogCategory::Instance, "opened camera %d", index);
     return 1;
 }
 
 int CLumvek::EnumDevice(char names[10][256]) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
     if (names == nullptr) {
@@ -293,15 +254,18 @@ int CLumvek::EnumDevice(char names[10][256]) {
     }
     // Device numbers can have gaps (an unplugged camera keeps its number):
     // walk the numbers until every present camera is named.
-    const int n = device_->CountDevices(kProductR13);
-    const int numbers = device_->GetMaxDevices();
-    int written = 0;
-    for (int j = 0; j < numbers && written < n && written < kEnumNames; ++j) {
-        if (device_->IsDeviceNumberPresent(j)) {
-            std::snprintf(names[written], kEnumNameBytes, "%s_%02d", kProductString, written + 1);
-            ++written;
+    const int written = session_.use([names](CameraDevice& d) {
+        const int n = d.CountDevices(kProductR13);
+        const int numbers = d.GetMaxDevices();
+        int count = 0;
+        for (int j = 0; j < numbers && count < n && count < kEnumNames; ++j) {
+            if (d.IsDeviceNumberPresent(j)) {
+                std::snprintf(names[count], kEnumNameBytes, "%s_%02d", kProductString, count + 1);
+                ++count;
+            }
         }
-    }
+        return count;
+    });
     for (int i = written; i < kEnumNames; ++i) {
         names[i][0] = '\0';
     }
@@ -333,15 +297,17 @@ bool CLumvek::formatDeviceName(int index, char* buffer, size_t size) {
 }
 
 int CLumvek::GetDeviceName(int index, char* buffer, int size) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
     if (buffer == nullptr || size <= kMinDeviceNameBufferRefused) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
-    if (index < 0 || index >= device_->GetMaxDevices() || !device_->IsDeviceNumberPresent(index)) {
+    const bool present = session_.use([index](CameraDevice& d) {
+        return index >= 0 && index < d.GetMaxDevices() && d.IsDeviceNumberPresent(index) != 0;
+    });
+    if (!present) {
         ReportError(LUMVEK_ERR_NO_CAMERA);
         return 0;
     }
@@ -358,8 +324,7 @@ int CLumvek::GetDeviceNameW(int index, char16_t* buffer, int size) {
     if (!GetDeviceName(index, narrow, sizeof narrow)) {
         return 0;
     }
-    if (buffer == nullptr || size <= 0 ||
-        !platform::utf8ToUtf16(narrow, buffer, static_cast<size_t>(size))) {
+    if (buffer == nullptr || size <= 0 || !platform::utf8ToUtf16(narrow, buffer, static_cast<size_t>(size))) {
         ReportError(LUMVEK_ERR_CONVERSION);
         return 0;
     }
@@ -367,36 +332,38 @@ int CLumvek::GetDeviceNameW(int index, char16_t* buffer, int size) {
 }
 
 int CLumvek::GetCameraInfo(LumvekCameraInfo* record) {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
     if (record == nullptr) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
-    if (record->size < 36) {
+    if (record->size < kCameraInfoShortBytes) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
-    record->fullWidth = kFullWidth;
-    record->fullHeight = kFullHeight;
-    record->globalGainMin = device_->GetGlobalGainMin();
-    record->globalGainMax = device_->GetGlobalGainMax();
-    record->colorGainMin = device_->GetColorGainMin();
-    record->colorGainMax = device_->GetColorGainMax();
-    record->exposureMin = device_->GetExposureMin();
-    record->exposureMax = device_->GetExposureMax();
-    if (record->size >= 56) {
-        // Only the first `size` bytes are the caller's: the doubles are
-        // written only when the record says it holds them.
-        double seconds = 0.0;
-        (void)device_->GetExposureTimeExMin(&seconds);
-        std::memcpy(reinterpret_cast<uint8_t*>(record) + 40, &seconds, sizeof seconds);
-        seconds = 0.0;
-        (void)device_->GetExposureTimeExMax(&seconds);
-        std::memcpy(reinterpret_cast<uint8_t*>(record) + 48, &seconds, sizeof seconds);
-    }
+    // One hold of the session lock: every field describes the same camera.
+    session_.use([record](CameraDevice& d) {
+        record->fullWidth = kFullWidth;
+        record->fullHeight = kFullHeight;
+        record->globalGainMin = d.GetGlobalGainMin();
+        record->globalGainMax = d.GetGlobalGainMax();
+        record->colorGainMin = d.GetColorGainMin();
+        record->colorGainMax = d.GetColorGainMax();
+        record->exposureMin = d.GetExposureMin();
+        record->exposureMax = d.GetExposureMax();
+        if (record->size >= kCameraInfoFullBytes) {
+            // Only the first `size` bytes are the caller's: the doubles are
+            // written only when the record says it holds them.
+            double seconds = 0.0;
+            (void)d.GetExposureTimeExMin(&seconds);
+            std::memcpy(reinterpret_cast<uint8_t*>(record) + kCameraInfoSecondsMinOffset, &seconds, sizeof seconds);
+            seconds = 0.0;
+            (void)d.GetExposureTimeExMax(&seconds);
+            std::memcpy(reinterpret_cast<uint8_t*>(record) + kCameraInfoSecondsMaxOffset, &seconds, sizeof seconds);
+        }
+    });
     return 1;
 }
 

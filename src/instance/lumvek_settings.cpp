@@ -4,16 +4,21 @@
 #include <fstream>
 #include <sys/stat.h>
 
+#include "instance/colour_modes.h"
+#include "instance/exposure_refresh.h"
 #include "instance/lumvek.h"
 
 namespace lumvek {
 
 namespace {
 
-constexpr int kColorModeBits[] = {8, 16, 24, 32, 48, 64};
 constexpr int kIoPortRegister = 7;
 constexpr int kSromVerifyTries = 10;
 constexpr int kSromAddressMask = 0x0FFF;
+constexpr int kFpgaAddressMask = 0xFF;
+constexpr int kFpgaValueMask = 0xFFFF;
+constexpr int kAutoIrisModes = 3;
+constexpr double kMicrosecondsPerUnit = 100.0;
 // A configuration file is a list of integer pairs; anything this large is
 // not one, and reading it would only exhaust memory.
 constexpr long long kMaxConfigFileBytes = 64ll << 20;
@@ -21,9 +26,9 @@ constexpr long long kMaxConfigFileBytes = 64ll << 20;
 } // namespace
 
 int CLumvek::SetColorMode(int bits) {
-    for (int index = 0; index < 6; ++index) {
+    for (int index = 0; index < kColourModes; ++index) {
         if (kColorModeBits[index] == bits) {
-            std::lock_guard control(controlLock_);
+            platform::MutexLock control(controlLock_);
             if (!admit(InstanceOperation::ChangeColour)) {
                 return 0;
             }
@@ -37,7 +42,8 @@ int CLumvek::SetColorMode(int bits) {
 }
 
 int CLumvek::GetColorMode() const {
-    return colorModeIndex_ >= 0 && colorModeIndex_ < 6 ? kColorModeBits[colorModeIndex_] : -1;
+    const int index = colorModeIndex_.load();
+    return isColourModeIndex(index) ? kColorModeBits[index] : -1;
 }
 
 int CLumvek::SetSubSample(int mode) {
@@ -57,12 +63,11 @@ int CLumvek::SetWaitTime(int ms) {
 }
 
 int CLumvek::SetAutoIris(int mode) {
-    if (static_cast<unsigned>(mode) >= 3) {
+    if (mode < 0 || mode >= kAutoIrisModes) {
         PostErrorOnly(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
-    std::lock_guard lock(settingsLock_);
-    gain_.autoIris = mode;
+    controls_.edit([mode](ImageSettings&, GainSettings& gain) { gain.autoIris = mode; });
     return 1;
 }
 
@@ -70,96 +75,98 @@ int CLumvek::GetAutoIris(int* ok) {
     if (ok != nullptr) {
         *ok = 1;
     }
-    return gainSettings().autoIris;
+    return controls_.gain().autoIris;
 }
 
 int CLumvek::SetMirrorH(int on) {
-    std::lock_guard device(deviceLock_);
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
     const int flag = on != 0 ? 1 : 0;
-    (void)device_->SetMirrorH(flag);
-    std::lock_guard lock(settingsLock_);
-    gain_.hMirror = flag;
+    session_.use([&](CameraDevice& d) {
+        (void)d.SetMirrorH(flag);
+        controls_.edit([flag](ImageSettings&, GainSettings& gain) { gain.hMirror = flag; });
+    });
     return 1;
 }
 
 int CLumvek::SetMirrorV(int on) {
-    std::lock_guard device(deviceLock_);
-    if (!device_) {
-        PostErrorOnly(LUMVEK_ERR_STATE);
+    if (!admitPostOnly(InstanceOperation::UseDevice)) {
         return 0;
     }
     const int flag = on != 0 ? 1 : 0;
-    (void)device_->SetMirrorV(flag);
-    std::lock_guard lock(settingsLock_);
-    gain_.vMirror = flag;
+    session_.use([&](CameraDevice& d) {
+        (void)d.SetMirrorV(flag);
+        controls_.edit([flag](ImageSettings&, GainSettings& gain) { gain.vMirror = flag; });
+    });
     return 1;
 }
 
 int CLumvek::GetMirrorH() {
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
-    return gainSettings().hMirror;
+    return controls_.gain().hMirror;
 }
 
 int CLumvek::GetMirrorV() {
-    if (!device_) {
-        PostErrorOnly(LUMVEK_ERR_STATE);
+    if (!admitPostOnly(InstanceOperation::UseDevice)) {
         return 0;
     }
-    return gainSettings().vMirror;
+    return controls_.gain().vMirror;
 }
 
 void CLumvek::refreshExposureSeconds() {
-    std::lock_guard device(deviceLock_);
-    double seconds = 0.0;
-    if (device_ && device_->IsExposureTimeExAvailable() && device_->GetExposureTimeEx(&seconds)) {
-        std::lock_guard lock(settingsLock_);
-        gain_.exposureEx = seconds;
+    if (CameraDevice* d = session_.device()) {
+        lumvek::refreshExposureSeconds(*d, controls_);
     }
 }
 
 int CLumvek::SetExposureTimeEx(double seconds) {
-    std::lock_guard device(deviceLock_);
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
-    if (!device_->IsExposureTimeExAvailable()) {
-        ReportError(LUMVEK_ERR_UNSUPPORTED);
+    const int code = session_.use([&](CameraDevice& d) {
+        if (!d.IsExposureTimeExAvailable()) {
+            return LUMVEK_ERR_UNSUPPORTED;
+        }
+        if (!d.SetExposureSeconds(seconds)) {
+            return LUMVEK_ERR_TRANSFER;
+        }
+        controls_.edit([seconds](ImageSettings&, GainSettings& gain) {
+            gain.exposureEx = seconds;
+            gain.exposure = static_cast<int32_t>(seconds * 10000.0);
+        });
+        return LUMVEK_ERR_NONE;
+    });
+    if (code != LUMVEK_ERR_NONE) {
+        ReportError(code);
         return 0;
     }
-    if (!device_->SetExposureSeconds(seconds)) {
-        ReportError(LUMVEK_ERR_TRANSFER);
-        return 0;
-    }
-    std::lock_guard lock(settingsLock_);
-    gain_.exposureEx = seconds;
-    gain_.exposure = static_cast<int32_t>(seconds * 10000.0);
     return 1;
 }
 
 double CLumvek::GetExposureTimeEx(int* ok) {
-    std::lock_guard device(deviceLock_);
     int localOk = 0;
     double result = -1.0;
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
-    } else if (!device_->IsExposureTimeExAvailable()) {
-        ReportError(LUMVEK_ERR_UNSUPPORTED);
-    } else {
-        double seconds = 0.0;
-        localOk = device_->GetExposureTimeEx(&seconds) != 0 ? 1 : 0;
-        std::lock_guard lock(settingsLock_);
-        if (localOk) {
-            gain_.exposureEx = seconds;
+    if (admit(InstanceOperation::UseDevice)) {
+        const int code = session_.use([&](CameraDevice& d) {
+            if (!d.IsExposureTimeExAvailable()) {
+                return LUMVEK_ERR_UNSUPPORTED;
+            }
+            double seconds = 0.0;
+            localOk = d.GetExposureTimeEx(&seconds) != 0 ? 1 : 0;
+            result = controls_.edit([&](ImageSettings&, GainSettings& gain) {
+                if (localOk) {
+                    gain.exposureEx = seconds;
+                }
+                return gain.exposureEx;
+            });
+            return LUMVEK_ERR_NONE;
+        });
+        if (code != LUMVEK_ERR_NONE) {
+            ReportError(code);
         }
-        result = gain_.exposureEx;
     }
     if (ok != nullptr) {
         *ok = localOk;
@@ -168,47 +175,47 @@ double CLumvek::GetExposureTimeEx(int* ok) {
 }
 
 int CLumvek::SetRealExposureTime(int microseconds) {
-    std::lock_guard device(deviceLock_);
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
-    const int value = static_cast<int>(microseconds / 100.0);
-    if (value < device_->GetExposureMin() || value > device_->GetExposureMax()) {
+    const int value = static_cast<int>(microseconds / kMicrosecondsPerUnit);
+    platform::MutexLock hold(session_.mutex());
+    CameraDevice& d = *session_.device();
+    if (value < d.GetExposureMin() || value > d.GetExposureMax()) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
     }
-    (void)device_->SetExposure(value);
-    {
-        std::lock_guard lock(settingsLock_);
-        gain_.exposure = value;
-        realExposureUnits_ = value;
-    }
+    (void)d.SetExposure(value);
+    controls_.edit([value](ImageSettings&, GainSettings& gain) { gain.exposure = value; });
     refreshExposureSeconds();
     return 1;
 }
 
 int CLumvek::GetRealExposureTime(int* ok) {
-    lastRealExposure_ = gainSettings().exposure * 100;
     if (ok != nullptr) {
         *ok = 1;
     }
-    return lastRealExposure_;
+    return controls_.gain().exposure * static_cast<int>(kMicrosecondsPerUnit);
 }
 
 double CLumvek::GetTemperatureEx(int* ok) {
-    std::lock_guard device(deviceLock_);
     int localOk = 0;
     double celsius = 0.0;
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
-    } else if (!device_->IsTemperatureAvailable()) {
-        ReportError(LUMVEK_ERR_UNSUPPORTED);
-    } else {
-        localOk = device_->GetTemperature(&celsius) != 0 ? 1 : 0;
-        ReportError(localOk ? LUMVEK_ERR_NONE : LUMVEK_ERR_CONVERSION);
-        if (!localOk) {
-            celsius = 0.0;
+    if (admit(InstanceOperation::UseDevice)) {
+        const bool available = session_.use([&](CameraDevice& d) {
+            if (!d.IsTemperatureAvailable()) {
+                return false;
+            }
+            localOk = d.GetTemperature(&celsius) != 0 ? 1 : 0;
+            return true;
+        });
+        if (!available) {
+            ReportError(LUMVEK_ERR_UNSUPPORTED);
+        } else {
+            ReportError(localOk ? LUMVEK_ERR_NONE : LUMVEK_ERR_CONVERSION);
+            if (!localOk) {
+                celsius = 0.0;
+            }
         }
     }
     if (ok != nullptr) {
@@ -218,13 +225,10 @@ double CLumvek::GetTemperatureEx(int* ok) {
 }
 
 int CLumvek::ReadRegister(int address, int* ok) {
-    std::lock_guard device(deviceLock_);
     int localOk = 0;
     int value = 0;
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
-    } else {
-        value = device_->ReadRegister(0, address, &localOk);
+    if (admit(InstanceOperation::UseDevice)) {
+        value = session_.use([&](CameraDevice& d) { return d.ReadRegister(0, address, &localOk); });
         if (!localOk) {
             value = 0;
             ReportError(LUMVEK_ERR_TRANSFER);
@@ -237,12 +241,10 @@ int CLumvek::ReadRegister(int address, int* ok) {
 }
 
 int CLumvek::WriteRegister(int address, int value) {
-    std::lock_guard device(deviceLock_);
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
-    if (!device_->WriteRegister(0, address, value)) {
+    if (!session_.use([&](CameraDevice& d) { return d.WriteRegister(0, address, value); })) {
         ReportError(LUMVEK_ERR_TRANSFER);
         return 0;
     }
@@ -250,29 +252,29 @@ int CLumvek::WriteRegister(int address, int value) {
 }
 
 int CLumvek::FpgaReadRegister(int address, int* ok) {
-    std::lock_guard device(deviceLock_);
+    const int refused = state_.refusal(InstanceOperation::UseDevice);
     int localOk = 0;
     int value = 0;
-    if (device_) {
-        value = device_->ReadFpgaRegister(address & 0xFF, &localOk);
+    if (refused == 0) {
+        value = session_.use([&](CameraDevice& d) { return d.ReadFpgaRegister(address & kFpgaAddressMask, &localOk); });
     }
-    if (!device_ || !localOk) {
+    if (refused != 0 || !localOk) {
         if (ok != nullptr) {
             *ok = 0;
         }
-        ReportError(device_ ? LUMVEK_ERR_TRANSFER : LUMVEK_ERR_STATE);
+        ReportError(refused != 0 ? refused : LUMVEK_ERR_TRANSFER);
         return 0;
     }
-    return value & 0xFFFF;
+    return value & kFpgaValueMask;
 }
 
 int CLumvek::FpgaWriteRegister(int address, int value) {
-    std::lock_guard device(deviceLock_);
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
-    if (!device_->WriteFpgaRegister(address & 0xFF, value & 0xFFFF)) {
+    if (!session_.use([&](CameraDevice& d) {
+            return d.WriteFpgaRegister(address & kFpgaAddressMask, value & kFpgaValueMask);
+        })) {
         ReportError(LUMVEK_ERR_TRANSFER);
         return 0;
     }
@@ -280,13 +282,12 @@ int CLumvek::FpgaWriteRegister(int address, int value) {
 }
 
 int CLumvek::GetIOPort(unsigned char* value) {
-    std::lock_guard device(deviceLock_);
-    if (!device_) {
-        PostErrorOnly(LUMVEK_ERR_STATE);
+    if (!admitPostOnly(InstanceOperation::UseDevice)) {
         return 0;
     }
     int ok = 0;
-    const int port = value != nullptr ? device_->ReadFpgaRegister(kIoPortRegister, &ok) : 0;
+    const int port =
+        value != nullptr ? session_.use([&](CameraDevice& d) { return d.ReadFpgaRegister(kIoPortRegister, &ok); }) : 0;
     if (value == nullptr || !ok) {
         PostErrorOnly(LUMVEK_ERR_ARGUMENT);
         return 0;
@@ -296,19 +297,16 @@ int CLumvek::GetIOPort(unsigned char* value) {
 }
 
 int CLumvek::SetIOPort(unsigned char value) {
-    std::lock_guard device(deviceLock_);
-    if (!device_) {
-        PostErrorOnly(LUMVEK_ERR_STATE);
+    if (!admitPostOnly(InstanceOperation::UseDevice)) {
         return 0;
     }
-    return device_->WriteFpgaRegister(kIoPortRegister, value);
+    return session_.use([value](CameraDevice& d) { return d.WriteFpgaRegister(kIoPortRegister, value); });
 }
 
 int CLumvek::ReadSromID(int address, int* ok) {
-    std::lock_guard device(deviceLock_);
     uint8_t byte = 0;
-    const int result =
-        device_ ? device_->ReadSromByte(static_cast<uint16_t>(address & kSromAddressMask), &byte) : 0;
+    const int result = session_.use(
+        [&](CameraDevice& d) { return d.ReadSromByte(static_cast<uint16_t>(address & kSromAddressMask), &byte); });
     if (ok != nullptr) {
         *ok = result != 0 ? 1 : 0;
     }
@@ -320,31 +318,33 @@ int CLumvek::ReadSromID(int address, int* ok) {
 }
 
 int CLumvek::WriteSromID(int address, int value) {
-    std::lock_guard device(deviceLock_);
     const auto at = static_cast<uint16_t>(address & kSromAddressMask);
     const auto byte = static_cast<uint8_t>(value);
-    if (!device_ || !device_->WriteSromByte(at, byte)) {
+    const bool written = session_.use([&](CameraDevice& d) {
+        if (!d.WriteSromByte(at, byte)) {
+            return false;
+        }
+        for (int i = 0; i < kSromVerifyTries; ++i) {
+            uint8_t readBack = 0;
+            if (d.ReadSromByte(at, &readBack) && readBack == byte) {
+                return true;
+            }
+            (void)d.WriteSromByte(at, byte);
+        }
+        return false;
+    });
+    if (!written) {
         PostErrorOnly(LUMVEK_ERR_STATE);
         return 0;
     }
-    for (int i = 0; i < kSromVerifyTries; ++i) {
-        uint8_t readBack = 0;
-        if (device_->ReadSromByte(at, &readBack) && readBack == byte) {
-            return 1;
-        }
-        (void)device_->WriteSromByte(at, byte);
-    }
-    PostErrorOnly(LUMVEK_ERR_STATE);
-    return 0;
+    return 1;
 }
 
 int CLumvek::SetSamplingRate(int rate) {
-    std::lock_guard device(deviceLock_);
-    if (!device_) {
-        ReportError(LUMVEK_ERR_STATE);
+    if (!admit(InstanceOperation::UseDevice)) {
         return 0;
     }
-    return device_->SetSamplingRate(0, 0, &rate);
+    return session_.use([&rate](CameraDevice& d) { return d.SetSamplingRate(0, 0, &rate); });
 }
 
 int CLumvek::GetSamplingRate(int* value) {
@@ -395,14 +395,8 @@ int CLumvek::LoadConfigFile(const char* path) {
     if (file.bad()) {
         return 0;
     }
-    std::lock_guard lock(frameLock_);
-    configList_ = std::move(pairs);
+    engine_.setConfigList(std::move(pairs));
     return 1;
-}
-
-std::vector<std::pair<int32_t, int32_t>> CLumvek::configList() const {
-    std::lock_guard lock(frameLock_);
-    return configList_;
 }
 
 } // namespace lumvek

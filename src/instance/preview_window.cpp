@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "imaging/convert/preview_scaler.h"
 #include "platform/sync/clock.h"
@@ -35,7 +36,18 @@ PreviewWindow::~PreviewWindow() {
     destroy();
 }
 
+HWND PreviewWindow::window() const {
+    platform::MutexLock hold(lock_);
+    return hwnd_;
+}
+
+int PreviewWindow::scalingBufferAllocations() const {
+    platform::MutexLock hold(lock_);
+    return scalingAllocations_;
+}
+
 bool PreviewWindow::create(const void* owner, const PreviewPlacement& placement) {
+    platform::MutexLock hold(lock_);
     char name[64];
     std::snprintf(name, sizeof name, "VideoRenderer_%08x_%08x",
                   static_cast<unsigned>(reinterpret_cast<uintptr_t>(owner) & 0xFFFFFFFFu),
@@ -90,6 +102,7 @@ void PreviewWindow::destroyOne(const Made& made) {
 }
 
 void PreviewWindow::destroy() {
+    platform::MutexLock hold(lock_);
     context_.reset();
     if (hwnd_ != nullptr) {
         destroyOne(Made{hwnd_, className_});
@@ -101,19 +114,27 @@ void PreviewWindow::destroy() {
     }
     older_.clear();
     scaling_.destroy();
+    direct_.destroy();
+    staged_ = Staged::None;
+}
+
+bool PreviewWindow::drawableLocked(int* width, int* height) const {
+    return hwnd_ != nullptr && context_ && win::isWindowVisible(hwnd_) && win::getClientSize(hwnd_, width, height) &&
+           *width > 0 && *height > 0;
 }
 
 bool PreviewWindow::drawable() const {
+    platform::MutexLock hold(lock_);
     int width = 0;
     int height = 0;
-    return hwnd_ != nullptr && context_ && win::isWindowVisible(hwnd_) && win::getClientSize(hwnd_, &width, &height) &&
-           width > 0 && height > 0;
+    return drawableLocked(&width, &height);
 }
 
 void PreviewWindow::prepare(int bitsPerPixel) {
+    platform::MutexLock hold(lock_);
     int width = 0;
     int height = 0;
-    if (drawable() && win::getClientSize(hwnd_, &width, &height) &&
+    if (drawableLocked(&width, &height) &&
         (scaling_.width() != width || scaling_.height() != height || scaling_.bitsPerPixel() != bitsPerPixel)) {
         if (scaling_.create(width, height, bitsPerPixel)) {
             ++scalingAllocations_;
@@ -121,15 +142,24 @@ void PreviewWindow::prepare(int bitsPerPixel) {
     }
 }
 
-void PreviewWindow::draw(const ImageBuffer& picture, bool rowsFlipped, bool alwaysScale) {
+void PreviewWindow::stage(const ImageBuffer& picture, bool rowsFlipped, bool alwaysScale) {
+    platform::MutexLock hold(lock_);
+    staged_ = Staged::None;
     int width = 0;
     int height = 0;
-    if (hwnd_ == nullptr || !context_ || picture.empty() || !win::isWindowVisible(hwnd_) ||
-        !win::getClientSize(hwnd_, &width, &height) || width <= 0 || height <= 0) {
+    if (picture.empty() || !drawableLocked(&width, &height)) {
         return;
     }
     if (!alwaysScale && width == picture.width() && height == picture.height()) {
-        (void)context_->blit(viewOf(picture, rowsFlipped));
+        if (direct_.width() != picture.width() || direct_.height() != picture.height() ||
+            direct_.bitsPerPixel() != picture.bitsPerPixel()) {
+            if (!direct_.createLike(picture)) {
+                return;
+            }
+        }
+        std::memcpy(direct_.pixels(), picture.pixels(), picture.sizeBytes());
+        stagedBottomUp_ = rowsFlipped;
+        staged_ = Staged::Direct;
         return;
     }
     if (scaling_.width() != width || scaling_.height() != height || scaling_.bitsPerPixel() != picture.bitsPerPixel()) {
@@ -141,8 +171,18 @@ void PreviewWindow::draw(const ImageBuffer& picture, bool rowsFlipped, bool alwa
     const Rect whole{0, 0, width, height};
     const Rect source{0, 0, picture.width(), picture.height()};
     if (scaleNearest(scaling_, whole, picture, source, rowsFlipped ? ScaleRows::Flipped : ScaleRows::InOrder)) {
-        (void)context_->blit(viewOf(scaling_, false));
+        stagedBottomUp_ = false;
+        staged_ = Staged::Scaled;
     }
+}
+
+void PreviewWindow::present() {
+    platform::MutexLock hold(lock_);
+    if (staged_ == Staged::None || !context_) {
+        return;
+    }
+    (void)context_->blit(viewOf(staged_ == Staged::Direct ? direct_ : scaling_, stagedBottomUp_));
+    staged_ = Staged::None;
 }
 
 } // namespace lumvek

@@ -5,14 +5,18 @@
 // frame into it, 1:1 when the sizes agree, else scaled nearest-neighbour
 // through a scaling buffer the size of the client area.
 //
-// Created and destroyed by application threads, drawn by the frame loop; the
-// instance serialises all three with its frame lock.
+// Created and destroyed by application threads, drawn by the frame loop; its
+// own lock serialises the three. The frame loop stages each picture (a copy,
+// or the scaled picture: memory work only) while it holds the frame lock, and
+// presents it to the window after releasing that lock, so no display round
+// trip ever happens under the frame lock.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "LumvekSdk.h"
 #include "imaging/image_buffer.h"
+#include "platform/sync/thread_annotations.h"
 
 namespace lumvek {
 
@@ -44,22 +48,26 @@ public:
     // Registers a class of its own and creates the window with its drawing
     // context; false (nothing left behind) when any step fails. An earlier
     // window stays until destroy() but is no longer drawn.
-    [[nodiscard]] bool create(const void* owner, const PreviewPlacement& placement);
+    [[nodiscard]] bool create(const void* owner, const PreviewPlacement& placement) EXCLUDES(lock_);
     // Destroys every window this object made and unregisters their classes.
-    void destroy();
-    [[nodiscard]] HWND window() const { return hwnd_; }
+    void destroy() EXCLUDES(lock_);
+    [[nodiscard]] HWND window() const EXCLUDES(lock_);
     // A window exists, is shown and has a client area worth drawing.
-    [[nodiscard]] bool drawable() const;
+    [[nodiscard]] bool drawable() const EXCLUDES(lock_);
     // Sizes the scaling buffer to the client area ahead of the first frame.
-    void prepare(int bitsPerPixel);
+    void prepare(int bitsPerPixel) EXCLUDES(lock_);
 
-    // Draws picture (8- or 24-bit). rowsFlipped: the picture's row 0 is the
-    // bottom line (as the 16-bit monochrome conversion leaves it).
-    // alwaysScale: never take the 1:1 path. Hidden or empty windows are skipped.
-    void draw(const ImageBuffer& picture, bool rowsFlipped, bool alwaysScale);
+    // Takes picture (8- or 24-bit) for the next present(): copied when the
+    // client area has its size, else scaled into the scaling buffer.
+    // rowsFlipped: the picture's row 0 is the bottom line (as the 16-bit
+    // monochrome conversion leaves it). alwaysScale: never take the 1:1 path.
+    // Hidden or empty windows are skipped.
+    void stage(const ImageBuffer& picture, bool rowsFlipped, bool alwaysScale) EXCLUDES(lock_);
+    // Draws what stage() took into the window (once).
+    void present() EXCLUDES(lock_);
 
     // The scaling buffer (re)made when the client size changes; for tests.
-    [[nodiscard]] int scalingBufferAllocations() const { return scalingAllocations_; }
+    [[nodiscard]] int scalingBufferAllocations() const EXCLUDES(lock_);
 
 private:
     struct Made {
@@ -67,13 +75,19 @@ private:
         std::string className;
     };
     void destroyOne(const Made& made);
+    [[nodiscard]] bool drawableLocked(int* width, int* height) const REQUIRES(lock_);
 
-    HWND hwnd_ = nullptr;
-    std::string className_;
-    std::unique_ptr<platform::window::DrawingContext> context_;
-    std::vector<Made> older_;  // windows of earlier creations, destroyed by destroy()
-    ImageBuffer scaling_;
-    int scalingAllocations_ = 0;
+    mutable platform::Mutex lock_;
+    HWND hwnd_ GUARDED_BY(lock_) = nullptr;
+    std::string className_ GUARDED_BY(lock_);
+    std::unique_ptr<platform::window::DrawingContext> context_ GUARDED_BY(lock_);
+    std::vector<Made> older_ GUARDED_BY(lock_);  // windows of earlier creations, destroyed by destroy()
+    ImageBuffer scaling_ GUARDED_BY(lock_);
+    ImageBuffer direct_ GUARDED_BY(lock_);  // a picture staged 1:1
+    enum class Staged { None, Direct, Scaled };
+    Staged staged_ GUARDED_BY(lock_) = Staged::None;
+    bool stagedBottomUp_ GUARDED_BY(lock_) = false;
+    int scalingAllocations_ GUARDED_BY(lock_) = 0;
 };
 
 } // namespace lumvek

@@ -121,7 +121,7 @@ void CameraSession::failWithLastError(const std::string& what) {
     // often stands behind the code the failing call reports (7 for a
     // capture whose window could not be set).
     std::vector<int> codes;
-    for (int i = 0; i < kErrorHistoryDepth; ++i) {
+    for (int i = 0; i < LUMVEK_ERROR_HISTORY_DEPTH; ++i) {
         const int code = popError();
         if (code == 0) break;
         codes.push_back(code);
@@ -135,7 +135,7 @@ void CameraSession::requireCapture(int result, const std::string& what) {
         return;
     }
     std::vector<int> codes;
-    for (int i = 0; i < kErrorHistoryDepth; ++i) {
+    for (int i = 0; i < LUMVEK_ERROR_HISTORY_DEPTH; ++i) {
         const int code = popError();
         if (code == 0) break;
         codes.push_back(code);
