@@ -11,6 +11,7 @@
 #include "LumvekWindow.h"
 #include "command_support.h"
 #include "commands.h"
+#include "display_check.h"
 #include "failure.h"
 #include "picture_format.h"
 #include "png_file.h"
@@ -34,9 +35,10 @@ constexpr int kAutoGain = 2;
 constexpr const char* kViewHelp =
     "usage: lumvek view [--mode BITS] [--screenshot FILE.png --after MS] [camera options]\n"
     "\n"
-    "Shows the camera's processed pictures live in the SDK's preview window (an X11\n"
-    "window when DISPLAY names an X server), with the frame rate and the frames that\n"
-    "could not be read in the title.\n"
+    "Shows the camera's processed pictures live in the SDK's preview window, an X11\n"
+    "window on the X server DISPLAY names, with the frame rate and the frames that\n"
+    "could not be read in the title. Without a reachable X server it says so and\n"
+    "ends, unless --screenshot asks for the off-screen picture.\n"
     "\n"
     "Keys in the window:\n"
     "  s         save the current picture as view-NNNN.png\n"
@@ -249,6 +251,8 @@ int runView(const Args& words) {
     if (args.value("after") && !screenshot) usageError("view: --after goes with --screenshot");
     const int after = args.value("after") ? requireInteger(*args.value("after"), "view: --after", 0, kMaxAfterMs) : 2000;
     if (screenshot) requireWritableFile(*screenshot, "view");
+    // Only the off-screen picture needs no X server.
+    if (!screenshot) requireDisplay("view");
 
     CameraSession session = CameraSession::withCamera(options);
     session.clearErrors();
