@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libjpeg-dev libpng-dev libtiff-dev zlib1g-dev libsqlite3-dev libusb-1.0-0-dev
-  libx11-dev
+  libx11-dev libxtst-dev
   # the preview on an X server: MIT-SHM drawing
   libxext-dev
   libgtest-dev googletest libgmock-dev libbenchmark-dev

@@ -30,6 +30,7 @@ constexpr Command kCommands[] = {
     {"regs", lumvek::tool::runRegs, "read and write sensor, FPGA and serial-ROM registers"},
     {"reg", lumvek::tool::runReg, "export the settings store as .reg text"},
     {"view", lumvek::tool::runView, "show the live picture in a window (keys: s r + - g G q)"},
+    {"dialog", lumvek::tool::runDialog, "open the SDK's camera, image or analog settings dialog"},
     {"doctor", lumvek::tool::runDoctor, "check what a camera needs and say how to fix it"},
 };
 
