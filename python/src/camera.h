@@ -59,6 +59,11 @@ public:
     // until it is finalised; returns the frames it holds.
     [[nodiscard]] uint32_t record(const std::string& path, int milliseconds);
 
+    // One of the library's settings dialogs ("camera", "image", "analog"),
+    // modal until closed; returns what the export returns (1: closed,
+    // whatever button). Other calls on this camera wait meanwhile.
+    [[nodiscard]] int dialog(const std::string& kind);
+
     // Callback preview into no buffer: each processed frame posts a frame
     // message to `window` and stays readable with copyLatest().
     void startStream(HWND window);
