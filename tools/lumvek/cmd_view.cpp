@@ -16,6 +16,7 @@
 #include "picture_format.h"
 #include "png_file.h"
 #include "sdk_errors.h"
+#include "viewer_loader.h"
 #include "window_title.h"
 
 namespace lumvek::tool {
@@ -33,12 +34,18 @@ constexpr int kAutoExposure = 1;  // Lumvek_SetAutoIris modes
 constexpr int kAutoGain = 2;
 
 constexpr const char* kViewHelp =
-    "usage: lumvek view [--mode BITS] [--screenshot FILE.png --after MS] [camera options]\n"
+    "usage: lumvek view [--mode BITS] [--plain] [--screenshot FILE.png --after MS] [camera options]\n"
     "\n"
-    "Shows the camera's processed pictures live in the SDK's preview window, an X11\n"
-    "window on the X server DISPLAY names, with the frame rate and the frames that\n"
-    "could not be read in the title. Without a reachable X server it says so and\n"
-    "ends, unless --screenshot asks for the off-screen picture.\n"
+    "Shows the camera's processed pictures live. With the GTK viewer installed\n"
+    "(libLumvekViewerGtk.so beside the SDK library): one window with the camera\n"
+    "list (cameras arriving and leaving), the picture scaled to fit or zoomed,\n"
+    "colour mode, capture window, exposure and gain within what the camera\n"
+    "accepts, white balance, mirrors, the SDK's settings dialogs, snapshot,\n"
+    "recording, a histogram and a status line (rate, frames lost, camera).\n"
+    "Otherwise, or with --plain, the SDK's own preview window, with the frame rate\n"
+    "and the frames that could not be read in the title. Both are X11 windows on\n"
+    "the server DISPLAY names; without a reachable X server the command says so\n"
+    "and ends, unless --screenshot asks for the preview window's off-screen picture.\n"
     "\n"
     "Keys in the window:\n"
     "  s         save the current picture as view-NNNN.png\n"
@@ -48,6 +55,9 @@ constexpr const char* kViewHelp =
     "  q, Esc    quit (so do Ctrl-C and the window's close button)\n"
     "\n"
     "  --mode BITS         colour mode: 8, 16, 24, 32, 48 or 64; default: the camera's\n"
+    "  --plain             the SDK's preview window even when the GTK viewer is there\n"
+    "  --automate          GTK viewer: commands on standard input (report, set NAME\n"
+    "                      VALUE, press NAME, select N, screenshot FILE, quit)\n"
     "  --screenshot FILE   save what the window shows as PNG and quit ...\n"
     "  --after MS          ... MS milliseconds after the first picture (default 2000)\n";
 
@@ -237,7 +247,8 @@ private:
 } // namespace
 
 int runView(const Args& words) {
-    const auto specs = cameraOptionSpecs({{"mode", 0, true}, {"screenshot", 0, true}, {"after", 0, true}});
+    const auto specs = cameraOptionSpecs(
+        {{"mode", 0, true}, {"screenshot", 0, true}, {"after", 0, true}, {"plain", 0, false}, {"automate", 0, false}});
     const ParsedArgs args = parseArgs(words, specs, "view");
     if (helpRequested(args, (std::string(kViewHelp) + "\n" + kCameraOptionsHelp).c_str())) return kExitOk;
     requireOperands(args, 0, 0, "view");
@@ -257,6 +268,11 @@ int runView(const Args& words) {
     CameraSession session = CameraSession::withCamera(options);
     session.clearErrors();
     if (mode) session.require(Lumvek_SetColorMode(session.handle(), *mode), "view: colour mode " + std::to_string(*mode));
+    // The off-screen picture is the SDK's preview window's: the plain view.
+    if (!screenshot && !args.has("plain")) {
+        if (const auto code = runGtkViewer(session, args.has("automate"))) return *code;
+    }
+    if (args.has("automate")) usageError("view: --automate needs the GTK viewer (not installed here, or --plain)");
     WindowTitle title;
     if (!title.available()) std::fprintf(stderr, "view: no X server (DISPLAY); the window stays off screen\n");
 
