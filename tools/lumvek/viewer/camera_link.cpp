@@ -60,8 +60,12 @@ bool CameraLink::open(int number) {
 }
 
 void CameraLink::forget() {
-    stopPreview();
+    // A preview the loss ended is still the instance's state until stopped:
+    // until then no other camera can be opened.
+    (void)Lumvek_StopPreview(handle_);
+    previewing_ = false;
     deviceNumber_ = -1;
+    clearErrors();
 }
 
 bool CameraLink::startPreview() {

@@ -150,6 +150,7 @@ GtkWidget* ViewerWindow::buildSidebar() {
                          if (viewer->syncing_) return;
                          (void)Lumvek_SetExposureTime(viewer->link_.handle(), adjustmentInt(adjustment));
                          viewer->link_.clearErrors();
+                         viewer->updateStatus();
                      }),
                      this);
     gtk_box_pack_start(GTK_BOX(box), framed(texts_.exposure, exposureBox), FALSE, FALSE, 0);
@@ -164,6 +165,7 @@ GtkWidget* ViewerWindow::buildSidebar() {
                          if (viewer->syncing_) return;
                          (void)Lumvek_SetGlobalGain(viewer->link_.handle(), adjustmentInt(adjustment));
                          viewer->link_.clearErrors();
+                         viewer->updateStatus();
                      }),
                      this);
     gtk_box_pack_start(GTK_BOX(box), framed(texts_.gain, gainBox), FALSE, FALSE, 0);
@@ -461,6 +463,7 @@ void ViewerWindow::syncControls() {
     }
     link_.clearErrors();
     syncing_ = false;
+    updateStatus();
 }
 
 void ViewerWindow::applyCaptureWindow() {
@@ -516,7 +519,7 @@ gboolean ViewerWindow::onPoll(gpointer self) {
         if (viewer->link_.isOpen() && !present && !viewer->link_.previewing()) viewer->cameraGone();
         if (!viewer->link_.isOpen() && !viewer->cameras_.empty()) viewer->setMessage(viewer->texts_.cameraArrived);
     }
-    if (events.newFrame) viewer->showFrame();
+    if (events.newFrame && viewer->link_.isOpen()) viewer->showFrame();
     const auto now = Clock::now();
     const auto sinceRate = std::chrono::duration_cast<std::chrono::milliseconds>(now - viewer->rateStart_).count();
     if (sinceRate >= kRateWindowMs) {
