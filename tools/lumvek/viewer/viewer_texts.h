@@ -11,6 +11,9 @@ struct Texts {
     const char* noCamera;
     const char* chooseCamera;
     const char* colourMode;
+    const char* colourModeFormat;  // %d bits
+    const char* mono;
+    const char* settingsFormat;    // exposure in ms, gain
     const char* captureWindow;
     const char* apply;
     const char* exposure;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "LumvekSdk.h"
 #include "dialog_kinds.h"
@@ -107,7 +108,8 @@ GtkWidget* ViewerWindow::buildSidebar() {
     colourMode_ = gtk_combo_box_text_new();
     for (const int bits : kColourModes) {
         char text[32];
-        std::snprintf(text, sizeof text, "%d bits%s", bits, bits <= 16 ? " (mono)" : "");
+        std::snprintf(text, sizeof text, texts_.colourModeFormat, bits);
+        if (bits <= 16) std::snprintf(text + std::strlen(text), sizeof text - std::strlen(text), "%s", texts_.mono);
         gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(colourMode_), text);
     }
     g_signal_connect(colourMode_, "changed", G_CALLBACK(+[](GtkComboBox* combo, gpointer self) {
@@ -494,9 +496,9 @@ void ViewerWindow::updateStatus() {
         }
         int ok = 0;
         char settings[96];
-        std::snprintf(settings, sizeof settings, "  |  %.1f ms, gain %d", Lumvek_GetExposureTime(link_.handle(), &ok) / 10.0,
+        std::snprintf(settings, sizeof settings, texts_.settingsFormat, Lumvek_GetExposureTime(link_.handle(), &ok) / 10.0,
                       Lumvek_GetGlobalGain(link_.handle(), &ok));
-        identity += settings;
+        identity += std::string("  |  ") + settings;
         std::snprintf(text, sizeof text, texts_.statusFormat, rate_, lost_, identity.c_str());
     } else {
         std::snprintf(text, sizeof text, "%s", texts_.noCamera);
