@@ -8,6 +8,7 @@
 #include "LumvekSdk.h"
 #include "commands.h"
 #include "failure.h"
+#include "version_text.h"
 
 namespace {
 
@@ -67,9 +68,8 @@ int main(int argc, char** argv) {
             return lumvek::tool::kExitOk;
         }
         if (words[at] == "--version") {
-            const int library = Lumvek_GetDllVersion();
-            std::printf("lumvek %s (SDK library version %d = 0x%08X)\n", LUMVEK_VERSION, library,
-                        static_cast<unsigned>(library));
+            std::printf("lumvek %s\n%s\n", LUMVEK_VERSION,
+                        lumvek::tool::libraryVersionText(static_cast<uint32_t>(Lumvek_GetDllVersion())).c_str());
             return lumvek::tool::kExitOk;
         }
         leading.push_back(words[at]);
