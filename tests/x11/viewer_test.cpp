@@ -259,5 +259,69 @@ TEST_F(Viewer, ACameraThatDisappearsIsSaidAndComesBackInTheList) {
     EXPECT_EQ(viewer->waitExit(kBoundMs), 0) << viewer->err();
 }
 
+TEST_F(Viewer, TheListChoosesAmongSeveralCamerasAndShowsOneArriving) {
+    const auto devices = dir_ / "devices";
+    std::filesystem::create_directories(devices);
+    Daemon a(devices, "product=0x3090,name=a-cam,fps=40,pattern=chart");
+    Daemon b(devices, "product=0x3090,name=b-cam,fps=40,pattern=ramp");
+    Daemon c(devices, "product=0x3090,name=c-cam,fps=40,pattern=chart,unplug=1");
+    ASSERT_TRUE(a.ready() && b.ready() && c.ready());
+    // Two cameras and no -d: the plain view refuses; the viewer lets one choose.
+    auto viewer = start({"LC_ALL=C.UTF-8", "LUMVEK_DEVICE_DIR=" + devices.string(),
+                         "LUMVEK_REGISTRY_FILE=" + (dir_ / "registry.sqlite3").string()},
+                        {"view", "--automate"});
+    const std::string listed = ask(*viewer, "report");
+    ASSERT_FALSE(listed.empty()) << viewer->err();
+    EXPECT_EQ(numberField(listed, "number"), -1) << listed;
+    EXPECT_NE(listed.find("\"cameras\":[{\"number\":0,"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("{\"number\":1,"), std::string::npos) << listed;
+    EXPECT_EQ(listed.find("{\"number\":2,"), std::string::npos) << listed;
+    EXPECT_EQ(stringField(listed, "message"), "Choose a camera from the list");
+
+    ASSERT_TRUE(c.ctl("replug c-cam"));
+    std::string arrived;
+    EXPECT_TRUE(lumvek::test::holdsWithin(kBoundMs, [&] {
+        arrived = ask(*viewer, "report");
+        return arrived.find("{\"number\":2,") != std::string::npos;
+    })) << arrived;
+    EXPECT_EQ(stringField(arrived, "message"), "a camera arrived") << arrived;
+
+    EXPECT_EQ(ask(*viewer, "select 2"), "ok");
+    const std::string live = firstFrames(*viewer);
+    EXPECT_EQ(numberField(live, "number"), 2) << live;
+    EXPECT_GE(numberField(live, "frames"), 3) << live;
+    (void)ask(*viewer, "quit");
+    EXPECT_EQ(viewer->waitExit(kBoundMs), 0) << viewer->err();
+}
+
+TEST_F(Viewer, RecordButtonWritesAnAviAndSaysWhichFile) {
+    auto viewer = start();
+    (void)firstFrames(*viewer);
+    EXPECT_EQ(ask(*viewer, "press record"), "ok");
+    const auto avi = dir_ / "view-0001.avi";
+    const std::string recording = ask(*viewer, "report");
+    EXPECT_NE(recording.find("\"recording\":true"), std::string::npos) << recording;
+    EXPECT_EQ(stringField(recording, "message"), "recording view-0001.avi") << recording;
+    EXPECT_TRUE(lumvek::test::holdsWithin(kBoundMs, [&] {
+        return std::filesystem::exists(avi) && std::filesystem::file_size(avi) > (1u << 24);
+    }));
+    EXPECT_EQ(ask(*viewer, "press record"), "ok");
+    const std::string done = ask(*viewer, "report");
+    EXPECT_EQ(stringField(done, "message"), "recorded view-0001.avi") << done;
+    // Finalised: the RIFF size at offset 4 is written at the end.
+    std::ifstream in(avi, std::ios::binary);
+    unsigned char header[8] = {};
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(header), 4), "RIFF");
+    EXPECT_NE(header[4] | header[5] | header[6] | header[7], 0);
+    // The live picture comes back.
+    const std::string live = reportWhen(*viewer, [&](const std::string& r) {
+        return numberField(r, "frames") > numberField(done, "frames");
+    });
+    EXPECT_GT(numberField(live, "frames"), numberField(done, "frames")) << live;
+    (void)ask(*viewer, "quit");
+    EXPECT_EQ(viewer->waitExit(kBoundMs), 0);
+}
+
 } // namespace
 #endif

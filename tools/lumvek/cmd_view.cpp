@@ -265,12 +265,23 @@ int runView(const Args& words) {
     // Only the off-screen picture needs no X server.
     if (!screenshot) requireDisplay("view");
 
-    CameraSession session = CameraSession::withCamera(options);
-    session.clearErrors();
-    if (mode) session.require(Lumvek_SetColorMode(session.handle(), *mode), "view: colour mode " + std::to_string(*mode));
     // The off-screen picture is the SDK's preview window's: the plain view.
-    if (!screenshot && !args.has("plain")) {
-        if (const auto code = runGtkViewer(session, args.has("automate"))) return *code;
+    const LumvekViewerRun gtkViewer = !screenshot && !args.has("plain") ? loadGtkViewer() : nullptr;
+    std::optional<CameraSession> opened;
+    try {
+        opened.emplace(CameraSession::withCamera(options));
+    } catch (const Failure&) {
+        // The viewer's camera list chooses among several cameras, or waits
+        // for one to arrive; a camera asked for by number must open.
+        if (gtkViewer == nullptr || options.deviceNumber) throw;
+        opened.emplace(CameraSession::withoutCamera(options.simulation));
+    }
+    CameraSession& session = *opened;
+    session.clearErrors();
+    if (mode && session.deviceNumber() >= 0)
+        session.require(Lumvek_SetColorMode(session.handle(), *mode), "view: colour mode " + std::to_string(*mode));
+    if (gtkViewer != nullptr) {
+        if (const auto code = runGtkViewer(gtkViewer, session, args.has("automate"))) return *code;
     }
     if (args.has("automate")) usageError("view: --automate needs the GTK viewer (not installed here, or --plain)");
     WindowTitle title;

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "viewer/viewer_module.h"
 
 namespace lumvek::tool {
 
@@ -20,14 +19,16 @@ std::filesystem::path libraryFolder() {
 }
 } // namespace
 
-std::optional<int> runGtkViewer(CameraSession& session, bool automate) {
+LumvekViewerRun loadGtkViewer() {
     const auto folder = libraryFolder();
-    if (folder.empty()) return std::nullopt;
+    if (folder.empty()) return nullptr;
     // Kept loaded: GTK cannot be unloaded once initialised.
     void* module = dlopen((folder / viewer::kViewerModuleFile).c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (module == nullptr) return std::nullopt;
-    auto run = reinterpret_cast<LumvekViewerRun>(dlsym(module, viewer::kViewerModuleEntry));
-    if (run == nullptr) return std::nullopt;
+    if (module == nullptr) return nullptr;
+    return reinterpret_cast<LumvekViewerRun>(dlsym(module, viewer::kViewerModuleEntry));
+}
+
+std::optional<int> runGtkViewer(LumvekViewerRun run, CameraSession& session, bool automate) {
     const LumvekViewerRequest request{session.handle(), session.notifyWindow(), session.deviceNumber(),
                                       automate ? 1 : 0};
     const int code = run(&request);
