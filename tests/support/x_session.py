@@ -13,6 +13,7 @@ POLL_S = 0.02
 XK_ESCAPE = 0xFF1B
 REVERT_TO_POINTER_ROOT = 1
 IS_VIEWABLE = 2
+RETYPE_AFTER_S = 1.0
 
 
 class Xvfb:
@@ -112,12 +113,11 @@ class Keyboard:
     def wait_for(self, prefix, timeout_s):
         """A mapped window whose title starts with prefix, or 0 after timeout_s."""
         end = time.monotonic() + timeout_s
-        while time.monotonic() < end:
+        while True:
             window = self._search(self.x.XDefaultRootWindow(self.display), prefix)
-            if window:
+            if window or time.monotonic() >= end:
                 return window
             time.sleep(POLL_S)
-        return 0
 
     def press(self, window, keysym):
         self.x.XSetInputFocus(self.display, window, REVERT_TO_POINTER_ROOT, 0)
@@ -125,3 +125,17 @@ class Keyboard:
         self.xtst.XTestFakeKeyEvent(self.display, code, 1, 0)
         self.xtst.XTestFakeKeyEvent(self.display, code, 0, 0)
         self.x.XSync(self.display, 0)
+
+    def close_with_escape(self, prefix, timeout_s):
+        """Escape into the window titled prefix until it has gone (a key typed
+        while the toolkit still sets the window up can be lost)."""
+        end = time.monotonic() + timeout_s
+        while time.monotonic() < end:
+            window = self.wait_for(prefix, 0)
+            if not window:
+                return True
+            self.press(window, XK_ESCAPE)
+            retype = time.monotonic() + RETYPE_AFTER_S
+            while time.monotonic() < retype and self.wait_for(prefix, 0) == window:
+                time.sleep(POLL_S)
+        return False

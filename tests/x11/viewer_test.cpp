@@ -167,9 +167,8 @@ TEST_F(Viewer, TheAnalogButtonOpensTheLibrarysDialogAndEscapeClosesIt) {
     (void)firstFrames(*viewer);
     XDriver x(server_.display());
     viewer->send("press analog");  // answers once the dialog has closed
-    const ::Window dialog = x.waitForTitle("Property", kBoundMs);
-    ASSERT_NE(dialog, 0u) << viewer->err();
-    x.typeKey(dialog, XK_Escape);
+    ASSERT_NE(x.waitForTitle("Property", kBoundMs), 0u) << viewer->err();
+    EXPECT_TRUE(x.closeWithEscape("Property", kBoundMs));
     EXPECT_EQ(viewer->readLine(kBoundMs), "ok");
     const std::string report = ask(*viewer, "report");
     EXPECT_EQ(stringField(report, "message"), "closed the dialog: analog") << report;

@@ -95,6 +95,16 @@ void XDriver::typeKey(::Window window, unsigned long keysym, bool shift) {
     XSync(display_, False);
 }
 
+bool XDriver::closeWithEscape(const std::string& prefix, int boundMs) {
+    constexpr int kRetypeAfterMs = 1000;
+    return holdsWithin(boundMs, [&] {
+        const ::Window window = findByTitle(prefix);
+        if (window == 0) return true;
+        typeKey(window, XK_Escape);
+        return holdsWithin(kRetypeAfterMs, [&] { return findByTitle(prefix) != window; });
+    });
+}
+
 void XDriver::click(::Window window, int x, int y) {
     int rootX = 0, rootY = 0;
     ::Window child = 0;

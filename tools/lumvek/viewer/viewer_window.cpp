@@ -6,6 +6,7 @@
 
 #include "LumvekSdk.h"
 #include "dialog_kinds.h"
+#include "viewer_controls.h"
 
 namespace lumvek::viewer {
 
@@ -19,47 +20,9 @@ constexpr int kRateWindowMs = 1000;
 constexpr double kScreenShare = 0.9;  // of the monitor's work area the window takes at most
 constexpr int kMaxWidth = 1600;
 constexpr int kMaxHeight = 1000;
-constexpr int kSidebarWidth = 320;
-constexpr int kHistogramHeight = 90;
 constexpr int kMaxRecordMs = 24 * 3600 * 1000;
 constexpr double kExposureStep = 1.25;
 constexpr double kGainStep = 1.1;
-constexpr int kAutoExposure = 1;  // Lumvek_SetAutoIris modes
-constexpr int kAutoGain = 2;
-constexpr int kBalanceMax = 400;  // software white-balance gains, 100 = 1.0
-constexpr int kColourModes[] = {8, 16, 24, 32, 48, 64};
-constexpr int kZoomPercents[] = {0, 25, 50, 100, 200};
-
-GtkWidget* framed(const char* caption, GtkWidget* child) {
-    GtkWidget* frame = gtk_frame_new(caption);
-    GtkWidget* inner = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_container_set_border_width(GTK_CONTAINER(inner), 4);
-    gtk_box_pack_start(GTK_BOX(inner), child, TRUE, TRUE, 0);
-    gtk_container_add(GTK_CONTAINER(frame), inner);
-    return frame;
-}
-
-// A slider with its number beside it, both on one adjustment.
-GtkWidget* sliderRow(const char* caption, GtkAdjustment* adjustment) {
-    GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 4);
-    if (caption != nullptr) {
-        GtkWidget* label = gtk_label_new(caption);
-        gtk_label_set_width_chars(GTK_LABEL(label), 5);
-        gtk_label_set_xalign(GTK_LABEL(label), 0);
-        gtk_box_pack_start(GTK_BOX(row), label, FALSE, FALSE, 0);
-    }
-    GtkWidget* scale = gtk_scale_new(GTK_ORIENTATION_HORIZONTAL, adjustment);
-    gtk_scale_set_draw_value(GTK_SCALE(scale), FALSE);
-    gtk_box_pack_start(GTK_BOX(row), scale, TRUE, TRUE, 0);
-    GtkWidget* spin = gtk_spin_button_new(adjustment, 1, 0);
-    gtk_box_pack_start(GTK_BOX(row), spin, FALSE, FALSE, 0);
-    return row;
-}
-
-int adjustmentInt(GtkAdjustment* adjustment) {
-    return static_cast<int>(gtk_adjustment_get_value(adjustment) + 0.5);
-}
-
 } // namespace
 
 ViewerWindow::ViewerWindow(CameraLink& link, const Texts& texts) : link_(link), texts_(texts) {
@@ -90,233 +53,6 @@ void ViewerWindow::build() {
     fitToScreen();
 }
 
-GtkWidget* ViewerWindow::buildSidebar() {
-    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
-    gtk_container_set_border_width(GTK_CONTAINER(box), 6);
-
-    cameraList_ = gtk_list_box_new();
-    gtk_list_box_set_selection_mode(GTK_LIST_BOX(cameraList_), GTK_SELECTION_SINGLE);
-    g_signal_connect(cameraList_, "row-activated", G_CALLBACK(+[](GtkListBox*, GtkListBoxRow* row, gpointer self) {
-                         auto* viewer = static_cast<ViewerWindow*>(self);
-                         const int index = gtk_list_box_row_get_index(row);
-                         if (index >= 0 && static_cast<size_t>(index) < viewer->cameras_.size())
-                             viewer->openCamera(viewer->cameras_[static_cast<size_t>(index)].number);
-                     }),
-                     this);
-    gtk_box_pack_start(GTK_BOX(box), framed(texts_.cameras, cameraList_), FALSE, FALSE, 0);
-
-    colourMode_ = gtk_combo_box_text_new();
-    for (const int bits : kColourModes) {
-        char text[32];
-        std::snprintf(text, sizeof text, texts_.colourModeFormat, bits);
-        if (bits <= 16) std::snprintf(text + std::strlen(text), sizeof text - std::strlen(text), "%s", texts_.mono);
-        gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(colourMode_), text);
-    }
-    g_signal_connect(colourMode_, "changed", G_CALLBACK(+[](GtkComboBox* combo, gpointer self) {
-                         auto* viewer = static_cast<ViewerWindow*>(self);
-                         const int active = gtk_combo_box_get_active(combo);
-                         if (viewer->syncing_ || active < 0) return;
-                         if (Lumvek_SetColorMode(viewer->link_.handle(), kColourModes[active]) != 1)
-                             viewer->setMessage(std::string(viewer->texts_.refused) + viewer->texts_.colourMode);
-                         viewer->link_.clearErrors();
-                     }),
-                     this);
-    gtk_box_pack_start(GTK_BOX(box), framed(texts_.colourMode, colourMode_), FALSE, FALSE, 0);
-
-    GtkWidget* grid = gtk_grid_new();
-    gtk_grid_set_column_spacing(GTK_GRID(grid), 4);
-    const char* names[] = {"x", "y", "w", "h"};
-    for (int i = 0; i < 4; ++i) {
-        windowSpins_[i] = gtk_spin_button_new_with_range(0, 1 << 16, 1);
-        gtk_grid_attach(GTK_GRID(grid), gtk_label_new(names[i]), (i % 2) * 2, i / 2, 1, 1);
-        gtk_grid_attach(GTK_GRID(grid), windowSpins_[i], (i % 2) * 2 + 1, i / 2, 1, 1);
-    }
-    GtkWidget* apply = gtk_button_new_with_label(texts_.apply);
-    g_signal_connect_swapped(apply, "clicked", G_CALLBACK(+[](gpointer self) {
-                                 static_cast<ViewerWindow*>(self)->applyCaptureWindow();
-                             }),
-                             this);
-    gtk_grid_attach(GTK_GRID(grid), apply, 0, 2, 4, 1);
-    gtk_box_pack_start(GTK_BOX(box), framed(texts_.captureWindow, grid), FALSE, FALSE, 0);
-
-    GtkWidget* exposureBox = gtk_box_new(GTK_ORIENTATION_VERTICAL, 2);
-    exposure_ = gtk_adjustment_new(1, 1, 2, 1, 10, 0);
-    gtk_box_pack_start(GTK_BOX(exposureBox), sliderRow(nullptr, exposure_), FALSE, FALSE, 0);
-    exposureRange_ = gtk_label_new("");
-    gtk_label_set_xalign(GTK_LABEL(exposureRange_), 0);
-    gtk_box_pack_start(GTK_BOX(exposureBox), exposureRange_, FALSE, FALSE, 0);
-    autoExposure_ = gtk_check_button_new_with_label(texts_.autoExposure);
-    gtk_box_pack_start(GTK_BOX(exposureBox), autoExposure_, FALSE, FALSE, 0);
-    g_signal_connect(exposure_, "value-changed", G_CALLBACK(+[](GtkAdjustment* adjustment, gpointer self) {
-                         auto* viewer = static_cast<ViewerWindow*>(self);
-                         if (viewer->syncing_) return;
-                         (void)Lumvek_SetExposureTime(viewer->link_.handle(), adjustmentInt(adjustment));
-                         viewer->link_.clearErrors();
-                         viewer->updateStatus();
-                     }),
-                     this);
-    gtk_box_pack_start(GTK_BOX(box), framed(texts_.exposure, exposureBox), FALSE, FALSE, 0);
-
-    GtkWidget* gainBox = gtk_box_new(GTK_ORIENTATION_VERTICAL, 2);
-    gain_ = gtk_adjustment_new(1, 1, 2, 1, 10, 0);
-    gtk_box_pack_start(GTK_BOX(gainBox), sliderRow(nullptr, gain_), FALSE, FALSE, 0);
-    autoGain_ = gtk_check_button_new_with_label(texts_.autoGain);
-    gtk_box_pack_start(GTK_BOX(gainBox), autoGain_, FALSE, FALSE, 0);
-    g_signal_connect(gain_, "value-changed", G_CALLBACK(+[](GtkAdjustment* adjustment, gpointer self) {
-                         auto* viewer = static_cast<ViewerWindow*>(self);
-                         if (viewer->syncing_) return;
-                         (void)Lumvek_SetGlobalGain(viewer->link_.handle(), adjustmentInt(adjustment));
-                         viewer->link_.clearErrors();
-                         viewer->updateStatus();
-                     }),
-                     this);
-    gtk_box_pack_start(GTK_BOX(box), framed(texts_.gain, gainBox), FALSE, FALSE, 0);
-    // Automatic exposure and automatic gain are one mode of the library: one at a time.
-    auto onAuto = +[](GtkToggleButton*, gpointer self) {
-        auto* viewer = static_cast<ViewerWindow*>(self);
-        if (viewer->syncing_) return;
-        const bool exposure = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(viewer->autoExposure_));
-        const bool gain = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(viewer->autoGain_));
-        int ok = 0;
-        const int was = Lumvek_GetAutoIris(viewer->link_.handle(), &ok);
-        int mode = 0;
-        if (exposure && gain) mode = was == kAutoExposure ? kAutoGain : kAutoExposure;  // the one just ticked
-        else if (exposure) mode = kAutoExposure;
-        else if (gain) mode = kAutoGain;
-        (void)Lumvek_SetAutoIris(viewer->link_.handle(), mode);
-        viewer->link_.clearErrors();
-        viewer->syncControls();
-    };
-    g_signal_connect(autoExposure_, "toggled", G_CALLBACK(onAuto), this);
-    g_signal_connect(autoGain_, "toggled", G_CALLBACK(onAuto), this);
-
-    GtkWidget* balanceBox = gtk_box_new(GTK_ORIENTATION_VERTICAL, 2);
-    const char* colours[] = {texts_.red, texts_.green, texts_.blue};
-    for (int i = 0; i < 3; ++i) {
-        balance_[i] = gtk_adjustment_new(100, 0, kBalanceMax, 1, 10, 0);
-        gtk_box_pack_start(GTK_BOX(balanceBox), sliderRow(colours[i], balance_[i]), FALSE, FALSE, 0);
-        g_signal_connect(balance_[i], "value-changed", G_CALLBACK(+[](GtkAdjustment*, gpointer self) {
-                             auto* viewer = static_cast<ViewerWindow*>(self);
-                             if (viewer->syncing_) return;
-                             const int32_t h = viewer->link_.handle();
-                             (void)Lumvek_SetBayerGainRed(h, adjustmentInt(viewer->balance_[0]));
-                             (void)Lumvek_SetBayerGainGreen(h, adjustmentInt(viewer->balance_[1]));
-                             (void)Lumvek_SetBayerGainBlue(h, adjustmentInt(viewer->balance_[2]));
-                             viewer->link_.clearErrors();
-                         }),
-                         this);
-    }
-    autoBalance_ = gtk_check_button_new_with_label(texts_.whiteBalanceAuto);
-    g_signal_connect(autoBalance_, "toggled", G_CALLBACK(+[](GtkToggleButton* button, gpointer self) {
-                         auto* viewer = static_cast<ViewerWindow*>(self);
-                         if (viewer->syncing_) return;
-                         (void)Lumvek_SetBayerGainAuto(viewer->link_.handle(),
-                                                       gtk_toggle_button_get_active(button) ? 1 : 0);
-                         viewer->link_.clearErrors();
-                     }),
-                     this);
-    gtk_box_pack_start(GTK_BOX(balanceBox), autoBalance_, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(box), framed(texts_.whiteBalance, balanceBox), FALSE, FALSE, 0);
-
-    GtkWidget* mirrors = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
-    mirrorH_ = gtk_check_button_new_with_label(texts_.mirrorH);
-    mirrorV_ = gtk_check_button_new_with_label(texts_.mirrorV);
-    auto onMirror = +[](GtkToggleButton*, gpointer self) {
-        auto* viewer = static_cast<ViewerWindow*>(self);
-        if (viewer->syncing_) return;
-        (void)Lumvek_SetMirrorH(viewer->link_.handle(), gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(viewer->mirrorH_)));
-        (void)Lumvek_SetMirrorV(viewer->link_.handle(), gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(viewer->mirrorV_)));
-        viewer->link_.clearErrors();
-    };
-    g_signal_connect(mirrorH_, "toggled", G_CALLBACK(onMirror), this);
-    g_signal_connect(mirrorV_, "toggled", G_CALLBACK(onMirror), this);
-    gtk_box_pack_start(GTK_BOX(mirrors), mirrorH_, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(mirrors), mirrorV_, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(box), framed(texts_.mirrors, mirrors), FALSE, FALSE, 0);
-
-    GtkWidget* dialogs = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 4);
-    const char* captions[] = {texts_.cameraDialog, texts_.imageDialog, texts_.analogDialog};
-    static const char* const kinds[] = {"camera", "image", "analog"};
-    for (int i = 0; i < 3; ++i) {
-        dialogButtons_[i] = gtk_button_new_with_label(captions[i]);
-        g_object_set_data(G_OBJECT(dialogButtons_[i]), "kind", const_cast<char*>(kinds[i]));
-        g_signal_connect(dialogButtons_[i], "clicked", G_CALLBACK(+[](GtkButton* button, gpointer self) {
-                             static_cast<ViewerWindow*>(self)->openDialog(
-                                 static_cast<const char*>(g_object_get_data(G_OBJECT(button), "kind")));
-                         }),
-                         this);
-        gtk_box_pack_start(GTK_BOX(dialogs), dialogButtons_[i], TRUE, TRUE, 0);
-    }
-    gtk_box_pack_start(GTK_BOX(box), framed(texts_.dialogs, dialogs), FALSE, FALSE, 0);
-
-    GtkWidget* actions = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 4);
-    snapshotButton_ = gtk_button_new_with_label(texts_.snapshot);
-    g_signal_connect_swapped(snapshotButton_, "clicked",
-                             G_CALLBACK(+[](gpointer self) { static_cast<ViewerWindow*>(self)->snapshot(); }), this);
-    recordButton_ = gtk_button_new_with_label(texts_.record);
-    g_signal_connect_swapped(recordButton_, "clicked",
-                             G_CALLBACK(+[](gpointer self) { static_cast<ViewerWindow*>(self)->toggleRecording(); }),
-                             this);
-    gtk_box_pack_start(GTK_BOX(actions), snapshotButton_, TRUE, TRUE, 0);
-    gtk_box_pack_start(GTK_BOX(actions), recordButton_, TRUE, TRUE, 0);
-    gtk_box_pack_start(GTK_BOX(box), actions, FALSE, FALSE, 0);
-
-    GtkWidget* zoomRow = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 4);
-    gtk_box_pack_start(GTK_BOX(zoomRow), gtk_label_new(texts_.zoom), FALSE, FALSE, 0);
-    zoom_ = gtk_combo_box_text_new();
-    for (const int percent : kZoomPercents) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%d%%", percent);
-        gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(zoom_), percent == 0 ? texts_.fit : text);
-    }
-    gtk_combo_box_set_active(GTK_COMBO_BOX(zoom_), 0);
-    g_signal_connect(zoom_, "changed", G_CALLBACK(+[](GtkComboBox* combo, gpointer self) {
-                         auto* viewer = static_cast<ViewerWindow*>(self);
-                         const int active = gtk_combo_box_get_active(combo);
-                         viewer->zoomPercent_ = active >= 0 ? kZoomPercents[active] : 0;
-                         viewer->applyZoom();
-                     }),
-                     this);
-    gtk_box_pack_start(GTK_BOX(zoomRow), zoom_, TRUE, TRUE, 0);
-    gtk_box_pack_start(GTK_BOX(box), zoomRow, FALSE, FALSE, 0);
-
-    histogram_ = gtk_drawing_area_new();
-    gtk_widget_set_size_request(histogram_, -1, kHistogramHeight);
-    g_signal_connect(histogram_, "draw", G_CALLBACK(onDrawHistogram), this);
-    gtk_box_pack_start(GTK_BOX(box), framed(texts_.histogram, histogram_), FALSE, FALSE, 0);
-
-    // The controls scroll when the screen is lower than they are tall.
-    GtkWidget* scroll = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroll), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
-    gtk_widget_set_size_request(scroll, kSidebarWidth, -1);
-    gtk_container_add(GTK_CONTAINER(scroll), box);
-    return scroll;
-}
-
-GtkWidget* ViewerWindow::buildPicture() {
-    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    pictureScroll_ = gtk_scrolled_window_new(nullptr, nullptr);
-    picture_ = gtk_drawing_area_new();
-    g_signal_connect(picture_, "draw", G_CALLBACK(onDrawPicture), this);
-    gtk_container_add(GTK_CONTAINER(pictureScroll_), picture_);
-    gtk_box_pack_start(GTK_BOX(box), pictureScroll_, TRUE, TRUE, 0);
-    message_ = gtk_label_new("");
-    gtk_label_set_xalign(GTK_LABEL(message_), 0);
-    gtk_label_set_ellipsize(GTK_LABEL(message_), PANGO_ELLIPSIZE_MIDDLE);
-    status_ = gtk_label_new("");
-    gtk_label_set_xalign(GTK_LABEL(status_), 0);
-    gtk_label_set_ellipsize(GTK_LABEL(status_), PANGO_ELLIPSIZE_END);
-    GtkWidget* lines = gtk_box_new(GTK_ORIENTATION_VERTICAL, 2);
-    gtk_container_set_border_width(GTK_CONTAINER(lines), 4);
-    gtk_box_pack_start(GTK_BOX(lines), message_, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(lines), status_, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(box), gtk_separator_new(GTK_ORIENTATION_HORIZONTAL), FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(box), lines, FALSE, FALSE, 0);
-    return box;
-}
-
-// The window opens within the monitor's work area, the picture scaled to fit
-// it (a full 2336 x 1752 frame is larger than most screens).
 void ViewerWindow::fitToScreen() {
     GdkDisplay* display = gtk_widget_get_display(window_);
     GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
@@ -340,7 +76,9 @@ int ViewerWindow::run() {
     } else {
         setMessage(texts_.chooseCamera);
     }
-    pollSource_ = g_timeout_add(kPollMs, onPoll, this);
+    // Below input and redrawing: a slow machine drops pictures, never keys
+    // (nor the keys of a library dialog running its loop inside ours).
+    pollSource_ = g_timeout_add_full(G_PRIORITY_LOW, kPollMs, onPoll, this, nullptr);
     running_ = true;
     while (running_) g_main_context_iteration(nullptr, TRUE);
     return 0;
@@ -521,7 +259,8 @@ gboolean ViewerWindow::onPoll(gpointer self) {
         if (viewer->link_.isOpen() && !present && !viewer->link_.previewing()) viewer->cameraGone();
         if (!viewer->link_.isOpen() && !viewer->cameras_.empty()) viewer->setMessage(viewer->texts_.cameraArrived);
     }
-    if (events.newFrame && viewer->link_.isOpen()) viewer->showFrame();
+    // A new picture only once the last one has been drawn.
+    if (events.newFrame && viewer->link_.isOpen() && viewer->pictureDrawn_) viewer->showFrame();
     const auto now = Clock::now();
     const auto sinceRate = std::chrono::duration_cast<std::chrono::milliseconds>(now - viewer->rateStart_).count();
     if (sinceRate >= kRateWindowMs) {
@@ -545,6 +284,7 @@ void ViewerWindow::showFrame() {
     surface_ = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(picture_data_.pixels.data()),
                                                    CAIRO_FORMAT_RGB24, width, height, width * 4);
     if (zoomPercent_ != 0) applyZoom();
+    pictureDrawn_ = !gtk_widget_is_drawable(picture_);  // nothing draws a hidden picture
     gtk_widget_queue_draw(picture_);
     gtk_widget_queue_draw(histogram_);
 }
@@ -577,10 +317,12 @@ gboolean ViewerWindow::onDrawPicture(GtkWidget* widget, cairo_t* cr, gpointer se
     if (viewer->zoomPercent_ == 0) scale = std::min(areaWidth / width, areaHeight / height);
     const double left = std::max(0.0, (areaWidth - width * scale) / 2);
     const double top = std::max(0.0, (areaHeight - height * scale) / 2);
+    viewer->pictureDrawn_ = true;
     cairo_translate(cr, left, top);
     cairo_scale(cr, scale, scale);
     cairo_set_source_surface(cr, viewer->surface_, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), scale < 1 ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
+    // Bilinear: a box filter over a full frame costs more than the frame period.
+    cairo_pattern_set_filter(cairo_get_source(cr), scale < 1 ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_NEAREST);
     cairo_paint(cr);
     return TRUE;
 }
@@ -706,105 +448,6 @@ gboolean ViewerWindow::onKey(GtkWidget*, GdkEventKey* event, gpointer self) {
     case GDK_KEY_G: viewer->scaleGain(kGainStep); return TRUE;
     default: return FALSE;
     }
-}
-
-ViewerState ViewerWindow::state() const {
-    ViewerState s;
-    s.camera = link_.deviceName();
-    s.number = link_.isOpen() ? link_.deviceNumber() : -1;
-    s.previewing = link_.previewing();
-    s.recording = recording_;
-    s.frames = framesShown_;
-    s.lost = lost_;
-    s.rate = rate_;
-    s.pictureMean = meanBrightness(picture_data_);
-    s.histogramMean = picture_data_.histogram.mean();
-    s.histogramSamples = picture_data_.histogram.samples;
-    s.exposure = adjustmentInt(exposure_);
-    s.exposureMin = static_cast<int>(gtk_adjustment_get_lower(exposure_));
-    s.exposureMax = static_cast<int>(gtk_adjustment_get_upper(exposure_));
-    s.exposureNominalMax = exposureLimits_.nominalMax;
-    s.gain = adjustmentInt(gain_);
-    s.gainMin = static_cast<int>(gtk_adjustment_get_lower(gain_));
-    s.gainMax = static_cast<int>(gtk_adjustment_get_upper(gain_));
-    if (window_ != nullptr) gtk_window_get_size(GTK_WINDOW(window_), &s.windowWidth, &s.windowHeight);
-    GdkScreen* screen = window_ != nullptr ? gtk_widget_get_screen(window_) : nullptr;
-    GdkMonitor* monitor = screen != nullptr ? gdk_display_get_monitor(gdk_screen_get_display(screen), 0) : nullptr;
-    if (monitor != nullptr) {
-        GdkRectangle area{};
-        gdk_monitor_get_geometry(monitor, &area);
-        s.screenWidth = area.width;
-        s.screenHeight = area.height;
-    }
-    s.zoom = zoomPercent_ == 0 ? "fit" : std::to_string(zoomPercent_);
-    s.status = gtk_label_get_text(GTK_LABEL(status_));
-    s.message = messageText_;
-    s.cameras = cameras_;
-    return s;
-}
-
-bool ViewerWindow::setControl(const std::string& name, int value) {
-    GtkAdjustment* adjustment = nullptr;
-    if (name == "exposure") adjustment = exposure_;
-    if (name == "gain") adjustment = gain_;
-    if (name == "red") adjustment = balance_[0];
-    if (name == "green") adjustment = balance_[1];
-    if (name == "blue") adjustment = balance_[2];
-    if (adjustment != nullptr) {
-        gtk_adjustment_set_value(adjustment, value);
-        return true;
-    }
-    if (name == "mirror-h" || name == "mirror-v") {
-        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(name == "mirror-h" ? mirrorH_ : mirrorV_), value != 0);
-        return true;
-    }
-    const auto pick = [&](GtkWidget* combo, const int* values, size_t count) {
-        for (size_t i = 0; i < count; ++i) {
-            if (values[i] == value) {
-                gtk_combo_box_set_active(GTK_COMBO_BOX(combo), static_cast<int>(i));
-                return true;
-            }
-        }
-        return false;
-    };
-    if (name == "colour-mode") return pick(colourMode_, kColourModes, std::size(kColourModes));
-    if (name == "zoom") return pick(zoom_, kZoomPercents, std::size(kZoomPercents));
-    return false;
-}
-
-bool ViewerWindow::press(const std::string& name) {
-    GtkWidget* button = nullptr;
-    if (name == "snapshot") button = snapshotButton_;
-    if (name == "record") button = recordButton_;
-    if (name == "camera") button = dialogButtons_[0];
-    if (name == "image") button = dialogButtons_[1];
-    if (name == "analog") button = dialogButtons_[2];
-    if (button == nullptr) return false;
-    gtk_button_clicked(GTK_BUTTON(button));
-    return true;
-}
-
-bool ViewerWindow::select(int number) {
-    for (size_t i = 0; i < cameras_.size(); ++i) {
-        if (cameras_[i].number == number) {
-            GtkListBoxRow* row = gtk_list_box_get_row_at_index(GTK_LIST_BOX(cameraList_), static_cast<int>(i));
-            g_signal_emit_by_name(cameraList_, "row-activated", row);
-            return true;
-        }
-    }
-    return false;
-}
-
-bool ViewerWindow::screenshot(const std::string& path) {
-    if (window_ == nullptr) return false;
-    GdkWindow* gdkWindow = gtk_widget_get_window(window_);
-    if (gdkWindow == nullptr) return false;
-    GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(gdkWindow, 0, 0, gdk_window_get_width(gdkWindow),
-                                                   gdk_window_get_height(gdkWindow));
-    if (pixbuf == nullptr) return false;
-    const bool saved = gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr) == TRUE;
-    g_object_unref(pixbuf);
-    return saved;
 }
 
 } // namespace lumvek::viewer

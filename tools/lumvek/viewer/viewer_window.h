@@ -128,6 +128,7 @@ private:
     bool dialogOpen_ = false;  // a library dialog runs its own loop inside ours
     bool recording_ = false;
     bool running_ = false;
+    bool pictureDrawn_ = true;  // the picture shown has been drawn: the next may come
     std::string recordPath_;
     int files_ = 0;
     int zoomPercent_ = 0;  // 0: fit
