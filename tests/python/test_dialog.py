@@ -63,8 +63,9 @@ def test_each_dialog_returns_1_after_escape_and_cancel_keeps_the_gain():
     try:
         lines = []
         for kind in ("analog", "image", "camera"):
-            assert keyboard.wait_for("Property", DIALOG_TIMEOUT_S), "no %s dialog window appeared" % kind
-            assert keyboard.close_with_escape("Property", DIALOG_TIMEOUT_S), "the %s dialog stayed open" % kind
+            window = keyboard.wait_for("Property", DIALOG_TIMEOUT_S)
+            assert window, "no %s dialog window appeared" % kind
+            assert keyboard.close_with_escape(window, DIALOG_TIMEOUT_S), "the %s dialog stayed open" % kind
             # The call returns once the dialog has closed: then the next opens.
             lines.append(process.stdout.readline().strip())
         # Read through the same buffer as readline (communicate() would not).

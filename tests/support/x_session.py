@@ -126,16 +126,21 @@ class Keyboard:
         self.xtst.XTestFakeKeyEvent(self.display, code, 0, 0)
         self.x.XSync(self.display, 0)
 
-    def close_with_escape(self, prefix, timeout_s):
-        """Escape into the window titled prefix until it has gone (a key typed
-        while the toolkit still sets the window up can be lost)."""
+    def viewable(self, window):
+        attributes = _WindowAttributes()
+        return bool(self.x.XGetWindowAttributes(self.display, window, ctypes.byref(attributes))) and \
+            attributes.map_state == IS_VIEWABLE
+
+    def close_with_escape(self, window, timeout_s):
+        """Escape into window until it has gone (a key typed while the toolkit
+        still sets the window up can be lost). Only this window gets keys: the
+        next one may already be open under the same title."""
         end = time.monotonic() + timeout_s
         while time.monotonic() < end:
-            window = self.wait_for(prefix, 0)
-            if not window:
+            if not self.viewable(window):
                 return True
             self.press(window, XK_ESCAPE)
             retype = time.monotonic() + RETYPE_AFTER_S
-            while time.monotonic() < retype and self.wait_for(prefix, 0) == window:
+            while time.monotonic() < retype and self.viewable(window):
                 time.sleep(POLL_S)
-        return False
+        return not self.viewable(window)

@@ -25,8 +25,9 @@ TEST(DialogCommand, EachDialogOpensAndEscapeEndsTheCommandWithNothingChanged) {
         const auto dir = lumvek::test::makeTempDir(std::string("dialog-") + kind);
         ToolChild tool(dir, server.display(), {"dialog", kind, "--simulate"}, {"LC_ALL=C.UTF-8"});
         ASSERT_TRUE(tool.started());
-        ASSERT_NE(x.waitForTitle("Property", kBoundMs), 0u) << kind << ": no dialog window; " << tool.err();
-        EXPECT_TRUE(x.closeWithEscape("Property", kBoundMs));
+        const ::Window dialog = x.waitForTitle("Property", kBoundMs);
+        ASSERT_NE(dialog, 0u) << kind << ": no dialog window; " << tool.err();
+        EXPECT_TRUE(x.closeWithEscape(dialog, kBoundMs));
         EXPECT_EQ(tool.waitExit(kBoundMs), 0) << kind << ": " << tool.err();
         EXPECT_NE(tool.out().find(std::string(kind) + " dialog closed"), std::string::npos) << tool.out();
         EXPECT_NE(tool.out().find("no setting changed"), std::string::npos) << tool.out();
@@ -40,8 +41,9 @@ TEST(DialogCommand, UnderAJapaneseLocaleTheDialogIsJapanese) {
     XDriver x(server.display());
     const auto dir = lumvek::test::makeTempDir("dialog-ja");
     ToolChild tool(dir, server.display(), {"dialog", "analog", "--simulate"}, {"LC_ALL=ja_JP.UTF-8"});
-    ASSERT_NE(x.waitForTitle("プロパティ", kBoundMs), 0u) << tool.err();
-    EXPECT_TRUE(x.closeWithEscape("プロパティ", kBoundMs));
+    const ::Window dialog = x.waitForTitle("プロパティ", kBoundMs);
+    ASSERT_NE(dialog, 0u) << tool.err();
+    EXPECT_TRUE(x.closeWithEscape(dialog, kBoundMs));
     EXPECT_EQ(tool.waitExit(kBoundMs), 0) << tool.err();
 }
 

@@ -167,8 +167,9 @@ TEST_F(Viewer, TheAnalogButtonOpensTheLibrarysDialogAndEscapeClosesIt) {
     (void)firstFrames(*viewer);
     XDriver x(server_.display());
     viewer->send("press analog");  // answers once the dialog has closed
-    ASSERT_NE(x.waitForTitle("Property", kBoundMs), 0u) << viewer->err();
-    EXPECT_TRUE(x.closeWithEscape("Property", kBoundMs));
+    const ::Window dialog = x.waitForTitle("Property", kBoundMs);
+    ASSERT_NE(dialog, 0u) << viewer->err();
+    EXPECT_TRUE(x.closeWithEscape(dialog, kBoundMs));
     EXPECT_EQ(viewer->readLine(kBoundMs), "ok");
     const std::string report = ask(*viewer, "report");
     EXPECT_EQ(stringField(report, "message"), "closed the dialog: analog") << report;

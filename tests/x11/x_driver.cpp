@@ -95,13 +95,17 @@ void XDriver::typeKey(::Window window, unsigned long keysym, bool shift) {
     XSync(display_, False);
 }
 
-bool XDriver::closeWithEscape(const std::string& prefix, int boundMs) {
+bool XDriver::viewable(::Window window) {
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display_, window, &attributes) != 0 && attributes.map_state == IsViewable;
+}
+
+bool XDriver::closeWithEscape(::Window window, int boundMs) {
     constexpr int kRetypeAfterMs = 1000;
     return holdsWithin(boundMs, [&] {
-        const ::Window window = findByTitle(prefix);
-        if (window == 0) return true;
+        if (!viewable(window)) return true;
         typeKey(window, XK_Escape);
-        return holdsWithin(kRetypeAfterMs, [&] { return findByTitle(prefix) != window; });
+        return holdsWithin(kRetypeAfterMs, [&] { return !viewable(window); });
     });
 }
 

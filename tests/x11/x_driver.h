@@ -29,10 +29,11 @@ public:
 
     // Focus on `window`, then a press and release of `keysym` (with Shift when asked).
     void typeKey(::Window window, unsigned long keysym, bool shift = false);
-    // Escape typed into the window titled `prefix` until it has gone (a key
-    // typed while a toolkit is still setting the window up can be lost);
-    // false when it is still there after boundMs.
-    [[nodiscard]] bool closeWithEscape(const std::string& prefix, int boundMs);
+    // Escape typed into `window` until it has gone (a key typed while a
+    // toolkit is still setting the window up can be lost); false when it is
+    // still there after boundMs. Only this window gets keys.
+    [[nodiscard]] bool closeWithEscape(::Window window, int boundMs);
+    [[nodiscard]] bool viewable(::Window window);
     // A click of the first button at (x, y) of `window`.
     void click(::Window window, int x, int y);
 
