@@ -52,6 +52,10 @@ GtkWidget* ViewerWindow::buildSidebar() {
                      }),
                      this);
     gtk_box_pack_start(GTK_BOX(box), framed(texts_.cameras, cameraList_), FALSE, FALSE, 0);
+    GtkWidget* const sidebar = box;
+    cameraControls_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
+    gtk_box_pack_start(GTK_BOX(sidebar), cameraControls_, FALSE, FALSE, 0);
+    box = cameraControls_;
 
     colourMode_ = gtk_combo_box_text_new();
     for (const int bits : kColourModes) {
@@ -237,7 +241,7 @@ GtkWidget* ViewerWindow::buildSidebar() {
     GtkWidget* scroll = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroll), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
     gtk_widget_set_size_request(scroll, kSidebarWidth, -1);
-    gtk_container_add(GTK_CONTAINER(scroll), box);
+    gtk_container_add(GTK_CONTAINER(scroll), sidebar);
     return scroll;
 }
 

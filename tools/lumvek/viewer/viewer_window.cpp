@@ -112,6 +112,7 @@ void ViewerWindow::refreshCameraList() {
         gtk_list_box_insert(GTK_LIST_BOX(cameraList_), label, -1);
     }
     gtk_widget_show_all(cameraList_);
+    updateSensitivity();
     for (size_t i = 0; i < cameras_.size(); ++i) {
         if (link_.isOpen() && cameras_[i].number == link_.deviceNumber()) {
             gtk_list_box_select_row(GTK_LIST_BOX(cameraList_),
@@ -135,6 +136,10 @@ void ViewerWindow::openCamera(int number) {
     syncControls();
     startLive();
     refreshCameraList();
+}
+
+void ViewerWindow::updateSensitivity() {
+    gtk_widget_set_sensitive(cameraControls_, link_.isOpen());
 }
 
 void ViewerWindow::startLive() {

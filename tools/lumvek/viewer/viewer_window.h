@@ -80,6 +80,8 @@ private:
     void cameraGone();
     void startLive();
     void syncControls();
+    // The camera's controls and buttons take input only while a camera is open.
+    void updateSensitivity();
     void setMessage(const std::string& text);
     void updateStatus();
     void showFrame();
@@ -121,6 +123,7 @@ private:
     GtkWidget* pictureScroll_ = nullptr;
     GtkWidget* picture_ = nullptr;
     GtkWidget* status_ = nullptr;
+    GtkWidget* cameraControls_ = nullptr;  // everything below the camera list
     GtkWidget* message_ = nullptr;
 
     guint pollSource_ = 0;
