@@ -85,6 +85,7 @@ bool CameraFeed::open(int device) {
             close();
             return false;
         }
+        rememberSettings();
         return true;
     }
     char names[LUMVEK_MAX_DEVICE_NAMES][LUMVEK_DEVICE_NAME_BYTES] = {};
@@ -93,14 +94,45 @@ bool CameraFeed::open(int device) {
         close();
         return false;
     }
+    rememberSettings();
     return true;
+}
+
+void CameraFeed::rememberSettings() {
+    int ok = 0;
+    StoredSettings now;
+    now.exposure = Lumvek_GetExposureTime(handle_, &ok);
+    now.known = ok == 1;
+    now.globalGain = Lumvek_GetGlobalGain(handle_, &ok);
+    now.known = now.known && ok == 1;
+    int (*const colourGetters[])(int32_t, int*) = {Lumvek_GetColorGainRed, Lumvek_GetColorGainGreen1,
+                                                   Lumvek_GetColorGainGreen2, Lumvek_GetColorGainBlue};
+    for (int i = 0; i < 4; ++i) {
+        now.colourGains[i] = colourGetters[i](handle_, &ok);
+        now.known = now.known && ok == 1;
+    }
+    now.colourMode = Lumvek_GetColorMode(handle_);
+    stored_ = now;
+}
+
+void CameraFeed::restoreSettings() {
+    if (!stored_.known) return;
+    // The global gain sets the four colour gains too: they come after it.
+    (void)Lumvek_SetGlobalGain(handle_, stored_.globalGain);
+    int (*const colourSetters[])(int32_t, int) = {Lumvek_SetColorGainRed, Lumvek_SetColorGainGreen1,
+                                                  Lumvek_SetColorGainGreen2, Lumvek_SetColorGainBlue};
+    for (int i = 0; i < 4; ++i) (void)colourSetters[i](handle_, stored_.colourGains[i]);
+    (void)Lumvek_SetExposureTime(handle_, stored_.exposure);
+    (void)Lumvek_SetColorMode(handle_, stored_.colourMode);
 }
 
 void CameraFeed::close() {
     stop();
     if (handle_ != 0) {
+        if (!persist_) restoreSettings();
         (void)Lumvek_Release(handle_);
         handle_ = 0;
+        stored_ = {};
     }
     for (HWND* window : {&notifyWindow_, &frameWindow_}) {
         if (*window != nullptr) {

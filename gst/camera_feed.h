@@ -27,6 +27,7 @@ struct VideoFormat {
 [[nodiscard]] std::span<const VideoFormat> videoFormats();
 [[nodiscard]] const VideoFormat* formatByName(const std::string& name);
 [[nodiscard]] const VideoFormat* formatByBits(int bitsPerPixel);
+[[nodiscard]] inline bool isColourFormat(const VideoFormat& format) { return format.bitsPerPixel >= 24; }
 // Bytes of one frame (rows padded to 4 bytes); 0 for no valid frame.
 [[nodiscard]] size_t frameBytes(int width, int height, int bitsPerPixel);
 
@@ -52,6 +53,10 @@ public:
     [[nodiscard]] int colorMode() const;
     [[nodiscard]] bool setExposure(int exposure);  // 0.1 ms units
     [[nodiscard]] bool setGain(int gain);
+    // Without persisting, close() puts back the exposure, gains and colour
+    // mode the camera had when opened before the SDK stores them at release,
+    // so that the element's settings last only while it runs.
+    void setPersist(bool persist) { persist_ = persist; }
     // Frames per second of a short preview (about ten frames).
     [[nodiscard]] bool measureFrameRate(FrameRate& rate);
 
@@ -70,11 +75,24 @@ public:
 private:
     [[nodiscard]] bool failed(const std::string& what);
     [[nodiscard]] bool measureAtBits(int bitsPerPixel, FrameRate& rate);
+    void rememberSettings();
+    void restoreSettings();
+
+    // What the camera had when opened (and the settings store holds).
+    struct StoredSettings {
+        int exposure = 0;
+        int globalGain = 0;
+        int colourGains[4] = {};
+        int colourMode = 0;
+        bool known = false;
+    };
 
     int32_t handle_ = 0;
     HWND notifyWindow_ = nullptr;  // codes some calls only post
     HWND frameWindow_ = nullptr;   // frame messages of the preview
     bool previewing_ = false;
+    bool persist_ = false;
+    StoredSettings stored_;
     std::string error_;
 };
 

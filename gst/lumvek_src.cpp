@@ -27,7 +27,7 @@ constexpr int kFrameTimeoutMs = 10000;
 constexpr int kFullWidth = 2336;
 constexpr int kFullHeight = 1752;
 
-enum Property { PropertyDevice = 1, PropertyExposure, PropertyGain };
+enum Property { PropertyDevice = 1, PropertyExposure, PropertyGain, PropertyPersist };
 
 GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
     "src", GST_PAD_SRC, GST_PAD_ALWAYS,
@@ -43,6 +43,12 @@ struct _LumvekSrc {
     int device;
     int exposure;
     int gain;
+    bool persist;
+
+    // Guards the feed pointer against the application thread, which applies
+    // exposure and gain to the running camera. The streaming thread never
+    // takes it: the feed only changes while streaming is stopped.
+    std::mutex* feedLock;
 
     // Owned while started (start() to stop()).
     CameraFeed* feed;
@@ -71,6 +77,20 @@ void applySettings(LumvekSrc* self) {
     }
 }
 
+// Exposure and gain set while the camera is open go to it at once; the SDK
+// serialises them with the running preview.
+void applyToRunningCamera(LumvekSrc* self, guint id) {
+    std::lock_guard lock(*self->feedLock);
+    if (self->feed == nullptr) return;
+    GST_OBJECT_LOCK(self);
+    const int exposure = self->exposure;
+    const int gain = self->gain;
+    GST_OBJECT_UNLOCK(self);
+    const bool ok = id == PropertyExposure ? exposure == kNoValue || self->feed->setExposure(exposure)
+                                           : gain == kNoValue || self->feed->setGain(gain);
+    if (!ok) GST_ELEMENT_WARNING(self, RESOURCE, SETTINGS, ("%s", self->feed->error().c_str()), (nullptr));
+}
+
 void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
     LumvekSrc* self = LUMVEK_SRC(object);
     GST_OBJECT_LOCK(self);
@@ -78,9 +98,11 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
     case PropertyDevice: self->device = g_value_get_int(value); break;
     case PropertyExposure: self->exposure = g_value_get_int(value); break;
     case PropertyGain: self->gain = g_value_get_int(value); break;
+    case PropertyPersist: self->persist = g_value_get_boolean(value); break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
     GST_OBJECT_UNLOCK(self);
+    if (id == PropertyExposure || id == PropertyGain) applyToRunningCamera(self, id);
 }
 
 void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
@@ -90,6 +112,7 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     case PropertyDevice: g_value_set_int(value, self->device); break;
     case PropertyExposure: g_value_set_int(value, self->exposure); break;
     case PropertyGain: g_value_set_int(value, self->gain); break;
+    case PropertyPersist: g_value_set_boolean(value, self->persist); break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
     GST_OBJECT_UNLOCK(self);
@@ -100,11 +123,14 @@ gboolean start(GstBaseSrc* base) {
     auto feed = std::make_unique<CameraFeed>();
     GST_OBJECT_LOCK(self);
     const int device = self->device;
+    const bool persist = self->persist;
     GST_OBJECT_UNLOCK(self);
     if (!feed->open(device)) {
         GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ, ("%s", feed->error().c_str()), (nullptr));
         return FALSE;
     }
+    feed->setPersist(persist);
+    std::lock_guard lock(*self->feedLock);
     self->feed = feed.release();
     applySettings(self);
     if (!self->feed->measureFrameRate(self->rate)) {
@@ -124,13 +150,15 @@ gboolean start(GstBaseSrc* base) {
 
 gboolean stop(GstBaseSrc* base) {
     LumvekSrc* self = LUMVEK_SRC(base);
+    std::lock_guard lock(*self->feedLock);
     delete self->feed;
     self->feed = nullptr;
     return TRUE;
 }
 
-// The camera's current colour mode first, so that a pipeline that takes any
-// format gets what the camera is set to.
+// The cameras of this SDK are colour cameras: a pipeline that takes any
+// format (videoconvert) gets colour. The camera's current mode leads when it
+// is a colour one, then BGR, BGRx, GRAY8, GRAY16_LE.
 GstCaps* getCaps(GstBaseSrc* base, GstCaps* filter) {
     LumvekSrc* self = LUMVEK_SRC(base);
     if (self->feed == nullptr) {
@@ -144,6 +172,7 @@ GstCaps* getCaps(GstBaseSrc* base, GstCaps* filter) {
     }
     GstCaps* caps = gst_caps_new_empty();
     const auto* current = lumvek::gst::formatByBits(self->feed->colorMode());
+    if (current != nullptr && !lumvek::gst::isColourFormat(*current)) current = nullptr;
     auto add = [&](const char* format) {
         gst_caps_append_structure(caps, gst_structure_new("video/x-raw", "format", G_TYPE_STRING, format, "width",
                                                           G_TYPE_INT, self->width, "height", G_TYPE_INT, self->height,
@@ -153,9 +182,11 @@ GstCaps* getCaps(GstBaseSrc* base, GstCaps* filter) {
     if (current != nullptr) {
         add(current->name);
     }
-    for (const auto& format : lumvek::gst::videoFormats()) {
-        if (&format != current) {
-            add(format.name);
+    for (const bool colour : {true, false}) {
+        for (const auto& format : lumvek::gst::videoFormats()) {
+            if (&format != current && lumvek::gst::isColourFormat(format) == colour) {
+                add(format.name);
+            }
         }
     }
     if (filter != nullptr) {
@@ -164,6 +195,36 @@ GstCaps* getCaps(GstBaseSrc* base, GstCaps* filter) {
         return both;
     }
     return caps;
+}
+
+// Downstream elements list their own formats first (videoconvert before
+// pngenc offers GRAY8 ahead of colour), so the first structure is not ours
+// to take: among the formats the peer accepts, ours in the order of
+// getCaps wins.
+GstCaps* fixate(GstBaseSrc* base, GstCaps* caps) {
+    LumvekSrc* self = LUMVEK_SRC(base);
+    GstCaps* preferred = getCaps(base, nullptr);
+    GstCaps* chosen = nullptr;
+    for (guint i = 0; i < gst_caps_get_size(preferred) && chosen == nullptr; ++i) {
+        GstCaps* one = gst_caps_copy_nth(preferred, i);
+        if (self->feed == nullptr) {
+            gst_caps_unref(one);
+            break;
+        }
+        GstCaps* both = gst_caps_intersect(caps, one);
+        gst_caps_unref(one);
+        if (gst_caps_is_empty(both)) {
+            gst_caps_unref(both);
+        } else {
+            chosen = both;
+        }
+    }
+    gst_caps_unref(preferred);
+    if (chosen != nullptr) {
+        gst_caps_unref(caps);
+        caps = chosen;
+    }
+    return GST_BASE_SRC_CLASS(lumvek_src_parent_class)->fixate(base, caps);
 }
 
 gboolean setCaps(GstBaseSrc* base, GstCaps* caps) {
@@ -272,6 +333,7 @@ void finalize(GObject* object) {
     delete self->feed;
     self->feed = nullptr;
     delete self->unlocking;
+    delete self->feedLock;
     G_OBJECT_CLASS(lumvek_src_parent_class)->finalize(object);
 }
 
@@ -288,6 +350,9 @@ static void lumvek_src_class_init(LumvekSrcClass* klass) {
     objectClass->finalize = finalize;
     // Applied when the element starts (READY to PAUSED).
     constexpr auto flags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_READY);
+    // Applied at start and, while the camera runs, at once.
+    constexpr auto liveFlags =
+        static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING);
     g_object_class_install_property(
         objectClass, PropertyDevice,
         g_param_spec_int("device", "Device number",
@@ -296,11 +361,17 @@ static void lumvek_src_class_init(LumvekSrcClass* klass) {
     g_object_class_install_property(
         objectClass, PropertyExposure,
         g_param_spec_int("exposure", "Exposure", "Exposure time in units of 0.1 ms; -1: the camera's current one",
-                         kNoValue, kMaxProperty, kNoValue, flags));
+                         kNoValue, kMaxProperty, kNoValue, liveFlags));
     g_object_class_install_property(
         objectClass, PropertyGain,
         g_param_spec_int("gain", "Gain", "Analog gain of all colours; -1: the camera's current one", kNoValue,
-                         kMaxProperty, kNoValue, flags));
+                         kMaxProperty, kNoValue, liveFlags));
+    g_object_class_install_property(
+        objectClass, PropertyPersist,
+        g_param_spec_boolean("persist", "Persist settings",
+                             "Keep exposure, gain and colour mode in the camera's settings store after the element "
+                             "stops; by default the stored values are put back",
+                             FALSE, flags));
 
     gst_element_class_set_static_metadata(elementClass, "Lumvek camera source", "Source/Video",
                                           "Processed frames of a Lumvek USB3 industrial camera", "Lumvek SDK");
@@ -310,6 +381,7 @@ static void lumvek_src_class_init(LumvekSrcClass* klass) {
     baseClass->stop = stop;
     baseClass->get_caps = getCaps;
     baseClass->set_caps = setCaps;
+    baseClass->fixate = fixate;
     baseClass->unlock = unlock;
     baseClass->unlock_stop = unlockStop;
     pushClass->create = create;
@@ -320,6 +392,8 @@ static void lumvek_src_init(LumvekSrc* self) {
     self->device = kNoValue;
     self->exposure = kNoValue;
     self->gain = kNoValue;
+    self->persist = false;
+    self->feedLock = new std::mutex;
     self->feed = nullptr;
     self->rate = {};
     self->width = kFullWidth;

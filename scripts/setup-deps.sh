@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libjpeg-dev libpng-dev libtiff-dev zlib1g-dev libsqlite3-dev libusb-1.0-0-dev
-  libx11-dev
+  libx11-dev libxtst-dev
   # the preview on an X server: MIT-SHM drawing
   libxext-dev
   libgtest-dev googletest libgmock-dev libbenchmark-dev
@@ -16,7 +16,7 @@ packages=(
   # lumvek-camsim usb-run: simulated cameras as USB devices for the libusb tests
   libumockdev-dev umockdev
   # Python package (pybind11, NumPy, pytest), GStreamer element and its test pipelines, API reference
-  pybind11-dev python3-dev python3-numpy python3-pytest libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly doxygen
+  pybind11-dev python3-dev python3-numpy python3-pytest libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly python3-gi gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0 doxygen
   # libFuzzer targets (scripts/fuzz-smoke.sh): clang and its sanitizer/fuzzer runtimes
   clang libclang-rt-14-dev
 )

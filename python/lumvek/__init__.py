@@ -8,6 +8,7 @@
         picture = camera.snap()              # (H, W, 3) uint8, BGR, first row on top
         for frame in camera.stream(count=5):
             print(frame.mean())
+        camera.dialog("analog")              # the library's dialog; returns 1 once closed
 
 Every failed SDK call raises lumvek.Error; its .code is the SDK's error code.
 camera.record(path, ms) returns a lumvek.Recording: the frames written (an

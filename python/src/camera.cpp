@@ -4,6 +4,7 @@
 
 #include "avi_progress.h"
 #include "camera_count.h"
+#include "dialog_kinds.h"
 #include "picture_format.h"
 #include "sdk_errors.h"
 #include "sdk_failure.h"
@@ -145,6 +146,21 @@ void Camera::setSetting(const tool::SettingInfo& setting, int value) {
         fail("setting " + std::string(setting.name) + " to " + std::to_string(value) + " (accepts " + tool::rangeText(setting) +
              ")");
     }
+}
+
+int Camera::dialog(const std::string& kind) {
+    const tool::DialogKind* dialog = tool::findDialog(kind);
+    if (dialog == nullptr) {
+        refuse(LUMVEK_ERR_ARGUMENT, "'" + kind + "' is not a dialog; say " + tool::dialogNames());
+    }
+    std::lock_guard lock(callLock_);
+    const int32_t handle = openHandle();
+    clearErrors();
+    const int result = dialog->open(handle, nullptr);
+    if (result != 1) {
+        fail("the " + kind + " dialog could not be opened (it needs a display)");
+    }
+    return result;
 }
 
 CaptureWindow Camera::window() {

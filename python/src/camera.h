@@ -64,6 +64,11 @@ public:
     // recording with the frames so far kept and throws (code 12).
     [[nodiscard]] RecordOutcome record(const std::string& path, int milliseconds);
 
+    // One of the library's settings dialogs ("camera", "image", "analog"),
+    // modal until closed; returns what the export returns (1: closed,
+    // whatever button). Other calls on this camera wait meanwhile.
+    [[nodiscard]] int dialog(const std::string& kind);
+
     // Callback preview into no buffer: each processed frame posts a frame
     // message to `window` and stays readable with copyLatest().
     void startStream(HWND window);

@@ -204,6 +204,11 @@ PYBIND11_MODULE(_lumvek, m) {
                 withoutGil([&] { camera.setSetting(setting, value); return 0; });
             },
             py::arg("name"), py::arg("value"), "A setting by its lumvek set name.")
+        .def(
+            "dialog", [](Camera& camera, const std::string& kind) { return withoutGil([&] { return camera.dialog(kind); }); },
+            py::arg("kind"),
+            "Opens the library's 'camera', 'image' or 'analog' settings dialog and returns when it has closed: 1, "
+            "as Lumvek_SetCameraDlg/SetImageDlg/SetAnalogDlg return, whatever button closed it.")
         .def("snap", &snap, "One frame as a NumPy array, first row on top.")
         .def(
             "stream",

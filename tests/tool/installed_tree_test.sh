@@ -29,6 +29,17 @@ libdir=$(dirname "$lib")
 for file in include/LumvekSdk.h include/LumvekWindow.h include/lumvek/camera.hpp bin/lumvek bin/lumvek-camsim; do
   [ -e "$prefix/$file" ] || fail "$file not installed"
 done
+for page in lumvek lumvek-camsim; do
+  [ -f "$prefix/share/man/man1/$page.1" ] || fail "man page $page.1 not installed"
+  if command -v man > /dev/null; then
+    man --warnings -l "$prefix/share/man/man1/$page.1" > /dev/null 2> "$work/man.log" || fail "man $page.1 fails"
+    [ ! -s "$work/man.log" ] || { cat "$work/man.log" >&2; fail "man $page.1 has warnings"; }
+  fi
+done
+if command -v doxygen > /dev/null; then
+  [ -f "$prefix/share/doc/LumvekSdk/html/index.html" ] || fail "the API reference is not installed"
+  grep -q "Lumvek_Initialize" -r "$prefix/share/doc/LumvekSdk/html" || fail "the API reference lacks the functions"
+fi
 pc_dir=$(dirname "$(find "$prefix" -name lumvek.pc | head -n1)")
 examples=$(find "$prefix" -type d -path '*/examples' | head -n1)
 [ -f "$examples/CMakeLists.txt" ] || fail "examples not installed"

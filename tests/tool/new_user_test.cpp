@@ -15,7 +15,8 @@ TEST(ToolNewUser, VersionsAndTheSimulatorsKeys) {
     ToolEnv env("versions");
     const ProcessResult tool = lumvek({"--version"}, env);
     EXPECT_EQ(tool.exitCode, 0);
-    EXPECT_EQ(tool.out, "lumvek 1.0.0 (SDK library version 33359136 = 0x01FD0520)\n");
+    // The library's version word 0x01FD0520 read byte by byte, beside the word.
+    EXPECT_EQ(tool.out, "lumvek 1.0.0\nSDK library 1.253.5.32 (0x01FD0520)\n");
 
     const ProcessResult camsim = run(LUMVEK_CAMSIM_PATH, {"--version"}, env);
     EXPECT_EQ(camsim.exitCode, 0);

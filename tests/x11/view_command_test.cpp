@@ -151,7 +151,8 @@ TEST(ViewCommand, KeysSnapshotExposureRecordingAndTheCloseButtonEndsIt) {
     env.push_back(nullptr);
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir);  // the tool saves view-NNNN.png here
-    const char* argv[] = {LUMVEK_TOOL_PATH, "view", "--simulate", nullptr};
+    // The SDK's own preview window, also where the GTK viewer is installed.
+    const char* argv[] = {LUMVEK_TOOL_PATH, "view", "--simulate", "--plain", nullptr};
     pid_t pid = -1;
     const int spawned = posix_spawn(&pid, LUMVEK_TOOL_PATH, nullptr, nullptr, const_cast<char**>(argv), env.data());
     std::filesystem::current_path(previous);

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "camera_ranges.h"
 #include "command_support.h"
 #include "commands.h"
 #include "product_commands.h"
@@ -65,7 +66,7 @@ int runGet(const Args& words) {
     if (wantsProduct(words)) return runProductGet(words);
     const auto specs = cameraOptionSpecs({{"json", 0, false}});
     const ParsedArgs args = parseArgs(words, specs, "get");
-    if (helpRequested(args, getHelp().c_str())) return kExitOk;
+    if (args.has("help") && helpRequested(args, (getHelp() + cameraRangesHelp(args, "get")).c_str())) return kExitOk;
     requireOperands(args, 0, 1, "get");
     const CameraOptions options = cameraOptionsFrom(args, "get");
     const bool everything = args.operands.empty() || args.operands[0] == "all";

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "LumvekSdk.h"
+#include "accepted_range.h"
+#include "camera_ranges.h"
 #include "command_support.h"
 #include "commands.h"
 #include "device_table_view.h"
@@ -30,7 +32,8 @@ constexpr const char* kListHelp =
 constexpr const char* kInfoHelp =
     "usage: lumvek info [-d N] [--json] [camera options]\n"
     "\n"
-    "Shows the camera information record (sensor size, gain and exposure ranges),\n"
+    "Shows the camera information record (sensor size, gain and exposure ranges;\n"
+    "beside the nominal exposure range, where the camera really stops),\n"
     "the capture window and colour mode, every readable setting, and where the\n"
     "settings store lives.\n"
     "\n"
@@ -104,6 +107,9 @@ int runInfo(const Args& words) {
     const int colourBits = Lumvek_GetColorMode(h);
     int ok = 0;
     const double exposureSeconds = Lumvek_GetExposureTimeEx(h, &ok);
+    // What the camera keeps of the nominal exposure range (the R13 stops at 232).
+    AcceptedRange exposureRange;
+    const bool haveAccepted = acceptedExposureRange(h, exposureRange);
     const bool haveSeconds = ok == 1;
     const int waitTime = Lumvek_GetWaitTime(h);
     session.clearErrors();
@@ -140,6 +146,7 @@ int runInfo(const Args& words) {
         json.beginObject("globalGain").value("min", info.globalGainMin).value("max", info.globalGainMax).endObject();
         json.beginObject("colorGain").value("min", info.colorGainMin).value("max", info.colorGainMax).endObject();
         json.beginObject("exposure").value("min", info.exposureMin).value("max", info.exposureMax);
+        if (haveAccepted) json.value("acceptedMax", exposureRange.acceptedMax);
         json.value("minSeconds", info.exposureMinSeconds).value("maxSeconds", info.exposureMaxSeconds).endObject();
         json.endObject();
         json.beginObject("captureWindow").value("totalWidth", th).value("totalHeight", tv).value("width", eh);
@@ -167,6 +174,9 @@ int runInfo(const Args& words) {
     std::printf("global gain       %d..%d\n", info.globalGainMin, info.globalGainMax);
     std::printf("colour gain       %d..%d\n", info.colorGainMin, info.colorGainMax);
     std::printf("exposure          %d..%d (0.1 ms)", info.exposureMin, info.exposureMax);
+    if (haveAccepted && exposureRange.narrower()) {
+        std::printf(", this camera accepts %d..%d", exposureRange.nominalMin, exposureRange.acceptedMax);
+    }
     if (info.exposureMaxSeconds > 0) {
         std::printf("  %.6g..%.6g s", info.exposureMinSeconds, info.exposureMaxSeconds);
     }

@@ -11,10 +11,12 @@
 #include "LumvekWindow.h"
 #include "command_support.h"
 #include "commands.h"
+#include "display_check.h"
 #include "failure.h"
 #include "picture_format.h"
 #include "png_file.h"
 #include "sdk_errors.h"
+#include "viewer_loader.h"
 #include "window_title.h"
 
 namespace lumvek::tool {
@@ -32,11 +34,18 @@ constexpr int kAutoExposure = 1;  // Lumvek_SetAutoIris modes
 constexpr int kAutoGain = 2;
 
 constexpr const char* kViewHelp =
-    "usage: lumvek view [--mode BITS] [--screenshot FILE.png --after MS] [camera options]\n"
+    "usage: lumvek view [--mode BITS] [--plain] [--screenshot FILE.png --after MS] [camera options]\n"
     "\n"
-    "Shows the camera's processed pictures live in the SDK's preview window (an X11\n"
-    "window when DISPLAY names an X server), with the frame rate and the frames that\n"
-    "could not be read in the title.\n"
+    "Shows the camera's processed pictures live. With the GTK viewer installed\n"
+    "(libLumvekViewerGtk.so beside the SDK library): one window with the camera\n"
+    "list (cameras arriving and leaving), the picture scaled to fit or zoomed,\n"
+    "colour mode, capture window, exposure and gain within what the camera\n"
+    "accepts, white balance, mirrors, the SDK's settings dialogs, snapshot,\n"
+    "recording, a histogram and a status line (rate, frames lost, camera).\n"
+    "Otherwise, or with --plain, the SDK's own preview window, with the frame rate\n"
+    "and the frames that could not be read in the title. Both are X11 windows on\n"
+    "the server DISPLAY names; without a reachable X server the command says so\n"
+    "and ends, unless --screenshot asks for the preview window's off-screen picture.\n"
     "\n"
     "Keys in the window:\n"
     "  s         save the current picture as view-NNNN.png\n"
@@ -46,6 +55,9 @@ constexpr const char* kViewHelp =
     "  q, Esc    quit (so do Ctrl-C and the window's close button)\n"
     "\n"
     "  --mode BITS         colour mode: 8, 16, 24, 32, 48 or 64; default: the camera's\n"
+    "  --plain             the SDK's preview window even when the GTK viewer is there\n"
+    "  --automate          GTK viewer: commands on standard input (report, set NAME\n"
+    "                      VALUE, press NAME, select N, screenshot FILE, quit)\n"
     "  --screenshot FILE   save what the window shows as PNG and quit ...\n"
     "  --after MS          ... MS milliseconds after the first picture (default 2000)\n";
 
@@ -235,7 +247,8 @@ private:
 } // namespace
 
 int runView(const Args& words) {
-    const auto specs = cameraOptionSpecs({{"mode", 0, true}, {"screenshot", 0, true}, {"after", 0, true}});
+    const auto specs = cameraOptionSpecs(
+        {{"mode", 0, true}, {"screenshot", 0, true}, {"after", 0, true}, {"plain", 0, false}, {"automate", 0, false}});
     const ParsedArgs args = parseArgs(words, specs, "view");
     if (helpRequested(args, (std::string(kViewHelp) + "\n" + kCameraOptionsHelp).c_str())) return kExitOk;
     requireOperands(args, 0, 0, "view");
@@ -249,10 +262,28 @@ int runView(const Args& words) {
     if (args.value("after") && !screenshot) usageError("view: --after goes with --screenshot");
     const int after = args.value("after") ? requireInteger(*args.value("after"), "view: --after", 0, kMaxAfterMs) : 2000;
     if (screenshot) requireWritableFile(*screenshot, "view");
+    // Only the off-screen picture needs no X server.
+    if (!screenshot) requireDisplay("view");
 
-    CameraSession session = CameraSession::withCamera(options);
+    // The off-screen picture is the SDK's preview window's: the plain view.
+    const LumvekViewerRun gtkViewer = !screenshot && !args.has("plain") ? loadGtkViewer() : nullptr;
+    std::optional<CameraSession> opened;
+    try {
+        opened.emplace(CameraSession::withCamera(options));
+    } catch (const Failure&) {
+        // The viewer's camera list chooses among several cameras, or waits
+        // for one to arrive; a camera asked for by number must open.
+        if (gtkViewer == nullptr || options.deviceNumber) throw;
+        opened.emplace(CameraSession::withoutCamera(options.simulation));
+    }
+    CameraSession& session = *opened;
     session.clearErrors();
-    if (mode) session.require(Lumvek_SetColorMode(session.handle(), *mode), "view: colour mode " + std::to_string(*mode));
+    if (mode && session.deviceNumber() >= 0)
+        session.require(Lumvek_SetColorMode(session.handle(), *mode), "view: colour mode " + std::to_string(*mode));
+    if (gtkViewer != nullptr) {
+        if (const auto code = runGtkViewer(gtkViewer, session, args.has("automate"))) return *code;
+    }
+    if (args.has("automate")) usageError("view: --automate needs the GTK viewer (not installed here, or --plain)");
     WindowTitle title;
     if (!title.available()) std::fprintf(stderr, "view: no X server (DISPLAY); the window stays off screen\n");
 

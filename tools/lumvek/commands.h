@@ -19,5 +19,6 @@ int runRegs(const Args& args);
 int runReg(const Args& args);
 int runDoctor(const Args& args);
 int runView(const Args& args);
+int runDialog(const Args& args);
 
 } // namespace lumvek::tool

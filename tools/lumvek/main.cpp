@@ -8,6 +8,7 @@
 #include "LumvekSdk.h"
 #include "commands.h"
 #include "failure.h"
+#include "version_text.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ constexpr Command kCommands[] = {
     {"regs", lumvek::tool::runRegs, "read and write sensor, FPGA and serial-ROM registers"},
     {"reg", lumvek::tool::runReg, "export the settings store as .reg text"},
     {"view", lumvek::tool::runView, "show the live picture in a window (keys: s r + - g G q)"},
+    {"dialog", lumvek::tool::runDialog, "open the SDK's camera, image or analog settings dialog"},
     {"doctor", lumvek::tool::runDoctor, "check what a camera needs and say how to fix it"},
 };
 
@@ -66,9 +68,8 @@ int main(int argc, char** argv) {
             return lumvek::tool::kExitOk;
         }
         if (words[at] == "--version") {
-            const int library = Lumvek_GetDllVersion();
-            std::printf("lumvek %s (SDK library version %d = 0x%08X)\n", LUMVEK_VERSION, library,
-                        static_cast<unsigned>(library));
+            std::printf("lumvek %s\n%s\n", LUMVEK_VERSION,
+                        lumvek::tool::libraryVersionText(static_cast<uint32_t>(Lumvek_GetDllVersion())).c_str());
             return lumvek::tool::kExitOk;
         }
         leading.push_back(words[at]);
