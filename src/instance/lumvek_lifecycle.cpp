@@ -132,6 +132,7 @@ GainDefaults CLumvek::gainDefaults() const {
     defaults.colorGain = device_->GetColorGainDefault();
     defaults.exposure = device_->GetExposureDefault();
     (void)device_->GetBlackLevelDefault(&defaults.blackLevel);
+    defaults.ranges = deviceRangesOf(*device_);
     defaults.exposureExAvailable = device_->IsExposureTimeExAvailable() != 0;
     if (defaults.exposureExAvailable) {
         (void)device_->GetExposureTimeExDefault(&defaults.exposureEx);
