@@ -180,24 +180,36 @@ LoadCheck checkFor(SettingsGroup group, const std::string& path, const GainDefau
     return LoadCheck{group, keyBelowRoot(path), camera, found};
 }
 
+// The result of a save; one that failed is logged with its reason, as no
+// caller has an error code for it (the values stay in memory only).
+bool saved(const RegistryKey& key, const std::string& path, bool ok) {
+    if (!ok) {
+        platform::logf(platform::LogCategory::Settings, "settings: %s cannot be written to %s: %s; its values are not kept",
+                       keyBelowRoot(path).c_str(), platform::registryFilePath().c_str(),
+                       platform::registryStatusText(key.failure()).c_str());
+    }
+    return ok;
+}
+
 template <typename Record, typename Word, size_t N>
 bool saveGroup(int camera, const char* group, const Field<Record, Word> (&fields)[N], const Record& record) {
     RegistryKey key;
-    return RegistryKey::openWrite(groupPath(camera, group), key) && writeFields(key, fields, record);
+    const std::string path = groupPath(camera, group);
+    return saved(key, path, RegistryKey::openWrite(path, key) && writeFields(key, fields, record));
 }
 
 // Creates the root with camera's values and its full-frame Size_00 preset.
 void createDefaultTree(int camera) {
     RegistryKey preset;
-    if (RegistryKey::openWrite(cameraKeyPath(camera) + "\\" + presetName(0), preset)) {
-        (void)writeFields(preset, kWindowFields, CaptureWindowRecord{});
-    }
+    const std::string presetPath = cameraKeyPath(camera) + "\\" + presetName(0);
+    (void)saved(preset, presetPath,
+                RegistryKey::openWrite(presetPath, preset) && writeFields(preset, kWindowFields, CaptureWindowRecord{}));
     RegistryKey cameraKey;
-    if (RegistryKey::openWrite(cameraKeyPath(camera), cameraKey)) {
-        const CameraValues defaults;
-        (void)cameraKey.writeDword("Size", static_cast<uint32_t>(defaults.size));
-        (void)writeFields(cameraKey, kCameraValueFields, defaults);
-    }
+    const CameraValues defaults;
+    (void)saved(cameraKey, cameraKeyPath(camera),
+                RegistryKey::openWrite(cameraKeyPath(camera), cameraKey) &&
+                    cameraKey.writeDword("Size", static_cast<uint32_t>(defaults.size)) &&
+                    writeFields(cameraKey, kCameraValueFields, defaults));
 }
 
 } // namespace
@@ -316,8 +328,10 @@ bool SettingsStore::loadGain(int camera, GainSettings& gain, const GainDefaults&
 
 bool SettingsStore::saveGain(int camera, const GainSettings& gain) const {
     RegistryKey key;
-    return RegistryKey::openWrite(groupPath(camera, "Gain"), key) && writeFields(key, kGainFields, gain) &&
-           key.writeDouble(kExposureExName, gain.exposureEx);
+    const std::string path = groupPath(camera, "Gain");
+    return saved(key, path,
+                 RegistryKey::openWrite(path, key) && writeFields(key, kGainFields, gain) &&
+                     key.writeDouble(kExposureExName, gain.exposureEx));
 }
 
 bool SettingsStore::loadFilter(int camera, FilterSettings& filter, std::vector<OutOfRange>* found) const {
@@ -402,19 +416,19 @@ bool SettingsStore::saveDialogPresets(int camera, const DialogPresets& dialog) c
     const size_t count = std::min(dialog.presets.size(), static_cast<size_t>(kMaxPresets));
     for (size_t i = 0; i < count; ++i) {
         RegistryKey preset;
-        if (!RegistryKey::openWrite(cameraKeyPath(camera) + "\\" + presetName(static_cast<int>(i)), preset)) {
+        const std::string path = cameraKeyPath(camera) + "\\" + presetName(static_cast<int>(i));
+        if (!saved(preset, path, RegistryKey::openWrite(path, preset))) {
             break;
         }
-        (void)writeFields(preset, kWindowFields, dialog.presets[i]);
+        (void)saved(preset, path, writeFields(preset, kWindowFields, dialog.presets[i]));
     }
     RegistryKey cameraKey;
-    if (!RegistryKey::openWrite(cameraKeyPath(camera), cameraKey)) {
-        return false;
-    }
     CameraValues values = dialog.values;
     values.subSample = 0;
-    return cameraKey.writeDword("Size", static_cast<uint32_t>(values.size)) &&
-           writeFields(cameraKey, kCameraValueFields, values);
+    return saved(cameraKey, cameraKeyPath(camera),
+                 RegistryKey::openWrite(cameraKeyPath(camera), cameraKey) &&
+                     cameraKey.writeDword("Size", static_cast<uint32_t>(values.size)) &&
+                     writeFields(cameraKey, kCameraValueFields, values));
 }
 
 } // namespace lumvek

@@ -8,6 +8,8 @@
 #include "failure.h"
 #include "json_writer.h"
 #include "sdk_errors.h"
+#include "settings_store_check.h"
+#include "settings_store_path.h"
 #include "settings_table.h"
 
 namespace lumvek::tool {
@@ -121,17 +123,50 @@ int runSet(const Args& words) {
         usageError("set " + std::string(setting.name) + ": " + args.operands[1] + " is outside 0..1");
     }
 
-    CameraSession session = CameraSession::withCamera(options);
-    session.clearErrors();
-    if (!writeSetting(session.handle(), setting, value)) {
-        fail("set " + std::string(setting.name) + " " + args.operands[1] + ": " +
-             describeSdkError(session.lastErrorCode()) + "; " + setting.name + " accepts " + setting.range);
+    // A value the settings store cannot keep would be lost at the end of the
+    // run: refuse before anything changes.
+    const std::string store = settingsStorePath();
+    const bool kept = storeKeeps(setting);
+    if (kept) {
+        if (const std::string problem = settingsStoreWriteProblem(store); !problem.empty()) {
+            fail("set " + std::string(setting.name) + ": " + unwritableStoreMessage(store, problem) +
+                 "; nothing was changed");
+        }
+    }
+
+    int now = value;
+    bool readBack = false;
+    int camera = 0;
+    {
+        CameraSession session = CameraSession::withCamera(options);
+        session.clearErrors();
+        if (!writeSetting(session.handle(), setting, value)) {
+            fail("set " + std::string(setting.name) + " " + args.operands[1] + ": " +
+                 describeSdkError(session.lastErrorCode()) + "; " + setting.name + " accepts " + setting.range);
+        }
+        readBack = setting.access == SettingAccess::ReadWrite && readSetting(session.handle(), setting, now);
+        camera = session.deviceNumber();
+    }  // the SDK saves the settings as the session ends
+
+    // The SDK has no error code for a save that failed: look at what the
+    // store holds now.
+    if (kept) {
+        const std::optional<int> stored = storedSettingValue(setting, camera);
+        if (stored != value) {
+            std::string problem = settingsStoreWriteProblem(store);
+            if (problem.empty()) {
+                problem = "it holds " + (stored ? std::to_string(*stored) : std::string("no value")) + " for " +
+                          setting.name + " after the SDK saved " + std::to_string(value) +
+                          " (LUMVEK_LOG=settings shows why)";
+            }
+            fail("set " + std::string(setting.name) + ": " + unwritableStoreMessage(store, problem) +
+                 "; the camera had the value for this run only");
+        }
     }
     if (!setting.kept) {
         std::fprintf(stderr, "note: the SDK does not keep %s after this run\n", setting.name);
     }
-    int now = value;
-    if (setting.access == SettingAccess::ReadWrite && readSetting(session.handle(), setting, now)) {
+    if (readBack) {
         if (now == value || setting.kind != SettingKind::Selector) {
             std::printf("%s = %d\n", setting.name, now);
         } else {
