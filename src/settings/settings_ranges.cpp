@@ -16,12 +16,13 @@ using enum RangeSource;
 // The full sensor, as the default (full-frame) preset holds it.
 constexpr int32_t kSensorWidth = static_cast<int32_t>(CaptureWindowRecord{}.EH);
 constexpr int32_t kSensorHeight = static_cast<int32_t>(CaptureWindowRecord{}.EV);
-constexpr int32_t kLastPreset = 99;
+// The dialog selects its "Custom" entry, past the last of 100 presets, as 100.
+constexpr int32_t kLastPresetIndex = 100;
 constexpr int32_t kLastColourModeIndex = 5;  // 8, 16, 24, 32, 48, 64 bits
 
 constexpr StoredValueRange kRanges[] = {
     // Camera_NN
-    {Camera, "Size", Fixed, 0, kLastPreset, 0, 0},
+    {Camera, "Size", Fixed, 0, kLastPresetIndex, 0, 0},
     {Camera, "Color", Fixed, 0, kLastColourModeIndex, 2, 0},
     {Camera, "SubSample", Fixed, 0, 0, 0, 0},  // this model has sub-sample mode 0 only
     {Camera, "WaitTime", Fixed, 0, kMaxWaitTimeMs, 1, 0},

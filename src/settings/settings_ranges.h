@@ -36,9 +36,10 @@ struct StoredValueRange {
     int selector;          // the filter selector that sets it; 0 when set another way
 };
 
-// The longest wait the frame loop may sleep at the top of a turn, in ms. A
-// longer one would starve every frame wait (3000 ms) of frames.
-inline constexpr int32_t kMaxWaitTimeMs = 1000;
+// The longest wait the frame loop may sleep at the top of a turn, in ms (a
+// minute, as the camera dialog offers): a stored wait of days would leave the
+// preview without frames for good.
+inline constexpr int32_t kMaxWaitTimeMs = 60000;
 
 struct IntRange {
     int32_t min = 0;

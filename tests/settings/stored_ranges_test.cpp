@@ -124,7 +124,7 @@ TEST_F(StoredRanges, CameraValuesAndTheSelectedWindowAreChecked) {
     EXPECT_EQ(window.EVS, 1652u);
 
     // A preset number past the last one selects preset 0.
-    put("Camera_00", "Size", 100);
+    put("Camera_00", "Size", 101);  // 100 is the dialog's "Custom" entry
     EXPECT_TRUE(store_.loadSelectedPreset(0, window));
     EXPECT_EQ(store_.outOfRangeValues(0, r13GainDefaults()).size(), 3u)  // Color, SubSample, Size
         << "WaitTime and the window at the edge are in range";

@@ -119,7 +119,7 @@ TEST(ToolSettingsStore, HostileStoredValuesAreNamedByDoctorAndReadAsTheSdkUsesTh
     for (const char* named : {"Camera_00\\Filter\\Gamma = 2147483647 is outside 0..200: the SDK uses 100",
                               "Camera_00\\Filter\\BayerMode = 7 is outside 0..3", "Camera_00\\Gray\\GainG1 = -2147483648",
                               "Camera_00\\Size_00\\EV = 0 is outside 1..1752",
-                              "Camera_00\\WaitTime = 2147483647 is outside 0..1000"}) {
+                              "Camera_00\\WaitTime = 2147483647 is outside 0..60000"}) {
         EXPECT_NE(doctor.out.find(std::string("problem  stored value    ") + named), std::string::npos)
             << named << "\n" << doctor.out;
     }
