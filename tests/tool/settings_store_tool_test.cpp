@@ -59,6 +59,25 @@ TEST(ToolSettingsStore, AStoreThatIsNoStoreFailsTheSetWithTheReason) {
     EXPECT_EQ(std::filesystem::file_size(corrupt), 6000u) << "the corrupt file was left as it was";
 }
 
+TEST(ToolSettingsStore, SimulatedRunsCheckTheStoreTheyUse) {
+    // Without LUMVEK_REGISTRY_FILE a --simulate run keeps its own store
+    // beside the default one: that is the store set checks and names.
+    ToolEnv env("store-simulated");
+    env.unset("LUMVEK_REGISTRY_FILE");
+    const auto folder = env.dir() / "home" / ".config" / "lumvek";
+    std::filesystem::create_directories(folder / "simulated-registry.sqlite3");
+    std::filesystem::create_directories(folder / "registry.sqlite3");  // the real cameras' store, unused here
+    const std::string simulated = (folder / "simulated-registry.sqlite3").string();
+    const ProcessResult set = lumvek({"--simulate", "set", "exposure", "77"}, env);
+    EXPECT_EQ(set.exitCode, 1);
+    EXPECT_NE(set.err.find("settings store " + simulated + kCannotBeWritten + "it is a folder"), std::string::npos)
+        << set.err;
+    std::filesystem::remove(folder / "simulated-registry.sqlite3");
+    const ProcessResult again = lumvek({"--simulate", "set", "exposure", "77"}, env);
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, "exposure = 77\n");
+}
+
 TEST(ToolSettingsStore, AReadOnlyStoreKeepsItsValueAndSaysSo) {
     ToolEnv env("store-readonly");
     ScratchMount mount(env.dir() / "ro", 1024 * 1024);

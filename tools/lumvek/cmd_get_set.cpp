@@ -125,7 +125,7 @@ int runSet(const Args& words) {
 
     // A value the settings store cannot keep would be lost at the end of the
     // run: refuse before anything changes.
-    const std::string store = settingsStorePath();
+    const std::string store = settingsStorePathFor(options.simulation.enabled);
     const bool kept = storeKeeps(setting);
     if (kept) {
         if (const std::string problem = settingsStoreWriteProblem(store); !problem.empty()) {

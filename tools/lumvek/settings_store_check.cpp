@@ -1,6 +1,7 @@
 #include "settings_store_check.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -48,7 +49,16 @@ std::string settingsStoreWriteProblem(const std::string& path) {
         if (S_ISDIR(st.st_mode)) return "it is a folder, not a file";
         if (!S_ISREG(st.st_mode)) return "it is not a regular file";
     }
+    // The probe writes to the store the environment names: name path for it.
+    const char* before = std::getenv("LUMVEK_REGISTRY_FILE");
+    const std::string previous = before != nullptr ? before : "";
+    setenv("LUMVEK_REGISTRY_FILE", path.c_str(), 1);
     const platform::LONG status = platform::registryProbeWrite();
+    if (before != nullptr) {
+        setenv("LUMVEK_REGISTRY_FILE", previous.c_str(), 1);
+    } else {
+        unsetenv("LUMVEK_REGISTRY_FILE");
+    }
     return status == platform::ERROR_SUCCESS ? std::string() : platform::registryStatusText(status);
 }
 

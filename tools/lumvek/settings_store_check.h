@@ -11,7 +11,7 @@
 
 namespace lumvek::tool {
 
-// "" when the store can be written; else why not, in words.
+// "" when the store at path can be written; else why not, in words.
 [[nodiscard]] std::string settingsStoreWriteProblem(const std::string& path);
 // "settings store PATH cannot be written: REASON"
 [[nodiscard]] std::string unwritableStoreMessage(const std::string& path, const std::string& reason);
