@@ -396,7 +396,8 @@ LUMVEK_API int Lumvek_SetSubSample(int32_t handle, int mode);
 /** @return the sub-sample mode (0). */
 LUMVEK_API int Lumvek_GetSubSample(int32_t handle);
 /** Sets the frame loop's pause before each frame, in milliseconds (default
- * 10). A negative value returns 0 without an error code. */
+ * 10, at most 60000). A negative or larger value returns 0 without an error
+ * code and keeps the pause as it was. */
 LUMVEK_API int Lumvek_SetWaitTime(int32_t handle, int milliseconds);
 /** @return the frame loop's pause in milliseconds. */
 LUMVEK_API int Lumvek_GetWaitTime(int32_t handle);
@@ -546,7 +547,8 @@ LUMVEK_API int Lumvek_SaveMaskFile(int32_t handle, const char* path);
 /** Lumvek_SaveMaskFile() with a UTF-16 path (error 12: conversion). */
 LUMVEK_API int Lumvek_SaveMaskFileW(int32_t handle, const LUMVEK_WCHAR* path);
 /** Reads the reference frames from a mask file and rebuilds the defect
- * masks. Error 14: unreadable or invalid (the references stay as they were). */
+ * masks. Error 14: unreadable or invalid, including a file shorter than its
+ * header says (the references stay as they were). */
 LUMVEK_API int Lumvek_LoadMaskFile(int32_t handle, const char* path);
 /** Lumvek_LoadMaskFile() with a UTF-16 path (error 12: conversion). */
 LUMVEK_API int Lumvek_LoadMaskFileW(int32_t handle, const LUMVEK_WCHAR* path);

@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 build=${LUMVEK_FUZZ_BUILD_DIR:-build-fuzz}
-all_targets=(mask_file config_file pgm_scene request_header controller_replies settings_store)
+all_targets=(mask_file config_file pgm_scene request_header controller_replies settings_store stored_values)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all_targets[@]}")
 

@@ -139,6 +139,7 @@ GainDefaults CLumvek::gainDefaults() {
     defaults.colorGain = d->GetColorGainDefault();
     defaults.exposure = d->GetExposureDefault();
     (void)d->GetBlackLevelDefault(&defaults.blackLevel);
+    defaults.ranges = deviceRangesOf(*d);
     defaults.exposureExAvailable = d->IsExposureTimeExAvailable() != 0;
     if (defaults.exposureExAvailable) {
         (void)d->GetExposureTimeExDefault(&defaults.exposureEx);

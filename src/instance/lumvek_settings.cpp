@@ -55,7 +55,7 @@ int CLumvek::SetSubSample(int mode) {
 }
 
 int CLumvek::SetWaitTime(int ms) {
-    if (ms < 0) {
+    if (ms < 0 || ms > kMaxWaitTimeMs) {
         return 0;
     }
     waitTime_ = ms;

@@ -27,7 +27,15 @@ bool RegistryKey::openRead(const std::string& path, RegistryKey& key) {
 
 bool RegistryKey::openWrite(const std::string& path, RegistryKey& key) {
     key.close();
-    return RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS, &key.handle_, nullptr) == ERROR_SUCCESS;
+    key.failure_ = ERROR_SUCCESS;
+    return key.note(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS, &key.handle_, nullptr));
+}
+
+bool RegistryKey::note(LONG status) const {
+    if (status != ERROR_SUCCESS) {
+        failure_ = status;
+    }
+    return status == ERROR_SUCCESS;
 }
 
 bool RegistryKey::readDword(const char* name, uint32_t& value) const {
@@ -46,7 +54,7 @@ bool RegistryKey::readDword(const char* name, uint32_t& value) const {
 bool RegistryKey::writeDword(const char* name, uint32_t value) const {
     const uint8_t data[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    return RegSetValueExA(handle_, name, 0, REG_DWORD, data, sizeof data) == ERROR_SUCCESS;
+    return note(RegSetValueExA(handle_, name, 0, REG_DWORD, data, sizeof data));
 }
 
 bool RegistryKey::readDouble(const char* name, double& value) const {
@@ -64,7 +72,7 @@ bool RegistryKey::readDouble(const char* name, double& value) const {
 bool RegistryKey::writeDouble(const char* name, double value) const {
     uint8_t data[8];
     std::memcpy(data, &value, sizeof data);
-    return RegSetValueExA(handle_, name, 0, REG_BINARY, data, sizeof data) == ERROR_SUCCESS;
+    return note(RegSetValueExA(handle_, name, 0, REG_BINARY, data, sizeof data));
 }
 
 std::string cameraKeyPath(int camera) {

@@ -26,9 +26,15 @@ public:
     [[nodiscard]] bool readDouble(const char* name, double& value) const;
     [[nodiscard]] bool writeDouble(const char* name, double value) const;
 
+    // The status of the last open or write through this key that failed
+    // (ERROR_SUCCESS when none has).
+    [[nodiscard]] platform::LONG failure() const { return failure_; }
+
 private:
     void close();
+    bool note(platform::LONG status) const;
     platform::HKEY handle_ = nullptr;
+    mutable platform::LONG failure_ = platform::ERROR_SUCCESS;
 };
 
 [[nodiscard]] std::string cameraKeyPath(int camera);                      // root\Camera_NN

@@ -4,6 +4,8 @@
 // owned by the SDK instance; the store fills and writes them whole.
 #include <cstdint>
 
+#include "settings/settings_ranges.h"
+
 namespace lumvek {
 
 // Capture window: total size, effective (window) size and start, frame buffers.
@@ -78,6 +80,8 @@ struct GainDefaults {
     int32_t blackLevel = 0;
     bool exposureExAvailable = false;
     double exposureEx = 0.0;
+    // What the setters accept, for checking loaded values.
+    DeviceRanges ranges;
 };
 
 // The defaults of the library's own camera model (the R13 CCD), used while no

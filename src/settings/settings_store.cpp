@@ -1,9 +1,12 @@
 #include "settings/settings_store.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
+#include "platform/log/log.h"
 #include "settings/registry_key.h"
+#include "settings/settings_ranges.h"
 
 namespace lumvek {
 
@@ -55,15 +58,96 @@ constexpr Field<GraySettings, int32_t> kGrayFields[] = {
     {"OffsetB1", &GraySettings::offsetB},
 };
 
-// Reads each present value of fields into record; missing ones keep their word.
+// Where loaded values are checked: the group and key they come from, the
+// camera's bounds and defaults, and what to do with a value out of range
+// (it is always replaced; the finding is logged and, for the doctor, kept).
+struct LoadCheck {
+    SettingsGroup group;
+    std::string key;  // below the root, for messages: "Camera_00\\Filter"
+    const GainDefaults* camera = nullptr;  // null: camera-bounded values are not checked
+    std::vector<SettingsStore::OutOfRange>* found = nullptr;
+
+    void report(const std::string& name, const std::string& stored, const std::string& allowed,
+                const std::string& used) const {
+        platform::logf(platform::LogCategory::Settings, "settings: %s\\%s = %s is outside %s; %s used instead",
+                       key.c_str(), name.c_str(), stored.c_str(), allowed.c_str(), used.c_str());
+        if (found != nullptr) {
+            found->push_back({key + "\\" + name, stored, allowed, used});
+        }
+    }
+};
+
+std::string rangeText(const IntRange& range) {
+    return std::to_string(range.min) + ".." + std::to_string(range.max);
+}
+
+int32_t defaultOf(const StoredValueRange& row, const GainDefaults* camera) {
+    if (camera == nullptr) {
+        return row.defaultValue;
+    }
+    switch (row.source) {
+    case RangeSource::GlobalGain:
+        return camera->globalGain;
+    case RangeSource::ColourGain:
+        return camera->colorGain;
+    case RangeSource::Exposure:
+        return camera->exposure;
+    default:
+        return row.defaultValue;
+    }
+}
+
+// The value as loaded: itself when the setters would accept it, else the
+// default of its row.
+int32_t checked(const LoadCheck& check, const char* name, int32_t value) {
+    const StoredValueRange* row = findStoredValueRange(check.group, name);
+    if (row == nullptr) {
+        return value;
+    }
+    static const DeviceRanges kUnknown;
+    const auto bounds = boundsOf(*row, check.camera != nullptr ? check.camera->ranges : kUnknown);
+    if (!bounds || (value >= bounds->min && value <= bounds->max)) {
+        return value;
+    }
+    const int32_t replacement = defaultOf(*row, check.camera);
+    check.report(name, std::to_string(value), rangeText(*bounds), std::to_string(replacement));
+    return replacement;
+}
+
+// Reads each present value of fields into record, checked; missing ones
+// keep their word.
 template <typename Record, typename Word, size_t N>
-void readFields(const RegistryKey& key, const Field<Record, Word> (&fields)[N], Record& record) {
+void readFields(const RegistryKey& key, const Field<Record, Word> (&fields)[N], Record& record,
+                const LoadCheck& check) {
     for (const auto& field : fields) {
         uint32_t value;
         if (key.readDword(field.name, value)) {
-            record.*field.member = static_cast<Word>(value);
+            const int32_t loaded = checked(check, field.name, static_cast<int32_t>(value));
+            record.*field.member = static_cast<Word>(loaded);
         }
     }
+}
+
+// A preset read value by value, then as a whole: a window that does not fit
+// the sensor becomes the full frame.
+void readWindow(const RegistryKey& key, CaptureWindowRecord& window, const LoadCheck& check) {
+    readFields(key, kWindowFields, window, check);
+    if (!windowFitsSensor(window)) {
+        const CaptureWindowRecord full;
+        check.report("EHS/EH/EVS/EV",
+                     std::to_string(window.EHS) + "/" + std::to_string(window.EH) + "/" + std::to_string(window.EVS) +
+                         "/" + std::to_string(window.EV),
+                     "the sensor (" + std::to_string(full.EH) + " x " + std::to_string(full.EV) + ")", "the full frame");
+        window.EH = full.EH;
+        window.EV = full.EV;
+        window.EHS = full.EHS;
+        window.EVS = full.EVS;
+    }
+}
+
+std::string keyBelowRoot(const std::string& path) {
+    const std::string root = std::string(kSettingsRoot) + "\\";
+    return path.rfind(root, 0) == 0 ? path.substr(root.size()) : path;
 }
 
 template <typename Record, typename Word, size_t N>
@@ -81,33 +165,51 @@ std::string groupPath(int camera, const char* group) {
 }
 
 template <typename Record, typename Word, size_t N>
-bool loadGroup(int camera, const char* group, const Field<Record, Word> (&fields)[N], Record& record) {
+bool loadGroup(int camera, const char* group, const Field<Record, Word> (&fields)[N], Record& record,
+               const LoadCheck& check) {
     RegistryKey key;
     if (!RegistryKey::openRead(groupPath(camera, group), key)) {
         return false;
     }
-    readFields(key, fields, record);
+    readFields(key, fields, record, check);
     return true;
+}
+
+LoadCheck checkFor(SettingsGroup group, const std::string& path, const GainDefaults* camera,
+                   std::vector<SettingsStore::OutOfRange>* found) {
+    return LoadCheck{group, keyBelowRoot(path), camera, found};
+}
+
+// The result of a save; one that failed is logged with its reason, as no
+// caller has an error code for it (the values stay in memory only).
+bool saved(const RegistryKey& key, const std::string& path, bool ok) {
+    if (!ok) {
+        platform::logf(platform::LogCategory::Settings, "settings: %s cannot be written to %s: %s; its values are not kept",
+                       keyBelowRoot(path).c_str(), platform::registryFilePath().c_str(),
+                       platform::registryStatusText(key.failure()).c_str());
+    }
+    return ok;
 }
 
 template <typename Record, typename Word, size_t N>
 bool saveGroup(int camera, const char* group, const Field<Record, Word> (&fields)[N], const Record& record) {
     RegistryKey key;
-    return RegistryKey::openWrite(groupPath(camera, group), key) && writeFields(key, fields, record);
+    const std::string path = groupPath(camera, group);
+    return saved(key, path, RegistryKey::openWrite(path, key) && writeFields(key, fields, record));
 }
 
 // Creates the root with camera's values and its full-frame Size_00 preset.
 void createDefaultTree(int camera) {
     RegistryKey preset;
-    if (RegistryKey::openWrite(cameraKeyPath(camera) + "\\" + presetName(0), preset)) {
-        (void)writeFields(preset, kWindowFields, CaptureWindowRecord{});
-    }
+    const std::string presetPath = cameraKeyPath(camera) + "\\" + presetName(0);
+    (void)saved(preset, presetPath,
+                RegistryKey::openWrite(presetPath, preset) && writeFields(preset, kWindowFields, CaptureWindowRecord{}));
     RegistryKey cameraKey;
-    if (RegistryKey::openWrite(cameraKeyPath(camera), cameraKey)) {
-        const CameraValues defaults;
-        (void)cameraKey.writeDword("Size", static_cast<uint32_t>(defaults.size));
-        (void)writeFields(cameraKey, kCameraValueFields, defaults);
-    }
+    const CameraValues defaults;
+    (void)saved(cameraKey, cameraKeyPath(camera),
+                RegistryKey::openWrite(cameraKeyPath(camera), cameraKey) &&
+                    cameraKey.writeDword("Size", static_cast<uint32_t>(defaults.size)) &&
+                    writeFields(cameraKey, kCameraValueFields, defaults));
 }
 
 } // namespace
@@ -119,19 +221,21 @@ GainDefaults r13GainDefaults() {
     defaults.exposure = 774;
     defaults.blackLevel = 0;
     defaults.exposureExAvailable = false;
+    defaults.ranges = r13DeviceRanges();
     return defaults;
 }
 
-bool SettingsStore::loadCameraValues(int camera, CameraValues& values) const {
+bool SettingsStore::loadCameraValues(int camera, CameraValues& values, std::vector<OutOfRange>* found) const {
     RegistryKey key;
-    if (!RegistryKey::openRead(cameraKeyPath(camera), key)) {
+    const std::string path = cameraKeyPath(camera);
+    if (!RegistryKey::openRead(path, key)) {
         return false;
     }
-    readFields(key, kCameraValueFields, values);
+    readFields(key, kCameraValueFields, values, checkFor(SettingsGroup::Camera, path, nullptr, found));
     return true;
 }
 
-bool SettingsStore::loadSelectedPreset(int camera, CaptureWindowRecord& window) const {
+bool SettingsStore::loadSelectedPreset(int camera, CaptureWindowRecord& window, std::vector<OutOfRange>* found) const {
     {
         RegistryKey root;
         if (!RegistryKey::openRead(kSettingsRoot, root)) {
@@ -140,19 +244,21 @@ bool SettingsStore::loadSelectedPreset(int camera, CaptureWindowRecord& window) 
         }
     }
     RegistryKey cameraKey;
-    if (!RegistryKey::openRead(cameraKeyPath(camera), cameraKey)) {
+    const std::string cameraPath = cameraKeyPath(camera);
+    if (!RegistryKey::openRead(cameraPath, cameraKey)) {
         return false;
     }
     uint32_t size = 0;
-    (void)cameraKey.readDword("Size", size);
-    if (size >= static_cast<uint32_t>(kMaxPresets)) {
-        return false;
+    if (cameraKey.readDword("Size", size)) {
+        size = static_cast<uint32_t>(checked(checkFor(SettingsGroup::Camera, cameraPath, nullptr, found), "Size",
+                                             static_cast<int32_t>(size)));
     }
     RegistryKey preset;
-    if (!RegistryKey::openRead(cameraKeyPath(camera) + "\\" + presetName(static_cast<int>(size)), preset)) {
+    const std::string presetPath = cameraPath + "\\" + presetName(static_cast<int>(size));
+    if (!RegistryKey::openRead(presetPath, preset)) {
         return false;
     }
-    readFields(preset, kWindowFields, window);
+    readWindow(preset, window, checkFor(SettingsGroup::Window, presetPath, nullptr, found));
     return true;
 }
 
@@ -168,8 +274,15 @@ SettingsStore::PresetSearch SettingsStore::findPresetBySize(int width, int heigh
         if (!RegistryKey::openRead(std::string(kSettingsRoot) + "\\" + presetName(i), preset)) {
             break;
         }
+        // Taken as stored: the capture-window call checks what it picks
+        // (code 7, full frame instead).
         CaptureWindowRecord candidate = window;
-        readFields(preset, kWindowFields, candidate);
+        for (const auto& field : kWindowFields) {
+            uint32_t value;
+            if (preset.readDword(field.name, value)) {
+                candidate.*field.member = value;
+            }
+        }
         if (candidate.EH == static_cast<uint32_t>(width) && candidate.EV == static_cast<uint32_t>(height)) {
             window = candidate;
             return PresetSearch::Found;
@@ -178,9 +291,11 @@ SettingsStore::PresetSearch SettingsStore::findPresetBySize(int width, int heigh
     return PresetSearch::NoMatch;
 }
 
-bool SettingsStore::loadGain(int camera, GainSettings& gain, const GainDefaults& defaults) const {
+bool SettingsStore::loadGain(int camera, GainSettings& gain, const GainDefaults& defaults,
+                             std::vector<OutOfRange>* found) const {
     RegistryKey key;
-    if (!RegistryKey::openRead(groupPath(camera, "Gain"), key)) {
+    const std::string path = groupPath(camera, "Gain");
+    if (!RegistryKey::openRead(path, key)) {
         gain.global = defaults.globalGain;
         gain.colorG1 = gain.colorR = gain.colorB = gain.colorG2 = defaults.colorGain;
         gain.exposure = defaults.exposure;
@@ -193,19 +308,35 @@ bool SettingsStore::loadGain(int camera, GainSettings& gain, const GainDefaults&
         }
         return false;
     }
-    readFields(key, kGainFields, gain);
-    (void)key.readDouble(kExposureExName, gain.exposureEx);
+    const LoadCheck check = checkFor(SettingsGroup::Gain, path, &defaults, found);
+    readFields(key, kGainFields, gain, check);
+    double seconds = 0.0;
+    if (key.readDouble(kExposureExName, seconds)) {
+        const DeviceRanges& ranges = defaults.ranges;
+        const bool checkSeconds = ranges.known && ranges.exposureExAvailable;
+        if (checkSeconds && !(std::isfinite(seconds) && seconds >= ranges.exposureExMin &&
+                              seconds <= ranges.exposureExMax)) {
+            check.report(kExposureExName, std::to_string(seconds),
+                         std::to_string(ranges.exposureExMin) + ".." + std::to_string(ranges.exposureExMax) + " s",
+                         std::to_string(defaults.exposureEx));
+            seconds = defaults.exposureEx;
+        }
+        gain.exposureEx = seconds;
+    }
     return true;
 }
 
 bool SettingsStore::saveGain(int camera, const GainSettings& gain) const {
     RegistryKey key;
-    return RegistryKey::openWrite(groupPath(camera, "Gain"), key) && writeFields(key, kGainFields, gain) &&
-           key.writeDouble(kExposureExName, gain.exposureEx);
+    const std::string path = groupPath(camera, "Gain");
+    return saved(key, path,
+                 RegistryKey::openWrite(path, key) && writeFields(key, kGainFields, gain) &&
+                     key.writeDouble(kExposureExName, gain.exposureEx));
 }
 
-bool SettingsStore::loadFilter(int camera, FilterSettings& filter) const {
-    if (loadGroup(camera, "Filter", kFilterFields, filter)) {
+bool SettingsStore::loadFilter(int camera, FilterSettings& filter, std::vector<OutOfRange>* found) const {
+    if (loadGroup(camera, "Filter", kFilterFields, filter,
+                  checkFor(SettingsGroup::Filter, groupPath(camera, "Filter"), nullptr, found))) {
         return true;
     }
     filter = FilterSettings{};
@@ -219,8 +350,9 @@ bool SettingsStore::saveFilter(int camera, const FilterSettings& filter) const {
     return saveGroup(camera, "Filter", kFilterFields, filter);
 }
 
-bool SettingsStore::loadGray(int camera, GraySettings& gray) const {
-    if (loadGroup(camera, "Gray", kGrayFields, gray)) {
+bool SettingsStore::loadGray(int camera, GraySettings& gray, std::vector<OutOfRange>* found) const {
+    if (loadGroup(camera, "Gray", kGrayFields, gray,
+                  checkFor(SettingsGroup::Gray, groupPath(camera, "Gray"), nullptr, found))) {
         return true;
     }
     gray.mode = 0;
@@ -237,42 +369,66 @@ bool SettingsStore::loadDialogPresets(int camera, DialogPresets& dialog) const {
     dialog.presets.clear();
     for (int i = 0; i < kMaxPresets; ++i) {
         RegistryKey preset;
-        if (!RegistryKey::openRead(cameraKeyPath(camera) + "\\" + presetName(i), preset)) {
+        const std::string path = cameraKeyPath(camera) + "\\" + presetName(i);
+        if (!RegistryKey::openRead(path, preset)) {
             break;
         }
         CaptureWindowRecord window;
-        readFields(preset, kWindowFields, window);
+        readWindow(preset, window, checkFor(SettingsGroup::Window, path, nullptr, nullptr));
         dialog.presets.push_back(window);
     }
     RegistryKey cameraKey;
-    if (!RegistryKey::openRead(cameraKeyPath(camera), cameraKey)) {
+    const std::string path = cameraKeyPath(camera);
+    if (!RegistryKey::openRead(path, cameraKey)) {
         return false;
     }
+    const LoadCheck check = checkFor(SettingsGroup::Camera, path, nullptr, nullptr);
     uint32_t size;
     if (cameraKey.readDword("Size", size)) {
-        dialog.values.size = static_cast<int32_t>(size);
+        dialog.values.size = checked(check, "Size", static_cast<int32_t>(size));
     }
-    readFields(cameraKey, kCameraValueFields, dialog.values);
+    readFields(cameraKey, kCameraValueFields, dialog.values, check);
     return true;
+}
+
+std::vector<SettingsStore::OutOfRange> SettingsStore::outOfRangeValues(int camera, const GainDefaults& defaults) const {
+    std::vector<OutOfRange> found;
+    {
+        RegistryKey root;
+        if (!RegistryKey::openRead(kSettingsRoot, root)) {
+            return found;  // nothing stored; a load would create the defaults
+        }
+    }
+    CameraValues values;
+    (void)loadCameraValues(camera, values, &found);
+    CaptureWindowRecord window;
+    (void)loadSelectedPreset(camera, window, &found);
+    GainSettings gain;
+    (void)loadGain(camera, gain, defaults, &found);
+    FilterSettings filter;
+    (void)loadFilter(camera, filter, &found);
+    GraySettings gray;
+    (void)loadGray(camera, gray, &found);
+    return found;
 }
 
 bool SettingsStore::saveDialogPresets(int camera, const DialogPresets& dialog) const {
     const size_t count = std::min(dialog.presets.size(), static_cast<size_t>(kMaxPresets));
     for (size_t i = 0; i < count; ++i) {
         RegistryKey preset;
-        if (!RegistryKey::openWrite(cameraKeyPath(camera) + "\\" + presetName(static_cast<int>(i)), preset)) {
+        const std::string path = cameraKeyPath(camera) + "\\" + presetName(static_cast<int>(i));
+        if (!saved(preset, path, RegistryKey::openWrite(path, preset))) {
             break;
         }
-        (void)writeFields(preset, kWindowFields, dialog.presets[i]);
+        (void)saved(preset, path, writeFields(preset, kWindowFields, dialog.presets[i]));
     }
     RegistryKey cameraKey;
-    if (!RegistryKey::openWrite(cameraKeyPath(camera), cameraKey)) {
-        return false;
-    }
     CameraValues values = dialog.values;
     values.subSample = 0;
-    return cameraKey.writeDword("Size", static_cast<uint32_t>(values.size)) &&
-           writeFields(cameraKey, kCameraValueFields, values);
+    return saved(cameraKey, cameraKeyPath(camera),
+                 RegistryKey::openWrite(cameraKeyPath(camera), cameraKey) &&
+                     cameraKey.writeDword("Size", static_cast<uint32_t>(values.size)) &&
+                     writeFields(cameraKey, kCameraValueFields, values));
 }
 
 } // namespace lumvek

@@ -5,7 +5,8 @@
 //   settings_store:     a registry file made by the settings store itself, and a
 //                       copy edited behind its back (values of the wrong size
 //                       or type, a selected preset far out of range, a key
-//                       that is its own parent, more presets than the store reads)
+//                       that is its own parent, more presets than the store reads),
+//                       and a copy holding values the setters would refuse
 // Usage: fuzz_make_seeds CORPUS
 #include <cstdio>
 #include <cstdlib>
@@ -184,6 +185,26 @@ bool oddValuesSeed(const fs::path& from, const fs::path& output) {
     return ok && !fs::exists(output.string() + "-wal");
 }
 
+// Values of the right shape that the setters would refuse.
+constexpr const char* kOutOfRangeSql =
+    "UPDATE vals SET data = x'FFFFFF7F' WHERE name IN ('Gamma', 'Hue', 'WaitTime', 'Brightness');"
+    "UPDATE vals SET data = x'07000000' WHERE name = 'BayerMode';"
+    "UPDATE vals SET data = x'00000080' WHERE name IN ('GainR1', 'GainG2');"
+    "UPDATE vals SET data = x'00000000' WHERE name IN ('EV', 'Exposure');"
+    "UPDATE vals SET data = x'09000000' WHERE name = 'Color';"
+    "UPDATE vals SET data = x'A0050000' WHERE name = 'EHS';"
+    "PRAGMA wal_checkpoint(TRUNCATE);";
+
+bool outOfRangeSeed(const fs::path& from, const fs::path& output) {
+    std::error_code ignored;
+    fs::copy_file(from, output, fs::copy_options::overwrite_existing, ignored);
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(output.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+              sqlite3_exec(db, kOutOfRangeSql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    ok = sqlite3_close(db) == SQLITE_OK && ok;
+    return ok && !fs::exists(output.string() + "-wal");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -196,7 +217,9 @@ int main(int argc, char** argv) {
     writeFile(corpus / "controller_replies" / "whole-frame", controllerSeed(false));
     writeFile(corpus / "controller_replies" / "lost-header", controllerSeed(true));
     if (!registrySeed(corpus / "settings_store" / "registry.sqlite3") ||
-        !oddValuesSeed(corpus / "settings_store" / "registry.sqlite3", corpus / "settings_store" / "odd-values.sqlite3")) {
+        !oddValuesSeed(corpus / "settings_store" / "registry.sqlite3", corpus / "settings_store" / "odd-values.sqlite3") ||
+        !outOfRangeSeed(corpus / "settings_store" / "registry.sqlite3",
+                        corpus / "settings_store" / "out-of-range.sqlite3")) {
         std::fprintf(stderr, "cannot write the registry seed\n");
         return 1;
     }

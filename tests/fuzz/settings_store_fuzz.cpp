@@ -3,12 +3,13 @@
 // are read through the store (the selected-preset read last, as it may
 // create the root in a file that lacks one). A corrupt file must make the
 // reads fail or give defaults, never crash; the dialog's preset list stays
-// within its bound.
+// within its bound; and every value loaded is one its setter accepts.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/stored_range_check.h"
 #include "platform/registry/registry.h"
 #include "settings/settings_store.h"
 
@@ -19,25 +20,37 @@ constexpr int kCameras[] = {0, 1};
 constexpr const char* kSideFiles[] = {"-wal", "-shm", "-journal"};
 
 void readEverything(const SettingsStore& store) {
+    const GainDefaults cameras[] = {r13GainDefaults(), fuzz::secondsCamera()};
     for (const int camera : kCameras) {
-        CameraValues values;
-        (void)store.loadCameraValues(camera, values);
-        GainSettings gain;
-        (void)store.loadGain(camera, gain, GainDefaults{});
-        FilterSettings filter;
-        (void)store.loadFilter(camera, filter);
-        GraySettings gray;
-        (void)store.loadGray(camera, gray);
+        const GainDefaults& defaults = cameras[camera % 2];
+        fuzz::LoadedRecords loaded(defaults);
+        (void)store.loadCameraValues(camera, loaded.values);
+        (void)store.loadGain(camera, loaded.gain, defaults);
+        (void)store.loadFilter(camera, loaded.filter);
+        (void)store.loadGray(camera, loaded.gray);
+        fuzz::expectInRange(loaded, defaults);
+        GainSettings unknownCamera;
+        (void)store.loadGain(camera, unknownCamera, GainDefaults{});
         SettingsStore::DialogPresets dialog;
         (void)store.loadDialogPresets(camera, dialog);
         if (dialog.presets.size() > static_cast<size_t>(kMaxPresets)) {
             fuzz::fail("more dialog presets than the store allows");
         }
+        for (const auto& preset : dialog.presets) {
+            if (!windowFitsSensor(preset)) {
+                fuzz::fail("a dialog preset does not fit the sensor");
+            }
+        }
+        (void)store.outOfRangeValues(camera, defaults);
     }
     CaptureWindowRecord window;
     (void)store.findPresetBySize(2336, 1752, window);
     for (const int camera : kCameras) {
-        (void)store.loadSelectedPreset(camera, window);
+        CaptureWindowRecord selected;
+        (void)store.loadSelectedPreset(camera, selected);
+        if (!windowFitsSensor(selected)) {
+            fuzz::fail("a selected preset does not fit the sensor");
+        }
     }
 }
 } // namespace

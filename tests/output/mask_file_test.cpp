@@ -152,32 +152,35 @@ TEST(MaskFile, InvalidHeadersAndUnreadablePathsAreRefusedWithoutChanges) {
     }
 }
 
-TEST(MaskFile, ShortFileLoadsWhatIsThereAndKeepsTheRest) {
+TEST(MaskFile, AFileShorterThanItsHeaderSaysIsRefusedAndChangesNothing) {
     const auto dir = makeTempDir("mask-short");
     const auto full = dir / "full.msk";
     auto source = std::make_unique<Planes>();
     source->fill(21);
     ASSERT_EQ(1, saveMaskFile(full.string().c_str(), source->refs()).result);
     const auto bytes = readFileBytes(full);
+    ASSERT_EQ(kMaskFileBytes, bytes.size());
 
-    // Header, plane 1 and half of plane 2.
-    const size_t cut = 40 + kMaskPlane8Bytes + kMaskPlane8Bytes / 2;
-    const auto shortPath = dir / "short.msk";
-    writeBytes(shortPath, std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(cut)));
     auto target = std::make_unique<Planes>();
     target->fill(77);
-    auto expected = target->snapshot();
-    std::memcpy(expected.data(), bytes.data() + 40, cut - 40);
-    const MaskFileOutcome outcome = loadMaskFile(shortPath.string().c_str(), target->refs());
-    EXPECT_EQ(1, outcome.result);
-    EXPECT_EQ(expected, target->snapshot());
-
-    // A valid header alone changes nothing and still succeeds.
-    const auto headerOnly = dir / "header.msk";
-    writeBytes(headerOnly, std::vector<uint8_t>(bytes.begin(), bytes.begin() + 40));
     const auto before = target->snapshot();
-    EXPECT_EQ(1, loadMaskFile(headerOnly.string().c_str(), target->refs()).result);
-    EXPECT_EQ(before, target->snapshot());
+    const struct {
+        const char* name;
+        size_t bytes;
+    } cuts[] = {
+        {"header only", kMaskHeaderBytes},
+        {"header, plane 1 and half of plane 2", kMaskHeaderBytes + kMaskPlane8Bytes + kMaskPlane8Bytes / 2},
+        {"half the file", kMaskFileBytes / 2},
+        {"one byte short", kMaskFileBytes - 1},
+    };
+    for (const auto& cut : cuts) {
+        const auto path = dir / "cut.msk";
+        writeBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(cut.bytes)));
+        const MaskFileOutcome outcome = loadMaskFile(path.string().c_str(), target->refs());
+        EXPECT_EQ(0, outcome.result) << cut.name;
+        EXPECT_EQ(kErrorMaskFile, outcome.errorCode) << cut.name;
+        EXPECT_EQ(before, target->snapshot()) << cut.name << " changed a plane";
+    }
 
     // Extra bytes after the planes are not read into anything.
     auto longer = bytes;

@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "device_table_view.h"
 #include "failure.h"
+#include "settings_store_check.h"
 #include "settings_store_path.h"
 #include "settings_store_reader.h"
 #include "system_checks.h"
@@ -32,7 +33,9 @@ constexpr const char* kDoctorHelp =
     "Checks what finding and using a camera depends on and prints one line per\n"
     "check, 'ok' or 'problem' with the fix: the simulator's device folder and\n"
     "sockets, USB cameras (link speed, device permissions), the shared open-device\n"
-    "table, the settings store, and whether the SDK finds a camera.\n"
+    "table, the settings store (that it can be written: a scratch value is written\n"
+    "and removed; and every stored value the SDK would refuse), and whether the SDK\n"
+    "finds a camera.\n"
     "Exit status 0 when every check is ok, 1 otherwise.\n"
     "\n"
     "  -h, --help         this text\n";
@@ -214,7 +217,30 @@ void checkSettingsStore(Report& report) {
         report.problem("settings store", error, "move the file aside (mv " + path + " " + path + ".bad); the SDK makes a new one");
         return;
     }
-    report.ok("settings store", path + " opens (" + std::to_string(contents.keys.size()) + " keys)");
+    if (const std::string problem = settingsStoreWriteProblem(path); !problem.empty()) {
+        report.problem("settings store", unwritableStoreMessage(path, problem) + ": settings set now are lost",
+                       "make " + path + " writable (or its file system: disk space, a writable mount), or point "
+                       "LUMVEK_REGISTRY_FILE at a writable place");
+        return;
+    }
+    const auto outOfRange = outOfRangeStoredValues();
+    const std::string moveAside = "move the store aside (mv " + path + " " + path + ".bad)";
+    for (const auto& value : outOfRange) {
+        // The SDK writes the Gain, Filter and Gray groups back as it releases
+        // a camera; the per-camera values and presets only from the dialog.
+        const bool savedBack = value.value.find("\\Gain\\") != std::string::npos ||
+                               value.value.find("\\Filter\\") != std::string::npos ||
+                               value.value.find("\\Gray\\") != std::string::npos;
+        report.problem("stored value",
+                       value.value + " = " + value.stored + " is outside " + value.allowed + ": the SDK uses " +
+                           value.used + " instead",
+                       savedBack ? "run any camera command (the SDK saves the value it uses), or " + moveAside
+                                 : moveAside);
+    }
+    if (outOfRange.empty()) {
+        report.ok("settings store",
+                  path + " opens and can be written (" + std::to_string(contents.keys.size()) + " keys, every value in range)");
+    }
 }
 
 void checkCameras(Report& report, const std::string& folder, int simulated, int usb) {

@@ -9,6 +9,8 @@
 #include "failure.h"
 #include "json_writer.h"
 #include "sdk_errors.h"
+#include "settings_store_check.h"
+#include "settings_store_path.h"
 #include "settings_table.h"
 
 namespace lumvek::tool {
@@ -121,19 +123,53 @@ int runSet(const Args& words) {
         usageError("set " + std::string(setting.name) + ": " + args.operands[1] + " is outside " + rangeText(setting));
     }
 
-    CameraSession session = CameraSession::withCamera(options);
-    session.clearErrors();
-    if (!writeSetting(session.handle(), setting, value)) {
-        const int code = session.lastErrorCode();
-        fail("set " + std::string(setting.name) + " " + args.operands[1] + ": " +
-             (code == 0 ? "the camera refused it (the SDK gave no error code)" : describeSdkError(code)) + "; " +
-             setting.name + " accepts " + acceptedRange(session.handle(), setting));
+    // A value the settings store cannot keep would be lost at the end of the
+    // run: refuse before anything changes.
+    const std::string store = settingsStorePathFor(options.simulation.enabled);
+    const bool kept = storeKeeps(setting);
+    if (kept) {
+        if (const std::string problem = settingsStoreWriteProblem(store); !problem.empty()) {
+            fail("set " + std::string(setting.name) + ": " + unwritableStoreMessage(store, problem) +
+                 "; nothing was changed");
+        }
+    }
+
+    int now = value;
+    bool readBack = false;
+    int camera = 0;
+    {
+        CameraSession session = CameraSession::withCamera(options);
+        session.clearErrors();
+        if (!writeSetting(session.handle(), setting, value)) {
+            const int code = session.lastErrorCode();
+            fail("set " + std::string(setting.name) + " " + args.operands[1] + ": " +
+                 (code == 0 ? "the camera refused it (the SDK gave no error code)" : describeSdkError(code)) + "; " +
+                 setting.name + " accepts " + acceptedRange(session.handle(), setting));
+        }
+        readBack = setting.access == SettingAccess::ReadWrite && readSetting(session.handle(), setting, now);
+        camera = session.deviceNumber();
+    }  // the SDK saves the settings as the session ends
+
+    // The SDK has no error code for a save that failed: look at what the
+    // store holds now (the value the camera kept, where it adjusted it).
+    if (kept) {
+        const int expected = readBack ? now : value;
+        const std::optional<int> stored = storedSettingValue(setting, camera);
+        if (stored != expected) {
+            std::string problem = settingsStoreWriteProblem(store);
+            if (problem.empty()) {
+                problem = "it holds " + (stored ? std::to_string(*stored) : std::string("no value")) + " for " +
+                          setting.name + " after the SDK saved " + std::to_string(expected) +
+                          " (LUMVEK_LOG=settings shows why)";
+            }
+            fail("set " + std::string(setting.name) + ": " + unwritableStoreMessage(store, problem) +
+                 "; the camera had the value for this run only");
+        }
     }
     if (!setting.kept) {
         std::fprintf(stderr, "note: the SDK does not keep %s after this run\n", setting.name);
     }
-    int now = value;
-    if (setting.access == SettingAccess::ReadWrite && readSetting(session.handle(), setting, now)) {
+    if (readBack) {
         if (now == value || setting.kind != SettingKind::Selector) {
             std::printf("%s = %d\n", setting.name, now);
         } else {

@@ -28,4 +28,17 @@ std::string settingsStorePath() {
     return folder.empty() ? std::string() : folder + "/registry.sqlite3";
 }
 
+std::string simulatedSettingsStorePath() {
+    const std::string folder = settingsFolder();
+    return folder.empty() ? std::string() : folder + "/simulated-registry.sqlite3";
+}
+
+std::string settingsStorePathFor(bool simulated) {
+    const char* named = std::getenv("LUMVEK_REGISTRY_FILE");
+    if (simulated && (named == nullptr || *named == '\0') && !simulatedSettingsStorePath().empty()) {
+        return simulatedSettingsStorePath();
+    }
+    return settingsStorePath();
+}
+
 } // namespace lumvek::tool

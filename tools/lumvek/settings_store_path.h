@@ -11,4 +11,12 @@ namespace lumvek::tool {
 // The folder of the default store, without the file name.
 [[nodiscard]] std::string settingsFolder();
 
+// The store a --simulate run uses when LUMVEK_REGISTRY_FILE names none:
+// simulated-registry.sqlite3 beside the default store ("" without a folder).
+[[nodiscard]] std::string simulatedSettingsStorePath();
+
+// The store a run uses: the simulated one for --simulate (unless
+// LUMVEK_REGISTRY_FILE names one), else settingsStorePath().
+[[nodiscard]] std::string settingsStorePathFor(bool simulated);
+
 } // namespace lumvek::tool

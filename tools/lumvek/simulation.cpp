@@ -109,7 +109,7 @@ void enterSimulation(const SimulationOptions& options) {
     // camera 0, so they get a store of their own unless one is named.
     const char* named = std::getenv("LUMVEK_REGISTRY_FILE");
     if ((named == nullptr || *named == '\0') && !settingsFolder().empty()) {
-        setenv("LUMVEK_REGISTRY_FILE", (settingsFolder() + "/simulated-registry.sqlite3").c_str(), 1);
+        setenv("LUMVEK_REGISTRY_FILE", simulatedSettingsStorePath().c_str(), 1);
     }
 }
 

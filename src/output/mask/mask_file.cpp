@@ -100,17 +100,19 @@ MaskFileOutcome loadMaskFile(const char* path, const ReferencePlanes& planes) {
     }
     struct stat info {};
     uint8_t header[kMaskHeaderBytes];
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+    // A file shorter than its header promises is refused before any plane is
+    // read, so a truncated copy never mixes with the references in use.
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<uint64_t>(info.st_size) < kMaskFileBytes ||
         readUpTo(fd, header, sizeof header) != static_cast<ssize_t>(sizeof header) || !headerValid(header)) {
         ::close(fd);
         return {0, kErrorMaskFile};
     }
-    // Straight into the planes, each read bounded by its plane; a short
-    // file leaves the rest of the planes as they were.
+    // Each read bounded by its plane. A file cut while it is read leaves the
+    // planes partly overwritten and fails: callers read into a copy.
     for (const PlaneSpec& s : specs) {
-        const ssize_t got = readUpTo(fd, s.plane->pixels(), s.bytes);
-        if (got < static_cast<ssize_t>(s.bytes)) {
-            break;
+        if (readUpTo(fd, s.plane->pixels(), s.bytes) != static_cast<ssize_t>(s.bytes)) {
+            ::close(fd);
+            return {0, kErrorMaskFile};
         }
     }
     ::close(fd);

@@ -45,9 +45,11 @@ struct MaskFileOutcome {
 // its zero byte, width 2336, height 1752 and exactly the four plane sizes
 // above, and the planes must be full-size buffers of 8, 8, 16 and 16 bits;
 // otherwise (or when the file cannot be opened) {0, 14} and no plane is
-// touched. A valid header followed by a short file loads what is there:
-// every plane keeps its earlier content beyond the end of the file.
-// On {1, 0} the caller rebuilds the four defect masks.
+// touched. A file shorter than the header and the four planes is {0, 14}
+// too: checked before reading, so no plane is touched, unless the file
+// shrinks while it is read (then the planes may be partly overwritten: read
+// into a copy and keep it only on success). Bytes after the planes are
+// ignored. On {1, 0} the caller rebuilds the four defect masks.
 [[nodiscard]] MaskFileOutcome loadMaskFile(const char* path, const ReferencePlanes& planes);
 
 } // namespace lumvek

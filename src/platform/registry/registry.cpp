@@ -367,4 +367,45 @@ LONG RegDeleteTreeA(HKEY key, const char* subKey) {
     return target.database->deleteTree(target.keyId, levels);
 }
 
+LONG registryProbeWrite() {
+    // A name of this process only, so that two probes never meet.
+    const std::string scratch = "LumvekWriteProbe-" + std::to_string(::getpid());
+    HKEY key = nullptr;
+    LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, scratch.c_str(), KEY_ALL_ACCESS, &key, nullptr);
+    if (status != ERROR_SUCCESS)
+        return status;
+    const uint8_t probe[4] = {1, 0, 0, 0};
+    status = RegSetValueExA(key, "probe", 0, REG_DWORD, probe, sizeof probe);
+    (void)RegCloseKey(key);
+    const LONG removed = RegDeleteTreeA(HKEY_CURRENT_USER, scratch.c_str());
+    return status != ERROR_SUCCESS ? status : removed;
+}
+
+std::string registryStatusText(LONG status) {
+    switch (status) {
+    case ERROR_SUCCESS:
+        return "no error";
+    case ERROR_FILE_NOT_FOUND:
+        return "not found";
+    case ERROR_ACCESS_DENIED:
+        return "read-only (no write permission, or a read-only file system)";
+    case ERROR_NOT_ENOUGH_MEMORY:
+        return "out of memory";
+    case ERROR_DISK_FULL:
+        return "the disk is full";
+    case ERROR_BADDB:
+        return "not a Lumvek settings store (a corrupt file, or a file or folder of something else)";
+    case ERROR_CANTOPEN:
+        return "the file cannot be opened or created";
+    case ERROR_CANTREAD:
+        return "the file is locked by another program";
+    case ERROR_CANTWRITE:
+        return "a write to the file failed";
+    case ERROR_KEY_DELETED:
+        return "the file was replaced or removed while in use";
+    default:
+        return "status " + std::to_string(status);
+    }
+}
+
 } // namespace lumvek::platform

@@ -44,6 +44,7 @@ inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
 inline constexpr LONG ERROR_ACCESS_DENIED = 5;
 inline constexpr LONG ERROR_INVALID_HANDLE = 6;
 inline constexpr LONG ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr LONG ERROR_DISK_FULL = 112;     // the store's file system has no room for the write
 inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
 inline constexpr LONG ERROR_MORE_DATA = 234;
 inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
@@ -123,5 +124,15 @@ LONG RegCloseKey(HKEY key);
 // The file the next open will use (for tools and messages); empty when no
 // location can be formed (no HOME and no override).
 [[nodiscard]] std::string registryFilePath();
+
+// Tries a write to the store file the next open will use: a scratch key
+// with one value is made below HKEY_CURRENT_USER and deleted again, each in
+// a transaction of its own, so the store is left as it was (a missing file
+// is created, as the first write would). ERROR_SUCCESS when the store can be
+// written; otherwise the status of the write that failed.
+[[nodiscard]] LONG registryProbeWrite();
+
+// Why a call failed, in words, for messages ("read-only: ...").
+[[nodiscard]] std::string registryStatusText(LONG status);
 
 } // namespace lumvek::platform

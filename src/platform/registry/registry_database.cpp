@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -63,9 +64,27 @@ LONG statusFromErrno(int err) {
         return ERROR_ACCESS_DENIED;
     case ENOENT:
         return ERROR_FILE_NOT_FOUND;
+    case ENOSPC:
+    case EDQUOT:
+        return ERROR_DISK_FULL;
     default:
         return ERROR_CANTOPEN;
     }
+}
+
+// "file:PATH?immutable=1", with the characters a URI gives meaning escaped.
+std::string immutableUri(const std::string& path) {
+    std::string uri = "file:";
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            uri += escaped;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
 }
 
 int exec(sqlite3* db, const char* sql) {
@@ -97,6 +116,8 @@ LONG statusFromSqlite(int rc) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return ERROR_CANTREAD;
+    case SQLITE_FULL:
+        return ERROR_DISK_FULL;
     default:
         return ERROR_CANTWRITE;
     }
@@ -122,8 +143,23 @@ LONG RegistryDatabase::open(const std::string& path, bool create, std::unique_pt
         return ERROR_BADDB;
     }
     sqlite3* db = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-    int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    // A file we may not write (permissions, a read-only file system) is
+    // opened read-only, so every write fails as read-only. On a read-only
+    // file system SQLite cannot make the journal's shared-memory file; a
+    // store closed cleanly has none, and is read as unchangeable instead
+    // (nothing can change it there).
+    const bool writable = ::access(path.c_str(), W_OK) == 0 || errno == ENOENT;
+    const bool readOnlyFileSystem = !writable && errno == EROFS;
+    std::string name = path;
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    if (!writable) {
+        flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
+        if (readOnlyFileSystem && ::access((path + "-shm").c_str(), F_OK) != 0) {
+            name = immutableUri(path);
+            flags |= SQLITE_OPEN_URI;
+        }
+    }
+    int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const int err = sqlite3_system_errno(db);
         sqlite3_close(db);
