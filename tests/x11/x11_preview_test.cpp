@@ -314,9 +314,15 @@ TEST_F(X11Preview, ExposeRedrawsAndTheWindowFollowsAResize) {
                std::count(small.begin(), small.end(), 0) < static_cast<long>(small.size() / 2);
     }));
 
-    const std::vector<uint8_t> before = small;
-    // Stopped, no frame comes; an expose repaints the last picture.
+    // Stopped, no frame comes; an expose repaints the last picture. A frame
+    // may land between the check above and the stop, so the last picture is
+    // read from the window's surface once the preview has stopped.
     ASSERT_EQ(Lumvek_StopPreview(handle_), 1);
+    int lastWidth = 0, lastHeight = 0;
+    const std::vector<uint8_t> before = surfaceOf(preview, &lastWidth, &lastHeight);
+    ASSERT_EQ(lastWidth, 320);
+    ASSERT_TRUE(waitUntil([&] { return client_->grab(top, 320, 240) == before; }))
+        << "the window does not show its last picture";
     XClearWindow(d, top);
     XSync(d, False);
     const auto cleared = client_->grab(top, 320, 240);
