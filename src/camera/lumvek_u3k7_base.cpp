@@ -109,7 +109,10 @@ int CLumvekU3K7Base::initializeDeviceLocked() {
     if (!sensor_->IsReady()) {
         return 0;
     }
-    return sensor_->InitializeSensor();
+    platform::logf(platform::LogCategory::Camera, "open: starting the sensor");
+    const int started = sensor_->InitializeSensor();
+    platform::logf(platform::LogCategory::Camera, "open: sensor started (%d)", started);
+    return started;
 }
 
 int CLumvekU3K7Base::CreateSensor(int deviceNumber) {

@@ -325,8 +325,10 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
         ReportError(LUMVEK_ERR_FRAME);
         return 0;
     }
+    platform::logf(platform::LogCategory::Instance, "snapshot: frame arrived");
     // The failure is reported once the frame lock is released: stopping takes the session lock.
     const CaptureEngine::SnapFrame frame = engine_.snapFrame(port, buffer, size, topDown);
+    platform::logf(platform::LogCategory::Instance, "snapshot: picture made");
     if (frame.failure != 0) {
         stopUnlessCapturing();
         ReportError(frame.failure);

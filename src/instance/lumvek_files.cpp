@@ -4,6 +4,7 @@
 
 #include "instance/colour_modes.h"
 #include "instance/lumvek.h"
+#include "platform/log/log.h"
 #include "output/mask/mask_file.h"
 #include "output/still/save_image.h"
 
@@ -42,7 +43,9 @@ int CLumvek::SaveImage(const char* path, int fileType) {
         ReportError(kept ? LUMVEK_ERR_MEMORY : LUMVEK_ERR_STATE);
         return 0;
     }
+    platform::logf(platform::LogCategory::Output, "save: writing file type %d", fileType);
     const SaveOutcome outcome = saveImage(picture, bits, path, fileType);
+    platform::logf(platform::LogCategory::Output, "save: written (%d)", outcome.result);
     if (outcome.errorCode != 0) {
         ReportError(outcome.errorCode);
     }

@@ -33,6 +33,7 @@ CLumvek::CLumvek(CameraDeviceFactory deviceFactory)
       state_([this] { return recorder_->isRecording(); }) {}
 
 CLumvek::~CLumvek() {
+    platform::logf(platform::LogCategory::Instance, "release: saving the settings");
     {
         platform::MutexLock control(controlLock_);
         {
@@ -42,10 +43,12 @@ CLumvek::~CLumvek() {
             session_.writeChannelBlock();
         }
         closeLocked();
+        platform::logf(platform::LogCategory::Instance, "release: closing the camera");
         platform::MutexLock hold(session_.mutex());
         session_.release();
     }
     engine_.freeBuffers();
+    platform::logf(platform::LogCategory::Instance, "release: done");
 }
 
 bool CLumvek::admit(InstanceOperation op) {
@@ -65,6 +68,7 @@ bool CLumvek::admitPostOnly(InstanceOperation op) {
 }
 
 int CLumvek::Initialize(HWND notifyWindow) {
+    platform::logf(platform::LogCategory::Instance, "initialize: making buffers");
     platform::MutexLock control(controlLock_);
     closeLocked();
     std::unique_ptr<CameraDevice> device = deviceFactory_ != nullptr ? deviceFactory_() : nullptr;
@@ -92,6 +96,7 @@ int CLumvek::Initialize(HWND notifyWindow) {
     (void)store_.loadSelectedPreset(cameraNumber_, preset);
     engine_.setWindow(preset);
 
+    platform::logf(platform::LogCategory::Instance, "initialize: counting cameras");
     bool exactlyOne = false;
     {
         platform::MutexLock hold(session_.mutex());
@@ -101,6 +106,7 @@ int CLumvek::Initialize(HWND notifyWindow) {
             exactlyOne = d->CountDevices(kProductR13) == 1;
         }
     }
+    platform::logf(platform::LogCategory::Instance, "initialize: %s", exactlyOne ? "one camera, opening it" : "no camera opened");
     bool opened = false;
     if (exactlyOne) {
         opened = selectCamera(0) != 0;
@@ -125,6 +131,7 @@ int CLumvek::Initialize(HWND notifyWindow) {
         waitTime_ = values.waitTime;
         clock_ = values.clock;
     }
+    platform::logf(platform::LogCategory::Instance, "initialize: done");
     return 1;
 }
 
@@ -225,6 +232,7 @@ int CLumvek::selectCamera(int index) {
     }
     openedBefore_ = true;
     CameraDevice* d = session_.device();
+    platform::logf(platform::LogCategory::Instance, "open: camera %d", index);
     if (d == nullptr || !d->IsDeviceNumberPresent(index)) {
         ReportError(LUMVEK_ERR_NO_CAMERA);
         return 0;
@@ -236,8 +244,10 @@ int CLumvek::selectCamera(int index) {
     }
     state_.cameraSelected(true);
     cameraNumber_ = d->GetOpenDeviceNumber();
+    platform::logf(platform::LogCategory::Instance, "open: restoring the settings of camera %d", cameraNumber_.load());
     loadGroups();
     restoreDeviceSettings();
+    platform::logf(platform::LogCategory::Instance, "open: reading the channel block");
     session_.readChannelBlock();
     session_.applyChannelValues();
     cameraNumber_ = index;

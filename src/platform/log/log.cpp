@@ -1,5 +1,6 @@
 #include "platform/log/log.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,8 @@
 namespace lumvek::platform {
 
 namespace {
+
+const std::chrono::steady_clock::time_point kLoaded = std::chrono::steady_clock::now();
 
 const char* categoryName(LogCategory category) {
     switch (category) {
@@ -45,7 +48,9 @@ void logf(LogCategory category, const char* format, ...) {
     }
     static std::mutex outputMutex;  // keeps lines from different threads whole
     std::lock_guard lock(outputMutex);
-    std::fprintf(stderr, "lumvek[%s] ", categoryName(category));
+    // Seconds since the library was loaded: where the time of a slow call goes.
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - kLoaded).count();
+    std::fprintf(stderr, "lumvek[%s] %.3f ", categoryName(category), seconds);
     va_list args;
     va_start(args, format);
     std::vfprintf(stderr, format, args);

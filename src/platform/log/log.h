@@ -1,7 +1,7 @@
 #pragma once
 // Diagnostic logging, silent by default. LUMVEK_LOG names the categories to
-// print on standard error ("usb,camera", or "all"). Never used on the
-// per-frame path.
+// print on standard error ("usb,camera", or "all"), each line with the
+// seconds since the library was loaded. Never used on the per-frame path.
 #include <cstdarg>
 
 namespace lumvek::platform {
