@@ -10,6 +10,12 @@
 
 namespace lumvek::fx3 {
 
+namespace {
+// Control requests come from the application thread and the transfer
+// thread at once; more idle connections than that are never needed.
+constexpr size_t kIdleConnectionsPerPath = 4;
+} // namespace
+
 DeviceRegistry& DeviceRegistry::instance() {
     static DeviceRegistry registry;
     return registry;
@@ -63,7 +69,7 @@ std::unique_ptr<UsbDevice> DeviceRegistry::open(const std::string& path) {
 
 bool DeviceRegistry::claim(const std::string& path, const void* holder) {
     std::lock_guard lock(claimMutex_);
-    auto [it, added] = claims_.try_emplace(path, Claim{holder, 0});
+    auto [it, added] = claims_.try_emplace(path, Claim{holder, 0, {}});
     if (!added && it->second.holder != holder) {
         return false;
     }
@@ -71,12 +77,49 @@ bool DeviceRegistry::claim(const std::string& path, const void* holder) {
     return true;
 }
 
-void DeviceRegistry::unclaim(const std::string& path, const void* holder) {
+std::vector<std::unique_ptr<UsbDevice>> DeviceRegistry::unclaim(const std::string& path, const void* holder) {
+    std::vector<std::unique_ptr<UsbDevice>> idle;
     std::lock_guard lock(claimMutex_);
     const auto it = claims_.find(path);
     if (it != claims_.end() && it->second.holder == holder && --it->second.handles <= 0) {
+        idle = std::move(it->second.idle);
         claims_.erase(it);
     }
+    return idle;
+}
+
+bool DeviceRegistry::keepIdle(const std::string& path, const void* holder, std::unique_ptr<UsbDevice>& device) {
+    if (!device || !device->reusable()) {
+        return false;
+    }
+    std::lock_guard lock(claimMutex_);
+    const auto it = claims_.find(path);
+    // handles still counts the closing one: keep only while another stays open.
+    if (it == claims_.end() || it->second.holder != holder || it->second.handles < 2 ||
+        it->second.idle.size() >= kIdleConnectionsPerPath) {
+        return false;
+    }
+    it->second.idle.push_back(std::move(device));
+    return true;
+}
+
+std::unique_ptr<UsbDevice> DeviceRegistry::takeIdle(const std::string& path, const void* holder) {
+    std::vector<std::unique_ptr<UsbDevice>> stale;  // ended after the lock is left
+    std::lock_guard lock(claimMutex_);
+    const auto it = claims_.find(path);
+    if (it == claims_.end() || it->second.holder != holder) {
+        return nullptr;
+    }
+    auto& idle = it->second.idle;
+    while (!idle.empty()) {
+        std::unique_ptr<UsbDevice> device = std::move(idle.back());
+        idle.pop_back();
+        if (device->reusable()) {
+            return device;
+        }
+        stale.push_back(std::move(device));
+    }
+    return nullptr;
 }
 
 } // namespace lumvek::fx3

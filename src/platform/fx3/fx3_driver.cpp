@@ -293,9 +293,12 @@ DeviceHandle openDevice(const std::string& path, bool overlapped, DeviceHolder h
         tLastError = kErrorSharingViolation;
         return nullptr;
     }
-    auto device = registry.open(path);
+    auto device = registry.takeIdle(path, holder);
     if (!device) {
-        registry.unclaim(path, holder);
+        device = registry.open(path);
+    }
+    if (!device) {
+        (void)registry.unclaim(path, holder);
         tLastError = kErrorFileNotFound;
         return nullptr;
     }
@@ -326,8 +329,17 @@ void closeHandle(DeviceHandle handle) {
     }
     const std::string path = handle->path;
     const DeviceHolder holder = handle->holder;
-    delete handle;  // the backend connection ends before the claim is given up
-    DeviceRegistry::instance().unclaim(path, holder);
+    // A handle without overlapped I/O has no transfer thread and nothing in
+    // flight now: its connection may serve the holder's next open.
+    std::unique_ptr<UsbDevice> device = std::move(handle->device);
+    const bool plain = !handle->overlapped;
+    delete handle;
+    DeviceRegistry& registry = DeviceRegistry::instance();
+    if (!plain || !registry.keepIdle(path, holder, device)) {
+        device.reset();  // the backend connection ends before the claim is given up
+    }
+    std::vector<std::unique_ptr<UsbDevice>> idle = registry.unclaim(path, holder);
+    idle.clear();
 }
 
 bool deviceIoControl(DeviceHandle handle, uint32_t code, const void* in, uint32_t inBytes, void* out,

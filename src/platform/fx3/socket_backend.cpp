@@ -232,6 +232,12 @@ public:
     bool resetPort() override { return simple(wire::Op::ResetPort, 0) != 0; }
     uint32_t linkSpeed() override { return simple(wire::Op::Speed, 0); }
     bool connected() const override { return !broken_; }
+    // Idle, the daemon sends nothing: anything to read, or the far end gone
+    // (an unplugged camera drops its connections), ends the connection's use.
+    // A daemon taken as silent is not asked again on an old connection either.
+    bool reusable() const override {
+        return !broken_ && !sockio::peerHasSpoken(fd_) && !SilentDaemons::instance().leftAlone(socketPath_);
+    }
 
 private:
     uint32_t simple(wire::Op op, uint32_t argument) {

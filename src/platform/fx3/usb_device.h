@@ -65,6 +65,10 @@ public:
     virtual bool resetPort() = 0;
     virtual uint32_t linkSpeed() = 0;
     [[nodiscard]] virtual bool connected() const = 0;
+    // True when this idle connection may serve the holder's next handle on
+    // the same path instead of a new one (nothing pending, the far end still
+    // there). Only connections that cost a round trip to make say so.
+    [[nodiscard]] virtual bool reusable() const { return false; }
 };
 
 // A source of devices: lists the device paths present and opens one.
