@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include "platform/fx3/fx3_driver.h"
+#include "platform/fx3/socket_backend.h"
 #include "support/test_env.h"
 #include "camera_link.h"
 
@@ -323,6 +325,88 @@ TEST(CamsimDaemon, AStoppedDaemonIsReportedAsRemovalAndBackAsArrival) {
     EXPECT_NE(handle, nullptr);
     if (handle != nullptr) fx3::closeHandle(handle);
     fx3::unsubscribeDeviceChanges(id);
+}
+
+// Unix sockets this process has open (its connections to the daemon).
+int openSockets() {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const auto target = std::filesystem::read_symlink(entry.path(), error);
+        if (!error && target.string().rfind("socket:", 0) == 0) ++count;
+    }
+    return count;
+}
+
+// Polls the daemon until it names no holder of the camera (its connection
+// threads notice a closed connection on their own time); false after boundMs.
+bool daemonLetsGo(const std::string& devicePath, int boundMs) {
+    const std::string socket = fx3::socketPathOf(devicePath);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const fx3::SocketCameraAnswer answer = fx3::querySocketCamera(socket);
+        if (answer.answered && answer.holderPid == 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+bool writeFpgaOnOwnHandle(const std::string& path, const void* holder, uint8_t reg, uint8_t value) {
+    fx3::DeviceHandle handle = fx3::openDevice(path, false, holder);
+    if (handle == nullptr) return false;
+    const uint8_t data[3] = {reg, 0, value};
+    fx3::ControlRequestBuffer buffer = fx3::makeControlRequest(fx3::kRequestTypeVendorOut, 0x30, 3, 0x40, data);
+    uint32_t returned = 0;
+    const bool ok = fx3::deviceIoControl(handle, fx3::kIoctlControlTransfer, buffer.data(),
+                                         static_cast<uint32_t>(buffer.size()), buffer.data(),
+                                         static_cast<uint32_t>(buffer.size()), &returned, nullptr);
+    fx3::closeHandle(handle);
+    return ok;
+}
+
+// Request handles of a holder that keeps the camera open (the controller's
+// claim handle) share a few connections instead of making one each; the
+// last handle's close ends them all, so the camera is free for others.
+TEST(CamsimDaemonConnections, RequestHandlesOfAClaimedCameraShareConnections) {
+    Daemon daemon({"product=0x3090,name=reuse,pattern=black,fps=200"});
+    ASSERT_TRUE(daemon.waitReady());
+    const std::string path = fx3::formatDevicePath(0x04b4, 0x3090, "reuse");
+    const int holder = 0;
+    const int before = openSockets();
+    fx3::DeviceHandle claim = fx3::openDevice(path, false, &holder);
+    ASSERT_NE(claim, nullptr);
+    ASSERT_TRUE(writeFpgaOnOwnHandle(path, &holder, 1, 1));
+    const int kept = openSockets();
+    EXPECT_EQ(kept, before + 2);  // the claim handle's and one kept for the next request
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(writeFpgaOnOwnHandle(path, &holder, 1, static_cast<uint8_t>(i)));
+    }
+    EXPECT_EQ(openSockets(), kept);
+    // Another holder of this process is still refused while the camera is held.
+    const int other = 0;
+    EXPECT_EQ(fx3::openDevice(path, false, &other), nullptr);
+    fx3::closeHandle(claim);
+    EXPECT_EQ(openSockets(), before);
+    EXPECT_TRUE(daemonLetsGo(path, 5000));
+    EXPECT_TRUE(writeFpgaOnOwnHandle(path, &other, 1, 1));
+}
+
+// A kept connection of an unplugged camera is never handed out again: after
+// the replug the next request reaches the camera on a new connection.
+TEST(CamsimDaemonConnections, AKeptConnectionOfAnUnpluggedCameraIsNotReused) {
+    Daemon daemon({"product=0x3090,name=replugged,pattern=black,fps=200"});
+    ASSERT_TRUE(daemon.waitReady());
+    const std::string path = fx3::formatDevicePath(0x04b4, 0x3090, "replugged");
+    const int holder = 0;
+    fx3::DeviceHandle claim = fx3::openDevice(path, false, &holder);
+    ASSERT_NE(claim, nullptr);
+    ASSERT_TRUE(writeFpgaOnOwnHandle(path, &holder, 1, 1));  // leaves one connection kept
+    ASSERT_EQ(daemon.ctl({"unplug", "replugged"}), 0);
+    ASSERT_EQ(daemon.ctl({"replug", "replugged"}), 0);
+    EXPECT_TRUE(writeFpgaOnOwnHandle(path, &holder, 1, 3));
+    CameraLink link(path);
+    fx3::closeHandle(claim);
+    EXPECT_EQ(link.readFpga(1), 3);
 }
 
 } // namespace
