@@ -2,6 +2,7 @@
 // attach/detach calls (queued here), the socket directory is watched with
 // inotify, libusb hot-plug events are queued like the in-process ones; one
 // watcher thread delivers all of them while anyone is subscribed.
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -29,7 +30,6 @@
 namespace lumvek::fx3 {
 
 namespace {
-constexpr int kWatchPollMs = 50;
 constexpr int kRescanMs = 500;
 
 class DeviceWatcher {
@@ -151,8 +151,14 @@ private:
         auto lastScan = std::chrono::steady_clock::now();
         alignas(inotify_event) char buffer[4096];
         while (!stop_) {
+            // Sleeps until the next rescan is due: queued events, inotify and
+            // the stop request wake the poll themselves.
+            const auto sinceScan = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       std::chrono::steady_clock::now() - lastScan)
+                                       .count();
+            const int untilRescanMs = static_cast<int>(std::clamp<int64_t>(kRescanMs - sinceScan, 0, kRescanMs));
             pollfd p[2] = {{wakeFd_, POLLIN, 0}, {wd >= 0 ? fd : -1, POLLIN, 0}};
-            const int ready = ::poll(p, 2, kWatchPollMs);
+            const int ready = ::poll(p, 2, untilRescanMs);
             if (ready > 0 && (p[0].revents & POLLIN) != 0) {
                 uint64_t value = 0;
                 (void)::read(wakeFd_, &value, sizeof value);
