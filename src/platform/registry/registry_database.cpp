@@ -91,6 +91,14 @@ int exec(sqlite3* db, const char* sql) {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
 }
 
+bool inWalMode(sqlite3* db) {
+    Statement mode(db, "PRAGMA journal_mode");
+    if (mode.step() != SQLITE_ROW) {
+        return false;
+    }
+    return sqlite3_stricmp(mode.text(0).c_str(), "wal") == 0;
+}
+
 } // namespace
 
 LONG statusFromSqlite(int rc) {
@@ -179,6 +187,14 @@ LONG RegistryDatabase::open(const std::string& path, bool create, std::unique_pt
         // WAL lets readers of other processes go on while one writes; the
         // mode is kept in the file. Failing to set it only costs concurrency.
         (void)exec(db, "PRAGMA journal_mode=WAL");
+    }
+    if (inWalMode(db)) {
+        // In WAL mode a commit that does not wait for the disk still leaves
+        // the file whole after a crash of the process or of the machine; a
+        // power cut may only take back the last commits. Waiting for the disk
+        // at every setting written made a first start (the default tree, one
+        // transaction per value) wait for some fifty flushes.
+        (void)exec(db, "PRAGMA synchronous=NORMAL");
     }
     out = std::move(database);
     return ERROR_SUCCESS;
