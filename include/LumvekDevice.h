@@ -39,10 +39,10 @@ extern "C" {
 
 /** Bayer orders of LumvekDevice_GetRawBayerOrder(): the colours of the
  * top-left 2 x 2 block, row 0 first. */
-#define LUMVEK_BAYER_GBRG 0
-#define LUMVEK_BAYER_RGGB 1
-#define LUMVEK_BAYER_BGGR 2
-#define LUMVEK_BAYER_GRBG 3
+#define LUMVEK_BAYER_GBRG 0 /**< G B / R G */
+#define LUMVEK_BAYER_RGGB 1 /**< R G / G B */
+#define LUMVEK_BAYER_BGGR 2 /**< B G / G R (the stored default, mode 2) */
+#define LUMVEK_BAYER_GRBG 3 /**< G R / B G */
 
 /** The id of R13 camera @p deviceNumber (as Lumvek_SetDeviceNumber() takes
  * it), NUL-terminated into @p buffer of @p size bytes. Enumerates first.

@@ -12,6 +12,7 @@ constexpr KeyHelp kDescriptionKeys[] = {
     {"product", "0x3090", "USB product identifier (hex or decimal); selects the sensor model"},
     {"name", "NAME", "unique name; the instance part of the device path (default cam0)"},
     {"vid", "0x04b4", "USB vendor identifier"},
+    {"serial", "SERIAL", "USB serial-number string on usb-run's bus (default: the name; empty: none)"},
     {"scene", "FILE.pgm", "what the sensor sees: a binary PGM, delivered exactly"},
     {"pattern", "chart|ramp|black|white", "what the sensor sees otherwise (default chart)"},
     {"srom", "FILE", "serial ROM image kept in FILE"},
@@ -77,6 +78,12 @@ bool parseCameraDescription(const std::string& text, CameraDescription& descript
                 return false;
             }
             description.name = value;
+        } else if (key == "serial") {
+            if (!value.empty() && !fx3::wire::isValidInstanceName(value)) {
+                error = "serial '" + value + "' must be 1-64 characters of A-Z a-z 0-9 - _ . (not starting with .)";
+                return false;
+            }
+            description.serial = value;
         } else if (key == "scene") {
             if (value.empty()) {
                 error = "scene needs a file name";

@@ -110,8 +110,8 @@ void startInOrderAndSelectById(const std::string& first, const std::string& seco
     EXPECT_EQ(LumvekDevice_FindNumber("no-such-cam"), -1);
     EXPECT_EQ(LumvekDevice_FindNumber(nullptr), -1);
     // Whichever number it has, the id opens the same camera.
-    EXPECT_LT(meanOfCameraWithId("black-cam"), 1.0);
-    EXPECT_GT(meanOfCameraWithId("white-cam"), 250.0);
+    EXPECT_LT(meanOfCameraWithId("black-cam"), 20.0);
+    EXPECT_GT(meanOfCameraWithId("white-cam"), 200.0);
     EXPECT_EQ(Lumvek_Release(holder), 1);
 }
 
