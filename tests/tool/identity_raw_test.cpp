@@ -3,6 +3,7 @@
 // that name the rule, and the trigger through --product.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -14,6 +15,23 @@ namespace {
 
 constexpr const char* kIdentify = "/usr/bin/identify";
 constexpr const char* kConvert = "/usr/bin/convert";
+
+// A binary PGM that changes from pixel to pixel, so that every sample of a
+// file read back is compared with its own; the simulator delivers it exactly.
+std::string writeScene(const std::filesystem::path& path, int width, int height, int maxval) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return {};
+    std::fprintf(file, "P5\n%d %d\n%d\n", width, height, maxval);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int v = (x * 7 + y * 13) % (maxval + 1);
+            if (maxval > 255) std::fputc(v >> 8, file);
+            std::fputc(v & 0xFF, file);
+        }
+    }
+    std::fclose(file);
+    return path.string();
+}
 
 bool haveImageMagick() { return std::filesystem::exists(kIdentify) && std::filesystem::exists(kConvert); }
 
@@ -78,7 +96,8 @@ TEST(ToolIdentity, ProductCamerasByIdAndItsProduct) {
 TEST(ToolProductSnap, ThreeBytePixelsGoToPpmAndPngAndRefuseAPgm) {
     if (!haveImageMagick()) GTEST_SKIP() << "ImageMagick (identify, convert) is not installed";
     ToolEnv env("snap-3130");
-    Daemon daemon(env, {"product=0x3130,name=conv,pattern=ramp"});
+    // The converter sends three samples per pixel: the scene is three times as wide.
+    Daemon daemon(env, {"product=0x3130,name=conv,scene=" + writeScene(env.dir() / "conv.pgm", 3 * 1920, 1080, 255)});
     ASSERT_TRUE(daemon.ready());
     const std::string raw = (env.dir() / "p.raw").string();
     const std::string ppm = (env.dir() / "p.ppm").string();
@@ -111,14 +130,14 @@ TEST(ToolProductSnap, ThreeBytePixelsGoToPpmAndPngAndRefuseAPgm) {
 
 TEST(ToolProductSnap, OneSamplePixelsGoToPgmAndPngAtEightAndSixteenBits) {
     if (!haveImageMagick()) GTEST_SKIP() << "ImageMagick (identify, convert) is not installed";
-    ToolEnv env("snap-r12");
-    Daemon daemon(env, {"product=0x32D0,name=r12,pattern=ramp"});
+    ToolEnv env("snap-imx250");
+    Daemon daemon(env, {"product=0x31B0,name=imx250,scene=" + writeScene(env.dir() / "imx.pgm", 2448, 2048, 4095)});
     ASSERT_TRUE(daemon.ready());
     for (const int bits : {8, 16}) {
         const std::string stem = (env.dir() / ("r" + std::to_string(bits))).string();
         for (const char* ext : {".raw", ".pgm", ".png"}) {
             const ProcessResult snap = lumvek(
-                {"snap", "--product", "0x32D0", "--mode", std::to_string(bits), "--window", "640x480", "-o", stem + ext},
+                {"snap", "--product", "0x31B0", "--mode", std::to_string(bits), "--window", "640x480", "-o", stem + ext},
                 env);
             ASSERT_EQ(snap.exitCode, 0) << ext << ": " << snap.err;
         }
@@ -132,7 +151,7 @@ TEST(ToolProductSnap, OneSamplePixelsGoToPgmAndPngAtEightAndSixteenBits) {
         EXPECT_TRUE(decoded(stem + ".pgm", "gray", bits, env) == expected) << bits << "-bit PGM";
         EXPECT_TRUE(decoded(stem + ".png", "gray", bits, env) == expected) << bits << "-bit PNG";
     }
-    const ProcessResult ppm = lumvek({"snap", "--product", "0x32D0", "-o", (env.dir() / "r.ppm").string()}, env);
+    const ProcessResult ppm = lumvek({"snap", "--product", "0x31B0", "-o", (env.dir() / "r.ppm").string()}, env);
     EXPECT_EQ(ppm.exitCode, 1);
     EXPECT_NE(ppm.err.find("pixels have one sample: write .pgm, .png or .raw"), std::string::npos) << ppm.err;
 }
