@@ -12,7 +12,6 @@ constexpr KeyHelp kDescriptionKeys[] = {
     {"product", "0x3090", "USB product identifier (hex or decimal); selects the sensor model"},
     {"name", "NAME", "unique name; the instance part of the device path (default cam0)"},
     {"vid", "0x04b4", "USB vendor identifier"},
-    {"serial", "SERIAL", "USB serial-number string on usb-run's bus (default: the name; empty: none)"},
     {"scene", "FILE.pgm", "what the sensor sees: a binary PGM, delivered exactly"},
     {"pattern", "chart|ramp|black|white", "what the sensor sees otherwise (default chart)"},
     {"srom", "FILE", "serial ROM image kept in FILE"},
@@ -23,6 +22,7 @@ constexpr KeyHelp kDescriptionKeys[] = {
     {"ready", "1", "the status byte of request 0xC3"},
     {"usb-speed", "5000", "link speed in Mbit/s on usb-run's emulated bus (480: a USB 2 port)"},
     {"unplug", "1", "start unplugged"},
+    {"serial", "SERIAL", "USB serial-number string on usb-run's bus (default: the name; empty: none)"},
 };
 
 bool parse16(const std::string& key, const std::string& value, uint16_t& out, std::string& error) {

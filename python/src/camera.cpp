@@ -86,7 +86,7 @@ void Camera::selectCamera(std::optional<int> index) {
         }
         return;
     }
-    if (const auto problem = tool::cameraCountProblem(count, "lumvek.Camera(index=N)")) {
+    if (const auto problem = tool::cameraCountProblem(count, "lumvek.Camera(index=N) or lumvek.Camera(id=ID)")) {
         refuse(LUMVEK_ERR_NO_CAMERA, *problem);
     }
 }

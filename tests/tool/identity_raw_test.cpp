@@ -43,7 +43,8 @@ std::string identify(const std::string& path, const ToolEnv& env) {
 
 // The samples ImageMagick decodes, as `map` (gray or rgb) at `depth` bits, big-endian.
 std::string decoded(const std::string& path, const char* map, int depth, const ToolEnv& env) {
-    const ProcessResult r = run(kConvert, {path, "-depth", std::to_string(depth), std::string(map) + ":-"}, env);
+    const ProcessResult r =
+        run(kConvert, {path, "-depth", std::to_string(depth), "-endian", "MSB", std::string(map) + ":-"}, env);
     return r.exitCode == 0 ? r.out : std::string();
 }
 

@@ -199,7 +199,7 @@ void CameraSession::selectCamera(const std::optional<int>& requested) {
     }
     // With exactly one camera present the SDK opened it already; with more
     // it opened none, and guessing one would act on the wrong camera.
-    if (const auto problem = cameraCountProblem(static_cast<int>(cameras.size()), "-d N")) {
+    if (const auto problem = cameraCountProblem(static_cast<int>(cameras.size()), "-d N or -d ID")) {
         fail(*problem + " (present: " + numberList(cameras) + "; see lumvek list)");
     }
     deviceNumber_ = cameras.front().number;
