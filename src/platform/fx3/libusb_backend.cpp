@@ -312,7 +312,7 @@ std::unique_ptr<UsbDevice> LibusbDeviceSource::open(const std::string& path) {
     // number has it as the instance, not its bus and port. The device list
     // decides.
     DevicePathParts parts;
-    if (!parseDevicePath(path, parts)) {
+    if (!parseDevicePath(path, parts) || !isCameraUsbId(usbVendorIds(), parts.vendorId, parts.productId)) {
         return nullptr;
     }
     LibusbContext* context = LibusbContext::instance();
