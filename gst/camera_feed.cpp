@@ -89,7 +89,7 @@ bool CameraFeed::open(int device) {
         return true;
     }
     char names[LUMVEK_MAX_DEVICE_NAMES][LUMVEK_DEVICE_NAME_BYTES] = {};
-    if (const auto problem = tool::cameraCountProblem(Lumvek_EnumDevice(handle_, names), "device=N")) {
+    if (const auto problem = tool::cameraCountProblem(Lumvek_EnumDevice(handle_, names), "device=N or camera-id=ID")) {
         error_ = *problem;
         close();
         return false;

@@ -45,6 +45,16 @@ public:
 
     // device < 0: the camera Lumvek_Initialize opens. False with error().
     [[nodiscard]] bool open(int device);
+    // The camera whose id (LumvekDevice.h) is `id`, whatever its number.
+    [[nodiscard]] bool openById(const std::string& id);
+    // Sets the capture window; a refusal gives error() the library's window
+    // rule in words (what was wrong, what would be accepted).
+    [[nodiscard]] bool setWindow(int x, int y, int width, int height);
+    // Why the window would be refused; empty when it would be taken.
+    [[nodiscard]] std::string windowProblem(int x, int y, int width, int height) const;
+    // The raw frames' Bayer order name ("bggr", ...), following the stored
+    // Bayer mode and the mirrors in force.
+    [[nodiscard]] const char* bayerOrder() const;
     void close();
     [[nodiscard]] bool isOpen() const { return handle_ != 0; }
 

@@ -8,6 +8,7 @@
 
 #include "camera_feed.h"
 #include "sdk_errors.h"
+#include "window_text.h"
 
 GST_DEBUG_CATEGORY_STATIC(lumvek_src_debug);
 #define GST_CAT_DEFAULT lumvek_src_debug
@@ -27,12 +28,18 @@ constexpr int kFrameTimeoutMs = 10000;
 constexpr int kFullWidth = 2336;
 constexpr int kFullHeight = 1752;
 
-enum Property { PropertyDevice = 1, PropertyExposure, PropertyGain, PropertyPersist };
+enum Property { PropertyDevice = 1, PropertyExposure, PropertyGain, PropertyPersist, PropertyCameraId, PropertyWindow };
 
 GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
     "src", GST_PAD_SRC, GST_PAD_ALWAYS,
     GST_STATIC_CAPS("video/x-raw, format = (string) { GRAY8, GRAY16_LE, BGR, BGRx }, "
+                    "width = (int) [ 1, 2336 ], height = (int) [ 1, 1752 ], framerate = (fraction) [ 0/1, MAX ]; "
+                    // The mosaic itself (colour mode 8), in the camera's Bayer order, for bayer2rgb and
+                    // machine-vision code of its own. GStreamer 1.22 has 8-bit Bayer formats only.
+                    "video/x-bayer, format = (string) { bggr, gbrg, grbg, rggb }, "
                     "width = (int) [ 1, 2336 ], height = (int) [ 1, 1752 ], framerate = (fraction) [ 0/1, MAX ]"));
+
+constexpr const char* kBayerCaps = "video/x-bayer";
 
 } // namespace
 
@@ -44,6 +51,8 @@ struct _LumvekSrc {
     int exposure;
     int gain;
     bool persist;
+    gchar* cameraId;  // open by id when set (takes the place of device)
+    gchar* window;    // "WxH" or "WxH+X+Y"; null: the camera's window
 
     // Guards the feed pointer against the application thread, which applies
     // exposure and gain to the running camera. The streaming thread never
@@ -99,6 +108,14 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
     case PropertyExposure: self->exposure = g_value_get_int(value); break;
     case PropertyGain: self->gain = g_value_get_int(value); break;
     case PropertyPersist: self->persist = g_value_get_boolean(value); break;
+    case PropertyCameraId:
+        g_free(self->cameraId);
+        self->cameraId = g_value_dup_string(value);
+        break;
+    case PropertyWindow:
+        g_free(self->window);
+        self->window = g_value_dup_string(value);
+        break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
     GST_OBJECT_UNLOCK(self);
@@ -113,9 +130,34 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     case PropertyExposure: g_value_set_int(value, self->exposure); break;
     case PropertyGain: g_value_set_int(value, self->gain); break;
     case PropertyPersist: g_value_set_boolean(value, self->persist); break;
+    case PropertyCameraId: g_value_set_string(value, self->cameraId); break;
+    case PropertyWindow: g_value_set_string(value, self->window); break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
     GST_OBJECT_UNLOCK(self);
+}
+
+// The window property, or the caps' width and height, at the window
+// property's corner (0, 0 when none).
+struct WindowWish {
+    bool given = false;
+    lumvek::tool::WindowText window;
+};
+
+bool windowProperty(LumvekSrc* self, WindowWish& wish) {
+    GST_OBJECT_LOCK(self);
+    const std::string text = self->window != nullptr ? self->window : "";
+    GST_OBJECT_UNLOCK(self);
+    if (text.empty()) return true;
+    std::string error;
+    const auto parsed = lumvek::tool::parseWindowText(text, error);
+    if (!parsed) {
+        GST_ELEMENT_ERROR(self, RESOURCE, SETTINGS, ("window property: %s", error.c_str()), (nullptr));
+        return false;
+    }
+    wish.given = true;
+    wish.window = *parsed;
+    return true;
 }
 
 gboolean start(GstBaseSrc* base) {
@@ -124,12 +166,19 @@ gboolean start(GstBaseSrc* base) {
     GST_OBJECT_LOCK(self);
     const int device = self->device;
     const bool persist = self->persist;
+    const std::string cameraId = self->cameraId != nullptr ? self->cameraId : "";
     GST_OBJECT_UNLOCK(self);
-    if (!feed->open(device)) {
+    WindowWish wish;
+    if (!windowProperty(self, wish)) return FALSE;
+    if (!(cameraId.empty() ? feed->open(device) : feed->openById(cameraId))) {
         GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ, ("%s", feed->error().c_str()), (nullptr));
         return FALSE;
     }
     feed->setPersist(persist);
+    if (wish.given && !feed->setWindow(wish.window.x, wish.window.y, wish.window.width, wish.window.height)) {
+        GST_ELEMENT_ERROR(self, RESOURCE, SETTINGS, ("window property: %s", feed->error().c_str()), (nullptr));
+        return FALSE;
+    }
     std::lock_guard lock(*self->feedLock);
     self->feed = feed.release();
     applySettings(self);
@@ -189,12 +238,47 @@ GstCaps* getCaps(GstBaseSrc* base, GstCaps* filter) {
             }
         }
     }
+    // The raw mosaic last: a pipeline that takes anything gets a picture.
+    gst_caps_append_structure(caps, gst_structure_new(kBayerCaps, "format", G_TYPE_STRING, self->feed->bayerOrder(),
+                                                      "width", G_TYPE_INT, self->width, "height", G_TYPE_INT,
+                                                      self->height, "framerate", GST_TYPE_FRACTION,
+                                                      self->rate.numerator, self->rate.denominator, nullptr));
     if (filter != nullptr) {
         GstCaps* both = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
         gst_caps_unref(caps);
         return both;
     }
     return caps;
+}
+
+// Caps downstream that fix another width or height than the camera's ask
+// for a capture window (at the window property's corner): set it, or fail
+// the negotiation with the window rule in words.
+gboolean negotiate(GstBaseSrc* base) {
+    LumvekSrc* self = LUMVEK_SRC(base);
+    if (self->feed != nullptr) {
+        GstCaps* peer = gst_pad_peer_query_caps(GST_BASE_SRC_PAD(base), nullptr);
+        int width = self->width;
+        int height = self->height;
+        if (peer != nullptr && !gst_caps_is_any(peer) && !gst_caps_is_empty(peer)) {
+            const GstStructure* s = gst_caps_get_structure(peer, 0);
+            (void)gst_structure_get_int(s, "width", &width);
+            (void)gst_structure_get_int(s, "height", &height);
+        }
+        if (peer != nullptr) gst_caps_unref(peer);
+        if (width != self->width || height != self->height) {
+            WindowWish wish;
+            if (!windowProperty(self, wish)) return FALSE;
+            if (!self->feed->setWindow(wish.window.x, wish.window.y, width, height)) {
+                GST_ELEMENT_ERROR(self, CORE, NEGOTIATION,
+                                  ("caps ask for %d x %d: %s", width, height, self->feed->error().c_str()), (nullptr));
+                return FALSE;
+            }
+            self->width = self->feed->width();
+            self->height = self->feed->height();
+        }
+    }
+    return GST_BASE_SRC_CLASS(lumvek_src_parent_class)->negotiate(base);
 }
 
 // Downstream elements list their own formats first (videoconvert before
@@ -229,8 +313,33 @@ GstCaps* fixate(GstBaseSrc* base, GstCaps* caps) {
 
 gboolean setCaps(GstBaseSrc* base, GstCaps* caps) {
     LumvekSrc* self = LUMVEK_SRC(base);
+    if (self->feed == nullptr) return FALSE;
+    const GstStructure* structure = gst_caps_get_structure(caps, 0);
+    if (gst_structure_has_name(structure, kBayerCaps)) {
+        const char* order = gst_structure_get_string(structure, "format");
+        int width = 0;
+        int height = 0;
+        if (order == nullptr || std::string(order) != self->feed->bayerOrder() ||
+            !gst_structure_get_int(structure, "width", &width) || !gst_structure_get_int(structure, "height", &height) ||
+            width != self->width || height != self->height) {
+            GST_ELEMENT_ERROR(self, CORE, NEGOTIATION,
+                              ("caps the camera cannot give (its mosaic is %s): %" GST_PTR_FORMAT,
+                               self->feed->bayerOrder(), caps),
+                              (nullptr));
+            return FALSE;
+        }
+        if (!self->feed->start(8)) {
+            GST_ELEMENT_ERROR(self, RESOURCE, READ, ("%s", self->feed->error().c_str()), (nullptr));
+            return FALSE;
+        }
+        // Rows padded to 4 bytes, as bayer2rgb reads them.
+        self->bitsPerPixel = 8;
+        self->haveFirstFrame = false;
+        gst_base_src_set_blocksize(base, static_cast<guint>(lumvek::gst::frameBytes(self->width, self->height, 8)));
+        return TRUE;
+    }
     GstVideoInfo info;
-    if (self->feed == nullptr || !gst_video_info_from_caps(&info, caps)) {
+    if (!gst_video_info_from_caps(&info, caps)) {
         return FALSE;
     }
     const auto* format = lumvek::gst::formatByName(gst_video_format_to_string(GST_VIDEO_INFO_FORMAT(&info)));
@@ -334,6 +443,8 @@ void finalize(GObject* object) {
     self->feed = nullptr;
     delete self->unlocking;
     delete self->feedLock;
+    g_free(self->cameraId);
+    g_free(self->window);
     G_OBJECT_CLASS(lumvek_src_parent_class)->finalize(object);
 }
 
@@ -372,6 +483,18 @@ static void lumvek_src_class_init(LumvekSrcClass* klass) {
                              "Keep exposure, gain and colour mode in the camera's settings store after the element "
                              "stops; by default the stored values are put back",
                              FALSE, flags));
+    g_object_class_install_property(
+        objectClass, PropertyCameraId,
+        g_param_spec_string("camera-id", "Camera id",
+                            "Camera to open by its id (lumvek list): USB serial number, else bus and port; a "
+                            "simulated camera's name. Takes the place of device when set",
+                            nullptr, flags));
+    g_object_class_install_property(
+        objectClass, PropertyWindow,
+        g_param_spec_string("window", "Capture window",
+                            "WxH or WxH+X+Y in sensor pixels; a window the camera cannot take fails with the rule "
+                            "it breaks and what it accepts. Caps with another width or height ask for a window too",
+                            nullptr, flags));
 
     gst_element_class_set_static_metadata(elementClass, "Lumvek camera source", "Source/Video",
                                           "Processed frames of a Lumvek USB3 industrial camera", "Lumvek SDK");
@@ -382,6 +505,7 @@ static void lumvek_src_class_init(LumvekSrcClass* klass) {
     baseClass->get_caps = getCaps;
     baseClass->set_caps = setCaps;
     baseClass->fixate = fixate;
+    baseClass->negotiate = negotiate;
     baseClass->unlock = unlock;
     baseClass->unlock_stop = unlockStop;
     pushClass->create = create;
@@ -393,6 +517,8 @@ static void lumvek_src_init(LumvekSrc* self) {
     self->exposure = kNoValue;
     self->gain = kNoValue;
     self->persist = false;
+    self->cameraId = nullptr;
+    self->window = nullptr;
     self->feedLock = new std::mutex;
     self->feed = nullptr;
     self->rate = {};

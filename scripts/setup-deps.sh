@@ -16,7 +16,7 @@ packages=(
   # lumvek-camsim usb-run: simulated cameras as USB devices for the libusb tests
   libumockdev-dev umockdev
   # Python package (pybind11, NumPy, pytest), GStreamer element and its test pipelines, API reference
-  pybind11-dev python3-dev python3-numpy python3-pytest libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly python3-gi gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0 doxygen
+  pybind11-dev python3-dev python3-numpy python3-pytest libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad python3-gi gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0 doxygen
   # libFuzzer targets (scripts/fuzz-smoke.sh): clang and its sanitizer/fuzzer runtimes
   clang libclang-rt-14-dev
 )

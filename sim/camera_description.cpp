@@ -22,6 +22,7 @@ constexpr KeyHelp kDescriptionKeys[] = {
     {"ready", "1", "the status byte of request 0xC3"},
     {"usb-speed", "5000", "link speed in Mbit/s on usb-run's emulated bus (480: a USB 2 port)"},
     {"unplug", "1", "start unplugged"},
+    {"serial", "SERIAL", "USB serial-number string on usb-run's bus (default: the name; empty: none)"},
 };
 
 bool parse16(const std::string& key, const std::string& value, uint16_t& out, std::string& error) {
@@ -77,6 +78,12 @@ bool parseCameraDescription(const std::string& text, CameraDescription& descript
                 return false;
             }
             description.name = value;
+        } else if (key == "serial") {
+            if (!value.empty() && !fx3::wire::isValidInstanceName(value)) {
+                error = "serial '" + value + "' must be 1-64 characters of A-Z a-z 0-9 - _ . (not starting with .)";
+                return false;
+            }
+            description.serial = value;
         } else if (key == "scene") {
             if (value.empty()) {
                 error = "scene needs a file name";

@@ -24,6 +24,11 @@ struct CameraDescription {
     uint16_t productId = 0x3090;
     uint16_t vendorId = kDefaultVendorId;
     std::string name = "cam0";
+    // The USB serial-number string usb-run presents (its sysfs "serial" and
+    // string descriptor 3). Unset: the name; "serial=" (empty): none, so the
+    // library falls back to the bus and port path.
+    std::optional<std::string> serial;
+    [[nodiscard]] std::string serialNumber() const { return serial.value_or(name); }
     std::string scenePath;
     Pattern pattern = Pattern::Chart;
     std::string sromPath;

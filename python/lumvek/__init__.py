@@ -2,7 +2,7 @@
 
     import lumvek
     print(lumvek.list_cameras())
-    with lumvek.Camera() as camera:          # or lumvek.Camera(index=1)
+    with lumvek.Camera() as camera:          # or Camera(index=1), Camera(id="cam0")
         camera.color_mode = 24
         camera.exposure = 500                # 0.1 ms units
         picture = camera.snap()              # (H, W, 3) uint8, BGR, first row on top
@@ -18,6 +18,6 @@ Settings are attributes named as `lumvek get/set` names them, '-' read as '_'
 (camera.gain_red, camera.mirror_h), and by name with get()/set().
 """
 
-from ._lumvek import COLOR_MODES, Camera, Error, FrameStream, Recording, list_cameras
+from ._lumvek import COLOR_MODES, Camera, Error, FrameStream, RawFrame, Recording, camera_ids, list_cameras
 
-__all__ = ["COLOR_MODES", "Camera", "Error", "FrameStream", "Recording", "list_cameras"]
+__all__ = ["COLOR_MODES", "Camera", "Error", "FrameStream", "RawFrame", "Recording", "camera_ids", "list_cameras"]

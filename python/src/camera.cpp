@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "LumvekDevice.h"
 #include "avi_progress.h"
 #include "camera_count.h"
 #include "dialog_kinds.h"
@@ -25,7 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 } // namespace
 
-Camera::Camera(std::optional<int> index) {
+Camera::Camera(std::optional<int> index, std::optional<std::string> id) {
     notifyWindow_ = LumvekWnd_CreateMessageWindow();
     handle_ = Lumvek_Initialize(notifyWindow_);
     if (handle_ == 0) {
@@ -34,7 +35,12 @@ Camera::Camera(std::optional<int> index) {
     }
     try {
         std::lock_guard lock(callLock_);
+        if (id) {
+            if (index) refuse(LUMVEK_ERR_ARGUMENT, "give index or id, not both");
+            index = numberOfId(*id);
+        }
         selectCamera(index);
+        deviceNumber_ = index.value_or(-1);
     } catch (...) {
         close();
         throw;
@@ -80,7 +86,7 @@ void Camera::selectCamera(std::optional<int> index) {
         }
         return;
     }
-    if (const auto problem = tool::cameraCountProblem(count, "lumvek.Camera(index=N)")) {
+    if (const auto problem = tool::cameraCountProblem(count, "lumvek.Camera(index=N) or lumvek.Camera(id=ID)")) {
         refuse(LUMVEK_ERR_NO_CAMERA, *problem);
     }
 }
@@ -175,6 +181,12 @@ CaptureWindow Camera::window() {
 void Camera::setWindow(const CaptureWindow& window) {
     std::lock_guard lock(callLock_);
     const int32_t handle = openHandle();
+    char reason[512] = {};
+    if (LumvekDevice_CheckCaptureWindow(handle, window.x, window.y, window.width, window.height, reason,
+                                        sizeof reason) == 0) {
+        clearErrors();
+        refuse(LUMVEK_ERR_ARGUMENT, reason);
+    }
     int th = 0, ehs = 0, eh = 0, tv = 0, evs = 0, ev = 0;
     if (Lumvek_GetCaptureWindowEx(handle, &th, &ehs, &eh, &tv, &evs, &ev) == 0 ||
         Lumvek_SetCaptureWindowEx(handle, th, window.x, window.width, tv, window.y, window.height) == 0) {

@@ -31,8 +31,9 @@ struct CaptureWindow {
 class Camera {
 public:
     // nullopt: the camera Lumvek_Initialize opens (the only one present);
-    // an index: Lumvek_SetDeviceNumber. Throws SdkFailure.
-    explicit Camera(std::optional<int> index);
+    // an index: Lumvek_SetDeviceNumber; an id: the camera with that id
+    // (LumvekDevice_FindNumber), whatever its number. Throws SdkFailure.
+    explicit Camera(std::optional<int> index, std::optional<std::string> id = std::nullopt);
     ~Camera();
     Camera(const Camera&) = delete;
     Camera& operator=(const Camera&) = delete;
@@ -45,7 +46,17 @@ public:
     [[nodiscard]] int setting(const tool::SettingInfo& setting);
     void setSetting(const tool::SettingInfo& setting, int value);
     [[nodiscard]] CaptureWindow window();
+    // Refused windows raise with the library's window rule in words (what
+    // was wrong, what would be accepted).
     void setWindow(const CaptureWindow& window);
+    // The camera's stable id and its device number now.
+    [[nodiscard]] std::string id();
+    [[nodiscard]] int deviceNumber();
+    // The Bayer order of raw frames: "gbrg", "rggb", "bggr" or "grbg".
+    [[nodiscard]] std::string bayerOrder();
+    // The raw mosaic: one frame in colour mode 8 (or 16 when the camera is in
+    // a 16-bit mode), the camera's colour mode put back afterwards.
+    void snapRaw(tool::FrameLayout& layout, std::vector<uint8_t>& frame, std::string& bayer);
     // The frame the next snapshot or preview delivers.
     [[nodiscard]] tool::FrameLayout layout();
 
@@ -86,10 +97,12 @@ private:
     [[nodiscard]] int lastErrorCode();
     void clearErrors();
     void selectCamera(std::optional<int> index);
+    [[nodiscard]] int numberOfId(const std::string& id);
     [[nodiscard]] tool::FrameLayout layoutLocked(int32_t handle);
 
     std::mutex callLock_;  // guards handle_ and serialises SDK calls on it
     int32_t handle_ = 0;
+    int deviceNumber_ = -1;        // the number opened; -1: the only camera, found at open
     HWND notifyWindow_ = nullptr;  // receives the codes some calls only post
 };
 

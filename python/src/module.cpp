@@ -7,6 +7,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include "LumvekDevice.h"
 #include "LumvekSdk.h"
 #include "camera.h"
 #include "frame_array.h"
@@ -25,6 +26,8 @@ constexpr int kDefaultStreamTimeoutMs = 10000;
 PyObject* errorType = nullptr;
 // lumvek.Recording, made once when the module loads.
 PyObject* recordingType = nullptr;
+// lumvek.RawFrame, made once when the module loads.
+PyObject* rawFrameType = nullptr;
 
 [[noreturn]] void raise(int code, const std::string& message) {
     throw SdkFailure(code, message);
@@ -71,16 +74,37 @@ std::string attributeName(const char* name) {
     return text;
 }
 
-py::array snap(Camera& camera) {
+// The R13 cameras present now with their ids: [(number, id), ...].
+std::vector<std::pair<int, std::string>> cameraIds() {
+    std::vector<std::pair<int, std::string>> ids;
+    py::gil_scoped_release released;
+    for (int n = 0; n < 32; ++n) {
+        char id[LUMVEK_DEVICE_ID_BYTES] = {};
+        if (LumvekDevice_GetId(n, id, sizeof id)) ids.emplace_back(n, id);
+    }
+    return ids;
+}
+
+py::object snap(Camera& camera, bool raw) {
     lumvek::tool::FrameLayout layout;
     std::vector<uint8_t> padded;
+    std::string bayer;
     {
         py::gil_scoped_release released;
-        camera.snap(layout, padded);
+        if (raw) {
+            camera.snapRaw(layout, padded, bayer);
+        } else {
+            camera.snap(layout, padded);
+        }
     }
     py::array frame = makeFrameArray(layout);
     lumvek::tool::removeRowPadding(layout, padded.data(), static_cast<uint8_t*>(frame.mutable_data()));
-    return frame;
+    if (!raw) return frame;
+    py::object result = py::reinterpret_borrow<py::object>(rawFrameType)();
+    result.attr("pixels") = frame;
+    result.attr("bayer") = bayer;
+    result.attr("bits") = frame.itemsize() * 8;
+    return result;
 }
 
 template <typename Function>
@@ -147,7 +171,24 @@ PYBIND11_MODULE(_lumvek, m) {
         m.attr("Recording") = py::handle(recordingType);
     }
 
+    // What snap(raw=True) returns: the mosaic and its colour filter.
+    {
+        py::dict body;
+        body["__module__"] = "lumvek";
+        body["__doc__"] =
+            "A raw frame: .pixels, the mosaic as the sensor delivers it ((H, W) uint8 or uint16, first row on top); "
+            ".bayer, the colours of its top-left 2 x 2 block ('gbrg', 'rggb', 'bggr' or 'grbg', with the mirrors "
+            "in force); .bits, 8 or 16.";
+        py::object type = py::module_::import("builtins").attr("type")(
+            "RawFrame", py::make_tuple(py::module_::import("builtins").attr("object")), body);
+        rawFrameType = type.release().ptr();
+        m.attr("RawFrame") = py::handle(rawFrameType);
+    }
+
     m.def("list_cameras", &listCameras, "Names of the cameras that can be opened (Lumvek_EnumDevice).");
+    m.def("camera_ids", &cameraIds,
+          "The cameras present with their ids: [(number, id), ...]. Camera(id=...) opens by id; numbers follow "
+          "the order the cameras were found, and stored settings follow the number.");
     m.attr("COLOR_MODES") = py::make_tuple(LUMVEK_COLOR_MODE_MONO8, LUMVEK_COLOR_MODE_MONO16, LUMVEK_COLOR_MODE_BGR24,
                                            LUMVEK_COLOR_MODE_BGRX32, LUMVEK_COLOR_MODE_BGR48, LUMVEK_COLOR_MODE_BGRX64);
     m.attr("ERROR_HISTORY_DEPTH") = LUMVEK_ERROR_HISTORY_DEPTH;
@@ -160,12 +201,21 @@ PYBIND11_MODULE(_lumvek, m) {
         .def("__exit__", [](FrameStream& stream, py::args) { stream.close(); });
 
     py::class_<Camera> cls(m, "Camera", "One camera, opened for the life of the object or until close().");
-    cls.def(py::init([](std::optional<int> index) {
+    cls.def(py::init([](std::optional<int> index, std::optional<std::string> id) {
                 py::gil_scoped_release released;
-                return std::make_unique<Camera>(index);
+                return std::make_unique<Camera>(index, id);
             }),
-            py::arg("index") = py::none(),
-            "None: the camera Lumvek_Initialize opens (the only one present); N: device number N.")
+            py::arg("index") = py::none(), py::kw_only(), py::arg("id") = py::none(),
+            "None: the camera Lumvek_Initialize opens (the only one present); N: device number N; id='...': the "
+            "camera with that id (lumvek.camera_ids()), whatever number it has.")
+        .def_property_readonly("id", [](Camera& camera) { return withoutGil([&] { return camera.id(); }); },
+                               "The camera's stable id: USB serial number, else bus and port; a simulated camera's "
+                               "name.")
+        .def_property_readonly("number", [](Camera& camera) { return withoutGil([&] { return camera.deviceNumber(); }); },
+                               "The camera's device number now (stored settings follow it).")
+        .def_property_readonly("bayer_order", [](Camera& camera) { return withoutGil([&] { return camera.bayerOrder(); }); },
+                               "Bayer order of raw frames: 'gbrg', 'rggb', 'bggr' or 'grbg', following the stored "
+                               "Bayer mode and the mirrors in force.")
         .def("close", [](Camera& camera) { withoutGil([&] { camera.close(); return 0; }); })
         .def_property_readonly("closed", [](Camera& camera) { return !camera.isOpen(); })
         .def("__enter__", [](py::object self) { return self; })
@@ -209,14 +259,26 @@ PYBIND11_MODULE(_lumvek, m) {
             py::arg("kind"),
             "Opens the library's 'camera', 'image' or 'analog' settings dialog and returns when it has closed: 1, "
             "as Lumvek_SetCameraDlg/SetImageDlg/SetAnalogDlg return, whatever button closed it.")
-        .def("snap", &snap, "One frame as a NumPy array, first row on top.")
+        .def("snap", &snap, py::arg("raw") = false,
+             "One frame as a NumPy array, first row on top. raw=True: a lumvek.RawFrame, the sensor's mosaic "
+             "(uint8, or uint16 in the 16-bit modes) with its Bayer order; the colour mode is put back.")
         .def(
             "stream",
-            [](py::object self, std::optional<int> count, int timeoutMs) {
-                return std::make_unique<FrameStream>(self, self.cast<Camera&>(), count, timeoutMs);
+            [](py::object self, std::optional<int> count, int timeoutMs, bool raw) {
+                Camera& camera = self.cast<Camera&>();
+                if (raw) {
+                    withoutGil([&] {
+                        const int mode = camera.colorMode();
+                        const bool sixteen = mode == 16 || mode == 48 || mode == 64;
+                        if (mode != 8 && mode != 16) camera.setColorMode(sixteen ? 16 : 8);
+                        return 0;
+                    });
+                }
+                return std::make_unique<FrameStream>(self, camera, count, timeoutMs);
             },
-            py::arg("count") = py::none(), py::arg("timeout_ms") = kDefaultStreamTimeoutMs,
-            "An iterator of frames from a callback preview (all of them when count is None).")
+            py::arg("count") = py::none(), py::arg("timeout_ms") = kDefaultStreamTimeoutMs, py::arg("raw") = false,
+            "An iterator of frames from a callback preview (all of them when count is None). raw=True: the mosaic "
+            "(colour mode 8, or 16 from a 16-bit mode; the camera stays in it), Bayer order in bayer_order.")
         .def(
             "save",
             [](Camera& camera, const std::string& path, std::optional<std::string> format) {

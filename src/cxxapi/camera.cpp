@@ -4,6 +4,9 @@
 #include <new>
 
 #include "camera/product_table.h"
+#include "camera/window_rule.h"
+#include "imaging/colour/bayer_pattern.h"
+#include "sensors/family/family_sensor.h"
 #include "cxxapi/camera_impl.h"
 #include "sensors/sensor_base.h"
 
@@ -23,6 +26,7 @@ bool inRange(int value, int minimum, int maximum) { return value >= minimum && v
 
 int Camera::productId() const noexcept { return impl_->productId; }
 int Camera::deviceNumber() const noexcept { return impl_->deviceNumber; }
+const std::string& Camera::id() const noexcept { return impl_->id; }
 
 CameraInfo Camera::info() const noexcept {
     CLumvekUSB3K7SimpleSdk& d = *impl_->device;
@@ -50,11 +54,64 @@ CameraInfo Camera::info() const noexcept {
     return info;
 }
 
+namespace {
+
+// The sensor's filter at its first pixel: B G / G R, the Bayer mode the
+// library's interpolation assumes unless told otherwise.
+constexpr int kSensorBayerMode = 2;
+
+WindowLimits windowLimitsOf(Camera::Impl& impl) {
+    CLumvekUSB3K7SimpleSdk& d = *impl.device;
+    WindowLimits limits;
+    limits.fullWidth = d.GetFullWidth();
+    limits.fullHeight = d.GetFullHeight();
+    limits.freeWidth = d.GetFreeWidthFlag() != 0;
+    limits.freeHeight = d.GetFreeHeightFlag() != 0;
+    if (dynamic_cast<FamilySensor*>(impl.sensor()) != nullptr) {
+        if (limits.freeWidth) limits.minWidth = FamilySensor::kMinWindowWidth;
+        if (limits.freeWidth || limits.freeHeight) limits.maxSubSample = FamilySensor::kMaxSubSampleMode;
+    }
+    return limits;
+}
+
+} // namespace
+
+std::string Camera::windowProblem(const Window& w) const noexcept {
+    try {
+        return windowRuleProblem(windowLimitsOf(*impl_), {w.x, w.y, w.width, w.height, w.subSample});
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
 Error Camera::setWindow(const Window& w) noexcept {
-    if (w.width <= 0 || w.height <= 0 || w.subSample < 0) return Error::InvalidArgument;
+    std::string reason;
+    return setWindow(w, reason);
+}
+
+Error Camera::setWindow(const Window& w, std::string& reason) noexcept {
+    try {
+        const WindowLimits limits = windowLimitsOf(*impl_);
+        reason = windowRuleProblem(limits, {w.x, w.y, w.width, w.height, w.subSample});
+        if (!reason.empty()) return Error::InvalidArgument;
+        CLumvekUSB3K7SimpleSdk& d = *impl_->device;
+        if (!d.SetCaptureWindow(w.x, w.y, w.width, w.height, w.subSample)) {
+            reason = "the camera refused the capture window " + std::to_string(w.width) + " x " +
+                     std::to_string(w.height) + " at (" + std::to_string(w.x) + ", " + std::to_string(w.y) +
+                     "); accepted: " + acceptedWindows(limits);
+            return Error::Failed;
+        }
+    } catch (const std::bad_alloc&) {
+        return Error::OutOfMemory;
+    }
     CLumvekUSB3K7SimpleSdk& d = *impl_->device;
-    if (!d.SetCaptureWindow(w.x, w.y, w.width, w.height, w.subSample)) return Error::InvalidArgument;
     return resultOf(d.UpdateFrameGeometry() || d.frameByteCount() > 0, Error::OutOfMemory);
+}
+
+BayerOrder Camera::bayerOrder() const noexcept {
+    if (productRow(impl_->productId).frameSizeFactor == 3) return BayerOrder::None;
+    CLumvekUSB3K7SimpleSdk& d = *impl_->device;
+    return static_cast<BayerOrder>(effectiveBayerMode(kSensorBayerMode, d.GetMirrorV() != 0, d.GetMirrorH() != 0));
 }
 
 Window Camera::window() const noexcept {

@@ -2,6 +2,7 @@
 // What stands behind a lumvek::Camera: one camera device object with its
 // camera open, and the helpers the interface's files share.
 #include <memory>
+#include <string>
 
 #include "camera/lumvek_usb3k7_simple_sdk.h"
 #include "lumvek/camera.hpp"
@@ -12,6 +13,7 @@ struct Camera::Impl {
     std::unique_ptr<CLumvekUSB3K7SimpleSdk> device;
     int productId = 0;
     int deviceNumber = 0;
+    std::string id;  // the camera's stable id (camera/camera_identity.h)
     bool sixteenBit = false;
 
     [[nodiscard]] CSensorBase* sensor() const { return device->sensor(); }

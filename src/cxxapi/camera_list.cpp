@@ -1,6 +1,7 @@
 // lumvek::listCameras, lumvek::errorText, and opening a lumvek::Camera.
 #include <new>
 
+#include "camera/camera_identity.h"
 #include "camera/product_table.h"
 #include "cxxapi/camera_impl.h"
 #include "usb/quelro_cy3_cam.h"
@@ -33,10 +34,13 @@ std::vector<CameraEntry> listCameras(Error* error) noexcept {
         CLumvekUSB3K7SimpleSdk device;
         device.CreateController(nullptr);
         const int count = device.CountDevices(0);
+        const usb::DeviceTable table =
+            device.controller() ? device.controller()->TableCopy() : usb::DeviceTable{};
         for (int i = 0; i < count; ++i) {
             CameraEntry entry;
             entry.productId = device.GetEntryProductId(i);
             entry.deviceNumber = device.GetEntryDeviceNumber(i);
+            if (i < usb::kMaxDevices) entry.id = cameraIdOfEntry(table.entries[static_cast<size_t>(i)]);
             char name[kNameBytes] = {};
             entry.openable = device.controller() && device.controller()->IsDeviceOpenable(i);
             if (device.GetDeviceName(i, name, sizeof name)) {
@@ -79,8 +83,31 @@ std::unique_ptr<Camera> Camera::open(int productId, int deviceNumber, Error& err
             error = Error::OpenFailed;
             return nullptr;
         }
+        if (device.controller()) {
+            const usb::DeviceTable table = device.controller()->TableCopy();
+            for (const IdentifiedCamera& camera : identifiedCameras(table)) {
+                if (camera.productId == productId && camera.deviceNumber == deviceNumber) {
+                    impl->id = camera.id;
+                    break;
+                }
+            }
+        }
         error = Error::None;
         return std::unique_ptr<Camera>(new Camera(std::move(impl)));
+    } catch (const std::bad_alloc&) {
+        error = Error::OutOfMemory;
+        return nullptr;
+    }
+}
+
+std::unique_ptr<Camera> Camera::open(std::string_view id, Error& error) noexcept {
+    try {
+        const auto camera = findCameraByIdNow(id, 0);
+        if (!camera) {
+            error = Error::NotFound;
+            return nullptr;
+        }
+        return open(camera->productId, camera->deviceNumber, error);
     } catch (const std::bad_alloc&) {
         error = Error::OutOfMemory;
         return nullptr;

@@ -46,6 +46,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -95,6 +96,12 @@ public:
     int GetDeviceName(int index, char* buffer, int size);
     int GetDeviceNameW(int index, char16_t* buffer, int size);
     int GetCameraInfo(LumvekCameraInfo* record);
+    // Why the capture window (x, y, width, height in sensor pixels) would be
+    // refused, in the words of camera/window_rule.h; empty when accepted.
+    [[nodiscard]] std::string CaptureWindowProblem(int x, int y, int width, int height);
+    // The Bayer mode (0..3) of the raw frames (colour modes 8 and 16) this
+    // instance delivers now: the stored mode moved by the mirrors in force.
+    [[nodiscard]] int RawBayerMode();
 
     // ---- Error history ----
     int GetLastError() { return errors_.pop(); }

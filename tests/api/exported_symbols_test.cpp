@@ -70,6 +70,11 @@ const char* const kWindowNames[] = {
     "LumvekWnd_X11Window",
 };
 
+const char* const kDeviceNames[] = {
+    "LumvekDevice_GetId", "LumvekDevice_FindNumber", "LumvekDevice_GetEntryId", "LumvekDevice_CheckCaptureWindow",
+    "LumvekDevice_GetRawBayerOrder",
+};
+
 } // namespace
 
 TEST(ExportedSymbols, ExactlyTheSdkAndWindowNames) {
@@ -78,6 +83,7 @@ TEST(ExportedSymbols, ExactlyTheSdkAndWindowNames) {
     std::set<std::string> expected(std::begin(kSdkNames), std::end(kSdkNames));
     ASSERT_EQ(expected.size(), 147u);
     expected.insert(std::begin(kWindowNames), std::end(kWindowNames));
+    expected.insert(std::begin(kDeviceNames), std::end(kDeviceNames));
 
     std::set<std::string> exported;
     for (const auto& name : symbols) {

@@ -18,7 +18,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 runtime='^(__asan|__ubsan|__tsan|__odr_asan|__sancov|__start_|__stop_)'
 exported() { nm -D --defined-only "$1" | awk '{print $NF}' | grep -Ev "$runtime" | sed 's/@.*//' | sort -u; }
 
-declared=$(grep -ohE '\b(Lumvek_|LumvekWnd_)[A-Za-z0-9_]+[[:space:]]*\(' "$include/LumvekSdk.h" "$include/LumvekWindow.h" \
+declared=$(grep -ohE '\b(Lumvek_|LumvekWnd_|LumvekDevice_)[A-Za-z0-9_]+[[:space:]]*\(' "$include/LumvekSdk.h" "$include/LumvekWindow.h" "$include/LumvekDevice.h" \
   | sed 's/[[:space:]]*($//' | sort -u)
 actual=$(exported "$clib")
 if [[ "$actual" != "$declared" ]]; then

@@ -86,7 +86,7 @@ def test_buffers_carry_rising_frame_times_and_the_measured_rate(daemon):
 def test_several_cameras_and_no_device_say_how_to_choose(daemon):
     result = launch("lumveksrc", "num-buffers=1", "!", "fakesink")
     assert result.returncode != 0
-    assert "4 cameras found; choose one with device=N" in result.stdout + result.stderr
+    assert "5 cameras found; choose one with device=N or camera-id=ID" in result.stdout + result.stderr
 
 
 def test_a_lost_camera_posts_an_error_and_ends_the_stream(daemon):

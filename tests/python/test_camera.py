@@ -45,7 +45,7 @@ def test_two_cameras_and_no_index_say_how_to_choose(daemon):
     with pytest.raises(lumvek.Error) as many:
         lumvek.Camera()
     assert many.value.code == 2
-    assert str(many.value).startswith("3 cameras found; choose one with lumvek.Camera(index=N)")
+    assert str(many.value).startswith("3 cameras found; choose one with lumvek.Camera(index=N) or lumvek.Camera(id=ID)")
 
 
 def test_a_closed_camera_refuses_calls(daemon):

@@ -77,7 +77,7 @@ TEST(ToolNewUser, SeveralCamerasWithoutDeviceNumberSayHowToChoose) {
     ASSERT_TRUE(daemon.ready());
     const ProcessResult info = lumvek({"info"}, env);
     EXPECT_EQ(info.exitCode, 1);
-    EXPECT_EQ(info.err, "lumvek: 2 cameras found; choose one with -d N (present: 0, 1; see lumvek list)\n");
+    EXPECT_EQ(info.err, "lumvek: 2 cameras found; choose one with -d N or -d ID (present: 0, 1; see lumvek list)\n");
     EXPECT_EQ(lumvek({"info", "-d", "1"}, env).exitCode, 0);
 }
 

@@ -24,7 +24,7 @@ TEST(ToolProducts, ListShowsEveryProduct) {
     EXPECT_NE(list.out.find("product 0x3180 #0 CSensorR05"), std::string::npos) << list.out;
     const ProcessResult json = lumvek({"list", "--json"}, env);
     ASSERT_EQ(json.exitCode, 0) << json.err;
-    EXPECT_NE(json.out.find("\"products\":[{\"product\":12672,\"number\":0,\"name\":\"CSensorR05\",\"openable\":true}"),
+    EXPECT_NE(json.out.find("\"products\":[{\"product\":12672,\"number\":0,\"name\":\"CSensorR05\",\"openable\":true,\"id\":\"r05\"}"),
               std::string::npos)
         << json.out;
 }

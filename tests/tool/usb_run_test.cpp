@@ -32,9 +32,10 @@ TEST(ToolUsbRun, ListSnapAndSerialRomThroughLibusb) {
     ToolEnv env("usbrun-two");
     const ProcessResult list = run(LUMVEK_CAMSIM_PATH, usbRun(env, {kCam0, kCam1}, {LUMVEK_TOOL_PATH, "list"}), env);
     ASSERT_EQ(list.exitCode, 0) << list.err;
-    EXPECT_NE(list.out.find("0   LumvekR13-USB3-K7_01     \\\\?\\usb#vid_04b4&pid_3090#usb2-1#"), std::string::npos)
+    // The simulated cameras' serial numbers (their names unless told) are their ids.
+    EXPECT_NE(list.out.find("0   LumvekR13-USB3-K7_01     \\\\?\\usb#vid_04b4&pid_3090#cam0#"), std::string::npos)
         << list.out;
-    EXPECT_NE(list.out.find("1   LumvekR13-USB3-K7_02     \\\\?\\usb#vid_04b4&pid_3090#usb2-2#"), std::string::npos);
+    EXPECT_NE(list.out.find("1   LumvekR13-USB3-K7_02     \\\\?\\usb#vid_04b4&pid_3090#cam1#"), std::string::npos);
 
     const std::string bmp = (env.dir() / "cam1.bmp").string();
     const ProcessResult snap = run(
@@ -67,6 +68,21 @@ TEST(ToolUsbRun, TheOnlyCameraIsListedOnceAndNotAsInUse) {
     const ProcessResult json = run(LUMVEK_CAMSIM_PATH, usbRun(env, {kCam0}, {LUMVEK_TOOL_PATH, "list", "--json"}), env);
     ASSERT_EQ(json.exitCode, 0) << json.err;
     EXPECT_NE(json.out.find("\"products\":[]"), std::string::npos) << json.out;
+}
+
+TEST(ToolUsbRun, ASerialNumberIsTheIdElseTheBusAndPort) {
+    ToolEnv env("usbrun-serial");
+    const ProcessResult list = run(
+        LUMVEK_CAMSIM_PATH,
+        usbRun(env, {"product=0x3090,name=cam0,serial=SN-0042", "product=0x3090,name=cam1,serial="},
+               {"/bin/sh", "-c", std::string(LUMVEK_TOOL_PATH) + " list && " + LUMVEK_TOOL_PATH + " info -d usb2-2 --json"}),
+        env);
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_NE(list.out.find("pid_3090#SN-0042#{328184c5-93e6-49b7-94b8-2ada13aabb39}  id SN-0042\n"), std::string::npos)
+        << list.out;
+    EXPECT_NE(list.out.find("pid_3090#usb2-2#{328184c5-93e6-49b7-94b8-2ada13aabb39}  id usb2-2\n"), std::string::npos)
+        << list.out;
+    EXPECT_NE(list.out.find("\"number\":1"), std::string::npos) << list.out;
 }
 
 TEST(ToolUsbRun, ExitsWithTheCommandsStatusAndRefusesBadArguments) {

@@ -193,8 +193,9 @@ TEST(UsbRun, ExactEightAndSixteenBitScenesInBothRowOrders) {
     const std::string dir = makeTempDir("scenes").string();
     const auto scene8 = writePgm(dir + "/scene8.pgm", 255, sceneSamples(255));
     const auto scene16 = writePgm(dir + "/scene16.pgm", 65535, sceneSamples(1023));
-    expectInnerPasses("ExactScenes", {"product=0x3090,name=raw8,fps=40,scene=" + scene8,
-                                      "product=0x3090,name=raw16,fps=40,scene=" + scene16});
+    // No serial numbers: numbered in port order, raw8 first (serials would sort raw16 first).
+    expectInnerPasses("ExactScenes", {"product=0x3090,name=raw8,fps=40,serial=,scene=" + scene8,
+                                      "product=0x3090,name=raw16,fps=40,serial=,scene=" + scene16});
 }
 
 TEST_F(UsbRunInner, ExactScenes) {

@@ -19,7 +19,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The path the backend gives the first camera of usb-run: bus 2, port 1.
+// The path the backend gives the first camera of usb-run: bus 2, port 1
+// (the cameras here have no serial-number string: "serial=").
 const std::string kPath = fx3::formatDevicePath(0x04b4, 0x3090, "usb2-1");
 
 void expectInnerPasses(const std::string& name, const std::vector<std::string>& cameras) {
@@ -46,7 +47,7 @@ protected:
 };
 
 TEST(UsbFx3, RequestsFramesAndLinkSpeed) {
-    expectInnerPasses("RequestsFramesAndLinkSpeed", {"product=0x3050,name=gen,pattern=ramp,fps=200"});
+    expectInnerPasses("RequestsFramesAndLinkSpeed", {"product=0x3050,name=gen,pattern=ramp,fps=200,serial="});
 }
 
 TEST_F(UsbFx3Inner, RequestsFramesAndLinkSpeed) {
@@ -81,7 +82,7 @@ TEST_F(UsbFx3Inner, RequestsFramesAndLinkSpeed) {
 }
 
 TEST(UsbFx3, OtherVendorsAreNotCameras) {
-    expectInnerPasses("OtherVendorsAreNotCameras", {"product=0x3090,name=cam0,vid=0x1234"});
+    expectInnerPasses("OtherVendorsAreNotCameras", {"product=0x3090,name=cam0,vid=0x1234,serial="});
 }
 
 TEST_F(UsbFx3Inner, OtherVendorsAreNotCameras) {
@@ -96,7 +97,7 @@ TEST_F(UsbFx3Inner, OtherVendorsAreNotCameras) {
 }
 
 TEST(UsbFx3, StallsAndShortDataFailTheRequestAndTheCameraRecovers) {
-    expectInnerPasses("StallsAndShortData", {"product=0x3090,name=cam0,pattern=black,fps=200"});
+    expectInnerPasses("StallsAndShortData", {"product=0x3090,name=cam0,pattern=black,fps=200,serial="});
 }
 
 TEST_F(UsbFx3Inner, StallsAndShortData) {
@@ -117,7 +118,7 @@ TEST_F(UsbFx3Inner, StallsAndShortData) {
 }
 
 TEST(UsbFx3, StallBabbleAndShortControlDataOnTheLink) {
-    expectInnerPasses("LinkFaults", {"product=0x3090,name=cam0,pattern=black,fps=200"});
+    expectInnerPasses("LinkFaults", {"product=0x3090,name=cam0,pattern=black,fps=200,serial="});
 }
 
 TEST_F(UsbFx3Inner, LinkFaults) {
@@ -144,7 +145,7 @@ TEST_F(UsbFx3Inner, LinkFaults) {
 }
 
 TEST(UsbFx3, AbortEndsAPendingReadPromptly) {
-    expectInnerPasses("AbortEndsAPendingReadPromptly", {"product=0x3090,name=cam0,pattern=black,fps=200"});
+    expectInnerPasses("AbortEndsAPendingReadPromptly", {"product=0x3090,name=cam0,pattern=black,fps=200,serial="});
 }
 
 TEST_F(UsbFx3Inner, AbortEndsAPendingReadPromptly) {
@@ -166,7 +167,7 @@ TEST_F(UsbFx3Inner, AbortEndsAPendingReadPromptly) {
 }
 
 TEST(UsbFx3, AnUnpluggedCameraFailsItsPendingReadAtOnce) {
-    expectInnerPasses("UnplugFailsPendingReadAtOnce", {"product=0x3090,name=cam0,pattern=black,fps=200,rate=20"});
+    expectInnerPasses("UnplugFailsPendingReadAtOnce", {"product=0x3090,name=cam0,pattern=black,fps=200,rate=20,serial="});
 }
 
 TEST_F(UsbFx3Inner, UnplugFailsPendingReadAtOnce) {
@@ -204,7 +205,7 @@ TEST_F(UsbFx3Inner, UnplugFailsPendingReadAtOnce) {
 }
 
 TEST(UsbFx3, AClaimedCameraDoesNotOpenInAnotherProcess) {
-    expectInnerPasses("HoldWhileAnotherProcessTries", {"product=0x3090,name=cam0,pattern=black,fps=200"});
+    expectInnerPasses("HoldWhileAnotherProcessTries", {"product=0x3090,name=cam0,pattern=black,fps=200,serial="});
 }
 
 // The other process: run by HoldWhileAnotherProcessTries with LUMVEK_TEST_HELD

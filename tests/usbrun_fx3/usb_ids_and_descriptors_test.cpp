@@ -73,6 +73,21 @@ TEST(UsbRunDescriptors, RecordNamesTheNodeAndItsNumbers) {
     EXPECT_NE(record.find("H: descriptors=12010003"), std::string::npos);
 }
 
+TEST(UsbRunDescriptors, ASerialNumberIsStringThreeAndASysfsAttribute) {
+    const sim::usbrun::UsbPlacement placement{2, 3, 4};
+    const std::string none = sim::usbrun::cameraRecord(0x04b4, 0x3090, placement);
+    EXPECT_EQ(none.find("A: serial="), std::string::npos);
+    // iSerialNumber, byte 16 of the device descriptor (hex digits 32..33 of the record's descriptors).
+    const auto descriptorByte16 = [](const std::string& record) {
+        const size_t at = record.find("H: descriptors=");
+        return at == std::string::npos ? std::string() : record.substr(at + 15 + 32, 2);
+    };
+    EXPECT_EQ(descriptorByte16(none), "00");
+    const std::string serial = sim::usbrun::cameraRecord(0x04b4, 0x3090, placement, "SN-0042");
+    EXPECT_NE(serial.find("A: serial=SN-0042\n"), std::string::npos) << serial;
+    EXPECT_EQ(descriptorByte16(serial), "03");
+}
+
 TEST(UsbRunSetupPacket, VendorRequestBecomesTheDriverHeader) {
     // bmRequestType 0xC0, bRequest 0x31 (I2C read), wValue 2, wIndex 0x41, wLength 64.
     const uint8_t raw[8] = {0xC0, 0x31, 0x02, 0x00, 0x41, 0x00, 0x40, 0x00};

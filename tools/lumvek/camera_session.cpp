@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "LumvekDevice.h"
 #include "camera_count.h"
 #include "failure.h"
 #include "sdk_errors.h"
@@ -37,6 +38,21 @@ CameraSession CameraSession::withoutCamera(const SimulationOptions& simulation) 
 
 CameraSession CameraSession::withCamera(const CameraOptions& options) {
     CameraSession session = withoutCamera(options.simulation);
+    if (options.deviceId) {
+        const int number = LumvekDevice_FindNumber(options.deviceId->c_str());
+        if (number < 0) {
+            std::string ids;
+            for (const PresentCamera& camera : session.presentCameras()) {
+                char id[LUMVEK_DEVICE_ID_BYTES] = {};
+                if (LumvekDevice_GetId(camera.number, id, sizeof id) == 0) continue;
+                ids += (ids.empty() ? "" : ", ") + std::string(id);
+            }
+            fail("no camera has the id '" + *options.deviceId + "' (" +
+                 (ids.empty() ? std::string("no camera present") : "present: " + ids) + "; see lumvek list)");
+        }
+        session.selectCamera(number);
+        return session;
+    }
     session.selectCamera(options.deviceNumber);
     return session;
 }
@@ -148,20 +164,15 @@ void CameraSession::requireCapture(int result, const std::string& what) {
         Lumvek_GetCameraInfo(handle_, &info) == 0) {
         fail(what + ": " + describeSdkErrors(codes));
     }
+    // The library's one window rule says what was wrong and what it takes.
+    char reason[512] = {};
+    if (LumvekDevice_CheckCaptureWindow(handle_, x, y, width, height, reason, sizeof reason) == 0) {
+        fail(what + ": " + reason + " (SDK error 7)");
+    }
     char window[160];
     std::snprintf(window, sizeof window, "the capture window %d x %d at (%d, %d)", width, height, x, y);
-    char sensor[160];
-    std::snprintf(sensor, sizeof sensor, "the %d x %d sensor", info.fullWidth, info.fullHeight);
-    const bool fits = width >= 1 && height >= 1 && x >= 0 && y >= 0 && x + width <= info.fullWidth &&
-                      y + height <= info.fullHeight;
-    if (fits) {
-        fail(what + ": the camera did not take " + window + ", which fits " + sensor +
-             ": a request to the camera failed (SDK error 7)");
-    }
-    char allowed[200];
-    std::snprintf(allowed, sizeof allowed, "width 1..%d and height 1..%d, with x + width <= %d and y + height <= %d",
-                  info.fullWidth, info.fullHeight, info.fullWidth, info.fullHeight);
-    fail(what + ": " + window + " does not fit " + sensor + ": " + allowed + " (SDK error 7)");
+    fail(what + ": the camera did not take " + window + ", which fits the " + std::to_string(info.fullWidth) + " x " +
+         std::to_string(info.fullHeight) + " sensor: a request to the camera failed (SDK error 7)");
 }
 
 void CameraSession::selectCamera(const std::optional<int>& requested) {
@@ -188,7 +199,7 @@ void CameraSession::selectCamera(const std::optional<int>& requested) {
     }
     // With exactly one camera present the SDK opened it already; with more
     // it opened none, and guessing one would act on the wrong camera.
-    if (const auto problem = cameraCountProblem(static_cast<int>(cameras.size()), "-d N")) {
+    if (const auto problem = cameraCountProblem(static_cast<int>(cameras.size()), "-d N or -d ID")) {
         fail(*problem + " (present: " + numberList(cameras) + "; see lumvek list)");
     }
     deviceNumber_ = cameras.front().number;

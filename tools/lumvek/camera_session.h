@@ -15,6 +15,7 @@ namespace lumvek::tool {
 
 struct CameraOptions {
     std::optional<int> deviceNumber;  // -d N; else the only camera present
+    std::optional<std::string> deviceId;  // -d ID: the camera with this id (LumvekDevice.h)
     SimulationOptions simulation;
 };
 

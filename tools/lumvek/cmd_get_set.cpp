@@ -78,6 +78,10 @@ int runGet(const Args& words) {
     }
 
     CameraSession session = CameraSession::withCamera(options);
+    if (options.deviceId) {
+        std::fprintf(stderr, "note: camera '%s' is number %d now; stored settings follow the number, not the id\n",
+                     options.deviceId->c_str(), session.deviceNumber());
+    }
     JsonWriter json;
     json.beginObject();
     for (const auto& setting : allSettings()) {
@@ -148,6 +152,10 @@ int runSet(const Args& words) {
         }
         readBack = setting.access == SettingAccess::ReadWrite && readSetting(session.handle(), setting, now);
         camera = session.deviceNumber();
+        if (options.deviceId && kept) {
+            std::fprintf(stderr, "note: camera '%s' is number %d now; the value is stored for number %d, not for the id\n",
+                         options.deviceId->c_str(), camera, camera);
+        }
     }  // the SDK saves the settings as the session ends
 
     // The SDK has no error code for a save that failed: look at what the

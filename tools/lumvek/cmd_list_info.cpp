@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "LumvekDevice.h"
 #include "LumvekSdk.h"
 #include "accepted_range.h"
 #include "camera_ranges.h"
@@ -25,9 +26,13 @@ constexpr const char* kListHelp =
     "usage: lumvek list [--json] [camera options]\n"
     "\n"
     "Lists the cameras of this model that can be opened now: the number to give\n"
-    "to -d, the SDK's name, and the device path from the open-device table.\n"
+    "to -d, the SDK's name, the device path from the open-device table and the\n"
+    "camera's id (its USB serial number, else its bus and port; a simulated\n"
+    "camera's name), which -d takes as well. Numbers follow the order in which\n"
+    "the cameras were found, ids stay with the camera; the settings store keeps\n"
+    "its values per number.\n"
     "\n"
-    "  --json             one JSON object: {\"cameras\": [{\"number\", \"name\", \"path\"}]}\n";
+    "  --json             one JSON object: {\"cameras\": [{\"number\", \"name\", \"path\", \"id\"}]}\n";
 
 constexpr const char* kInfoHelp =
     "usage: lumvek info [-d N] [--json] [camera options]\n"
@@ -45,6 +50,11 @@ std::string devicePath(int number) {
     return table ? devicePathOf(*table, kProductId, number) : std::string();
 }
 
+std::string cameraId(int number) {
+    char id[LUMVEK_DEVICE_ID_BYTES] = {};
+    return LumvekDevice_GetId(number, id, sizeof id) ? std::string(id) : std::string();
+}
+
 } // namespace
 
 int runList(const Args& words) {
@@ -53,7 +63,7 @@ int runList(const Args& words) {
     if (helpRequested(args, (std::string(kListHelp) + "\n" + kCameraOptionsHelp).c_str())) return kExitOk;
     requireOperands(args, 0, 0, "list");
     const CameraOptions options = cameraOptionsFrom(args, "list");
-    if (options.deviceNumber) usageError("list: -d does not apply; list shows every camera");
+    if (options.deviceNumber || options.deviceId) usageError("list: -d does not apply; list shows every camera");
 
     CameraSession session = CameraSession::withoutCamera(options.simulation);
     const auto cameras = session.presentCameras();
@@ -64,7 +74,7 @@ int runList(const Args& words) {
         json.beginObject().beginArray("cameras");
         for (const auto& camera : cameras) {
             json.beginObject().value("number", camera.number).value("name", camera.name);
-            json.value("path", devicePath(camera.number)).endObject();
+            json.value("path", devicePath(camera.number)).value("id", cameraId(camera.number)).endObject();
         }
         json.endArray().beginArray("products");
         (void)addOtherProducts(&json, listed);
@@ -73,7 +83,12 @@ int runList(const Args& words) {
         return kExitOk;
     }
     for (const auto& camera : cameras) {
-        std::printf("%-3d %-24s %s\n", camera.number, camera.name.c_str(), devicePath(camera.number).c_str());
+        std::printf("%-3d %-24s %s  id %s\n", camera.number, camera.name.c_str(), devicePath(camera.number).c_str(),
+                    cameraId(camera.number).c_str());
+    }
+    if (cameras.size() > 1) {
+        std::puts("(-d takes the number or the id; stored settings follow the number, which goes by the order "
+                  "the cameras were found)");
     }
     // Cameras of the other products of the family (lumvek info --product ID).
     const int others = addOtherProducts(nullptr, listed);
@@ -140,6 +155,7 @@ int runInfo(const Args& words) {
         JsonWriter json;
         json.beginObject();
         json.value("number", session.deviceNumber()).value("name", name).value("path", path);
+        json.value("id", cameraId(session.deviceNumber()));
         json.value("sdkVersion", Lumvek_GetDllVersion());
         json.beginObject("sensor").value("width", info.fullWidth).value("height", info.fullHeight).endObject();
         json.beginObject("ranges");
@@ -169,6 +185,8 @@ int runInfo(const Args& words) {
     }
     std::printf("camera            %d  %s\n", session.deviceNumber(), name.c_str());
     std::printf("device path       %s\n", path.empty() ? "(not in the open-device table)" : path.c_str());
+    std::printf("id                %s (stored settings follow the number %d, not the id)\n",
+                cameraId(session.deviceNumber()).c_str(), session.deviceNumber());
     std::printf("SDK version       0x%08X\n", static_cast<unsigned>(Lumvek_GetDllVersion()));
     std::printf("sensor            %d x %d\n", info.fullWidth, info.fullHeight);
     std::printf("global gain       %d..%d\n", info.globalGainMin, info.globalGainMax);

@@ -273,7 +273,7 @@ int runView(const Args& words) {
     } catch (const Failure&) {
         // The viewer's camera list chooses among several cameras, or waits
         // for one to arrive; a camera asked for by number must open.
-        if (gtkViewer == nullptr || options.deviceNumber) throw;
+        if (gtkViewer == nullptr || options.deviceNumber || options.deviceId) throw;
         opened.emplace(CameraSession::withoutCamera(options.simulation));
     }
     CameraSession& session = *opened;

@@ -27,7 +27,12 @@ std::vector<OptionSpec> cameraOptionSpecs(std::initializer_list<OptionSpec> own)
 CameraOptions cameraOptionsFrom(const ParsedArgs& args, const std::string& command) {
     CameraOptions options;
     if (const auto device = args.value("device")) {
-        options.deviceNumber = requireInteger(*device, command + ": --device", 0, kMaxDeviceNumber);
+        // A number is a device number; anything else a camera's id.
+        if (parseInteger(*device) || device->empty()) {
+            options.deviceNumber = requireInteger(*device, command + ": --device", 0, kMaxDeviceNumber);
+        } else {
+            options.deviceId = *device;
+        }
     }
     options.simulation.enabled = args.has("simulate");
     options.simulation.scenePath = args.value("scene").value_or("");

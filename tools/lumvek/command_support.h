@@ -13,8 +13,10 @@ namespace lumvek::tool {
 
 inline constexpr const char* kCameraOptionsHelp =
     "Camera options:\n"
-    "  -d, --device N     camera number (see lumvek list); required when several\n"
-    "                     cameras are present, else the only camera\n"
+    "  -d, --device N|ID  camera number or the camera's id (see lumvek list);\n"
+    "                     required when several cameras are present, else the only\n"
+    "                     camera. Numbers follow the order the cameras were found,\n"
+    "                     ids stay with the camera; stored settings follow the number\n"
     "  --simulate         use a simulated R13 camera inside this process (no hardware,\n"
     "                     no daemon); its settings go to simulated-registry.sqlite3\n"
     "                     beside the settings store unless LUMVEK_REGISTRY_FILE is set\n"

@@ -14,6 +14,8 @@
 #include "command_support.h"
 #include "failure.h"
 #include "json_writer.h"
+#include "raw_picture_file.h"
+#include "window_text.h"
 #include "simulation.h"
 
 namespace lumvek::tool {
@@ -27,24 +29,35 @@ constexpr int kSnapTimeoutMs = 10000;
 constexpr const char* kProductHelp =
     "With --product ID (hex 0x32D0 or decimal) the command opens a camera of any\n"
     "product of the family through the C++ camera interface:\n"
-    "  lumvek info --product ID [-d N] [--json]\n"
-    "  lumvek snap --product ID [-d N] -o FILE.pgm|FILE.raw [--count N] [--window WxH]\n"
-    "  lumvek get  --product ID [-d N] NAME\n"
-    "  lumvek set  --product ID [-d N] NAME VALUE\n"
+    "  lumvek info --product ID [-d N|ID] [--json]\n"
+    "  lumvek snap --product ID [-d N|ID] -o FILE [--count N] [--window WxH[+X+Y]]\n"
+    "  lumvek get  --product ID [-d N|ID] NAME\n"
+    "  lumvek set  --product ID [-d N|ID] NAME VALUE\n"
+    "-d takes the device number among the product's cameras or the camera's id\n"
+    "(lumvek list shows both). snap writes the frame as the camera delivers it,\n"
+    "in the kind the file name says: FILE.pgm (one sample per pixel), FILE.ppm\n"
+    "(three-byte pixels, as the 0x3130 sends), FILE.png or FILE.raw.\n"
     "Settings: exposure (0.1 ms), exposure-seconds, gain, black-level, mirror-h,\n"
-    "mirror-v, cooling (0/1), temperature (get), text (set sends the text, with\n"
-    "\\r and \\n escapes, and prints the reply line; R05 heads only).\n";
+    "mirror-v, cooling (0/1), trigger (set: 0 free-running, 1 external trigger;\n"
+    "what each product does with it: include/lumvek/camera.hpp), temperature\n"
+    "(get), text (set sends the text, with \\r and \\n escapes, and prints the\n"
+    "reply line; R05 heads only).\n";
 
 struct ProductOptions {
     int productId = 0;
     int deviceNumber = 0;
+    std::string id;  // -d ID: open by the camera's id instead
 };
 
 ProductOptions productOptionsFrom(const ParsedArgs& args, const std::string& command) {
     ProductOptions options;
     options.productId = requireInteger(*args.value("product"), command + ": --product", 1, 0xFFFF);
-    if (const auto number = args.value("device")) {
-        options.deviceNumber = requireInteger(*number, command + ": -d", 0, 31);
+    if (const auto device = args.value("device")) {
+        if (parseInteger(*device)) {
+            options.deviceNumber = requireInteger(*device, command + ": -d", 0, 31);
+        } else {
+            options.id = *device;
+        }
     }
     if (args.has("simulate")) {
         SimulationOptions simulation;
@@ -70,6 +83,21 @@ ParsedArgs parseProductArgs(const Args& words, std::initializer_list<OptionSpec>
 
 std::unique_ptr<Camera> openCamera(const ProductOptions& options, const std::string& command) {
     Error error{};
+    if (!options.id.empty()) {
+        auto camera = Camera::open(options.id, error);
+        if (camera && camera->productId() != options.productId) {
+            char text[200];
+            std::snprintf(text, sizeof text, "%s: camera '%s' is a product 0x%04X, not 0x%04X", command.c_str(),
+                          options.id.c_str(), camera->productId(), options.productId);
+            fail(text);
+        }
+        if (!camera) {
+            fail(command + ": camera '" + options.id + "': " +
+                 (error == Error::NotFound ? std::string("no camera has this id (lumvek list shows the ids)")
+                                           : std::string(errorText(error))));
+        }
+        return camera;
+    }
     auto camera = Camera::open(options.productId, options.deviceNumber, error);
     if (!camera) {
         char text[128];
@@ -108,26 +136,6 @@ std::string escape(const std::string& text) {
     return out;
 }
 
-void writeFrame(const std::string& path, const std::vector<uint8_t>& frame, int width, size_t bytes, bool sixteen) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) fail("snap: cannot write " + path);
-    bool ok = true;
-    const bool pgm = path.size() > 4 && path.compare(path.size() - 4, 4, ".pgm") == 0;
-    const size_t bytesPerSample = sixteen ? 2 : 1;
-    const size_t rowBytes = static_cast<size_t>(width) * bytesPerSample;
-    if (pgm) {
-        ok = std::fprintf(file, "P5\n%d %zu\n%d\n", width, bytes / rowBytes, sixteen ? 65535 : 255) > 0;
-        if (sixteen) {
-            // PGM keeps 16-bit samples most significant byte first.
-            std::vector<uint8_t> swapped(frame.begin(), frame.begin() + static_cast<long>(bytes));
-            for (size_t i = 0; i + 1 < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
-            ok = ok && std::fwrite(swapped.data(), 1, bytes, file) == bytes;
-        }
-    }
-    if (!pgm || !sixteen) ok = ok && std::fwrite(frame.data(), 1, bytes, file) == bytes;
-    if (std::fclose(file) != 0 || !ok) fail("snap: cannot write " + path);
-}
-
 } // namespace
 
 bool wantsProduct(const Args& words) {
@@ -135,6 +143,13 @@ bool wantsProduct(const Args& words) {
         if (word == "--product" || word.rfind("--product=", 0) == 0) return true;
     }
     return false;
+}
+
+static Window parseWindowOption(const std::string& text) {
+    std::string error;
+    const auto parsed = parseWindowText(text, error);
+    if (!parsed) usageError("snap: --window " + error);
+    return {parsed->x, parsed->y, parsed->width, parsed->height, 0};
 }
 
 int runProductInfo(const Args& words) {
@@ -186,25 +201,33 @@ int runProductSnap(const Args& words) {
     if (!output) usageError("snap: -o FILE is required");
     const int count = args.value("count") ? requireInteger(*args.value("count"), "snap: --count", 1, kMaxCount) : 1;
     const bool sixteen = args.value("mode") && requireInteger(*args.value("mode"), "snap: --mode", 8, 16) > 8;
+    const auto kind = rawPictureKindOf(*output);
+    if (!kind) {
+        usageError("snap: cannot tell what to write from '" + *output +
+                   "': with --product, name a .pgm, .ppm, .png or .raw file");
+    }
     const ProductOptions options = productOptionsFrom(args, "snap");
     auto camera = openCamera(options, "snap");
     if (const auto window = args.value("window")) {
-        const size_t x = window->find('x');
-        if (x == std::string::npos) usageError("snap: --window needs WxH");
-        const int w = requireInteger(window->substr(0, x), "snap: --window width", 1, 65535);
-        const int h = requireInteger(window->substr(x + 1), "snap: --window height", 1, 65535);
-        require(camera->setWindow({0, 0, w, h, 0}), "snap: window " + *window);
+        const Window wanted = parseWindowOption(*window);
+        std::string reason;
+        const Error error = camera->setWindow(wanted, reason);
+        if (error != Error::None) fail("snap: --window " + *window + ": " + (reason.empty() ? errorText(error) : reason));
     }
     if (sixteen) require(camera->setSixteenBit(true), "snap: 16-bit samples");
     std::vector<uint8_t> frame(camera->frameBytes());
     const Window window = camera->window();
+    RawFrameShape shape{window.width, window.height, 1, sixteen};
+    const size_t samples = static_cast<size_t>(window.width) * static_cast<size_t>(window.height) * (sixteen ? 2 : 1);
+    if (samples > 0 && frame.size() == 3 * samples) shape.samplesPerPixel = 3;
+    if (const auto mismatch = rawPictureMismatch(*kind, shape)) fail("snap: cannot write " + *output + ": " + *mismatch);
     for (int i = 0; i < count; ++i) {
         const std::string path =
             count == 1 ? *output : output->substr(0, output->rfind('.')) + "_" + std::to_string(i + 1) +
                                        output->substr(output->rfind('.'));
         size_t written = 0;
         require(camera->snap(frame.data(), frame.size(), written, kSnapTimeoutMs), "snap: taking picture");
-        writeFrame(path, frame, window.width, written, sixteen);
+        writeRawPicture(path, *kind, shape, frame.data(), written);
         std::printf("saved %s (%d x %d, %d bits)\n", path.c_str(), window.width, window.height, sixteen ? 16 : 8);
     }
     return kExitOk;
@@ -275,6 +298,7 @@ int runProductSet(const Args& words) {
     bool v = false;
     Error error = Error::None;
     if (name == "exposure") error = camera->setExposure(value);
+    else if (name == "trigger") error = camera->setTriggerMode(value);
     else if (name == "gain") error = camera->setGain(value);
     else if (name == "black-level") error = camera->setBlackLevel(value);
     else if (name == "mirror-h" || name == "mirror-v") {
@@ -299,16 +323,17 @@ int addOtherProducts(JsonWriter* json, const std::vector<int>& listedR13s) {
         ++shown;
         if (json) {
             json->beginObject().value("product", entry.productId).value("number", entry.deviceNumber);
-            json->value("name", entry.name).value("openable", entry.openable).endObject();
+            json->value("name", entry.name).value("openable", entry.openable).value("id", entry.id).endObject();
             continue;
         }
         if (entry.productId == kR13Product) {
-            std::printf("%-3d %-24s in use by another program (lumvek doctor names it)\n", entry.deviceNumber,
-                        entry.name.c_str());
+            std::printf("%-3d %-24s in use by another program (lumvek doctor names it)  id %s\n", entry.deviceNumber,
+                        entry.name.c_str(), entry.id.c_str());
             continue;
         }
-        std::printf("product 0x%04X #%d %-24s %s (--product 0x%04X -d %d)\n", entry.productId, entry.deviceNumber,
-                    entry.name.c_str(), entry.openable ? "openable" : "in use", entry.productId, entry.deviceNumber);
+        std::printf("product 0x%04X #%d %-24s %s (--product 0x%04X -d %d)  id %s\n", entry.productId,
+                    entry.deviceNumber, entry.name.c_str(), entry.openable ? "openable" : "in use", entry.productId,
+                    entry.deviceNumber, entry.id.c_str());
     }
     return shown;
 }

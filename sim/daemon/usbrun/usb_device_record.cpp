@@ -23,6 +23,8 @@ constexpr uint8_t kSelfPoweredAttributes = 0xC0;
 constexpr uint8_t kMaxPowerUnits = 0x32;  // 8 mA units at SuperSpeed: 400 mA
 constexpr int kSuperSpeedMbps = 5000;
 constexpr const char* kHostController = "/sys/devices/pci0000:00/0000:00:14.0";
+constexpr size_t kSerialIndexOffset = 16;  // iSerialNumber in the device descriptor
+constexpr uint8_t kSerialStringIndex = 3;
 
 void put16(std::vector<uint8_t>& out, uint16_t value) {
     out.push_back(static_cast<uint8_t>(value));
@@ -69,13 +71,16 @@ std::string cameraDevNode(const UsbPlacement& placement) {
     return node;
 }
 
-std::string cameraRecord(uint16_t vendorId, uint16_t productId, const UsbPlacement& placement) {
+std::string cameraRecord(uint16_t vendorId, uint16_t productId, const UsbPlacement& placement,
+                         const std::string& serial) {
     const std::string sys = cameraSysPath(placement);
     const std::string node = cameraDevNode(placement);
     char ids[64];
     std::string hex;
     const bool superSpeed = placement.speedMbps >= kSuperSpeedMbps;
-    for (uint8_t byte : cameraDescriptors(vendorId, productId, superSpeed)) {
+    std::vector<uint8_t> descriptors = cameraDescriptors(vendorId, productId, superSpeed);
+    if (!serial.empty()) descriptors[kSerialIndexOffset] = kSerialStringIndex;
+    for (uint8_t byte : descriptors) {
         std::snprintf(ids, sizeof ids, "%02X", byte);
         hex += ids;
     }
@@ -104,6 +109,7 @@ std::string cameraRecord(uint16_t vendorId, uint16_t productId, const UsbPlaceme
     record += superSpeed ? "A: bNumInterfaces= 1\nA: bMaxPacketSize0=9\nA: version= 3.00\n"
                          : "A: bNumInterfaces= 1\nA: bMaxPacketSize0=64\nA: version= 2.10\n";
     record += "A: speed=" + std::to_string(placement.speedMbps) + "\n";
+    if (!serial.empty()) record += "A: serial=" + serial + "\n";
     record += "H: descriptors=" + hex + "\n";
     return record;
 }

@@ -30,6 +30,9 @@ struct UsbPlacement {
 [[nodiscard]] std::string cameraDevNode(const UsbPlacement& placement);
 
 // The umockdev record ("P:", "N:", "E:", "A:", "H:" lines) of the camera.
-[[nodiscard]] std::string cameraRecord(uint16_t vendorId, uint16_t productId, const UsbPlacement& placement);
+// `serial` non-empty: the device has a serial-number string (descriptor
+// index 3, sysfs attribute "serial").
+[[nodiscard]] std::string cameraRecord(uint16_t vendorId, uint16_t productId, const UsbPlacement& placement,
+                                       const std::string& serial = {});
 
 } // namespace lumvek::sim::usbrun

@@ -78,7 +78,8 @@ public:
 
     bool plug(UsbCamera& camera, std::string& error) {
         const std::string record =
-            cameraRecord(camera.description.vendorId, camera.description.productId, camera.placement);
+            cameraRecord(camera.description.vendorId, camera.description.productId, camera.placement,
+                         camera.description.serialNumber());
         GError* failure = nullptr;
         if (!umockdev_testbed_add_from_string(testbed_, record.c_str(), &failure) ||
             !umockdev_testbed_attach_ioctl(testbed_, cameraDevNode(camera.placement).c_str(),

@@ -272,9 +272,6 @@ BulkResult LibusbDevice::bulkRead(uint8_t endpoint, std::span<uint8_t> buffer, u
     return {error, error == kErrorSuccess ? static_cast<uint32_t>(received) : 0};
 }
 
-bool parseLibusbInstance(const std::string& instance) {
-    return instance.rfind("usb", 0) == 0;
-}
 } // namespace
 
 uint32_t linkSpeedOf(int libusbSpeed) {
@@ -311,8 +308,11 @@ std::vector<std::string> LibusbDeviceSource::presentPaths() {
 }
 
 std::unique_ptr<UsbDevice> LibusbDeviceSource::open(const std::string& path) {
+    // Any path of the device-path form may be ours: a camera with a serial
+    // number has it as the instance, not its bus and port. The device list
+    // decides.
     DevicePathParts parts;
-    if (!parseDevicePath(path, parts) || !parseLibusbInstance(parts.instance)) {
+    if (!parseDevicePath(path, parts) || !isCameraUsbId(usbVendorIds(), parts.vendorId, parts.productId)) {
         return nullptr;
     }
     LibusbContext* context = LibusbContext::instance();

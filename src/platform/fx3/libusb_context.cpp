@@ -3,8 +3,12 @@
 
 #include <libusb.h>
 
+#include <cstdio>
+#include <string>
+
 #include "platform/fx3/fx3_driver.h"
 #include "platform/fx3/libusb_backend.h"
+#include "platform/fx3/socket_wire.h"
 #include "platform/fx3/usb_id_filter.h"
 #include "platform/log/log.h"
 
@@ -13,6 +17,7 @@ namespace lumvek::fx3 {
 namespace {
 constexpr int kEventSliceMs = 100;  // how soon the event thread notices a stop
 constexpr int kMaxPortDepth = 7;    // USB 3 allows at most seven tiers of ports
+constexpr int kMaxSerialBytes = 256; // a string descriptor holds at most 126 UTF-16 units
 } // namespace
 
 struct HotplugTrampoline {
@@ -89,6 +94,29 @@ int LibusbContext::onHotplug(libusb_context*, libusb_device* device, int event, 
     return 0;  // stay registered
 }
 
+namespace {
+
+// The kernel's copy of the device's serial-number string, read from sysfs
+// rather than asked of the device: no open, so safe in the hot-plug
+// callback and for a camera another process holds. Empty when it has none,
+// or one that is no usable instance name.
+std::string sysfsSerial(int bus, const uint8_t* ports, int depth) {
+    if (depth <= 0) return {};
+    std::string name = "/sys/bus/usb/devices/" + std::to_string(bus);
+    for (int i = 0; i < depth; ++i) name += (i == 0 ? "-" : ".") + std::to_string(ports[i]);
+    std::FILE* file = std::fopen((name + "/serial").c_str(), "r");
+    if (file == nullptr) return {};
+    char line[kMaxSerialBytes] = {};
+    const bool read = std::fgets(line, sizeof line, file) != nullptr;
+    std::fclose(file);
+    if (!read) return {};
+    std::string serial = line;
+    while (!serial.empty() && (serial.back() == '\n' || serial.back() == '\r' || serial.back() == ' ')) serial.pop_back();
+    return wire::isValidInstanceName(serial) ? serial : std::string();
+}
+
+} // namespace
+
 std::string libusbDevicePath(libusb_device* device) {
     libusb_device_descriptor descriptor{};
     if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS ||
@@ -103,6 +131,12 @@ std::string libusbDevicePath(libusb_device* device) {
     }
     for (int i = 0; i < depth; ++i) {
         instance += (i == 0 ? "-" : ".") + std::to_string(ports[i]);
+    }
+    // A camera with a serial number keeps its path (and id) on any port.
+    if (descriptor.iSerialNumber != 0) {
+        if (std::string serial = sysfsSerial(libusb_get_bus_number(device), ports, depth); !serial.empty()) {
+            instance = std::move(serial);
+        }
     }
     return formatDevicePath(descriptor.idVendor, descriptor.idProduct, instance);
 }

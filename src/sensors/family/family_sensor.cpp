@@ -15,8 +15,6 @@ constexpr uint32_t kBridgeWritePauseMs = 1;
 constexpr uint8_t kFpgaIdleRegister = 2;
 constexpr int32_t kLinesMax16 = 0xFFFF;
 constexpr int32_t kLinesMax24 = 0xFFFFFF;
-constexpr int kMinWindowWidth = 16;
-constexpr int kMaxSubSampleMode = 2;
 constexpr double kTenthsOfMsPerSecond = 10000.0;
 
 } // namespace

@@ -41,6 +41,11 @@ struct WindowRequest {
 
 class FamilySensor : public CSensorBase {
 public:
+    // The window registers take at least this many columns, and sub-sample
+    // modes 0 (full), 1 (one half) and 2 (one quarter).
+    static constexpr int kMinWindowWidth = 16;
+    static constexpr int kMaxSubSampleMode = 2;
+
     FamilySensor(CControllerBase* controller, uint8_t serialAddress, SensorModelId id, RegisterPath path,
                  Blanking blanking = {});
 
