@@ -71,8 +71,9 @@ TEST_F(Reliability, ChangingTheFormatWhileRecordingIsRefusedAndTheRecordingGoesO
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2500));
     EXPECT_EQ(Lumvek_StopPreview(handle), 1);
     EXPECT_EQ(Lumvek_Release(handle), 1);
-    // About 2.5 s at the camera's 20 frames/s, not cut short at 0.6 s.
-    EXPECT_GE(aviFrameCount(avi), kSlowdown == 1 ? 25u : 2u);
+    // About 2.5 s at the camera's 20 frames/s, not cut short at 0.6 s (at
+    // most 13 frames by then); a loaded machine may skip some of the rest.
+    EXPECT_GE(aviFrameCount(avi), kSlowdown == 1 ? 16u : 2u);
 }
 
 TEST_F(Reliability, AStallingCameraEndsTheCallbackPreviewWithTheLostDeviceCode) {
