@@ -53,7 +53,14 @@ std::string checkAviStructure(const std::vector<uint8_t>& f, uint32_t frameBytes
         return why.str() + "no idx1 after the movi list";
     }
     const uint32_t frames = le32(f, indexAt + 4) / 16;
-    if (indexAt + 8 + 16ull * frames != f.size()) {
+    // A recording that skipped frames ends with the recorder's note, a
+    // LIST INFO chunk, after the index; it must end the file exactly.
+    size_t indexEnd = indexAt + 8 + 16ull * frames;
+    if (indexEnd + 12 <= f.size() && std::memcmp(&f[indexEnd], "LIST", 4) == 0 &&
+        std::memcmp(&f[indexEnd + 8], "INFO", 4) == 0 && indexEnd + 8 + le32(f, indexEnd + 4) == f.size()) {
+        indexEnd = f.size();
+    }
+    if (indexEnd != f.size()) {
         why << "index does not end the file; ";
     }
     if (le32(f, 48) != frames || le32(f, 140) != frames) {
