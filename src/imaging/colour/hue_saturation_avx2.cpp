@@ -22,21 +22,23 @@ namespace lumvek::detail {
 namespace {
 
 #define LUMVEK_AVX2 __attribute__((target("avx2")))
+// The helpers are folded into the row loop: called, they pass their vectors through memory.
+#define LUMVEK_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
-LUMVEK_AVX2 inline __m256i grey8(__m256i n) { return _mm256_mullo_epi32(n, _mm256_set1_epi32(0x010101)); }
+LUMVEK_AVX2_INLINE __m256i grey8(__m256i n) { return _mm256_mullo_epi32(n, _mm256_set1_epi32(0x010101)); }
 
 // The sextant tables repeat after six entries: one lane permute reads them.
-LUMVEK_AVX2 inline __m256i sextantTable(const int32_t* table) {
+LUMVEK_AVX2_INLINE __m256i sextantTable(const int32_t* table) {
     return _mm256_setr_epi32(table[0], table[1], table[2], table[3], table[4], table[5], 0, 0);
 }
 
 // 0xFF0000 / d for d = 1..255; d = 0 (every lane with n = 0) is read as 1.
-LUMVEK_AVX2 inline __m256i reciprocalOf(__m256i d) {
+LUMVEK_AVX2_INLINE __m256i reciprocalOf(__m256i d) {
     const __m256 divisor = _mm256_cvtepi32_ps(_mm256_max_epi32(d, _mm256_set1_epi32(1)));
     return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_set1_ps(static_cast<float>(0xFF0000)), divisor));
 }
 
-LUMVEK_AVX2 inline __m256i transform8(__m256i b, __m256i g, __m256i r, int a, int saturation) {
+LUMVEK_AVX2_INLINE __m256i transform8(__m256i b, __m256i g, __m256i r, int a, int saturation) {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i maxRg = _mm256_max_epi32(r, g);
     const __m256i maxC = _mm256_max_epi32(maxRg, b);
@@ -86,7 +88,7 @@ LUMVEK_AVX2 inline __m256i transform8(__m256i b, __m256i g, __m256i r, int a, in
 
 // Eight 3-byte pixels (24 bytes of a 32-byte load) spread into 32-bit lanes
 // as b | g << 8 | r << 16, and the reverse.
-LUMVEK_AVX2 inline __m256i spreadPixels(const uint8_t* p) {
+LUMVEK_AVX2_INLINE __m256i spreadPixels(const uint8_t* p) {
     const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     // Low half: bytes 0..15; high half: bytes 12..27.
     const __m256i halves = _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6));
@@ -95,7 +97,7 @@ LUMVEK_AVX2 inline __m256i spreadPixels(const uint8_t* p) {
     return _mm256_shuffle_epi8(halves, spread);
 }
 
-LUMVEK_AVX2 inline void packPixels(uint8_t* p, __m256i lanes) {
+LUMVEK_AVX2_INLINE void packPixels(uint8_t* p, __m256i lanes) {
     const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
                                           0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
     const __m256i packed =
@@ -107,7 +109,7 @@ LUMVEK_AVX2 inline void packPixels(uint8_t* p, __m256i lanes) {
 // Eight 6-byte pixels (16-bit samples; the transform reads the high bytes)
 // into lanes, and back with each sample's low byte 0. The lanes take the
 // pixels in the order 0-3 | 4-7, each 128-bit half from its own 24 bytes.
-LUMVEK_AVX2 inline __m256i spreadWidePixels(const uint8_t* p) {
+LUMVEK_AVX2_INLINE __m256i spreadWidePixels(const uint8_t* p) {
     const __m256i head = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 24),
                                              reinterpret_cast<const __m128i*>(p));  // bytes 0..15 of each 24
     const __m256i tail = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 32),
@@ -119,7 +121,7 @@ LUMVEK_AVX2 inline __m256i spreadWidePixels(const uint8_t* p) {
     return _mm256_or_si256(_mm256_shuffle_epi8(head, fromHead), _mm256_shuffle_epi8(tail, fromTail));
 }
 
-LUMVEK_AVX2 inline void packWidePixels(uint8_t* p, __m256i lanes) {
+LUMVEK_AVX2_INLINE void packWidePixels(uint8_t* p, __m256i lanes) {
     const __m256i toHead = _mm256_setr_epi8(-1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9,  //
                                             -1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9);
     const __m256i toTail = _mm256_setr_epi8(-1, 10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1,  //
@@ -134,7 +136,7 @@ LUMVEK_AVX2 inline void packWidePixels(uint8_t* p, __m256i lanes) {
 
 // Eight 8-byte pixels into lanes in the order 0 1 4 5 | 2 3 6 7, and back
 // with the fourth sample 0.
-LUMVEK_AVX2 inline __m256i spreadWideQuadPixels(const uint8_t* p) {
+LUMVEK_AVX2_INLINE __m256i spreadWideQuadPixels(const uint8_t* p) {
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
     const __m256i toLow = _mm256_setr_epi8(1, 3, 5, -1, 9, 11, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1,  //
@@ -144,7 +146,7 @@ LUMVEK_AVX2 inline __m256i spreadWideQuadPixels(const uint8_t* p) {
     return _mm256_or_si256(_mm256_shuffle_epi8(first, toLow), _mm256_shuffle_epi8(second, toHigh));
 }
 
-LUMVEK_AVX2 inline void packWideQuadPixels(uint8_t* p, __m256i lanes) {
+LUMVEK_AVX2_INLINE void packWideQuadPixels(uint8_t* p, __m256i lanes) {
     const __m256i fromLow = _mm256_setr_epi8(-1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1,  //
                                              -1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1);
     const __m256i fromHigh = _mm256_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1,  //
@@ -159,14 +161,14 @@ LUMVEK_AVX2 inline void packWideQuadPixels(uint8_t* p, __m256i lanes) {
 // and every other byte at 0x80 or above, which the shuffle turns into 0.
 struct ByteTable {
     __m256i slices[16];
-    LUMVEK_AVX2 explicit ByteTable(const uint8_t* entries) {
+    LUMVEK_AVX2_INLINE explicit ByteTable(const uint8_t* entries) {
         for (int k = 0; k < 16; ++k) {
             slices[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + 16 * k)));
         }
     }
 };
 
-LUMVEK_AVX2 inline __m256i lookUp(__m256i bytes, const ByteTable& table) {
+LUMVEK_AVX2_INLINE __m256i lookUp(__m256i bytes, const ByteTable& table) {
     __m256i rest = bytes;
     __m256i looked = _mm256_setzero_si256();
     for (int k = 0; k < 16; ++k) {
@@ -177,7 +179,7 @@ LUMVEK_AVX2 inline __m256i lookUp(__m256i bytes, const ByteTable& table) {
 }
 
 // Two tables over the same bytes, sharing the slice selection.
-LUMVEK_AVX2 inline void lookUpBoth(__m256i bytes, const ByteTable& first, const ByteTable& second, __m256i& a,
+LUMVEK_AVX2_INLINE void lookUpBoth(__m256i bytes, const ByteTable& first, const ByteTable& second, __m256i& a,
                                    __m256i& b) {
     __m256i rest = bytes;
     a = _mm256_setzero_si256();
@@ -192,7 +194,7 @@ LUMVEK_AVX2 inline void lookUpBoth(__m256i bytes, const ByteTable& first, const 
 
 // Eight 6-byte pixels from lanes of high bytes and lanes of low bytes: the
 // shuffles of packWidePixels, and the same one byte lower for the low bytes.
-LUMVEK_AVX2 inline void packWidePixels(uint8_t* p, __m256i high, __m256i low) {
+LUMVEK_AVX2_INLINE void packWidePixels(uint8_t* p, __m256i high, __m256i low) {
     const __m256i highHead = _mm256_setr_epi8(-1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9,  //
                                               -1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9);
     const __m256i lowHead = _mm256_setr_epi8(0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9, -1,  //
@@ -210,7 +212,7 @@ LUMVEK_AVX2 inline void packWidePixels(uint8_t* p, __m256i high, __m256i low) {
 }
 
 // Eight 8-byte pixels (lanes 0 1 4 5 | 2 3 6 7) from high and low bytes, the fourth sample 0.
-LUMVEK_AVX2 inline void packWideQuadPixels(uint8_t* p, __m256i high, __m256i low) {
+LUMVEK_AVX2_INLINE void packWideQuadPixels(uint8_t* p, __m256i high, __m256i low) {
     const __m256i fromLow = _mm256_setr_epi8(-1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1,  //
                                              -1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1);
     const __m256i fromHigh = _mm256_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1,  //
@@ -225,7 +227,7 @@ LUMVEK_AVX2 inline void packWideQuadPixels(uint8_t* p, __m256i high, __m256i low
                         _mm256_or_si256(_mm256_shuffle_epi8(high, fromHigh), _mm256_shuffle_epi8(low, lowFromHigh)));
 }
 
-LUMVEK_AVX2 inline __m256i loadPixels(const uint8_t* p, int bpp) {
+LUMVEK_AVX2_INLINE __m256i loadPixels(const uint8_t* p, int bpp) {
     switch (bpp) {
     case 3: return spreadPixels(p);
     case 6: return spreadWidePixels(p);
@@ -234,7 +236,7 @@ LUMVEK_AVX2 inline __m256i loadPixels(const uint8_t* p, int bpp) {
     }
 }
 
-LUMVEK_AVX2 inline void storePixels(uint8_t* p, int bpp, __m256i lanes) {
+LUMVEK_AVX2_INLINE void storePixels(uint8_t* p, int bpp, __m256i lanes) {
     switch (bpp) {
     case 3: packPixels(p, lanes); break;
     case 6: packWidePixels(p, lanes); break;
@@ -246,7 +248,7 @@ LUMVEK_AVX2 inline void storePixels(uint8_t* p, int bpp, __m256i lanes) {
 // The transformed lanes through the tone bytes, stored: 8-bit samples take
 // the table's low bytes; 16-bit ones (whose low byte the transform leaves 0)
 // take both, the high bytes for the upper half of each sample.
-LUMVEK_AVX2 inline void storeToned(uint8_t* p, int bpp, __m256i lanes, const ByteTable& low, const ByteTable& high) {
+LUMVEK_AVX2_INLINE void storeToned(uint8_t* p, int bpp, __m256i lanes, const ByteTable& low, const ByteTable& high) {
     switch (bpp) {
     case 3: packPixels(p, lookUp(lanes, low)); break;
     case 4:
@@ -266,9 +268,8 @@ LUMVEK_AVX2 inline void storeToned(uint8_t* p, int bpp, __m256i lanes, const Byt
     }
 }
 
-template <bool kTone>
-LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int bpp, int a, const HueSaturationTables& tables,
-                        const HueToneBytes* tone) {
+template <bool kTone, int bpp>
+LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int a, const HueSaturationTables& tables, const HueToneBytes* tone) {
     const int saturation = tables.saturation();
     const __m256i byteMask = _mm256_set1_epi32(0xFF);
     static constexpr uint8_t kUnused[256] = {};
@@ -300,8 +301,16 @@ int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffs
                          const HueToneBytes* tone) {
 #if defined(__x86_64__)
     if (cpuFeatures().avx2 && (bytesPerPixel == 3 || bytesPerPixel == 4 || bytesPerPixel == 6 || bytesPerPixel == 8)) {
-        return tone != nullptr ? rowAvx2<true>(row, width, bytesPerPixel, hueOffset, tables, tone)
-                               : rowAvx2<false>(row, width, bytesPerPixel, hueOffset, tables, nullptr);
+        switch (bytesPerPixel * (tone != nullptr ? -1 : 1)) {
+        case 3: return rowAvx2<false, 3>(row, width, hueOffset, tables, nullptr);
+        case 4: return rowAvx2<false, 4>(row, width, hueOffset, tables, nullptr);
+        case 6: return rowAvx2<false, 6>(row, width, hueOffset, tables, nullptr);
+        case 8: return rowAvx2<false, 8>(row, width, hueOffset, tables, nullptr);
+        case -3: return rowAvx2<true, 3>(row, width, hueOffset, tables, tone);
+        case -4: return rowAvx2<true, 4>(row, width, hueOffset, tables, tone);
+        case -6: return rowAvx2<true, 6>(row, width, hueOffset, tables, tone);
+        default: return rowAvx2<true, 8>(row, width, hueOffset, tables, tone);
+        }
     }
 #else
     (void)row, (void)width, (void)bytesPerPixel, (void)hueOffset, (void)tables, (void)tone;
