@@ -45,7 +45,8 @@ void hueSaturationOptimisedRows(const PlaneView& image, int hueOffset, const Hue
                                 int y1);
 // The same followed by a tone table (256 entries for 8-bit samples, 65536
 // for 16-bit ones; null: none) over rows [y0, y1): one pass where the
-// processor has AVX-512 VBMI, else row by row while the row is in cache.
+// processor has AVX-512 VBMI, and for 16-bit samples with AVX2; else row by
+// row while the row is in cache.
 void hueSaturationToneRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,
                            const std::vector<uint16_t>* tone, int y0, int y1);
 
