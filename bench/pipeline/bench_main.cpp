@@ -3,7 +3,11 @@
 //                                              kernels (--scalar or
 //                                              LUMVEK_FORCE_SCALAR=1: the
 //                                              scalar reference), 1 and 2 threads
-//   lumvek-bench --json                        one JSON line of medians in ms
+//   lumvek-bench --json                        one JSON line of medians in ms, their
+//                                              spreads and ratios to memcpy and OpenCV
+//   lumvek-bench --json-figures                the same without the frame loop
+//   lumvek-bench --json-paths                  --json-figures once per vector path
+//                                              (widest, AVX2, baseline), keyed by path
 //   lumvek-bench --compare                     ours, scalar and peers side by side
 //   lumvek-bench --rounds N                    the headline figures and their peers
 //                                              N times over: median and range
@@ -43,7 +47,14 @@ double nowMs() {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-double medianMs(const Case& c, int runs = kRuns) {
+// The median of runs after warm-ups, with the fastest and slowest run.
+struct Timing {
+    double median = -1.0;
+    double min = -1.0;
+    double max = -1.0;
+};
+
+Timing timingOf(const Case& c, int runs = kRuns) {
     for (int i = 0; i < kWarmups; ++i) {
         c.run();
     }
@@ -53,50 +64,145 @@ double medianMs(const Case& c, int runs = kRuns) {
         c.run();
         ms.push_back(nowMs() - t0);
     }
-    std::nth_element(ms.begin(), ms.begin() + runs / 2, ms.end());
-    return ms[static_cast<size_t>(runs / 2)];
+    std::sort(ms.begin(), ms.end());
+    return {ms[static_cast<size_t>(runs / 2)], ms.front(), ms.back()};
 }
 
-// The median of the named peer case, or a negative value when it was not built.
-double peerMedianMs(const std::vector<Case>& peers, const char* name) {
+double medianMs(const Case& c, int runs = kRuns) { return timingOf(c, runs).median; }
+
+// The timing of the named peer case; negative when it was not built.
+Timing peerTiming(const std::vector<Case>& peers, const char* name) {
     for (const Case& c : peers) {
         if (c.name == name) {
-            return medianMs(c);
+            return timingOf(c);
         }
     }
-    return -1.0;
+    return {};
 }
 
-int printJson(KernelPath path) {
-    const double i8 = medianMs(interpolationCase(8, 24, path, 1));
-    const double i16 = medianMs(interpolationCase(16, 48, path, 1));
-    const double c24 = medianMs(chainCase(kColour24, path, 1));
-    const double c48 = medianMs(chainCase(kColour48, path, 1));
-    const double c24x2 = medianMs(chainCase(kColour24, path, 2));
-    const double c48x2 = medianMs(chainCase(kColour48, path, 2));
-    const double d24 = medianMs(defaultChainCase(path, 1));
-    std::printf("{\"interp8to24_ms\": %.3f, \"interp16to48_ms\": %.3f, \"chain24_ms\": %.3f, \"chain48_ms\": %.3f, "
-                "\"chain24_2t_ms\": %.3f, \"chain48_2t_ms\": %.3f, \"default24_ms\": %.3f",
-                i8, i16, c24, c48, c24x2, c48x2, d24);
+// The vector bodies this process runs: the scalar reference, or the widest
+// the processor has as LUMVEK_CPU_BASELINE leaves it.
+const char* cpuPathName(KernelPath path) {
+    if (path == KernelPath::Reference) {
+        return "scalar";
+    }
+    const CpuFeatures& f = cpuFeatures();
+    return f.avx512vbmi ? "avx512" : f.avx2 ? "avx2" : "baseline";
+}
+
+// One JSON object of figures in ms (medians of kRuns runs) under stable
+// keys, each with its spread (fastest and slowest run) and the ratios the
+// goals are stated in: to the same run's memcpy of a 24-bit frame, and to
+// OpenCV's demosaic of the same frame size when it is built in.
+std::string jsonFigures(KernelPath path) {
+    struct Figure {
+        const char* key;
+        Timing t;
+    };
+    std::vector<Figure> figures = {
+        {"interp8to24", timingOf(interpolationCase(8, 24, path, 1))},
+        {"interp16to48", timingOf(interpolationCase(16, 48, path, 1))},
+        {"chain24", timingOf(chainCase(kColour24, path, 1))},
+        {"chain48", timingOf(chainCase(kColour48, path, 1))},
+        {"chain24_2t", timingOf(chainCase(kColour24, path, 2))},
+        {"chain48_2t", timingOf(chainCase(kColour48, path, 2))},
+        {"default24", timingOf(defaultChainCase(path, 1))},
+        {"default24_2t", timingOf(defaultChainCase(path, 2))},
+    };
     // The peers from the same run: the memory floor and, when built with
     // OpenCV, its bilinear demosaic on one thread.
     const std::vector<Case> peers = peerCases(1);
-    const std::pair<const char*, const char*> keys[] = {
-        {"memcpy24", "memcpy24_ms"}, {"cv_bayer8to24", "cv_demosaic8_ms"}, {"cv_bayer16to48", "cv_demosaic16_ms"}};
-    for (auto [name, key] : keys) {
-        const double ms = peerMedianMs(peers, name);
-        if (ms >= 0.0) {
-            std::printf(", \"%s\": %.3f", key, ms);
+    const std::pair<const char*, const char*> peerKeys[] = {
+        {"memcpy24", "memcpy24"}, {"cv_bayer8to24", "cv_demosaic8"}, {"cv_bayer16to48", "cv_demosaic16"}};
+    for (auto [name, key] : peerKeys) {
+        const Timing t = peerTiming(peers, name);
+        if (t.median >= 0.0) {
+            figures.push_back({key, t});
         }
     }
+    auto medianOf = [&figures](const char* key) {
+        for (const Figure& f : figures) {
+            if (std::strcmp(f.key, key) == 0) {
+                return f.t.median;
+            }
+        }
+        return -1.0;
+    };
+    std::string out = std::string("{\"cpu_path\": \"") + cpuPathName(path) + "\", \"runs\": " + std::to_string(kRuns);
+    char text[160];
+    for (const Figure& f : figures) {
+        std::snprintf(text, sizeof text, ", \"%s_ms\": %.3f, \"%s_spread_ms\": [%.3f, %.3f]", f.key, f.t.median, f.key,
+                      f.t.min, f.t.max);
+        out += text;
+    }
+    const double memcpyMs = medianOf("memcpy24");
+    for (const char* key : {"chain24", "chain24_2t", "chain48", "chain48_2t", "default24", "interp8to24", "interp16to48"}) {
+        if (memcpyMs > 0.0) {
+            std::snprintf(text, sizeof text, ", \"%s_x_memcpy24\": %.2f", key, medianOf(key) / memcpyMs);
+            out += text;
+        }
+    }
+    const std::pair<const char*, const char*> versus[] = {
+        {"default24", "cv_demosaic8"}, {"interp8to24", "cv_demosaic8"}, {"interp16to48", "cv_demosaic16"}};
+    for (auto [ours, peer] : versus) {
+        const double peerMs = medianOf(peer);
+        if (peerMs > 0.0) {
+            std::snprintf(text, sizeof text, ", \"%s_vs_%s\": %.2f", ours, peer, medianOf(ours) / peerMs);
+            out += text;
+        }
+    }
+    return out;
+}
+
+int printJson(KernelPath path) {
+    std::string out = jsonFigures(path);
     // The frame loop's own processor time per 24-bit frame with default
     // settings, the simulator's share taken out.
     const FrameLoopCost loop = measureFrameLoop(24, false, kFrameLoopFrames);
     if (loop.error.empty()) {
-        std::printf(", \"frameloop24_cpu_ms\": %.3f", loop.sdkCpuMs);
+        char text[64];
+        std::snprintf(text, sizeof text, ", \"frameloop24_cpu_ms\": %.3f", loop.sdkCpuMs);
+        out += text;
+    }
+    std::printf("%s}\n", out.c_str());
+    return 0;
+}
+
+// --json-paths: the figures of every vector path this processor has, each
+// from a run of this program with LUMVEK_CPU_BASELINE set for it, as one
+// object keyed by path. A path the processor lacks (or that gives the same
+// bodies as the one before) is left out.
+int printJsonPaths(const char* self) {
+    std::vector<std::pair<std::string, std::string>> paths;
+    for (const char* baseline : {"", "avx2", "1"}) {
+        const std::string command = std::string("LUMVEK_CPU_BASELINE=") + baseline + " '" + self + "' --json-figures";
+        FILE* child = popen(command.c_str(), "r");
+        if (child == nullptr) {
+            continue;
+        }
+        std::string line;
+        char chunk[512];
+        while (std::fgets(chunk, sizeof chunk, child) != nullptr) {
+            line += chunk;
+        }
+        if (pclose(child) != 0 || line.empty()) {
+            continue;
+        }
+        while (!line.empty() && (line.back() == '\n' || line.back() == '}')) {
+            line.pop_back();
+        }
+        const size_t nameStart = line.find(':') + 3;  // after "cpu_path": "
+        const std::string name = line.substr(nameStart, line.find('"', nameStart) - nameStart);
+        if (std::none_of(paths.begin(), paths.end(), [&name](const auto& p) { return p.first == name; })) {
+            paths.emplace_back(name, line + "}");
+        }
+    }
+    std::printf("{");
+    for (size_t i = 0; i < paths.size(); ++i) {
+        std::printf("%s\"%s\": %s", i == 0 ? "" : ", ", paths[i].first.c_str(), paths[i].second.c_str());
     }
     std::printf("}\n");
-    return 0;
+    return paths.empty() ? 1 : 0;
 }
 
 int printComparison() {
@@ -191,6 +297,8 @@ int main(int argc, char** argv) {
     KernelPath path = kernelPathFromEnvironment();
     std::vector<char*> rest;
     bool json = false;
+    bool jsonFiguresOnly = false;
+    bool jsonPaths = false;
     bool compare = false;
     int rounds = 0;
     for (int i = 0; i < argc; ++i) {
@@ -198,6 +306,10 @@ int main(int argc, char** argv) {
             path = KernelPath::Reference;
         } else if (std::strcmp(argv[i], "--json") == 0) {
             json = true;
+        } else if (std::strcmp(argv[i], "--json-figures") == 0) {
+            jsonFiguresOnly = true;
+        } else if (std::strcmp(argv[i], "--json-paths") == 0) {
+            jsonPaths = true;
         } else if (std::strcmp(argv[i], "--cpu-time") == 0) {
             bench::g_cpuTime = true;
         } else if (std::strcmp(argv[i], "--compare") == 0) {
@@ -207,6 +319,13 @@ int main(int argc, char** argv) {
         } else {
             rest.push_back(argv[i]);
         }
+    }
+    if (jsonPaths) {
+        return bench::printJsonPaths(argv[0]);
+    }
+    if (jsonFiguresOnly) {
+        std::printf("%s}\n", bench::jsonFigures(path).c_str());
+        return 0;
     }
     if (json) {
         return bench::printJson(path);

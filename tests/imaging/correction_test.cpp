@@ -1,6 +1,7 @@
 // Mask, dot and spike filters, gray modes and defect masks on small frames.
 #include <gtest/gtest.h>
 
+#include "imaging/colour/bayer_pattern.h"
 #include "imaging/correction/defect_planes.h"
 #include "imaging/correction/dot_filter.h"
 #include "imaging/correction/gray_mode.h"
@@ -266,6 +267,38 @@ TEST(SpikeFilter, BandsGiveTheScanOrderResult) {
                 }
             }
         }
+    }
+}
+
+TEST(SpikeFilter, EightBitPixelsAtTheLimitAreFoundAtEveryColumnOfTheVectorSteps) {
+    // A field of 100..103, so the four-sample mean takes every remainder, with
+    // pixels 29, 30 and 31 above their mean at every column: the vector marks
+    // must round the mean as the scalar sum does, or a pixel at the limit is
+    // missed (or one below it taken).
+    RowBands one(1);
+    SpikeFilterScratch scratch;
+    constexpr int kRows = 24;
+    for (int w : {37, 70, 100, 131}) {
+        OwnedPlane frame(w, kRows, 1);
+        std::mt19937 rng(static_cast<uint32_t>(w));
+        for (int y = 0; y < kRows; ++y) {
+            for (int x = 0; x < w; ++x) {
+                frame.at8(y, x) = static_cast<uint8_t>(100 + rng() % 4);
+            }
+        }
+        for (int y = 2; y < kRows - 2; y += 3) {
+            for (int x = 2 + y % 4; x < w - 2; x += 4) {
+                const int mean = (frame.at8(y, x - 2) + frame.at8(y, x + 2) + frame.at8(y - 2, x) + frame.at8(y + 2, x)) >> 2;
+                frame.at8(y, x) = static_cast<uint8_t>(mean + 29 + (x + y) % 3);
+            }
+        }
+        // Red at four times its level and no blue: every spike looks coloured.
+        const SpikeFilterParams params{2, bayerGainMultiplier(400), bayerGainMultiplier(0)};
+        OwnedPlane expected = frame;
+        ASSERT_TRUE(spikeFilterReference(expected.view(), params));
+        ASSERT_NE(expected.bytes(), frame.bytes());
+        ASSERT_TRUE(spikeFilterOptimised(frame.view(), params, one, scratch));
+        EXPECT_EQ(frame.bytes(), expected.bytes()) << w;
     }
 }
 

@@ -40,6 +40,17 @@ void transformRow(const PlaneView& image, int hueOffset, const HueSaturationTabl
     }
 }
 
+// The tone table on the first three samples of the pixels of row y from x0 on.
+void toneTail(const PlaneView& image, const std::vector<uint16_t>& tone, int y, int x0) {
+    const int components = image.bytesPerPixel / 2;
+    auto* px = reinterpret_cast<uint16_t*>(image.row(y)) + static_cast<std::ptrdiff_t>(x0) * components;
+    for (int x = x0; x < image.width; ++x, px += components) {
+        for (int k = 0; k < 3; ++k) {
+            px[k] = tone[px[k]];
+        }
+    }
+}
+
 template <typename Sample, int kComponents>
 void transformRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables, int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
@@ -173,6 +184,24 @@ void hueSaturationToneRows(const PlaneView& image, int hueOffset, const HueSatur
         for (int y = y0; y < y1; ++y) {
             (void)detail::hueSaturationRowAvx512(image.row(y), image.width, image.bytesPerPixel, hueOffset, tables,
                                                  &bytes);
+        }
+        return;
+    }
+    if (cpuFeatures().avx2 && wide && rowsFor(image.bytesPerPixel) != nullptr && tone->size() == kWideToneEntries) {
+        // 16-bit samples: the table pass would walk a 128 KiB table sample by
+        // sample; the transform's results have 256 values, so the vector body
+        // looks them up in its own lanes instead.
+        const HueToneBytes bytes(*tone, wide);
+        const bool quad = image.bytesPerPixel == 8;
+        for (int y = y0; y < y1; ++y) {
+            const int done = detail::hueSaturationRowAvx2(image.row(y), image.width, image.bytesPerPixel, hueOffset,
+                                                          tables, &bytes);
+            if (quad) {
+                transformRow<uint16_t, 4>(image, hueOffset, tables, y, done);
+            } else {
+                transformRow<uint16_t, 3>(image, hueOffset, tables, y, done);
+            }
+            toneTail(image, *tone, y, done);
         }
         return;
     }

@@ -45,7 +45,8 @@ void hueSaturationOptimisedRows(const PlaneView& image, int hueOffset, const Hue
                                 int y1);
 // The same followed by a tone table (256 entries for 8-bit samples, 65536
 // for 16-bit ones; null: none) over rows [y0, y1): one pass where the
-// processor has AVX-512 VBMI, else row by row while the row is in cache.
+// processor has AVX-512 VBMI, and for 16-bit samples with AVX2; else row by
+// row while the row is in cache.
 void hueSaturationToneRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,
                            const std::vector<uint16_t>* tone, int y0, int y1);
 
@@ -62,10 +63,11 @@ namespace detail {
 // The sextant table: mask and step of each of the 12 hue sextant indices.
 extern const int32_t kSextantMasks[12];
 extern const int32_t kSextantSteps[12];
-// Pixels [0, returned) of one 3/4/6/8-byte row with AVX2, eight at a time;
-// 0 when the processor lacks it or for other depths. The caller finishes the
-// row with the scalar code.
-int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables);
+// Pixels [0, returned) of one 3/4/6/8-byte row with AVX2, eight at a time,
+// then the tone bytes when given; 0 when the processor lacks it or for other
+// depths. The caller finishes the row with the scalar code.
+int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables,
+                         const HueToneBytes* tone = nullptr);
 // A whole 3/4/6/8-byte row with AVX-512 VBMI, sixteen pixels at a time, then
 // the tone bytes when given; false (nothing done) when the processor lacks
 // it or for other depths.

@@ -1,8 +1,12 @@
 // The hue/saturation transform eight pixels at a time in 32-bit lanes: the
 // same integer steps as hueSaturationPixel, branches turned into blends. The
 // chroma limit is computed with the table's own formula, the six-entry
-// sextant tables are read by lane permutes, and only the reciprocal table
-// needs a gather. Three-byte pixels are spread into lanes and packed back
+// sextant tables are read by lane permutes, and the reciprocal 0xFF0000 / d
+// is a single-precision division, which is exact here and several times
+// cheaper than a gather from the table: 0xFF0000 < 2^24 and d are exact
+// floats, the rounding error of the quotient is under (0xFF0000 / d) x 2^-24
+// < 1 / d, and a quotient that is not whole lies at least 1 / d from the
+// next whole number, so truncating it gives the integer quotient. Three-byte pixels are spread into lanes and packed back
 // with byte shuffles. A pixel with d = 0 needs no blend: its n, k and w are
 // 0, so the hue step adds nothing, as in the scalar code.
 #include <immintrin.h>
@@ -18,16 +22,23 @@ namespace lumvek::detail {
 namespace {
 
 #define LUMVEK_AVX2 __attribute__((target("avx2")))
+// The helpers are folded into the row loop: called, they pass their vectors through memory.
+#define LUMVEK_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
-LUMVEK_AVX2 inline __m256i grey8(__m256i n) { return _mm256_mullo_epi32(n, _mm256_set1_epi32(0x010101)); }
+LUMVEK_AVX2_INLINE __m256i grey8(__m256i n) { return _mm256_mullo_epi32(n, _mm256_set1_epi32(0x010101)); }
 
 // The sextant tables repeat after six entries: one lane permute reads them.
-LUMVEK_AVX2 inline __m256i sextantTable(const int32_t* table) {
+LUMVEK_AVX2_INLINE __m256i sextantTable(const int32_t* table) {
     return _mm256_setr_epi32(table[0], table[1], table[2], table[3], table[4], table[5], 0, 0);
 }
 
-LUMVEK_AVX2 inline __m256i transform8(__m256i b, __m256i g, __m256i r, int a, const int32_t* reciprocal,
-                                      int saturation) {
+// 0xFF0000 / d for d = 1..255; d = 0 (every lane with n = 0) is read as 1.
+LUMVEK_AVX2_INLINE __m256i reciprocalOf(__m256i d) {
+    const __m256 divisor = _mm256_cvtepi32_ps(_mm256_max_epi32(d, _mm256_set1_epi32(1)));
+    return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_set1_ps(static_cast<float>(0xFF0000)), divisor));
+}
+
+LUMVEK_AVX2_INLINE __m256i transform8(__m256i b, __m256i g, __m256i r, int a, int saturation) {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i maxRg = _mm256_max_epi32(r, g);
     const __m256i maxC = _mm256_max_epi32(maxRg, b);
@@ -55,7 +66,7 @@ LUMVEK_AVX2 inline __m256i transform8(__m256i b, __m256i g, __m256i r, int a, co
     const __m256i high = _mm256_srai_epi32(_mm256_add_epi32(lightness, k), 1);
     __m256i u = grey8(low);
 
-    const __m256i recip = _mm256_i32gather_epi32(reciprocal, d, 4);
+    const __m256i recip = reciprocalOf(d);
     const __m256i v = _mm256_add_epi32(
         _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(n, recip), _mm256_set1_epi32(0x8000)), 16),
         _mm256_set1_epi32(a % 255));
@@ -77,7 +88,7 @@ LUMVEK_AVX2 inline __m256i transform8(__m256i b, __m256i g, __m256i r, int a, co
 
 // Eight 3-byte pixels (24 bytes of a 32-byte load) spread into 32-bit lanes
 // as b | g << 8 | r << 16, and the reverse.
-LUMVEK_AVX2 inline __m256i spreadPixels(const uint8_t* p) {
+LUMVEK_AVX2_INLINE __m256i spreadPixels(const uint8_t* p) {
     const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     // Low half: bytes 0..15; high half: bytes 12..27.
     const __m256i halves = _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6));
@@ -86,7 +97,7 @@ LUMVEK_AVX2 inline __m256i spreadPixels(const uint8_t* p) {
     return _mm256_shuffle_epi8(halves, spread);
 }
 
-LUMVEK_AVX2 inline void packPixels(uint8_t* p, __m256i lanes) {
+LUMVEK_AVX2_INLINE void packPixels(uint8_t* p, __m256i lanes) {
     const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
                                           0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
     const __m256i packed =
@@ -98,7 +109,7 @@ LUMVEK_AVX2 inline void packPixels(uint8_t* p, __m256i lanes) {
 // Eight 6-byte pixels (16-bit samples; the transform reads the high bytes)
 // into lanes, and back with each sample's low byte 0. The lanes take the
 // pixels in the order 0-3 | 4-7, each 128-bit half from its own 24 bytes.
-LUMVEK_AVX2 inline __m256i spreadWidePixels(const uint8_t* p) {
+LUMVEK_AVX2_INLINE __m256i spreadWidePixels(const uint8_t* p) {
     const __m256i head = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 24),
                                              reinterpret_cast<const __m128i*>(p));  // bytes 0..15 of each 24
     const __m256i tail = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 32),
@@ -110,7 +121,7 @@ LUMVEK_AVX2 inline __m256i spreadWidePixels(const uint8_t* p) {
     return _mm256_or_si256(_mm256_shuffle_epi8(head, fromHead), _mm256_shuffle_epi8(tail, fromTail));
 }
 
-LUMVEK_AVX2 inline void packWidePixels(uint8_t* p, __m256i lanes) {
+LUMVEK_AVX2_INLINE void packWidePixels(uint8_t* p, __m256i lanes) {
     const __m256i toHead = _mm256_setr_epi8(-1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9,  //
                                             -1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9);
     const __m256i toTail = _mm256_setr_epi8(-1, 10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1,  //
@@ -125,7 +136,7 @@ LUMVEK_AVX2 inline void packWidePixels(uint8_t* p, __m256i lanes) {
 
 // Eight 8-byte pixels into lanes in the order 0 1 4 5 | 2 3 6 7, and back
 // with the fourth sample 0.
-LUMVEK_AVX2 inline __m256i spreadWideQuadPixels(const uint8_t* p) {
+LUMVEK_AVX2_INLINE __m256i spreadWideQuadPixels(const uint8_t* p) {
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
     const __m256i toLow = _mm256_setr_epi8(1, 3, 5, -1, 9, 11, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1,  //
@@ -135,7 +146,7 @@ LUMVEK_AVX2 inline __m256i spreadWideQuadPixels(const uint8_t* p) {
     return _mm256_or_si256(_mm256_shuffle_epi8(first, toLow), _mm256_shuffle_epi8(second, toHigh));
 }
 
-LUMVEK_AVX2 inline void packWideQuadPixels(uint8_t* p, __m256i lanes) {
+LUMVEK_AVX2_INLINE void packWideQuadPixels(uint8_t* p, __m256i lanes) {
     const __m256i fromLow = _mm256_setr_epi8(-1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1,  //
                                              -1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1);
     const __m256i fromHigh = _mm256_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1,  //
@@ -144,7 +155,79 @@ LUMVEK_AVX2 inline void packWideQuadPixels(uint8_t* p, __m256i lanes) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 32), _mm256_shuffle_epi8(lanes, fromHigh));
 }
 
-LUMVEK_AVX2 inline __m256i loadPixels(const uint8_t* p, int bpp) {
+// A 256-entry byte table over the bytes of a register: slice k of sixteen
+// entries answers the bytes whose high nibble is k. Subtracting 16 k and
+// adding 0x70 with unsigned saturation puts a byte of slice k at 0x70..0x7F
+// and every other byte at 0x80 or above, which the shuffle turns into 0.
+struct ByteTable {
+    __m256i slices[16];
+    LUMVEK_AVX2_INLINE explicit ByteTable(const uint8_t* entries) {
+        for (int k = 0; k < 16; ++k) {
+            slices[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + 16 * k)));
+        }
+    }
+};
+
+LUMVEK_AVX2_INLINE __m256i lookUp(__m256i bytes, const ByteTable& table) {
+    __m256i rest = bytes;
+    __m256i looked = _mm256_setzero_si256();
+    for (int k = 0; k < 16; ++k) {
+        looked = _mm256_or_si256(looked, _mm256_shuffle_epi8(table.slices[k], _mm256_adds_epu8(rest, _mm256_set1_epi8(0x70))));
+        rest = _mm256_sub_epi8(rest, _mm256_set1_epi8(16));
+    }
+    return looked;
+}
+
+// Two tables over the same bytes, sharing the slice selection.
+LUMVEK_AVX2_INLINE void lookUpBoth(__m256i bytes, const ByteTable& first, const ByteTable& second, __m256i& a,
+                                   __m256i& b) {
+    __m256i rest = bytes;
+    a = _mm256_setzero_si256();
+    b = _mm256_setzero_si256();
+    for (int k = 0; k < 16; ++k) {
+        const __m256i index = _mm256_adds_epu8(rest, _mm256_set1_epi8(0x70));
+        a = _mm256_or_si256(a, _mm256_shuffle_epi8(first.slices[k], index));
+        b = _mm256_or_si256(b, _mm256_shuffle_epi8(second.slices[k], index));
+        rest = _mm256_sub_epi8(rest, _mm256_set1_epi8(16));
+    }
+}
+
+// Eight 6-byte pixels from lanes of high bytes and lanes of low bytes: the
+// shuffles of packWidePixels, and the same one byte lower for the low bytes.
+LUMVEK_AVX2_INLINE void packWidePixels(uint8_t* p, __m256i high, __m256i low) {
+    const __m256i highHead = _mm256_setr_epi8(-1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9,  //
+                                              -1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9);
+    const __m256i lowHead = _mm256_setr_epi8(0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9, -1,  //
+                                             0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9, -1);
+    const __m256i highTail = _mm256_setr_epi8(-1, 10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1,  //
+                                              -1, 10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i lowTail = _mm256_setr_epi8(10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1,  //
+                                             10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i head = _mm256_or_si256(_mm256_shuffle_epi8(high, highHead), _mm256_shuffle_epi8(low, lowHead));
+    const __m256i tail = _mm256_or_si256(_mm256_shuffle_epi8(high, highTail), _mm256_shuffle_epi8(low, lowTail));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(head));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_castsi256_si128(tail));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 24), _mm256_extracti128_si256(head, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 40), _mm256_extracti128_si256(tail, 1));
+}
+
+// Eight 8-byte pixels (lanes 0 1 4 5 | 2 3 6 7) from high and low bytes, the fourth sample 0.
+LUMVEK_AVX2_INLINE void packWideQuadPixels(uint8_t* p, __m256i high, __m256i low) {
+    const __m256i fromLow = _mm256_setr_epi8(-1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1,  //
+                                             -1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1);
+    const __m256i fromHigh = _mm256_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1,  //
+                                              -1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1);
+    const __m256i lowFromLow = _mm256_setr_epi8(0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1, -1,  //
+                                                0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1, -1);
+    const __m256i lowFromHigh = _mm256_setr_epi8(8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1, -1,  //
+                                                 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1, -1);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p),
+                        _mm256_or_si256(_mm256_shuffle_epi8(high, fromLow), _mm256_shuffle_epi8(low, lowFromLow)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 32),
+                        _mm256_or_si256(_mm256_shuffle_epi8(high, fromHigh), _mm256_shuffle_epi8(low, lowFromHigh)));
+}
+
+LUMVEK_AVX2_INLINE __m256i loadPixels(const uint8_t* p, int bpp) {
     switch (bpp) {
     case 3: return spreadPixels(p);
     case 6: return spreadWidePixels(p);
@@ -153,7 +236,7 @@ LUMVEK_AVX2 inline __m256i loadPixels(const uint8_t* p, int bpp) {
     }
 }
 
-LUMVEK_AVX2 inline void storePixels(uint8_t* p, int bpp, __m256i lanes) {
+LUMVEK_AVX2_INLINE void storePixels(uint8_t* p, int bpp, __m256i lanes) {
     switch (bpp) {
     case 3: packPixels(p, lanes); break;
     case 6: packWidePixels(p, lanes); break;
@@ -162,10 +245,36 @@ LUMVEK_AVX2 inline void storePixels(uint8_t* p, int bpp, __m256i lanes) {
     }
 }
 
-LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int bpp, int a, const HueSaturationTables& tables) {
-    const int32_t* reciprocal = tables.reciprocalTable();
+// The transformed lanes through the tone bytes, stored: 8-bit samples take
+// the table's low bytes; 16-bit ones (whose low byte the transform leaves 0)
+// take both, the high bytes for the upper half of each sample.
+LUMVEK_AVX2_INLINE void storeToned(uint8_t* p, int bpp, __m256i lanes, const ByteTable& low, const ByteTable& high) {
+    switch (bpp) {
+    case 3: packPixels(p, lookUp(lanes, low)); break;
+    case 4:
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p),
+                            _mm256_and_si256(lookUp(lanes, low), _mm256_set1_epi32(0xFFFFFF)));  // fourth byte 0
+        break;
+    default: {
+        __m256i lowBytes, highBytes;
+        lookUpBoth(lanes, low, high, lowBytes, highBytes);
+        if (bpp == 6) {
+            packWidePixels(p, highBytes, lowBytes);
+        } else {
+            packWideQuadPixels(p, highBytes, lowBytes);
+        }
+        break;
+    }
+    }
+}
+
+template <bool kTone, int bpp>
+LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int a, const HueSaturationTables& tables, const HueToneBytes* tone) {
     const int saturation = tables.saturation();
     const __m256i byteMask = _mm256_set1_epi32(0xFF);
+    static constexpr uint8_t kUnused[256] = {};
+    const ByteTable low(kTone ? tone->low.data() : kUnused);
+    const ByteTable high(kTone ? tone->high.data() : kUnused);
     // A run of 3-byte pixels is read with a 32-byte load: 8 bytes past them.
     const int last = bpp == 3 ? width - 11 : width - 8;
     int x = 0;
@@ -175,7 +284,12 @@ LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int bpp, int a, const HueSatura
         const __m256i b = _mm256_and_si256(px, byteMask);
         const __m256i g = _mm256_and_si256(_mm256_srli_epi32(px, 8), byteMask);
         const __m256i r = _mm256_and_si256(_mm256_srli_epi32(px, 16), byteMask);
-        storePixels(p, bpp, transform8(b, g, r, a, reciprocal, saturation));
+        const __m256i lanes = transform8(b, g, r, a, saturation);
+        if constexpr (kTone) {
+            storeToned(p, bpp, lanes, low, high);
+        } else {
+            storePixels(p, bpp, lanes);
+        }
     }
     return x;
 }
@@ -183,11 +297,23 @@ LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int bpp, int a, const HueSatura
 } // namespace
 #endif
 
-int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables) {
+int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables,
+                         const HueToneBytes* tone) {
 #if defined(__x86_64__)
     if (cpuFeatures().avx2 && (bytesPerPixel == 3 || bytesPerPixel == 4 || bytesPerPixel == 6 || bytesPerPixel == 8)) {
-        return rowAvx2(row, width, bytesPerPixel, hueOffset, tables);
+        switch (bytesPerPixel * (tone != nullptr ? -1 : 1)) {
+        case 3: return rowAvx2<false, 3>(row, width, hueOffset, tables, nullptr);
+        case 4: return rowAvx2<false, 4>(row, width, hueOffset, tables, nullptr);
+        case 6: return rowAvx2<false, 6>(row, width, hueOffset, tables, nullptr);
+        case 8: return rowAvx2<false, 8>(row, width, hueOffset, tables, nullptr);
+        case -3: return rowAvx2<true, 3>(row, width, hueOffset, tables, tone);
+        case -4: return rowAvx2<true, 4>(row, width, hueOffset, tables, tone);
+        case -6: return rowAvx2<true, 6>(row, width, hueOffset, tables, tone);
+        default: return rowAvx2<true, 8>(row, width, hueOffset, tables, tone);
+        }
     }
+#else
+    (void)row, (void)width, (void)bytesPerPixel, (void)hueOffset, (void)tables, (void)tone;
 #endif
     return 0;
 }

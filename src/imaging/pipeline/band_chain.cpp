@@ -92,7 +92,8 @@ bool FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
                 brightnessKey_ = key;
             }
             after = &brightnessTable_;
-            afterArithmetic = wide && cpuFeatures().avx2;
+            // As for brightness alone: arithmetic beats every table walk but AVX-512's on 8-bit samples.
+            afterArithmetic = cpuFeatures().avx2 && (wide || !cpuFeatures().avx512vbmi);
         }
         sharpness = sharpnessTable_.get();
         rowsSharpened_.assign(static_cast<size_t>(output.height), 0);  // capacity kept: no allocation per frame
