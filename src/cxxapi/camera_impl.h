@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "camera/lumvek_usb3k7_simple_sdk.h"
+#include "instance/stream_statistics.h"
 #include "lumvek/camera.hpp"
 
 namespace lumvek {
@@ -13,6 +14,10 @@ struct Camera::Impl {
     int productId = 0;
     int deviceNumber = 0;
     bool sixteenBit = false;
+    // Frames copied out: counters, and the number of the last one (one
+    // Camera is used from one thread at a time).
+    DeliveryStatistics stream;
+    uint64_t lastCopiedNumber = 0;
 
     [[nodiscard]] CSensorBase* sensor() const { return device->sensor(); }
 };

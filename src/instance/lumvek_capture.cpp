@@ -332,6 +332,7 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
         ReportError(frame.failure);
         return 0;
     }
+    engine_.handedOver(nullptr, frame.metadata, frame.bytes);
     recorder_->notifyNewFrame();
     applyAutoIris(frame.irisFactor);
     stopUnlessCapturing();
@@ -346,13 +347,17 @@ int CLumvek::GetImage(void* buffer, int size, int topDown) {
         return 0;
     }
     bool copied = false;
-    const bool kept = buffer != nullptr && engine_.readLatest([&](const ImageBuffer& picture, int) {
-        copied = engine_.copyPicture(picture, buffer, size, topDown, nullptr);
-    });
+    DeliveryMetadata metadata;
+    const bool kept = buffer != nullptr && engine_.readLatest(
+                                               [&](const ImageBuffer& picture, int) {
+                                                   copied = engine_.copyPicture(picture, buffer, size, topDown, nullptr);
+                                               },
+                                               &metadata);
     if (!kept || !copied) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
+    engine_.pictureTaken(metadata);
     return 1;
 }
 

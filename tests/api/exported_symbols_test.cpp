@@ -70,6 +70,13 @@ const char* const kWindowNames[] = {
     "LumvekWnd_X11Window",
 };
 
+const char* const kStreamNames[] = {
+    "LumvekStream_GetFrameMetadata",
+    "LumvekStream_GetRecordMetadata",
+    "LumvekStream_GetStatistics",
+    "LumvekStream_ResetStatistics",
+};
+
 } // namespace
 
 TEST(ExportedSymbols, ExactlyTheSdkAndWindowNames) {
@@ -78,6 +85,7 @@ TEST(ExportedSymbols, ExactlyTheSdkAndWindowNames) {
     std::set<std::string> expected(std::begin(kSdkNames), std::end(kSdkNames));
     ASSERT_EQ(expected.size(), 147u);
     expected.insert(std::begin(kWindowNames), std::end(kWindowNames));
+    expected.insert(std::begin(kStreamNames), std::end(kStreamNames));
 
     std::set<std::string> exported;
     for (const auto& name : symbols) {
