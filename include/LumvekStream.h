@@ -80,6 +80,12 @@ LUMVEK_API int LumvekStream_GetFrameMetadata(int32_t handle, LumvekFrameMetadata
 LUMVEK_API int LumvekStream_GetRecordMetadata(int32_t handle, const LumvekFrameInfo* record,
                                               LumvekFrameMetadata* metadata);
 
+/** Lumvek_GetImage() that also gives the metadata of the picture it copied
+ * (exact even while the frame loop delivers newer frames); metadata may be
+ * null. Results and codes as Lumvek_GetImage(). */
+LUMVEK_API int LumvekStream_GetImage(int32_t handle, void* buffer, int size, int topDown,
+                                     LumvekFrameMetadata* metadata);
+
 /** The stream statistics. */
 LUMVEK_API int LumvekStream_GetStatistics(int32_t handle, LumvekStreamStatistics* statistics);
 

@@ -10,6 +10,7 @@
 #include "LumvekSdk.h"
 #include "camera.h"
 #include "frame_array.h"
+#include "frame_metadata.h"
 #include "frame_stream.h"
 #include "sdk_failure.h"
 #include "settings_table.h"
@@ -71,15 +72,18 @@ std::string attributeName(const char* name) {
     return text;
 }
 
-py::array snap(Camera& camera) {
+py::object snap(Camera& camera) {
     lumvek::tool::FrameLayout layout;
     std::vector<uint8_t> padded;
     {
         py::gil_scoped_release released;
         camera.snap(layout, padded);
     }
-    py::array frame = makeFrameArray(layout);
+    py::array frame = makeFrame(layout);
     lumvek::tool::removeRowPadding(layout, padded.data(), static_cast<uint8_t*>(frame.mutable_data()));
+    LumvekFrameMetadata metadata{};
+    const bool known = camera.lastFrameMetadata(metadata);
+    setMetadata(frame, known ? &metadata : nullptr);
     return frame;
 }
 
@@ -209,7 +213,14 @@ PYBIND11_MODULE(_lumvek, m) {
             py::arg("kind"),
             "Opens the library's 'camera', 'image' or 'analog' settings dialog and returns when it has closed: 1, "
             "as Lumvek_SetCameraDlg/SetImageDlg/SetAnalogDlg return, whatever button closed it.")
-        .def("snap", &snap, "One frame as a NumPy array, first row on top.")
+        .def("snap", &snap, "One frame as a lumvek.Frame (a NumPy array with .metadata), first row on top.")
+        .def_property_readonly(
+            "statistics",
+            [](Camera& camera) {
+                const LumvekStreamStatistics s = withoutGil([&] { return camera.statistics(); });
+                return statisticsObject(s);
+            },
+            "Frames delivered, lost in the transfer, overwritten, not delivered; rate; delivery latency.")
         .def(
             "stream",
             [](py::object self, std::optional<int> count, int timeoutMs) {

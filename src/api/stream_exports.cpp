@@ -21,6 +21,11 @@ LUMVEK_API int LumvekStream_GetRecordMetadata(int32_t handle, const LumvekFrameI
     return forward(handle, kUnknownHandle, [&](CLumvek& self) { return self.GetRecordMetadata(record, metadata); });
 }
 
+LUMVEK_API int LumvekStream_GetImage(int32_t handle, void* buffer, int size, int topDown,
+                                     LumvekFrameMetadata* metadata) {
+    return forward(handle, 0, [&](CLumvek& self) { return self.GetImageWithMetadata(buffer, size, topDown, metadata); });
+}
+
 LUMVEK_API int LumvekStream_GetStatistics(int32_t handle, LumvekStreamStatistics* statistics) {
     return forward(handle, kUnknownHandle, [&](CLumvek& self) { return self.GetStreamStatistics(statistics); });
 }

@@ -158,6 +158,8 @@ public:
     // the code reported.
     int GetFrameMetadata(LumvekFrameMetadata* metadata);
     int GetRecordMetadata(const LumvekFrameInfo* record, LumvekFrameMetadata* metadata);
+    // GetImage; metadata (may be null; else its size word set) receives the picture's.
+    int GetImageWithMetadata(void* buffer, int size, int topDown, LumvekFrameMetadata* metadata);
     int GetStreamStatistics(LumvekStreamStatistics* statistics);
     int ResetStreamStatistics();
     int CallBackPreview(HWND window, void* buffer, int size, int topDown) EXCLUDES(controlLock_);

@@ -343,6 +343,14 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
 // The last finished picture, never the one being processed: once pictures
 // are read, GetImage does not wait for the frame loop.
 int CLumvek::GetImage(void* buffer, int size, int topDown) {
+    return GetImageWithMetadata(buffer, size, topDown, nullptr);
+}
+
+int CLumvek::GetImageWithMetadata(void* buffer, int size, int topDown, LumvekFrameMetadata* record) {
+    if (record != nullptr && record->size < 2 * sizeof(uint32_t)) {
+        ReportError(LUMVEK_ERR_ARGUMENT);
+        return 0;
+    }
     if (!admit(InstanceOperation::ReadPicture)) {
         return 0;
     }
@@ -357,7 +365,11 @@ int CLumvek::GetImage(void* buffer, int size, int topDown) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
     }
+    metadata.deliveredMonotonicNs = platform::monotonicNs();  // handed over now
     engine_.pictureTaken(metadata);
+    if (record != nullptr) {
+        fillPublicRecord(metadata, record);
+    }
     return 1;
 }
 

@@ -72,6 +72,7 @@ const char* const kWindowNames[] = {
 
 const char* const kStreamNames[] = {
     "LumvekStream_GetFrameMetadata",
+    "LumvekStream_GetImage",
     "LumvekStream_GetRecordMetadata",
     "LumvekStream_GetStatistics",
     "LumvekStream_ResetStatistics",
