@@ -118,13 +118,14 @@ def test_buffers_carry_frame_numbers_as_offsets_and_the_frame_times(daemon):
     result = launch("-v", "lumveksrc", "device=%d" % CAMERAS["chart"], "num-buffers=8", "!",
                     "video/x-raw,format=GRAY8", "!", "identity", "silent=false", "!", "fakesink")
     assert result.returncode == 0, result.stdout + result.stderr
-    chains = re.findall(r"chain.*?dts: ([\d:.]+|none), pts: ([\d:.]+|none).*?offset: (\d+), offset_end: (\d+)",
+    chains = re.findall(r"chain.*?dts: ([\d:.]+|none), pts: ([\d:.]+|none).*?offset:\s*(\d+), offset_end:\s*(\d+)",
                         result.stdout)
     assert len(chains) == 8, result.stdout
     offsets = [int(offset) for _, _, offset, _ in chains]
     assert all(later > earlier for earlier, later in zip(offsets, offsets[1:])), offsets
     assert all(int(end) == int(offset) + 1 for _, _, offset, end in chains)
     assert all(dts == pts and pts != "none" for dts, pts, _, _ in chains), chains
+    assert result.stdout.count("GstReferenceTimestampMeta") >= 8, "the wall-clock time of each frame"
 
 
 def test_the_stats_property_is_a_read_only_structure():
