@@ -17,7 +17,7 @@ set_target_properties(LumvekCamera PROPERTIES EXPORT_NAME LumvekCamera)
 install(TARGETS LumvekSdk_R13_USB3_K7 LumvekCamera LumvekCore EXPORT LumvekSdkTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/LumvekSdk.h ${PROJECT_SOURCE_DIR}/include/LumvekWindow.h
-  ${PROJECT_SOURCE_DIR}/include/LumvekDevice.h
+  ${PROJECT_SOURCE_DIR}/include/LumvekDevice.h ${PROJECT_SOURCE_DIR}/include/LumvekStream.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 # The C++ interface for every product of the family (LumvekSdk::LumvekCamera).
 install(FILES ${PROJECT_SOURCE_DIR}/include/lumvek/camera.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/lumvek)

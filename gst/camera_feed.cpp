@@ -236,4 +236,20 @@ bool CameraFeed::copyFrame(uint8_t* buffer, size_t size) {
     return true;
 }
 
+bool CameraFeed::copyFrame(uint8_t* buffer, size_t size, LumvekFrameMetadata& metadata) {
+    metadata = {};
+    metadata.size = sizeof metadata;
+    if (LumvekStream_GetImage(handle_, buffer, static_cast<int>(size), 1, &metadata) == 0) {
+        return failed("reading the frame");
+    }
+    tool::markFramesTaken(frameWindow_);
+    return true;
+}
+
+bool CameraFeed::statistics(LumvekStreamStatistics& statistics) const {
+    statistics = {};
+    statistics.size = sizeof statistics;
+    return handle_ != 0 && LumvekStream_GetStatistics(handle_, &statistics) == 1;
+}
+
 } // namespace lumvek::gst

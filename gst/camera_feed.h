@@ -7,6 +7,8 @@
 // its streaming thread; GStreamer never runs them at the same time.
 #include <cstddef>
 #include <cstdint>
+
+#include "LumvekStream.h"
 #include <optional>
 #include <span>
 #include <string>
@@ -78,6 +80,10 @@ public:
     [[nodiscard]] tool::FrameWait waitFrame(int timeoutMs);
     // Lumvek_GetImage of the newest processed frame, first row on top.
     [[nodiscard]] bool copyFrame(uint8_t* buffer, size_t size);
+    // The same, with the metadata of the frame copied.
+    [[nodiscard]] bool copyFrame(uint8_t* buffer, size_t size, LumvekFrameMetadata& metadata);
+    // The stream statistics; false when the camera is not open.
+    [[nodiscard]] bool statistics(LumvekStreamStatistics& statistics) const;
 
     // The last failure in words, with the SDK's code when it gave one.
     [[nodiscard]] const std::string& error() const { return error_; }

@@ -7,6 +7,7 @@
 #include <gst/video/video.h>
 
 #include "camera_feed.h"
+#include "frame_meta.h"
 #include "sdk_errors.h"
 #include "window_text.h"
 
@@ -28,7 +29,15 @@ constexpr int kFrameTimeoutMs = 10000;
 constexpr int kFullWidth = 2336;
 constexpr int kFullHeight = 1752;
 
-enum Property { PropertyDevice = 1, PropertyExposure, PropertyGain, PropertyPersist, PropertyCameraId, PropertyWindow };
+enum Property {
+    PropertyDevice = 1,
+    PropertyExposure,
+    PropertyGain,
+    PropertyPersist,
+    PropertyCameraId,
+    PropertyWindow,
+    PropertyStats,
+};
 
 GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
     "src", GST_PAD_SRC, GST_PAD_ALWAYS,
@@ -71,6 +80,9 @@ struct _LumvekSrc {
     guint32 firstFrameMs;
     GstClockTime firstRunningTime;
     std::atomic<bool>* unlocking;
+    // Streaming thread: buffers pushed and frames lost before them.
+    guint64 framesPushed;
+    guint64 framesLost;
 };
 
 G_DEFINE_TYPE(LumvekSrc, lumvek_src, GST_TYPE_PUSH_SRC)
@@ -132,9 +144,18 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     case PropertyPersist: g_value_set_boolean(value, self->persist); break;
     case PropertyCameraId: g_value_set_string(value, self->cameraId); break;
     case PropertyWindow: g_value_set_string(value, self->window); break;
+    case PropertyStats: break;  // below, without the object lock
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
     GST_OBJECT_UNLOCK(self);
+    if (id == PropertyStats) {
+        LumvekStreamStatistics statistics{};
+        {
+            std::lock_guard lock(*self->feedLock);
+            if (self->feed != nullptr) (void)self->feed->statistics(statistics);
+        }
+        g_value_take_boxed(value, lumvek::gst::statsStructure(statistics));
+    }
 }
 
 // The window property, or the caps' width and height, at the window
@@ -353,6 +374,8 @@ gboolean setCaps(GstBaseSrc* base, GstCaps* caps) {
     }
     self->bitsPerPixel = format->bitsPerPixel;
     self->haveFirstFrame = false;
+    self->framesPushed = 0;
+    self->framesLost = 0;
     gst_base_src_set_blocksize(base,
                                static_cast<guint>(lumvek::gst::frameBytes(self->width, self->height, self->bitsPerPixel)));
     return TRUE;
@@ -412,7 +435,8 @@ GstFlowReturn create(GstPushSrc* src, GstBuffer** out) {
         GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT, ("no memory for a frame of %zu bytes", size), (nullptr));
         return GST_FLOW_ERROR;
     }
-    const bool copied = self->feed->copyFrame(map.data, map.size);
+    LumvekFrameMetadata metadata{};
+    const bool copied = self->feed->copyFrame(map.data, map.size, metadata);
     gst_buffer_unmap(buffer, &map);
     if (!copied) {
         gst_buffer_unref(buffer);
@@ -423,6 +447,16 @@ GstFlowReturn create(GstPushSrc* src, GstBuffer** out) {
     GST_BUFFER_DURATION(buffer) =
         self->rate.numerator > 0 ? gst_util_uint64_scale_int(GST_SECOND, self->rate.denominator, self->rate.numerator)
                                  : GST_CLOCK_TIME_NONE;
+    // The frame's own times where the library gave them (the message's
+    // clock above stands in otherwise).
+    if (metadata.completeMonotonicNs != 0) {
+        lumvek::gst::stampBuffer(GST_ELEMENT(self), buffer, metadata);
+    }
+    ++self->framesPushed;
+    if (metadata.framesLostBefore > 0) {
+        self->framesLost += metadata.framesLostBefore;
+        lumvek::gst::postLostFrames(GST_ELEMENT(self), buffer, self->framesPushed, self->framesLost);
+    }
     *out = buffer;
     return GST_FLOW_OK;
 }
@@ -496,6 +530,13 @@ static void lumvek_src_class_init(LumvekSrcClass* klass) {
                             "it breaks and what it accepts. Caps with another width or height ask for a window too",
                             nullptr, flags));
 
+    g_object_class_install_property(
+        objectClass, PropertyStats,
+        g_param_spec_boxed("stats", "Statistics",
+                           "The stream's counters (application/x-lumvek-stats): frames delivered, lost in the "
+                           "transfer, overwritten, not delivered; bytes; rate; delivery latency median and p99",
+                           GST_TYPE_STRUCTURE, static_cast<GParamFlags>(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS)));
+
     gst_element_class_set_static_metadata(elementClass, "Lumvek camera source", "Source/Video",
                                           "Processed frames of a Lumvek USB3 industrial camera", "Lumvek SDK");
     gst_element_class_add_static_pad_template(elementClass, &srcTemplate);
@@ -529,6 +570,8 @@ static void lumvek_src_init(LumvekSrc* self) {
     self->firstFrameMs = 0;
     self->firstRunningTime = 0;
     self->unlocking = new std::atomic<bool>(false);
+    self->framesPushed = 0;
+    self->framesLost = 0;
     gst_base_src_set_live(GST_BASE_SRC(self), TRUE);
     gst_base_src_set_format(GST_BASE_SRC(self), GST_FORMAT_TIME);
 }

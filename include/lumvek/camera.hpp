@@ -102,6 +102,39 @@ inline const char* bayerOrderName(BayerOrder order) noexcept {
     return "none";
 }
 
+// What the SDK knows of one frame copied out. Times are nanoseconds of the
+// host's CLOCK_MONOTONIC (...MonotonicNs) and CLOCK_REALTIME (...WallNs).
+struct FrameMetadata {
+    uint64_t frameNumber = 0;            // counts every frame the camera produced, from 1
+    bool frameNumberFromCamera = false;  // from the header's frame tag (else counted by the host)
+    uint64_t headerMonotonicNs = 0;      // the frame header arrived
+    uint64_t headerWallNs = 0;
+    uint64_t completeMonotonicNs = 0;    // the last pixel byte arrived
+    uint64_t completeWallNs = 0;
+    uint64_t deliveredMonotonicNs = 0;   // copyFrame handed it over
+    int exposure = 0;                    // in force, 0.1 ms
+    int gain = 0;
+    bool sixteenBit = false;
+    Window window;
+    uint32_t framesLostBefore = 0;       // since the previous frame copied out
+};
+
+// The stream's counters since open() (or resetStatistics()); each loss is
+// counted where it happens.
+struct StreamStatistics {
+    uint64_t framesDelivered = 0;       // copied out by copyFrame / snap
+    uint64_t framesLostInTransfer = 0;  // never arrived whole: frame-tag gaps, failed frames
+    uint64_t framesFailed = 0;          // reads that failed and were retried
+    uint64_t transferResets = 0;        // stream recoveries
+    uint64_t framesOverwritten = 0;     // arrived, overwritten before copyFrame took them
+    uint64_t framesNotDelivered = 0;    // always 0 here: the application pulls its frames
+    uint64_t bytesDelivered = 0;
+    double frameRate = 0.0;             // frames copied out per second, last second or so
+    uint64_t latencySamples = 0;
+    uint64_t latencyMedianNs = 0;       // frame complete to copyFrame's return
+    uint64_t latencyP99Ns = 0;
+};
+
 class LUMVEK_CAMERA_API Camera {
 public:
     // Opens device number `deviceNumber` of product `productId`. Null with
@@ -204,6 +237,11 @@ public:
     Error copyFrame(uint8_t* buffer, size_t capacity, size_t& written) noexcept;
     // start(false), waitFrame, copyFrame, stop().
     Error snap(uint8_t* buffer, size_t capacity, size_t& written, int timeoutMs) noexcept;
+    // The same, with the metadata of the frame copied.
+    Error copyFrame(uint8_t* buffer, size_t capacity, size_t& written, FrameMetadata& metadata) noexcept;
+    Error snap(uint8_t* buffer, size_t capacity, size_t& written, int timeoutMs, FrameMetadata& metadata) noexcept;
+    [[nodiscard]] StreamStatistics statistics() const noexcept;
+    void resetStatistics() noexcept;
 
     struct Impl;
 

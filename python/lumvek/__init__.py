@@ -10,6 +10,9 @@
             print(frame.mean())
         camera.dialog("analog")              # the library's dialog; returns 1 once closed
 
+Frames are lumvek.Frame arrays: frame.metadata.frame_number, host times,
+settings in force, frames_lost_before (see lumvek.frame_metadata);
+camera.statistics: frames delivered and lost (where), rate, delivery latency.
 Every failed SDK call raises lumvek.Error; its .code is the SDK's error code.
 camera.record(path, ms) returns a lumvek.Recording: the frames written (an
 int), with .skipped, the frames the disk could not keep up with; a full disk
@@ -19,5 +22,6 @@ Settings are attributes named as `lumvek get/set` names them, '-' read as '_'
 """
 
 from ._lumvek import COLOR_MODES, Camera, Error, FrameStream, RawFrame, Recording, camera_ids, list_cameras
+from .frame_metadata import Frame
 
-__all__ = ["COLOR_MODES", "Camera", "Error", "FrameStream", "RawFrame", "Recording", "camera_ids", "list_cameras"]
+__all__ = ["COLOR_MODES", "Camera", "Error", "Frame", "FrameStream", "RawFrame", "Recording", "camera_ids", "list_cameras"]

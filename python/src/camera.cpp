@@ -324,4 +324,34 @@ void Camera::copyLatest(const tool::FrameLayout& layout, uint8_t* out) {
     }
 }
 
+void Camera::copyLatest(const tool::FrameLayout& layout, uint8_t* out, LumvekFrameMetadata& metadata) {
+    std::lock_guard lock(callLock_);
+    metadata = {};
+    metadata.size = sizeof metadata;
+    if (LumvekStream_GetImage(openHandle(), out, static_cast<int>(layout.sdkBytes()), 1, &metadata) == 0) {
+        fail("reading the frame");
+    }
+}
+
+bool Camera::lastFrameMetadata(LumvekFrameMetadata& metadata) {
+    std::lock_guard lock(callLock_);
+    metadata = {};
+    metadata.size = sizeof metadata;
+    if (LumvekStream_GetFrameMetadata(openHandle(), &metadata) == 1) {
+        return true;
+    }
+    clearErrors();  // "no frame yet" is an answer here, not a failure
+    return false;
+}
+
+LumvekStreamStatistics Camera::statistics() {
+    std::lock_guard lock(callLock_);
+    LumvekStreamStatistics statistics{};
+    statistics.size = sizeof statistics;
+    if (LumvekStream_GetStatistics(openHandle(), &statistics) != 1) {
+        fail("reading the stream statistics");
+    }
+    return statistics;
+}
+
 } // namespace lumvek::python

@@ -17,6 +17,7 @@
 #include "LumvekSdk.h"
 #include "LumvekWindow.h"
 #include "frame_layout.h"
+#include "LumvekStream.h"
 #include "settings_table.h"
 
 namespace lumvek::python {
@@ -87,6 +88,12 @@ public:
     // Lumvek_GetImage of the newest processed frame into `out`, which must
     // hold layout.sdkBytes().
     void copyLatest(const tool::FrameLayout& layout, uint8_t* out);
+    // The same, with the metadata of the picture copied (LumvekStream_GetImage).
+    void copyLatest(const tool::FrameLayout& layout, uint8_t* out, LumvekFrameMetadata& metadata);
+    // The metadata of the frame delivered last (the last snap); false when none.
+    [[nodiscard]] bool lastFrameMetadata(LumvekFrameMetadata& metadata);
+    // The stream statistics (LumvekStream_GetStatistics).
+    [[nodiscard]] LumvekStreamStatistics statistics();
 
 private:
     // The failure of the call just made (callLock_ held): the SDK's newest

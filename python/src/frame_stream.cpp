@@ -5,6 +5,7 @@
 #include <pybind11/numpy.h>
 
 #include "frame_array.h"
+#include "frame_metadata.h"
 #include "frame_messages.h"
 #include "sdk_errors.h"
 #include "sdk_failure.h"
@@ -89,19 +90,21 @@ py::object FrameStream::next() {
     }
     // The copy runs with the interpreter lock held, straight into the array
     // when the SDK's rows carry no padding.
-    py::array frame = makeFrameArray(layout_);
+    py::array frame = makeFrame(layout_);
     auto* pixels = static_cast<uint8_t*>(frame.mutable_data());
+    LumvekFrameMetadata metadata{};
     if (layout_.sdkBytes() == layout_.arrayBytes()) {
-        camera_.copyLatest(layout_, pixels);
+        camera_.copyLatest(layout_, pixels, metadata);
     } else {
         std::vector<uint8_t> padded(layout_.sdkBytes());
-        camera_.copyLatest(layout_, padded.data());
+        camera_.copyLatest(layout_, padded.data(), metadata);
         tool::removeRowPadding(layout_, padded.data(), pixels);
     }
     tool::markFramesTaken(window_);
     if (remaining_) {
         --*remaining_;
     }
+    setMetadata(frame, &metadata);
     return frame;
 }
 

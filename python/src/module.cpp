@@ -11,6 +11,7 @@
 #include "LumvekSdk.h"
 #include "camera.h"
 #include "frame_array.h"
+#include "frame_metadata.h"
 #include "frame_stream.h"
 #include "sdk_failure.h"
 #include "settings_table.h"
@@ -97,13 +98,17 @@ py::object snap(Camera& camera, bool raw) {
             camera.snap(layout, padded);
         }
     }
-    py::array frame = makeFrameArray(layout);
+    py::array frame = makeFrame(layout);
     lumvek::tool::removeRowPadding(layout, padded.data(), static_cast<uint8_t*>(frame.mutable_data()));
+    LumvekFrameMetadata metadata{};
+    const bool known = camera.lastFrameMetadata(metadata);
+    setMetadata(frame, known ? &metadata : nullptr);
     if (!raw) return frame;
     py::object result = py::reinterpret_borrow<py::object>(rawFrameType)();
     result.attr("pixels") = frame;
     result.attr("bayer") = bayer;
     result.attr("bits") = frame.itemsize() * 8;
+    result.attr("metadata") = frame.attr("metadata");
     return result;
 }
 
@@ -260,8 +265,16 @@ PYBIND11_MODULE(_lumvek, m) {
             "Opens the library's 'camera', 'image' or 'analog' settings dialog and returns when it has closed: 1, "
             "as Lumvek_SetCameraDlg/SetImageDlg/SetAnalogDlg return, whatever button closed it.")
         .def("snap", &snap, py::arg("raw") = false,
-             "One frame as a NumPy array, first row on top. raw=True: a lumvek.RawFrame, the sensor's mosaic "
-             "(uint8, or uint16 in the 16-bit modes) with its Bayer order; the colour mode is put back.")
+             "One frame as a lumvek.Frame (a NumPy array with .metadata), first row on top. raw=True: a "
+             "lumvek.RawFrame, the sensor's mosaic (uint8, or uint16 in the 16-bit modes) with its Bayer order "
+             "and the frame's metadata; the colour mode is put back.")
+        .def_property_readonly(
+            "statistics",
+            [](Camera& camera) {
+                const LumvekStreamStatistics s = withoutGil([&] { return camera.statistics(); });
+                return statisticsObject(s);
+            },
+            "Frames delivered, lost in the transfer, overwritten, not delivered; rate; delivery latency.")
         .def(
             "stream",
             [](py::object self, std::optional<int> count, int timeoutMs, bool raw) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "camera/frame_stamp.h"
 #include "platform/fx3/fx3_driver.h"
 
 namespace lumvek {
@@ -41,6 +42,16 @@ public:
     // Copies the newest frame (raw orientation undone) into buffer, which holds
     // capacity bytes; 0 = success, nonzero = failure.
     virtual int GetLatestFrame(uint8_t* buffer, size_t capacity, int flag) = 0;
+    // GetLatestFrame that also gives what the transfer thread knew of the
+    // frame copied (a device without stamps leaves *stamp all zero).
+    virtual int GetLatestFrameStamped(uint8_t* buffer, size_t capacity, int flag, FrameStamp* stamp) {
+        if (stamp != nullptr) {
+            *stamp = {};
+        }
+        return GetLatestFrame(buffer, capacity, flag);
+    }
+    // The transfer's loss and traffic counters since the device object was made.
+    [[nodiscard]] virtual TransferCountersSnapshot GetTransferCounters() { return {}; }
     virtual int SetFrameTimeout(int timeoutMs) = 0;
 
     // ---- Sensor configuration ----

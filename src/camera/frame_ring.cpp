@@ -61,7 +61,7 @@ int FrameRing::claimSlotLocked(int slot) {
     return slot;
 }
 
-bool FrameRing::store(const uint8_t* source, size_t bytes, int slot) {
+bool FrameRing::store(const uint8_t* source, size_t bytes, int slot, const FrameStamp& stamp) {
     uint8_t* target = nullptr;
     const bool advance = slot < 0;
     {
@@ -80,6 +80,7 @@ bool FrameRing::store(const uint8_t* source, size_t bytes, int slot) {
     {
         platform::MutexLock lock(mutex_);
         filling_ = -1;
+        stampLocked(slot, stamp);
         if (advance) {
             write_ = (slot + 1) % kSlots;
         }
@@ -88,7 +89,7 @@ bool FrameRing::store(const uint8_t* source, size_t bytes, int slot) {
     return true;
 }
 
-bool FrameRing::exchange(platform::ZeroedBlock& filled, size_t capacity, int slot) {
+bool FrameRing::exchange(platform::ZeroedBlock& filled, size_t capacity, int slot, const FrameStamp& stamp) {
     {
         platform::MutexLock lock(mutex_);
         if (bytes_ == 0 || capacity != bytes_ || !filled) {
@@ -102,6 +103,7 @@ bool FrameRing::exchange(platform::ZeroedBlock& filled, size_t capacity, int slo
         // Neither buffer is pinned or being filled: the slot's takes the
         // caller's place and is written over by the next frame.
         buffers_[static_cast<size_t>(slot)].swap(filled);
+        stampLocked(slot, stamp);
         if (advance) {
             write_ = (slot + 1) % kSlots;
         }
@@ -118,7 +120,7 @@ FrameRing::ReadPin FrameRing::pin(bool oldest) {
         return {};
     }
     ++pins_[static_cast<size_t>(slot)];
-    return ReadPin(this, slot);
+    return ReadPin(this, slot, stamps_[static_cast<size_t>(slot)]);
 }
 
 void FrameRing::unpin(int slot) {
@@ -143,6 +145,17 @@ const uint8_t* FrameRing::pinnedData(int slot) const {
     // A pinned buffer is neither written nor freed while the pin lives: the
     // writer skips it and allocate/release wait for it.
     return buffers_[static_cast<size_t>(slot)].get();
+}
+
+void FrameRing::stampLocked(int slot, const FrameStamp& stamp) {
+    FrameStamp& kept = stamps_[static_cast<size_t>(slot)];
+    kept = stamp;
+    kept.storedSequence = ++stored_;
+}
+
+uint64_t FrameRing::storedCount() const {
+    platform::MutexLock lock(mutex_);
+    return stored_;
 }
 
 int FrameRing::writeIndex() const {

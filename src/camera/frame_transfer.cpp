@@ -234,23 +234,43 @@ void CLumvekU3K7Base::applyDeferredExposure(CSensorBase* sensor) {
     (void)sensor->SetExposureTime(static_cast<uint32_t>(deferredExposureValue_.load()));
 }
 
-void CLumvekU3K7Base::storeFrame(FrameRecord& record, int slot) {
+void CLumvekU3K7Base::storeFrame(FrameRecord& record, int slot, const FrameStamp& stamp) {
     const int bytes = frameBytes_.load();
     if (bytes <= 0 || static_cast<size_t>(bytes) > receiveCapacity_) {
         return;
     }
+    counters_.lostInTransfer.fetch_add(stamp.lostInTransferBefore);
+    lastFrameNumber_ = stamp.frameNumber;
     // The receive buffer and the ring's buffers have one size: the frame
     // changes places with the ring's oldest instead of being copied, and the
     // next read goes into the buffer that comes back.
-    if (record.destination == receiveBuffer_.get() && ring_.exchange(receiveBuffer_, receiveCapacity_, slot)) {
+    if (record.destination == receiveBuffer_.get() && ring_.exchange(receiveBuffer_, receiveCapacity_, slot, stamp)) {
         record.destination = receiveBuffer_.get();
-        framesStored_.fetch_add(1);
+        countStored(static_cast<uint64_t>(bytes));
         return;
     }
-    if (ring_.store(record.destination, static_cast<size_t>(bytes), slot)) {
-        framesStored_.fetch_add(1);
+    if (ring_.store(record.destination, static_cast<size_t>(bytes), slot, stamp)) {
+        countStored(static_cast<uint64_t>(bytes));
     }
 }
+
+void CLumvekU3K7Base::countStored(uint64_t bytes) {
+    framesStored_.fetch_add(1);
+    counters_.framesStored.fetch_add(1);
+    counters_.bytesStored.fetch_add(bytes);
+}
+
+namespace {
+// The host clocks at one instant of a frame.
+void stampHeader(FrameStamp& stamp) {
+    stamp.headerMonotonicNs = platform::monotonicNs();
+    stamp.headerWallNs = platform::wallClockNs();
+}
+void stampComplete(FrameStamp& stamp) {
+    stamp.completeMonotonicNs = platform::monotonicNs();
+    stamp.completeWallNs = platform::wallClockNs();
+}
+} // namespace
 
 // ---- Thread bodies (frame transfer thread) ----
 
@@ -267,6 +287,9 @@ int CLumvekU3K7Base::RunHeaderedTransfer(const TransferContext& context) {
     record.expectedSize = static_cast<uint32_t>(frameBytes_.load());
     frameError_ = false;
     int failures = 0;
+    uint32_t failedSinceStored = 0;  // frames failed since the last one stored
+    FrameTagCounter numbers(lastFrameNumber_.load());
+    FrameStamp stamp;
     const int mode = context.mode;
 
     if (controller->OpenStream()) {
@@ -283,6 +306,7 @@ int CLumvekU3K7Base::RunHeaderedTransfer(const TransferContext& context) {
             }
             bool ok = controller->ReadFrameHeader(&record) != 0;
             if (ok) {
+                stampHeader(stamp);
                 if (mode == kModeHeaderOnly) {
                     lastFrameTag_ = static_cast<int>(record.headerWord);
                     break;
@@ -293,9 +317,13 @@ int CLumvekU3K7Base::RunHeaderedTransfer(const TransferContext& context) {
                 ok = controller->ReadFrameData(&record, timeoutMs) != 0;
             }
             if (ok) {
+                stampComplete(stamp);
+                stamp.fromFrameTag = numbers.next(record.headerWord, failedSinceStored, &stamp.frameNumber,
+                                                  &stamp.lostInTransferBefore);
+                failedSinceStored = 0;
                 failures = 0;
                 frameError_ = false;
-                storeFrame(record, -1);
+                storeFrame(record, -1, stamp);
                 signalFrameEvent();
                 if (mode == kModeOneFrame || mode == kModeNextTag) {
                     break;
@@ -306,6 +334,8 @@ int CLumvekU3K7Base::RunHeaderedTransfer(const TransferContext& context) {
                 break;  // stopped during the read: not a failed frame
             }
             // Recovery: a clean pipe for the next header.
+            counters_.failedFrames.fetch_add(1);
+            ++failedSinceStored;
             controller->CloseStream();
             const bool giveUpAtOnce = mode == kModeNextTag && row().noRetryInTriggerMode2;
             if (giveUpAtOnce || ++failures >= kHeaderedFailureLimit) {
@@ -314,6 +344,7 @@ int CLumvekU3K7Base::RunHeaderedTransfer(const TransferContext& context) {
                 signalFrameEvent();
                 break;
             }
+            counters_.streamResets.fetch_add(1);
             if (row().resetPipeOnRecovery) {
                 (void)controller->ResetPipe(fx3::kEndpointFrames);
             }
@@ -349,13 +380,24 @@ int CLumvekU3K7Base::RunDirectTransfer(const TransferContext& context) {
     frameError_ = false;
     uint32_t lastGood = platform::tickMs();
     const int mode = context.mode;
+    // Whole frames carry no tag: the thread counts frames itself, a failed
+    // transfer being one frame lost.
+    FrameTagCounter numbers(lastFrameNumber_.load());
+    uint32_t failedSinceStored = 0;
     if (controller->OpenStream()) {
         int attempts = 0;
         while (running_.load()) {
             if (controller->ReadFrameDirect(&record)) {
                 lastGood = platform::tickMs();
                 frameError_ = false;
-                storeFrame(record, -1);
+                FrameStamp stamp;
+                stampComplete(stamp);
+                stamp.headerMonotonicNs = stamp.completeMonotonicNs;
+                stamp.headerWallNs = stamp.completeWallNs;
+                stamp.frameNumber = numbers.nextUntagged(failedSinceStored);
+                stamp.lostInTransferBefore = failedSinceStored;
+                failedSinceStored = 0;
+                storeFrame(record, -1, stamp);
                 signalFrameEvent();
                 if (mode == kModeOneFrame) {
                     break;
@@ -370,6 +412,9 @@ int CLumvekU3K7Base::RunDirectTransfer(const TransferContext& context) {
                 frameError_ = true;
                 break;
             }
+            counters_.failedFrames.fetch_add(1);
+            counters_.streamResets.fetch_add(1);
+            ++failedSinceStored;
             (void)controller->ResetPort();
             (void)controller->RestartStream();
             (void)controller->ResetPipe(fx3::kEndpointFrames);
@@ -403,15 +448,25 @@ int CLumvekU3K7Base::RunSingleFrame() {
     }
     frameError_ = false;
     const uint32_t started = platform::tickMs();
+    FrameTagCounter numbers(lastFrameNumber_.load());
+    uint32_t failedSinceStored = 0;
     if (controller_->OpenStream()) {
         for (int attempts = 0;;) {
+            FrameStamp stamp;
+            stampHeader(stamp);
             const bool ok = direct ? controller_->ReadFrameDirect(&record) != 0
                                    : controller_->ReadFrameHeader(&record) &&
                                          controller_->ReadFrameData(&record, kSingleFrameDataTimeoutMs);
             if (ok) {
-                storeFrame(record, 0);
+                // One frame on its own: its tag says nothing about frames before it.
+                stampComplete(stamp);
+                stamp.frameNumber = numbers.nextUntagged(failedSinceStored);
+                stamp.lostInTransferBefore = failedSinceStored;
+                storeFrame(record, 0, stamp);
                 break;
             }
+            counters_.failedFrames.fetch_add(1);
+            ++failedSinceStored;
             if (platform::tickMs() - started > kDirectGiveUpMs || attempts > kDirectAttemptLimit) {
                 frameError_ = true;
                 break;
@@ -455,7 +510,8 @@ int CLumvekU3K7Base::CopyFrame(uint8_t* buffer, size_t length, bool oldest, int 
     return copyFrameOut(buffer, length, oldest, flag, &slot);
 }
 
-int CLumvekU3K7Base::copyFrameOut(uint8_t* buffer, size_t length, bool oldest, int flag, int* slot) {
+int CLumvekU3K7Base::copyFrameOut(uint8_t* buffer, size_t length, bool oldest, int flag, int* slot,
+                                  FrameStamp* stamp) {
     const int frameBytes = frameBytes_.load();
     if (buffer == nullptr || frameBytes <= 0 || length < static_cast<size_t>(frameBytes)) {
         return 0;
@@ -465,6 +521,9 @@ int CLumvekU3K7Base::copyFrameOut(uint8_t* buffer, size_t length, bool oldest, i
         return 0;
     }
     *slot = pin.slot();
+    if (stamp != nullptr) {
+        *stamp = pin.stamp();
+    }
     const uint8_t* source = pin.data();
     const size_t total = static_cast<size_t>(frameBytes);
     CopyLayout layout;
@@ -510,12 +569,36 @@ int CLumvekU3K7Base::copyFrameOut(uint8_t* buffer, size_t length, bool oldest, i
 }
 
 int CLumvekU3K7Base::GetLatestFrame(uint8_t* buffer, size_t capacity, int flag) {
+    return GetLatestFrameStamped(buffer, capacity, flag, nullptr);
+}
+
+int CLumvekU3K7Base::GetLatestFrameStamped(uint8_t* buffer, size_t capacity, int flag, FrameStamp* stamp) {
     // The frame taken is the one pinned, so a frame stored during the copy
     // still counts as new for the next WaitFrame.
     int slot = -1;
-    const int copied = copyFrameOut(buffer, capacity, false, flag, &slot);
+    FrameStamp taken;
+    const int copied = copyFrameOut(buffer, capacity, false, flag, &slot, &taken);
     ring_.markRead(slot);
+    if (copied) {
+        countTaken(taken);
+    }
+    if (stamp != nullptr) {
+        *stamp = copied ? taken : FrameStamp{};
+    }
     return copied ? 0 : 1;
+}
+
+void CLumvekU3K7Base::countTaken(const FrameStamp& stamp) {
+    if (stamp.storedSequence == 0) {
+        return;
+    }
+    const uint64_t before = lastTakenSequence_.exchange(stamp.storedSequence);
+    if (stamp.storedSequence > before + 1) {
+        counters_.overwrittenInRing.fetch_add(stamp.storedSequence - before - 1);
+    }
+    if (stamp.storedSequence != before) {
+        counters_.framesTaken.fetch_add(1);
+    }
 }
 
 int CLumvekU3K7Base::GetFirstFrame(uint8_t* buffer, size_t length, int flag) {

@@ -101,6 +101,8 @@ public:
     int SetFrameTimeout(int timeoutMs) override;
     int WaitFrame(int timeoutMs) override;
     int GetLatestFrame(uint8_t* buffer, size_t capacity, int flag) override;
+    int GetLatestFrameStamped(uint8_t* buffer, size_t capacity, int flag, FrameStamp* stamp) override;
+    [[nodiscard]] TransferCountersSnapshot GetTransferCounters() override { return snapshotOf(counters_); }
 
     // ---- Sensor configuration ----
     int SetColorMode(int mode) override EXCLUDES(lock_);
@@ -302,9 +304,15 @@ private:
     void ensureFrameEvent() EXCLUDES(eventMutex_);
     std::shared_ptr<platform::Event> frameEvent() const EXCLUDES(eventMutex_);
     void signalFrameEvent() EXCLUDES(eventMutex_);
-    void storeFrame(FrameRecord& record, int slot);
-    // CopyFrame; *slot receives the ring buffer copied (-1 when none).
-    int copyFrameOut(uint8_t* buffer, size_t length, bool oldest, int flag, int* slot) EXCLUDES(layoutLock_);
+    void storeFrame(FrameRecord& record, int slot, const FrameStamp& stamp = {});
+    // CopyFrame; *slot receives the ring buffer copied (-1 when none),
+    // *stamp (when given) what the transfer thread knew of the frame.
+    int copyFrameOut(uint8_t* buffer, size_t length, bool oldest, int flag, int* slot, FrameStamp* stamp = nullptr)
+        EXCLUDES(layoutLock_);
+    // A newest frame taken by a reader: frames stored after the previous
+    // one taken and before it were overwritten unread.
+    void countTaken(const FrameStamp& stamp);
+    void countStored(uint64_t bytes);
     void publishCopyLayout() REQUIRES(lock_, driverLock_) EXCLUDES(layoutLock_);
     void threadMain(const TransferContext& context);
     // Thread bodies.
@@ -353,6 +361,11 @@ private:
     CopyLayout copyLayout_ GUARDED_BY(layoutLock_);
     std::atomic<int> geometryStale_{1};
     std::atomic<uint32_t> framesStored_{0};  // written by the transfer thread only
+    TransferCounters counters_;  // atomics: written by the transfer thread and readers
+    // The frame number of the last frame stored: the next start counts on
+    // from it. Written by the transfer thread (or RunSingleFrame's caller).
+    std::atomic<uint64_t> lastFrameNumber_{0};
+    std::atomic<uint64_t> lastTakenSequence_{0};  // storedSequence of the last newest frame taken
     std::unique_ptr<CSensorBase> sensor_ GUARDED_BY(lock_);
     std::atomic<int> lastFrameTag_{0};
     std::atomic<int> openDeviceNumber_{0};  // written under lock_

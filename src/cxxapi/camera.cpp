@@ -17,7 +17,7 @@ constexpr int kOneFrame = 1;
 constexpr int kContinuous = 0;
 constexpr int kWaitFailed = 1;
 constexpr int kWaitNewFrame = 3;
-constexpr int kTopDown = 1;
+[[maybe_unused]] constexpr int kTopDown = 1;
 constexpr int kTextBytes = 256;
 
 bool inRange(int value, int minimum, int maximum) { return value >= minimum && value <= maximum; }
@@ -280,20 +280,13 @@ Error Camera::copyFrame(uint8_t* buffer, size_t capacity, size_t& written) noexc
     const size_t bytes = frameBytes();
     if (bytes == 0) return Error::Failed;
     if (capacity < bytes) return Error::BufferTooSmall;
-    if (impl_->device->GetLatestFrame(buffer, capacity, kTopDown) != 0) return Error::Failed;
-    written = bytes;
-    return Error::None;
+    FrameMetadata unused;
+    return copyFrame(buffer, capacity, written, unused);
 }
 
 Error Camera::snap(uint8_t* buffer, size_t capacity, size_t& written, int timeoutMs) noexcept {
-    written = 0;
-    if (buffer == nullptr) return Error::InvalidArgument;
-    if (capacity < frameBytes()) return Error::BufferTooSmall;
-    Error error = start(false);
-    if (error == Error::None) error = waitFrame(timeoutMs);
-    if (error == Error::None) error = copyFrame(buffer, capacity, written);
-    (void)stop();
-    return error;
+    FrameMetadata unused;
+    return snap(buffer, capacity, written, timeoutMs, unused);
 }
 
 } // namespace lumvek

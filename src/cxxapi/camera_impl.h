@@ -5,6 +5,7 @@
 #include <string>
 
 #include "camera/lumvek_usb3k7_simple_sdk.h"
+#include "instance/stream_statistics.h"
 #include "lumvek/camera.hpp"
 
 namespace lumvek {
@@ -15,6 +16,10 @@ struct Camera::Impl {
     int deviceNumber = 0;
     std::string id;  // the camera's stable id (camera/camera_identity.h)
     bool sixteenBit = false;
+    // Frames copied out: counters, and the number of the last one (one
+    // Camera is used from one thread at a time).
+    DeliveryStatistics stream;
+    uint64_t lastCopiedNumber = 0;
 
     [[nodiscard]] CSensorBase* sensor() const { return device->sensor(); }
 };

@@ -40,6 +40,14 @@ public:
     [[nodiscard]] int latestFrame(uint8_t* buffer, size_t capacity) const {
         return device_ ? device_->GetLatestFrame(buffer, capacity, 1) : 1;
     }
+    // The same, with what the transfer thread knew of the frame.
+    [[nodiscard]] int latestFrame(uint8_t* buffer, size_t capacity, FrameStamp* stamp) const {
+        return device_ ? device_->GetLatestFrameStamped(buffer, capacity, 1, stamp) : 1;
+    }
+    // The transfer's counters (zero without a device).
+    [[nodiscard]] TransferCountersSnapshot transferCounters() const {
+        return device_ ? device_->GetTransferCounters() : TransferCountersSnapshot{};
+    }
 
 private:
     CameraDevice* device_ = nullptr;

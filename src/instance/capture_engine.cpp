@@ -2,6 +2,9 @@
 // buffers, window and records it uses.
 #include "instance/capture_engine.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "imaging/convert/conversion_kernels.h"
@@ -189,20 +192,24 @@ bool CaptureEngine::configure(const FrameGeometry& geometry) {
 CaptureEngine::LoopFrame CaptureEngine::loopFrame(const FramePort& port) {
     LoopFrame result;
     platform::MutexLock hold(lock_);
-    if (!readFrame(port)) {
+    if (!readFrame(port, &result.metadata)) {
         postFrameMessage(callbackWindow_, 0, LUMVEK_ERR_FRAME);
         errors_.report(LUMVEK_ERR_FRAME);
         return result;
     }
     result.read = true;
+    result.bytes = rawBuffer().sizeBytes();
     const bool deliver = !applicationIsBehind();
+    result.delivered = deliver;
     LumvekFrameInfo* record;
     if (deliver) {
         record = &frameRecords_[nextFrameRecord_];
         nextFrameRecord_ = (nextFrameRecord_ + 1) % kFrameRecords;
+        countLostBefore(result.metadata);
     } else {
         record = &droppedRecord_;  // filled, never posted
         framesDropped_.fetch_add(1);
+        statistics_.notDelivered();
     }
     const ImageBuffer& raw = rawBuffer();
     record->reserved = 0;
@@ -222,7 +229,8 @@ CaptureEngine::LoopFrame CaptureEngine::loopFrame(const FramePort& port) {
         delivery.bottomUp = callbackTopDown_ == 0;
     }
     bool delivered = false;
-    result.irisFactor = processFrame(delivery, &delivered);
+    result.irisFactor = processFrame(result.metadata, delivery, &delivered);
+    outputMetadata_ = result.metadata;
     publishPicture();
     stagePreview();
     if (deliver && callbackBuffer_ != nullptr && callbackSize_ != 0 && !delivered &&
@@ -238,17 +246,51 @@ CaptureEngine::LoopFrame CaptureEngine::loopFrame(const FramePort& port) {
 CaptureEngine::SnapFrame CaptureEngine::snapFrame(const FramePort& port, void* buffer, int size, int topDown) {
     SnapFrame result;
     platform::MutexLock hold(lock_);
-    if (!readFrame(port)) {
+    if (!readFrame(port, &result.metadata)) {
         postFrameMessage(callbackWindow_, 0, LUMVEK_ERR_FRAME);
         result.failure = LUMVEK_ERR_FRAME;
         return result;
     }
-    result.irisFactor = processFrame();
+    result.bytes = rawBuffer().sizeBytes();
+    countLostBefore(result.metadata);
+    result.irisFactor = processFrame(result.metadata);
+    outputMetadata_ = result.metadata;
     publishPicture();
     if (buffer != nullptr && size != 0 && !copyPicture(outputBuffer(), buffer, size, topDown, callbackWindow_)) {
         result.failure = LUMVEK_ERR_MEMORY;
     }
     return result;
+}
+
+void CaptureEngine::countLostBefore(DeliveryMetadata& metadata) {
+    const uint64_t number = metadata.stamp.frameNumber;
+    if (number != 0 && lastDeliveredNumber_ != 0 && number > lastDeliveredNumber_) {
+        metadata.framesLostBefore = static_cast<uint32_t>(std::min<uint64_t>(number - lastDeliveredNumber_ - 1, UINT32_MAX));
+    }
+    if (number != 0) {
+        lastDeliveredNumber_ = number;
+    }
+}
+
+void CaptureEngine::handedOver(LumvekFrameInfo* record, DeliveryMetadata metadata, uint64_t bytes) {
+    metadata.deliveredMonotonicNs = platform::monotonicNs();
+    const int index = recordIndex(record);
+    if (index >= 0) {
+        delivered_.deliveredWithRecord(index, metadata);
+    } else {
+        delivered_.delivered(metadata);
+    }
+    statistics_.delivered(metadata, bytes, metadata.deliveredMonotonicNs);
+}
+
+int CaptureEngine::recordIndex(const LumvekFrameInfo* record) const {
+    // Only the records' addresses are compared: none is read.
+    for (int i = 0; i < kFrameRecords; ++i) {
+        if (record == &frameRecords_[static_cast<size_t>(i)]) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 bool CaptureEngine::copyRawFrame(ImageBuffer& out) {
@@ -268,7 +310,7 @@ bool CaptureEngine::copyRawFrame(ImageBuffer& out) {
 void CaptureEngine::publishPicture() {
     outputFinished_ = true;
     if (finished_.wanted()) {
-        (void)finished_.publish(outputBuffer(), outputBits());
+        (void)finished_.publish(outputBuffer(), outputBits(), outputMetadata_);
     }
 }
 
@@ -303,11 +345,14 @@ bool CaptureEngine::applicationIsBehind() const {
     return queued + 2 > static_cast<size_t>(kFrameRecords);
 }
 
-bool CaptureEngine::readFrame(const FramePort& port) {
+bool CaptureEngine::readFrame(const FramePort& port, DeliveryMetadata* metadata) {
     ImageBuffer& raw = rawBuffer();
     ImageBuffer& delivery = buf(BufferId::Delivery);
+    *metadata = DeliveryMetadata{};
+    metadata->colourModeBits = kColorModeBits[geometry_.mode];
+    metadata->window = geometry_.window;
     if (delivery.empty()) {
-        if (port.latestFrame(raw.pixels(), raw.sizeBytes()) != 0) {
+        if (port.latestFrame(raw.pixels(), raw.sizeBytes(), &metadata->stamp) != 0) {
             return false;
         }
         if (needsRestride(raw)) {
@@ -316,7 +361,7 @@ bool CaptureEngine::readFrame(const FramePort& port) {
         return true;
     }
     // The device sent more than the window: cut the window out of its packed rows.
-    if (port.latestFrame(delivery.pixels(), delivery.sizeBytes()) != 0) {
+    if (port.latestFrame(delivery.pixels(), delivery.sizeBytes(), &metadata->stamp) != 0) {
         return false;
     }
     const size_t bytes = static_cast<size_t>(raw.bytesPerPixel());
@@ -330,11 +375,13 @@ bool CaptureEngine::readFrame(const FramePort& port) {
     return true;
 }
 
-double CaptureEngine::processFrame(RowDelivery delivery, bool* delivered) {
+double CaptureEngine::processFrame(DeliveryMetadata& metadata, RowDelivery delivery, bool* delivered) {
     // One snapshot per frame: an edit lands between frames, never inside one.
     const ControlsSnapshot controls = controls_.snapshot();
     const ImageSettings& image = controls.image;
     const GainSettings& gain = controls.gain;
+    metadata.exposure = gain.exposure;
+    metadata.gain = gain.global;
     ImageBuffer& raw = rawBuffer();
     double irisFactor = 0.0;
     if (gain.autoIris == 1 || gain.autoIris == 2) {

@@ -27,6 +27,7 @@
 #include "instance/finished_picture.h"
 #include "instance/image_controls.h"
 #include "instance/preview_window.h"
+#include "instance/stream_statistics.h"
 #include "platform/sync/thread_annotations.h"
 #include "settings/settings_records.h"
 
@@ -98,6 +99,9 @@ public:
         double irisFactor = 0.0;  // the exposure or gain correction, applied after the lock
         HWND postTo = nullptr;
         LumvekFrameInfo* record = nullptr;
+        bool delivered = false;  // false: the application was behind
+        DeliveryMetadata metadata;  // of the frame read
+        uint64_t bytes = 0;      // raw bytes of the frame
     };
     [[nodiscard]] LoopFrame loopFrame(const FramePort& port) EXCLUDES(lock_);
     // One snapshot frame into buffer (null or size 0: none). failure: the
@@ -105,6 +109,8 @@ public:
     struct SnapFrame {
         int failure = 0;
         double irisFactor = 0.0;
+        DeliveryMetadata metadata;
+        uint64_t bytes = 0;
     };
     [[nodiscard]] SnapFrame snapFrame(const FramePort& port, void* buffer, int size, int topDown) EXCLUDES(lock_);
     // A copy of the raw frame of the last one read (empty when there is none).
@@ -113,15 +119,31 @@ public:
     // use(picture, bits per output pixel) on the last finished picture: the
     // published one, or (until pictures are published) the output buffer
     // under the frame lock. False when there is none.
+    // *metadata (when given) receives the metadata of that picture's frame.
     template <typename Use>
-    bool readLatest(Use&& use) EXCLUDES(lock_) {
-        if (finished_.read(use)) {
+    bool readLatest(Use&& use, DeliveryMetadata* metadata = nullptr) EXCLUDES(lock_) {
+        if (finished_.read(use, metadata)) {
             return true;
         }
         finished_.want();  // from the next frame on, readers do not wait for the frame lock
         platform::MutexLock hold(lock_);
+        if (metadata != nullptr) {
+            *metadata = outputMetadata_;
+        }
         return readOutput(use);
     }
+
+    // A frame the loop or SnapShot read has been handed to the application
+    // (called after the frame lock is left): its metadata becomes the latest
+    // delivered, and the statistics count it.
+    void handedOver(LumvekFrameInfo* record, DeliveryMetadata metadata, uint64_t bytes) EXCLUDES(lock_);
+    // The frame of the picture readLatest would give (GetImage) becomes the
+    // latest delivered.
+    void pictureTaken(const DeliveryMetadata& metadata) { delivered_.delivered(metadata); }
+    [[nodiscard]] const DeliveredFrames& deliveredFrames() const { return delivered_; }
+    [[nodiscard]] DeliveryStatistics& statistics() { return statistics_; }
+    // The index of record among the frame records (-1: not one of them).
+    [[nodiscard]] int recordIndex(const LumvekFrameInfo* record) const NO_THREAD_SAFETY_ANALYSIS;
 
     // Copies picture to the caller; a buffer too small posts lParam 5 to
     // callbackWindow (if set) and reports code 5.
@@ -135,8 +157,13 @@ private:
     [[nodiscard]] ImageBuffer& buf(BufferId id) REQUIRES(lock_) { return *buffers_[static_cast<int>(id)]; }
     [[nodiscard]] ImageBuffer& rawBuffer() REQUIRES(lock_);
     [[nodiscard]] ImageBuffer& outputBuffer() REQUIRES(lock_);
-    bool readFrame(const FramePort& port) REQUIRES(lock_);
-    [[nodiscard]] double processFrame(RowDelivery delivery = {}, bool* delivered = nullptr) REQUIRES(lock_);
+    // Reads the newest frame; *metadata receives its stamp, mode and window.
+    bool readFrame(const FramePort& port, DeliveryMetadata* metadata) REQUIRES(lock_);
+    // Processes the raw frame; metadata receives the exposure and gain it used.
+    [[nodiscard]] double processFrame(DeliveryMetadata& metadata, RowDelivery delivery = {}, bool* delivered = nullptr)
+        REQUIRES(lock_);
+    // The frames lost since the last delivered one, and this one becomes it.
+    void countLostBefore(DeliveryMetadata& metadata) REQUIRES(lock_);
     [[nodiscard]] bool applicationIsBehind() const REQUIRES(lock_);
     void updateFrameRate() REQUIRES(lock_);
     void stagePreview() REQUIRES(lock_);
@@ -183,6 +210,11 @@ private:
     uint32_t frameCount_ GUARDED_BY(lock_) = 0;
     uint32_t lastRateTime_ GUARDED_BY(lock_) = 0;
     std::atomic<uint32_t> framesDropped_{0};  // frames not delivered: the application was behind
+    // The frame in the output buffer, and the frame number of the last one delivered.
+    DeliveryMetadata outputMetadata_ GUARDED_BY(lock_);
+    uint64_t lastDeliveredNumber_ GUARDED_BY(lock_) = 0;
+    DeliveryStatistics statistics_;  // lock-free
+    DeliveredFrames delivered_;    // its own leaf lock
     std::atomic<int32_t> frameRateX10_{0};
 };
 

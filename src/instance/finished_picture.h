@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "imaging/image_buffer.h"
+#include "instance/stream_statistics.h"
 #include "platform/sync/thread_annotations.h"
 
 namespace lumvek {
@@ -20,8 +21,9 @@ namespace lumvek {
 class FinishedPicture {
 public:
     // Copies picture in; false (nothing kept) when memory runs out.
-    bool publish(const ImageBuffer& picture, int bitsPerPixel) EXCLUDES(lock_) {
+    bool publish(const ImageBuffer& picture, int bitsPerPixel, const DeliveryMetadata& metadata = {}) EXCLUDES(lock_) {
         platform::MutexLock hold(lock_);
+        metadata_ = metadata;
         if (picture.empty()) {
             picture_.destroy();
             return false;
@@ -53,11 +55,15 @@ public:
         }
     }
     // use(picture, bits per output pixel) with the lock held; false when none is kept.
+    // *metadata (when given) receives the metadata of the picture's frame.
     template <typename Use>
-    bool read(Use&& use) EXCLUDES(lock_) {
+    bool read(Use&& use, DeliveryMetadata* metadata = nullptr) EXCLUDES(lock_) {
         platform::MutexLock hold(lock_);
         if (picture_.empty()) {
             return false;
+        }
+        if (metadata != nullptr) {
+            *metadata = metadata_;
         }
         use(static_cast<const ImageBuffer&>(picture_), bitsPerPixel_);
         return true;
@@ -68,6 +74,7 @@ private:
     platform::Mutex lock_;
     ImageBuffer picture_ GUARDED_BY(lock_);
     int bitsPerPixel_ GUARDED_BY(lock_) = 0;
+    DeliveryMetadata metadata_ GUARDED_BY(lock_);
 };
 
 } // namespace lumvek

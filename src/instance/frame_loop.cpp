@@ -60,6 +60,10 @@ void CLumvek::frameLoop(FramePort port) {
         state_.setPictureReady(true);
         preview_.present();
         applyAutoIris(irisFactor);
+        if (frame.delivered) {
+            // Before the message: a handler reading the metadata finds this frame's.
+            engine_.handedOver(record, frame.metadata, frame.bytes);
+        }
         if (runFlag_.load() == 1 && postTo != nullptr) {
             postFrameMessage(postTo, reinterpret_cast<uintptr_t>(record), 0);
         }

@@ -52,6 +52,7 @@
 #include <vector>
 
 #include "LumvekSdk.h"
+#include "LumvekStream.h"
 #include "camera/camera_device.h"
 #include "dialogs/dialog_view.h"
 #include "imaging/image_buffer.h"
@@ -160,6 +161,14 @@ public:
     int Close() EXCLUDES(controlLock_);
     int SnapShot(void* buffer, int size, int topDown) EXCLUDES(controlLock_);
     int GetImage(void* buffer, int size, int topDown);
+    // Frame metadata and stream statistics (LumvekStream.h): 1, or 0 with
+    // the code reported.
+    int GetFrameMetadata(LumvekFrameMetadata* metadata);
+    int GetRecordMetadata(const LumvekFrameInfo* record, LumvekFrameMetadata* metadata);
+    // GetImage; metadata (may be null; else its size word set) receives the picture's.
+    int GetImageWithMetadata(void* buffer, int size, int topDown, LumvekFrameMetadata* metadata);
+    int GetStreamStatistics(LumvekStreamStatistics* statistics);
+    int ResetStreamStatistics();
     int CallBackPreview(HWND window, void* buffer, int size, int topDown) EXCLUDES(controlLock_);
     int SetPreviewWindow(HWND parent, int left, int top, int right, int bottom) EXCLUDES(controlLock_);
     int Width() const;

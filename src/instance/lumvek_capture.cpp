@@ -334,6 +334,7 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
         ReportError(frame.failure);
         return 0;
     }
+    engine_.handedOver(nullptr, frame.metadata, frame.bytes);
     recorder_->notifyNewFrame();
     applyAutoIris(frame.irisFactor);
     stopUnlessCapturing();
@@ -344,16 +345,32 @@ int CLumvek::SnapShot(void* buffer, int size, int topDown) {
 // The last finished picture, never the one being processed: once pictures
 // are read, GetImage does not wait for the frame loop.
 int CLumvek::GetImage(void* buffer, int size, int topDown) {
+    return GetImageWithMetadata(buffer, size, topDown, nullptr);
+}
+
+int CLumvek::GetImageWithMetadata(void* buffer, int size, int topDown, LumvekFrameMetadata* record) {
+    if (record != nullptr && record->size < 2 * sizeof(uint32_t)) {
+        ReportError(LUMVEK_ERR_ARGUMENT);
+        return 0;
+    }
     if (!admit(InstanceOperation::ReadPicture)) {
         return 0;
     }
     bool copied = false;
-    const bool kept = buffer != nullptr && engine_.readLatest([&](const ImageBuffer& picture, int) {
-        copied = engine_.copyPicture(picture, buffer, size, topDown, nullptr);
-    });
+    DeliveryMetadata metadata;
+    const bool kept = buffer != nullptr && engine_.readLatest(
+                                               [&](const ImageBuffer& picture, int) {
+                                                   copied = engine_.copyPicture(picture, buffer, size, topDown, nullptr);
+                                               },
+                                               &metadata);
     if (!kept || !copied) {
         ReportError(LUMVEK_ERR_MEMORY);
         return 0;
+    }
+    metadata.deliveredMonotonicNs = platform::monotonicNs();  // handed over now
+    engine_.pictureTaken(metadata);
+    if (record != nullptr) {
+        fillPublicRecord(metadata, record);
     }
     return 1;
 }

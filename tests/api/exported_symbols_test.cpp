@@ -74,6 +74,13 @@ const char* const kDeviceNames[] = {
     "LumvekDevice_GetId", "LumvekDevice_FindNumber", "LumvekDevice_GetEntryId", "LumvekDevice_CheckCaptureWindow",
     "LumvekDevice_GetRawBayerOrder",
 };
+const char* const kStreamNames[] = {
+    "LumvekStream_GetFrameMetadata",
+    "LumvekStream_GetImage",
+    "LumvekStream_GetRecordMetadata",
+    "LumvekStream_GetStatistics",
+    "LumvekStream_ResetStatistics",
+};
 
 } // namespace
 
@@ -84,6 +91,7 @@ TEST(ExportedSymbols, ExactlyTheSdkAndWindowNames) {
     ASSERT_EQ(expected.size(), 147u);
     expected.insert(std::begin(kWindowNames), std::end(kWindowNames));
     expected.insert(std::begin(kDeviceNames), std::end(kDeviceNames));
+    expected.insert(std::begin(kStreamNames), std::end(kStreamNames));
 
     std::set<std::string> exported;
     for (const auto& name : symbols) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # What each shared object of the SDK holds, read from its symbol tables:
-#   - the flat C library exports exactly the Lumvek_* and LumvekWnd_* names
+#   - the flat C library exports exactly the Lumvek_*, LumvekWnd_* and LumvekStream_* names
 #     the public headers declare (147 Lumvek_*), nothing else;
 #   - the C++ camera interface exports the names of lumvek/camera.hpp only;
 #   - the process-wide parts of the stack (in-process bus, device registry,
@@ -18,7 +18,8 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 runtime='^(__asan|__ubsan|__tsan|__odr_asan|__sancov|__start_|__stop_)'
 exported() { nm -D --defined-only "$1" | awk '{print $NF}' | grep -Ev "$runtime" | sed 's/@.*//' | sort -u; }
 
-declared=$(grep -ohE '\b(Lumvek_|LumvekWnd_|LumvekDevice_)[A-Za-z0-9_]+[[:space:]]*\(' "$include/LumvekSdk.h" "$include/LumvekWindow.h" "$include/LumvekDevice.h" \
+declared=$(grep -ohE '\b(Lumvek_|LumvekWnd_|LumvekDevice_|LumvekStream_)[A-Za-z0-9_]+[[:space:]]*\(' "$include/LumvekSdk.h" \
+  "$include/LumvekWindow.h" "$include/LumvekDevice.h" "$include/LumvekStream.h" \
   | sed 's/[[:space:]]*($//' | sort -u)
 actual=$(exported "$clib")
 if [[ "$actual" != "$declared" ]]; then

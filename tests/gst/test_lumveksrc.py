@@ -112,3 +112,25 @@ def test_a_lost_camera_posts_an_error_and_ends_the_stream(daemon):
     text = "".join(output)
     assert pipeline.returncode != 0, text
     assert "the camera was lost" in text and "SDK error 13" in text, text
+
+
+def test_buffers_carry_frame_numbers_as_offsets_and_the_frame_times(daemon):
+    result = launch("-v", "lumveksrc", "device=%d" % CAMERAS["chart"], "num-buffers=8", "!",
+                    "video/x-raw,format=GRAY8", "!", "identity", "silent=false", "!", "fakesink")
+    assert result.returncode == 0, result.stdout + result.stderr
+    chains = re.findall(r"chain.*?dts: ([\d:.]+|none), pts: ([\d:.]+|none).*?offset:\s*(\d+), offset_end:\s*(\d+)",
+                        result.stdout)
+    assert len(chains) == 8, result.stdout
+    offsets = [int(offset) for _, _, offset, _ in chains]
+    assert all(later > earlier for earlier, later in zip(offsets, offsets[1:])), offsets
+    assert all(int(end) == int(offset) + 1 for _, _, offset, end in chains)
+    assert all(dts == pts and pts != "none" for dts, pts, _, _ in chains), chains
+    assert result.stdout.count("GstReferenceTimestampMeta") >= 8, "the wall-clock time of each frame"
+
+
+def test_the_stats_property_is_a_read_only_structure():
+    result = subprocess.run(["gst-inspect-1.0", "lumveksrc"], capture_output=True, text=True, timeout=60)
+    assert result.returncode == 0, result.stderr
+    stats = result.stdout[result.stdout.index("  stats "):]
+    assert "readable" in stats.split("\n")[1] + stats.split("\n")[2]
+    assert "Boxed pointer of type \"GstStructure\"" in stats.split("\n\n")[0] or "GstStructure" in stats

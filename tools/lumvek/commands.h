@@ -12,6 +12,7 @@ int runList(const Args& args);
 int runInfo(const Args& args);
 int runSnap(const Args& args);
 int runRecord(const Args& args);
+int runStream(const Args& args);
 int runGet(const Args& args);
 int runSet(const Args& args);
 int runMask(const Args& args);

@@ -25,6 +25,7 @@ constexpr Command kCommands[] = {
     {"info", lumvek::tool::runInfo, "camera information, ranges, current settings, settings store"},
     {"snap", lumvek::tool::runSnap, "take pictures into files (BMP, raw, JPEG, PNG, TIFF)"},
     {"record", lumvek::tool::runRecord, "record an AVI file for a given time"},
+    {"stream", lumvek::tool::runStream, "stream and print frame rate, lost frames and delivery latency"},
     {"get", lumvek::tool::runGet, "read a setting by name (brightness, exposure, mirror-v, ...)"},
     {"set", lumvek::tool::runSet, "change a setting by name"},
     {"mask", lumvek::tool::runMask, "capture dark/white references, save and load mask files"},
