@@ -25,7 +25,8 @@ step_done() { echo "== $1: $(( $(date +%s) - step_start )) s"; }
 # --- packages -----------------------------------------------------------
 step "packages"
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          libz-mingw-w64-dev wine wine64 dpkg-dev cmake ninja-build googletest)
+          libz-mingw-w64-dev wine wine64 dpkg-dev cmake ninja-build googletest
+          tcl)  # tcl: SQLite's tree writes its amalgamation with tclsh
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -115,12 +116,13 @@ build_cmake libpng lib/libpng.a "$deps/src/libpng1.6" \
 [ -e "$prefix/lib/libpng.a" ] || cp "$prefix/lib/libpng16.a" "$prefix/lib/libpng.a" 2>/dev/null || true
 
 # --- libtiff: uncompressed and deflate strips only, so the static archive
-# needs nothing but zlib after it ----------------------------------------
+# needs nothing but zlib after it; its POSIX I/O (win32-io off), as the
+# writer hands it a C runtime descriptor, not a system handle -------------
 fetch_source tiff
 build_cmake libtiff lib/libtiff.a "$deps/src/tiff" \
   -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF -Dcxx=OFF \
   -Djpeg=OFF -Dold-jpeg=OFF -Djbig=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Dlerc=OFF -Dlibdeflate=OFF \
-  -Dzlib=ON -DCMAKE_INSTALL_LIBDIR=lib
+  -Dzlib=ON -Dwin32-io=OFF -DCMAKE_INSTALL_LIBDIR=lib
 
 # --- SQLite: the amalgamation in Debian's source, compiled directly -------
 step sqlite3

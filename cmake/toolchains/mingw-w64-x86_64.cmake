@@ -54,3 +54,6 @@ set(CMAKE_CXX_FLAGS_INIT "-D_FILE_OFFSET_BITS=64 -Wa,-muse-unaligned-vector-move
 foreach(_kind EXE SHARED MODULE)
   set(CMAKE_${_kind}_LINKER_FLAGS_INIT "-static")
 endforeach()
+# Debian's mingw zlib comes as an import library and an archive: the archive,
+# so that no zlib1.dll has to travel with the SDK.
+set(ZLIB_USE_STATIC_LIBS ON)

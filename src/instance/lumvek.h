@@ -91,9 +91,9 @@ public:
     int Initialize(HWND notifyWindow) EXCLUDES(controlLock_);
     int SetDeviceNumber(int index) EXCLUDES(controlLock_);
     int EnumDevice(char names[10][256]);
-    int EnumDeviceW(char16_t names[10][256]);
+    int EnumDeviceW(LUMVEK_WCHAR names[10][256]);
     int GetDeviceName(int index, char* buffer, int size);
-    int GetDeviceNameW(int index, char16_t* buffer, int size);
+    int GetDeviceNameW(int index, LUMVEK_WCHAR* buffer, int size);
     int GetCameraInfo(LumvekCameraInfo* record);
 
     // ---- Error history ----

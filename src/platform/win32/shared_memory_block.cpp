@@ -33,7 +33,7 @@ std::unique_ptr<SharedMemoryBlock> SharedMemoryBlock::open(const std::string& na
     MEMORY_BASIC_INFORMATION info{};
     if (view == nullptr || VirtualQuery(view, &info, sizeof info) == 0 || info.RegionSize < bytes) {
         logf(LogCategory::Platform, "shared memory %s: cannot map %zu bytes (error %lu)", objectName.c_str(), bytes,
-             GetLastError());
+             static_cast<unsigned long>(GetLastError()));
         if (view != nullptr) {
             UnmapViewOfFile(view);
         }
