@@ -21,12 +21,13 @@ std::filesystem::path createProcessDir() {
         }
     }
     std::abort();
-#endif
+#else
     std::string pattern = (base / "lumvek-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         std::abort();
     }
     return pattern;
+#endif
 }
 } // namespace
 
