@@ -1,10 +1,13 @@
 // The per-user registry on Windows: the system's own calls (advapi32). The
 // header declares its own HKEY and status codes, and <windows.h> is included
 // after it, so the two sets of names never meet in one scope: everything
-// below names the system's with a leading ::. Inside the namespace the
-// macro HKEY_CURRENT_USER casts to this layer's HKEY, the same value as its
-// constant.
+// below names the system's with a leading ::, and this layer's root is
+// kLayerRoot.
 #include "platform/registry/registry.h"
+
+// This layer's root, taken before <windows.h> redefines the name: the
+// system's macro sign-extends 0x80000001 to a different pointer value.
+static const lumvek::platform::HKEY kLayerRoot = lumvek::platform::HKEY_CURRENT_USER;
 
 #include <windows.h>
 
@@ -28,7 +31,7 @@ namespace {
 }
 
 bool isRoot(HKEY key) {
-    return key == HKEY_CURRENT_USER;
+    return key == kLayerRoot;
 }
 
 // The key that stands for HKEY_CURRENT_USER: the hive, or the subkey that
@@ -174,14 +177,14 @@ LONG registryProbeWrite() {
     // A name of this process only, so that two probes never meet.
     const std::string scratch = "LumvekWriteProbe-" + std::to_string(GetCurrentProcessId());
     HKEY key = nullptr;
-    LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, scratch.c_str(), KEY_ALL_ACCESS, &key, nullptr);
+    LONG status = RegCreateKeyExA(kLayerRoot, scratch.c_str(), KEY_ALL_ACCESS, &key, nullptr);
     if (status != ERROR_SUCCESS) {
         return status;
     }
     const uint8_t probe[4] = {1, 0, 0, 0};
     status = RegSetValueExA(key, "probe", 0, REG_DWORD, probe, sizeof probe);
     (void)RegCloseKey(key);
-    const LONG removed = RegDeleteTreeA(HKEY_CURRENT_USER, scratch.c_str());
+    const LONG removed = RegDeleteTreeA(kLayerRoot, scratch.c_str());
     return status != ERROR_SUCCESS ? status : removed;
 }
 
