@@ -6,6 +6,7 @@
 #
 #   LUMVEK_MINGW_BUILD  build folder (default build-mingw)
 #   LUMVEK_JOBS         parallel jobs (default 2)
+#   LUMVEK_CTEST_ARGS   extra ctest arguments (e.g. "-R Win32" for a quick look)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -49,7 +50,8 @@ stage_done wineprefix
 
 stage tests
 status=0
-ctest --test-dir "$build" -j"$jobs" --output-on-failure --timeout 300 || status=$?
+# shellcheck disable=SC2086
+ctest --test-dir "$build" -j"$jobs" --output-on-failure --timeout 300 ${LUMVEK_CTEST_ARGS:-} || status=$?
 stage_done tests
 wineserver --kill >/dev/null 2>&1 || true
 
