@@ -71,9 +71,16 @@ endfunction()
 # One GoogleTest executable per test folder: every .cpp in it. The shared
 # test main (tests/support) gives each test process its own registry file,
 # shared-memory name and device directory.
+# WIN32_EXCLUDE names the folder's files that the Windows build leaves out
+# (tests of Linux-only parts, or that need fork, /proc and the like).
 function(lumvek_test name)
-  cmake_parse_arguments(ARG "" "" "LIBS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS;PROPERTIES;WIN32_EXCLUDE" ${ARGN})
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(WIN32)
+    foreach(_skip IN LISTS ARG_WIN32_EXCLUDE)
+      list(REMOVE_ITEM _sources ${CMAKE_CURRENT_SOURCE_DIR}/${_skip})
+    endforeach()
+  endif()
   if(NOT _sources)
     # A suite whose first test file is still being written.
     return()

@@ -60,18 +60,30 @@ extern "C" {
 #ifndef LUMVEK_HWND_DEFINED
 /** Guards the one HWND typedef that both public headers carry. */
 #define LUMVEK_HWND_DEFINED
-/** A window of the library's window layer (see LumvekWindow.h). */
+/** A window of the library's window layer (see LumvekWindow.h). On Windows
+ * this is the system's own HWND: <windows.h> (STRICT, its default) declares
+ * the same type, before or after this header. */
 typedef struct HWND__* HWND;
 #endif
 
-#ifdef __cplusplus
+#if defined(_WIN32)
+#include <stddef.h>
+typedef wchar_t LUMVEK_WCHAR; /**< One UTF-16 code unit of the ...W functions (the system's WCHAR). */
+#elif defined(__cplusplus)
 typedef char16_t LUMVEK_WCHAR; /**< One UTF-16 code unit of the ...W functions. */
 #else
 typedef uint16_t LUMVEK_WCHAR; /**< One UTF-16 code unit of the ...W functions. */
 #endif
 
 /** @cond LUMVEK_INTERNAL */
-#if defined(__GNUC__)
+#if defined(_WIN32)
+/* LumvekSdk_R13_USB3_K7.dll exports the functions; applications import them. */
+#if defined(LUMVEK_SDK_BUILD)
+#define LUMVEK_API __declspec(dllexport)
+#else
+#define LUMVEK_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
 #define LUMVEK_API __attribute__((visibility("default")))
 #else
 #define LUMVEK_API

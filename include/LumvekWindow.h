@@ -42,7 +42,13 @@ typedef struct HWND__* HWND;
 /** @endcond */
 
 /** @cond LUMVEK_INTERNAL */
-#if defined(__GNUC__)
+#if defined(_WIN32)
+#if defined(LUMVEK_SDK_BUILD)
+#define LUMVEK_WND_API __declspec(dllexport)
+#else
+#define LUMVEK_WND_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
 #define LUMVEK_WND_API __attribute__((visibility("default")))
 #else
 #define LUMVEK_WND_API

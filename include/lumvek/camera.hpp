@@ -23,7 +23,13 @@
 #include <string_view>
 #include <vector>
 
+#if defined(_WIN32)
 #if defined(LUMVEK_CAMERA_BUILD)
+#define LUMVEK_CAMERA_API __declspec(dllexport)
+#else
+#define LUMVEK_CAMERA_API __declspec(dllimport)
+#endif
+#elif defined(LUMVEK_CAMERA_BUILD)
 #define LUMVEK_CAMERA_API __attribute__((visibility("default")))
 #else
 #define LUMVEK_CAMERA_API

@@ -5,7 +5,13 @@
 #include "platform/fx3/simulator_module.h"
 #include "sim/in_process_camera.h"
 
-extern "C" __attribute__((visibility("default"))) int lumvek_simulator_install() {
+#ifdef _WIN32
+#define LUMVEK_SIMULATOR_EXPORT __declspec(dllexport)
+#else
+#define LUMVEK_SIMULATOR_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" LUMVEK_SIMULATOR_EXPORT int lumvek_simulator_install() {
     lumvek::sim::installInProcessFactory();
     return 1;
 }

@@ -37,7 +37,7 @@ Result forward(int32_t handle, Result unknown, Op&& op) noexcept {
 // The UTF-16 path of a W export converted into the 1024-byte buffer of the
 // 8-bit path; a failed conversion is code 12.
 template <typename Op>
-int forwardWidePath(int32_t handle, const char16_t* path, Op&& op) noexcept {
+int forwardWidePath(int32_t handle, const LUMVEK_WCHAR* path, Op&& op) noexcept {
     return forward(handle, 0, [&](CLumvek& self) {
         char narrow[platform::kAnsiPathBufferBytes];
         if (!platform::utf16ToUtf8(path, narrow, sizeof narrow)) {

@@ -1,7 +1,11 @@
 // The GTK view module, found beside the library file this code is linked
 // into and loaded with dlopen, so that the library never needs GTK or a
-// display to load.
+// display to load. Windows has no such module: its dialogs are to come from
+// resource templates, and until then a dialog export reports code 4 there, as
+// on a Linux system without GTK.
+#ifndef _WIN32
 #include <dlfcn.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +18,11 @@
 
 namespace lumvek::dialogs {
 
+#ifdef _WIN32
+std::unique_ptr<DialogView> loadModuleView() {
+    return nullptr;
+}
+#else
 namespace {
 
 int ownerAlive(void* context) {
@@ -82,6 +91,7 @@ std::unique_ptr<DialogView> loadModuleView() {
     }
     return std::make_unique<ModuleView>(run);
 }
+#endif
 
 void cancelIfOpen(DialogAutomation& model) {
     if (!model.closed()) {

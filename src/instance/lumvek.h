@@ -93,9 +93,9 @@ public:
     int Initialize(HWND notifyWindow) EXCLUDES(controlLock_);
     int SetDeviceNumber(int index) EXCLUDES(controlLock_);
     int EnumDevice(char names[10][256]);
-    int EnumDeviceW(char16_t names[10][256]);
+    int EnumDeviceW(LUMVEK_WCHAR names[10][256]);
     int GetDeviceName(int index, char* buffer, int size);
-    int GetDeviceNameW(int index, char16_t* buffer, int size);
+    int GetDeviceNameW(int index, LUMVEK_WCHAR* buffer, int size);
     int GetCameraInfo(LumvekCameraInfo* record);
     // Why the capture window (x, y, width, height in sensor pixels) would be
     // refused, in the words of camera/window_rule.h; empty when accepted.

@@ -283,7 +283,7 @@ int CLumvek::EnumDevice(char names[10][256]) {
     return written;
 }
 
-int CLumvek::EnumDeviceW(char16_t names[10][256]) {
+int CLumvek::EnumDeviceW(LUMVEK_WCHAR names[10][256]) {
     if (names == nullptr) {
         ReportError(LUMVEK_ERR_ARGUMENT);
         return 0;
@@ -330,7 +330,7 @@ int CLumvek::GetDeviceName(int index, char* buffer, int size) {
     return 1;
 }
 
-int CLumvek::GetDeviceNameW(int index, char16_t* buffer, int size) {
+int CLumvek::GetDeviceNameW(int index, LUMVEK_WCHAR* buffer, int size) {
     char narrow[kEnumNameBytes];
     if (!GetDeviceName(index, narrow, sizeof narrow)) {
         return 0;

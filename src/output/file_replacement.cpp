@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/file/file_calls.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -20,12 +22,16 @@ constexpr int kWriteFlags = O_WRONLY | O_CLOEXEC;
 
 // A regular file's real path when path names one through symbolic links.
 std::string resolvedTarget(const std::string& path) {
+#ifdef _WIN32
+    return path;  // the writers take no symbolic links on Windows
+#else
     struct stat link {};
     if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
         return path;
     }
     char real[PATH_MAX];
     return ::realpath(path.c_str(), real) != nullptr ? std::string(real) : path;
+#endif
 }
 
 std::string folderOf(const std::string& path) {
@@ -62,7 +68,7 @@ int FileReplacement::open(const char* path) {
     }
     if (exists && !S_ISREG(existing.st_mode)) {
         // A device or a pipe: nothing to replace, written as it is.
-        const int fd = ::open(target_.c_str(), kWriteFlags | O_TRUNC);
+        const int fd = platform::openFile(target_.c_str(), kWriteFlags | O_TRUNC);
         if (fd >= 0) {
             writing_ = target_;
             inPlace_ = true;
@@ -78,22 +84,24 @@ int FileReplacement::open(const char* path) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, "%08x%08x.part", entropy(), entropy());
         writing_ = stem + suffix;
-        fd = ::open(writing_.c_str(), kWriteFlags | O_CREAT | O_EXCL, kNewFileMode);
+        fd = platform::openFile(writing_.c_str(), kWriteFlags | O_CREAT | O_EXCL, kNewFileMode);
         if (fd < 0 && errno != EEXIST) {
             break;
         }
     }
     if (fd >= 0) {
+#ifndef _WIN32
         if (exists) {
             (void)::fchmod(fd, existing.st_mode & 07777);  // the new version keeps the old one's permissions
         }
+#endif
         inPlace_ = false;
         active_ = true;
         return fd;
     }
     // No temporary here (a folder we may not write): an existing file we may
     // write is written in place; a new file cannot be made in such a folder.
-    fd = ::open(target_.c_str(), kWriteFlags | O_CREAT | (exists ? O_TRUNC : O_EXCL), kNewFileMode);
+    fd = platform::openFile(target_.c_str(), kWriteFlags | O_CREAT | (exists ? O_TRUNC : O_EXCL), kNewFileMode);
     if (fd < 0) {
         return -1;
     }
@@ -113,7 +121,7 @@ bool FileReplacement::commit() {
         committed_ = true;
         return true;
     }
-    if (::rename(writing_.c_str(), target_.c_str()) != 0) {
+    if (!platform::replaceFile(writing_.c_str(), target_.c_str())) {
         (void)::unlink(writing_.c_str());
         return false;
     }

@@ -55,10 +55,15 @@ void DeviceTable::reset() {
 std::string sharedBlockName() {
     const char* overrideName = std::getenv("LUMVEK_SHM_NAME");
     if (overrideName == nullptr || overrideName[0] == '\0') {
+#ifdef _WIN32
+        // A plainly named mapping lives in its login session's namespace.
+        return kDefaultSharedBlockName;
+#else
         // One block per user, as a plainly named block lives in its login
         // session's namespace: another user's programs neither hide this
         // user's cameras nor lock them out of the block.
         return std::string(kDefaultSharedBlockName) + "-" + std::to_string(::getuid());
+#endif
     }
     std::string name = overrideName;
     return name[0] == '/' ? name : "/" + name;

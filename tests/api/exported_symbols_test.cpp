@@ -1,13 +1,42 @@
 // The shared library exports exactly the SDK's names and nothing else.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
+#ifdef _WIN32
+// The names in the export directory of the DLL as the loader maps it (the
+// export table of the PE image; every name, data or function).
+std::set<std::string> definedDynamicSymbols(const std::string& library) {
+    std::set<std::string> names;
+    HMODULE module = LoadLibraryA(library.c_str());
+    if (module == nullptr) {
+        return names;
+    }
+    const auto* base = reinterpret_cast<const uint8_t*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (dos->e_magic == IMAGE_DOS_SIGNATURE && nt->Signature == IMAGE_NT_SIGNATURE && entry.Size != 0) {
+        const auto* directory = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress);
+        const auto* nameRvas = reinterpret_cast<const DWORD*>(base + directory->AddressOfNames);
+        for (DWORD i = 0; i < directory->NumberOfNames; ++i) {
+            names.insert(reinterpret_cast<const char*>(base + nameRvas[i]));
+        }
+    }
+    FreeLibrary(module);
+    return names;
+}
+#else
 std::set<std::string> definedDynamicSymbols(const std::string& library) {
     std::set<std::string> names;
     const std::string command = "nm -D --defined-only '" + library + "'";
@@ -24,6 +53,7 @@ std::set<std::string> definedDynamicSymbols(const std::string& library) {
     }
     return names;
 }
+#endif
 
 const char* const kSdkNames[] = {
     "Lumvek_CallBackPreview", "Lumvek_Capture", "Lumvek_Close", "Lumvek_EnumDevice", "Lumvek_EnumDeviceW",

@@ -9,6 +9,7 @@
 
 #include "LumvekSdk.h"
 #include "LumvekWindow.h"
+#include "support/wide_text.h"
 
 namespace {
 
@@ -207,14 +208,14 @@ TEST(SmallSettings, WithoutACameraTheInstanceSettingsStillWork) {
 
 TEST(WidePaths, InvalidUtf16IsCode12) {
     Instance instance;
-    const LUMVEK_WCHAR loneSurrogate[] = {u'a', 0xD800, u'b', 0};
+    const LUMVEK_WCHAR loneSurrogate[] = {'a', 0xD800, 'b', 0};
     EXPECT_EQ(Lumvek_LoadConfigFileW(*instance, loneSurrogate), 0);
     EXPECT_EQ(Lumvek_GetLastError(*instance), 12);
     EXPECT_EQ(Lumvek_LoadConfigFileW(*instance, nullptr), 0);
     EXPECT_EQ(Lumvek_GetLastError(*instance), 12);
-    std::u16string tooLong(1100, u'x');
+    lumvek::test::WideString tooLong(1100, 'x');
     EXPECT_EQ(Lumvek_SaveImageW(*instance, tooLong.c_str(), 0), 0);
     EXPECT_EQ(Lumvek_GetLastError(*instance), 12);
-    EXPECT_EQ(Lumvek_LoadConfigFileW(*instance, u"/nonexistent/\u00e9.cfg"), 0);
+    EXPECT_EQ(Lumvek_LoadConfigFileW(*instance, LUMVEK_TEST_WIDE("/nonexistent/\u00e9.cfg")), 0);
     EXPECT_EQ(Lumvek_GetLastError(*instance), 0);  // converted fine; the file is simply missing
 }

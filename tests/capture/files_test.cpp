@@ -64,7 +64,7 @@ TEST_F(CaptureTest, SaveImageNeedsAProcessedFrameAndWritesTheOutputPicture) {
     EXPECT_EQ(std::memcmp(file.data() + 54, picture.data() + static_cast<size_t>(kH - 1) * kW * 3, kW * 3), 0);
     EXPECT_EQ(self.SaveImage(bmp.c_str(), 7), 0);
     EXPECT_EQ(self.GetLastError(), 0);
-    EXPECT_EQ(self.SaveImage((dir / "no-such-dir" / "x.png").c_str(), 5), 0);
+    EXPECT_EQ(self.SaveImage((dir / "no-such-dir" / "x.png").string().c_str(), 5), 0);
     EXPECT_EQ(self.SaveImage(nullptr, 5), 0);
 
     EXPECT_EQ(self.Close(), 1);
@@ -142,12 +142,12 @@ TEST_F(CaptureTest, MaskFilesSaveLoadAndRefuseWhatIsNotOne) {
         std::ofstream out(dir / "width.msk", std::ios::binary);
         out.write(reinterpret_cast<const char*>(broken.data()), 40);
     }
-    EXPECT_EQ(self.LoadMaskFile((dir / "width.msk").c_str()), 0);
+    EXPECT_EQ(self.LoadMaskFile((dir / "width.msk").string().c_str()), 0);
     EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_MASK_FILE);
-    EXPECT_EQ(self.LoadMaskFile((dir / "missing.msk").c_str()), 0);
+    EXPECT_EQ(self.LoadMaskFile((dir / "missing.msk").string().c_str()), 0);
     EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_MASK_FILE);
     EXPECT_EQ(self.LoadMaskFile(path.c_str()), 1);
-    EXPECT_EQ(self.SaveMaskFile((dir / "no-dir" / "x.msk").c_str()), 0);
+    EXPECT_EQ(self.SaveMaskFile((dir / "no-dir" / "x.msk").string().c_str()), 0);
     EXPECT_EQ(self.GetLastError(), LUMVEK_ERR_MASK_FILE);
 }
 

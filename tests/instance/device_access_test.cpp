@@ -168,8 +168,8 @@ TEST_F(InstanceTest, ConfigurationFileIsReadAsIntegerPairs) {
     EXPECT_EQ(pairs[0], std::make_pair(1, -2));
     EXPECT_EQ(pairs[1], std::make_pair(0x7FFFFFFF, 4));
 
-    EXPECT_EQ(self.LoadConfigFile((dir / "missing").c_str()), 0);
-    EXPECT_EQ(self.LoadConfigFile(dir.c_str()), 0);  // a directory
+    EXPECT_EQ(self.LoadConfigFile((dir / "missing").string().c_str()), 0);
+    EXPECT_EQ(self.LoadConfigFile(dir.string().c_str()), 0);  // a directory
     EXPECT_EQ(self.LoadConfigFile(nullptr), 0);
     EXPECT_EQ(internals(self).configList().size(), 2u);  // failures leave the list alone
     {

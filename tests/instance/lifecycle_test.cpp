@@ -6,6 +6,7 @@
 #include "instance/lumvek_internals.h"
 #include "instance_fixture.h"
 #include "settings/registry_key.h"
+#include "support/wide_text.h"
 
 using namespace lumvek;
 using namespace lumvek::test;
@@ -171,9 +172,9 @@ TEST_F(InstanceTest, EnumDeviceNumbersPresentCamerasFromOneAndClearsTheRest) {
     for (int i = 3; i < 10; ++i) {
         EXPECT_STREQ(names[i], "");
     }
-    char16_t wide[10][256];
+    LUMVEK_WCHAR wide[10][256];
     EXPECT_EQ(instance_->EnumDeviceW(wide), 3);
-    EXPECT_EQ(std::u16string(wide[1]), u"LumvekR13-USB3-K7_02");
+    EXPECT_EQ(lumvek::test::WideString(wide[1]), LUMVEK_TEST_WIDE("LumvekR13-USB3-K7_02"));
     EXPECT_EQ(wide[9][0], 0);
 }
 
@@ -205,11 +206,11 @@ TEST_F(InstanceTest, DeviceNamesNeedRoomForTheNameAndItsTerminator) {
     EXPECT_EQ(instance_->GetLastError(), LUMVEK_ERR_NO_CAMERA);
     EXPECT_EQ(instance_->GetDeviceName(0, nullptr, 64), 0);
 
-    char16_t wide[32];
+    LUMVEK_WCHAR wide[32];
     EXPECT_EQ(instance_->GetDeviceNameW(0, wide, 20), 0);
     EXPECT_EQ(instance_->GetLastError(), LUMVEK_ERR_CONVERSION);
     EXPECT_EQ(instance_->GetDeviceNameW(0, wide, 21), 1);
-    EXPECT_EQ(std::u16string(wide), u"LumvekR13-USB3-K7_01");
+    EXPECT_EQ(lumvek::test::WideString(wide), LUMVEK_TEST_WIDE("LumvekR13-USB3-K7_01"));
 }
 
 TEST_F(InstanceTest, CameraInfoFillsWhatTheRecordSizeAllows) {

@@ -108,7 +108,7 @@ TEST_F(MaskFileApi, TruncatedFilesAreCodeFourteenAndLeaveTheCorrectedPictureAsIt
     }
     for (const auto& cut : cuts) {
         writeFile(path, whole, cut.bytes);
-        EXPECT_EQ(Lumvek_LoadMaskFile(handle_, path.c_str()), 0) << cut.name;
+        EXPECT_EQ(Lumvek_LoadMaskFile(handle_, path.string().c_str()), 0) << cut.name;
         EXPECT_EQ(Lumvek_GetLastError(handle_), 14) << cut.name;
         EXPECT_EQ(Lumvek_GetLastError(handle_), 0) << cut.name << ": one code per failure";
         EXPECT_TRUE(snap() == before) << cut.name << " changed the corrected picture";
@@ -116,7 +116,7 @@ TEST_F(MaskFileApi, TruncatedFilesAreCodeFourteenAndLeaveTheCorrectedPictureAsIt
 
     // The same bytes whole do change it: the comparison above can see a load.
     writeFile(path, whole, whole.size());
-    ASSERT_EQ(Lumvek_LoadMaskFile(handle_, path.c_str()), 1);
+    ASSERT_EQ(Lumvek_LoadMaskFile(handle_, path.string().c_str()), 1);
     EXPECT_FALSE(snap() == before);
 }
 

@@ -57,7 +57,7 @@ TEST_F(Reliability, ChangingTheFormatWhileRecordingIsRefusedAndTheRecordingGoesO
     const int32_t handle = open(kGoodCamera);
     const auto avi = makeTempDir("record") / "kept.avi";
     const auto started = std::chrono::steady_clock::now();
-    ASSERT_EQ(Lumvek_Record(handle, avi.c_str(), 2500, 0), 1);
+    ASSERT_EQ(Lumvek_Record(handle, avi.string().c_str(), 2500, 0), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     EXPECT_EQ(Lumvek_SetColorMode(handle, 24), 0);
     EXPECT_EQ(Lumvek_GetLastError(handle), LUMVEK_ERR_STATE);

@@ -101,7 +101,7 @@ TEST_P(FaultMatrix, GivesTheRightCodeAndRecoversWhereTheCameraDoes) {
         LumvekWnd_DestroyWindow(window);
     } else {
         const auto avi = makeTempDir("fault") / "fault.avi";
-        ASSERT_EQ(Lumvek_Record(handle, avi.c_str(), 1000, 0), 1);
+        ASSERT_EQ(Lumvek_Record(handle, avi.string().c_str(), 1000, 0), 1);
         // The recording ends by itself; the format may change again then.
         ASSERT_TRUE(waitFor([&] { return Lumvek_SetColorMode(handle, 8) == 1; }, 60000 * kSlowdown));
         int lost = 0;

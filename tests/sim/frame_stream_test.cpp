@@ -119,6 +119,11 @@ TEST(SimFrameStream, FpgaHeaderResetPulseDropsTheArmedFrame) {
 }
 
 TEST(SimFrameStream, CountsTheProcessorTimeOfItsOwnWork) {
+#ifdef _WIN32
+    // The thread CPU clock follows GetThreadTimes, which counts in scheduler
+    // ticks (15.6 ms): one frame's work reads as nothing.
+    GTEST_SKIP() << "the thread CPU clock of Windows is too coarse for one frame";
+#endif
     auto camera = makeCamera("product=0x3050,name=work,pattern=chart,fps=500");
     EXPECT_EQ(camera->device().workCpuSeconds(), 0.0);  // nothing rendered yet
     CameraLink link(camera->path());

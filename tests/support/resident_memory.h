@@ -3,7 +3,12 @@
 // a buffer takes memory only once written. Every test of a suite runs in a
 // process of its own (gtest_discover_tests), so a difference between two
 // readings is the test's own doing, up to the few pages its code touches.
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstddef>
 #include <fstream>
@@ -22,11 +27,18 @@ inline constexpr bool kResidentMemoryMeaningful = true;
 #endif
 
 inline size_t residentBytes() {
+#ifdef _WIN32
+    // The working set: the pages of the process in memory now.
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.WorkingSetSize : 0;
+#else
     std::ifstream statm("/proc/self/statm");
     size_t totalPages = 0;
     size_t residentPages = 0;
     statm >> totalPages >> residentPages;
     return residentPages * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+#endif
 }
 
 // Resident bytes gained since `before` (0 when the process shrank).

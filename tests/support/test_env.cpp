@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <random>
 #include <unistd.h>
 
 namespace lumvek::test {
@@ -9,11 +10,24 @@ namespace lumvek::test {
 namespace {
 std::filesystem::path createProcessDir() {
     auto base = std::filesystem::temp_directory_path();
+#ifdef _WIN32
+    // No mkdtemp: a random name, made with create_directory (false when taken).
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto dir = base / ("lumvek-test-" + std::to_string(entropy()));
+        std::error_code error;
+        if (std::filesystem::create_directory(dir, error)) {
+            return dir;
+        }
+    }
+    std::abort();
+#else
     std::string pattern = (base / "lumvek-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         std::abort();
     }
     return pattern;
+#endif
 }
 } // namespace
 

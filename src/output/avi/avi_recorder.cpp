@@ -25,7 +25,11 @@ constexpr uint64_t kLayoutFramesPerSecond = 100;
 constexpr uint64_t kMsPerSecond = 1000;
 
 bool isDiskFull(int error) {
+#ifdef EDQUOT
     return error == ENOSPC || error == EDQUOT;
+#else
+    return error == ENOSPC;  // no disk quotas in the C runtime's errno set (Windows)
+#endif
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/file/file_calls.h"
+
 namespace lumvek {
 
 DescriptorFile::~DescriptorFile() {
@@ -44,7 +46,7 @@ bool DescriptorFile::patch(uint64_t position, const void* data, size_t bytes) {
     const auto* p = static_cast<const uint8_t*>(data);
     size_t done = 0;
     while (done < bytes) {
-        const ssize_t n = ::pwrite(fd_, p + done, bytes - done, static_cast<off_t>(position + done));
+        const int64_t n = platform::writeAt(fd_, p + done, bytes - done, position + done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -67,7 +69,7 @@ bool DescriptorFile::patchU32(uint64_t position, uint32_t value) {
 }
 
 bool DescriptorFile::truncateTo(uint64_t length) {
-    if (fd_ < 0 || ::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+    if (fd_ < 0 || !platform::truncateFile(fd_, length)) {
         return false;
     }
     end_ = length;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "output/output_file.h"
+#include "platform/file/file_calls.h"
 
 namespace lumvek {
 
@@ -94,7 +95,7 @@ MaskFileOutcome loadMaskFile(const char* path, const ReferencePlanes& planes) {
     }
     // Non-blocking so that a FIFO given as the path is refused at once rather
     // than waited on; regular files read the same either way.
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = platform::openFile(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return {0, kErrorMaskFile};
     }

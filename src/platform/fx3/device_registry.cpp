@@ -6,7 +6,9 @@
 #ifdef LUMVEK_HAVE_LIBUSB
 #include "platform/fx3/libusb_backend.h"
 #endif
+#ifndef _WIN32
 #include "platform/fx3/socket_backend.h"
+#endif
 
 namespace lumvek::fx3 {
 
@@ -23,8 +25,11 @@ DeviceRegistry& DeviceRegistry::instance() {
 
 DeviceRegistry::DeviceRegistry() {
     sources_.push_back(&InProcessBus::instance());
+#ifndef _WIN32
+    // lumvek-camsim's cameras on Unix sockets (no such sockets on Windows).
     ownedSources_.push_back(std::make_unique<SocketDeviceSource>());
     sources_.push_back(ownedSources_.back().get());
+#endif
 #ifdef LUMVEK_HAVE_LIBUSB
     ownedSources_.push_back(std::make_unique<LibusbDeviceSource>());
     sources_.push_back(ownedSources_.back().get());

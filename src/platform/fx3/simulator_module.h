@@ -13,7 +13,11 @@
 
 namespace lumvek::fx3 {
 
+#ifdef _WIN32
+inline constexpr const char* kSimulatorModuleFile = "LumvekSimulator.dll";
+#else
 inline constexpr const char* kSimulatorModuleFile = "libLumvekSimulator.so";
+#endif
 // The module's one export: installs the factory; returns 1.
 inline constexpr const char* kSimulatorModuleEntry = "lumvek_simulator_install";
 using SimulatorModuleEntry = int (*)();

@@ -8,7 +8,12 @@
 // names compare case-insensitively (ASCII), and keep the case they were
 // created with for enumeration.
 //
-// Backing store: one SQLite file, $LUMVEK_REGISTRY_FILE, else
+// On Windows these are the system registry's calls (src/platform/win32/registry.cpp):
+// HKEY_CURRENT_USER is the user's hive, or the key below it that
+// $LUMVEK_REGISTRY_ROOT names (read afresh by every call naming the root, so
+// each test process keeps to a subtree of its own).
+//
+// Backing store on Linux: one SQLite file, $LUMVEK_REGISTRY_FILE, else
 // ${XDG_CONFIG_HOME:-$HOME/.config}/lumvek/registry.sqlite3 (folders are
 // created on the first write). The path is read afresh by every call that
 // names HKEY_CURRENT_USER, and a connection per file is kept while in use, so

@@ -4,7 +4,8 @@
 // shared-memory object, so the kernel releases it when a holder dies: a
 // process killed inside the critical section never wedges the others.
 // Each guard opens its own file description, so guards in different threads
-// of one process exclude each other as well.
+// of one process exclude each other as well. On Windows it is a named mutex
+// (src/platform/win32), which the system hands on when its holder dies.
 #include <string>
 
 namespace lumvek::platform {
@@ -18,7 +19,11 @@ public:
     NamedLockGuard(const NamedLockGuard&) = delete;
     NamedLockGuard& operator=(const NamedLockGuard&) = delete;
 
+#ifdef _WIN32
+    [[nodiscard]] bool held() const { return mutex_ != nullptr; }
+#else
     [[nodiscard]] bool held() const { return fd_ >= 0; }
+#endif
 
     // Removes the lock's name while holding it, so that nothing is left
     // behind once the protected state is gone. Processes waiting on the old
@@ -27,7 +32,11 @@ public:
 
 private:
     std::string name_;
+#ifdef _WIN32
+    void* mutex_ = nullptr;  // the named mutex's handle, owned while held
+#else
     int fd_ = -1;
+#endif
 };
 
 } // namespace lumvek::platform

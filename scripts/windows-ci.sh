@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The Windows build from a fresh checkout: installs the cross toolchain and
+# Wine, cross-builds the third-party libraries (scripts/cross-deps-mingw.sh),
+# cross-builds the SDK and runs its Windows test suites under Wine, headless.
+# Prints the time of every stage. Run as root on Debian 12.
+#
+#   LUMVEK_MINGW_BUILD  build folder (default build-mingw)
+#   LUMVEK_JOBS         parallel jobs (default 2)
+#   LUMVEK_CTEST_ARGS   extra ctest arguments (e.g. "-R Win32" for a quick look)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${LUMVEK_MINGW_BUILD:-$root/build-mingw}
+jobs=${LUMVEK_JOBS:-2}
+cd "$root"
+
+stage_start=0
+total_start=$(date +%s)
+stage() { stage_start=$(date +%s); echo "=== $*"; }
+stage_done() { echo "=== $1: $(( $(date +%s) - stage_start )) s"; }
+
+stage deps
+"$root/scripts/cross-deps-mingw.sh"
+stage_done deps
+
+stage configure
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMVEK_BUILD_BENCH=OFF "${launcher[@]}" >"$build.configure.log" 2>&1 ||
+  { tail -40 "$build.configure.log"; exit 1; }
+stage_done configure
+
+stage build
+cmake --build "$build" -j"$jobs" >"$build.build.log" 2>&1 || { grep -E "error|FAILED" "$build.build.log" | head -40; exit 1; }
+stage_done build
+
+# Wine: a prefix of its own below the build folder, no display (the suites
+# need no windows), no debug chatter, no Mono or Gecko installer prompts.
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+stage wineprefix
+wineboot --init >/dev/null 2>&1 || true
+wineserver --wait || true
+stage_done wineprefix
+
+stage tests
+status=0
+# shellcheck disable=SC2086
+ctest --test-dir "$build" -j"$jobs" --output-on-failure --timeout 300 ${LUMVEK_CTEST_ARGS:-} || status=$?
+stage_done tests
+wineserver --kill >/dev/null 2>&1 || true
+
+echo "=== total: $(( $(date +%s) - total_start )) s"
+exit $status
