@@ -60,11 +60,14 @@ void CLumvek::frameLoop(FramePort port) {
         state_.setPictureReady(true);
         preview_.present();
         applyAutoIris(irisFactor);
-        if (frame.delivered) {
+        // Read once: a stop between counting the frame and posting its
+        // message would count a frame the application never hears of.
+        const bool posting = runFlag_.load() == 1 && postTo != nullptr;
+        if (frame.delivered && (posting || postTo == nullptr)) {
             // Before the message: a handler reading the metadata finds this frame's.
             engine_.handedOver(record, frame.metadata, frame.bytes);
         }
-        if (runFlag_.load() == 1 && postTo != nullptr) {
+        if (posting) {
             postFrameMessage(postTo, reinterpret_cast<uintptr_t>(record), 0);
         }
     }
