@@ -18,7 +18,10 @@
 
 #include "LumvekDevice.h"
 #include "LumvekSdk.h"
+#include "support/camsim_process.h"
 #include "support/test_env.h"
+
+using lumvek::test::CamsimProcess;
 
 #ifdef LUMVEK_CAMSIM_PATH
 extern char** environ;
@@ -32,42 +35,13 @@ constexpr int kHeight = 1752;
 // lumvek-camsim serving `description` in the current device folder until destroyed.
 class ServedCamera {
 public:
-    explicit ServedCamera(const std::string& description) {
-        int out[2];
-        EXPECT_EQ(pipe(out), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> args{LUMVEK_CAMSIM_PATH, "--dir", std::getenv("LUMVEK_DEVICE_DIR"), "--camera",
-                                      description};
-        std::vector<char*> argv;
-        for (auto& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        EXPECT_EQ(posix_spawn(&pid_, LUMVEK_CAMSIM_PATH, &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        std::string line;
-        pollfd p{out[0], POLLIN, 0};
-        while (line.find('\n') == std::string::npos && poll(&p, 1, kReadyTimeoutMs) > 0) {
-            char buffer[64];
-            const ssize_t n = read(out[0], buffer, sizeof buffer);
-            if (n <= 0) break;
-            line.append(buffer, static_cast<size_t>(n));
-        }
-        close(out[0]);
-        ready_ = line == "ready\n";
+    explicit ServedCamera(const std::string& description) : process_(LUMVEK_CAMSIM_PATH, description) {
+        ready_ = process_.waitReady(kReadyTimeoutMs);
     }
-    ~ServedCamera() {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-    ServedCamera(const ServedCamera&) = delete;
-    ServedCamera& operator=(const ServedCamera&) = delete;
     [[nodiscard]] bool ready() const { return ready_; }
 
 private:
-    pid_t pid_ = -1;
+    CamsimProcess process_;
     bool ready_ = false;
 };
 

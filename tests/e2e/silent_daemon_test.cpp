@@ -22,6 +22,9 @@
 
 #include "LumvekSdk.h"
 #include "LumvekWindow.h"
+#include "support/camsim_process.h"
+
+using lumvek::test::CamsimProcess;
 
 #ifdef LUMVEK_CAMSIM_PATH
 extern char** environ;
@@ -37,46 +40,13 @@ constexpr size_t kFrameBytes8 = size_t{2336} * 1752;
 // killed at the end whatever happened.
 class StoppableDaemon {
 public:
-    StoppableDaemon() {
-        int out[2];
-        EXPECT_EQ(pipe(out), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> args{LUMVEK_CAMSIM_PATH, "--dir", std::getenv("LUMVEK_DEVICE_DIR"), "--camera",
-                                      "product=0x3090,name=cam0,fps=20,pattern=chart"};
-        std::vector<char*> argv;
-        for (auto& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        EXPECT_EQ(posix_spawn(&pid_, LUMVEK_CAMSIM_PATH, &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        out_ = out[0];
-    }
-    ~StoppableDaemon() {
-        kill(pid_, SIGCONT);
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        close(out_);
-    }
-    bool waitReady() {
-        std::string line;
-        pollfd p{out_, POLLIN, 0};
-        while (line.find('\n') == std::string::npos && poll(&p, 1, kReadyTimeoutMs) > 0) {
-            char buffer[64];
-            const ssize_t n = read(out_, buffer, sizeof buffer);
-            if (n <= 0) break;
-            line.append(buffer, n);
-        }
-        return line == "ready\n";
-    }
-    void stop() { kill(pid_, SIGSTOP); }
-    void resume() { kill(pid_, SIGCONT); }
+    StoppableDaemon() : process_(LUMVEK_CAMSIM_PATH, "product=0x3090,name=cam0,fps=20,pattern=chart") {}
+    bool waitReady() { return process_.waitReady(kReadyTimeoutMs); }
+    void stop() { process_.stop(); }
+    void resume() { process_.resume(); }
 
 private:
-    pid_t pid_ = -1;
-    int out_ = -1;
+    CamsimProcess process_;
 };
 
 // Runs `call` on a thread of its own; nullopt when it has not returned within
