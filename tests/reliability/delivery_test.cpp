@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "LumvekStream.h"
 #include "reliability_fixture.h"
 #include "support/test_env.h"
 
@@ -22,6 +23,13 @@ uint32_t aviFrameCount(const std::filesystem::path& file) {
     return bytes[48] | bytes[49] << 8 | bytes[50] << 16 | static_cast<uint32_t>(bytes[51]) << 24;
 }
 
+uint64_t deliveredFrames(int32_t handle) {
+    LumvekStreamStatistics s{};
+    s.size = sizeof s;
+    EXPECT_EQ(LumvekStream_GetStatistics(handle, &s), 1);
+    return s.framesDelivered;
+}
+
 TEST_F(Reliability, AFrameRecordIsNeverReusedWhileAQueuedMessageStillPointsToIt) {
     const int32_t handle = open(kGoodCamera);
     HWND window = LumvekWnd_CreateMessageWindow();
@@ -34,8 +42,12 @@ TEST_F(Reliability, AFrameRecordIsNeverReusedWhileAQueuedMessageStillPointsToIt)
             ASSERT_EQ(LumvekWnd_GetMessage(window, &held, 5000 * kSlowdown), 1);
         } while (held.message != LUMVEK_WM_FRAME || held.wParam == 0);
         // A slow reader: frames go on arriving while it holds this record.
+        // It holds it until two more frames were handed over (the first of
+        // them is then posted), however slowly an instrumented build runs.
         const LumvekFrameInfo copy = *reinterpret_cast<const LumvekFrameInfo*>(held.wParam);
-        std::this_thread::sleep_for(std::chrono::milliseconds(250 * kSlowdown));
+        const uint64_t deliveredWhenHeld = deliveredFrames(handle);
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        ASSERT_TRUE(waitFor([&] { return deliveredFrames(handle) >= deliveredWhenHeld + 2; }, 5000 * kSlowdown));
         EXPECT_EQ(std::memcmp(&copy, reinterpret_cast<const void*>(held.wParam), sizeof copy), 0);
         std::set<uintptr_t> queued;
         LumvekMsg msg{};
