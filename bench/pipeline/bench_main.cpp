@@ -87,7 +87,7 @@ const char* cpuPathName(KernelPath path) {
         return "scalar";
     }
     const CpuFeatures& f = cpuFeatures();
-    return f.avx512vbmi ? "avx512" : f.avx2 ? "avx2" : "baseline";
+    return f.avx512vbmi ? "avx512" : f.avx2 ? "avx2" : f.sse41 ? "sse4.1" : "baseline";
 }
 
 // One JSON object of figures in ms (medians of kRuns runs) under stable
@@ -174,7 +174,7 @@ int printJson(KernelPath path) {
 // bodies as the one before) is left out.
 int printJsonPaths(const char* self) {
     std::vector<std::pair<std::string, std::string>> paths;
-    for (const char* baseline : {"", "avx2", "1"}) {
+    for (const char* baseline : {"", "avx2", "sse4.1", "1"}) {
         const std::string command = std::string("LUMVEK_CPU_BASELINE=") + baseline + " '" + self + "' --json-figures";
         FILE* child = popen(command.c_str(), "r");
         if (child == nullptr) {

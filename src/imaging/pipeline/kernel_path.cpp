@@ -27,6 +27,7 @@ const CpuFeatures& cpuFeatures() {
         CpuFeatures f;
 #if defined(__x86_64__) || defined(__i386__)
         __builtin_cpu_init();
+        f.sse41 = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1");
         f.avx2 = __builtin_cpu_supports("avx2");
         f.avx512bw = __builtin_cpu_supports("avx512bw");
         f.avx512vbmi = f.avx512bw && __builtin_cpu_supports("avx512vbmi");
@@ -35,6 +36,8 @@ const CpuFeatures& cpuFeatures() {
         if (baseline != nullptr && std::strcmp(baseline, "avx2") == 0) {
             f.avx512bw = false;
             f.avx512vbmi = false;
+        } else if (baseline != nullptr && std::strcmp(baseline, "sse4.1") == 0) {
+            f = CpuFeatures{.sse41 = f.sse41};
         } else if (environmentFlag("LUMVEK_CPU_BASELINE")) {
             f = CpuFeatures{};
         }
