@@ -14,6 +14,7 @@ inline constexpr uint8_t kWidthLow = 0x44;
 inline constexpr uint8_t kAltHeightLow = 0x9A;  // products 0x31E0 and 0x32D0
 inline constexpr uint8_t kAltWidthLow = 0x9C;
 inline constexpr uint8_t kSampleDepth = 60;   // 1 = 8-bit, 2 = 16-bit
+inline constexpr uint8_t kAltSampleDepth = 0xA3;  // the same, products 0x31E0 and 0x32D0
 inline constexpr uint8_t kMirror = 0x3F;      // bit 0 horizontal, bit 1 vertical
 inline constexpr uint8_t kHeaderReset = 0x6C;  // written 1 then 0 to restart a lost header
 inline constexpr uint8_t kChannelGainsFirst = 0x70;  // 0x70..0x7F channel gains and offsets

@@ -61,7 +61,8 @@ FrameGeometry SimulatedCamera::geometryLocked() const {
     if (profile_.wholeFrameEndpoint) {
         g.bytesPerSample = outputMode_ == 1 ? 2 : 1;
     } else {
-        g.bytesPerSample = fpga_.get(fpga::kSampleDepth) == 2 ? 2 : 1;
+        const uint8_t depthReg = profile_.alternateWindowRegisters ? fpga::kAltSampleDepth : fpga::kSampleDepth;
+        g.bytesPerSample = fpga_.get(depthReg) == 2 ? 2 : 1;
     }
     // A frame never exceeds what one transfer can carry.
     const size_t rowBytes = size_t{g.width} * g.bytesPerSample;

@@ -11,7 +11,8 @@ struct ProductProfile {
     uint32_t fullWidth = 0;
     uint32_t fullHeight = 0;
     uint32_t clockKHz = 0;
-    bool alternateWindowRegisters = false;  // width 0x9C/0x9D, height 0x9A/0x9B
+    // Width 0x9C/0x9D, height 0x9A/0x9B, sample depth 0xA3.
+    bool alternateWindowRegisters = false;
     bool wholeFrameEndpoint = false;        // endpoint 0x83
     uint32_t samplesPerPixel = 1;           // 3: the converter sends three samples per pixel
 };

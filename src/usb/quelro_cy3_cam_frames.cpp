@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "platform/fx3/driver_request.h"
+#include "platform/log/log.h"
 #include "platform/sync/clock.h"
 #include "usb/quelro_cy3_cam.h"
 
@@ -80,6 +81,8 @@ int CQuelroCy3Cam::ReadFrameData(FrameRecord* record, uint32_t timeoutMs) {
     // send rows beyond the window, which the frame's copy leaves out.)
     if (total > record->capacity || (total > 0 && record->destination == nullptr) ||
         (record->expectedSize != 0 && total < record->expectedSize)) {
+        platform::logf(platform::LogCategory::Usb, "frame header announces %u bytes: the frame needs %u, room for %u",
+                       total, record->expectedSize, record->capacity);
         return 0;
     }
     bool openedHere = false;

@@ -161,6 +161,20 @@ TEST_F(ProductSteps, ColourModeDefaultPathProgramsSampleDepth) {
     EXPECT_EQ(device().fpgaRegister(60), 1);
 }
 
+TEST_F(ProductSteps, AlternateRegisterProductsSwitchTheirSampleDepthThroughA3) {
+    for (const uint16_t product : {uint16_t{0x31E0}, uint16_t{0x32D0}}) {
+        open(product);
+        writeProductFrameGeometry(*row_, *host_, window(0, 0, 64, 8, 0));
+        int stored = -1;
+        ASSERT_EQ(applyProductColorMode(*row_, *host_, 1, &stored), 1);
+        EXPECT_EQ(stored, 1);
+        EXPECT_EQ(device().fpgaRegister(0xA3), 2);
+        EXPECT_EQ(device().currentGeometry().bytesPerSample, 2u) << std::hex << product;
+        ASSERT_EQ(applyProductColorMode(*row_, *host_, 0, &stored), 1);
+        EXPECT_EQ(device().currentGeometry().bytesPerSample, 1u) << std::hex << product;
+    }
+}
+
 TEST_F(ProductSteps, ConverterColourModeAcceptsZeroToTwo) {
     open(0x3130);
     int stored = -1;
