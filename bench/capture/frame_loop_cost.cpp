@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <vector>
 
+#include "LumvekStream.h"
 #include "LumvekWindow.h"
 #include "instance/lumvek.h"
 #include "platform/window/messages.h"
@@ -34,7 +36,7 @@ double wallMs() {
 
 } // namespace
 
-FrameLoopCost measureFrameLoop(int bits, bool toneControls, int frames) {
+FrameLoopCost measureFrameLoop(int bits, bool toneControls, int frames, int fps) {
     FrameLoopCost cost;
     const auto dir = std::filesystem::temp_directory_path() / "lumvek-bench-capture";
     std::filesystem::create_directories(dir);
@@ -44,7 +46,8 @@ FrameLoopCost measureFrameLoop(int bits, bool toneControls, int frames) {
     setenv("LUMVEK_REGISTRY_FILE", (dir / "registry.sqlite3").c_str(), 1);
     setenv("LUMVEK_SHM_NAME", "/lumvek-bench-capture", 1);
 
-    auto camera = sim::InProcessCamera::create("product=0x3090,name=bench,fps=200,pattern=chart", cost.error);
+    const std::string description = "product=0x3090,name=bench,fps=" + std::to_string(fps) + ",pattern=chart";
+    auto camera = sim::InProcessCamera::create(description, cost.error);
     if (!camera) {
         return cost;
     }
@@ -77,6 +80,7 @@ FrameLoopCost measureFrameLoop(int bits, bool toneControls, int frames) {
     for (int i = 0; i < kWarmupFrames; ++i) {
         (void)nextFrame();
     }
+    (void)instance.ResetStreamStatistics();
     const double cpu0 = processCpuMs();
     const double sim0 = camera->device().workCpuSeconds() * 1e3;
     const double wall0 = wallMs();
@@ -91,6 +95,12 @@ FrameLoopCost measureFrameLoop(int bits, bool toneControls, int frames) {
     cost.simulatorCpuMs = (camera->device().workCpuSeconds() * 1e3 - sim0) / n;
     cost.sdkCpuMs = cost.processCpuMs - cost.simulatorCpuMs;
     cost.wallMs = (wallMs() - wall0) / n;
+    LumvekStreamStatistics statistics{};
+    statistics.size = sizeof statistics;
+    if (instance.GetStreamStatistics(&statistics) == 1 && statistics.latencySamples > 0) {
+        cost.latencyMedianMs = static_cast<double>(statistics.latencyMedianNs) * 1e-6;
+        cost.latencyP99Ms = static_cast<double>(statistics.latencyP99Ns) * 1e-6;
+    }
     (void)instance.Close();
     platform::window::destroyWindow(window);
     return cost;

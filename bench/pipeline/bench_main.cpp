@@ -34,6 +34,8 @@ namespace {
 constexpr int kWarmups = 3;
 constexpr int kRuns = 15;
 constexpr int kFrameLoopFrames = 30;
+constexpr int kLatencyFrames = 40;
+constexpr int kCameraFps = 20;
 // --cpu-time: processor time of the whole process instead of wall time, for
 // a loaded machine (two-thread cases then count both threads' work).
 bool g_cpuTime = false;
@@ -162,6 +164,14 @@ int printJson(KernelPath path) {
     if (loop.error.empty()) {
         char text[64];
         std::snprintf(text, sizeof text, ", \"frameloop24_cpu_ms\": %.3f", loop.sdkCpuMs);
+        out += text;
+    }
+    // The delivery latency of 24-bit frames at a camera's own rate.
+    const FrameLoopCost paced = measureFrameLoop(24, false, kLatencyFrames, kCameraFps);
+    if (paced.error.empty() && paced.latencyMedianMs > 0.0) {
+        char text[96];
+        std::snprintf(text, sizeof text, ", \"latency24_median_ms\": %.3f, \"latency24_p99_ms\": %.3f",
+                      paced.latencyMedianMs, paced.latencyP99Ms);
         out += text;
     }
     std::printf("%s}\n", out.c_str());
