@@ -6,7 +6,9 @@
 #ifdef LUMVEK_HAVE_LIBUSB
 #include "platform/fx3/libusb_backend.h"
 #endif
-#ifndef _WIN32
+#ifdef _WIN32
+#include "platform/win32/kernel_driver_source.h"
+#else
 #include "platform/fx3/socket_backend.h"
 #endif
 
@@ -32,6 +34,11 @@ DeviceRegistry::DeviceRegistry() {
 #endif
 #ifdef LUMVEK_HAVE_LIBUSB
     ownedSources_.push_back(std::make_unique<LibusbDeviceSource>());
+    sources_.push_back(ownedSources_.back().get());
+#endif
+#ifdef _WIN32
+    // Real cameras: the interfaces the FX3 kernel driver exposes.
+    ownedSources_.push_back(std::make_unique<KernelDriverSource>());
     sources_.push_back(ownedSources_.back().get());
 #endif
 }
