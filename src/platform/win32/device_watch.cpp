@@ -1,19 +1,27 @@
-// Arrival and removal of cameras on Windows: the in-process simulator bus is
-// the one source this build has (the socket cameras of lumvek-camsim are
-// Unix sockets). Changes are delivered in order on a watcher thread of their
-// own, never on the thread that plugged or unplugged the camera.
+// Arrival and removal of cameras on Windows: the in-process simulator bus
+// tells of its cameras as they come and go; the kernel driver's interfaces
+// are enumerated again every second and compared with the last list (the
+// socket cameras of lumvek-camsim are Unix sockets, absent here). Changes
+// are delivered in order on a watcher thread of their own, never on the
+// thread that plugged or unplugged the camera.
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/fx3/fx3_driver.h"
 #include "platform/fx3/in_process_bus.h"
+#include "platform/win32/kernel_driver_source.h"
 
 namespace lumvek::fx3 {
 
 namespace {
+
+constexpr auto kKernelRescanInterval = std::chrono::seconds(1);
 
 class DeviceWatcher {
 public:
@@ -74,17 +82,39 @@ private:
         wake_.notify_all();
     }
 
+    // The kernel driver's cameras that came or went since `known` was taken.
+    static void rescanKernelDriver(std::vector<std::string>& known, std::deque<std::pair<bool, std::string>>& events) {
+        std::vector<std::string> present = KernelDriverSource().presentPaths();
+        std::sort(present.begin(), present.end());
+        for (const auto& path : known) {
+            if (!std::binary_search(present.begin(), present.end(), path)) {
+                events.emplace_back(false, path);
+            }
+        }
+        for (const auto& path : present) {
+            if (!std::binary_search(known.begin(), known.end(), path)) {
+                events.emplace_back(true, path);
+            }
+        }
+        known = std::move(present);
+    }
+
     void run() {
+        std::vector<std::string> kernelCameras;
+        std::deque<std::pair<bool, std::string>> present;
+        rescanKernelDriver(kernelCameras, present);  // those already there are no change
         for (;;) {
             std::deque<std::pair<bool, std::string>> events;
             {
                 std::unique_lock queueLock(queueMutex_);
-                wake_.wait(queueLock, [this] { return stop_ || !queued_.empty(); });
+                wake_.wait_for(queueLock, kKernelRescanInterval, [this] { return stop_ || !queued_.empty(); });
                 if (stop_) {
                     return;
                 }
                 events.swap(queued_);
             }
+            // Enumerating takes the system's device lists: never under the queue lock.
+            rescanKernelDriver(kernelCameras, events);
             for (const auto& [arrived, path] : events) {
                 std::map<int, DeviceChangeCallback> callbacks;
                 {
