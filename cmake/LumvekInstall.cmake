@@ -16,6 +16,10 @@ set_target_properties(LumvekCamera PROPERTIES EXPORT_NAME LumvekCamera)
 # public header and is not for applications.
 install(TARGETS LumvekSdk_R13_USB3_K7 LumvekCamera LumvekCore EXPORT LumvekSdkTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+if(TARGET LumvekSdkCompanion)
+  # Windows: the companion interfaces' DLL, which users of the SDK link too.
+  install(TARGETS LumvekSdkCompanion EXPORT LumvekSdkTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/include/LumvekSdk.h ${PROJECT_SOURCE_DIR}/include/LumvekWindow.h
   ${PROJECT_SOURCE_DIR}/include/LumvekDevice.h ${PROJECT_SOURCE_DIR}/include/LumvekStream.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
