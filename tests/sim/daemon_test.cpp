@@ -15,6 +15,7 @@
 
 #include "platform/fx3/fx3_driver.h"
 #include "platform/fx3/socket_backend.h"
+#include "support/camsim_process.h"
 #include "support/test_env.h"
 #include "camera_link.h"
 
@@ -61,60 +62,12 @@ RunResult runToEnd(const std::vector<std::string>& args) {
 // A running daemon serving in the test's device directory.
 class Daemon {
 public:
-    explicit Daemon(const std::vector<std::string>& cameras) {
-        dir_ = std::getenv("LUMVEK_DEVICE_DIR");
-        int outPipe[2];
-        EXPECT_EQ(pipe(outPipe), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-        posix_spawn_file_actions_addclose(&actions, outPipe[0]);
-        std::vector<std::string> args{LUMVEK_CAMSIM_PATH, "--dir", dir_};
-        for (const auto& camera : cameras) {
-            args.push_back("--camera");
-            args.push_back(camera);
-        }
-        std::vector<char*> argv;
-        for (auto& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        EXPECT_EQ(posix_spawn(&pid_, LUMVEK_CAMSIM_PATH, &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(outPipe[1]);
-        out_ = outPipe[0];
-    }
-    ~Daemon() {
-        if (pid_ > 0) {
-            kill(pid_, SIGCONT);
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(out_);
-    }
-    bool waitReady() {
-        std::string line;
-        pollfd p{out_, POLLIN, 0};
-        while (line.find('\n') == std::string::npos && poll(&p, 1, kReadyTimeoutMs) > 0) {
-            char buffer[64];
-            const ssize_t n = read(out_, buffer, sizeof buffer);
-            if (n <= 0) break;
-            line.append(buffer, n);
-        }
-        return line == "ready\n";
-    }
-    int terminate(int signal) {
-        kill(pid_, signal);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    void signal(int number) { kill(pid_, number); }
-    void killNow() {
-        kill(pid_, SIGCONT);  // a stopped daemon dies only once it runs
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
+    explicit Daemon(const std::vector<std::string>& cameras)
+        : dir_(std::getenv("LUMVEK_DEVICE_DIR")), process_(LUMVEK_CAMSIM_PATH, cameras) {}
+    bool waitReady() { return process_.waitReady(kReadyTimeoutMs); }
+    int terminate(int signal) { return process_.terminate(signal); }
+    void signal(int number) { process_.signal(number); }
+    void killNow() { process_.killNow(); }
     int ctl(const std::vector<std::string>& args) {
         std::vector<std::string> all{"ctl", "--dir", dir_};
         all.insert(all.end(), args.begin(), args.end());
@@ -124,8 +77,7 @@ public:
 
 private:
     std::string dir_;
-    pid_t pid_ = -1;
-    int out_ = -1;
+    lumvek::test::CamsimProcess process_;
 };
 
 std::vector<std::string> present() {

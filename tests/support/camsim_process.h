@@ -1,7 +1,7 @@
 #pragma once
 // A lumvek-camsim daemon the test starts in its device folder
-// ($LUMVEK_DEVICE_DIR) serving one camera; killed (resumed first, should the
-// test have stopped it) when destroyed.
+// ($LUMVEK_DEVICE_DIR) serving the cameras described; killed (resumed first,
+// should the test have stopped it) when destroyed.
 #include <csignal>
 #include <cstdlib>
 #include <poll.h>
@@ -15,7 +15,9 @@ namespace lumvek::test {
 
 class CamsimProcess {
 public:
-    CamsimProcess(const char* program, const std::string& description) {
+    CamsimProcess(const char* program, const std::string& description)
+        : CamsimProcess(program, std::vector<std::string>{description}) {}
+    CamsimProcess(const char* program, const std::vector<std::string>& descriptions) {
         int out[2];
         if (pipe(out) != 0) return;
         posix_spawn_file_actions_t actions;
@@ -23,7 +25,11 @@ public:
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         const char* dir = std::getenv("LUMVEK_DEVICE_DIR");
-        std::vector<std::string> args{program, "--dir", dir != nullptr ? dir : ".", "--camera", description};
+        std::vector<std::string> args{program, "--dir", dir != nullptr ? dir : "."};
+        for (const auto& description : descriptions) {
+            args.push_back("--camera");
+            args.push_back(description);
+        }
         std::vector<char*> argv;
         for (auto& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
@@ -33,11 +39,7 @@ public:
         out_ = out[0];
     }
     ~CamsimProcess() {
-        if (pid_ > 0) {
-            kill(pid_, SIGCONT);
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
+        killNow();
         if (out_ >= 0) close(out_);
     }
     CamsimProcess(const CamsimProcess&) = delete;
@@ -58,6 +60,24 @@ public:
     }
     void stop() { kill(pid_, SIGSTOP); }
     void resume() { kill(pid_, SIGCONT); }
+    void signal(int number) { kill(pid_, number); }
+    // Sends the signal and waits for the daemon: its exit code, or -1 when a
+    // signal ended it.
+    int terminate(int number) {
+        if (pid_ <= 0) return -1;
+        kill(pid_, number);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    void killNow() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGCONT);  // a stopped daemon dies only once it runs
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
 
 private:
     pid_t pid_ = -1;
