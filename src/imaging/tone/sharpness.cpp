@@ -6,6 +6,7 @@
 
 #include "imaging/pipeline/kernel_path.h"
 #include "imaging/pipeline/row_bands.h"
+#include "imaging/tone/sharpness_rows.h"
 #include "imaging/tone/tone_tables.h"
 
 #include <immintrin.h>
@@ -195,9 +196,12 @@ void optimisedRows(const PlaneView& image, const Sources& sources, const Sharpne
         auto* out = reinterpret_cast<Sample*>(image.row(y));
 #if defined(__x86_64__)
         if constexpr (sizeof(Sample) == 1) {
-            if (cpuFeatures().avx2) {
+            if (cpuFeatures().avx2 || cpuFeatures().sse41) {
                 const uint8_t* const rows[4] = {r0, r1, r2, r3};
-                const int done = sharpenRow8Avx2(rows, out, narrowSums.data(), n, step, 2 * step, t.sharpness());
+                const int done = cpuFeatures().avx2
+                                     ? sharpenRow8Avx2(rows, out, narrowSums.data(), n, step, 2 * step, t.sharpness())
+                                     : detail::sharpenRow8Sse41(rows, out, narrowSums.data(), n, step, 2 * step,
+                                                                t.sharpness());
                 for (int i = done; i < n - 2 * step; ++i) {
                     if (skipFourth && (i & 3) == 3) {
                         continue;
@@ -217,9 +221,12 @@ void optimisedRows(const PlaneView& image, const Sources& sources, const Sharpne
         int firstScalar = 2;
 #if defined(__x86_64__)
         if constexpr (sizeof(Sample) == 2) {
-            if (cpuFeatures().avx2) {
+            if (cpuFeatures().avx2 || cpuFeatures().sse41) {
                 const uint16_t* const rows[4] = {r0, r1, r2, r3};
-                const int done = sharpenRow16Avx2(rows, out, columnSums.data(), n, step, 2 * step, t.sharpness());
+                const int done =
+                    cpuFeatures().avx2
+                        ? sharpenRow16Avx2(rows, out, columnSums.data(), n, step, 2 * step, t.sharpness())
+                        : detail::sharpenRow16Sse41(rows, out, columnSums.data(), n, step, 2 * step, t.sharpness());
                 // Restart at the pixel the vector part stopped in: samples
                 // it already wrote are computed again to the same value.
                 firstScalar = done / step;
