@@ -1,5 +1,5 @@
 // The fused sharpening row with SSE4.1 and SSSE3: the arithmetic of the AVX2
-// bodies in sharpness.cpp on 128-bit registers, with the same steps (16
+// bodies in sharpness_avx2.cpp on 128-bit registers, with the same steps (16
 // 8-bit or 8 16-bit samples, each as two halves of 8 or 4 lanes).
 //   8-bit: column sums of the four rows (at most 1020) and the blur fit
 //   16-bit lanes; s x d (|s d| <= 7650) too, and T = trunc(s d / 10) is
