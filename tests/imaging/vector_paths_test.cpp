@@ -80,6 +80,21 @@ TEST(VectorPaths, InterpolationMatchesTheReferenceAtEveryWidthLayoutAndGain) {
     }
 }
 
+// The 128-bit bodies step 16 (8-bit) or 8 (16-bit) pixels: widths where a
+// row is too narrow for one step, takes exactly one, or one and an
+// overlapping last one.
+TEST(VectorPaths, InterpolationMatchesTheReferenceAroundTheNarrowSteps) {
+    RowBands bands(2);
+    uint32_t seed = 500;
+    for (int w : {11, 12, 13, 14, 15, 19, 20, 21, 22, 23, 25}) {
+        for (int h : {3, 6}) {
+            for (auto [rawBytes, outBytes] : {std::pair{1, 3}, {1, 4}, {2, 6}, {2, 8}}) {
+                expectInterpolationAgrees(w, h, rawBytes, outBytes, bands, seed);
+            }
+        }
+    }
+}
+
 // A table with no structure, so that a wrong slice or half shows.
 ToneTable scrambledTable(uint32_t seed) {
     std::mt19937 rng(seed);

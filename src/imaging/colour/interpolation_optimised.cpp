@@ -1,6 +1,7 @@
 // The optimised interpolation: rows in bands over the workers, each row by
 // the widest vector body the processor has (interpolation_avx512.cpp, then
-// interpolation_avx2.cpp for what it leaves), the rest of a row and the
+// interpolation_avx2.cpp for what it leaves, or interpolation_sse41.cpp on
+// processors without AVX2), the rest of a row and the
 // columns at either end by the scalar code.
 #include <algorithm>
 #include <cstdint>
@@ -46,6 +47,9 @@ void interpolateRow(const PlaneView& raw, const PlaneView& out, const Interpolat
     if (cpuFeatures().avx2) {
         c = raw.bytesPerPixel == 1 ? detail::interiorRow8Avx2(raw, out, params, r, c)
                                    : detail::interiorRow16Avx2(raw, out, params, r, c);
+    } else if (cpuFeatures().sse41) {
+        c = raw.bytesPerPixel == 1 ? detail::interiorRow8Sse41(raw, out, params, r, c)
+                                   : detail::interiorRow16Sse41(raw, out, params, r, c);
     }
 #endif
     finishRow(raw, out, params, r, c);

@@ -15,6 +15,9 @@ struct QuadRows {
 [[nodiscard]] QuadRows quadRowsFor(int mode, int r, int height);
 
 #if defined(__x86_64__)
+// SSE4.1 and SSSE3, for processors without AVX2.
+int interiorRow8Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
+int interiorRow16Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
 int interiorRow8Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
 int interiorRow16Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
 // Three-component outputs only (others return c); AVX-512 BW and VBMI.

@@ -46,6 +46,21 @@ __attribute__((target("avx2"))) size_t reverseAvx2(uint8_t* to, const uint8_t* f
     }
     return x / bytesPerPixel;
 }
+
+// The same 16 bytes at a time with SSSE3's byte shuffle, for processors
+// without AVX2.
+__attribute__((target("ssse3"))) size_t reverseSsse3(uint8_t* to, const uint8_t* from, size_t width,
+                                                     size_t bytesPerPixel) {
+    const size_t rowBytes = width * bytesPerPixel;
+    const __m128i order = bytesPerPixel == 2 ? _mm_setr_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1)
+                                             : _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    size_t x = 0;
+    for (; x + 16 <= rowBytes; x += 16) {
+        const __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + rowBytes - x - 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x), _mm_shuffle_epi8(source, order));
+    }
+    return x / bytesPerPixel;
+}
 #endif
 
 } // namespace
@@ -59,6 +74,8 @@ void reverseRow(uint8_t* to, const uint8_t* from, size_t width, size_t bytesPerP
 #if defined(__x86_64__)
     if (cpuFeatures().avx2 && (bytesPerPixel == 1 || bytesPerPixel == 2)) {
         done = reverseAvx2(to, from, width, bytesPerPixel);
+    } else if (cpuFeatures().sse41 && (bytesPerPixel == 1 || bytesPerPixel == 2)) {
+        done = reverseSsse3(to, from, width, bytesPerPixel);
     }
 #endif
     reverseScalar(to, from, done, width, bytesPerPixel);

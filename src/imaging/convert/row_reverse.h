@@ -11,7 +11,8 @@ namespace lumvek {
 // The two rows must not overlap.
 void reverseRowReference(uint8_t* to, const uint8_t* from, size_t width, size_t bytesPerPixel);
 
-// The same result, 32 bytes at a time where the processor has AVX2.
+// The same result, 32 bytes at a time where the processor has AVX2, 16
+// where it has SSSE3.
 void reverseRow(uint8_t* to, const uint8_t* from, size_t width, size_t bytesPerPixel);
 
 } // namespace lumvek

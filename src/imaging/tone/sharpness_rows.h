@@ -1,0 +1,25 @@
+#pragma once
+// The vector bodies of the fused sharpening row (sharpness.cpp chooses one).
+// Each first writes the column sums of the four source rows, all n of them,
+// into `sums`, then sharpens samples from `first` while whole steps fit
+// before n - 2 step, and returns where it stopped; the caller finishes the
+// row. `step` is the distance between a
+// sample and its horizontal neighbour; a fourth component (step 4) keeps its
+// value.
+#include <cstdint>
+
+namespace lumvek::detail {
+
+#if defined(__x86_64__)
+int sharpenRow8Avx2(const uint8_t* const rows[4], uint8_t* out, uint16_t* sums, int n, int step, int first,
+                    int sharpness);
+int sharpenRow16Avx2(const uint16_t* const rows[4], uint16_t* out, int32_t* sums, int n, int step, int first,
+                     int sharpness);
+// SSE4.1 and SSSE3, for processors without AVX2.
+int sharpenRow8Sse41(const uint8_t* const rows[4], uint8_t* out, uint16_t* sums, int n, int step, int first,
+                     int sharpness);
+int sharpenRow16Sse41(const uint16_t* const rows[4], uint16_t* out, int32_t* sums, int n, int step, int first,
+                      int sharpness);
+#endif
+
+} // namespace lumvek::detail
