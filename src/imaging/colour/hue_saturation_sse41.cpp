@@ -1,0 +1,325 @@
+// The hue/saturation transform for processors without AVX2: the steps of the
+// AVX2 body on four 32-bit lanes, two registers for each run of eight pixels.
+// The reciprocal 0xFF0000 / d is the same single-precision division, exact
+// for the same reason: 0xFF0000 < 2^24 and d are exact floats, the correctly
+// rounded quotient is off by under (0xFF0000 / d) x 2^-24 < 1 / d, and a
+// quotient that is not whole lies at least 1 / d from the next whole number,
+// so truncating it gives the integer quotient. Without a lane permute, the
+// six-entry sextant tables are read by byte shuffles from two registers
+// (entries 0-3 and 4-5) and a blend. A pixel with d = 0 needs no blend: its
+// n, k and w are 0, so the hue step adds nothing, as in the scalar code.
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "imaging/colour/hue_saturation.h"
+#include "imaging/pipeline/kernel_path.h"
+
+namespace lumvek::detail {
+
+#if defined(__x86_64__)
+namespace {
+
+#define LUMVEK_SSE41 __attribute__((target("sse4.1,ssse3")))
+// The helpers are folded into the row loop: called, they pass their vectors through memory.
+#define LUMVEK_SSE41_INLINE __attribute__((target("sse4.1,ssse3"), always_inline)) inline
+
+LUMVEK_SSE41_INLINE __m128i grey4(__m128i n) { return _mm_mullo_epi32(n, _mm_set1_epi32(0x010101)); }
+
+// A six-entry table of 32-bit values in two registers.
+struct SextantTable {
+    __m128i first;   // entries 0..3
+    __m128i second;  // entries 4, 5
+    LUMVEK_SSE41_INLINE explicit SextantTable(const int32_t* table)
+        : first(_mm_setr_epi32(table[0], table[1], table[2], table[3])),
+          second(_mm_setr_epi32(table[4], table[5], 0, 0)) {}
+};
+
+// The entries of lanes 0..5. The byte indices 4 s + 0..3 of entries 4 and 5
+// are 16..23, which the shuffle reads as 0..7 of the second register.
+LUMVEK_SSE41_INLINE void lookUpSextant(__m128i sextant, const SextantTable& masks, const SextantTable& steps,
+                                       __m128i& mask, __m128i& step) {
+    const __m128i everyByte =
+        _mm_shuffle_epi8(sextant, _mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12));
+    // Bytes of at most 5: four times them stays within each byte.
+    const __m128i index = _mm_add_epi8(_mm_slli_epi16(everyByte, 2), _mm_set1_epi32(0x03020100));
+    const __m128i inSecond = _mm_cmpgt_epi32(sextant, _mm_set1_epi32(3));
+    mask = _mm_blendv_epi8(_mm_shuffle_epi8(masks.first, index), _mm_shuffle_epi8(masks.second, index), inSecond);
+    step = _mm_blendv_epi8(_mm_shuffle_epi8(steps.first, index), _mm_shuffle_epi8(steps.second, index), inSecond);
+}
+
+// 0xFF0000 / d for d = 1..255; d = 0 (every lane with n = 0) is read as 1.
+LUMVEK_SSE41_INLINE __m128i reciprocalOf(__m128i d) {
+    const __m128 divisor = _mm_cvtepi32_ps(_mm_max_epi32(d, _mm_set1_epi32(1)));
+    return _mm_cvttps_epi32(_mm_div_ps(_mm_set1_ps(static_cast<float>(0xFF0000)), divisor));
+}
+
+LUMVEK_SSE41_INLINE __m128i transform4(__m128i b, __m128i g, __m128i r, int a, int saturation,
+                                       const SextantTable& masks, const SextantTable& steps) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i maxRg = _mm_max_epi32(r, g);
+    const __m128i maxC = _mm_max_epi32(maxRg, b);
+    const __m128i minC = _mm_min_epi32(_mm_min_epi32(r, g), b);
+    const __m128i d = _mm_sub_epi32(maxC, minC);
+    const __m128i lightness = _mm_add_epi32(maxC, minC);
+    // base 5 when b > max(r, g); else base 1 when r >= g; else base 3.
+    const __m128i blueLeads = _mm_cmpgt_epi32(b, maxRg);
+    const __m128i redOverGreen = _mm_cmpgt_epi32(g, r);  // r < g
+    __m128i base = _mm_blendv_epi8(_mm_set1_epi32(1), _mm_set1_epi32(3), redOverGreen);
+    __m128i n = _mm_blendv_epi8(_mm_sub_epi32(g, b), _mm_sub_epi32(b, r), redOverGreen);
+    base = _mm_blendv_epi8(base, _mm_set1_epi32(5), blueLeads);
+    n = _mm_blendv_epi8(n, _mm_sub_epi32(r, g), blueLeads);
+    const __m128i negative = _mm_cmpgt_epi32(zero, n);
+    base = _mm_add_epi32(base, negative);  // -1 where negative
+    n = _mm_add_epi32(n, _mm_and_si128(d, negative));
+
+    // chroma(d) = ((saturation + 256) * 256 * d + 0x8000) >> 16, as the table holds it.
+    const __m128i chroma = _mm_srai_epi32(
+        _mm_add_epi32(_mm_mullo_epi32(d, _mm_set1_epi32((saturation + 256) * 256)), _mm_set1_epi32(0x8000)), 16);
+    const __m128i k = _mm_min_epi32(_mm_min_epi32(lightness, _mm_sub_epi32(_mm_set1_epi32(511), lightness)), chroma);
+    const __m128i low = _mm_srai_epi32(_mm_sub_epi32(lightness, k), 1);
+    const __m128i high = _mm_srai_epi32(_mm_add_epi32(lightness, k), 1);
+    __m128i u = grey4(low);
+
+    const __m128i recip = reciprocalOf(d);
+    const __m128i v =
+        _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(_mm_mullo_epi32(n, recip), _mm_set1_epi32(0x8000)), 16),
+                      _mm_set1_epi32(a % 255));
+    const __m128i wraps = _mm_cmpgt_epi32(v, _mm_set1_epi32(254));
+    const __m128i index = _mm_sub_epi32(_mm_add_epi32(base, _mm_set1_epi32(a / 255)), wraps);
+    const __m128i f = _mm_sub_epi32(v, _mm_and_si128(wraps, _mm_set1_epi32(255)));
+    const __m128i w = _mm_sub_epi32(high, low);
+    const __m128i sextant =
+        _mm_sub_epi32(index, _mm_and_si128(_mm_cmpgt_epi32(index, _mm_set1_epi32(5)), _mm_set1_epi32(6)));
+    __m128i mask;
+    __m128i step;
+    lookUpSextant(sextant, masks, steps, mask, step);
+    // w <= 255 and f <= 254 in lanes whose high halves are 0: a 16-bit
+    // multiply gives the whole product (< 2^16).
+    const __m128i amount = _mm_srai_epi32(_mm_add_epi32(_mm_mullo_epi16(w, f), _mm_set1_epi32(128)), 8);
+    u = _mm_add_epi32(u, _mm_add_epi32(_mm_and_si128(grey4(w), mask), _mm_mullo_epi32(amount, step)));
+    return _mm_and_si128(u, _mm_set1_epi32(0xFFFFFF));
+}
+
+// Eight pixels in two registers of four lanes, b | g << 8 | r << 16 each.
+struct Lanes {
+    __m128i first;   // pixels 0..3
+    __m128i second;  // pixels 4..7
+};
+
+// Eight 3-byte pixels (24 bytes, read as bytes 0..15 and 8..23).
+LUMVEK_SSE41_INLINE Lanes spreadPixels(const uint8_t* p) {
+    const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+    return {_mm_shuffle_epi8(head, _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1)),
+            _mm_shuffle_epi8(tail, _mm_setr_epi8(4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1))};
+}
+
+LUMVEK_SSE41_INLINE void packPixels(uint8_t* p, Lanes lanes) {
+    const __m128i head =
+        _mm_or_si128(_mm_shuffle_epi8(lanes.first, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1)),
+                     _mm_shuffle_epi8(lanes.second, _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 2, 4)));
+    const __m128i tail =
+        _mm_shuffle_epi8(lanes.second, _mm_setr_epi8(5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, -1, -1, -1, -1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), head);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), tail);
+}
+
+// Four 6-byte pixels (16-bit samples; the transform reads the high bytes)
+// into lanes, and back with each sample's low byte 0.
+LUMVEK_SSE41_INLINE __m128i spreadWidePixels(const uint8_t* p) {
+    const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));      // bytes 0..15
+    const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));  // bytes 8..23
+    return _mm_or_si128(_mm_shuffle_epi8(head, _mm_setr_epi8(1, 3, 5, -1, 7, 9, 11, -1, -1, -1, -1, -1, -1, -1, -1, -1)),
+                        _mm_shuffle_epi8(tail, _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 5, 7, 9, -1, 11, 13, 15, -1)));
+}
+
+LUMVEK_SSE41_INLINE void packWidePixels(uint8_t* p, __m128i lanes) {
+    const __m128i head = _mm_shuffle_epi8(lanes, _mm_setr_epi8(-1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9));
+    const __m128i tail =
+        _mm_shuffle_epi8(lanes, _mm_setr_epi8(-1, 10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), head);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), tail);
+}
+
+// Four 8-byte pixels into lanes, and back with the fourth sample 0.
+LUMVEK_SSE41_INLINE __m128i spreadWideQuadPixels(const uint8_t* p) {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    return _mm_or_si128(
+        _mm_shuffle_epi8(first, _mm_setr_epi8(1, 3, 5, -1, 9, 11, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1)),
+        _mm_shuffle_epi8(second, _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 1, 3, 5, -1, 9, 11, 13, -1)));
+}
+
+LUMVEK_SSE41_INLINE void packWideQuadPixels(uint8_t* p, __m128i lanes) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
+                     _mm_shuffle_epi8(lanes, _mm_setr_epi8(-1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16),
+                     _mm_shuffle_epi8(lanes, _mm_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1)));
+}
+
+// A 256-entry byte table over the bytes of a register: slice k of sixteen
+// entries answers the bytes whose high nibble is k. Subtracting 16 k and
+// adding 0x70 with unsigned saturation puts a byte of slice k at 0x70..0x7F
+// and every other byte at 0x80 or above, which the shuffle turns into 0.
+struct ByteTable {
+    __m128i slices[16];
+    LUMVEK_SSE41_INLINE explicit ByteTable(const uint8_t* entries) {
+        for (int k = 0; k < 16; ++k) {
+            slices[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + 16 * k));
+        }
+    }
+};
+
+LUMVEK_SSE41_INLINE __m128i lookUp(__m128i bytes, const ByteTable& table) {
+    __m128i rest = bytes;
+    __m128i looked = _mm_setzero_si128();
+    for (int k = 0; k < 16; ++k) {
+        looked = _mm_or_si128(looked, _mm_shuffle_epi8(table.slices[k], _mm_adds_epu8(rest, _mm_set1_epi8(0x70))));
+        rest = _mm_sub_epi8(rest, _mm_set1_epi8(16));
+    }
+    return looked;
+}
+
+// Two tables over the same bytes, sharing the slice selection.
+LUMVEK_SSE41_INLINE void lookUpBoth(__m128i bytes, const ByteTable& first, const ByteTable& second, __m128i& a,
+                                    __m128i& b) {
+    __m128i rest = bytes;
+    a = _mm_setzero_si128();
+    b = _mm_setzero_si128();
+    for (int k = 0; k < 16; ++k) {
+        const __m128i index = _mm_adds_epu8(rest, _mm_set1_epi8(0x70));
+        a = _mm_or_si128(a, _mm_shuffle_epi8(first.slices[k], index));
+        b = _mm_or_si128(b, _mm_shuffle_epi8(second.slices[k], index));
+        rest = _mm_sub_epi8(rest, _mm_set1_epi8(16));
+    }
+}
+
+// Four 6-byte pixels from lanes of high bytes and lanes of low bytes: the
+// shuffles of packWidePixels, and the same one byte lower for the low bytes.
+LUMVEK_SSE41_INLINE void packWidePixels(uint8_t* p, __m128i high, __m128i low) {
+    const __m128i head =
+        _mm_or_si128(_mm_shuffle_epi8(high, _mm_setr_epi8(-1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9)),
+                     _mm_shuffle_epi8(low, _mm_setr_epi8(0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9, -1)));
+    const __m128i tail = _mm_or_si128(
+        _mm_shuffle_epi8(high, _mm_setr_epi8(-1, 10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1)),
+        _mm_shuffle_epi8(low, _mm_setr_epi8(10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), head);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), tail);
+}
+
+// Four 8-byte pixels from high and low bytes, the fourth sample 0.
+LUMVEK_SSE41_INLINE void packWideQuadPixels(uint8_t* p, __m128i high, __m128i low) {
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(p),
+        _mm_or_si128(_mm_shuffle_epi8(high, _mm_setr_epi8(-1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1)),
+                     _mm_shuffle_epi8(low, _mm_setr_epi8(0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1, -1))));
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(p + 16),
+        _mm_or_si128(_mm_shuffle_epi8(high, _mm_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1)),
+                     _mm_shuffle_epi8(low, _mm_setr_epi8(8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1, -1))));
+}
+
+// Eight pixels of a run starting at p; the second four start 4 bpp bytes on.
+LUMVEK_SSE41_INLINE Lanes loadPixels(const uint8_t* p, int bpp) {
+    switch (bpp) {
+    case 3: return spreadPixels(p);
+    case 6: return {spreadWidePixels(p), spreadWidePixels(p + 24)};
+    case 8: return {spreadWideQuadPixels(p), spreadWideQuadPixels(p + 32)};
+    default:
+        return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16))};
+    }
+}
+
+LUMVEK_SSE41_INLINE void storePixels(uint8_t* p, int bpp, Lanes lanes) {
+    switch (bpp) {
+    case 3: packPixels(p, lanes); break;
+    case 6:
+        packWidePixels(p, lanes.first);
+        packWidePixels(p + 24, lanes.second);
+        break;
+    case 8:
+        packWideQuadPixels(p, lanes.first);
+        packWideQuadPixels(p + 32, lanes.second);
+        break;
+    default:  // fourth byte 0
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), lanes.first);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), lanes.second);
+        break;
+    }
+}
+
+// The transformed lanes of 16-bit samples (whose low byte the transform
+// leaves 0) through the tone bytes, stored: the low and the high bytes of
+// each sample's entry.
+LUMVEK_SSE41_INLINE void storeToned(uint8_t* p, int bpp, Lanes lanes, const ByteTable& low, const ByteTable& high) {
+    for (const __m128i part : {lanes.first, lanes.second}) {
+        __m128i lowBytes, highBytes;
+        lookUpBoth(part, low, high, lowBytes, highBytes);
+        if (bpp == 6) {
+            packWidePixels(p, highBytes, lowBytes);
+        } else {
+            packWideQuadPixels(p, highBytes, lowBytes);
+        }
+        p += 4 * bpp;
+    }
+}
+
+LUMVEK_SSE41_INLINE __m128i transformPixels(__m128i px, int a, int saturation, const SextantTable& masks,
+                                            const SextantTable& steps) {
+    const __m128i byteMask = _mm_set1_epi32(0xFF);
+    const __m128i b = _mm_and_si128(px, byteMask);
+    const __m128i g = _mm_and_si128(_mm_srli_epi32(px, 8), byteMask);
+    const __m128i r = _mm_and_si128(_mm_srli_epi32(px, 16), byteMask);
+    return transform4(b, g, r, a, saturation, masks, steps);
+}
+
+template <bool kTone, int bpp>
+LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTables& tables, const HueToneBytes* tone) {
+    const int saturation = tables.saturation();
+    const SextantTable masks(kSextantMasks);
+    const SextantTable steps(kSextantSteps);
+    static constexpr uint8_t kUnused[256] = {};
+    const ByteTable low(kTone ? tone->low.data() : kUnused);
+    const ByteTable high(kTone ? tone->high.data() : kUnused);
+    int x = 0;
+    for (; x <= width - 8; x += 8) {
+        uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
+        const Lanes px = loadPixels(p, bpp);
+        const Lanes lanes{transformPixels(px.first, a, saturation, masks, steps),
+                          transformPixels(px.second, a, saturation, masks, steps)};
+        if constexpr (kTone) {
+            storeToned(p, bpp, lanes, low, high);
+        } else {
+            storePixels(p, bpp, lanes);
+        }
+    }
+    return x;
+}
+
+} // namespace
+#endif
+
+int hueSaturationRowSse41(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables,
+                          const HueToneBytes* tone) {
+#if defined(__x86_64__)
+    const bool layout = tone != nullptr ? bytesPerPixel == 6 || bytesPerPixel == 8
+                                        : bytesPerPixel == 3 || bytesPerPixel == 4 || bytesPerPixel == 6 || bytesPerPixel == 8;
+    if (cpuFeatures().sse41 && layout) {
+        switch (bytesPerPixel * (tone != nullptr ? -1 : 1)) {
+        case 3: return rowSse41<false, 3>(row, width, hueOffset, tables, nullptr);
+        case 4: return rowSse41<false, 4>(row, width, hueOffset, tables, nullptr);
+        case 6: return rowSse41<false, 6>(row, width, hueOffset, tables, nullptr);
+        case 8: return rowSse41<false, 8>(row, width, hueOffset, tables, nullptr);
+        case -6: return rowSse41<true, 6>(row, width, hueOffset, tables, tone);
+        default: return rowSse41<true, 8>(row, width, hueOffset, tables, tone);
+        }
+    }
+#else
+    (void)row, (void)width, (void)bytesPerPixel, (void)hueOffset, (void)tables, (void)tone;
+#endif
+    return 0;
+}
+
+} // namespace lumvek::detail
