@@ -6,8 +6,12 @@
 // quotient that is not whole lies at least 1 / d from the next whole number,
 // so truncating it gives the integer quotient. Without a lane permute, the
 // six-entry sextant tables are read by byte shuffles from two registers
-// (entries 0-3 and 4-5) and a blend. A pixel with d = 0 needs no blend: its
-// n, k and w are 0, so the hue step adds nothing, as in the scalar code.
+// (entries 0-3 and 4-5) and a blend. 32-bit multiplies, slow on the older
+// processors this body is for, are kept to the one by the reciprocal: values
+// of 0..255 are spread into the colour bytes by byte shuffles, the steps of
+// +-1 in one colour byte become a mask and a sign, and the chroma limit is a
+// multiply-add of 16-bit halves. A pixel with d = 0 needs no blend: its n, k
+// and w are 0, so the hue step adds nothing, as in the scalar code.
 #include <immintrin.h>
 
 #include <cstdint>
@@ -24,7 +28,10 @@ namespace {
 // The helpers are folded into the row loop: called, they pass their vectors through memory.
 #define LUMVEK_SSE41_INLINE __attribute__((target("sse4.1,ssse3"), always_inline)) inline
 
-LUMVEK_SSE41_INLINE __m128i grey4(__m128i n) { return _mm_mullo_epi32(n, _mm_set1_epi32(0x010101)); }
+// n * 0x010101 for lanes of 0..255: the low byte into the three colour bytes.
+LUMVEK_SSE41_INLINE __m128i grey4(__m128i n) {
+    return _mm_shuffle_epi8(n, _mm_setr_epi8(0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1));
+}
 
 // A six-entry table of 32-bit values in two registers.
 struct SextantTable {
@@ -33,6 +40,19 @@ struct SextantTable {
     LUMVEK_SSE41_INLINE explicit SextantTable(const int32_t* table)
         : first(_mm_setr_epi32(table[0], table[1], table[2], table[3])),
           second(_mm_setr_epi32(table[4], table[5], 0, 0)) {}
+};
+
+// The steps (+-1 in one colour byte) as the byte they take, 0xFF << 8 j,
+// with the sign bit where the step is negative: for an amount of 0..255,
+// amount * step is grey(amount) & entry, negated where the entry is negative.
+struct SignedStepMasks {
+    int32_t entries[6];
+    explicit SignedStepMasks(const int32_t* steps) {
+        for (int i = 0; i < 6; ++i) {
+            const uint32_t magnitude = static_cast<uint32_t>(steps[i] < 0 ? -steps[i] : steps[i]);
+            entries[i] = static_cast<int32_t>(magnitude * 0xFFu | (steps[i] < 0 ? 0x80000000u : 0u));
+        }
+    }
 };
 
 // The entries of lanes 0..5. The byte indices 4 s + 0..3 of entries 4 and 5
@@ -73,9 +93,12 @@ LUMVEK_SSE41_INLINE __m128i transform4(__m128i b, __m128i g, __m128i r, int a, i
     base = _mm_add_epi32(base, negative);  // -1 where negative
     n = _mm_add_epi32(n, _mm_and_si128(d, negative));
 
-    // chroma(d) = ((saturation + 256) * 256 * d + 0x8000) >> 16, as the table holds it.
+    // chroma(d) = ((saturation + 256) * 256 * d + 0x8000) >> 16, as the table
+    // holds it, = ((saturation + 256) * d + 128) >> 8. Both factors lie in
+    // 0..511 and fill the low 16 bits of their lanes: one multiply-add of
+    // 16-bit halves gives the product.
     const __m128i chroma = _mm_srai_epi32(
-        _mm_add_epi32(_mm_mullo_epi32(d, _mm_set1_epi32((saturation + 256) * 256)), _mm_set1_epi32(0x8000)), 16);
+        _mm_add_epi32(_mm_madd_epi16(d, _mm_set1_epi32(saturation + 256)), _mm_set1_epi32(128)), 8);
     const __m128i k = _mm_min_epi32(_mm_min_epi32(lightness, _mm_sub_epi32(_mm_set1_epi32(511), lightness)), chroma);
     const __m128i low = _mm_srai_epi32(_mm_sub_epi32(lightness, k), 1);
     const __m128i high = _mm_srai_epi32(_mm_add_epi32(lightness, k), 1);
@@ -97,7 +120,9 @@ LUMVEK_SSE41_INLINE __m128i transform4(__m128i b, __m128i g, __m128i r, int a, i
     // w <= 255 and f <= 254 in lanes whose high halves are 0: a 16-bit
     // multiply gives the whole product (< 2^16).
     const __m128i amount = _mm_srai_epi32(_mm_add_epi32(_mm_mullo_epi16(w, f), _mm_set1_epi32(128)), 8);
-    u = _mm_add_epi32(u, _mm_add_epi32(_mm_and_si128(grey4(w), mask), _mm_mullo_epi32(amount, step)));
+    // amount <= (255 * 254 + 128) >> 8 = 253.
+    const __m128i stepped = _mm_sign_epi32(_mm_and_si128(grey4(amount), step), step);
+    u = _mm_add_epi32(u, _mm_add_epi32(_mm_and_si128(grey4(w), mask), stepped));
     return _mm_and_si128(u, _mm_set1_epi32(0xFFFFFF));
 }
 
@@ -174,6 +199,7 @@ struct ByteTable {
 LUMVEK_SSE41_INLINE __m128i lookUp(__m128i bytes, const ByteTable& table) {
     __m128i rest = bytes;
     __m128i looked = _mm_setzero_si128();
+    #pragma GCC unroll 16
     for (int k = 0; k < 16; ++k) {
         looked = _mm_or_si128(looked, _mm_shuffle_epi8(table.slices[k], _mm_adds_epu8(rest, _mm_set1_epi8(0x70))));
         rest = _mm_sub_epi8(rest, _mm_set1_epi8(16));
@@ -187,6 +213,7 @@ LUMVEK_SSE41_INLINE void lookUpBoth(__m128i bytes, const ByteTable& first, const
     __m128i rest = bytes;
     a = _mm_setzero_si128();
     b = _mm_setzero_si128();
+    #pragma GCC unroll 16
     for (int k = 0; k < 16; ++k) {
         const __m128i index = _mm_adds_epu8(rest, _mm_set1_epi8(0x70));
         a = _mm_or_si128(a, _mm_shuffle_epi8(first.slices[k], index));
@@ -279,7 +306,8 @@ template <bool kTone, int bpp>
 LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTables& tables, const HueToneBytes* tone) {
     const int saturation = tables.saturation();
     const SextantTable masks(kSextantMasks);
-    const SextantTable steps(kSextantSteps);
+    const SignedStepMasks signedSteps(kSextantSteps);
+    const SextantTable steps(signedSteps.entries);
     static constexpr uint8_t kUnused[256] = {};
     const ByteTable low(kTone ? tone->low.data() : kUnused);
     const ByteTable high(kTone ? tone->high.data() : kUnused);
