@@ -60,6 +60,8 @@ namespace detail {
 // A 256-entry byte table over rows [y0, y1) of 8-bit samples (AVX2; false
 // without it, then the caller walks the samples itself).
 [[nodiscard]] bool lookupRows8Avx2(const PlaneView& image, const uint8_t* table, int y0, int y1);
+// The same sixteen samples at a time (SSE4.1 and SSSE3; false without them).
+[[nodiscard]] bool lookupRows8Sse41(const PlaneView& image, const uint8_t* table, int y0, int y1);
 // The same 64 samples at a time (AVX-512 VBMI; false without it).
 [[nodiscard]] bool lookupRows8Avx512(const PlaneView& image, const uint8_t* table, int y0, int y1);
 // A 65536-entry table over rows [y0, y1) of 16-bit samples, 32 at a time by
