@@ -119,7 +119,7 @@ ToneTable composeTables(const ToneTable& inner, const ToneTable& outer) {
 }
 
 bool brightnessOptimised8(const PlaneView& image, int brightness, RowBands& bands) {
-    if (image.empty() || !cpuFeatures().avx2 ||
+    if (image.empty() || !(cpuFeatures().avx2 || cpuFeatures().sse41) ||
         (image.bytesPerPixel != 1 && image.bytesPerPixel != 3 && image.bytesPerPixel != 4)) {
         return false;
     }
