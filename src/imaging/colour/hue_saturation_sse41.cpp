@@ -4,14 +4,16 @@
 // for the same reason: 0xFF0000 < 2^24 and d are exact floats, the correctly
 // rounded quotient is off by under (0xFF0000 / d) x 2^-24 < 1 / d, and a
 // quotient that is not whole lies at least 1 / d from the next whole number,
-// so truncating it gives the integer quotient. Without a lane permute, the
-// six-entry sextant tables are read by byte shuffles from two registers
-// (entries 0-3 and 4-5) and a blend. 32-bit multiplies, slow on the older
-// processors this body is for, are kept to the one by the reciprocal: values
-// of 0..255 are spread into the colour bytes by byte shuffles, the steps of
-// +-1 in one colour byte become a mask and a sign, and the chroma limit is a
-// multiply-add of 16-bit halves. A pixel with d = 0 needs no blend: its n, k
-// and w are 0, so the hue step adds nothing, as in the scalar code.
+// so truncating it gives the integer quotient. The end differs: without a
+// lane permute for the sextant tables, and with 32-bit multiplies slow on the
+// older processors this body is for, the result is assembled from what the
+// table's masks and steps make of it. Each colour byte is the low value, the
+// high one, or the one between them that the hue step moves (amount <= w, so
+// no byte carries into the next), and the sextant only orders the three; a
+// byte shuffle puts them in place. The chroma limit is a multiply-add of
+// 16-bit halves, leaving the reciprocal product the only 32-bit multiply. A
+// pixel with d = 0 needs no blend: its n, k and w are 0, so its bytes are all
+// the low value, as in the scalar code.
 #include <immintrin.h>
 
 #include <cstdint>
@@ -28,45 +30,19 @@ namespace {
 // The helpers are folded into the row loop: called, they pass their vectors through memory.
 #define LUMVEK_SSE41_INLINE __attribute__((target("sse4.1,ssse3"), always_inline)) inline
 
-// n * 0x010101 for lanes of 0..255: the low byte into the three colour bytes.
-LUMVEK_SSE41_INLINE __m128i grey4(__m128i n) {
-    return _mm_shuffle_epi8(n, _mm_setr_epi8(0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1));
-}
-
-// A six-entry table of 32-bit values in two registers.
-struct SextantTable {
-    __m128i first;   // entries 0..3
-    __m128i second;  // entries 4, 5
-    LUMVEK_SSE41_INLINE explicit SextantTable(const int32_t* table)
-        : first(_mm_setr_epi32(table[0], table[1], table[2], table[3])),
-          second(_mm_setr_epi32(table[4], table[5], 0, 0)) {}
+// Each colour byte of a result is one of three values: the low one, the
+// high one, or the one moving between them (high - amount in the even
+// sextants, whose step is negative, low + amount in the odd ones). Sextant s
+// puts them in the order blue, green, red:
+//   0: moving low high   1: low moving high   2: low high moving
+//   3: moving high low   4: high moving low   5: high low moving
+// (0 = low, 1 = high, 2 = moving). All six orders are runs of three in the
+// nine bytes `orders`; `starts` holds where the run of each hue index 0..11
+// (sextant = index mod 6) begins.
+struct SextantOrders {
+    __m128i starts = _mm_setr_epi8(2, 5, 0, 6, 1, 4, 2, 5, 0, 6, 1, 4, 0, 0, 0, 0);
+    __m128i orders = _mm_setr_epi8(0, 1, 2, 0, 1, 0, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0);
 };
-
-// The steps (+-1 in one colour byte) as the byte they take, 0xFF << 8 j,
-// with the sign bit where the step is negative: for an amount of 0..255,
-// amount * step is grey(amount) & entry, negated where the entry is negative.
-struct SignedStepMasks {
-    int32_t entries[6];
-    explicit SignedStepMasks(const int32_t* steps) {
-        for (int i = 0; i < 6; ++i) {
-            const uint32_t magnitude = static_cast<uint32_t>(steps[i] < 0 ? -steps[i] : steps[i]);
-            entries[i] = static_cast<int32_t>(magnitude * 0xFFu | (steps[i] < 0 ? 0x80000000u : 0u));
-        }
-    }
-};
-
-// The entries of lanes 0..5. The byte indices 4 s + 0..3 of entries 4 and 5
-// are 16..23, which the shuffle reads as 0..7 of the second register.
-LUMVEK_SSE41_INLINE void lookUpSextant(__m128i sextant, const SextantTable& masks, const SextantTable& steps,
-                                       __m128i& mask, __m128i& step) {
-    const __m128i everyByte =
-        _mm_shuffle_epi8(sextant, _mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12));
-    // Bytes of at most 5: four times them stays within each byte.
-    const __m128i index = _mm_add_epi8(_mm_slli_epi16(everyByte, 2), _mm_set1_epi32(0x03020100));
-    const __m128i inSecond = _mm_cmpgt_epi32(sextant, _mm_set1_epi32(3));
-    mask = _mm_blendv_epi8(_mm_shuffle_epi8(masks.first, index), _mm_shuffle_epi8(masks.second, index), inSecond);
-    step = _mm_blendv_epi8(_mm_shuffle_epi8(steps.first, index), _mm_shuffle_epi8(steps.second, index), inSecond);
-}
 
 // 0xFF0000 / d for d = 1..255; d = 0 (every lane with n = 0) is read as 1.
 LUMVEK_SSE41_INLINE __m128i reciprocalOf(__m128i d) {
@@ -75,7 +51,7 @@ LUMVEK_SSE41_INLINE __m128i reciprocalOf(__m128i d) {
 }
 
 LUMVEK_SSE41_INLINE __m128i transform4(__m128i b, __m128i g, __m128i r, int a, int saturation,
-                                       const SextantTable& masks, const SextantTable& steps) {
+                                       const SextantOrders& sextants) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i maxRg = _mm_max_epi32(r, g);
     const __m128i maxC = _mm_max_epi32(maxRg, b);
@@ -102,28 +78,30 @@ LUMVEK_SSE41_INLINE __m128i transform4(__m128i b, __m128i g, __m128i r, int a, i
     const __m128i k = _mm_min_epi32(_mm_min_epi32(lightness, _mm_sub_epi32(_mm_set1_epi32(511), lightness)), chroma);
     const __m128i low = _mm_srai_epi32(_mm_sub_epi32(lightness, k), 1);
     const __m128i high = _mm_srai_epi32(_mm_add_epi32(lightness, k), 1);
-    __m128i u = grey4(low);
 
     const __m128i recip = reciprocalOf(d);
     const __m128i v =
         _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(_mm_mullo_epi32(n, recip), _mm_set1_epi32(0x8000)), 16),
                       _mm_set1_epi32(a % 255));
     const __m128i wraps = _mm_cmpgt_epi32(v, _mm_set1_epi32(254));
-    const __m128i index = _mm_sub_epi32(_mm_add_epi32(base, _mm_set1_epi32(a / 255)), wraps);
+    const __m128i index = _mm_sub_epi32(_mm_add_epi32(base, _mm_set1_epi32(a / 255)), wraps);  // 0..11
     const __m128i f = _mm_sub_epi32(v, _mm_and_si128(wraps, _mm_set1_epi32(255)));
     const __m128i w = _mm_sub_epi32(high, low);
-    const __m128i sextant =
-        _mm_sub_epi32(index, _mm_and_si128(_mm_cmpgt_epi32(index, _mm_set1_epi32(5)), _mm_set1_epi32(6)));
-    __m128i mask;
-    __m128i step;
-    lookUpSextant(sextant, masks, steps, mask, step);
     // w <= 255 and f <= 254 in lanes whose high halves are 0: a 16-bit
-    // multiply gives the whole product (< 2^16).
+    // multiply gives the whole product (< 2^16). amount <= w.
     const __m128i amount = _mm_srai_epi32(_mm_add_epi32(_mm_mullo_epi16(w, f), _mm_set1_epi32(128)), 8);
-    // amount <= (255 * 254 + 128) >> 8 = 253.
-    const __m128i stepped = _mm_sign_epi32(_mm_and_si128(grey4(amount), step), step);
-    u = _mm_add_epi32(u, _mm_add_epi32(_mm_and_si128(grey4(w), mask), stepped));
-    return _mm_and_si128(u, _mm_set1_epi32(0xFFFFFF));
+    const __m128i even = _mm_cmpeq_epi32(_mm_and_si128(index, _mm_set1_epi32(1)), zero);
+    const __m128i moving = _mm_blendv_epi8(_mm_add_epi32(low, amount), _mm_sub_epi32(high, amount), even);
+    // low, high and moving (each 0..255) in bytes 0, 1 and 2 of each lane,
+    // then put in the order of the lane's sextant, the fourth byte 0.
+    const __m128i three =
+        _mm_or_si128(_mm_or_si128(low, _mm_slli_epi32(high, 8)), _mm_slli_epi32(moving, 16));
+    const __m128i everyByte =
+        _mm_shuffle_epi8(index, _mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12));
+    const __m128i run = _mm_add_epi8(_mm_shuffle_epi8(sextants.starts, everyByte), _mm_set1_epi32(0x03020100));
+    const __m128i order = _mm_or_si128(_mm_shuffle_epi8(sextants.orders, run),
+                                       _mm_setr_epi8(0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128));
+    return _mm_shuffle_epi8(three, order);
 }
 
 // Eight pixels in two registers of four lanes, b | g << 8 | r << 16 each.
@@ -293,21 +271,18 @@ LUMVEK_SSE41_INLINE void storeToned(uint8_t* p, int bpp, Lanes lanes, const Byte
     }
 }
 
-LUMVEK_SSE41_INLINE __m128i transformPixels(__m128i px, int a, int saturation, const SextantTable& masks,
-                                            const SextantTable& steps) {
+LUMVEK_SSE41_INLINE __m128i transformPixels(__m128i px, int a, int saturation, const SextantOrders& sextants) {
     const __m128i byteMask = _mm_set1_epi32(0xFF);
     const __m128i b = _mm_and_si128(px, byteMask);
     const __m128i g = _mm_and_si128(_mm_srli_epi32(px, 8), byteMask);
     const __m128i r = _mm_and_si128(_mm_srli_epi32(px, 16), byteMask);
-    return transform4(b, g, r, a, saturation, masks, steps);
+    return transform4(b, g, r, a, saturation, sextants);
 }
 
 template <bool kTone, int bpp>
 LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTables& tables, const HueToneBytes* tone) {
     const int saturation = tables.saturation();
-    const SextantTable masks(kSextantMasks);
-    const SignedStepMasks signedSteps(kSextantSteps);
-    const SextantTable steps(signedSteps.entries);
+    const SextantOrders sextants;
     static constexpr uint8_t kUnused[256] = {};
     const ByteTable low(kTone ? tone->low.data() : kUnused);
     const ByteTable high(kTone ? tone->high.data() : kUnused);
@@ -315,8 +290,8 @@ LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTab
     for (; x <= width - 8; x += 8) {
         uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
         const Lanes px = loadPixels(p, bpp);
-        const Lanes lanes{transformPixels(px.first, a, saturation, masks, steps),
-                          transformPixels(px.second, a, saturation, masks, steps)};
+        const Lanes lanes{transformPixels(px.first, a, saturation, sextants),
+                          transformPixels(px.second, a, saturation, sextants)};
         if constexpr (kTone) {
             storeToned(p, bpp, lanes, low, high);
         } else {
