@@ -110,14 +110,7 @@ struct Lanes {
     __m128i second;  // pixels 4..7
 };
 
-// Eight 3-byte pixels (24 bytes, read as bytes 0..15 and 8..23).
-LUMVEK_SSE41_INLINE Lanes spreadPixels(const uint8_t* p) {
-    const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
-    return {_mm_shuffle_epi8(head, _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1)),
-            _mm_shuffle_epi8(tail, _mm_setr_epi8(4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1))};
-}
-
+// Eight 3-byte pixels (24 bytes) from lanes.
 LUMVEK_SSE41_INLINE void packPixels(uint8_t* p, Lanes lanes) {
     const __m128i head =
         _mm_or_si128(_mm_shuffle_epi8(lanes.first, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1)),
@@ -225,15 +218,50 @@ LUMVEK_SSE41_INLINE void packWideQuadPixels(uint8_t* p, __m128i high, __m128i lo
                      _mm_shuffle_epi8(low, _mm_setr_epi8(8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1, -1))));
 }
 
-// Eight pixels of a run starting at p; the second four start 4 bpp bytes on.
-LUMVEK_SSE41_INLINE Lanes loadPixels(const uint8_t* p, int bpp) {
+// The blue, green and red components of four pixels, one per 32-bit lane.
+struct Channels {
+    __m128i b, g, r;
+};
+
+// Bytes first, first + stride, ... of a register into the low bytes of the lanes.
+LUMVEK_SSE41_INLINE __m128i pickBytes(__m128i bytes, int first, int stride) {
+    const auto at = [&](int lane) { return static_cast<char>(first + lane * stride); };
+    return _mm_shuffle_epi8(bytes, _mm_setr_epi8(at(0), -1, -1, -1, at(1), -1, -1, -1, at(2), -1, -1, -1, at(3), -1,
+                                                 -1, -1));
+}
+
+// 8-bit components straight from the loaded bytes, starting at byte `first`.
+LUMVEK_SSE41_INLINE Channels pickChannels(__m128i bytes, int first, int stride) {
+    return {pickBytes(bytes, first, stride), pickBytes(bytes, first + 1, stride), pickBytes(bytes, first + 2, stride)};
+}
+
+// Lanes b | g << 8 | r << 16 with a zero fourth byte, taken apart.
+LUMVEK_SSE41_INLINE Channels splitLanes(__m128i px) {
+    const __m128i byteMask = _mm_set1_epi32(0xFF);
+    return {_mm_and_si128(px, byteMask), _mm_and_si128(_mm_srli_epi32(px, 8), byteMask), _mm_srli_epi32(px, 16)};
+}
+
+// Eight pixels of a run starting at p (the second four 4 bpp bytes on).
+LUMVEK_SSE41_INLINE void loadChannels(const uint8_t* p, int bpp, Channels& first, Channels& second) {
+    const auto load = [](const uint8_t* q) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q)); };
     switch (bpp) {
-    case 3: return spreadPixels(p);
-    case 6: return {spreadWidePixels(p), spreadWidePixels(p + 24)};
-    case 8: return {spreadWideQuadPixels(p), spreadWideQuadPixels(p + 32)};
+    case 3: {  // 24 bytes, read as bytes 0..15 and 8..23
+        first = pickChannels(load(p), 0, 3);
+        second = pickChannels(load(p + 8), 4, 3);
+        break;
+    }
+    case 4:
+        first = pickChannels(load(p), 0, 4);
+        second = pickChannels(load(p + 16), 0, 4);
+        break;
+    case 6:
+        first = splitLanes(spreadWidePixels(p));
+        second = splitLanes(spreadWidePixels(p + 24));
+        break;
     default:
-        return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16))};
+        first = splitLanes(spreadWideQuadPixels(p));
+        second = splitLanes(spreadWideQuadPixels(p + 32));
+        break;
     }
 }
 
@@ -271,14 +299,6 @@ LUMVEK_SSE41_INLINE void storeToned(uint8_t* p, int bpp, Lanes lanes, const Byte
     }
 }
 
-LUMVEK_SSE41_INLINE __m128i transformPixels(__m128i px, int a, int saturation, const SextantOrders& sextants) {
-    const __m128i byteMask = _mm_set1_epi32(0xFF);
-    const __m128i b = _mm_and_si128(px, byteMask);
-    const __m128i g = _mm_and_si128(_mm_srli_epi32(px, 8), byteMask);
-    const __m128i r = _mm_and_si128(_mm_srli_epi32(px, 16), byteMask);
-    return transform4(b, g, r, a, saturation, sextants);
-}
-
 template <bool kTone, int bpp>
 LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTables& tables, const HueToneBytes* tone) {
     const int saturation = tables.saturation();
@@ -289,9 +309,10 @@ LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTab
     int x = 0;
     for (; x <= width - 8; x += 8) {
         uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
-        const Lanes px = loadPixels(p, bpp);
-        const Lanes lanes{transformPixels(px.first, a, saturation, sextants),
-                          transformPixels(px.second, a, saturation, sextants)};
+        Channels first, second;
+        loadChannels(p, bpp, first, second);
+        const Lanes lanes{transform4(first.b, first.g, first.r, a, saturation, sextants),
+                          transform4(second.b, second.g, second.r, a, saturation, sextants)};
         if constexpr (kTone) {
             storeToned(p, bpp, lanes, low, high);
         } else {
