@@ -154,43 +154,45 @@ LUMVEK_SSE41_INLINE void packWideQuadPixels(uint8_t* p, __m128i lanes) {
                      _mm_shuffle_epi8(lanes, _mm_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1)));
 }
 
-// A 256-entry byte table over the bytes of a register: slice k of sixteen
-// entries answers the bytes whose high nibble is k. Subtracting 16 k and
-// adding 0x70 with unsigned saturation puts a byte of slice k at 0x70..0x7F
-// and every other byte at 0x80 or above, which the shuffle turns into 0.
+// A 256-entry byte table over the bytes of a register, as the 8-bit tone
+// body looks it up: slice k of sixteen entries answers the bytes whose high
+// nibble is k; a byte of slice s less 16 k has its top bit clear, so that
+// the shuffle reads the slice, exactly when s - k mod 16 is 0..7. Each slice
+// is kept XOR-ed with the one before it (slices 0 and 8 as they are): the
+// shuffles of slices 0..7 XOR-ed give slice s for the bytes below 128, those
+// of slices 8..15 for the others, and the byte's top bit picks one.
 struct ByteTable {
-    __m128i slices[16];
+    __m128i differences[16];
     LUMVEK_SSE41_INLINE explicit ByteTable(const uint8_t* entries) {
         for (int k = 0; k < 16; ++k) {
-            slices[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + 16 * k));
+            const __m128i slice = _mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + 16 * k));
+            differences[k] = k % 8 == 0 ? slice
+                                        : _mm_xor_si128(slice, _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                                                   entries + 16 * (k - 1))));
         }
     }
 };
-
-LUMVEK_SSE41_INLINE __m128i lookUp(__m128i bytes, const ByteTable& table) {
-    __m128i rest = bytes;
-    __m128i looked = _mm_setzero_si128();
-    #pragma GCC unroll 16
-    for (int k = 0; k < 16; ++k) {
-        looked = _mm_or_si128(looked, _mm_shuffle_epi8(table.slices[k], _mm_adds_epu8(rest, _mm_set1_epi8(0x70))));
-        rest = _mm_sub_epi8(rest, _mm_set1_epi8(16));
-    }
-    return looked;
-}
 
 // Two tables over the same bytes, sharing the slice selection.
 LUMVEK_SSE41_INLINE void lookUpBoth(__m128i bytes, const ByteTable& first, const ByteTable& second, __m128i& a,
                                     __m128i& b) {
     __m128i rest = bytes;
-    a = _mm_setzero_si128();
-    b = _mm_setzero_si128();
-    #pragma GCC unroll 16
-    for (int k = 0; k < 16; ++k) {
-        const __m128i index = _mm_adds_epu8(rest, _mm_set1_epi8(0x70));
-        a = _mm_or_si128(a, _mm_shuffle_epi8(first.slices[k], index));
-        b = _mm_or_si128(b, _mm_shuffle_epi8(second.slices[k], index));
+    __m128i firstBelow = _mm_setzero_si128(), secondBelow = _mm_setzero_si128();
+    __m128i firstAbove = _mm_setzero_si128(), secondAbove = _mm_setzero_si128();
+    #pragma GCC unroll 8
+    for (int k = 0; k < 8; ++k) {
+        firstBelow = _mm_xor_si128(firstBelow, _mm_shuffle_epi8(first.differences[k], rest));
+        secondBelow = _mm_xor_si128(secondBelow, _mm_shuffle_epi8(second.differences[k], rest));
         rest = _mm_sub_epi8(rest, _mm_set1_epi8(16));
     }
+    #pragma GCC unroll 8
+    for (int k = 8; k < 16; ++k) {
+        firstAbove = _mm_xor_si128(firstAbove, _mm_shuffle_epi8(first.differences[k], rest));
+        secondAbove = _mm_xor_si128(secondAbove, _mm_shuffle_epi8(second.differences[k], rest));
+        rest = _mm_sub_epi8(rest, _mm_set1_epi8(16));
+    }
+    a = _mm_blendv_epi8(firstBelow, firstAbove, bytes);
+    b = _mm_blendv_epi8(secondBelow, secondAbove, bytes);
 }
 
 // Four 6-byte pixels from lanes of high bytes and lanes of low bytes: the
