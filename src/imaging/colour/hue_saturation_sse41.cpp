@@ -73,16 +73,15 @@ LUMVEK_SSE41_INLINE __m128i transform4(__m128i b, __m128i g, __m128i r, int a, i
     // holds it, = ((saturation + 256) * d + 128) >> 8. Both factors lie in
     // 0..511 and fill the low 16 bits of their lanes: one multiply-add of
     // 16-bit halves gives the product.
-    const __m128i chroma = _mm_srai_epi32(
-        _mm_add_epi32(_mm_madd_epi16(d, _mm_set1_epi32(saturation + 256)), _mm_set1_epi32(128)), 8);
+    const __m128i chroma =
+        _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(d, _mm_set1_epi32(saturation + 256)), _mm_set1_epi32(128)), 8);
     const __m128i k = _mm_min_epi32(_mm_min_epi32(lightness, _mm_sub_epi32(_mm_set1_epi32(511), lightness)), chroma);
     const __m128i low = _mm_srai_epi32(_mm_sub_epi32(lightness, k), 1);
     const __m128i high = _mm_srai_epi32(_mm_add_epi32(lightness, k), 1);
 
     const __m128i recip = reciprocalOf(d);
-    const __m128i v =
-        _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(_mm_mullo_epi32(n, recip), _mm_set1_epi32(0x8000)), 16),
-                      _mm_set1_epi32(a % 255));
+    const __m128i v = _mm_add_epi32(
+        _mm_srai_epi32(_mm_add_epi32(_mm_mullo_epi32(n, recip), _mm_set1_epi32(0x8000)), 16), _mm_set1_epi32(a % 255));
     const __m128i wraps = _mm_cmpgt_epi32(v, _mm_set1_epi32(254));
     const __m128i index = _mm_sub_epi32(_mm_add_epi32(base, _mm_set1_epi32(a / 255)), wraps);  // 0..11
     const __m128i f = _mm_sub_epi32(v, _mm_and_si128(wraps, _mm_set1_epi32(255)));
@@ -94,8 +93,7 @@ LUMVEK_SSE41_INLINE __m128i transform4(__m128i b, __m128i g, __m128i r, int a, i
     const __m128i moving = _mm_blendv_epi8(_mm_add_epi32(low, amount), _mm_sub_epi32(high, amount), even);
     // low, high and moving (each 0..255) in bytes 0, 1 and 2 of each lane,
     // then put in the order of the lane's sextant, the fourth byte 0.
-    const __m128i three =
-        _mm_or_si128(_mm_or_si128(low, _mm_slli_epi32(high, 8)), _mm_slli_epi32(moving, 16));
+    const __m128i three = _mm_or_si128(_mm_or_si128(low, _mm_slli_epi32(high, 8)), _mm_slli_epi32(moving, 16));
     const __m128i everyByte =
         _mm_shuffle_epi8(index, _mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12));
     const __m128i run = _mm_add_epi8(_mm_shuffle_epi8(sextants.starts, everyByte), _mm_set1_epi32(0x03020100));
@@ -112,9 +110,9 @@ struct Lanes {
 
 // Eight 3-byte pixels (24 bytes) from lanes.
 LUMVEK_SSE41_INLINE void packPixels(uint8_t* p, Lanes lanes) {
-    const __m128i head =
-        _mm_or_si128(_mm_shuffle_epi8(lanes.first, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1)),
-                     _mm_shuffle_epi8(lanes.second, _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 2, 4)));
+    const __m128i head = _mm_or_si128(
+        _mm_shuffle_epi8(lanes.first, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1)),
+        _mm_shuffle_epi8(lanes.second, _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 2, 4)));
     const __m128i tail =
         _mm_shuffle_epi8(lanes.second, _mm_setr_epi8(5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, -1, -1, -1, -1));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), head);
@@ -126,8 +124,9 @@ LUMVEK_SSE41_INLINE void packPixels(uint8_t* p, Lanes lanes) {
 LUMVEK_SSE41_INLINE __m128i spreadWidePixels(const uint8_t* p) {
     const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));      // bytes 0..15
     const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));  // bytes 8..23
-    return _mm_or_si128(_mm_shuffle_epi8(head, _mm_setr_epi8(1, 3, 5, -1, 7, 9, 11, -1, -1, -1, -1, -1, -1, -1, -1, -1)),
-                        _mm_shuffle_epi8(tail, _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 5, 7, 9, -1, 11, 13, 15, -1)));
+    return _mm_or_si128(
+        _mm_shuffle_epi8(head, _mm_setr_epi8(1, 3, 5, -1, 7, 9, 11, -1, -1, -1, -1, -1, -1, -1, -1, -1)),
+        _mm_shuffle_epi8(tail, _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 5, 7, 9, -1, 11, 13, 15, -1)));
 }
 
 LUMVEK_SSE41_INLINE void packWidePixels(uint8_t* p, __m128i lanes) {
@@ -150,8 +149,9 @@ LUMVEK_SSE41_INLINE __m128i spreadWideQuadPixels(const uint8_t* p) {
 LUMVEK_SSE41_INLINE void packWideQuadPixels(uint8_t* p, __m128i lanes) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
                      _mm_shuffle_epi8(lanes, _mm_setr_epi8(-1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16),
-                     _mm_shuffle_epi8(lanes, _mm_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1)));
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(p + 16),
+        _mm_shuffle_epi8(lanes, _mm_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1)));
 }
 
 // A 256-entry byte table over the bytes of a register, as the 8-bit tone
@@ -166,9 +166,10 @@ struct ByteTable {
     LUMVEK_SSE41_INLINE explicit ByteTable(const uint8_t* entries) {
         for (int k = 0; k < 16; ++k) {
             const __m128i slice = _mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + 16 * k));
-            differences[k] = k % 8 == 0 ? slice
-                                        : _mm_xor_si128(slice, _mm_loadu_si128(reinterpret_cast<const __m128i*>(
-                                                                   entries + 16 * (k - 1))));
+            differences[k] =
+                k % 8 == 0
+                    ? slice
+                    : _mm_xor_si128(slice, _mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + 16 * (k - 1))));
         }
     }
 };
@@ -179,13 +180,13 @@ LUMVEK_SSE41_INLINE void lookUpBoth(__m128i bytes, const ByteTable& first, const
     __m128i rest = bytes;
     __m128i firstBelow = _mm_setzero_si128(), secondBelow = _mm_setzero_si128();
     __m128i firstAbove = _mm_setzero_si128(), secondAbove = _mm_setzero_si128();
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int k = 0; k < 8; ++k) {
         firstBelow = _mm_xor_si128(firstBelow, _mm_shuffle_epi8(first.differences[k], rest));
         secondBelow = _mm_xor_si128(secondBelow, _mm_shuffle_epi8(second.differences[k], rest));
         rest = _mm_sub_epi8(rest, _mm_set1_epi8(16));
     }
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int k = 8; k < 16; ++k) {
         firstAbove = _mm_xor_si128(firstAbove, _mm_shuffle_epi8(first.differences[k], rest));
         secondAbove = _mm_xor_si128(secondAbove, _mm_shuffle_epi8(second.differences[k], rest));
@@ -216,8 +217,9 @@ LUMVEK_SSE41_INLINE void packWideQuadPixels(uint8_t* p, __m128i high, __m128i lo
                      _mm_shuffle_epi8(low, _mm_setr_epi8(0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1, -1))));
     _mm_storeu_si128(
         reinterpret_cast<__m128i*>(p + 16),
-        _mm_or_si128(_mm_shuffle_epi8(high, _mm_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1)),
-                     _mm_shuffle_epi8(low, _mm_setr_epi8(8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1, -1))));
+        _mm_or_si128(
+            _mm_shuffle_epi8(high, _mm_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1)),
+            _mm_shuffle_epi8(low, _mm_setr_epi8(8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1, -1))));
 }
 
 // The blue, green and red components of four pixels, one per 32-bit lane.
@@ -228,8 +230,8 @@ struct Channels {
 // Bytes first, first + stride, ... of a register into the low bytes of the lanes.
 LUMVEK_SSE41_INLINE __m128i pickBytes(__m128i bytes, int first, int stride) {
     const auto at = [&](int lane) { return static_cast<char>(first + lane * stride); };
-    return _mm_shuffle_epi8(bytes, _mm_setr_epi8(at(0), -1, -1, -1, at(1), -1, -1, -1, at(2), -1, -1, -1, at(3), -1,
-                                                 -1, -1));
+    return _mm_shuffle_epi8(bytes,
+                            _mm_setr_epi8(at(0), -1, -1, -1, at(1), -1, -1, -1, at(2), -1, -1, -1, at(3), -1, -1, -1));
 }
 
 // 8-bit components straight from the loaded bytes, starting at byte `first`.
@@ -330,8 +332,9 @@ LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTab
 int hueSaturationRowSse41(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables,
                           const HueToneBytes* tone) {
 #if defined(__x86_64__)
-    const bool layout = tone != nullptr ? bytesPerPixel == 6 || bytesPerPixel == 8
-                                        : bytesPerPixel == 3 || bytesPerPixel == 4 || bytesPerPixel == 6 || bytesPerPixel == 8;
+    const bool layout = tone != nullptr
+                            ? bytesPerPixel == 6 || bytesPerPixel == 8
+                            : bytesPerPixel == 3 || bytesPerPixel == 4 || bytesPerPixel == 6 || bytesPerPixel == 8;
     if (cpuFeatures().sse41 && layout) {
         switch (bytesPerPixel * (tone != nullptr ? -1 : 1)) {
         case 3: return rowSse41<false, 3>(row, width, hueOffset, tables, nullptr);

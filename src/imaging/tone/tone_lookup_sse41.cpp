@@ -41,12 +41,12 @@ LUMVEK_SSE41 int lookupRow8Sse41(uint8_t* row, int count, const uint8_t* table, 
         __m128i rest = samples;
         __m128i below = _mm_setzero_si128();  // samples 0..127
         __m128i above = _mm_setzero_si128();  // samples 128..255
-        #pragma GCC unroll 8
+#pragma GCC unroll 8
         for (int k = 0; k < 8; ++k) {
             below = _mm_xor_si128(below, _mm_shuffle_epi8(differences[k], rest));
             rest = _mm_sub_epi8(rest, sliceStep);
         }
-        #pragma GCC unroll 8
+#pragma GCC unroll 8
         for (int k = 8; k < 16; ++k) {
             above = _mm_xor_si128(above, _mm_shuffle_epi8(differences[k], rest));
             rest = _mm_sub_epi8(rest, sliceStep);
@@ -68,7 +68,9 @@ bool lookupRows8Sse41(const PlaneView& image, const uint8_t* table, int y0, int 
     return cpuFeatures().sse41 &&
            forEachRow8(
                image, y0, y1,
-               [table](uint8_t* row, int count, bool keepFourth) { return lookupRow8Sse41(row, count, table, keepFourth); },
+               [table](uint8_t* row, int count, bool keepFourth) {
+                   return lookupRow8Sse41(row, count, table, keepFourth);
+               },
                [table](uint8_t& s) { s = table[s]; });
 #else
     (void)image, (void)table, (void)y0, (void)y1;
