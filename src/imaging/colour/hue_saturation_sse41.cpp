@@ -154,74 +154,6 @@ LUMVEK_SSE41_INLINE void packWideQuadPixels(uint8_t* p, __m128i lanes) {
         _mm_shuffle_epi8(lanes, _mm_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1)));
 }
 
-// A 256-entry byte table over the bytes of a register, as the 8-bit tone
-// body looks it up: slice k of sixteen entries answers the bytes whose high
-// nibble is k; a byte of slice s less 16 k has its top bit clear, so that
-// the shuffle reads the slice, exactly when s - k mod 16 is 0..7. Each slice
-// is kept XOR-ed with the one before it (slices 0 and 8 as they are): the
-// shuffles of slices 0..7 XOR-ed give slice s for the bytes below 128, those
-// of slices 8..15 for the others, and the byte's top bit picks one.
-struct ByteTable {
-    __m128i differences[16];
-    LUMVEK_SSE41_INLINE explicit ByteTable(const uint8_t* entries) {
-        for (int k = 0; k < 16; ++k) {
-            const __m128i slice = _mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + 16 * k));
-            differences[k] =
-                k % 8 == 0
-                    ? slice
-                    : _mm_xor_si128(slice, _mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + 16 * (k - 1))));
-        }
-    }
-};
-
-// Two tables over the same bytes, sharing the slice selection.
-LUMVEK_SSE41_INLINE void lookUpBoth(__m128i bytes, const ByteTable& first, const ByteTable& second, __m128i& a,
-                                    __m128i& b) {
-    __m128i rest = bytes;
-    __m128i firstBelow = _mm_setzero_si128(), secondBelow = _mm_setzero_si128();
-    __m128i firstAbove = _mm_setzero_si128(), secondAbove = _mm_setzero_si128();
-#pragma GCC unroll 8
-    for (int k = 0; k < 8; ++k) {
-        firstBelow = _mm_xor_si128(firstBelow, _mm_shuffle_epi8(first.differences[k], rest));
-        secondBelow = _mm_xor_si128(secondBelow, _mm_shuffle_epi8(second.differences[k], rest));
-        rest = _mm_sub_epi8(rest, _mm_set1_epi8(16));
-    }
-#pragma GCC unroll 8
-    for (int k = 8; k < 16; ++k) {
-        firstAbove = _mm_xor_si128(firstAbove, _mm_shuffle_epi8(first.differences[k], rest));
-        secondAbove = _mm_xor_si128(secondAbove, _mm_shuffle_epi8(second.differences[k], rest));
-        rest = _mm_sub_epi8(rest, _mm_set1_epi8(16));
-    }
-    a = _mm_blendv_epi8(firstBelow, firstAbove, bytes);
-    b = _mm_blendv_epi8(secondBelow, secondAbove, bytes);
-}
-
-// Four 6-byte pixels from lanes of high bytes and lanes of low bytes: the
-// shuffles of packWidePixels, and the same one byte lower for the low bytes.
-LUMVEK_SSE41_INLINE void packWidePixels(uint8_t* p, __m128i high, __m128i low) {
-    const __m128i head =
-        _mm_or_si128(_mm_shuffle_epi8(high, _mm_setr_epi8(-1, 0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9)),
-                     _mm_shuffle_epi8(low, _mm_setr_epi8(0, -1, 1, -1, 2, -1, 4, -1, 5, -1, 6, -1, 8, -1, 9, -1)));
-    const __m128i tail = _mm_or_si128(
-        _mm_shuffle_epi8(high, _mm_setr_epi8(-1, 10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1)),
-        _mm_shuffle_epi8(low, _mm_setr_epi8(10, -1, 12, -1, 13, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), head);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), tail);
-}
-
-// Four 8-byte pixels from high and low bytes, the fourth sample 0.
-LUMVEK_SSE41_INLINE void packWideQuadPixels(uint8_t* p, __m128i high, __m128i low) {
-    _mm_storeu_si128(
-        reinterpret_cast<__m128i*>(p),
-        _mm_or_si128(_mm_shuffle_epi8(high, _mm_setr_epi8(-1, 0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1)),
-                     _mm_shuffle_epi8(low, _mm_setr_epi8(0, -1, 1, -1, 2, -1, -1, -1, 4, -1, 5, -1, 6, -1, -1, -1))));
-    _mm_storeu_si128(
-        reinterpret_cast<__m128i*>(p + 16),
-        _mm_or_si128(
-            _mm_shuffle_epi8(high, _mm_setr_epi8(-1, 8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1)),
-            _mm_shuffle_epi8(low, _mm_setr_epi8(8, -1, 9, -1, 10, -1, -1, -1, 12, -1, 13, -1, 14, -1, -1, -1))));
-}
-
 // The blue, green and red components of four pixels, one per 32-bit lane.
 struct Channels {
     __m128i b, g, r;
@@ -287,29 +219,41 @@ LUMVEK_SSE41_INLINE void storePixels(uint8_t* p, int bpp, Lanes lanes) {
     }
 }
 
-// The transformed lanes of 16-bit samples (whose low byte the transform
-// leaves 0) through the tone bytes, stored: the low and the high bytes of
-// each sample's entry.
-LUMVEK_SSE41_INLINE void storeToned(uint8_t* p, int bpp, Lanes lanes, const ByteTable& low, const ByteTable& high) {
-    for (const __m128i part : {lanes.first, lanes.second}) {
-        __m128i lowBytes, highBytes;
-        lookUpBoth(part, low, high, lowBytes, highBytes);
-        if (bpp == 6) {
-            packWidePixels(p, highBytes, lowBytes);
-        } else {
-            packWideQuadPixels(p, highBytes, lowBytes);
+// The tone table's answers for the samples the transform writes, 16-bit
+// samples v << 8, as 256 entries side by side: 512 bytes that stay in cache,
+// where the table itself would be read 512 bytes apart.
+struct WideTone {
+    uint16_t entries[256];
+    explicit WideTone(const HueToneBytes& tone) {
+        for (size_t i = 0; i < 256; ++i) {
+            entries[i] = static_cast<uint16_t>(tone.low[i] | tone.high[i] << 8);
         }
-        p += 4 * bpp;
+    }
+};
+
+// The transformed lanes of eight 6- or 8-byte pixels through the tone table,
+// stored; a fourth sample 0. Looked up one by one: sixteen byte shuffles per
+// register of lanes cost more than the loads.
+LUMVEK_SSE41_INLINE void storeToned(uint8_t* p, int bpp, Lanes lanes, const WideTone& tone) {
+    alignas(16) uint8_t bytes[32];
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes), lanes.first);
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes + 16), lanes.second);
+    auto* samples = reinterpret_cast<uint16_t*>(p);
+    const int components = bpp / 2;
+    for (int j = 0; j < 8; ++j, samples += components) {
+        samples[0] = tone.entries[bytes[4 * j]];
+        samples[1] = tone.entries[bytes[4 * j + 1]];
+        samples[2] = tone.entries[bytes[4 * j + 2]];
+        if (components == 4) {
+            samples[3] = 0;
+        }
     }
 }
 
 template <bool kTone, int bpp>
-LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTables& tables, const HueToneBytes* tone) {
+LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTables& tables, const WideTone* tone) {
     const int saturation = tables.saturation();
     const SextantOrders sextants;
-    static constexpr uint8_t kUnused[256] = {};
-    const ByteTable low(kTone ? tone->low.data() : kUnused);
-    const ByteTable high(kTone ? tone->high.data() : kUnused);
     int x = 0;
     for (; x <= width - 8; x += 8) {
         uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
@@ -318,7 +262,7 @@ LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTab
         const Lanes lanes{transform4(first.b, first.g, first.r, a, saturation, sextants),
                           transform4(second.b, second.g, second.r, a, saturation, sextants)};
         if constexpr (kTone) {
-            storeToned(p, bpp, lanes, low, high);
+            storeToned(p, bpp, lanes, *tone);
         } else {
             storePixels(p, bpp, lanes);
         }
@@ -336,14 +280,17 @@ int hueSaturationRowSse41(uint8_t* row, int width, int bytesPerPixel, int hueOff
                             ? bytesPerPixel == 6 || bytesPerPixel == 8
                             : bytesPerPixel == 3 || bytesPerPixel == 4 || bytesPerPixel == 6 || bytesPerPixel == 8;
     if (cpuFeatures().sse41 && layout) {
-        switch (bytesPerPixel * (tone != nullptr ? -1 : 1)) {
-        case 3: return rowSse41<false, 3>(row, width, hueOffset, tables, nullptr);
-        case 4: return rowSse41<false, 4>(row, width, hueOffset, tables, nullptr);
-        case 6: return rowSse41<false, 6>(row, width, hueOffset, tables, nullptr);
-        case 8: return rowSse41<false, 8>(row, width, hueOffset, tables, nullptr);
-        case -6: return rowSse41<true, 6>(row, width, hueOffset, tables, tone);
-        default: return rowSse41<true, 8>(row, width, hueOffset, tables, tone);
+        if (tone == nullptr) {
+            switch (bytesPerPixel) {
+            case 3: return rowSse41<false, 3>(row, width, hueOffset, tables, nullptr);
+            case 4: return rowSse41<false, 4>(row, width, hueOffset, tables, nullptr);
+            case 6: return rowSse41<false, 6>(row, width, hueOffset, tables, nullptr);
+            default: return rowSse41<false, 8>(row, width, hueOffset, tables, nullptr);
+            }
         }
+        const WideTone wide(*tone);
+        return bytesPerPixel == 6 ? rowSse41<true, 6>(row, width, hueOffset, tables, &wide)
+                                  : rowSse41<true, 8>(row, width, hueOffset, tables, &wide);
     }
 #else
     (void)row, (void)width, (void)bytesPerPixel, (void)hueOffset, (void)tables, (void)tone;
