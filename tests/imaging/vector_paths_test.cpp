@@ -275,6 +275,7 @@ TEST(VectorPaths, SharpeningInPlaceInRunsMatchesTheReference) {
 }
 
 TEST(VectorPaths, BrightnessOfWideSamplesMatchesItsTable) {
+    const bool vector = cpuFeatures().avx2 || cpuFeatures().sse41;
     uint32_t seed = 90;
     for (int bpp : {2, 6, 8}) {
         for (int w : kWidths) {
@@ -295,9 +296,41 @@ TEST(VectorPaths, BrightnessOfWideSamplesMatchesItsTable) {
                     }
                 }
                 OwnedPlane image = frame;
-                ASSERT_EQ(detail::brightenRows16Avx2(image.view(), brightnessFactor(brightness), 0, 3),
-                          cpuFeatures().avx2);
-                if (cpuFeatures().avx2) {
+                ASSERT_EQ(detail::brightenRows16Avx2(image.view(), brightnessFactor(brightness), 0, 3), vector);
+                if (vector) {
+                    ASSERT_EQ(expected.bytes(), image.bytes()) << bpp << " bytes " << w << " wide " << brightness;
+                }
+            }
+        }
+    }
+}
+
+// The 8-bit arithmetic against its table: every byte value in every lane
+// position, and a fourth component left alone.
+TEST(VectorPaths, BrightnessOfNarrowSamplesMatchesItsTable) {
+    const bool vector = cpuFeatures().avx2 || cpuFeatures().sse41;
+    uint32_t seed = 95;
+    for (int bpp : {1, 3, 4}) {
+        for (int w : kWidths) {
+            OwnedPlane frame(w, 3, bpp);
+            frame.fillRandom(++seed);
+            for (int x = 0; x < w; x += 2) {
+                frame.at8(1, x) = 0xFF;
+                frame.at8(2, x) = 0;
+            }
+            for (int brightness : {-255, -254, -1, 1, 15, 128, 255}) {
+                const ToneTable table = brightnessTable(brightness, false);
+                OwnedPlane expected = frame;
+                for (int y = 0; y < 3; ++y) {
+                    for (int x = 0; x < w; ++x) {
+                        for (int k = 0; k < std::min(bpp, 3); ++k) {
+                            expected.at8(y, x, k) = static_cast<uint8_t>(table[frame.at8(y, x, k)]);
+                        }
+                    }
+                }
+                OwnedPlane image = frame;
+                ASSERT_EQ(detail::brightenRows8Avx2(image.view(), brightnessFactor(brightness), 0, 3), vector);
+                if (vector) {
                     ASSERT_EQ(expected.bytes(), image.bytes()) << bpp << " bytes " << w << " wide " << brightness;
                 }
             }

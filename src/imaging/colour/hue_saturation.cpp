@@ -58,6 +58,15 @@ void transformRows(const PlaneView& image, int hueOffset, const HueSaturationTab
     }
 }
 
+// The widest 8-pixel body the processor has: pixels [0, returned) of the row.
+int vectorRow(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables,
+              const HueToneBytes* tone) {
+    return cpuFeatures().avx2 ? detail::hueSaturationRowAvx2(row, width, bytesPerPixel, hueOffset, tables, tone)
+                              : detail::hueSaturationRowSse41(row, width, bytesPerPixel, hueOffset, tables, tone);
+}
+
+bool hasVectorRows() { return cpuFeatures().avx2 || cpuFeatures().sse41; }
+
 template <typename Sample, int kComponents>
 void transformRowsVector(const PlaneView& image, int hueOffset, const HueSaturationTables& tables, int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
@@ -65,7 +74,7 @@ void transformRowsVector(const PlaneView& image, int hueOffset, const HueSaturat
                                            nullptr)) {
             continue;
         }
-        const int done = detail::hueSaturationRowAvx2(image.row(y), image.width, image.bytesPerPixel, hueOffset, tables);
+        const int done = vectorRow(image.row(y), image.width, image.bytesPerPixel, hueOffset, tables, nullptr);
         transformRow<Sample, kComponents>(image, hueOffset, tables, y, done);
     }
 }
@@ -165,7 +174,7 @@ bool hueSaturationReference(const PlaneView& image, int hueOffset, const HueSatu
 
 void hueSaturationOptimisedRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables, int y0,
                                 int y1) {
-    const RowsFn rows = cpuFeatures().avx2 ? vectorRowsFor(image.bytesPerPixel) : rowsFor(image.bytesPerPixel);
+    const RowsFn rows = hasVectorRows() ? vectorRowsFor(image.bytesPerPixel) : rowsFor(image.bytesPerPixel);
     if (rows != nullptr && !image.empty()) {
         rows(image, hueOffset, tables, y0, y1);
     }
@@ -187,15 +196,14 @@ void hueSaturationToneRows(const PlaneView& image, int hueOffset, const HueSatur
         }
         return;
     }
-    if (cpuFeatures().avx2 && wide && rowsFor(image.bytesPerPixel) != nullptr && tone->size() == kWideToneEntries) {
+    if (hasVectorRows() && wide && rowsFor(image.bytesPerPixel) != nullptr && tone->size() == kWideToneEntries) {
         // 16-bit samples: the table pass would walk a 128 KiB table sample by
         // sample; the transform's results have 256 values, so the vector body
         // looks them up in its own lanes instead.
         const HueToneBytes bytes(*tone, wide);
         const bool quad = image.bytesPerPixel == 8;
         for (int y = y0; y < y1; ++y) {
-            const int done = detail::hueSaturationRowAvx2(image.row(y), image.width, image.bytesPerPixel, hueOffset,
-                                                          tables, &bytes);
+            const int done = vectorRow(image.row(y), image.width, image.bytesPerPixel, hueOffset, tables, &bytes);
             if (quad) {
                 transformRow<uint16_t, 4>(image, hueOffset, tables, y, done);
             } else {
@@ -212,7 +220,7 @@ void hueSaturationToneRows(const PlaneView& image, int hueOffset, const HueSatur
 
 bool hueSaturationOptimised(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,
                             RowBands& bands) {
-    const RowsFn rows = cpuFeatures().avx2 ? vectorRowsFor(image.bytesPerPixel) : rowsFor(image.bytesPerPixel);
+    const RowsFn rows = hasVectorRows() ? vectorRowsFor(image.bytesPerPixel) : rowsFor(image.bytesPerPixel);
     if (rows == nullptr || image.empty()) {
         return false;
     }

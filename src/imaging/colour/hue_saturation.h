@@ -45,8 +45,8 @@ void hueSaturationOptimisedRows(const PlaneView& image, int hueOffset, const Hue
                                 int y1);
 // The same followed by a tone table (256 entries for 8-bit samples, 65536
 // for 16-bit ones; null: none) over rows [y0, y1): one pass where the
-// processor has AVX-512 VBMI, and for 16-bit samples with AVX2; else row by
-// row while the row is in cache.
+// processor has AVX-512 VBMI, and for 16-bit samples with AVX2 or SSE4.1;
+// else row by row while the row is in cache.
 void hueSaturationToneRows(const PlaneView& image, int hueOffset, const HueSaturationTables& tables,
                            const std::vector<uint16_t>* tone, int y0, int y1);
 
@@ -68,6 +68,10 @@ extern const int32_t kSextantSteps[12];
 // depths. The caller finishes the row with the scalar code.
 int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables,
                          const HueToneBytes* tone = nullptr);
+// The same with SSE4.1 and SSSE3, for processors without AVX2: eight pixels
+// at a time; the tone bytes only for 6/8-byte rows (0 for 3/4-byte ones).
+int hueSaturationRowSse41(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables,
+                          const HueToneBytes* tone = nullptr);
 // A whole 3/4/6/8-byte row with AVX-512 VBMI, sixteen pixels at a time, then
 // the tone bytes when given; false (nothing done) when the processor lacks
 // it or for other depths.

@@ -67,6 +67,33 @@ void marksSse2(const Sample* v, const Sample* left, const Sample* right, const S
     }
 }
 
+// 8-bit samples sixteen at a time in byte lanes (SSE2), from pixel `from`;
+// the mean as in marksAvx512Bytes below. Returns where it stopped.
+inline int marksSse2Bytes(const uint8_t* v, const uint8_t* left, const uint8_t* right, const uint8_t* up,
+                          const uint8_t* down, int from, int count, uint8_t* marks) {
+    const __m128i one = _mm_set1_epi8(1);
+    const __m128i limit = _mm_set1_epi8(kSpike8);
+    auto load = [](const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+    int i = from;
+    for (; i + 16 <= count; i += 16) {
+        const __m128i a = load(left + i), b = load(right + i);
+        const __m128i c = load(up + i), d = load(down + i);
+        const __m128i oddAb = _mm_and_si128(_mm_xor_si128(a, b), one);
+        const __m128i oddCd = _mm_and_si128(_mm_xor_si128(c, d), one);
+        const __m128i p = _mm_sub_epi8(_mm_avg_epu8(a, b), oddAb);
+        const __m128i q = _mm_sub_epi8(_mm_avg_epu8(c, d), oddCd);
+        const __m128i roundDown =
+            _mm_andnot_si128(_mm_and_si128(oddAb, oddCd), _mm_and_si128(_mm_xor_si128(p, q), one));
+        const __m128i mean = _mm_sub_epi8(_mm_avg_epu8(p, q), roundDown);
+        const __m128i above = _mm_subs_epu8(load(v + i), mean);
+        // above >= 30 exactly where max(above, 30) is above itself.
+        const __m128i hit = _mm_cmpeq_epi8(_mm_max_epu8(above, limit), above);
+        const auto bits = static_cast<uint16_t>(_mm_movemask_epi8(hit));
+        std::memcpy(marks + i / 8, &bits, sizeof bits);
+    }
+    return i;
+}
+
 #if defined(__x86_64__)
 #define LUMVEK_AVX2 __attribute__((target("avx2")))
 #define LUMVEK_AVX512BW __attribute__((target("avx512f,avx512bw")))
@@ -228,6 +255,9 @@ void markRow(const RowWindow<Sample>& rows, int width, uint8_t* marks) {
         i = marksAvx2(v, left, right, up, down, i, count, marks);
     }
 #endif
+    if constexpr (!kWide<Sample>) {
+        i = marksSse2Bytes(v, left, right, up, down, i, count, marks);
+    }
     marksSse2(v, left, right, up, down, i, count, marks);
     for (i = count / 8 * 8; i < count; ++i) {
         const int32_t mean = (int32_t{left[i]} + right[i] + up[i] + down[i]) >> 2;

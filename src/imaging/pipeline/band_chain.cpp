@@ -93,7 +93,7 @@ bool FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
             }
             after = &brightnessTable_;
             // As for brightness alone: arithmetic beats every table walk but AVX-512's on 8-bit samples.
-            afterArithmetic = cpuFeatures().avx2 && (wide || !cpuFeatures().avx512vbmi);
+            afterArithmetic = (cpuFeatures().avx2 || cpuFeatures().sse41) && (wide || !cpuFeatures().avx512vbmi);
         }
         sharpness = sharpnessTable_.get();
         rowsSharpened_.assign(static_cast<size_t>(output.height), 0);  // capacity kept: no allocation per frame

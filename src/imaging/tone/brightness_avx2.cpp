@@ -1,6 +1,7 @@
 // Brightness of 8- and 16-bit samples sixteen at a time: trunc(v x F) in
 // single precision, limited to 0..max. The lanes do the very float multiply
 // and truncation of brightenSample, so the results are the same bits.
+// Without AVX2 the entry points hand the rows to the 128-bit bodies.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -73,7 +74,10 @@ __attribute__((target("avx2"))) int brightenRow16Avx2(uint16_t* row, int count, 
 
 bool brightenRows16Avx2(const PlaneView& image, float factor, int y0, int y1) {
 #if defined(__x86_64__)
-    if (!cpuFeatures().avx2 || (image.bytesPerPixel != 2 && image.bytesPerPixel != 6 && image.bytesPerPixel != 8)) {
+    if (!cpuFeatures().avx2) {
+        return brightenRows16Sse41(image, factor, y0, y1);
+    }
+    if (image.bytesPerPixel != 2 && image.bytesPerPixel != 6 && image.bytesPerPixel != 8) {
         return false;
     }
     const bool keepFourth = image.bytesPerPixel == 8;
@@ -95,8 +99,10 @@ bool brightenRows16Avx2(const PlaneView& image, float factor, int y0, int y1) {
 
 bool brightenRows8Avx2(const PlaneView& image, float factor, int y0, int y1) {
 #if defined(__x86_64__)
-    return cpuFeatures().avx2 &&
-           forEachRow8(
+    if (!cpuFeatures().avx2) {
+        return brightenRows8Sse41(image, factor, y0, y1);
+    }
+    return forEachRow8(
                image, y0, y1,
                [factor](uint8_t* row, int count, bool keepFourth) {
                    return brightenRow8Avx2(row, count, factor, keepFourth);

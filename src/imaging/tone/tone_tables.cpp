@@ -36,9 +36,10 @@ void applyRows16(const PlaneView& image, const ToneTable& table, int y0, int y1)
 }
 
 // The 8-bit table narrowed to bytes: 32 samples at a time where the
-// processor can (64 with AVX-512 VBMI), else sample by sample.
+// processor can (64 with AVX-512 VBMI, 16 with SSE4.1), else sample by sample.
 void applyRows8(const PlaneView& image, const uint8_t* lut, int y0, int y1) {
-    if (!detail::lookupRows8Avx512(image, lut, y0, y1) && !detail::lookupRows8Avx2(image, lut, y0, y1)) {
+    if (!detail::lookupRows8Avx512(image, lut, y0, y1) && !detail::lookupRows8Avx2(image, lut, y0, y1) &&
+        !detail::lookupRows8Sse41(image, lut, y0, y1)) {
         forEachSample<uint8_t>(image, y0, y1, [lut](uint8_t& s) { s = lut[s]; });
     }
 }
@@ -118,7 +119,7 @@ ToneTable composeTables(const ToneTable& inner, const ToneTable& outer) {
 }
 
 bool brightnessOptimised8(const PlaneView& image, int brightness, RowBands& bands) {
-    if (image.empty() || !cpuFeatures().avx2 ||
+    if (image.empty() || !(cpuFeatures().avx2 || cpuFeatures().sse41) ||
         (image.bytesPerPixel != 1 && image.bytesPerPixel != 3 && image.bytesPerPixel != 4)) {
         return false;
     }

@@ -49,17 +49,25 @@ using ToneTable = std::vector<uint16_t>;  // entry per sample value 0..max
 void applyToneTableRows(const PlaneView& image, const ToneTable& table, int y0, int y1);
 
 // Brightness alone on 8-bit samples, arithmetic instead of a table, over
-// row bands (AVX2; false without it, then the table member is used).
+// row bands (AVX2 or SSE4.1; false without them, then the table member is used).
 [[nodiscard]] bool brightnessOptimised8(const PlaneView& image, int brightness, RowBands& bands);
 
 namespace detail {
+// Brightness by arithmetic on rows [y0, y1) of 8-bit samples (1/3/4-byte
+// pixels) with AVX2, or with the SSE4.1 body below on processors without
+// it; false without either.
 [[nodiscard]] bool brightenRows8Avx2(const PlaneView& image, float factor, int y0, int y1);
 // The same for 16-bit samples (2/6/8-byte pixels), the table's own formula
-// without reading its 128 KiB; false without AVX2.
+// without reading its 128 KiB.
 [[nodiscard]] bool brightenRows16Avx2(const PlaneView& image, float factor, int y0, int y1);
+// The 128-bit bodies alone (SSE4.1 and SSSE3; false without them).
+[[nodiscard]] bool brightenRows8Sse41(const PlaneView& image, float factor, int y0, int y1);
+[[nodiscard]] bool brightenRows16Sse41(const PlaneView& image, float factor, int y0, int y1);
 // A 256-entry byte table over rows [y0, y1) of 8-bit samples (AVX2; false
 // without it, then the caller walks the samples itself).
 [[nodiscard]] bool lookupRows8Avx2(const PlaneView& image, const uint8_t* table, int y0, int y1);
+// The same sixteen samples at a time (SSE4.1 and SSSE3; false without them).
+[[nodiscard]] bool lookupRows8Sse41(const PlaneView& image, const uint8_t* table, int y0, int y1);
 // The same 64 samples at a time (AVX-512 VBMI; false without it).
 [[nodiscard]] bool lookupRows8Avx512(const PlaneView& image, const uint8_t* table, int y0, int y1);
 // A 65536-entry table over rows [y0, y1) of 16-bit samples, 32 at a time by
