@@ -27,7 +27,14 @@ extern "C" {
 #endif
 
 /** @cond LUMVEK_INTERNAL */
-#if defined(__GNUC__)
+#if defined(_WIN32)
+/* The SDK's companion DLL exports the functions; applications import them. */
+#if defined(LUMVEK_SDK_BUILD)
+#define LUMVEK_DEVICE_API __declspec(dllexport)
+#else
+#define LUMVEK_DEVICE_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
 #define LUMVEK_DEVICE_API __attribute__((visibility("default")))
 #else
 #define LUMVEK_DEVICE_API
