@@ -79,20 +79,13 @@ LUMVEK_SSE41 int brightenRow16Sse41(uint16_t* row, int count, float factor, bool
 
 bool brightenRows16Sse41(const PlaneView& image, float factor, int y0, int y1) {
 #if defined(__x86_64__)
-    if (!cpuFeatures().sse41 || (image.bytesPerPixel != 2 && image.bytesPerPixel != 6 && image.bytesPerPixel != 8)) {
-        return false;
-    }
-    const bool keepFourth = image.bytesPerPixel == 8;
-    const int count = image.width * image.bytesPerPixel / 2;
-    for (int y = y0; y < y1; ++y) {
-        uint16_t* row = image.row16(y);
-        for (int i = brightenRow16Sse41(row, count, factor, keepFourth); i < count; ++i) {
-            if (!keepFourth || (i & 3) != 3) {
-                row[i] = static_cast<uint16_t>(brightenSample(row[i], factor, 65535));
-            }
-        }
-    }
-    return true;
+    return cpuFeatures().sse41 &&
+           forEachRow16(
+               image, y0, y1,
+               [factor](uint16_t* row, int count, bool keepFourth) {
+                   return brightenRow16Sse41(row, count, factor, keepFourth);
+               },
+               [factor](uint16_t& s) { s = static_cast<uint16_t>(brightenSample(s, factor, 65535)); });
 #else
     (void)image, (void)factor, (void)y0, (void)y1;
     return false;

@@ -56,4 +56,24 @@ bool forEachRow8(const PlaneView& image, int y0, int y1, VectorRow vectorRow, Sc
     return true;
 }
 
+// The same for the 16-bit vector bodies (2-, 6- and 8-byte pixels), counting
+// 16-bit samples and skipping the fourth of 8-byte pixels.
+template <typename VectorRow, typename Scalar>
+bool forEachRow16(const PlaneView& image, int y0, int y1, VectorRow vectorRow, Scalar scalar) {
+    if (image.bytesPerPixel != 2 && image.bytesPerPixel != 6 && image.bytesPerPixel != 8) {
+        return false;
+    }
+    const bool keepFourth = image.bytesPerPixel == 8;
+    const int count = image.width * image.bytesPerPixel / 2;
+    for (int y = y0; y < y1; ++y) {
+        uint16_t* row = image.row16(y);
+        for (int i = vectorRow(row, count, keepFourth); i < count; ++i) {
+            if (!keepFourth || (i & 3) != 3) {
+                scalar(row[i]);
+            }
+        }
+    }
+    return true;
+}
+
 } // namespace lumvek
