@@ -37,9 +37,13 @@ TEST(ToolStream, PrintsALineASecondAndCountsHeadersDroppedWhileStreaming) {
     const std::string last = numberAfter(all, "last frame number:");
     ASSERT_FALSE(lost.empty() || frames.empty() || last.empty()) << all;
     EXPECT_GE(std::stoi(lost), 2) << all;
-    EXPECT_EQ(std::stoi(last), std::stoi(frames) + std::stoi(lost) + std::stoi(numberAfter(all, "overwritten before read:")) +
-                                   std::stoi(numberAfter(all, "not delivered \\(application behind\\):")))
-        << all;
+    // The numbers run on past every lost frame between delivered ones; a
+    // frame lost after the last delivered one (at the stop, likelier on a
+    // slow build) is counted but never numbered.
+    const int counted = std::stoi(frames) + std::stoi(lost) + std::stoi(numberAfter(all, "overwritten before read:")) +
+                        std::stoi(numberAfter(all, "not delivered \\(application behind\\):"));
+    EXPECT_LE(std::stoi(last), counted) << all;
+    EXPECT_GE(std::stoi(last), std::stoi(frames) + 2) << "the two dropped headers leave gaps\n" << all;
     EXPECT_NE(all.find("summary: "), std::string::npos) << all;
     EXPECT_NE(all.find("delivery latency: median "), std::string::npos) << all;
 }
