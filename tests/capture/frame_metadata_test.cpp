@@ -23,11 +23,18 @@ constexpr bool kInstrumented = true;
 constexpr bool kInstrumented = false;
 #endif
 
+// Where the host itself may fall behind the camera: an instrumented build,
+// or Wine on a busy machine, whose waits can return a frame period late, so
+// that the transfer thread re-arms after the next frame went by.
+bool hostMayFallBehind() {
+    return kInstrumented || runningUnderWine();
+}
+
 // Every frame lost between delivered frames is counted by one of the
-// counters; in an instrumented build the counters may hold more.
+// counters; where the host may fall behind, the counters may hold more.
 void expectGapsCounted(uint64_t gaps, const LumvekStreamStatistics& s) {
     const uint64_t counted = s.framesLostInTransfer + s.framesOverwritten + s.framesNotDelivered;
-    if (kInstrumented) {
+    if (hostMayFallBehind()) {
         EXPECT_LE(gaps, counted);
     } else {
         EXPECT_EQ(gaps, counted);
@@ -112,7 +119,7 @@ TEST_F(FrameMetadataTest, DroppedHeadersLeaveFrameNumberGapsCountedAsTransferLos
     }
     const uint64_t gaps = gapsOf(frames);
     const LumvekStreamStatistics s = statisticsOf(self);
-    if (kInstrumented) {
+    if (hostMayFallBehind()) {
         EXPECT_GE(s.framesLostInTransfer, 2u) << "the two dropped headers";
     } else {
         EXPECT_EQ(s.framesLostInTransfer, 2u) << "the two dropped headers";

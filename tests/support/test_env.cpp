@@ -5,6 +5,10 @@
 #include <random>
 #include <unistd.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace lumvek::test {
 
 namespace {
@@ -30,6 +34,15 @@ std::filesystem::path createProcessDir() {
 #endif
 }
 } // namespace
+
+bool runningUnderWine() {
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
 
 const std::filesystem::path& processTempDir() {
     static const std::filesystem::path dir = createProcessDir();

@@ -14,6 +14,12 @@ const std::filesystem::path& processTempDir();
 // A fresh, empty folder below processTempDir().
 std::filesystem::path makeTempDir(const std::string& stem);
 
+// True when this Windows build runs under Wine (whose ntdll exports
+// wine_get_version), false elsewhere. Wine keeps every wait and wake-up in
+// one server process: on a busy machine a thread can be late by a frame
+// period, which a real-time expectation must allow for there.
+[[nodiscard]] bool runningUnderWine();
+
 // Sets (or, with nullopt, unsets) an environment variable for one scope.
 class ScopedEnv {
 public:
