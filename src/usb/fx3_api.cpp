@@ -1,8 +1,9 @@
 #include "usb/fx3_api.h"
 
 #include <cctype>
+#include <string>
 
-#include "platform/log/log.h"
+#include "platform/log/debugger_output.h"
 #include "usb/shared_device_table.h"
 
 namespace lumvek {
@@ -64,8 +65,11 @@ bool addDevice(DeviceTable& table, uint16_t vendorId, uint16_t productId, const 
     }
     DeviceEntry& entry = table.entries[static_cast<size_t>(table.entryCount)];
     if (entry.productId != 0) {
-        platform::logf(platform::LogCategory::Usb, "open-device table: entry %d was not free; overwritten",
-                       table.entryCount);
+        // Entries past the count are always free: a table that says
+        // otherwise was written by something else.
+        const std::string line =
+            "open-device table: entry " + std::to_string(table.entryCount) + " was not free; overwritten";
+        platform::debuggerOutput(platform::LogCategory::Usb, line.c_str());
     }
     entry.vendorId = vendorId;
     entry.productId = productId;

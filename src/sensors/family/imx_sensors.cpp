@@ -1,6 +1,6 @@
 #include "sensors/family/imx_sensors.h"
 
-#include "platform/log/log.h"
+#include "platform/log/debugger_output.h"
 #include "platform/sync/clock.h"
 #include "sensors/family/family_registers.h"
 #include "usb/controller_base.h"
@@ -122,7 +122,8 @@ bool resetSerialBridge(CControllerBase& controller) {
         ready = (value & kBridgeReadyBit) != 0;
         if (!ready) platform::sleepMs(kBridgePollPauseMs);
     }
-    platform::logf(platform::LogCategory::Sensor, "%s", ready ? "::SerReset:: VD is ready." : "::SerReset:: failure.");
+    platform::debuggerOutput(platform::LogCategory::Sensor,
+                             ready ? "::SerReset:: VD is ready." : "::SerReset:: failure.");
     return ready;
 }
 
