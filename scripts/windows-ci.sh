@@ -52,6 +52,14 @@ unset DISPLAY WAYLAND_DISPLAY
 stage wineprefix
 wineboot --init >/dev/null 2>&1 || true
 wineserver --wait || true
+# One server for the whole run: left to itself it exits a few seconds after
+# its last program, and a test program starting just then meets a server on
+# its way out ("recvmsg: Connection reset by peer") or waits for a new one.
+# The first program a fresh server sees starts Wine's own processes; two
+# test programs arriving together there can hang both, so one waits first.
+wineserver --persistent
+trap 'wineserver --kill >/dev/null 2>&1 || true' EXIT
+wine cmd.exe /c exit 0 >/dev/null 2>&1 || true
 stage_done wineprefix
 
 stage tests
@@ -62,15 +70,21 @@ ctest --test-dir "$build" -j"$jobs" --output-on-failure --timeout 300 -LE '^disp
 stage_done tests
 
 stage "tests with a display"
-# One X server for every window and dialog suite; Wine draws on it.
+# One X server for every window and dialog suite, and a Wine server (with
+# its desktop process) started under it, so that Wine draws there.
 if ctest --test-dir "$build" -N -L '^display$' | grep -q 'Total Tests: [1-9]'; then
+  wineserver --kill >/dev/null 2>&1 || true
+  wineserver --wait || true
   # shellcheck disable=SC2086
-  xvfb-run -a -s "-screen 0 1280x1024x24" \
-    ctest --test-dir "$build" -j"$jobs" --output-on-failure --timeout 300 -L '^display$' ${LUMVEK_CTEST_ARGS:-} ||
-    status=$?
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    wineserver --persistent
+    wine cmd.exe /c exit 0 >/dev/null 2>&1
+    ctest --test-dir "$0" -j"$1" --output-on-failure --timeout 300 -L "^display$" ${2:-}
+    result=$?
+    wineserver --kill >/dev/null 2>&1
+    exit $result' "$build" "$jobs" "${LUMVEK_CTEST_ARGS:-}" || status=$?
 fi
 stage_done "tests with a display"
-wineserver --kill >/dev/null 2>&1 || true
 
 echo "=== total: $(( $(date +%s) - total_start )) s"
 exit $status
