@@ -223,6 +223,10 @@ TEST_F(DialogBoxTest, AnalogEscapeSendsTheGainBackButKeepsTheChannelGain) {
         const std::wstring range = box.text(2133);
         EXPECT_TRUE(range == pick(L"range", L"設定範囲") || range.rfind(L"range: ", 0) == 0) << range.size();
 
+        const std::wstring milliseconds = box.text(1049);
+        EXPECT_EQ(milliseconds.rfind(L"=", 0), 0u);
+        EXPECT_EQ(milliseconds.substr(milliseconds.size() - 2), L"ms");
+
         box.drag(1013, target);
         int okNow = 0;
         EXPECT_EQ(Lumvek_GetGlobalGain(handle_, &okNow), target);
@@ -294,6 +298,12 @@ TEST_F(DialogBoxTest, CameraDialogShowsTheFormatsInItsLanguageAndEscapeStoresNot
         EXPECT_FALSE(box.enabled(kApply));
         box.choose(1009, colour == 8 ? 2 : 0);
         EXPECT_TRUE(box.enabled(kApply));  // the model saw the change
+        // Text that is no number is refused, with the model's message in its language;
+        // the edit keeps what was typed.
+        EXPECT_EQ(box.text(1098), L"");
+        box.type(1045, L"x");
+        EXPECT_EQ(box.text(1098), pick(L"Please enter a number.", L"数値を入力してください。"));
+        EXPECT_EQ(box.text(1045), L"x");
         box.escape();
     });
     SKIP_WITHOUT_DISPLAY();

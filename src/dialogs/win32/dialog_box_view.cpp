@@ -114,6 +114,26 @@ bool createPages(Session& session, HMODULE module, const Templates& templates) {
     return true;
 }
 
+// The tab captions are drawn by the dialog: centred, on the button face.
+void drawTab(const Session& session, const DRAWITEMSTRUCT& item) {
+    wchar_t text[128] = {};
+    TCITEMW tab{};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = text;
+    tab.cchTextMax = static_cast<int>(std::size(text));
+    SendMessageW(session.tab, TCM_GETITEMW, item.itemID, reinterpret_cast<LPARAM>(&tab));
+    RECT area = item.rcItem;
+    FillRect(item.hDC, &area, GetSysColorBrush(COLOR_BTNFACE));
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(session.tab, WM_GETFONT, 0, 0));
+    HGDIOBJ previous = font != nullptr ? SelectObject(item.hDC, font) : nullptr;
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, GetSysColor(COLOR_BTNTEXT));
+    DrawTextW(item.hDC, text, -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    if (previous != nullptr) {
+        SelectObject(item.hDC, previous);
+    }
+}
+
 BOOL initFrame(HWND frame, Session& session, HMODULE module, const Templates& templates) {
     session.frame = frame;
     session.tab = GetDlgItem(frame, LUMVEK_IDC_TAB);
@@ -189,6 +209,14 @@ INT_PTR CALLBACK frameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lPara
         LRESULT result = 0;
         if (handleControl(*session, message, wParam, lParam, result)) {
             SetWindowLongPtrW(frame, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item->hwndItem == session->tab) {
+            drawTab(*session, *item);
             return TRUE;
         }
         return FALSE;
