@@ -9,11 +9,12 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "LumvekSdk.h"
 #include "LumvekWindow.h"
 #include "dialog_box_driver.h"
-#include "support/test_env.h"
 
 namespace lumvek::test {
 namespace {
@@ -165,6 +166,10 @@ TEST_F(DialogBoxTest, MonochromeImageDialogHasTheGrayFilterPage) {
             EXPECT_EQ(className(GetDlgItem(grayPage, t[2])), L"Edit") << t[2];
         }
 
+        for (int id : {1046, 1047, 1048, 2074, 1035, 1030, 1031, 1032, 1033}) {
+            EXPECT_EQ(className(GetDlgItem(grayPage, id)), L"Button") << id;
+        }
+
         box.selectTab(1);
         EXPECT_FALSE(IsWindowVisible(imagePage));
         EXPECT_TRUE(IsWindowVisible(grayPage));
@@ -215,6 +220,14 @@ TEST_F(DialogBoxTest, AnalogEscapeSendsTheGainBackButKeepsTheChannelGain) {
         for (int edit = 1050; edit <= 1064; edit += 2) {
             EXPECT_EQ(className(GetDlgItem(channel, edit)), L"Edit") << edit;
             EXPECT_EQ(className(GetDlgItem(channel, edit + 1)), L"msctls_updown32") << edit + 1;
+        }
+        const std::pair<int, const wchar_t*> others[] = {
+            {1036, L"Button"}, {1037, L"Button"}, {1028, L"Button"}, {1029, L"Button"}, {1049, L"Static"},
+            {2134, L"Static"}, {2131, L"Edit"}, {2132, L"ComboBox"}, {2133, L"Static"}, {2127, L"Static"},
+            {2128, L"msctls_trackbar32"}, {2129, L"Edit"}, {2130, L"msctls_updown32"}, {2124, L"Button"},
+            {2125, L"Button"}, {2126, L"ComboBox"}};
+        for (const auto& [id, kind] : others) {
+            EXPECT_EQ(className(GetDlgItem(analog, id)), kind) << id;
         }
         EXPECT_TRUE(box.enabled(1013));
         EXPECT_FALSE(box.enabled(1018));  // colour gains start disabled
@@ -290,6 +303,10 @@ TEST_F(DialogBoxTest, CameraDialogShowsTheFormatsInItsLanguageAndEscapeStoresNot
         EXPECT_FALSE(box.enabled(1014));
         EXPECT_EQ(box.comboItems(1010).back(), pick(L"Custom", L"カスタム"));
         // This camera's window cannot be adjusted: the size fields are off.
+        for (int id : {1009, 1012, 1014}) {
+            EXPECT_EQ(className(box.item(id)), L"ComboBox") << id;
+        }
+        EXPECT_EQ(className(box.item(1045)), L"Edit");
         for (int id : {1010, 1039, 1040, 1041, 1042, 1043, 1044}) {
             EXPECT_EQ(className(box.item(id)), id == 1010 ? L"ComboBox" : L"Edit") << id;
             EXPECT_FALSE(box.enabled(id)) << id;

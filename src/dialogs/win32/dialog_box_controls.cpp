@@ -262,7 +262,7 @@ bool handleControl(Session& session, UINT message, WPARAM wParam, LPARAM lParam,
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (c->kind == ControlKind::UpDown && header->code == UDN_DELTAPOS) {
             const auto* change = reinterpret_cast<const NMUPDOWN*>(lParam);
-            const int wanted = c->value + change->iDelta;
+            const int wanted = c->value + change->iDelta * std::max(c->step, 1);
             act(session, nullptr, [&](DialogAutomation& m) { (void)m.setValue(id, wanted); });
             result = TRUE;  // the position comes from the model, not from the control
             return true;
