@@ -9,6 +9,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -151,6 +153,68 @@ struct Box {
     }
 };
 
+// Writes what the screen shows of window as a 24-bit BMP file (false when
+// it could not be read or written).
+inline bool saveScreenshot(HWND window, const std::string& path) {
+    RECT r{};
+    if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) {
+        return false;
+    }
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as a BMP file stores it
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP picture = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool saved = false;
+    if (picture != nullptr) {
+        HGDIOBJ previous = SelectObject(memory, picture);
+        BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+        GdiFlush();
+        const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+        BITMAPFILEHEADER file{};
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+        file.bfSize = file.bfOffBits + stride * static_cast<DWORD>(height);
+        if (FILE* out = std::fopen(path.c_str(), "wb")) {
+            saved = std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                    std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
+                    std::fwrite(bits, stride * static_cast<DWORD>(height), 1, out) == 1;
+            saved = std::fclose(out) == 0 && saved;
+        }
+        SelectObject(memory, previous);
+        DeleteObject(picture);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}
+
+// Keeps a picture of the box as it opened, named after the running test and
+// the language, in LUMVEK_SCREENSHOT_DIR when the build names one.
+inline void keepScreenshot(HWND frame) {
+#ifdef LUMVEK_SCREENSHOT_DIR
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const char* japanese = std::getenv("LUMVEK_EXPECT_JAPANESE");
+    const std::string language = japanese != nullptr && *japanese == '1' ? "ja" : "en";
+    CreateDirectoryA(LUMVEK_SCREENSHOT_DIR, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let the box paint itself
+    const std::string path =
+        std::string(LUMVEK_SCREENSHOT_DIR) + "/" + (test != nullptr ? test->name() : "dialog") + "_" + language + ".bmp";
+    if (!saveScreenshot(frame, path)) {
+        ADD_FAILURE() << "no screenshot written to " << path;
+    }
+#else
+    (void)frame;
+#endif
+}
+
 // Runs dialog() (a dialog export) on this thread while script(box) works
 // the box from a second thread. Returns what dialog() returned; *appeared
 // says whether a box showed up at all. A script that leaves the box open
@@ -182,6 +246,7 @@ inline int runDialog(const std::function<int()>& dialog, const std::function<voi
             return;
         }
         found = true;
+        keepScreenshot(box.frame);
         script(box);
         const auto grace = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!returned && std::chrono::steady_clock::now() < grace) {
