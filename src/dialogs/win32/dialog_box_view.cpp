@@ -61,7 +61,8 @@ HMODULE ownModule() {
 }
 
 bool hasTemplate(HMODULE module, int id) {
-    return FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5) /* RT_DIALOG */) != nullptr;
+    constexpr WORD kDialogResourceType = 5;  // RT_DIALOG
+    return FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(kDialogResourceType)) != nullptr;
 }
 
 Session* sessionOf(HWND hwnd) {
@@ -302,8 +303,8 @@ public:
         if (module == nullptr || !templatesFor(model, templates) || !hasTemplate(module, templates.frame)) {
             return false;
         }
-        INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_TAB_CLASSES |
-                                                         ICC_STANDARD_CLASSES};
+        // The trackbar, up-down and tab classes (comctl32 5 has them; the rest are user32's own).
+        INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_TAB_CLASSES};
         InitCommonControlsEx(&classes);
         Session session;
         session.model = &model;
