@@ -7,9 +7,10 @@ enum class Language { English, Japanese };
 inline constexpr int kLangJapanese = 1041;
 inline constexpr int kLangEnglishUs = 1033;
 
-// Stands in for GetSystemDefaultLangID: 1041 when the first set of LC_ALL,
-// LC_MESSAGES and LANG names Japanese ("ja", "ja_JP", with or without an
-// encoding or modifier), else 1033.
+// The system's language id, 1041 (Japanese) or 1033. On Linux: 1041 when the
+// first set of LC_ALL, LC_MESSAGES and LANG names Japanese ("ja", "ja_JP",
+// with or without an encoding or modifier). On Windows: 1041 when the user's
+// interface language is Japanese or the ANSI code page is 932.
 [[nodiscard]] int systemDefaultLangId();
 [[nodiscard]] Language languageFromLangId(int langId);
 // Picks the English or the Japanese text.

@@ -1,11 +1,7 @@
 // The GTK view module, found beside the library file this code is linked
 // into and loaded with dlopen, so that the library never needs GTK or a
-// display to load. Windows has no such module: its dialogs are to come from
-// resource templates, and until then a dialog export reports code 4 there, as
-// on a Linux system without GTK.
-#ifndef _WIN32
+// display to load (Linux only: Windows has dialogs/win32).
 #include <dlfcn.h>
-#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,11 +14,6 @@
 
 namespace lumvek::dialogs {
 
-#ifdef _WIN32
-std::unique_ptr<DialogView> loadModuleView() {
-    return nullptr;
-}
-#else
 namespace {
 
 int ownerAlive(void* context) {
@@ -91,12 +82,9 @@ std::unique_ptr<DialogView> loadModuleView() {
     }
     return std::make_unique<ModuleView>(run);
 }
-#endif
 
-void cancelIfOpen(DialogAutomation& model) {
-    if (!model.closed()) {
-        (void)model.press(kIdCancel);
-    }
+std::unique_ptr<DialogView> systemView() {
+    return loadModuleView();
 }
 
 } // namespace lumvek::dialogs

@@ -1,6 +1,7 @@
 // CLumvek: the three settings dialogs. Each runs modally on the calling
 // thread: the model is built from the instance's records and the camera,
-// shown by the view (the GTK module, or one set with setDialogView), and
+// shown by the view (the system's: the GTK module or the Win32 dialog
+// boxes, or one set with setDialogView), and
 // what its button says is left in the camera, the records and the store.
 #include "dialogs/analog_dialog.h"
 #include "dialogs/camera_dialog.h"
@@ -53,7 +54,7 @@ dialogs::DialogView* CLumvek::viewForDialog() {
     {
         platform::MutexLock control(controlLock_);
         if (!dialogView_) {
-            dialogView_ = dialogs::loadModuleView();
+            dialogView_ = dialogs::systemView();
         }
         view = dialogView_.get();
     }
