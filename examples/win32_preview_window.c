@@ -10,7 +10,8 @@
  *
  * Writes FOLDER\picture.bmp (Lumvek_SaveImage) and FOLDER\frame.bgr (the
  * callback buffer of the last frame message: 24-bit BGR, top line first)
- * and prints "frame W H BITS" and "preview W H" lines.
+ * and prints "frame W H BITS" and "preview W H" lines. Exit status 0 when
+ * all went well, 3 when no window could be made (no desktop), else 1 or 2.
  */
 #include <windows.h>
 
@@ -129,7 +130,7 @@ int main(int argc, char** argv) {
     hwnd = createMainWindow();
     if (hwnd == NULL) {
         fprintf(stderr, "no window (is there a desktop?)\n");
-        return 1;
+        return 3;
     }
     buffer = malloc((size_t)bufferBytes);
     app.kept = malloc((size_t)bufferBytes);

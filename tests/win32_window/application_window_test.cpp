@@ -36,7 +36,11 @@ constexpr size_t kMostQueuedFrameMessages = 3;
 
 class ApplicationWindow : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_NE(app_.hwnd(), nullptr) << "no desktop: run under xvfb-run"; }
+    void SetUp() override {
+        // Wine without a display has no desktop for windows: the suite needs one.
+        if (app_.hwnd() == nullptr)
+            GTEST_SKIP() << "no desktop for windows (under Wine: run with xvfb-run)";
+    }
     void TearDown() override {
         if (instance_)
             (void)instance_->Close();

@@ -37,7 +37,8 @@ bool displayScreenSize(ScreenSize* size) {
 
 ScreenSize displayOuterSize(int clientWidth, int clientHeight, uint32_t style) {
     RECT rect{0, 0, clientWidth, clientHeight};
-    if (!AdjustWindowRectEx(&rect, style & ~static_cast<uint32_t>(WS_VISIBLE), FALSE, 0))
+    // Off screen a window has no frame.
+    if (desktopThread() == nullptr || !AdjustWindowRectEx(&rect, style & ~static_cast<uint32_t>(WS_VISIBLE), FALSE, 0))
         return {clientWidth, clientHeight};
     return {rect.right - rect.left, rect.bottom - rect.top};
 }

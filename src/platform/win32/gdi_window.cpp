@@ -30,6 +30,15 @@ SIZE outerSize(int clientWidth, int clientHeight, DWORD style) {
 
 struct GdiWindow::Procedure {
     static LRESULT CALLBACK handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_GETMINMAXINFO) {
+            // Comes before WM_NCCREATE too. A preview may be larger than the
+            // screen (a full sensor frame 1:1): the system's limit, the
+            // screen size, would shrink it at creation.
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            const SIZE largest = outerSize(kMaxClientDimension, kMaxClientDimension, WS_OVERLAPPEDWINDOW);
+            limits->ptMaxTrackSize = {largest.cx, largest.cy};
+            return 0;
+        }
         if (message == WM_NCCREATE) {
             auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
             SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
