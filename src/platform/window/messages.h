@@ -28,11 +28,13 @@ bool postMessage(HWND hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam)
 // in the window's queue (for a window of the system: posted here and not yet
 // taken by its thread); 0 for a dead window.
 [[nodiscard]] size_t countQueuedMessages(HWND hwnd, uint32_t message, uintptr_t wParamFirst, uintptr_t wParamEnd);
-// 1 taken, 0 none within timeoutMs (-1 waits for ever), -1 not a window
-// (or destroyed while waiting, or msg null).
+// 1 taken, 0 none within timeoutMs (-1 waits for ever), -1 not a window of
+// this layer (a window of the system is read by its own thread's message
+// loop), destroyed while waiting, or msg null.
 [[nodiscard]] int getMessage(HWND hwnd, LumvekMsg* msg, int timeoutMs);
 // Hands the window's messages to handler on a dispatcher thread, in posting
-// order; null returns to queueing. False for a dead window.
+// order; null returns to queueing. False for a dead window or one of the
+// system.
 bool setMessageHandler(HWND hwnd, LumvekMsgHandler handler, void* context);
 // A live window of this layer or of the system.
 [[nodiscard]] bool isWindow(HWND hwnd);
