@@ -9,8 +9,8 @@
 #   LUMVEK_CTEST_ARGS   extra ctest arguments (e.g. "-R Win32" for a quick look)
 #   LUMVEK_CI_FLAGS     debug-information flag for the build (default -g; CI: -g1)
 #
-# Suites labelled `display` open real windows or dialog boxes: they run under
-# xvfb-run, the others with no display at all.
+# The suites that open real windows or dialog boxes (labels win32_window and
+# dialogs_win32, or display) run under xvfb-run, the others with no display.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -68,29 +68,31 @@ stage_done wineprefix
 # about 1,600 runs), so a failed test runs once more; ctest still prints the
 # first failure.
 wine_jobs=$((jobs * 2))
+display_labels='^(display|win32_window|dialogs_win32)$'
 retry=(--repeat until-pass:2)
 
 stage tests
 status=0
 # shellcheck disable=SC2086
-ctest --test-dir "$build" -j"$wine_jobs" "${retry[@]}" --output-on-failure --timeout 300 -LE '^display$' \
+ctest --test-dir "$build" -j"$wine_jobs" "${retry[@]}" --output-on-failure --timeout 300 -LE "$display_labels" \
   ${LUMVEK_CTEST_ARGS:-} || status=$?
 stage_done tests
 
 stage "tests with a display"
 # One X server for every window and dialog suite, and a Wine server (with
 # its desktop process) started under it, so that Wine draws there.
-if ctest --test-dir "$build" -N -L '^display$' | grep -q 'Total Tests: [1-9]'; then
+display_tests=$(ctest --test-dir "$build" -N -L "$display_labels" | sed -n 's/^Total Tests: //p')
+if [ "${display_tests:-0}" -gt 0 ]; then
   wineserver --kill >/dev/null 2>&1 || true
   wineserver --wait || true
   # shellcheck disable=SC2086
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     wineserver --persistent
     wine cmd.exe /c exit 0 >/dev/null 2>&1
-    ctest --test-dir "$0" -j"$1" --repeat until-pass:2 --output-on-failure --timeout 300 -L "^display$" ${2:-}
+    ctest --test-dir "$0" -j"$1" --repeat until-pass:2 --output-on-failure --timeout 300 -L "$3" ${2:-}
     result=$?
     wineserver --kill >/dev/null 2>&1
-    exit $result' "$build" "$wine_jobs" "${LUMVEK_CTEST_ARGS:-}" || status=$?
+    exit $result' "$build" "$wine_jobs" "${LUMVEK_CTEST_ARGS:-}" "$display_labels" || status=$?
 fi
 stage_done "tests with a display"
 

@@ -71,7 +71,8 @@ bool PreviewWindow::create(const void* owner, const PreviewPlacement& placement)
         params.style = kTopLevelStyle;
         params.clientWidth = placement.clientWidth;
         params.clientHeight = placement.clientHeight;
-        const auto corner = win::centredPosition(placement.clientWidth, placement.clientHeight);
+        const auto outer = win::outerSize(placement.clientWidth, placement.clientHeight, kTopLevelStyle);
+        const auto corner = win::centredPosition(outer.width, outer.height);
         params.x = corner.x;
         params.y = corner.y;
     }

@@ -279,8 +279,11 @@ TEST_F(CaptureTest, TheTopLevelPreviewIsCentredAndDrawnOneToOne) {
     EXPECT_EQ(info.style, 0x16CF0000u);
     EXPECT_EQ(info.clientWidth, kW);
     EXPECT_EQ(info.clientHeight, kH);
-    EXPECT_EQ(info.x, (4000 - kW) / 2);
-    EXPECT_EQ(info.y, (3000 - kH) / 2);
+    // Centred by its outer size: the client size off screen, with the frame
+    // on a desktop that adds one.
+    const auto outer = platform::window::outerSize(kW, kH, 0x16CF0000u);
+    EXPECT_EQ(info.x, (4000 - outer.width) / 2);
+    EXPECT_EQ(info.y, (3000 - outer.height) / 2);
     LumvekMsg msg{};
     ASSERT_TRUE(waitMessage(LUMVEK_WM_FRAME, msg));
     ASSERT_EQ(self.StopPreview(), 1);

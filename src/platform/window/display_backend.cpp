@@ -11,6 +11,12 @@
 
 namespace lumvek::platform::window {
 
+// An X11 window manager frames windows as it likes: its frame is not the
+// library's to know.
+ScreenSize displayOuterSize(int clientWidth, int clientHeight, uint32_t) {
+    return {clientWidth, clientHeight};
+}
+
 #ifdef LUMVEK_HAVE_X11
 namespace {
 

@@ -1,6 +1,7 @@
 #include "platform/window/messages.h"
 
 #include "platform/sync/clock.h"
+#include "platform/window/system_window.h"
 #include "platform/window/window_table.h"
 
 namespace lumvek::platform::window {
@@ -17,20 +18,21 @@ bool destroyWindow(HWND hwnd) {
     // Children first, so no child outlives its parent's queue.
     for (auto it = removed.rbegin(); it != removed.rend(); ++it)
         (*it)->markDestroyed();
-    return !removed.empty();
+    return !removed.empty() || destroySystemWindow(hwnd);
 }
 
 bool postMessage(HWND hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     const auto window = WindowTable::instance().find(hwnd);
     if (!window)
-        return false;
+        return postToSystemWindow(hwnd, message, wParam, lParam);
     const LumvekMsg msg{hwnd, message, wParam, lParam, tickMs()};
     return window->queue().post(msg);
 }
 
 size_t countQueuedMessages(HWND hwnd, uint32_t message, uintptr_t wParamFirst, uintptr_t wParamEnd) {
     const auto window = WindowTable::instance().find(hwnd);
-    return window ? window->queue().countQueued(message, wParamFirst, wParamEnd) : 0;
+    return window ? window->queue().countQueued(message, wParamFirst, wParamEnd)
+                  : countPendingSystemMessages(hwnd, message, wParamFirst, wParamEnd);
 }
 
 int getMessage(HWND hwnd, LumvekMsg* msg, int timeoutMs) {
@@ -48,7 +50,7 @@ bool setMessageHandler(HWND hwnd, LumvekMsgHandler handler, void* context) {
 }
 
 bool isWindow(HWND hwnd) {
-    return WindowTable::instance().find(hwnd) != nullptr;
+    return WindowTable::instance().find(hwnd) != nullptr || isSystemWindow(hwnd);
 }
 
 } // namespace lumvek::platform::window

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <new>
 
+#include "platform/window/system_window.h"
+
 namespace lumvek::platform::window {
 namespace {
 // Handles step by 4 like the system's, so the low bits of a bogus value never match.
@@ -25,7 +27,8 @@ WindowTable& WindowTable::instance() {
 
 HWND WindowTable::create(const WindowSpec& form) {
     std::lock_guard lock(mutex_);
-    if (form.parent != nullptr && windows_.count(reinterpret_cast<uintptr_t>(form.parent)) == 0)
+    if (form.parent != nullptr && windows_.count(reinterpret_cast<uintptr_t>(form.parent)) == 0 &&
+        !isSystemWindow(form.parent))
         return nullptr;
     const uintptr_t value = nextHandle_;
     const HWND hwnd = reinterpret_cast<HWND>(value);
@@ -93,7 +96,9 @@ bool WindowTable::isVisible(HWND hwnd) const {
     // form (a parent must exist when the child is made), so this terminates.
     while (hwnd != nullptr) {
         const auto it = windows_.find(reinterpret_cast<uintptr_t>(hwnd));
-        if (it == windows_.end() || !it->second->shownFlag())
+        if (it == windows_.end())
+            return isSystemWindowVisible(hwnd);  // false for a dead handle
+        if (!it->second->shownFlag())
             return false;
         hwnd = it->second->parent();
     }

@@ -17,8 +17,9 @@ class WindowTable {
 public:
     static WindowTable& instance();
 
-    // Adds a window made from form; null when the parent is given but not a
-    // live window, or on allocation failure.
+    // Adds a window made from form; null when the parent is given but is
+    // neither a live window of the table nor one of the system, or on
+    // allocation failure.
     [[nodiscard]] HWND create(const WindowSpec& form);
     [[nodiscard]] std::shared_ptr<Window> find(HWND hwnd) const;
     // Removes the window and all its descendants from the table and returns
@@ -30,7 +31,8 @@ public:
     [[nodiscard]] std::vector<HWND> children(HWND parent) const;
     // Live windows created with the class (names compare ignoring ASCII case).
     [[nodiscard]] size_t countOfClass(std::string_view className) const;
-    // The window and every parent are shown.
+    // The window and every parent are shown (a parent of the system's as the
+    // system sees it).
     [[nodiscard]] bool isVisible(HWND hwnd) const;
 
 private:
@@ -38,7 +40,13 @@ private:
 
     mutable std::mutex mutex_;  // guards windows_ and nextHandle_
     std::map<uintptr_t, std::shared_ptr<Window>> windows_;  // ordered by handle = creation order
+#ifdef _WIN32
+    // Above the system's window handles (32 significant bits, sign-extended),
+    // so a window of the application never has the value of one of ours.
+    uintptr_t nextHandle_ = (uintptr_t{1} << 40) + 0x10010;
+#else
     uintptr_t nextHandle_ = 0x10010;
+#endif
 };
 
 // ASCII case-insensitive equality, the rule for class names.

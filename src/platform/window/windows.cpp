@@ -8,6 +8,7 @@
 
 #include "platform/window/display_backend.h"
 #include "platform/window/messages.h"
+#include "platform/window/system_window.h"
 #include "platform/window/window_table.h"
 
 namespace lumvek::platform::window {
@@ -47,11 +48,14 @@ bool showOnDisplay(HWND hwnd, const WindowSpec& form) {
     request.child = form.kind == WindowKind::Child;
     if (request.child) {
         const auto parent = WindowTable::instance().find(form.parent);
-        request.parentId = parent ? parent->nativeId() : 0;
+        request.parentId = parent ? parent->nativeId() : systemWindowId(form.parent);
         if (request.parentId == 0)
             return true;  // an off-screen parent: the child stays off screen
     }
+    request.className = form.className;
     request.title = form.title;
+    request.style = form.style;
+    request.id = form.id;
     request.shown = (form.style & WS_VISIBLE) != 0;
     request.x = form.x;
     request.y = form.y;
@@ -156,7 +160,7 @@ bool getWindowInfo(HWND hwnd, LumvekWndInfo* info) {
 }
 
 int enumWindows(HWND parent, HWND* out, int max) {
-    if (parent != nullptr && !WindowTable::instance().find(parent))
+    if (parent != nullptr && !WindowTable::instance().find(parent) && !isSystemWindow(parent))
         return 0;
     const std::vector<HWND> found = WindowTable::instance().children(parent);
     if (out != nullptr && max > 0)
@@ -197,6 +201,10 @@ ScreenSize screenSize() {
         !parseDimension(value.substr(cut + 1), &size.height))
         return kDefaultScreen;
     return size;
+}
+
+ScreenSize outerSize(int clientWidth, int clientHeight, uint32_t style) {
+    return displayOuterSize(clientWidth, clientHeight, style);
 }
 
 ScreenPoint centredPosition(int width, int height) {

@@ -91,5 +91,8 @@ struct ScreenPoint {
 // Top-left corner that centres a window of this outer size on the screen;
 // negative coordinates become 0.
 [[nodiscard]] ScreenPoint centredPosition(int width, int height);
+// The outer size of a top-level window of this client size and style where
+// the display adds a frame (the Windows desktop); the client size elsewhere.
+[[nodiscard]] ScreenSize outerSize(int clientWidth, int clientHeight, uint32_t style);
 
 } // namespace lumvek::platform::window
