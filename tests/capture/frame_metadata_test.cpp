@@ -103,7 +103,10 @@ protected:
 };
 
 // At 2 frames/s a lost header's 100 ms read time-out and re-arm fall well
-// inside one frame period: each dropped header costs exactly its own frame.
+// inside one frame period: each dropped header costs its own frame. A host
+// busy with other work can still miss a frame of its own now and then (seen
+// on a machine running two builds beside the suite); the camera's frame tags
+// then show it, and the counters must hold every gap the tags show.
 TEST_F(FrameMetadataTest, DroppedHeadersLeaveFrameNumberGapsCountedAsTransferLosses) {
     CLumvek& self = stream("product=0x3090,name=cam0,fps=2,pattern=chart");
     std::vector<LumvekFrameMetadata> frames;
@@ -119,11 +122,8 @@ TEST_F(FrameMetadataTest, DroppedHeadersLeaveFrameNumberGapsCountedAsTransferLos
     }
     const uint64_t gaps = gapsOf(frames);
     const LumvekStreamStatistics s = statisticsOf(self);
-    if (hostMayFallBehind()) {
-        EXPECT_GE(s.framesLostInTransfer, 2u) << "the two dropped headers";
-    } else {
-        EXPECT_EQ(s.framesLostInTransfer, 2u) << "the two dropped headers";
-    }
+    EXPECT_GE(s.framesLostInTransfer, 2u) << "the two dropped headers";
+    EXPECT_GE(gaps, 2u) << "the two dropped headers";
     expectGapsCounted(gaps, s);
     EXPECT_EQ(s.framesDelivered, frames.size());
     EXPECT_EQ(s.bytesDelivered, frames.size() * static_cast<uint64_t>(kW) * 1752u);
