@@ -16,6 +16,21 @@ TEST(Event, AutoResetReleasesOneWaitAndClears) {
     EXPECT_FALSE(event.wait(0));
 }
 
+TEST(Event, AskingWhetherItIsSetLeavesItAsItIs) {
+    Event automatic(Event::Reset::Auto);
+    EXPECT_FALSE(automatic.isSet());
+    automatic.set();
+    EXPECT_TRUE(automatic.isSet());
+    EXPECT_TRUE(automatic.isSet());
+    EXPECT_TRUE(automatic.wait(0));
+    EXPECT_FALSE(automatic.isSet());
+
+    Event manual(Event::Reset::Manual, true);
+    EXPECT_TRUE(manual.isSet());
+    manual.reset();
+    EXPECT_FALSE(manual.isSet());
+}
+
 TEST(Event, ManualResetStaysSetUntilReset) {
     Event event(Event::Reset::Manual, true);
     EXPECT_TRUE(event.wait(0));
