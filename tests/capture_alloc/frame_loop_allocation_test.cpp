@@ -65,6 +65,21 @@ void operator delete[](void* p, std::size_t) noexcept {
 
 using namespace lumvek;
 
+// The count is only worth its zero if it sees the frame thread at all: a
+// thread of that name, asking for memory, is counted (on Windows too, where
+// the name lives in winpthreads).
+TEST(FrameLoopAllocationCounter, CountsWhatAThreadNamedLikeTheFrameThreadAsksFor) {
+    const long before = frameThreadAllocations.load();
+    std::thread named([] {
+        ASSERT_EQ(pthread_setname_np(pthread_self(), "lumvek-frames"), 0);
+        ::operator delete(::operator new(16));  // a call, which the compiler may not leave out
+    });
+    named.join();
+    EXPECT_EQ(frameThreadAllocations.load() - before, 1);
+    ::operator delete(::operator new(16));  // this thread is not counted
+    EXPECT_EQ(frameThreadAllocations.load() - before, 1);
+}
+
 class FrameLoopAllocations : public ::testing::TestWithParam<int> {};
 
 TEST_P(FrameLoopAllocations, NoneOnceTheFirstFramesHavePassed) {
