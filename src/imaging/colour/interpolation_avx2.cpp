@@ -180,6 +180,62 @@ LUMVEK_AVX2 inline void colourSums(const RowSplits& near, const RowSplits& far, 
     }
 }
 
+// One step of one output row from the splits of its four rows: 32 (8-bit)
+// or 16 (16-bit) pixels stored at px.
+template <int kBits>
+LUMVEK_AVX2 __attribute__((always_inline)) inline void outputStep(const RowSplits& ry, const RowSplits& ry2,
+                                                                  const RowSplits& by, const RowSplits& by2,
+                                                                  bool redOdd, __m256i kRed, __m256i kBlue,
+                                                                  uint8_t* px, int bpp) {
+    using L = Lanes<kBits>;
+    __m256i redEven, redOddSum, blueEven, blueOdd;
+    colourSums<kBits>(ry, ry2, redOdd, redEven, redOddSum);
+    colourSums<kBits>(by, by2, !redOdd, blueEven, blueOdd);
+    // Green: the red row's sample on the blue column plus the blue row's
+    // on the red column, both inside the quad.
+    __m256i greenEven, greenOdd;
+    if (redOdd) {
+        greenEven = L::add(ry.at.even, by.before.odd);
+        greenOdd = L::add(ry.at.even, by.at.odd);
+    } else {
+        greenEven = L::add(ry.before.odd, by.at.even);
+        greenOdd = L::add(ry.at.odd, by.at.even);
+    }
+    const __m256i red = L::join(L::scale(redEven, kRed), L::scale(redOddSum, kRed));
+    const __m256i blue = L::join(L::scale(blueEven, kBlue), L::scale(blueOdd, kBlue));
+    const __m256i green = L::join(L::half(greenEven), L::half(greenOdd));
+    if (bpp == 3 || bpp == 6) {
+        storeTriples(px, blue, green, red, kBits == 8 ? kInterleave8 : kInterleave16);
+        return;
+    }
+    const int halfBytes = L::kStep / 2 * bpp;
+    if constexpr (kBits == 8) {
+        storeQuads8(px, lo(blue), lo(green), lo(red));
+        storeQuads8(px + halfBytes, hi(blue), hi(green), hi(red));
+    } else {
+        storeQuads16(px, lo(blue), lo(green), lo(red));
+        storeQuads16(px + halfBytes, hi(blue), hi(green), hi(red));
+    }
+}
+
+// Runs step(x) over a row from column c. A step reads two columns past its
+// last output. The last step may overlap the one before, writing the same
+// values again, so that the scalar code is left at most one column. Returns
+// the first column left.
+template <int kBits, typename Step>
+LUMVEK_AVX2 __attribute__((always_inline)) inline int stepAlong(int width, int c, Step step) {
+    using L = Lanes<kBits>;
+    const int lastStart = (width - L::kStep - 2) & ~1;
+    if (c > lastStart) {
+        return c;
+    }
+    for (; c < lastStart; c += L::kStep) {
+        step(c);
+    }
+    step(lastStart);
+    return lastStart + L::kStep;
+}
+
 template <int kBits, typename Sample>
 LUMVEK_AVX2 int interiorRow(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
                             int c) {
@@ -195,53 +251,56 @@ LUMVEK_AVX2 int interiorRow(const PlaneView& raw, const PlaneView& out, const In
     const bool redOdd = redColumnParity(params.bayerMode) == 1;
     const __m256i kRed = L::multiplier(params.redMultiplier);
     const __m256i kBlue = L::multiplier(params.blueMultiplier);
-    auto step = [&](int x) LUMVEK_AVX2 {
-        const RowSplits ry = splitsOf<kBits>(sRy, x);
-        const RowSplits ry2 = splitsOf<kBits>(sRy2, x);
-        const RowSplits by = splitsOf<kBits>(sBy, x);
-        const RowSplits by2 = splitsOf<kBits>(sBy2, x);
-        __m256i redEven, redOdd2, blueEven, blueOdd;
-        colourSums<kBits>(ry, ry2, redOdd, redEven, redOdd2);
-        colourSums<kBits>(by, by2, !redOdd, blueEven, blueOdd);
-        // Green: the red row's sample on the blue column plus the blue row's
-        // on the red column, both inside the quad.
-        __m256i greenEven, greenOdd;
-        if (redOdd) {
-            greenEven = L::add(ry.at.even, by.before.odd);
-            greenOdd = L::add(ry.at.even, by.at.odd);
+    return stepAlong<kBits>(raw.width, c, [&](int x) LUMVEK_AVX2 __attribute__((always_inline)) {
+        outputStep<kBits>(splitsOf<kBits>(sRy, x), splitsOf<kBits>(sRy2, x), splitsOf<kBits>(sBy, x),
+                          splitsOf<kBits>(sBy2, x), redOdd, kRed, kBlue, dst + static_cast<std::ptrdiff_t>(x) * bpp,
+                          bpp);
+    });
+}
+
+// Output rows r and r + 1 (rows r - 2 .. r + 2 inside the frame) in one
+// sweep: the pair loads and splits five rows where two single rows take
+// eight. One colour's near row is row r for both outputs, its far rows
+// r - 2 and r + 2 (or r - 1 and r + 1 the other way round); the other
+// colour's rows r - 1 and r + 1 swap near and far between the two.
+template <int kBits, typename Sample, bool kRedAbove>
+LUMVEK_AVX2 int interiorPair(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                             int c) {
+    using L = Lanes<kBits>;
+    auto rowOf = [&](int y) { return reinterpret_cast<const Sample*>(raw.row(y)); };
+    const Sample* up2 = rowOf(r - 2);
+    const Sample* up1 = rowOf(r - 1);
+    const Sample* mid = rowOf(r);
+    const Sample* down1 = rowOf(r + 1);
+    const Sample* down2 = rowOf(r + 2);
+    uint8_t* dstA = out.row(r);
+    uint8_t* dstB = out.row(r + 1);
+    const int bpp = out.bytesPerPixel;
+    const bool redOdd = redColumnParity(params.bayerMode) == 1;
+    const __m256i kRed = L::multiplier(params.redMultiplier);
+    const __m256i kBlue = L::multiplier(params.blueMultiplier);
+    return stepAlong<kBits>(raw.width, c, [&](int x) LUMVEK_AVX2 __attribute__((always_inline)) {
+        const RowSplits m1 = splitsOf<kBits>(up1, x);
+        const RowSplits z0 = splitsOf<kBits>(mid, x);
+        const RowSplits p1 = splitsOf<kBits>(down1, x);
+        const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(x) * bpp;
+        if constexpr (kRedAbove) {
+            // Red in rows r - 1 and r + 1, blue in row r.
+            outputStep<kBits>(m1, p1, z0, splitsOf<kBits>(up2, x), redOdd, kRed, kBlue, dstA + at, bpp);
+            outputStep<kBits>(p1, m1, z0, splitsOf<kBits>(down2, x), redOdd, kRed, kBlue, dstB + at, bpp);
         } else {
-            greenEven = L::add(ry.before.odd, by.at.even);
-            greenOdd = L::add(ry.at.odd, by.at.even);
+            // Red in row r, blue in rows r - 1 and r + 1.
+            outputStep<kBits>(z0, splitsOf<kBits>(up2, x), m1, p1, redOdd, kRed, kBlue, dstA + at, bpp);
+            outputStep<kBits>(z0, splitsOf<kBits>(down2, x), p1, m1, redOdd, kRed, kBlue, dstB + at, bpp);
         }
-        const __m256i red = L::join(L::scale(redEven, kRed), L::scale(redOdd2, kRed));
-        const __m256i blue = L::join(L::scale(blueEven, kBlue), L::scale(blueOdd, kBlue));
-        const __m256i green = L::join(L::half(greenEven), L::half(greenOdd));
-        uint8_t* px = dst + static_cast<std::ptrdiff_t>(x) * bpp;
-        if (bpp == 3 || bpp == 6) {
-            storeTriples(px, blue, green, red, kBits == 8 ? kInterleave8 : kInterleave16);
-        } else {
-            const int halfBytes = L::kStep / 2 * bpp;
-            if constexpr (kBits == 8) {
-                storeQuads8(px, lo(blue), lo(green), lo(red));
-                storeQuads8(px + halfBytes, hi(blue), hi(green), hi(red));
-            } else {
-                storeQuads16(px, lo(blue), lo(green), lo(red));
-                storeQuads16(px + halfBytes, hi(blue), hi(green), hi(red));
-            }
-        }
-    };
-    // A step reads two columns past its last output. The last step may
-    // overlap the one before, writing the same values again, so that the
-    // scalar code is left at most one column.
-    const int lastStart = (raw.width - L::kStep - 2) & ~1;
-    if (c > lastStart) {
-        return c;
-    }
-    for (; c < lastStart; c += L::kStep) {
-        step(c);
-    }
-    step(lastStart);
-    return lastStart + L::kStep;
+    });
+}
+
+template <int kBits, typename Sample>
+int interiorRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
+    const QuadRows q = quadRowsFor(params.bayerMode, r, raw.height);
+    return q.ry == r - 1 ? interiorPair<kBits, Sample, true>(raw, out, params, r, c)
+                         : interiorPair<kBits, Sample, false>(raw, out, params, r, c);
 }
 
 } // namespace
@@ -252,6 +311,16 @@ int interiorRow8Avx2(const PlaneView& raw, const PlaneView& out, const Interpola
 
 int interiorRow16Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
     return interiorRow<16, uint16_t>(raw, out, params, r, c);
+}
+
+int interiorRowPair8Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                         int c) {
+    return interiorRows<8, uint8_t>(raw, out, params, r, c);
+}
+
+int interiorRowPair16Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                          int c) {
+    return interiorRows<16, uint16_t>(raw, out, params, r, c);
 }
 
 } // namespace lumvek::detail

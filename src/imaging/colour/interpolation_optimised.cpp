@@ -55,17 +55,26 @@ void interpolateRow(const PlaneView& raw, const PlaneView& out, const Interpolat
     finishRow(raw, out, params, r, c);
 }
 
-// Rows r and r + 1 in one sweep where the pair body serves them (rows
-// r - 2 .. r + 2 inside, AVX-512, three components); false otherwise.
+// Rows r and r + 1 in one sweep where a pair body serves them (rows
+// r - 2 .. r + 2 inside; AVX-512 for three components, else AVX2); false
+// otherwise.
 bool interpolatePair(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r) {
 #if defined(__x86_64__)
-    if (!cpuFeatures().avx512vbmi || r < 2 || r + 3 > raw.height || raw.width <= 4) {
+    if (r < 2 || r + 3 > raw.height || raw.width <= 4) {
         return false;
     }
-    const int c = raw.bytesPerPixel == 1 ? detail::interiorRowPair8Avx512(raw, out, params, r, 2)
-                                         : detail::interiorRowPair16Avx512(raw, out, params, r, 2);
+    const bool narrow = raw.bytesPerPixel == 1;
+    int c = 2;
+    if (cpuFeatures().avx512vbmi) {
+        c = narrow ? detail::interiorRowPair8Avx512(raw, out, params, r, c)
+                   : detail::interiorRowPair16Avx512(raw, out, params, r, c);
+    }
+    if (c == 2 && cpuFeatures().avx2) {  // a four-component output, or no AVX-512
+        c = narrow ? detail::interiorRowPair8Avx2(raw, out, params, r, c)
+                   : detail::interiorRowPair16Avx2(raw, out, params, r, c);
+    }
     if (c == 2) {
-        return false;  // a four-component output or a frame too narrow for a step
+        return false;  // no pair body, or a frame too narrow for a step
     }
     finishRow(raw, out, params, r, c);
     finishRow(raw, out, params, r + 1, c);

@@ -20,6 +20,11 @@ int interiorRow8Sse41(const PlaneView& raw, const PlaneView& out, const Interpol
 int interiorRow16Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
 int interiorRow8Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
 int interiorRow16Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
+// Output rows r and r + 1 together, from the five rows r - 2 .. r + 2, which
+// must all lie inside the frame; returns the first column left in both.
+int interiorRowPair8Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
+int interiorRowPair16Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                          int c);
 // Three-component outputs only (others return c); AVX-512 BW and VBMI.
 int interiorRow8Avx512(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
 int interiorRow16Avx512(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
