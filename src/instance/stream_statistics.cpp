@@ -10,7 +10,10 @@ namespace lumvek {
 namespace {
 
 constexpr uint64_t kNsPerUs = 1000;
-constexpr int kSubBuckets = 4;  // per power of two
+// Buckets per power of two: 6 % wide, so that a median of a few
+// milliseconds is known to a few hundred microseconds.
+constexpr int kSubBucketBits = 4;
+constexpr int kSubBuckets = 1 << kSubBucketBits;
 
 // Copies what both sides know of a record that starts with its size word.
 template <typename Record>
@@ -51,18 +54,18 @@ int LatencyHistogram::bucketOf(uint64_t us) {
     if (us < kSubBuckets) {
         return static_cast<int>(us);
     }
-    const int octave = std::bit_width(us) - 1;  // >= 2
-    const int sub = static_cast<int>((us >> (octave - 2)) & (kSubBuckets - 1));
-    return std::min(kSubBuckets * (octave - 1) + sub, kBuckets - 1);
+    const int octave = std::bit_width(us) - 1;  // >= kSubBucketBits
+    const int sub = static_cast<int>((us >> (octave - kSubBucketBits)) & (kSubBuckets - 1));
+    return std::min(kSubBuckets * (octave - kSubBucketBits + 1) + sub, kBuckets - 1);
 }
 
 uint64_t LatencyHistogram::bucketLowUs(int bucket) {
     if (bucket < kSubBuckets) {
         return static_cast<uint64_t>(bucket);
     }
-    const int octave = bucket / kSubBuckets + 1;
+    const int octave = bucket / kSubBuckets + kSubBucketBits - 1;
     const uint64_t sub = static_cast<uint64_t>(bucket % kSubBuckets);
-    return (uint64_t{1} << octave) + (sub << (octave - 2));
+    return (uint64_t{1} << octave) + (sub << (octave - kSubBucketBits));
 }
 
 void LatencyHistogram::add(uint64_t nanoseconds) {

@@ -36,7 +36,8 @@ void fillPublicRecord(const DeliveryMetadata& metadata, LumvekFrameMetadata* out
 // microseconds (about 19% resolution), from 1 us to beyond 16 s.
 class LatencyHistogram {
 public:
-    static constexpr int kBuckets = 100;
+    // Up to 2^25 us (33 s): 16 buckets in each power of two from 16 us, one per microsecond below.
+    static constexpr int kBuckets = 16 * 22;
     void add(uint64_t nanoseconds);
     void clear();
     [[nodiscard]] uint64_t count() const;
