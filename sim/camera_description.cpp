@@ -13,7 +13,7 @@ constexpr KeyHelp kDescriptionKeys[] = {
     {"name", "NAME", "unique name; the instance part of the device path (default cam0)"},
     {"vid", "0x04b4", "USB vendor identifier"},
     {"scene", "FILE.pgm", "what the sensor sees: a binary PGM, delivered exactly"},
-    {"pattern", "chart|ramp|black|white", "what the sensor sees otherwise (default chart)"},
+    {"pattern", "chart|still|ramp|black|white", "what the sensor sees otherwise (default chart; still: the chart without motion)"},
     {"srom", "FILE", "serial ROM image kept in FILE"},
     {"fps", "N", "frame rate instead of the sensor's own timing"},
     {"sensor-version", "V", "passed to the sensor model (meaning per model)"},
@@ -93,7 +93,7 @@ bool parseCameraDescription(const std::string& text, CameraDescription& descript
             haveScene = true;
         } else if (key == "pattern") {
             if (!parsePattern(value, description.pattern)) {
-                error = "pattern must be chart, ramp, black or white, not '" + value + "'";
+                error = "pattern must be chart, still, ramp, black or white, not '" + value + "'";
                 return false;
             }
             havePattern = true;

@@ -121,6 +121,9 @@ public:
         case Pattern::Chart:
             renderChart(frame, g, out);
             return;
+        case Pattern::Still:
+            renderChart(0, g, out);
+            return;
         }
     }
 
@@ -137,6 +140,7 @@ std::unique_ptr<Scene> makePatternScene(Pattern pattern) {
 
 bool parsePattern(const std::string& name, Pattern& pattern) {
     if (name == "chart") pattern = Pattern::Chart;
+    else if (name == "still") pattern = Pattern::Still;
     else if (name == "ramp") pattern = Pattern::Ramp;
     else if (name == "black") pattern = Pattern::Black;
     else if (name == "white") pattern = Pattern::White;

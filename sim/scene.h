@@ -24,13 +24,15 @@ public:
     [[nodiscard]] virtual bool exact() const { return false; }
 };
 
-enum class Pattern { Chart, Ramp, Black, White };
+enum class Pattern { Chart, Still, Ramp, Black, White };
 
 // A colour chart (grey ramp, Bayer-mosaicked colour patches, grey steps) with
-// a bright square that moves from frame to frame; a horizontal ramp; black;
+// a bright square that moves from frame to frame; the same chart with the
+// square standing still, every frame alike (what a bench wants: the camera
+// then costs the host nothing but the transfer); a horizontal ramp; black;
 // white (full scale).
 [[nodiscard]] std::unique_ptr<Scene> makePatternScene(Pattern pattern);
-// "chart", "ramp", "black", "white".
+// "chart", "still", "ramp", "black", "white".
 [[nodiscard]] bool parsePattern(const std::string& name, Pattern& pattern);
 
 } // namespace lumvek::sim

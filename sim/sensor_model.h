@@ -43,6 +43,7 @@ struct FrameGeometry {
     uint32_t height = 0;
     uint32_t bytesPerSample = 1;  // 1 or 2; 16-bit samples are little-endian
     [[nodiscard]] size_t frameBytes() const { return size_t{width} * height * bytesPerSample; }
+    bool operator==(const FrameGeometry&) const = default;
 };
 
 struct RenderContext {

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "sim/sensor_model.h"
@@ -73,6 +74,20 @@ private:
     std::vector<uint16_t> levelTables16_;
     std::array<ChannelTransform, 4> tables8For_{};
     std::array<ChannelTransform, 4> tables16For_{};
+    // What the last frame was rendered from, and the frame. While the scene
+    // is still and none of it changes, the next frame is a copy: the
+    // simulator then spends next to no host time on it, as a camera spends
+    // none.
+    struct RenderInputs {
+        FrameGeometry geometry;
+        std::array<ChannelTransform, 4> channels{};
+        bool rowsReversed = false;
+        bool samplesReversed = false;
+        const Scene* scene = nullptr;
+        bool operator==(const RenderInputs&) const = default;
+    };
+    std::optional<RenderInputs> lastInputs_;
+    std::vector<uint8_t> lastFrame_;
 };
 
 } // namespace lumvek::sim

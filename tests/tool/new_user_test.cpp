@@ -24,7 +24,7 @@ TEST(ToolNewUser, VersionsAndTheSimulatorsKeys) {
 
     const ProcessResult help = run(LUMVEK_CAMSIM_PATH, {"--help"}, env);
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* key : {"product=0x3090", "pattern=chart|ramp|black|white", "scene=FILE.pgm", "fps=N",
+    for (const char* key : {"product=0x3090", "pattern=chart|still|ramp|black|white", "scene=FILE.pgm", "fps=N",
                             "stall-ms=T", "drop-headers=N", "fail-control=N"}) {
         EXPECT_NE(help.out.find(key), std::string::npos) << key << "\n" << help.out;
     }

@@ -14,7 +14,7 @@
 namespace lumvek::tool {
 
 namespace {
-constexpr const char* kPatterns[] = {"chart", "ramp", "black", "white"};
+constexpr const char* kPatterns[] = {"chart", "still", "ramp", "black", "white"};
 constexpr const char* kSimulatedName = "sim0";
 
 // The simulated camera's serial ROM: an 8 KiB image. A camera leaves the
@@ -81,7 +81,7 @@ std::string simulatedCameraDescription(const SimulationOptions& options) {
     } else {
         const std::string pattern = options.pattern.empty() ? "chart" : options.pattern;
         if (!knownPattern(pattern)) {
-            usageError("--pattern: unknown pattern '" + pattern + "' (chart, ramp, black or white)");
+            usageError("--pattern: unknown pattern '" + pattern + "' (chart, still, ramp, black or white)");
         }
         description += ",pattern=" + pattern;
     }

@@ -8,7 +8,7 @@ namespace lumvek::tool {
 struct SimulationOptions {
     bool enabled = false;
     std::string scenePath;  // --scene FILE.pgm (8- or 16-bit PGM)
-    std::string pattern;    // --pattern chart|ramp|black|white
+    std::string pattern;    // --pattern chart|still|ramp|black|white
 };
 
 // The camera description handed to the library; throws a usage error for
