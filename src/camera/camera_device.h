@@ -10,8 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "camera/frame_stamp.h"
+#include "camera/pinned_frame.h"
 #include "platform/fx3/fx3_driver.h"
 
 namespace lumvek {
@@ -49,6 +51,15 @@ public:
             *stamp = {};
         }
         return GetLatestFrame(buffer, capacity, flag);
+    }
+    // The newest frame held for its rows to be taken (see PinnedFrame), and
+    // counted as taken as GetLatestFrameStamped counts it: 0 = held in
+    // `out`, 1 = no frame, 2 = this device or frame layout hands out whole
+    // copies only (GetLatestFrameStamped then).
+    virtual int PinLatestFrame(std::optional<PinnedFrame>& out, size_t capacity, int flag) {
+        (void)capacity, (void)flag;
+        out.reset();
+        return 2;
     }
     // The transfer's loss and traffic counters since the device object was made.
     [[nodiscard]] virtual TransferCountersSnapshot GetTransferCounters() { return {}; }

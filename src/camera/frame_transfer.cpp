@@ -588,6 +588,46 @@ int CLumvekU3K7Base::GetLatestFrameStamped(uint8_t* buffer, size_t capacity, int
     return copied ? 0 : 1;
 }
 
+int CLumvekU3K7Base::PinLatestFrame(std::optional<PinnedFrame>& out, size_t capacity, int flag) {
+    out.reset();
+    const int frameBytes = frameBytes_.load();
+    if (frameBytes <= 0 || capacity < static_cast<size_t>(frameBytes)) {
+        ring_.markRead(-1);  // as a failed GetLatestFrameStamped
+        return 1;
+    }
+    if (row().lastRowRepair) {
+        return 2;  // the repaired last row is a copy of the one before
+    }
+    CopyLayout layout;
+    {
+        MutexLock hold(layoutLock_);
+        layout = copyLayout_;
+    }
+    // The rows as copyFrameOut lays them out; a frame that is not whole rows of the window is copied whole.
+    FrameRowOrder order;
+    order.bytesPerPixel = colorMode_.load() != 0 ? 2 : 1;
+    order.width = layout.width > 0 ? static_cast<size_t>(layout.width) : 0;
+    order.height = layout.height > 0 ? layout.height : 0;
+    if (!layout.hasDriver || order.rowBytes() * static_cast<size_t>(order.height) != static_cast<size_t>(frameBytes) ||
+        order.height == 0) {
+        return 2;
+    }
+    const int m = layout.rawOrientation;
+    const bool bottomUp = m == 3 || m == 4;
+    order.reverseRows = (flag == 0 && !bottomUp) || (flag == 1 && bottomUp);
+    order.reversePixels = m == 2 || m == 4;
+    FrameRing::ReadPin pin = ring_.pin(false);
+    if (!pin.valid() || static_cast<size_t>(frameBytes) > ring_.bufferBytes()) {
+        ring_.markRead(-1);
+        return 1;
+    }
+    const FrameStamp taken = pin.stamp();
+    ring_.markRead(pin.slot());
+    countTaken(taken);
+    out.emplace(std::move(pin), order);
+    return 0;
+}
+
 void CLumvekU3K7Base::countTaken(const FrameStamp& stamp) {
     if (stamp.storedSequence == 0) {
         return;

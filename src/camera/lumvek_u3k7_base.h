@@ -102,6 +102,7 @@ public:
     int WaitFrame(int timeoutMs) override;
     int GetLatestFrame(uint8_t* buffer, size_t capacity, int flag) override;
     int GetLatestFrameStamped(uint8_t* buffer, size_t capacity, int flag, FrameStamp* stamp) override;
+    int PinLatestFrame(std::optional<PinnedFrame>& out, size_t capacity, int flag) override EXCLUDES(layoutLock_);
     [[nodiscard]] TransferCountersSnapshot GetTransferCounters() override { return snapshotOf(counters_); }
 
     // ---- Sensor configuration ----

@@ -44,6 +44,11 @@ public:
     [[nodiscard]] int latestFrame(uint8_t* buffer, size_t capacity, FrameStamp* stamp) const {
         return device_ ? device_->GetLatestFrameStamped(buffer, capacity, 1, stamp) : 1;
     }
+    // The newest frame held for its rows to be taken: 0 = held, 1 = no
+    // frame, 2 = only whole copies (latestFrame) from this device.
+    [[nodiscard]] int pinLatestFrame(std::optional<PinnedFrame>& out, size_t capacity) const {
+        return device_ ? device_->PinLatestFrame(out, capacity, 1) : 1;
+    }
     // The transfer's counters (zero without a device).
     [[nodiscard]] TransferCountersSnapshot transferCounters() const {
         return device_ ? device_->GetTransferCounters() : TransferCountersSnapshot{};

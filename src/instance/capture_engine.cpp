@@ -192,7 +192,7 @@ bool CaptureEngine::configure(const FrameGeometry& geometry) {
 CaptureEngine::LoopFrame CaptureEngine::loopFrame(const FramePort& port) {
     LoopFrame result;
     platform::MutexLock hold(lock_);
-    if (!readFrame(port, &result.metadata)) {
+    if (!readFrame(port, &result.metadata, true)) {
         postFrameMessage(callbackWindow_, 0, LUMVEK_ERR_FRAME);
         errors_.report(LUMVEK_ERR_FRAME);
         return result;
@@ -345,12 +345,33 @@ bool CaptureEngine::applicationIsBehind() const {
     return queued + 2 > static_cast<size_t>(kFrameRecords);
 }
 
-bool CaptureEngine::readFrame(const FramePort& port, DeliveryMetadata* metadata) {
+bool CaptureEngine::readFrame(const FramePort& port, DeliveryMetadata* metadata, bool rowsLater) {
     ImageBuffer& raw = rawBuffer();
     ImageBuffer& delivery = buf(BufferId::Delivery);
     *metadata = DeliveryMetadata{};
     metadata->colourModeBits = kColorModeBits[geometry_.mode];
     metadata->window = geometry_.window;
+    pinned_.reset();
+    if (rowsLater && delivery.empty() && !raw.empty() && !needsRestride(raw)) {
+        const int pinned = port.pinLatestFrame(pinned_, raw.sizeBytes());
+        if (pinned == 1) {
+            return false;
+        }
+        if (pinned == 0) {
+            metadata->stamp = pinned_->stamp();
+            const FrameRowOrder& order = pinned_->order();
+            const size_t rowBytes = static_cast<size_t>(raw.width()) * static_cast<size_t>(raw.bytesPerPixel());
+            if (order.height == raw.height() && order.rowBytes() == rowBytes) {
+                return true;  // the rows come in with the chain's first step
+            }
+            // Rows of another width: packed into the buffer, as a whole copy would put them.
+            if (order.rowBytes() * static_cast<size_t>(order.height) <= raw.sizeBytes()) {
+                pinned_->copyRows(raw.pixels(), order.rowBytes(), 0, order.height);
+            }
+            pinned_.reset();
+            return true;
+        }
+    }
     if (delivery.empty()) {
         if (port.latestFrame(raw.pixels(), raw.sizeBytes(), &metadata->stamp) != 0) {
             return false;
@@ -383,8 +404,17 @@ double CaptureEngine::processFrame(DeliveryMetadata& metadata, RowDelivery deliv
     metadata.exposure = gain.exposure;
     metadata.gain = gain.global;
     ImageBuffer& raw = rawBuffer();
+    RawRowSource source;
+    if (pinned_) {
+        source.context = &*pinned_;
+        source.copyRows = [](const void* frame, uint8_t* rows, size_t stride, int y0, int y1) {
+            static_cast<const PinnedFrame*>(frame)->copyRows(rows, stride, y0, y1);
+        };
+    }
     double irisFactor = 0.0;
     if (gain.autoIris == 1 || gain.autoIris == 2) {
+        source.copy(raw.pixels(), static_cast<size_t>(raw.stride()), 0, raw.height());  // the means read the whole frame
+        source = {};
         const double d = autoIrisFactor(autoIrisWindowMeans(raw));
         irisFactor = autoIrisChanges(d) ? d : 0.0;
     }
@@ -419,10 +449,12 @@ double CaptureEngine::processFrame(DeliveryMetadata& metadata, RowDelivery deliv
 
     FrameBuffers buffers;
     buffers.raw = &raw;
+    buffers.rawSource = source;
     buffers.output = geometry_.mode >= 2 ? &outputBuffer() : nullptr;
     buffers.colour24 = buf(BufferId::Out24).empty() ? nullptr : &buf(BufferId::Out24);
     buffers.delivery = delivery;
     const FrameOutcome outcome = pipeline_->process(buffers, settings, planes_.get());
+    pinned_.reset();  // every row is in the raw buffer now
     if (delivered != nullptr) {
         *delivered = outcome.delivered;
     }

@@ -158,7 +158,9 @@ private:
     [[nodiscard]] ImageBuffer& rawBuffer() REQUIRES(lock_);
     [[nodiscard]] ImageBuffer& outputBuffer() REQUIRES(lock_);
     // Reads the newest frame; *metadata receives its stamp, mode and window.
-    bool readFrame(const FramePort& port, DeliveryMetadata* metadata) REQUIRES(lock_);
+    // rowsLater: the frame may stay in the camera's ring (pinned_) for the
+    // chain to copy its rows in as it reaches them.
+    bool readFrame(const FramePort& port, DeliveryMetadata* metadata, bool rowsLater = false) REQUIRES(lock_);
     // Processes the raw frame; metadata receives the exposure and gain it used.
     [[nodiscard]] double processFrame(DeliveryMetadata& metadata, RowDelivery delivery = {}, bool* delivered = nullptr)
         REQUIRES(lock_);
@@ -189,6 +191,9 @@ private:
     std::array<std::unique_ptr<ImageBuffer>, static_cast<int>(BufferId::Count)> buffers_ GUARDED_BY(lock_){};
     std::unique_ptr<DefectPlanes> planes_ GUARDED_BY(lock_);
     std::unique_ptr<FramePipeline> pipeline_ GUARDED_BY(lock_);
+    // The frame readFrame left in the camera's ring, held there until
+    // processFrame has copied every row of it into the raw buffer.
+    std::optional<PinnedFrame> pinned_ GUARDED_BY(lock_);
     CaptureWindowRecord window_ GUARDED_BY(lock_);
     std::vector<std::pair<int32_t, int32_t>> configList_ GUARDED_BY(lock_);
     FrameGeometry geometry_ GUARDED_BY(lock_);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <optional>
 #include <thread>
 
 #include "device_fixture.h"
@@ -112,6 +114,52 @@ TEST_F(FrameTransfer, OrientationFollowsTheRawCodeAndFlag) {
     ASSERT_EQ(device_->CopyFrame(out.data(), out.size(), false, 1), 1);
     EXPECT_EQ(out[0], raw[static_cast<size_t>(height) * width - 1]);
     EXPECT_EQ(out[static_cast<size_t>(height) * width - 1], raw[0]);
+}
+
+TEST_F(FrameTransfer, APinnedFrameGivesTheRowsOfTheWholeCopyInAnyOrderAndCountsAsTaken) {
+    const int width = device_->sensor()->descriptor().windowWidth;
+    const int height = device_->sensor()->descriptor().windowHeight;
+    std::vector<uint8_t> raw(frameBytes_);
+    for (size_t i = 0; i < raw.size(); ++i) {
+        raw[i] = static_cast<uint8_t>(i * 7 + i / 4093);
+    }
+    std::vector<uint8_t> header(64, 0);
+    for (int i = 0; i < 4; ++i) {
+        header[16 + i] = static_cast<uint8_t>(frameBytes_ >> (8 * i));
+    }
+    camera_->queueBulk(0x81, {ScriptedCamera::BulkAnswer::Kind::Data, header});
+    for (uint32_t at = 0; at < frameBytes_; at += 0x80000) {
+        const uint32_t piece = std::min<uint32_t>(0x80000, frameBytes_ - at);
+        camera_->queueBulk(0x81, {ScriptedCamera::BulkAnswer::Kind::Data,
+                                  std::vector<uint8_t>(raw.begin() + at, raw.begin() + at + piece)});
+    }
+    ASSERT_EQ(device_->StartAcquisition(1), 1);
+    ASSERT_EQ(device_->WaitFrame(5000), 3);
+    std::optional<PinnedFrame> pinned;
+    EXPECT_EQ(device_->PinLatestFrame(pinned, frameBytes_ - 1, 1), 1) << "a buffer too small for the frame";
+    EXPECT_FALSE(pinned.has_value());
+    for (const int flag : {0, 1}) {
+        std::vector<uint8_t> whole(frameBytes_);
+        ASSERT_EQ(device_->CopyFrame(whole.data(), whole.size(), false, flag), 1);
+        ASSERT_EQ(device_->PinLatestFrame(pinned, frameBytes_, flag), 0) << "flag " << flag;
+        ASSERT_EQ(pinned->order().height, height);
+        ASSERT_EQ(pinned->order().rowBytes(), static_cast<size_t>(width));
+        // Taken in uneven pieces, out of order, into rows wider than the frame's.
+        const size_t stride = static_cast<size_t>(width) + 13;
+        std::vector<uint8_t> rows(stride * static_cast<size_t>(height), 0xEE);
+        pinned->copyRows(rows.data(), stride, 5, height);
+        pinned->copyRows(rows.data(), stride, 0, 5);
+        for (int y = 0; y < height; ++y) {
+            ASSERT_EQ(std::memcmp(rows.data() + static_cast<size_t>(y) * stride,
+                                  whole.data() + static_cast<size_t>(y) * width, static_cast<size_t>(width)),
+                      0)
+                << "flag " << flag << " row " << y;
+            ASSERT_EQ(rows[static_cast<size_t>(y) * stride + static_cast<size_t>(width)], 0xEE) << "past the row";
+        }
+        pinned.reset();
+    }
+    EXPECT_EQ(device_->GetTransferCounters().framesTaken, 1u) << "one frame, taken by the first pin";
+    EXPECT_EQ(device_->WaitFrame(50), 2) << "the pinned frame was the newest: nothing new is left";
 }
 
 TEST_F(FrameTransfer, FramesCopiedOutAreNeverTorn) {

@@ -83,8 +83,8 @@ template <typename Sample>
 class BandedSpikeFilter {
 public:
     BandedSpikeFilter(const PlaneView& frame, const SpikeFilterParams& params, SpikeFilterScratch& scratch,
-                      int threads)
-        : frame_(frame), params_(params), scratch_(scratch),
+                      int threads, const RawRowSource* source)
+        : frame_(frame), params_(params), scratch_(scratch), source_(source),
           rowBytes_(static_cast<size_t>(frame.width) * sizeof(Sample)) {
         const int rows = frame.height - 4;
         bandCount_ = std::clamp(rows / kMinBandRows, 1, std::min(threads, kMaxBands));
@@ -113,6 +113,8 @@ public:
             return;
         }
         for (int k = 1; k < bandCount_; ++k) {
+            // The rows around the edge come in now (their bands copy them again, unchanged).
+            copyRows(start(k) - 2, start(k) + 2);
             for (int i = 0; i < kEdgeRows; ++i) {
                 std::memcpy(edgeRow(k, i), frame_.row(starts_[static_cast<size_t>(k)] - 2 + i), rowBytes_);
             }
@@ -133,6 +135,9 @@ private:
     static constexpr int kMaxBands = 16;
     static constexpr int kEdgeRows = 4;
     static constexpr size_t kReplacementsReserved = 4096;
+    // Rows copied in at a time: enough to make each copy worth its call,
+    // few enough to stay in the first-level cache until the scan is there.
+    static constexpr int kCopyAheadRows = 4;
 
     Sample* edgeRow(int edge, int index) {
         return reinterpret_cast<Sample*>(scratch_.edgeRows.data() +
@@ -162,10 +167,28 @@ private:
         }
     }
 
+    // Rows [y0, y1) from the source into the frame; nothing without one.
+    void copyRows(int y0, int y1) const {
+        if (source_ != nullptr) {
+            source_->copy(frame_.data, static_cast<size_t>(frame_.stride), y0, y1);
+        }
+    }
+
     void filterBand(int k) {
         std::vector<SpikeReplacement>* replaced = bandCount_ > 1 ? &scratch_.replaced[static_cast<size_t>(k)] : nullptr;
         uint8_t* marks = scratch_.marks[static_cast<size_t>(k)].data();
+        // The band's own rows (the first band's from the top, the last's to
+        // the bottom), each copied in before the scan reads it: row y reads
+        // rows up to y + 2, so the band's last row brings in the rest.
+        const int copyEnd = k + 1 == bandCount_ ? frame_.height : start(k + 1);
+        int copied = k == 0 ? 0 : start(k);
         for (int y = start(k); y < start(k + 1); ++y) {
+            const int need = std::min(y + 3, copyEnd);
+            if (copied < need) {
+                const int until = std::min(copyEnd, std::max(need, copied + kCopyAheadRows));
+                copyRows(copied, until);
+                copied = until;
+            }
             const spike::RowWindow<Sample> rows{seenBy(k, y - 2), seenBy(k, y - 1), frameRow(y), seenBy(k, y + 1),
                                                 seenBy(k, y + 2)};
             filterRow(rows, y, marks, replaced);
@@ -231,6 +254,7 @@ private:
     const PlaneView& frame_;
     const SpikeFilterParams& params_;
     SpikeFilterScratch& scratch_;
+    const RawRowSource* source_;
     size_t rowBytes_;
     int bandCount_ = 1;
     std::array<int, kMaxBands + 1> starts_{};
@@ -251,17 +275,20 @@ bool spikeFilterReference(const PlaneView& frame, const SpikeFilterParams& param
 }
 
 bool spikeFilterOptimised(const PlaneView& frame, const SpikeFilterParams& params, RowBands& bands,
-                          SpikeFilterScratch& scratch) {
-    if (!isRaw(frame)) {
-        return false;
+                          SpikeFilterScratch& scratch, const RawRowSource* source) {
+    if (source != nullptr && !source->given()) {
+        source = nullptr;
     }
-    if (frame.width < 5 || frame.height < 5) {
-        return true;  // no pixel inside the border
+    if (!isRaw(frame) || frame.width < 5 || frame.height < 5) {
+        if (source != nullptr && !frame.empty()) {
+            source->copy(frame.data, static_cast<size_t>(frame.stride), 0, frame.height);
+        }
+        return isRaw(frame);  // a frame this small has no pixel inside the border
     }
     if (frame.bytesPerPixel == 1) {
-        BandedSpikeFilter<uint8_t>(frame, params, scratch, bands.threads()).run(bands);
+        BandedSpikeFilter<uint8_t>(frame, params, scratch, bands.threads(), source).run(bands);
     } else {
-        BandedSpikeFilter<uint16_t>(frame, params, scratch, bands.threads()).run(bands);
+        BandedSpikeFilter<uint16_t>(frame, params, scratch, bands.threads(), source).run(bands);
     }
     return true;
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "imaging/pipeline/pipeline_settings.h"
 #include "imaging/pipeline/plane_view.h"
 
 namespace lumvek {
@@ -49,7 +50,11 @@ struct SpikeFilterScratch {
 // recorded values before replacement, until two rows in a row come out as
 // they stand (the rows after them then saw exactly what the scan order
 // shows them). The result is the reference's, byte for byte.
+// With a source, each band first copies its own rows from it into the
+// frame, a few rows ahead of the scan, so that a row comes in once and is
+// filtered while it is still in cache; every row of the frame is copied,
+// filtered or not.
 [[nodiscard]] bool spikeFilterOptimised(const PlaneView& frame, const SpikeFilterParams& params, RowBands& bands,
-                                        SpikeFilterScratch& scratch);
+                                        SpikeFilterScratch& scratch, const RawRowSource* source = nullptr);
 
 } // namespace lumvek

@@ -76,7 +76,17 @@ int FramePipeline::threads() const { return bands_->threads(); }
 
 FrameOutcome FramePipeline::process(const FrameBuffers& buffers, PipelineSettings& settings, DefectPlanes* planes) {
     FrameOutcome outcome;
+    // The raw frame's rows come in with the spike filter's scan when it is
+    // the first step; otherwise, and whatever happens, all of them at once.
+    const RawRowSource* source = buffers.rawSource.given() ? &buffers.rawSource : nullptr;
+    auto fillRaw = [&] {
+        if (source != nullptr && buffers.raw != nullptr && !buffers.raw->empty()) {
+            source->copy(buffers.raw->pixels(), static_cast<size_t>(buffers.raw->stride()), 0, buffers.raw->height());
+        }
+        source = nullptr;
+    };
     if (!buffersSuit(buffers, settings.colourMode)) {
+        fillRaw();
         return outcome;
     }
     outcome.processed = true;
@@ -84,11 +94,14 @@ FrameOutcome FramePipeline::process(const FrameBuffers& buffers, PipelineSetting
     const RowBands::Burst burst(*bands_);
 
     if (planes != nullptr && (settings.maskFilter || settings.dotFilter)) {
+        fillRaw();
         correctDefects(raw, settings, *planes);
     }
     if (!isBinningMode(settings.window.subSampleMode)) {
-        spikeFilter(raw, settings);
+        spikeFilter(raw, settings, source);
+        source = nullptr;
     }
+    fillRaw();
     if (isMonochrome(settings.colourMode)) {
         grayMode(raw, settings, buffers.colour24, outcome);
     }
@@ -139,15 +152,18 @@ void FramePipeline::correctDefects(const PlaneView& raw, const PipelineSettings&
     }
 }
 
-void FramePipeline::spikeFilter(const PlaneView& raw, const PipelineSettings& settings) {
+void FramePipeline::spikeFilter(const PlaneView& raw, const PipelineSettings& settings, const RawRowSource* source) {
     SpikeFilterParams p;
     p.bayerMode = settings.bayerMode & 3;
     p.redMultiplier = bayerGainMultiplier(settings.bayerGainRed);
     p.blueMultiplier = bayerGainMultiplier(settings.bayerGainBlue);
     if (path_ == KernelPath::Reference) {
+        if (source != nullptr) {
+            source->copy(raw.data, static_cast<size_t>(raw.stride), 0, raw.height);
+        }
         (void)spikeFilterReference(raw, p);
     } else {
-        (void)spikeFilterOptimised(raw, p, *bands_, *spikeScratch_);
+        (void)spikeFilterOptimised(raw, p, *bands_, *spikeScratch_, source);
     }
 }
 

@@ -54,7 +54,8 @@ public:
 
     // Single steps, for the chain and for measuring them one by one.
     void correctDefects(const PlaneView& raw, const PipelineSettings& settings, DefectPlanes& planes);
-    void spikeFilter(const PlaneView& raw, const PipelineSettings& settings);
+    // With a source, the rows come from it as the filter reaches them.
+    void spikeFilter(const PlaneView& raw, const PipelineSettings& settings, const RawRowSource* source = nullptr);
     bool grayMode(const PlaneView& raw, PipelineSettings& settings, ImageBuffer* colour24, FrameOutcome& outcome);
     void mirror(const PlaneView& raw, const PipelineSettings& settings);
     void whiteBalance(const PlaneView& raw, PipelineSettings& settings, FrameOutcome& outcome);

@@ -4,6 +4,9 @@
 // Bayer gains and the one-shot white-balance flags after a white-balance
 // measurement, the gray gains and the measurement request after a gray-gain
 // measurement.
+#include <cstddef>
+#include <cstdint>
+
 #include "imaging/correction/capture_window.h"
 #include "imaging/correction/gray_mode.h"
 #include "imaging/image_buffer.h"
@@ -61,11 +64,28 @@ struct RowDelivery {
     bool bottomUp = false;
 };
 
+// Where the raw frame's rows come from when they are not in the raw buffer
+// yet (the newest frame, still in the camera's ring): copyRows(context,
+// rows, stride, y0, y1) puts rows [y0, y1) at rows + y * stride. The chain
+// copies each row just before its first step reads it, and every row has
+// been copied when process() returns.
+struct RawRowSource {
+    const void* context = nullptr;
+    void (*copyRows)(const void* context, uint8_t* rows, size_t stride, int y0, int y1) = nullptr;
+    [[nodiscard]] bool given() const { return copyRows != nullptr; }
+    void copy(uint8_t* rows, size_t stride, int y0, int y1) const {
+        if (copyRows != nullptr && y0 < y1) {
+            copyRows(context, rows, stride, y0, y1);
+        }
+    }
+};
+
 struct FrameBuffers {
     ImageBuffer* raw = nullptr;
     ImageBuffer* output = nullptr;
     ImageBuffer* colour24 = nullptr;
     RowDelivery delivery;  // rows == nullptr: none
+    RawRowSource rawSource;  // not given: raw holds the frame
 };
 
 // What a processed frame changed in the settings, so the instance can
