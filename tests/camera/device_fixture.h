@@ -47,16 +47,18 @@ protected:
         fx3::InProcessBus::instance().detach(path_);
     }
     // One frame: header announcing the frame byte count, then `fill` bytes.
-    void queueFrame(uint8_t fill) {
+    void queueFrame(uint8_t fill) { queueFrame(std::vector<uint8_t>(frameBytes_, fill), fill); }
+    // The same with the given pixels (the header's byte 32 = `tag`), in transfers of 512 KiB.
+    void queueFrame(const std::vector<uint8_t>& pixels, uint8_t tag = 0) {
+        const auto bytes = static_cast<uint32_t>(pixels.size());
         std::vector<uint8_t> header(64, 0);
         for (int i = 0; i < 4; ++i) {
-            header[16 + i] = static_cast<uint8_t>(frameBytes_ >> (8 * i));
+            header[16 + i] = static_cast<uint8_t>(bytes >> (8 * i));
         }
-        header[32] = fill;
+        header[32] = tag;
         camera_->queueBulk(0x81, {ScriptedCamera::BulkAnswer::Kind::Data, header});
-        std::vector<uint8_t> pixels(frameBytes_, fill);
-        for (uint32_t at = 0; at < frameBytes_; at += 0x80000) {
-            const uint32_t piece = std::min<uint32_t>(0x80000, frameBytes_ - at);
+        for (uint32_t at = 0; at < bytes; at += 0x80000) {
+            const uint32_t piece = std::min<uint32_t>(0x80000, bytes - at);
             camera_->queueBulk(0x81, {ScriptedCamera::BulkAnswer::Kind::Data,
                                       std::vector<uint8_t>(pixels.begin() + at, pixels.begin() + at + piece)});
         }

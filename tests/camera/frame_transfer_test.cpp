@@ -93,16 +93,7 @@ TEST_F(FrameTransfer, OrientationFollowsTheRawCodeAndFlag) {
             raw[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(x * 3 + y * 7);
         }
     }
-    std::vector<uint8_t> header(64, 0);
-    for (int i = 0; i < 4; ++i) {
-        header[16 + i] = static_cast<uint8_t>(frameBytes_ >> (8 * i));
-    }
-    camera_->queueBulk(0x81, {ScriptedCamera::BulkAnswer::Kind::Data, header});
-    for (uint32_t at = 0; at < frameBytes_; at += 0x80000) {
-        const uint32_t piece = std::min<uint32_t>(0x80000, frameBytes_ - at);
-        camera_->queueBulk(0x81, {ScriptedCamera::BulkAnswer::Kind::Data,
-                                  std::vector<uint8_t>(raw.begin() + at, raw.begin() + at + piece)});
-    }
+    queueFrame(raw);
     ASSERT_EQ(device_->StartAcquisition(1), 1);
     ASSERT_EQ(device_->WaitFrame(5000), 3);
     std::vector<uint8_t> out(frameBytes_);
@@ -123,16 +114,7 @@ TEST_F(FrameTransfer, APinnedFrameGivesTheRowsOfTheWholeCopyInAnyOrderAndCountsA
     for (size_t i = 0; i < raw.size(); ++i) {
         raw[i] = static_cast<uint8_t>(i * 7 + i / 4093);
     }
-    std::vector<uint8_t> header(64, 0);
-    for (int i = 0; i < 4; ++i) {
-        header[16 + i] = static_cast<uint8_t>(frameBytes_ >> (8 * i));
-    }
-    camera_->queueBulk(0x81, {ScriptedCamera::BulkAnswer::Kind::Data, header});
-    for (uint32_t at = 0; at < frameBytes_; at += 0x80000) {
-        const uint32_t piece = std::min<uint32_t>(0x80000, frameBytes_ - at);
-        camera_->queueBulk(0x81, {ScriptedCamera::BulkAnswer::Kind::Data,
-                                  std::vector<uint8_t>(raw.begin() + at, raw.begin() + at + piece)});
-    }
+    queueFrame(raw);
     ASSERT_EQ(device_->StartAcquisition(1), 1);
     ASSERT_EQ(device_->WaitFrame(5000), 3);
     std::optional<PinnedFrame> pinned;
