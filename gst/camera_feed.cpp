@@ -213,6 +213,7 @@ bool CameraFeed::start(int bitsPerPixel) {
     if (Lumvek_CallBackPreview(handle_, frameWindow_, nullptr, 0, 1) == 0) {
         return failed("starting the preview");
     }
+    passedOver_.restart();
     previewing_ = true;
     return true;
 }
@@ -243,6 +244,7 @@ bool CameraFeed::copyFrame(uint8_t* buffer, size_t size, LumvekFrameMetadata& me
         return failed("reading the frame");
     }
     tool::markFramesTaken(frameWindow_);
+    passedOver_.count(metadata);
     return true;
 }
 

@@ -80,7 +80,8 @@ public:
     [[nodiscard]] tool::FrameWait waitFrame(int timeoutMs);
     // Lumvek_GetImage of the newest processed frame, first row on top.
     [[nodiscard]] bool copyFrame(uint8_t* buffer, size_t size);
-    // The same, with the metadata of the frame copied.
+    // The same, with the metadata of the frame copied; framesLostBefore also
+    // counts the frames the wait passed over since the last copy.
     [[nodiscard]] bool copyFrame(uint8_t* buffer, size_t size, LumvekFrameMetadata& metadata);
     // The stream statistics; false when the camera is not open.
     [[nodiscard]] bool statistics(LumvekStreamStatistics& statistics) const;
@@ -109,6 +110,7 @@ private:
     bool previewing_ = false;
     bool persist_ = false;
     StoredSettings stored_;
+    tool::PassedOverFrames passedOver_;
     std::string error_;
 };
 

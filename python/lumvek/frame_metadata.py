@@ -12,7 +12,9 @@ A Frame is an ndarray like any other (every NumPy operation takes it); its
     exposure, gain            in force (exposure in 0.1 ms)
     color_mode                bits per output pixel
     window                    (left, top, width, height) cut from the sensor
-    frames_lost_before        frames lost since the previous frame delivered
+    frames_lost_before        frames lost since the previous frame delivered; in
+                              stream() since the stream's previous frame, so the
+                              frames it passed over to give the newest count too
 """
 
 import numpy as np

@@ -101,6 +101,7 @@ py::object FrameStream::next() {
         tool::removeRowPadding(layout_, padded.data(), pixels);
     }
     tool::markFramesTaken(window_);
+    passedOver_.count(metadata);
     if (remaining_) {
         --*remaining_;
     }

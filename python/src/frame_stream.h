@@ -8,6 +8,7 @@
 #include <pybind11/pybind11.h>
 
 #include "camera.h"
+#include "frame_messages.h"
 
 namespace lumvek::python {
 
@@ -34,6 +35,7 @@ private:
     tool::FrameLayout layout_;
     HWND window_ = nullptr;
     bool running_ = false;
+    tool::PassedOverFrames passedOver_;
 };
 
 } // namespace lumvek::python

@@ -6,6 +6,7 @@ import json
 import os
 import shutil
 import subprocess
+import time
 
 import numpy as np
 import pytest
@@ -121,6 +122,37 @@ def test_persist_keeps_the_element_settings_in_the_store(daemon, gst):
         pipeline.stop()
     assert stored("exposure") == wanted
     tool("set", "exposure", str(before), "-d", str(CAMERAS["chart"]))
+
+
+def test_frames_passed_over_by_a_slow_pipeline_are_posted_as_dropped(daemon, gst):
+    # A blocking appsink holds the source back; the camera goes on, and each
+    # frame the source gets is the newest, several frame numbers on.
+    pipeline = gst.parse_launch(
+        "lumveksrc device=%d ! video/x-raw,format=GRAY8 ! appsink name=sink sync=false max-buffers=1 drop=false"
+        % CAMERAS["chart"])
+    sink = pipeline.get_by_name("sink")
+    bus = pipeline.get_bus()
+    assert pipeline.set_state(gst.State.PLAYING) != gst.StateChangeReturn.FAILURE
+    try:
+        numbers = []
+        for _ in range(6):
+            sample = sink.try_pull_sample(PULL_TIMEOUT_NS)
+            assert sample is not None, "no frame"
+            numbers.append(sample.get_buffer().offset)  # the frame number
+            time.sleep(0.3)
+        dropped_by_buffer = {}
+        while True:
+            message = bus.pop_filtered(gst.MessageType.QOS)
+            if message is None:
+                break
+            _, processed, dropped = message.parse_qos_stats()
+            dropped_by_buffer[processed] = dropped
+    finally:
+        pipeline.set_state(gst.State.NULL)
+    # The first few were already on their way through the pipeline.
+    gaps = [later - earlier - 1 for earlier, later in zip(numbers, numbers[1:])]
+    assert gaps[-1] > 0 and gaps[-2] > 0, numbers
+    assert dropped_by_buffer.get(len(numbers)) == sum(gaps), (numbers, dropped_by_buffer)
 
 
 def stored_gain_range():

@@ -48,4 +48,15 @@ void markFramesTaken(HWND window) {
     (void)LumvekWnd_PostMessage(window, kFramesTakenMark, 0, 0);
 }
 
+void PassedOverFrames::count(LumvekFrameMetadata& metadata) {
+    const uint64_t number = metadata.frameNumber;
+    if (number != 0 && lastFrameNumber_ != 0 && number > lastFrameNumber_) {
+        const uint64_t gap = std::min<uint64_t>(number - lastFrameNumber_ - 1, UINT32_MAX);
+        metadata.framesLostBefore = std::max(metadata.framesLostBefore, static_cast<uint32_t>(gap));
+    }
+    if (number != 0) {
+        lastFrameNumber_ = number;
+    }
+}
+
 } // namespace lumvek::tool

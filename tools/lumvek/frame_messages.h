@@ -5,6 +5,7 @@
 // that a slow reader gets the newest frame and never the same one twice.
 #include <cstdint>
 
+#include "LumvekStream.h"
 #include "LumvekWindow.h"
 
 namespace lumvek::tool {
@@ -31,5 +32,19 @@ struct FrameWait {
 // (A frame posted just before the mark but copied after it is dropped, as a
 // live stream drops frames it is too slow for.)
 void markFramesTaken(HWND window);
+
+// The newest-frame wait passes over frames the SDK delivered while the reader
+// was busy with the one before: they are lost to the reader as well. The SDK
+// counts only what it lost itself, so a reader adds the rest from the frame
+// numbers it saw.
+class PassedOverFrames {
+public:
+    // Raises metadata.framesLostBefore to the gap since the frame counted last.
+    void count(LumvekFrameMetadata& metadata);
+    void restart() { lastFrameNumber_ = 0; }
+
+private:
+    uint64_t lastFrameNumber_ = 0;  // 0 before the first frame
+};
 
 } // namespace lumvek::tool
