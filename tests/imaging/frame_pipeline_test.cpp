@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <thread>
 
 #include "imaging/colour/interpolation.h"
 #include "imaging/convert/output_copy.h"
@@ -38,7 +40,7 @@ struct Frame {
             EXPECT_TRUE(output.create(w, h, kOutputBits[mode]));
         }
     }
-    FrameBuffers buffers() { return FrameBuffers{&raw, output.empty() ? nullptr : &output, nullptr, {}}; }
+    FrameBuffers buffers() { return FrameBuffers{&raw, output.empty() ? nullptr : &output, nullptr, {}, {}}; }
     [[nodiscard]] std::vector<uint8_t> bytes(const ImageBuffer& b) const {
         return {b.pixels(), b.pixels() + b.sizeBytes()};
     }
@@ -105,7 +107,7 @@ TEST(FramePipeline, RefusesBuffersThatDoNotSuitTheColourMode) {
     FramePipeline pipeline;
     EXPECT_FALSE(pipeline.process(frame.buffers(), settings, nullptr).processed);
     settings.colourMode = kColour24;
-    EXPECT_FALSE(pipeline.process(FrameBuffers{&frame.raw, nullptr, nullptr, {}}, settings, nullptr).processed);
+    EXPECT_FALSE(pipeline.process(FrameBuffers{&frame.raw, nullptr, nullptr, {}, {}}, settings, nullptr).processed);
     settings.colourMode = 9;
     EXPECT_FALSE(pipeline.process(frame.buffers(), settings, nullptr).processed);
 }
@@ -576,6 +578,34 @@ TEST(RowBands, EveryRowOnceAndNoneTwiceInAndOutOfBursts) {
         shortLived->run(0, 64, [](int, int) {}, 1);
     }
     shortLived.reset();
+}
+
+// A band that runs slow does not keep the others waiting for it: the free
+// thread takes every other band meanwhile (one band per thread would leave
+// half the rows behind the slow one).
+TEST(RowBands, AFreeThreadTakesTheBandsASlowOneHasNotReached) {
+    RowBands bands(2);
+    const int count = bands.bandsFor(1000, 16);
+    ASSERT_GT(count, 2);
+    EXPECT_EQ(RowBands(1).bandsFor(1000, 16), 1);
+    EXPECT_EQ(bands.bandsFor(40, 16), 2) << "no band below the smallest size";
+    std::atomic<int> done{0};
+    std::atomic<bool> othersFinishedFirst{false};
+    std::atomic<int> slowBands{0};
+    bands.run(0, 1000, [&](int y0, int) {
+        if (y0 == 0) {
+            ++slowBands;
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (done.load() < count - 1 && std::chrono::steady_clock::now() < until) {
+                std::this_thread::yield();
+            }
+            othersFinishedFirst = done.load() == count - 1;
+        }
+        ++done;
+    });
+    EXPECT_EQ(slowBands.load(), 1);
+    EXPECT_EQ(done.load(), count);
+    EXPECT_TRUE(othersFinishedFirst.load());
 }
 
 } // namespace

@@ -83,11 +83,11 @@ template <typename Sample>
 class BandedSpikeFilter {
 public:
     BandedSpikeFilter(const PlaneView& frame, const SpikeFilterParams& params, SpikeFilterScratch& scratch,
-                      int threads, const RawRowSource* source)
+                      const RowBands& threads, const RawRowSource* source)
         : frame_(frame), params_(params), scratch_(scratch), source_(source),
           rowBytes_(static_cast<size_t>(frame.width) * sizeof(Sample)) {
         const int rows = frame.height - 4;
-        bandCount_ = std::clamp(rows / kMinBandRows, 1, std::min(threads, kMaxBands));
+        bandCount_ = std::min(threads.bandsFor(rows, kMinBandRows), kMaxBands);
         for (int k = 0; k <= bandCount_; ++k) {
             starts_[static_cast<size_t>(k)] = 2 + static_cast<int>(static_cast<int64_t>(rows) * k / bandCount_);
         }
@@ -119,7 +119,8 @@ public:
                 std::memcpy(edgeRow(k, i), frame_.row(starts_[static_cast<size_t>(k)] - 2 + i), rowBytes_);
             }
         }
-        // One unit of work per band, so that the bands are the ones made above.
+        // One unit of work per band, so that the bands are the ones made above
+        // (bandsFor() never splits bandCount_ units further).
         bands.run(0, bandCount_, [this](int k0, int k1) {
             for (int k = k0; k < k1; ++k) {
                 filterBand(k);
@@ -286,9 +287,9 @@ bool spikeFilterOptimised(const PlaneView& frame, const SpikeFilterParams& param
         return isRaw(frame);  // a frame this small has no pixel inside the border
     }
     if (frame.bytesPerPixel == 1) {
-        BandedSpikeFilter<uint8_t>(frame, params, scratch, bands.threads(), source).run(bands);
+        BandedSpikeFilter<uint8_t>(frame, params, scratch, bands, source).run(bands);
     } else {
-        BandedSpikeFilter<uint16_t>(frame, params, scratch, bands.threads(), source).run(bands);
+        BandedSpikeFilter<uint16_t>(frame, params, scratch, bands, source).run(bands);
     }
     return true;
 }

@@ -39,6 +39,7 @@ constexpr int kNeutralGamma = 100;
 // stays well inside a 2 MB L2 cache.
 constexpr int kPieceBytes = 256 * 1024;
 constexpr int kMinPieceRows = 4;
+constexpr int kMinBandRows = 16;
 constexpr uint8_t kSharpened = 1;
 // Rows at each end of a band whose source values the band-edge rows read
 // after the bands: the edge rows are a band's first two and its last, and
@@ -126,7 +127,7 @@ bool FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
     // thread from frame to frame, so that only a larger frame or more bands
     // allocate. A band takes its slots with one atomic step.
     const size_t rowBytes = static_cast<size_t>(output.width) * static_cast<size_t>(output.bytesPerPixel);
-    const size_t edgeSlots = static_cast<size_t>(bands_->threads()) * kEdgeSlotsPerBand;
+    const size_t edgeSlots = static_cast<size_t>(bands_->bandsFor(output.height, kMinBandRows)) * kEdgeSlotsPerBand;
     thread_local std::vector<uint8_t> edgeRows;
     thread_local std::vector<int> edgeRowNumbers;
     std::atomic<int> nextEdgeSlot{0};
@@ -183,7 +184,7 @@ bool FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
             }
             p0 = p1;
         }
-    });
+    }, kMinBandRows);
     if (sharpness == nullptr) {
         return delivery != nullptr;
     }

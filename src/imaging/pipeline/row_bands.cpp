@@ -16,6 +16,13 @@ namespace {
 constexpr auto kWatch = std::chrono::microseconds(50);
 constexpr int kPausesPerClockRead = 16;
 
+// The claim word: the job's generation in the high half, its band count and
+// the next band to take in the low half (16 bits each).
+constexpr int kGenerationShift = 32;
+constexpr int kCountShift = 16;
+constexpr uint64_t kFieldMask = 0xffff;
+constexpr int kMostBands = 0xffff;
+
 inline void cpuPause() {
 #if defined(__x86_64__)
     _mm_pause();
@@ -45,9 +52,8 @@ void watchFor(Done done) {
 
 RowBands::RowBands(int threads) {
     const int extra = std::max(threads, 1) - 1;
-    bands_.resize(static_cast<size_t>(extra) + 1);
     for (int i = 0; i < extra; ++i) {
-        workers_.emplace_back([this, i] { workerLoop(i); });
+        workers_.emplace_back([this] { workerLoop(); });
     }
 }
 
@@ -62,40 +68,75 @@ RowBands::~RowBands() {
     }
 }
 
+int RowBands::bandsFor(int rows, int minRows) const {
+    if (workers_.empty()) {
+        return 1;
+    }
+    return std::clamp(rows / std::max(minRows, 1), 1, std::min(threads() * kBandsPerThread, kMostBands));
+}
+
 void RowBands::runJob(int first, int end, Job job, int minRows) {
     const int rows = end - first;
     if (rows <= 0) {
         return;
     }
-    const int wanted = std::clamp(rows / std::max(minRows, 1), 1, threads());
-    if (wanted == 1) {
+    const int bands = bandsFor(rows, minRows);
+    if (bands == 1) {
         job(first, end);
         return;
     }
+    job_ = &job;
+    first_ = first;
+    rows_ = rows;
+    bandCount_ = bands;
+    bandsDone_.store(0, std::memory_order_relaxed);
+    const uint32_t generation = generation_.load(std::memory_order_relaxed) + 1;
+    claim_.store((static_cast<uint64_t>(generation) << kGenerationShift) |
+                     (static_cast<uint64_t>(bands) << kCountShift),
+                 std::memory_order_release);
     {
         std::lock_guard lock(mutex_);
-        for (int i = 0; i < threads(); ++i) {
-            const int b0 = first + static_cast<int>(static_cast<int64_t>(rows) * i / wanted);
-            const int b1 = first + static_cast<int>(static_cast<int64_t>(rows) * (i + 1) / wanted);
-            bands_[static_cast<size_t>(i)] = i < wanted ? std::pair{b0, b1} : std::pair{end, end};
-        }
-        job_ = &job;
-        pending_.store(static_cast<int>(workers_.size()), std::memory_order_relaxed);
-        generation_.fetch_add(1, std::memory_order_release);
+        generation_.store(generation, std::memory_order_release);
     }
     wake_.notify_all();
-    job(bands_[0].first, bands_[0].second);
-    watchFor([this] { return pending_.load(std::memory_order_acquire) == 0; });
+    takeBands(generation);
+    watchFor([this] { return allBandsDone(); });
     std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return pending_.load(std::memory_order_relaxed) == 0; });
+    done_.wait(lock, [this] { return allBandsDone(); });
     job_ = nullptr;
 }
 
-void RowBands::workerLoop(int index) {
-    uint64_t seen = 0;
+bool RowBands::allBandsDone() const { return bandsDone_.load(std::memory_order_acquire) == bandCount_; }
+
+void RowBands::takeBands(uint32_t generation) {
+    uint64_t claim = claim_.load(std::memory_order_acquire);
     for (;;) {
-        std::pair<int, int> band;
-        const Job* job = nullptr;
+        if (static_cast<uint32_t>(claim >> kGenerationShift) != generation) {
+            return;  // that job is over and another may run
+        }
+        const auto count = static_cast<int>((claim >> kCountShift) & kFieldMask);
+        const auto band = static_cast<int>(claim & kFieldMask);
+        if (band >= count) {
+            return;
+        }
+        if (!claim_.compare_exchange_weak(claim, claim + 1, std::memory_order_acq_rel, std::memory_order_acquire)) {
+            continue;  // another thread took a band first: `claim` is the word now
+        }
+        const int y0 = first_ + static_cast<int>(static_cast<int64_t>(rows_) * band / count);
+        const int y1 = first_ + static_cast<int>(static_cast<int64_t>(rows_) * (band + 1) / count);
+        (*job_)(y0, y1);
+        if (bandsDone_.fetch_add(1, std::memory_order_acq_rel) + 1 == count) {
+            std::lock_guard lock(mutex_);
+            done_.notify_one();
+            return;
+        }
+        claim = claim_.load(std::memory_order_acquire);
+    }
+}
+
+void RowBands::workerLoop() {
+    uint32_t seen = 0;
+    for (;;) {
         watchFor([&] {
             return generation_.load(std::memory_order_acquire) != seen || !watching_.load(std::memory_order_relaxed);
         });
@@ -106,18 +147,8 @@ void RowBands::workerLoop(int index) {
                 return;
             }
             seen = generation_.load(std::memory_order_relaxed);
-            band = bands_[static_cast<size_t>(index) + 1];
-            job = job_;
         }
-        if (band.first < band.second) {
-            (*job)(band.first, band.second);
-        }
-        {
-            std::lock_guard lock(mutex_);
-            if (pending_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-                done_.notify_one();
-            }
-        }
+        takeBands(seen);
     }
 }
 

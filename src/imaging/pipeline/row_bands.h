@@ -1,7 +1,10 @@
 #pragma once
-// Runs one job over the rows of a frame split into bands, one band per
-// thread: the calling thread takes the first band, the pipeline's own worker
-// threads the others. A job must only write rows of its own band.
+// Runs one job over the rows of a frame split into bands: the calling thread
+// and the pipeline's own worker threads take the bands in turn, each the
+// next one nobody has taken, until all are done. A worker that wakes late
+// (its processor was busy or asleep) finds fewer bands left instead of
+// holding the frame up, and a band that runs slow leaves the others to the
+// thread that is free. A job must only write rows of its own band.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -21,6 +24,10 @@ public:
 
     [[nodiscard]] int threads() const { return static_cast<int>(workers_.size()) + 1; }
 
+    // Bands a run over `rows` rows splits them into: a few per thread, none
+    // smaller than minRows (but at least one band).
+    [[nodiscard]] int bandsFor(int rows, int minRows) const;
+
     // A borrowed job(first, end): no copy and no allocation, which the frame
     // loop needs (it runs several jobs on every frame).
     class Job {
@@ -35,8 +42,8 @@ public:
         void (*call_)(void*, int, int);
     };
 
-    // Calls job(first, end) for consecutive bands covering [first, end) and
-    // returns when every band is done. Bands smaller than minRows are merged.
+    // Calls job(first, end) for the consecutive bands covering [first, end)
+    // that bandsFor() gives, and returns when every band is done.
     template <typename F>
     void run(int first, int end, F&& job, int minRows = 16) {
         runJob(first, end, Job(job), minRows);
@@ -44,7 +51,7 @@ public:
     void runJob(int first, int end, Job job, int minRows);
 
     // Jobs run back to back while one lives (the steps of one frame): a
-    // worker done with a band watches for the next job for a moment before
+    // worker done with a job watches for the next one for a moment before
     // it sleeps, since a woken thread starts tens of microseconds late, a
     // real share of a one-millisecond job. Outside a burst it sleeps at once
     // and burns no processor time waiting for the next frame.
@@ -60,20 +67,36 @@ public:
     };
 
 private:
-    void workerLoop(int index);
+    // Bands per thread: enough that a thread late by a fraction of the job
+    // costs only that fraction, few enough that the steps' own band-edge
+    // work stays small.
+    static constexpr int kBandsPerThread = 2;
+
+    void workerLoop();
+    // Takes and runs bands of the job published as `generation` until none
+    // is left. Touches the job only for a band it took: a band not yet done
+    // keeps the caller, and with it the job, waiting.
+    void takeBands(uint32_t generation);
+    [[nodiscard]] bool allBandsDone() const;
 
     std::vector<std::thread> workers_;
-    // Everything below but watching_ is written under mutex_. generation_
-    // and pending_ are also atomics so that a waiter can watch them for a
-    // moment before it sleeps (the caller for the last band, a worker in a
-    // burst for a job). watching_ is the calling thread's, through Burst.
+    // The job's description (job_, first_, rows_, bandCount_) is written by
+    // the caller before it publishes the job in claim_ and read by a thread
+    // only after it has taken a band of it, so no lock guards it: the caller
+    // writes the next one only once every band (and every read) is done.
+    const Job* job_ = nullptr;
+    int first_ = 0;
+    int rows_ = 0;
+    int bandCount_ = 0;
+    // The job's generation (high half) and the next band to take (low half).
+    std::atomic<uint64_t> claim_{0};
+    std::atomic<int> bandsDone_{0};
+    // generation_ wakes the workers; mutex_ and the condition variables only
+    // put threads to sleep and wake them. stopping_ is written under mutex_.
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
-    const Job* job_ = nullptr;
-    std::vector<std::pair<int, int>> bands_;  // bands_[i + 1] is worker i's
-    std::atomic<uint64_t> generation_{0};
-    std::atomic<int> pending_{0};
+    std::atomic<uint32_t> generation_{0};
     bool stopping_ = false;
     std::atomic<bool> watching_{false};  // a Burst lives
 };
