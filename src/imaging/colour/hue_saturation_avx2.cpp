@@ -15,6 +15,7 @@
 
 #include "imaging/colour/hue_saturation.h"
 #include "imaging/pipeline/kernel_path.h"
+#include "imaging/tone/byte_table_avx2.h"
 
 namespace lumvek::detail {
 
@@ -155,43 +156,6 @@ LUMVEK_AVX2_INLINE void packWideQuadPixels(uint8_t* p, __m256i lanes) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 32), _mm256_shuffle_epi8(lanes, fromHigh));
 }
 
-// A 256-entry byte table over the bytes of a register: slice k of sixteen
-// entries answers the bytes whose high nibble is k. Subtracting 16 k and
-// adding 0x70 with unsigned saturation puts a byte of slice k at 0x70..0x7F
-// and every other byte at 0x80 or above, which the shuffle turns into 0.
-struct ByteTable {
-    __m256i slices[16];
-    LUMVEK_AVX2_INLINE explicit ByteTable(const uint8_t* entries) {
-        for (int k = 0; k < 16; ++k) {
-            slices[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + 16 * k)));
-        }
-    }
-};
-
-LUMVEK_AVX2_INLINE __m256i lookUp(__m256i bytes, const ByteTable& table) {
-    __m256i rest = bytes;
-    __m256i looked = _mm256_setzero_si256();
-    for (int k = 0; k < 16; ++k) {
-        looked = _mm256_or_si256(looked, _mm256_shuffle_epi8(table.slices[k], _mm256_adds_epu8(rest, _mm256_set1_epi8(0x70))));
-        rest = _mm256_sub_epi8(rest, _mm256_set1_epi8(16));
-    }
-    return looked;
-}
-
-// Two tables over the same bytes, sharing the slice selection.
-LUMVEK_AVX2_INLINE void lookUpBoth(__m256i bytes, const ByteTable& first, const ByteTable& second, __m256i& a,
-                                   __m256i& b) {
-    __m256i rest = bytes;
-    a = _mm256_setzero_si256();
-    b = _mm256_setzero_si256();
-    for (int k = 0; k < 16; ++k) {
-        const __m256i index = _mm256_adds_epu8(rest, _mm256_set1_epi8(0x70));
-        a = _mm256_or_si256(a, _mm256_shuffle_epi8(first.slices[k], index));
-        b = _mm256_or_si256(b, _mm256_shuffle_epi8(second.slices[k], index));
-        rest = _mm256_sub_epi8(rest, _mm256_set1_epi8(16));
-    }
-}
-
 // Eight 6-byte pixels from lanes of high bytes and lanes of low bytes: the
 // shuffles of packWidePixels, and the same one byte lower for the low bytes.
 LUMVEK_AVX2_INLINE void packWidePixels(uint8_t* p, __m256i high, __m256i low) {
@@ -248,16 +212,16 @@ LUMVEK_AVX2_INLINE void storePixels(uint8_t* p, int bpp, __m256i lanes) {
 // The transformed lanes through the tone bytes, stored: 8-bit samples take
 // the table's low bytes; 16-bit ones (whose low byte the transform leaves 0)
 // take both, the high bytes for the upper half of each sample.
-LUMVEK_AVX2_INLINE void storeToned(uint8_t* p, int bpp, __m256i lanes, const ByteTable& low, const ByteTable& high) {
+LUMVEK_AVX2_INLINE void storeToned(uint8_t* p, int bpp, __m256i lanes, const ByteTableAvx2& low, const ByteTableAvx2& high) {
     switch (bpp) {
-    case 3: packPixels(p, lookUp(lanes, low)); break;
+    case 3: packPixels(p, lookUpBytes(lanes, low)); break;
     case 4:
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(p),
-                            _mm256_and_si256(lookUp(lanes, low), _mm256_set1_epi32(0xFFFFFF)));  // fourth byte 0
+                            _mm256_and_si256(lookUpBytes(lanes, low), _mm256_set1_epi32(0xFFFFFF)));  // fourth byte 0
         break;
     default: {
         __m256i lowBytes, highBytes;
-        lookUpBoth(lanes, low, high, lowBytes, highBytes);
+        lookUpBytesInBoth(lanes, low, high, lowBytes, highBytes);
         if (bpp == 6) {
             packWidePixels(p, highBytes, lowBytes);
         } else {
@@ -273,8 +237,8 @@ LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int a, const HueSaturationTable
     const int saturation = tables.saturation();
     const __m256i byteMask = _mm256_set1_epi32(0xFF);
     static constexpr uint8_t kUnused[256] = {};
-    const ByteTable low(kTone ? tone->low.data() : kUnused);
-    const ByteTable high(kTone ? tone->high.data() : kUnused);
+    const ByteTableAvx2 low(kTone ? tone->low.data() : kUnused);
+    const ByteTableAvx2 high(kTone ? tone->high.data() : kUnused);
     // A run of 3-byte pixels is read with a 32-byte load: 8 bytes past them.
     const int last = bpp == 3 ? width - 11 : width - 8;
     int x = 0;
