@@ -59,10 +59,10 @@ RowBands::RowBands(int threads) {
 
 RowBands::~RowBands() {
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         stopping_ = true;
     }
-    wake_.notify_all();
+    wake_.notifyAll();
     for (auto& worker : workers_) {
         worker.join();
     }
@@ -95,14 +95,16 @@ void RowBands::runJob(int first, int end, Job job, int minRows) {
                      (static_cast<uint64_t>(bands) << kCountShift),
                  std::memory_order_release);
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         generation_.store(generation, std::memory_order_release);
     }
-    wake_.notify_all();
+    wake_.notifyAll();
     takeBands(generation);
     watchFor([this] { return allBandsDone(); });
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return allBandsDone(); });
+    {
+        platform::MutexLock lock(mutex_);
+        done_.wait(mutex_, [this] { return allBandsDone(); });
+    }
     job_ = nullptr;
 }
 
@@ -126,8 +128,8 @@ void RowBands::takeBands(uint32_t generation) {
         const int y1 = first_ + static_cast<int>(static_cast<int64_t>(rows_) * (band + 1) / count);
         (*job_)(y0, y1);
         if (bandsDone_.fetch_add(1, std::memory_order_acq_rel) + 1 == count) {
-            std::lock_guard lock(mutex_);
-            done_.notify_one();
+            platform::MutexLock lock(mutex_);
+            done_.notifyOne();
             return;
         }
         claim = claim_.load(std::memory_order_acquire);
@@ -141,8 +143,10 @@ void RowBands::workerLoop() {
             return generation_.load(std::memory_order_acquire) != seen || !watching_.load(std::memory_order_relaxed);
         });
         {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return stopping_ || generation_.load(std::memory_order_relaxed) != seen; });
+            platform::MutexLock lock(mutex_);
+            wake_.wait(mutex_, [&]() REQUIRES(mutex_) {
+                return stopping_ || generation_.load(std::memory_order_relaxed) != seen;
+            });
             if (stopping_) {
                 return;
             }

@@ -6,11 +6,11 @@
 // holding the frame up, and a band that runs slow leaves the others to the
 // thread that is free. A job must only write rows of its own band.
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <thread>
 #include <vector>
+
+#include "platform/sync/thread_annotations.h"
 
 namespace lumvek {
 
@@ -92,12 +92,13 @@ private:
     std::atomic<uint64_t> claim_{0};
     std::atomic<int> bandsDone_{0};
     // generation_ wakes the workers; mutex_ and the condition variables only
-    // put threads to sleep and wake them. stopping_ is written under mutex_.
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable done_;
+    // put threads to sleep and wake them (a change of generation_ or
+    // bandsDone_ is made or announced under mutex_, so no wake is lost).
+    platform::Mutex mutex_;
+    platform::ConditionVariable wake_;
+    platform::ConditionVariable done_;
     std::atomic<uint32_t> generation_{0};
-    bool stopping_ = false;
+    bool stopping_ GUARDED_BY(mutex_) = false;
     std::atomic<bool> watching_{false};  // a Burst lives
 };
 
