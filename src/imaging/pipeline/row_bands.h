@@ -80,15 +80,16 @@ private:
     [[nodiscard]] bool allBandsDone() const;
 
     std::vector<std::thread> workers_;
-    // The job's description (job_, first_, rows_, bandCount_) is written by
-    // the caller before it publishes the job in claim_ and read by a thread
-    // only after it has taken a band of it, so no lock guards it: the caller
-    // writes the next one only once every band (and every read) is done.
+    // The job's description (job_, first_, rows_) is written by the caller
+    // before it publishes the job in claim_ and read by a thread only after
+    // it has taken a band of it, so no lock guards it: the caller writes the
+    // next one only once every band (and every read) is done.
     const Job* job_ = nullptr;
     int first_ = 0;
     int rows_ = 0;
-    int bandCount_ = 0;
-    // The job's generation (high half) and the next band to take (low half).
+    int bandCount_ = 0;  // the caller's own copy, for its wait
+    // The job's generation (high 32 bits), its band count and the next band
+    // to take (16 bits each): the workers read the count from here.
     std::atomic<uint64_t> claim_{0};
     std::atomic<int> bandsDone_{0};
     // generation_ wakes the workers; mutex_ and the condition variables only
