@@ -9,11 +9,6 @@ namespace lumvek {
 
 namespace {
 
-template <typename Sample>
-Sample sampleAt(const PlaneView& raw, int y, int x) {
-    return reinterpret_cast<const Sample*>(raw.row(y))[x];
-}
-
 // Where the samples of one output pixel are read: the quad's rows and
 // columns holding red and blue, and those of the same colour across the
 // quad's centre.
@@ -31,35 +26,52 @@ detail::QuadRows unfoldedRows(int mode, int r) {
     return q;
 }
 
-void setQuadColumns(QuadIndex& q, int mode, int c, int width, bool fold) {
+// foldIndex, with the common case (the index inside) inline.
+inline int foldedIndex(int i, int n) { return i >= 0 && i < n ? i : detail::foldIndex(i, n); }
+
+inline void setQuadColumns(QuadIndex& q, int mode, int c, int width, bool fold) {
     q.rx = (((c - 1) & 1) == redColumnParity(mode)) ? c - 1 : c;
     q.bx = q.rx == c ? c - 1 : c;
     q.rx2 = q.rx == c - 1 ? c + 1 : c - 2;
     q.bx2 = q.bx == c - 1 ? c + 1 : c - 2;
     if (fold) {
-        for (int* column : {&q.rx, &q.bx, &q.rx2, &q.bx2}) {
-            *column = detail::foldIndex(*column, width);
-        }
+        q.rx = foldedIndex(q.rx, width);
+        q.bx = foldedIndex(q.bx, width);
+        q.rx2 = foldedIndex(q.rx2, width);
+        q.bx2 = foldedIndex(q.bx2, width);
     }
 }
 
-// Output pixel (r, c) from samples at the quad's indices, all inside the frame.
+// The four raw rows of a quad.
 template <typename Sample>
-void writePixel(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c,
-                const QuadIndex& q) {
+struct QuadRowSamples {
+    const Sample *ry, *ry2, *by, *by2;
+};
+
+template <typename Sample>
+QuadRowSamples<Sample> rowSamplesOf(const PlaneView& raw, const detail::QuadRows& rows) {
+    auto at = [&](int y) { return reinterpret_cast<const Sample*>(raw.row(y)); };
+    return {at(rows.ry), at(rows.ry2), at(rows.by), at(rows.by2)};
+}
+
+// Output pixel px from samples at the quad's columns, all inside the frame.
+template <typename Sample>
+inline void writePixel(const QuadRowSamples<Sample>& y, const QuadIndex& q, const InterpolationParams& params,
+                       Sample* px) {
     constexpr int32_t kMax = sizeof(Sample) == 1 ? 255 : 65535;
-    const detail::QuadRows& y = q.rows;
-    auto at = [&](int row, int x) -> int32_t { return sampleAt<Sample>(raw, row, x); };
-    const int32_t redSum = 9 * at(y.ry, q.rx) + 3 * at(y.ry2, q.rx) + 3 * at(y.ry, q.rx2) + at(y.ry2, q.rx2);
-    const int32_t blueSum = 9 * at(y.by, q.bx) + 3 * at(y.by2, q.bx) + 3 * at(y.by, q.bx2) + at(y.by2, q.bx2);
-    const int32_t green = (at(y.ry, q.bx) + at(y.by, q.rx)) >> 1;
+    const int32_t redSum = 9 * y.ry[q.rx] + 3 * y.ry2[q.rx] + 3 * y.ry[q.rx2] + y.ry2[q.rx2];
+    const int32_t blueSum = 9 * y.by[q.bx] + 3 * y.by2[q.bx] + 3 * y.by[q.bx2] + y.by2[q.bx2];
+    const int32_t green = (y.ry[q.bx] + y.by[q.rx]) >> 1;
     const int32_t red = std::min((redSum * params.redMultiplier) >> 11, kMax);
     const int32_t blue = std::min((blueSum * params.blueMultiplier) >> 11, kMax);
-
-    auto* px = reinterpret_cast<Sample*>(out.row(r) + static_cast<std::ptrdiff_t>(c) * out.bytesPerPixel);
     px[0] = static_cast<Sample>(blue);
     px[1] = static_cast<Sample>(green);
     px[2] = static_cast<Sample>(red);
+}
+
+template <typename Sample>
+Sample* outputPixel(const PlaneView& out, int r, int c) {
+    return reinterpret_cast<Sample*>(out.row(r) + static_cast<std::ptrdiff_t>(c) * out.bytesPerPixel);
 }
 
 // One output pixel. fold = false in the interior, where every neighbour lies
@@ -69,7 +81,7 @@ void interpolatePixel(const PlaneView& raw, const PlaneView& out, const Interpol
     QuadIndex q{};
     q.rows = fold ? detail::quadRowsFor(params.bayerMode, r, raw.height) : unfoldedRows(params.bayerMode, r);
     setQuadColumns(q, params.bayerMode, c, raw.width, fold);
-    writePixel<Sample>(raw, out, params, r, c, q);
+    writePixel<Sample>(rowSamplesOf<Sample>(raw, q.rows), q, params, outputPixel<Sample>(out, r, c));
 }
 
 // Columns [x0, x1) of row r with every index folded, the rows once.
@@ -78,9 +90,10 @@ void foldedColumns(const PlaneView& raw, const PlaneView& out, const Interpolati
                    int x1) {
     QuadIndex q{};
     q.rows = detail::quadRowsFor(params.bayerMode, r, raw.height);
+    const QuadRowSamples<Sample> rows = rowSamplesOf<Sample>(raw, q.rows);
     for (int c = std::max(x0, 0); c < std::min(x1, raw.width); ++c) {
         setQuadColumns(q, params.bayerMode, c, raw.width, true);
-        writePixel<Sample>(raw, out, params, r, c, q);
+        writePixel<Sample>(rows, q, params, outputPixel<Sample>(out, r, c));
     }
 }
 
