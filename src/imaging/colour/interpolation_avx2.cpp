@@ -27,10 +27,13 @@ namespace {
 
 // pshufb masks that interleave three 16-byte planes (unit = 1 or 2 bytes)
 // into 48 bytes of B, G, R triples: masks[chunk][plane]. Used on both
-// 128-bit halves at once, so the halves give 48 bytes each.
+// 128-bit halves at once, so the halves give 48 bytes each. A plane holds
+// its half's even pixels first and then its odd ones, as the saturating
+// pack of the even and odd lanes leaves them.
 using InterleaveMasks = std::array<std::array<std::array<int8_t, 32>, 3>, 3>;
 constexpr InterleaveMasks makeInterleaveMasks(int unit) {
     InterleaveMasks m{};
+    const int evenPixels = 16 / unit / 2;
     for (int chunk = 0; chunk < 3; ++chunk) {
         for (int plane = 0; plane < 3; ++plane) {
             for (int j = 0; j < 32; ++j) {
@@ -38,8 +41,9 @@ constexpr InterleaveMasks makeInterleaveMasks(int unit) {
                 const int element = byte / unit;
                 const int pixel = element / 3;
                 const int component = element % 3;
+                const int packed = pixel % 2 == 0 ? pixel / 2 : evenPixels + pixel / 2;
                 m[chunk][plane][j] =
-                    component == plane ? static_cast<int8_t>(pixel * unit + byte % unit) : static_cast<int8_t>(-128);
+                    component == plane ? static_cast<int8_t>(packed * unit + byte % unit) : static_cast<int8_t>(-128);
             }
         }
     }
@@ -52,7 +56,7 @@ LUMVEK_AVX2 inline __m256i loadAt(const void* p) { return _mm256_loadu_si256(sta
 LUMVEK_AVX2 inline __m128i lo(__m256i v) { return _mm256_castsi256_si128(v); }
 LUMVEK_AVX2 inline __m128i hi(__m256i v) { return _mm256_extracti128_si256(v, 1); }
 
-// 32 bytes of B, G and R (or 16 words) as 96 bytes of triples.
+// 32 bytes of B, G and R (or 16 words), each half even pixels then odd, as 96 bytes of triples.
 LUMVEK_AVX2 inline void storeTriples(uint8_t* dst, __m256i b, __m256i g, __m256i r, const InterleaveMasks& masks) {
     __m256i chunk[3];
     for (int k = 0; k < 3; ++k) {
@@ -120,13 +124,16 @@ struct Lanes<8> {
     }
     LUMVEK_AVX2 static __m256i add(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
     LUMVEK_AVX2 static __m256i half(__m256i a) { return _mm256_srli_epi16(a, 1); }
-    LUMVEK_AVX2 static __m256i scale(__m256i sum, __m256i k) {
-        return _mm256_min_epu16(_mm256_mulhi_epu16(sum, k), _mm256_set1_epi16(0xFF));
-    }
+    // (sum x k) >> 11, at most 1023: not yet limited to a sample.
+    LUMVEK_AVX2 static __m256i scale(__m256i sum, __m256i k) { return _mm256_mulhi_epu16(sum, k); }
+    LUMVEK_AVX2 static __m256i limit(__m256i v) { return _mm256_min_epu16(v, _mm256_set1_epi16(0xFF)); }
     LUMVEK_AVX2 static __m256i multiplier(int k) { return _mm256_set1_epi16(static_cast<int16_t>(k << 5)); }
+    // Even and odd samples (each at most 0xFF) in pixel order.
     LUMVEK_AVX2 static __m256i join(__m256i even, __m256i odd) {
         return _mm256_or_si256(even, _mm256_slli_epi16(odd, 8));
     }
+    // Each half's even samples, then its odd ones, limited by the pack's saturation.
+    LUMVEK_AVX2 static __m256i pack(__m256i even, __m256i odd) { return _mm256_packus_epi16(even, odd); }
 };
 
 template <>
@@ -138,13 +145,16 @@ struct Lanes<16> {
     }
     LUMVEK_AVX2 static __m256i add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
     LUMVEK_AVX2 static __m256i half(__m256i a) { return _mm256_srli_epi32(a, 1); }
+    // (sum x k) >> 11, under 2^18: not yet limited to a sample.
     LUMVEK_AVX2 static __m256i scale(__m256i sum, __m256i k) {
-        return _mm256_min_epu32(_mm256_srli_epi32(_mm256_mullo_epi32(sum, k), 11), _mm256_set1_epi32(0xFFFF));
+        return _mm256_srli_epi32(_mm256_mullo_epi32(sum, k), 11);
     }
+    LUMVEK_AVX2 static __m256i limit(__m256i v) { return _mm256_min_epu32(v, _mm256_set1_epi32(0xFFFF)); }
     LUMVEK_AVX2 static __m256i multiplier(int k) { return _mm256_set1_epi32(k); }
     LUMVEK_AVX2 static __m256i join(__m256i even, __m256i odd) {
         return _mm256_or_si256(even, _mm256_slli_epi32(odd, 16));
     }
+    LUMVEK_AVX2 static __m256i pack(__m256i even, __m256i odd) { return _mm256_packus_epi32(even, odd); }
 };
 
 template <int kBits, typename Sample>
@@ -201,13 +211,20 @@ LUMVEK_AVX2 __attribute__((always_inline)) inline void outputStep(const RowSplit
         greenEven = L::add(ry.before.odd, by.at.even);
         greenOdd = L::add(ry.at.odd, by.at.even);
     }
-    const __m256i red = L::join(L::scale(redEven, kRed), L::scale(redOddSum, kRed));
-    const __m256i blue = L::join(L::scale(blueEven, kBlue), L::scale(blueOdd, kBlue));
-    const __m256i green = L::join(L::half(greenEven), L::half(greenOdd));
+    redEven = L::scale(redEven, kRed);
+    redOddSum = L::scale(redOddSum, kRed);
+    blueEven = L::scale(blueEven, kBlue);
+    blueOdd = L::scale(blueOdd, kBlue);
+    greenEven = L::half(greenEven);
+    greenOdd = L::half(greenOdd);
     if (bpp == 3 || bpp == 6) {
-        storeTriples(px, blue, green, red, kBits == 8 ? kInterleave8 : kInterleave16);
+        storeTriples(px, L::pack(blueEven, blueOdd), L::pack(greenEven, greenOdd), L::pack(redEven, redOddSum),
+                     kBits == 8 ? kInterleave8 : kInterleave16);
         return;
     }
+    const __m256i red = L::join(L::limit(redEven), L::limit(redOddSum));
+    const __m256i blue = L::join(L::limit(blueEven), L::limit(blueOdd));
+    const __m256i green = L::join(greenEven, greenOdd);
     const int halfBytes = L::kStep / 2 * bpp;
     if constexpr (kBits == 8) {
         storeQuads8(px, lo(blue), lo(green), lo(red));
