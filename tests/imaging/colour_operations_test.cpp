@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "imaging/colour/bayer_pattern.h"
@@ -305,6 +306,31 @@ TEST(HueSaturation, VectorLanesMatchThePixelFormulaAcrossTheColourCube) {
                 ASSERT_EQ(a.bytes(), b.bytes()) << bpp << " " << saturation << " " << offset;
             }
         }
+    }
+}
+
+TEST(HueSaturation, VectorLanesMatchThePixelFormulaForEveryColour) {
+    // All 2^24 colours of 8-bit pixels, one per pixel in rows of 4096: the
+    // vector bodies take 32, 16 and 8 pixels at a time, so every colour
+    // passes through each lane position of the widest one.
+    constexpr int kSide = 4096;
+    OwnedPlane frame(kSide, kSide, 3);
+    for (int y = 0; y < kSide; ++y) {
+        for (int x = 0; x < kSide; ++x) {
+            const int colour = y * kSide + x;
+            for (int k = 0; k < 3; ++k) {
+                frame.at8(y, x, k) = static_cast<uint8_t>(colour >> (8 * k));
+            }
+        }
+    }
+    RowBands bands(2);
+    for (auto [saturation, offset] : {std::pair{255, 1529}, {-128, 382}, {37, 700}}) {
+        const HueSaturationTables tables(saturation);
+        OwnedPlane a = frame;
+        OwnedPlane b = frame;
+        ASSERT_TRUE(hueSaturationReference(a.view(), offset, tables));
+        ASSERT_TRUE(hueSaturationOptimised(b.view(), offset, tables, bands));
+        ASSERT_TRUE(a.bytes() == b.bytes()) << saturation << " " << offset;
     }
 }
 

@@ -9,8 +9,14 @@
 // next whole number, so truncating it gives the integer quotient. Three-byte pixels are spread into lanes and packed back
 // with byte shuffles. A pixel with d = 0 needs no blend: its n, k and w are
 // 0, so the hue step adds nothing, as in the scalar code.
+//
+// Three-byte pixels without a tone table go 32 or 16 at a time in 16-bit
+// lanes first: every quantity of the transform but the quotient's product
+// fits a 16-bit lane, the chroma limit is one rounding high multiply, and
+// the sextant's masks and signs are read per component by byte shuffles.
 #include <immintrin.h>
 
+#include <array>
 #include <cstdint>
 
 #include "imaging/colour/hue_saturation.h"
@@ -85,6 +91,200 @@ LUMVEK_AVX2_INLINE __m256i transform8(__m256i b, __m256i g, __m256i r, int a, in
         _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi16(w, f), _mm256_set1_epi32(128)), 8);
     u = _mm256_add_epi32(u, _mm256_add_epi32(_mm256_and_si256(grey8(w), mask), _mm256_mullo_epi32(amount, step)));
     return _mm256_and_si256(u, _mm256_set1_epi32(0xFFFFFF));
+}
+
+// Sixteen pixels in 16-bit lanes, b, g and r each in 0..255, transformed in place.
+//
+// ((s + 256) x 256 x d + 0x8000) >> 16 is (d << 7) x (s + 256) rounded at
+// bit 15, which is what mulhrs computes; d << 7 <= 32640 and s + 256 <= 511.
+// w x f <= 255 x 254 and the rounded amount fit an unsigned lane.
+struct SextantLanes {
+    // Per component: 0xFF where the sextant adds w to it, and the sign (1, -1
+    // or 0) of the step it takes, for indices 0..11 in both 128-bit halves.
+    std::array<std::array<int8_t, 32>, 3> mask{};
+    std::array<std::array<int8_t, 32>, 3> sign{};
+};
+
+const SextantLanes& sextantLanes() {
+    static const SextantLanes lanes = [] {
+        SextantLanes t;
+        for (size_t c = 0; c < 3; ++c) {
+            const int32_t unit = 1 << (8 * c);
+            for (size_t j = 0; j < 32; ++j) {
+                const size_t index = j % 16;
+                if (index >= 12) {
+                    continue;
+                }
+                t.mask[c][j] = static_cast<int8_t>((kSextantMasks[index] & (0xFF * unit)) != 0 ? -1 : 0);
+                const int32_t step = kSextantSteps[index];
+                t.sign[c][j] = static_cast<int8_t>(step == unit ? 1 : step == -unit ? -1 : 0);
+            }
+        }
+        return t;
+    }();
+    return lanes;
+}
+
+LUMVEK_AVX2_INLINE __m256i lanesOf(const std::array<int8_t, 32>& bytes) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes.data()));
+}
+
+// ((n x (0xFF0000 / d)) + 0x8000) >> 16 for 0 <= n <= d <= 255, so at most
+// 255: the product needs 32-bit lanes, taken from each half's low and high
+// four lanes and packed back in order.
+LUMVEK_AVX2_INLINE __m256i quotient8(__m256i n32, __m256i d32) {
+    return _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(n32, reciprocalOf(d32)), _mm256_set1_epi32(0x8000)),
+                             16);
+}
+
+LUMVEK_AVX2_INLINE __m256i quotient16(__m256i n, __m256i d) {
+    const __m256i zero = _mm256_setzero_si256();
+    return _mm256_packus_epi32(quotient8(_mm256_unpacklo_epi16(n, zero), _mm256_unpacklo_epi16(d, zero)),
+                               quotient8(_mm256_unpackhi_epi16(n, zero), _mm256_unpackhi_epi16(d, zero)));
+}
+
+// Component c of the result: low, plus w where the sextant's mask has c,
+// plus or minus the amount where its step moves c.
+LUMVEK_AVX2_INLINE __m256i componentOf(size_t c, __m256i low, __m256i w, __m256i amount, __m256i control,
+                                       const SextantLanes& sextant) {
+    const __m256i masked = _mm256_and_si256(w, _mm256_shuffle_epi8(lanesOf(sextant.mask[c]), control));
+    const __m256i step = _mm256_sign_epi16(amount, _mm256_shuffle_epi8(lanesOf(sextant.sign[c]), control));
+    return _mm256_add_epi16(_mm256_add_epi16(low, masked), step);
+}
+
+LUMVEK_AVX2_INLINE void transform16(__m256i& b, __m256i& g, __m256i& r, int a, int saturation,
+                                    const SextantLanes& sextant) {
+    const int turns = a / 255;
+    const __m256i maxRg = _mm256_max_epi16(r, g);
+    const __m256i maxC = _mm256_max_epi16(maxRg, b);
+    const __m256i minC = _mm256_min_epi16(_mm256_min_epi16(r, g), b);
+    const __m256i d = _mm256_sub_epi16(maxC, minC);
+    const __m256i lightness = _mm256_add_epi16(maxC, minC);
+    // The sextant index starts at base + a / 255: base 5 when b > max(r, g);
+    // else base 1 when r >= g; else base 3.
+    const __m256i blueLeads = _mm256_cmpgt_epi16(b, maxRg);
+    const __m256i greenOverRed = _mm256_cmpgt_epi16(g, r);
+    __m256i index = _mm256_blendv_epi8(_mm256_set1_epi16(static_cast<int16_t>(1 + turns)),
+                                       _mm256_set1_epi16(static_cast<int16_t>(3 + turns)), greenOverRed);
+    __m256i n = _mm256_blendv_epi8(_mm256_sub_epi16(g, b), _mm256_sub_epi16(b, r), greenOverRed);
+    index = _mm256_blendv_epi8(index, _mm256_set1_epi16(static_cast<int16_t>(5 + turns)), blueLeads);
+    n = _mm256_blendv_epi8(n, _mm256_sub_epi16(r, g), blueLeads);
+    const __m256i negative = _mm256_srai_epi16(n, 15);
+    index = _mm256_add_epi16(index, negative);
+    n = _mm256_add_epi16(n, _mm256_and_si256(d, negative));
+
+    const __m256i chroma =
+        _mm256_mulhrs_epi16(_mm256_slli_epi16(d, 7), _mm256_set1_epi16(static_cast<int16_t>(saturation + 256)));
+    const __m256i k = _mm256_min_epi16(
+        _mm256_min_epi16(lightness, _mm256_sub_epi16(_mm256_set1_epi16(511), lightness)), chroma);
+    const __m256i low = _mm256_srli_epi16(_mm256_sub_epi16(lightness, k), 1);
+    const __m256i w = _mm256_sub_epi16(_mm256_srli_epi16(_mm256_add_epi16(lightness, k), 1), low);
+
+    const __m256i v = _mm256_add_epi16(quotient16(n, d), _mm256_set1_epi16(static_cast<int16_t>(a % 255)));
+    const __m256i wraps = _mm256_cmpgt_epi16(v, _mm256_set1_epi16(254));
+    index = _mm256_sub_epi16(index, wraps);  // 0..11
+    const __m256i f = _mm256_sub_epi16(v, _mm256_and_si256(wraps, _mm256_set1_epi16(255)));
+    const __m256i amount =
+        _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(w, f), _mm256_set1_epi16(128)), 8);
+    // The index in both bytes of its lane: a byte shuffle then reads a
+    // table byte into both, 0xFF / 1 / -1 becoming 0xFFFF / 0x0101 / -1.
+    const __m256i control = _mm256_mullo_epi16(index, _mm256_set1_epi16(0x0101));
+    b = componentOf(0, low, w, amount, control, sextant);
+    g = componentOf(1, low, w, amount, control, sextant);
+    r = componentOf(2, low, w, amount, control, sextant);
+}
+
+// pshufb masks between 48 bytes of B, G, R triples (three 16-byte chunks)
+// and three 16-byte planes of sixteen samples, the same in both 128-bit
+// halves: kToPlanes[plane][chunk] gathers a plane's bytes from one chunk,
+// kToTriples[chunk][plane] puts a plane's bytes of one chunk back.
+using ChunkMasks = std::array<std::array<int8_t, 32>, 3>;
+using TripleMasks = std::array<ChunkMasks, 3>;
+constexpr TripleMasks makeTripleMasks(bool toPlanes) {
+    TripleMasks m{};
+    for (int chunk = 0; chunk < 3; ++chunk) {
+        for (int plane = 0; plane < 3; ++plane) {
+            for (int j = 0; j < 32; ++j) {
+                if (toPlanes) {
+                    const int byte = 3 * (j % 16) + plane;  // sample j of the plane
+                    m[plane][chunk][j] = static_cast<int8_t>(byte / 16 == chunk ? byte % 16 : -128);
+                } else {
+                    const int byte = chunk * 16 + j % 16;
+                    m[chunk][plane][j] = static_cast<int8_t>(byte % 3 == plane ? byte / 3 : -128);
+                }
+            }
+        }
+    }
+    return m;
+}
+constexpr TripleMasks kToPlanes = makeTripleMasks(true);
+constexpr TripleMasks kToTriples = makeTripleMasks(false);
+
+LUMVEK_AVX2_INLINE __m128i gather3(const __m128i* from, const ChunkMasks& masks) {
+    auto mask = [&](size_t k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks[k].data())); };
+    return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(from[0], mask(0)), _mm_shuffle_epi8(from[1], mask(1))),
+                        _mm_shuffle_epi8(from[2], mask(2)));
+}
+
+LUMVEK_AVX2_INLINE __m256i gather3(const __m256i* from, const ChunkMasks& masks) {
+    return _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(from[0], lanesOf(masks[0])),
+                                           _mm256_shuffle_epi8(from[1], lanesOf(masks[1]))),
+                           _mm256_shuffle_epi8(from[2], lanesOf(masks[2])));
+}
+
+// Sixteen 16-bit lanes of values 0..255 as sixteen bytes, in order.
+LUMVEK_AVX2_INLINE __m128i narrowLanes(__m256i v) {
+    return _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+
+// The row's 3-byte pixels 32 and then 16 at a time; returns the first pixel
+// left. Thirty-two pixels are two runs of 48 bytes, one in each 128-bit
+// half, split into planes by the same shuffles as sixteen, and into lanes
+// 0-7 | 16-23 and 8-15 | 24-31, which the saturating pack puts back in order.
+LUMVEK_AVX2 int rowAvx2Sixteen(uint8_t* row, int width, int a, int saturation) {
+    const SextantLanes& sextant = sextantLanes();
+    const __m256i zero = _mm256_setzero_si256();
+    int x = 0;
+    for (; x + 32 <= width; x += 32) {
+        uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 3;
+        __m256i chunks[3];
+        for (int k = 0; k < 3; ++k) {
+            chunks[k] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 48 + 16 * k),
+                                            reinterpret_cast<const __m128i*>(p + 16 * k));
+        }
+        __m256i planes[3];
+        __m256i first[3];
+        __m256i second[3];
+        for (size_t c = 0; c < 3; ++c) {
+            planes[c] = gather3(chunks, kToPlanes[c]);
+            first[c] = _mm256_unpacklo_epi8(planes[c], zero);
+            second[c] = _mm256_unpackhi_epi8(planes[c], zero);
+        }
+        transform16(first[0], first[1], first[2], a, saturation, sextant);
+        transform16(second[0], second[1], second[2], a, saturation, sextant);
+        for (size_t c = 0; c < 3; ++c) {
+            planes[c] = _mm256_packus_epi16(first[c], second[c]);
+        }
+        for (size_t k = 0; k < 3; ++k) {
+            _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(p + 48 + 16 * k), reinterpret_cast<__m128i*>(p + 16 * k),
+                                 gather3(planes, kToTriples[k]));
+        }
+    }
+    for (; x + 16 <= width; x += 16) {
+        uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 3;
+        const __m128i chunks[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32))};
+        __m256i b = _mm256_cvtepu8_epi16(gather3(chunks, kToPlanes[0]));
+        __m256i g = _mm256_cvtepu8_epi16(gather3(chunks, kToPlanes[1]));
+        __m256i r = _mm256_cvtepu8_epi16(gather3(chunks, kToPlanes[2]));
+        transform16(b, g, r, a, saturation, sextant);
+        const __m128i planes[3] = {narrowLanes(b), narrowLanes(g), narrowLanes(r)};
+        for (size_t k = 0; k < 3; ++k) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), gather3(planes, kToTriples[k]));
+        }
+    }
+    return x;
 }
 
 // Eight 3-byte pixels (24 bytes of a 32-byte load) spread into 32-bit lanes
@@ -232,8 +432,10 @@ LUMVEK_AVX2_INLINE void storeToned(uint8_t* p, int bpp, __m256i lanes, const Byt
     }
 }
 
+// Pixels [x, returned) of the row, eight at a time.
 template <bool kTone, int bpp>
-LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int a, const HueSaturationTables& tables, const HueToneBytes* tone) {
+LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int a, const HueSaturationTables& tables, const HueToneBytes* tone,
+                        int x = 0) {
     const int saturation = tables.saturation();
     const __m256i byteMask = _mm256_set1_epi32(0xFF);
     static constexpr uint8_t kUnused[256] = {};
@@ -241,7 +443,6 @@ LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int a, const HueSaturationTable
     const ByteTableAvx2 high(kTone ? tone->high.data() : kUnused);
     // A run of 3-byte pixels is read with a 32-byte load: 8 bytes past them.
     const int last = bpp == 3 ? width - 11 : width - 8;
-    int x = 0;
     for (; x <= last; x += 8) {
         uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
         const __m256i px = loadPixels(p, bpp);
@@ -266,7 +467,9 @@ int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffs
 #if defined(__x86_64__)
     if (cpuFeatures().avx2 && (bytesPerPixel == 3 || bytesPerPixel == 4 || bytesPerPixel == 6 || bytesPerPixel == 8)) {
         switch (bytesPerPixel * (tone != nullptr ? -1 : 1)) {
-        case 3: return rowAvx2<false, 3>(row, width, hueOffset, tables, nullptr);
+        case 3:
+            return rowAvx2<false, 3>(row, width, hueOffset, tables, nullptr,
+                                     rowAvx2Sixteen(row, width, hueOffset, tables.saturation()));
         case 4: return rowAvx2<false, 4>(row, width, hueOffset, tables, nullptr);
         case 6: return rowAvx2<false, 6>(row, width, hueOffset, tables, nullptr);
         case 8: return rowAvx2<false, 8>(row, width, hueOffset, tables, nullptr);
