@@ -28,6 +28,7 @@ void FrameLoop(benchmark::State& state) {
     state.counters["cpu_ms_per_frame"] = cost.processCpuMs;
     state.counters["sim_cpu_ms_per_frame"] = cost.simulatorCpuMs;
     state.counters["sdk_cpu_ms_per_frame"] = cost.sdkCpuMs;
+    state.counters["minor_faults_per_frame"] = cost.minorFaults;
     state.counters["frames"] = cost.frames;
 }
 

@@ -30,6 +30,12 @@ double processCpuMs() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-3;
 }
 
+double minorFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_minflt);
+}
+
 double wallMs() {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
@@ -84,6 +90,7 @@ FrameLoopCost measureFrameLoop(int bits, bool toneControls, int frames, int fps)
     }
     (void)instance.ResetStreamStatistics();
     const double cpu0 = processCpuMs();
+    const double faults0 = minorFaults();
     const double sim0 = camera->device().workCpuSeconds() * 1e3;
     const double wall0 = wallMs();
     for (; cost.frames < frames; ++cost.frames) {
@@ -94,6 +101,7 @@ FrameLoopCost measureFrameLoop(int bits, bool toneControls, int frames, int fps)
     }
     const double n = std::max(cost.frames, 1);
     cost.processCpuMs = (processCpuMs() - cpu0) / n;
+    cost.minorFaults = (minorFaults() - faults0) / n;
     cost.simulatorCpuMs = (camera->device().workCpuSeconds() * 1e3 - sim0) / n;
     cost.sdkCpuMs = cost.processCpuMs - cost.simulatorCpuMs;
     cost.wallMs = (wallMs() - wall0) / n;

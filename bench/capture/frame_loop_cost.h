@@ -15,6 +15,7 @@ struct FrameLoopCost {
     double simulatorCpuMs = 0.0;  // per frame, the simulator's share of it
     double sdkCpuMs = 0.0;        // per frame, processCpuMs - simulatorCpuMs
     double wallMs = 0.0;          // per frame
+    double minorFaults = 0.0;     // per frame: pages the process touched for the first time
     // From the frame's completion in the transfer thread to its message
     // going out, over the measured frames (the instance's own histogram).
     double latencyMedianMs = 0.0;
