@@ -1,5 +1,7 @@
 #include "imaging/colour/hue_saturation.h"
 
+#include "imaging/colour/hue_saturation_lanes.h"
+
 #include <algorithm>
 
 #include "imaging/pipeline/kernel_path.h"
@@ -13,6 +15,21 @@ const int32_t kSextantMasks[12] = {0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00F
                                    0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF};
 const int32_t kSextantSteps[12] = {-1, +0x100, -0x10000, +1, -0x100, +0x10000,
                                    -1, +0x100, -0x10000, +1, -0x100, +0x10000};
+const SextantBytes& sextantBytes() {
+    static const SextantBytes bytes = [] {
+        SextantBytes t;
+        for (size_t c = 0; c < 3; ++c) {
+            const int32_t unit = 1 << (8 * c);
+            for (size_t index = 0; index < 12; ++index) {
+                t.mask[c][index] = static_cast<int8_t>((kSextantMasks[index] & (0xFF * unit)) != 0 ? -1 : 0);
+                const int32_t step = kSextantSteps[index];
+                t.sign[c][index] = static_cast<int8_t>(step == unit ? 1 : step == -unit ? -1 : 0);
+            }
+        }
+        return t;
+    }();
+    return bytes;
+}
 } // namespace detail
 
 namespace {

@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "imaging/colour/hue_saturation.h"
+#include "imaging/colour/hue_saturation_lanes.h"
 #include "imaging/pipeline/kernel_path.h"
 #include "imaging/tone/byte_table_avx2.h"
 
@@ -93,40 +94,9 @@ LUMVEK_AVX2_INLINE __m256i transform8(__m256i b, __m256i g, __m256i r, int a, in
     return _mm256_and_si256(u, _mm256_set1_epi32(0xFFFFFF));
 }
 
-// Sixteen pixels in 16-bit lanes, b, g and r each in 0..255, transformed in place.
-//
-// ((s + 256) x 256 x d + 0x8000) >> 16 is (d << 7) x (s + 256) rounded at
-// bit 15, which is what mulhrs computes; d << 7 <= 32640 and s + 256 <= 511.
-// w x f <= 255 x 254 and the rounded amount fit an unsigned lane.
-struct SextantLanes {
-    // Per component: 0xFF where the sextant adds w to it, and the sign (1, -1
-    // or 0) of the step it takes, for indices 0..11 in both 128-bit halves.
-    std::array<std::array<int8_t, 32>, 3> mask{};
-    std::array<std::array<int8_t, 32>, 3> sign{};
-};
-
-const SextantLanes& sextantLanes() {
-    static const SextantLanes lanes = [] {
-        SextantLanes t;
-        for (size_t c = 0; c < 3; ++c) {
-            const int32_t unit = 1 << (8 * c);
-            for (size_t j = 0; j < 32; ++j) {
-                const size_t index = j % 16;
-                if (index >= 12) {
-                    continue;
-                }
-                t.mask[c][j] = static_cast<int8_t>((kSextantMasks[index] & (0xFF * unit)) != 0 ? -1 : 0);
-                const int32_t step = kSextantSteps[index];
-                t.sign[c][j] = static_cast<int8_t>(step == unit ? 1 : step == -unit ? -1 : 0);
-            }
-        }
-        return t;
-    }();
-    return lanes;
-}
-
-LUMVEK_AVX2_INLINE __m256i lanesOf(const std::array<int8_t, 32>& bytes) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes.data()));
+// Sixteen bytes in both 128-bit halves.
+LUMVEK_AVX2_INLINE __m256i lanesOf(const std::array<int8_t, 16>& bytes) {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data())));
 }
 
 // ((n x (0xFF0000 / d)) + 0x8000) >> 16 for 0 <= n <= d <= 255, so at most
@@ -146,14 +116,19 @@ LUMVEK_AVX2_INLINE __m256i quotient16(__m256i n, __m256i d) {
 // Component c of the result: low, plus w where the sextant's mask has c,
 // plus or minus the amount where its step moves c.
 LUMVEK_AVX2_INLINE __m256i componentOf(size_t c, __m256i low, __m256i w, __m256i amount, __m256i control,
-                                       const SextantLanes& sextant) {
+                                       const SextantBytes& sextant) {
     const __m256i masked = _mm256_and_si256(w, _mm256_shuffle_epi8(lanesOf(sextant.mask[c]), control));
     const __m256i step = _mm256_sign_epi16(amount, _mm256_shuffle_epi8(lanesOf(sextant.sign[c]), control));
     return _mm256_add_epi16(_mm256_add_epi16(low, masked), step);
 }
 
+// Sixteen pixels in 16-bit lanes, b, g and r each in 0..255, transformed in place.
+//
+// ((s + 256) x 256 x d + 0x8000) >> 16 is (d << 7) x (s + 256) rounded at
+// bit 15, which is what mulhrs computes; d << 7 <= 32640 and s + 256 <= 511.
+// w x f <= 255 x 254 and the rounded amount fit an unsigned lane.
 LUMVEK_AVX2_INLINE void transform16(__m256i& b, __m256i& g, __m256i& r, int a, int saturation,
-                                    const SextantLanes& sextant) {
+                                    const SextantBytes& sextant) {
     const int turns = a / 255;
     const __m256i maxRg = _mm256_max_epi16(r, g);
     const __m256i maxC = _mm256_max_epi16(maxRg, b);
@@ -194,32 +169,6 @@ LUMVEK_AVX2_INLINE void transform16(__m256i& b, __m256i& g, __m256i& r, int a, i
     r = componentOf(2, low, w, amount, control, sextant);
 }
 
-// pshufb masks between 48 bytes of B, G, R triples (three 16-byte chunks)
-// and three 16-byte planes of sixteen samples, the same in both 128-bit
-// halves: kToPlanes[plane][chunk] gathers a plane's bytes from one chunk,
-// kToTriples[chunk][plane] puts a plane's bytes of one chunk back.
-using ChunkMasks = std::array<std::array<int8_t, 32>, 3>;
-using TripleMasks = std::array<ChunkMasks, 3>;
-constexpr TripleMasks makeTripleMasks(bool toPlanes) {
-    TripleMasks m{};
-    for (int chunk = 0; chunk < 3; ++chunk) {
-        for (int plane = 0; plane < 3; ++plane) {
-            for (int j = 0; j < 32; ++j) {
-                if (toPlanes) {
-                    const int byte = 3 * (j % 16) + plane;  // sample j of the plane
-                    m[plane][chunk][j] = static_cast<int8_t>(byte / 16 == chunk ? byte % 16 : -128);
-                } else {
-                    const int byte = chunk * 16 + j % 16;
-                    m[chunk][plane][j] = static_cast<int8_t>(byte % 3 == plane ? byte / 3 : -128);
-                }
-            }
-        }
-    }
-    return m;
-}
-constexpr TripleMasks kToPlanes = makeTripleMasks(true);
-constexpr TripleMasks kToTriples = makeTripleMasks(false);
-
 LUMVEK_AVX2_INLINE __m128i gather3(const __m128i* from, const ChunkMasks& masks) {
     auto mask = [&](size_t k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks[k].data())); };
     return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(from[0], mask(0)), _mm_shuffle_epi8(from[1], mask(1))),
@@ -242,7 +191,7 @@ LUMVEK_AVX2_INLINE __m128i narrowLanes(__m256i v) {
 // half, split into planes by the same shuffles as sixteen, and into lanes
 // 0-7 | 16-23 and 8-15 | 24-31, which the saturating pack puts back in order.
 LUMVEK_AVX2 int rowAvx2Sixteen(uint8_t* row, int width, int a, int saturation) {
-    const SextantLanes& sextant = sextantLanes();
+    const SextantBytes& sextant = sextantBytes();
     const __m256i zero = _mm256_setzero_si256();
     int x = 0;
     for (; x + 32 <= width; x += 32) {

@@ -1,0 +1,45 @@
+#pragma once
+// What the bodies that run the hue/saturation transform in 16-bit lanes
+// share: the sextant table as per-component bytes for a byte shuffle, and
+// the shuffles between 3-byte pixels and planes of one component.
+#include <array>
+#include <cstdint>
+
+namespace lumvek::detail {
+
+// Per component (0 blue, 1 green, 2 red) and hue index 0..11: mask is 0xFF
+// where the sextant adds w to the component, sign the sign (1, -1 or 0) of
+// the step it moves the component by. Entries 12..15 are 0.
+struct SextantBytes {
+    std::array<std::array<int8_t, 16>, 3> mask{};
+    std::array<std::array<int8_t, 16>, 3> sign{};
+};
+[[nodiscard]] const SextantBytes& sextantBytes();
+
+// pshufb masks between 48 bytes of B, G, R triples (three 16-byte chunks)
+// and three 16-byte planes of sixteen samples each: kToPlanes[plane][chunk]
+// gathers a plane's bytes from one chunk, kToTriples[chunk][plane] puts a
+// plane's bytes of one chunk back. -128 clears a byte.
+using ChunkMasks = std::array<std::array<int8_t, 16>, 3>;
+using TripleMasks = std::array<ChunkMasks, 3>;
+constexpr TripleMasks makeTripleMasks(bool toPlanes) {
+    TripleMasks m{};
+    for (int chunk = 0; chunk < 3; ++chunk) {
+        for (int plane = 0; plane < 3; ++plane) {
+            for (int j = 0; j < 16; ++j) {
+                if (toPlanes) {
+                    const int byte = 3 * j + plane;  // sample j of the plane
+                    m[plane][chunk][j] = static_cast<int8_t>(byte / 16 == chunk ? byte % 16 : -128);
+                } else {
+                    const int byte = chunk * 16 + j;
+                    m[chunk][plane][j] = static_cast<int8_t>(byte % 3 == plane ? byte / 3 : -128);
+                }
+            }
+        }
+    }
+    return m;
+}
+inline constexpr TripleMasks kToPlanes = makeTripleMasks(true);
+inline constexpr TripleMasks kToTriples = makeTripleMasks(false);
+
+} // namespace lumvek::detail
