@@ -14,11 +14,18 @@
 // 16-bit halves, leaving the reciprocal product the only 32-bit multiply. A
 // pixel with d = 0 needs no blend: its n, k and w are 0, so its bytes are all
 // the low value, as in the scalar code.
+//
+// Three-byte pixels go sixteen at a time in 16-bit lanes first, as in the
+// AVX2 body: two registers of eight lanes per run, the quotient's product
+// alone in 32-bit lanes, the sextant's masks and signs read per component
+// by byte shuffles.
 #include <immintrin.h>
 
+#include <array>
 #include <cstdint>
 
 #include "imaging/colour/hue_saturation.h"
+#include "imaging/colour/hue_saturation_lanes.h"
 #include "imaging/pipeline/kernel_path.h"
 
 namespace lumvek::detail {
@@ -100,6 +107,109 @@ LUMVEK_SSE41_INLINE __m128i transform4(__m128i b, __m128i g, __m128i r, int a, i
     const __m128i order = _mm_or_si128(_mm_shuffle_epi8(sextants.orders, run),
                                        _mm_setr_epi8(0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128));
     return _mm_shuffle_epi8(three, order);
+}
+
+LUMVEK_SSE41_INLINE __m128i bytesOf(const std::array<int8_t, 16>& bytes) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data()));
+}
+
+// ((n x (0xFF0000 / d)) + 0x8000) >> 16 for eight lanes with 0 <= n <= d <=
+// 255, through two registers of 32-bit lanes.
+LUMVEK_SSE41_INLINE __m128i quotient4(__m128i n32, __m128i d32) {
+    return _mm_srli_epi32(_mm_add_epi32(_mm_mullo_epi32(n32, reciprocalOf(d32)), _mm_set1_epi32(0x8000)), 16);
+}
+
+LUMVEK_SSE41_INLINE __m128i quotient8(__m128i n, __m128i d) {
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_packus_epi32(quotient4(_mm_unpacklo_epi16(n, zero), _mm_unpacklo_epi16(d, zero)),
+                            quotient4(_mm_unpackhi_epi16(n, zero), _mm_unpackhi_epi16(d, zero)));
+}
+
+// Component c of the result: low, plus w where the sextant's mask has c,
+// plus or minus the amount where its step moves c.
+LUMVEK_SSE41_INLINE __m128i componentOf(size_t c, __m128i low, __m128i w, __m128i amount, __m128i control,
+                                        const SextantBytes& sextant) {
+    const __m128i masked = _mm_and_si128(w, _mm_shuffle_epi8(bytesOf(sextant.mask[c]), control));
+    const __m128i step = _mm_sign_epi16(amount, _mm_shuffle_epi8(bytesOf(sextant.sign[c]), control));
+    return _mm_add_epi16(_mm_add_epi16(low, masked), step);
+}
+
+// Eight pixels in 16-bit lanes, b, g and r each in 0..255, transformed in
+// place. The chroma limit is (d << 7) x (s + 256) rounded at bit 15 (mulhrs),
+// w x f and the rounded amount fit an unsigned lane.
+LUMVEK_SSE41_INLINE void transform8(__m128i& b, __m128i& g, __m128i& r, int a, int saturation,
+                                    const SextantBytes& sextant) {
+    const int turns = a / 255;
+    const __m128i maxRg = _mm_max_epi16(r, g);
+    const __m128i maxC = _mm_max_epi16(maxRg, b);
+    const __m128i minC = _mm_min_epi16(_mm_min_epi16(r, g), b);
+    const __m128i d = _mm_sub_epi16(maxC, minC);
+    const __m128i lightness = _mm_add_epi16(maxC, minC);
+    // The sextant index starts at base + a / 255: base 5 when b > max(r, g);
+    // else base 1 when r >= g; else base 3.
+    const __m128i blueLeads = _mm_cmpgt_epi16(b, maxRg);
+    const __m128i greenOverRed = _mm_cmpgt_epi16(g, r);
+    __m128i index = _mm_blendv_epi8(_mm_set1_epi16(static_cast<int16_t>(1 + turns)),
+                                    _mm_set1_epi16(static_cast<int16_t>(3 + turns)), greenOverRed);
+    __m128i n = _mm_blendv_epi8(_mm_sub_epi16(g, b), _mm_sub_epi16(b, r), greenOverRed);
+    index = _mm_blendv_epi8(index, _mm_set1_epi16(static_cast<int16_t>(5 + turns)), blueLeads);
+    n = _mm_blendv_epi8(n, _mm_sub_epi16(r, g), blueLeads);
+    const __m128i negative = _mm_srai_epi16(n, 15);
+    index = _mm_add_epi16(index, negative);
+    n = _mm_add_epi16(n, _mm_and_si128(d, negative));
+
+    const __m128i chroma =
+        _mm_mulhrs_epi16(_mm_slli_epi16(d, 7), _mm_set1_epi16(static_cast<int16_t>(saturation + 256)));
+    const __m128i k = _mm_min_epi16(_mm_min_epi16(lightness, _mm_sub_epi16(_mm_set1_epi16(511), lightness)), chroma);
+    const __m128i low = _mm_srli_epi16(_mm_sub_epi16(lightness, k), 1);
+    const __m128i w = _mm_sub_epi16(_mm_srli_epi16(_mm_add_epi16(lightness, k), 1), low);
+
+    const __m128i v = _mm_add_epi16(quotient8(n, d), _mm_set1_epi16(static_cast<int16_t>(a % 255)));
+    const __m128i wraps = _mm_cmpgt_epi16(v, _mm_set1_epi16(254));
+    index = _mm_sub_epi16(index, wraps);  // 0..11
+    const __m128i f = _mm_sub_epi16(v, _mm_and_si128(wraps, _mm_set1_epi16(255)));
+    const __m128i amount = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(w, f), _mm_set1_epi16(128)), 8);
+    // The index in both bytes of its lane, for the byte shuffles.
+    const __m128i control = _mm_mullo_epi16(index, _mm_set1_epi16(0x0101));
+    b = componentOf(0, low, w, amount, control, sextant);
+    g = componentOf(1, low, w, amount, control, sextant);
+    r = componentOf(2, low, w, amount, control, sextant);
+}
+
+LUMVEK_SSE41_INLINE __m128i gather3(const __m128i* from, const ChunkMasks& masks) {
+    return _mm_or_si128(
+        _mm_or_si128(_mm_shuffle_epi8(from[0], bytesOf(masks[0])), _mm_shuffle_epi8(from[1], bytesOf(masks[1]))),
+        _mm_shuffle_epi8(from[2], bytesOf(masks[2])));
+}
+
+// The row's 3-byte pixels sixteen at a time: 48 bytes into three planes of
+// sixteen samples, each into lanes 0-7 and 8-15; returns the first pixel left.
+LUMVEK_SSE41 int rowSse41Sixteen(uint8_t* row, int width, int a, int saturation) {
+    const SextantBytes& sextant = sextantBytes();
+    const __m128i zero = _mm_setzero_si128();
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 3;
+        __m128i planes[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32))};
+        __m128i first[3];
+        __m128i second[3];
+        for (size_t c = 0; c < 3; ++c) {
+            const __m128i plane = gather3(planes, kToPlanes[c]);
+            first[c] = _mm_unpacklo_epi8(plane, zero);
+            second[c] = _mm_unpackhi_epi8(plane, zero);
+        }
+        transform8(first[0], first[1], first[2], a, saturation, sextant);
+        transform8(second[0], second[1], second[2], a, saturation, sextant);
+        for (size_t c = 0; c < 3; ++c) {
+            planes[c] = _mm_packus_epi16(first[c], second[c]);
+        }
+        for (size_t k = 0; k < 3; ++k) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), gather3(planes, kToTriples[k]));
+        }
+    }
+    return x;
 }
 
 // Eight pixels in two registers of four lanes, b | g << 8 | r << 16 each.
@@ -250,11 +360,12 @@ LUMVEK_SSE41_INLINE void storeToned(uint8_t* p, int bpp, Lanes lanes, const Wide
     }
 }
 
+// Pixels [x, returned) of the row, eight at a time.
 template <bool kTone, int bpp>
-LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTables& tables, const WideTone* tone) {
+LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTables& tables, const WideTone* tone,
+                          int x = 0) {
     const int saturation = tables.saturation();
     const SextantOrders sextants;
-    int x = 0;
     for (; x <= width - 8; x += 8) {
         uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
         Channels first, second;
@@ -282,7 +393,9 @@ int hueSaturationRowSse41(uint8_t* row, int width, int bytesPerPixel, int hueOff
     if (cpuFeatures().sse41 && layout) {
         if (tone == nullptr) {
             switch (bytesPerPixel) {
-            case 3: return rowSse41<false, 3>(row, width, hueOffset, tables, nullptr);
+            case 3:
+                return rowSse41<false, 3>(row, width, hueOffset, tables, nullptr,
+                                          rowSse41Sixteen(row, width, hueOffset, tables.saturation()));
             case 4: return rowSse41<false, 4>(row, width, hueOffset, tables, nullptr);
             case 6: return rowSse41<false, 6>(row, width, hueOffset, tables, nullptr);
             default: return rowSse41<false, 8>(row, width, hueOffset, tables, nullptr);
