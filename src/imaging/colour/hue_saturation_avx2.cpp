@@ -381,6 +381,98 @@ LUMVEK_AVX2_INLINE void storeToned(uint8_t* p, int bpp, __m256i lanes, const Byt
     }
 }
 
+// pshufb masks for 6-byte pixels, the same in both 128-bit halves, each of
+// which holds eight pixels in three 16-byte chunks: kWideToPlanes[plane][chunk]
+// puts the high byte of a component's samples into the low byte of sixteen
+// 16-bit lanes, kWideToPixels[chunk][plane] puts a component's 16-bit words
+// back into a chunk.
+constexpr TripleMasks makeWideMasks(bool toPlanes) {
+    TripleMasks m{};
+    for (int chunk = 0; chunk < 3; ++chunk) {
+        for (int plane = 0; plane < 3; ++plane) {
+            for (int j = 0; j < 16; ++j) {
+                if (toPlanes) {
+                    const int word = 3 * (j / 2) + plane;  // the sample in lane j / 2 of the plane
+                    m[plane][chunk][j] = static_cast<int8_t>(j % 2 == 0 && word / 8 == chunk ? 2 * (word % 8) + 1 : -128);
+                } else {
+                    const int word = 8 * chunk + j / 2;
+                    m[chunk][plane][j] = static_cast<int8_t>(word % 3 == plane ? 2 * (word / 3) + j % 2 : -128);
+                }
+            }
+        }
+    }
+    return m;
+}
+constexpr TripleMasks kWideToPlanes = makeWideMasks(true);
+constexpr TripleMasks kWideToPixels = makeWideMasks(false);
+
+// Sixteen 6-byte pixels at p: pixels 0-7 in the low halves of the chunks, 8-15 in the high ones.
+LUMVEK_AVX2_INLINE void loadWideChunks(const uint8_t* p, __m256i* chunks) {
+    for (int k = 0; k < 3; ++k) {
+        chunks[k] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 48 + 16 * k),
+                                        reinterpret_cast<const __m128i*>(p + 16 * k));
+    }
+}
+
+// Sixteen 6-byte pixels as 16-bit lanes of their components' high bytes, transformed.
+struct WideRun {
+    __m256i b, g, r;
+};
+
+LUMVEK_AVX2_INLINE WideRun transformedRun(const uint8_t* p, int a, int saturation, const SextantBytes& sextant) {
+    __m256i chunks[3];
+    loadWideChunks(p, chunks);
+    WideRun run{gather3(chunks, kWideToPlanes[0]), gather3(chunks, kWideToPlanes[1]),
+                gather3(chunks, kWideToPlanes[2])};
+    transform16(run.b, run.g, run.r, a, saturation, sextant);
+    return run;
+}
+
+// Sixteen pixels at p from the 16-bit samples of their components.
+LUMVEK_AVX2_INLINE void storeWideRun(uint8_t* p, __m256i b, __m256i g, __m256i r) {
+    const __m256i words[3] = {b, g, r};
+    for (size_t k = 0; k < 3; ++k) {
+        _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(p + 48 + 16 * k), reinterpret_cast<__m128i*>(p + 16 * k),
+                             gather3(words, kWideToPixels[k]));
+    }
+}
+
+// One component of two runs through the tone bytes: both runs' values share
+// the register of the lookups, whose low and high bytes then make the samples.
+LUMVEK_AVX2_INLINE void tonedSamples(__m256i first, __m256i second, const ByteTableAvx2& low,
+                                     const ByteTableAvx2& high, __m256i& firstWords, __m256i& secondWords) {
+    __m256i lowBytes, highBytes;
+    lookUpBytesInBoth(_mm256_packus_epi16(first, second), low, high, lowBytes, highBytes);
+    firstWords = _mm256_unpacklo_epi8(lowBytes, highBytes);
+    secondWords = _mm256_unpackhi_epi8(lowBytes, highBytes);
+}
+
+// 6-byte pixels 32 at a time from x, two runs of sixteen in 16-bit lanes;
+// returns the first pixel left.
+template <bool kTone>
+LUMVEK_AVX2 int wideRowAvx2(uint8_t* row, int width, int a, int saturation, const ByteTableAvx2& low,
+                            const ByteTableAvx2& high, int x) {
+    const SextantBytes& sextant = sextantBytes();
+    for (; x + 32 <= width; x += 32) {
+        uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 6;
+        const WideRun first = transformedRun(p, a, saturation, sextant);
+        const WideRun second = transformedRun(p + 96, a, saturation, sextant);
+        if constexpr (kTone) {
+            __m256i b0, b1, g0, g1, r0, r1;
+            tonedSamples(first.b, second.b, low, high, b0, b1);
+            tonedSamples(first.g, second.g, low, high, g0, g1);
+            tonedSamples(first.r, second.r, low, high, r0, r1);
+            storeWideRun(p, b0, g0, r0);
+            storeWideRun(p + 96, b1, g1, r1);
+        } else {
+            storeWideRun(p, _mm256_slli_epi16(first.b, 8), _mm256_slli_epi16(first.g, 8), _mm256_slli_epi16(first.r, 8));
+            storeWideRun(p + 96, _mm256_slli_epi16(second.b, 8), _mm256_slli_epi16(second.g, 8),
+                         _mm256_slli_epi16(second.r, 8));
+        }
+    }
+    return x;
+}
+
 // Pixels [x, returned) of the row, eight at a time.
 template <bool kTone, int bpp>
 LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int a, const HueSaturationTables& tables, const HueToneBytes* tone,
@@ -390,6 +482,9 @@ LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int a, const HueSaturationTable
     static constexpr uint8_t kUnused[256] = {};
     const ByteTableAvx2 low(kTone ? tone->low.data() : kUnused);
     const ByteTableAvx2 high(kTone ? tone->high.data() : kUnused);
+    if constexpr (bpp == 6) {
+        x = wideRowAvx2<kTone>(row, width, a, saturation, low, high, x);
+    }
     // A run of 3-byte pixels is read with a 32-byte load: 8 bytes past them.
     const int last = bpp == 3 ? width - 11 : width - 8;
     for (; x <= last; x += 8) {
