@@ -381,31 +381,6 @@ LUMVEK_AVX2_INLINE void storeToned(uint8_t* p, int bpp, __m256i lanes, const Byt
     }
 }
 
-// pshufb masks for 6-byte pixels, the same in both 128-bit halves, each of
-// which holds eight pixels in three 16-byte chunks: kWideToPlanes[plane][chunk]
-// puts the high byte of a component's samples into the low byte of sixteen
-// 16-bit lanes, kWideToPixels[chunk][plane] puts a component's 16-bit words
-// back into a chunk.
-constexpr TripleMasks makeWideMasks(bool toPlanes) {
-    TripleMasks m{};
-    for (int chunk = 0; chunk < 3; ++chunk) {
-        for (int plane = 0; plane < 3; ++plane) {
-            for (int j = 0; j < 16; ++j) {
-                if (toPlanes) {
-                    const int word = 3 * (j / 2) + plane;  // the sample in lane j / 2 of the plane
-                    m[plane][chunk][j] = static_cast<int8_t>(j % 2 == 0 && word / 8 == chunk ? 2 * (word % 8) + 1 : -128);
-                } else {
-                    const int word = 8 * chunk + j / 2;
-                    m[chunk][plane][j] = static_cast<int8_t>(word % 3 == plane ? 2 * (word / 3) + j % 2 : -128);
-                }
-            }
-        }
-    }
-    return m;
-}
-constexpr TripleMasks kWideToPlanes = makeWideMasks(true);
-constexpr TripleMasks kWideToPixels = makeWideMasks(false);
-
 // Sixteen 6-byte pixels at p: pixels 0-7 in the low halves of the chunks, 8-15 in the high ones.
 LUMVEK_AVX2_INLINE void loadWideChunks(const uint8_t* p, __m256i* chunks) {
     for (int k = 0; k < 3; ++k) {

@@ -212,6 +212,54 @@ LUMVEK_SSE41 int rowSse41Sixteen(uint8_t* row, int width, int a, int saturation)
     return x;
 }
 
+// The tone table's answers for the samples the transform writes, 16-bit
+// samples v << 8, as 256 entries side by side: 512 bytes that stay in cache,
+// where the table itself would be read 512 bytes apart.
+struct WideTone {
+    uint16_t entries[256];
+    explicit WideTone(const HueToneBytes& tone) {
+        for (size_t i = 0; i < 256; ++i) {
+            entries[i] = static_cast<uint16_t>(tone.low[i] | tone.high[i] << 8);
+        }
+    }
+};
+
+// 6-byte pixels eight at a time from x in 16-bit lanes, the high bytes of
+// the samples in and the results back as v << 8, or with a tone table its
+// entries, looked up one by one; returns the first pixel left.
+template <bool kTone>
+LUMVEK_SSE41 int wideRowSse41(uint8_t* row, int width, int a, int saturation, const WideTone* tone, int x) {
+    const SextantBytes& sextant = sextantBytes();
+    for (; x + 8 <= width; x += 8) {
+        uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 6;
+        const __m128i chunks[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32))};
+        __m128i b = gather3(chunks, kWideToPlanes[0]);
+        __m128i g = gather3(chunks, kWideToPlanes[1]);
+        __m128i r = gather3(chunks, kWideToPlanes[2]);
+        transform8(b, g, r, a, saturation, sextant);
+        if constexpr (kTone) {
+            alignas(16) uint16_t values[3][8];
+            _mm_store_si128(reinterpret_cast<__m128i*>(values[0]), b);
+            _mm_store_si128(reinterpret_cast<__m128i*>(values[1]), g);
+            _mm_store_si128(reinterpret_cast<__m128i*>(values[2]), r);
+            auto* samples = reinterpret_cast<uint16_t*>(p);
+            for (size_t j = 0; j < 8; ++j) {
+                for (size_t c = 0; c < 3; ++c) {
+                    samples[3 * j + c] = tone->entries[values[c][j]];
+                }
+            }
+        } else {
+            const __m128i words[3] = {_mm_slli_epi16(b, 8), _mm_slli_epi16(g, 8), _mm_slli_epi16(r, 8)};
+            for (size_t k = 0; k < 3; ++k) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), gather3(words, kWideToPixels[k]));
+            }
+        }
+    }
+    return x;
+}
+
 // Eight pixels in two registers of four lanes, b | g << 8 | r << 16 each.
 struct Lanes {
     __m128i first;   // pixels 0..3
@@ -329,18 +377,6 @@ LUMVEK_SSE41_INLINE void storePixels(uint8_t* p, int bpp, Lanes lanes) {
     }
 }
 
-// The tone table's answers for the samples the transform writes, 16-bit
-// samples v << 8, as 256 entries side by side: 512 bytes that stay in cache,
-// where the table itself would be read 512 bytes apart.
-struct WideTone {
-    uint16_t entries[256];
-    explicit WideTone(const HueToneBytes& tone) {
-        for (size_t i = 0; i < 256; ++i) {
-            entries[i] = static_cast<uint16_t>(tone.low[i] | tone.high[i] << 8);
-        }
-    }
-};
-
 // The transformed lanes of eight 6- or 8-byte pixels through the tone table,
 // stored; a fourth sample 0. Looked up one by one: sixteen byte shuffles per
 // register of lanes cost more than the loads.
@@ -366,6 +402,9 @@ LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTab
                           int x = 0) {
     const int saturation = tables.saturation();
     const SextantOrders sextants;
+    if constexpr (bpp == 6) {
+        x = wideRowSse41<kTone>(row, width, a, saturation, tone, x);
+    }
     for (; x <= width - 8; x += 8) {
         uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
         Channels first, second;
