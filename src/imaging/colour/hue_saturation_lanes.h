@@ -1,7 +1,7 @@
 #pragma once
 // What the bodies that run the hue/saturation transform in 16-bit lanes
 // share: the sextant table as per-component bytes for a byte shuffle, and
-// the shuffles between 3- or 6-byte pixels and planes of one component.
+// the shuffles between 3-, 4- or 6-byte pixels and planes of one component.
 #include <array>
 #include <cstdint>
 
@@ -65,5 +65,38 @@ constexpr TripleMasks makeWideMasks(bool toPlanes) {
 }
 inline constexpr TripleMasks kWideToPlanes = makeWideMasks(true);
 inline constexpr TripleMasks kWideToPixels = makeWideMasks(false);
+
+// pshufb masks for eight 4-byte pixels in two 16-byte chunks:
+// kQuadToPlanes[plane][chunk] puts a component's bytes into the low bytes of
+// eight 16-bit lanes, kPlanesToQuads[chunk][plane] puts the low bytes of a
+// component's lanes back into a chunk, the fourth byte of each pixel 0.
+using QuadMasks = std::array<std::array<std::array<int8_t, 16>, 3>, 2>;
+using PlaneMasks = std::array<std::array<std::array<int8_t, 16>, 2>, 3>;
+constexpr PlaneMasks makeQuadToPlanes() {
+    PlaneMasks m{};
+    for (int plane = 0; plane < 3; ++plane) {
+        for (int chunk = 0; chunk < 2; ++chunk) {
+            for (int j = 0; j < 16; ++j) {
+                const int pixel = j / 2;
+                m[plane][chunk][j] =
+                    static_cast<int8_t>(j % 2 == 0 && pixel / 4 == chunk ? 4 * (pixel % 4) + plane : -128);
+            }
+        }
+    }
+    return m;
+}
+constexpr QuadMasks makePlanesToQuads() {
+    QuadMasks m{};
+    for (int chunk = 0; chunk < 2; ++chunk) {
+        for (int plane = 0; plane < 3; ++plane) {
+            for (int j = 0; j < 16; ++j) {
+                m[chunk][plane][j] = static_cast<int8_t>(j % 4 == plane ? 2 * (4 * chunk + j / 4) : -128);
+            }
+        }
+    }
+    return m;
+}
+inline constexpr PlaneMasks kQuadToPlanes = makeQuadToPlanes();
+inline constexpr QuadMasks kPlanesToQuads = makePlanesToQuads();
 
 } // namespace lumvek::detail
