@@ -169,16 +169,23 @@ LUMVEK_AVX2_INLINE void transform16(__m256i& b, __m256i& g, __m256i& r, int a, i
     r = componentOf(2, low, w, amount, control, sextant);
 }
 
-LUMVEK_AVX2_INLINE __m128i gather3(const __m128i* from, const ChunkMasks& masks) {
-    auto mask = [&](size_t k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks[k].data())); };
-    return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(from[0], mask(0)), _mm_shuffle_epi8(from[1], mask(1))),
-                        _mm_shuffle_epi8(from[2], mask(2)));
+// The OR of each register shuffled by its mask.
+template <size_t N>
+LUMVEK_AVX2_INLINE __m128i gatherChunks(const __m128i* from, const std::array<std::array<int8_t, 16>, N>& masks) {
+    __m128i v = _mm_shuffle_epi8(from[0], _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks[0].data())));
+    for (size_t k = 1; k < N; ++k) {
+        v = _mm_or_si128(v, _mm_shuffle_epi8(from[k], _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks[k].data()))));
+    }
+    return v;
 }
 
-LUMVEK_AVX2_INLINE __m256i gather3(const __m256i* from, const ChunkMasks& masks) {
-    return _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(from[0], lanesOf(masks[0])),
-                                           _mm256_shuffle_epi8(from[1], lanesOf(masks[1]))),
-                           _mm256_shuffle_epi8(from[2], lanesOf(masks[2])));
+template <size_t N>
+LUMVEK_AVX2_INLINE __m256i gatherChunks(const __m256i* from, const std::array<std::array<int8_t, 16>, N>& masks) {
+    __m256i v = _mm256_shuffle_epi8(from[0], lanesOf(masks[0]));
+    for (size_t k = 1; k < N; ++k) {
+        v = _mm256_or_si256(v, _mm256_shuffle_epi8(from[k], lanesOf(masks[k])));
+    }
+    return v;
 }
 
 // Sixteen 16-bit lanes of values 0..255 as sixteen bytes, in order.
@@ -205,7 +212,7 @@ LUMVEK_AVX2 int rowAvx2Sixteen(uint8_t* row, int width, int a, int saturation) {
         __m256i first[3];
         __m256i second[3];
         for (size_t c = 0; c < 3; ++c) {
-            planes[c] = gather3(chunks, kToPlanes[c]);
+            planes[c] = gatherChunks(chunks, kToPlanes[c]);
             first[c] = _mm256_unpacklo_epi8(planes[c], zero);
             second[c] = _mm256_unpackhi_epi8(planes[c], zero);
         }
@@ -216,7 +223,7 @@ LUMVEK_AVX2 int rowAvx2Sixteen(uint8_t* row, int width, int a, int saturation) {
         }
         for (size_t k = 0; k < 3; ++k) {
             _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(p + 48 + 16 * k), reinterpret_cast<__m128i*>(p + 16 * k),
-                                 gather3(planes, kToTriples[k]));
+                                 gatherChunks(planes, kToTriples[k]));
         }
     }
     for (; x + 16 <= width; x += 16) {
@@ -224,13 +231,13 @@ LUMVEK_AVX2 int rowAvx2Sixteen(uint8_t* row, int width, int a, int saturation) {
         const __m128i chunks[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32))};
-        __m256i b = _mm256_cvtepu8_epi16(gather3(chunks, kToPlanes[0]));
-        __m256i g = _mm256_cvtepu8_epi16(gather3(chunks, kToPlanes[1]));
-        __m256i r = _mm256_cvtepu8_epi16(gather3(chunks, kToPlanes[2]));
+        __m256i b = _mm256_cvtepu8_epi16(gatherChunks(chunks, kToPlanes[0]));
+        __m256i g = _mm256_cvtepu8_epi16(gatherChunks(chunks, kToPlanes[1]));
+        __m256i r = _mm256_cvtepu8_epi16(gatherChunks(chunks, kToPlanes[2]));
         transform16(b, g, r, a, saturation, sextant);
         const __m128i planes[3] = {narrowLanes(b), narrowLanes(g), narrowLanes(r)};
         for (size_t k = 0; k < 3; ++k) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), gather3(planes, kToTriples[k]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), gatherChunks(planes, kToTriples[k]));
         }
     }
     return x;
@@ -381,34 +388,39 @@ LUMVEK_AVX2_INLINE void storeToned(uint8_t* p, int bpp, __m256i lanes, const Byt
     }
 }
 
-// Sixteen 6-byte pixels at p: pixels 0-7 in the low halves of the chunks, 8-15 in the high ones.
+// Sixteen 6- or 8-byte pixels at p: pixels 0-7 in the low halves of the
+// chunks, 8-15 in the high ones.
+template <int bpp>
 LUMVEK_AVX2_INLINE void loadWideChunks(const uint8_t* p, __m256i* chunks) {
-    for (int k = 0; k < 3; ++k) {
-        chunks[k] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 48 + 16 * k),
+    for (int k = 0; k < bpp / 2; ++k) {
+        chunks[k] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 8 * bpp + 16 * k),
                                         reinterpret_cast<const __m128i*>(p + 16 * k));
     }
 }
 
-// Sixteen 6-byte pixels as 16-bit lanes of their components' high bytes, transformed.
+// Sixteen 6- or 8-byte pixels as 16-bit lanes of their components' high bytes, transformed.
 struct WideRun {
     __m256i b, g, r;
 };
 
+template <int bpp>
 LUMVEK_AVX2_INLINE WideRun transformedRun(const uint8_t* p, int a, int saturation, const SextantBytes& sextant) {
-    __m256i chunks[3];
-    loadWideChunks(p, chunks);
-    WideRun run{gather3(chunks, kWideToPlanes[0]), gather3(chunks, kWideToPlanes[1]),
-                gather3(chunks, kWideToPlanes[2])};
+    constexpr const WideMasks<bpp / 2>& masks = kWideMasks<bpp / 2>;
+    __m256i chunks[bpp / 2];
+    loadWideChunks<bpp>(p, chunks);
+    WideRun run{gatherChunks(chunks, masks.toPlanes[0]), gatherChunks(chunks, masks.toPlanes[1]),
+                gatherChunks(chunks, masks.toPlanes[2])};
     transform16(run.b, run.g, run.r, a, saturation, sextant);
     return run;
 }
 
 // Sixteen pixels at p from the 16-bit samples of their components.
+template <int bpp>
 LUMVEK_AVX2_INLINE void storeWideRun(uint8_t* p, __m256i b, __m256i g, __m256i r) {
     const __m256i words[3] = {b, g, r};
-    for (size_t k = 0; k < 3; ++k) {
-        _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(p + 48 + 16 * k), reinterpret_cast<__m128i*>(p + 16 * k),
-                             gather3(words, kWideToPixels[k]));
+    for (size_t k = 0; k < bpp / 2; ++k) {
+        _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(p + 8 * bpp + 16 * k), reinterpret_cast<__m128i*>(p + 16 * k),
+                             gatherChunks(words, kWideMasks<bpp / 2>.toPixels[k]));
     }
 }
 
@@ -422,27 +434,29 @@ LUMVEK_AVX2_INLINE void tonedSamples(__m256i first, __m256i second, const ByteTa
     secondWords = _mm256_unpackhi_epi8(lowBytes, highBytes);
 }
 
-// 6-byte pixels 32 at a time from x, two runs of sixteen in 16-bit lanes;
-// returns the first pixel left.
-template <bool kTone>
+// 6- or 8-byte pixels 32 at a time from x, two runs of sixteen in 16-bit
+// lanes; returns the first pixel left.
+template <bool kTone, int bpp>
 LUMVEK_AVX2 int wideRowAvx2(uint8_t* row, int width, int a, int saturation, const ByteTableAvx2& low,
                             const ByteTableAvx2& high, int x) {
     const SextantBytes& sextant = sextantBytes();
     for (; x + 32 <= width; x += 32) {
-        uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 6;
-        const WideRun first = transformedRun(p, a, saturation, sextant);
-        const WideRun second = transformedRun(p + 96, a, saturation, sextant);
+        uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
+        uint8_t* const next = p + 16 * bpp;
+        const WideRun first = transformedRun<bpp>(p, a, saturation, sextant);
+        const WideRun second = transformedRun<bpp>(next, a, saturation, sextant);
         if constexpr (kTone) {
             __m256i b0, b1, g0, g1, r0, r1;
             tonedSamples(first.b, second.b, low, high, b0, b1);
             tonedSamples(first.g, second.g, low, high, g0, g1);
             tonedSamples(first.r, second.r, low, high, r0, r1);
-            storeWideRun(p, b0, g0, r0);
-            storeWideRun(p + 96, b1, g1, r1);
+            storeWideRun<bpp>(p, b0, g0, r0);
+            storeWideRun<bpp>(next, b1, g1, r1);
         } else {
-            storeWideRun(p, _mm256_slli_epi16(first.b, 8), _mm256_slli_epi16(first.g, 8), _mm256_slli_epi16(first.r, 8));
-            storeWideRun(p + 96, _mm256_slli_epi16(second.b, 8), _mm256_slli_epi16(second.g, 8),
-                         _mm256_slli_epi16(second.r, 8));
+            storeWideRun<bpp>(p, _mm256_slli_epi16(first.b, 8), _mm256_slli_epi16(first.g, 8),
+                              _mm256_slli_epi16(first.r, 8));
+            storeWideRun<bpp>(next, _mm256_slli_epi16(second.b, 8), _mm256_slli_epi16(second.g, 8),
+                              _mm256_slli_epi16(second.r, 8));
         }
     }
     return x;
@@ -469,8 +483,8 @@ LUMVEK_AVX2 int quadRowAvx2(uint8_t* row, int width, int a, int saturation) {
         __m256i r = plane(2);
         transform16(b, g, r, a, saturation, sextant);
         const __m256i planes[3] = {b, g, r};
-        const __m256i firstOut = gather3(planes, kPlanesToQuads[0]);
-        const __m256i secondOut = gather3(planes, kPlanesToQuads[1]);
+        const __m256i firstOut = gatherChunks(planes, kPlanesToQuads[0]);
+        const __m256i secondOut = gatherChunks(planes, kPlanesToQuads[1]);
         _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(p + 32), reinterpret_cast<__m128i*>(p), firstOut);
         _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(p + 48), reinterpret_cast<__m128i*>(p + 16), secondOut);
     }
@@ -486,8 +500,10 @@ LUMVEK_AVX2 int rowAvx2(uint8_t* row, int width, int a, const HueSaturationTable
     static constexpr uint8_t kUnused[256] = {};
     const ByteTableAvx2 low(kTone ? tone->low.data() : kUnused);
     const ByteTableAvx2 high(kTone ? tone->high.data() : kUnused);
-    if constexpr (bpp == 6) {
-        x = wideRowAvx2<kTone>(row, width, a, saturation, low, high, x);
+    // 8-byte pixels without a table gain nothing from the 16-bit lanes: their
+    // 32-bit lanes come with two byte shuffles per eight pixels.
+    if constexpr (bpp == 6 || (bpp == 8 && kTone)) {
+        x = wideRowAvx2<kTone, bpp>(row, width, a, saturation, low, high, x);
     }
     // A run of 3-byte pixels is read with a 32-byte load: 8 bytes past them.
     const int last = bpp == 3 ? width - 11 : width - 8;

@@ -1,7 +1,7 @@
 #pragma once
 // What the bodies that run the hue/saturation transform in 16-bit lanes
 // share: the sextant table as per-component bytes for a byte shuffle, and
-// the shuffles between 3-, 4- or 6-byte pixels and planes of one component.
+// the shuffles between 3-, 4-, 6- or 8-byte pixels and planes of one component.
 #include <array>
 #include <cstdint>
 
@@ -42,29 +42,35 @@ constexpr TripleMasks makeTripleMasks(bool toPlanes) {
 inline constexpr TripleMasks kToPlanes = makeTripleMasks(true);
 inline constexpr TripleMasks kToTriples = makeTripleMasks(false);
 
-// pshufb masks for eight 6-byte pixels in three 16-byte chunks:
-// kWideToPlanes[plane][chunk] puts the high bytes of a component's samples
-// into the low bytes of eight 16-bit lanes, kWideToPixels[chunk][plane] puts
-// a component's eight 16-bit samples back into a chunk.
-constexpr TripleMasks makeWideMasks(bool toPlanes) {
-    TripleMasks m{};
-    for (int chunk = 0; chunk < 3; ++chunk) {
+// pshufb masks for eight pixels of kComponents (3 or 4) 16-bit samples in
+// kComponents 16-byte chunks: toPlanes[plane][chunk] puts the high bytes of
+// a component's samples into the low bytes of eight 16-bit lanes,
+// toPixels[chunk][plane] puts a component's eight 16-bit samples back into
+// a chunk (a fourth sample 0).
+template <int kComponents>
+struct WideMasks {
+    std::array<std::array<std::array<int8_t, 16>, kComponents>, 3> toPlanes{};
+    std::array<ChunkMasks, kComponents> toPixels{};
+};
+template <int kComponents>
+constexpr WideMasks<kComponents> makeWideMasks() {
+    WideMasks<kComponents> m{};
+    for (int chunk = 0; chunk < kComponents; ++chunk) {
         for (int plane = 0; plane < 3; ++plane) {
             for (int j = 0; j < 16; ++j) {
-                if (toPlanes) {
-                    const int word = 3 * (j / 2) + plane;  // the sample in lane j / 2 of the plane
-                    m[plane][chunk][j] = static_cast<int8_t>(j % 2 == 0 && word / 8 == chunk ? 2 * (word % 8) + 1 : -128);
-                } else {
-                    const int word = 8 * chunk + j / 2;
-                    m[chunk][plane][j] = static_cast<int8_t>(word % 3 == plane ? 2 * (word / 3) + j % 2 : -128);
-                }
+                const int sample = kComponents * (j / 2) + plane;  // the sample in lane j / 2 of the plane
+                m.toPlanes[plane][chunk][j] =
+                    static_cast<int8_t>(j % 2 == 0 && sample / 8 == chunk ? 2 * (sample % 8) + 1 : -128);
+                const int word = 8 * chunk + j / 2;
+                m.toPixels[chunk][plane][j] =
+                    static_cast<int8_t>(word % kComponents == plane ? 2 * (word / kComponents) + j % 2 : -128);
             }
         }
     }
     return m;
 }
-inline constexpr TripleMasks kWideToPlanes = makeWideMasks(true);
-inline constexpr TripleMasks kWideToPixels = makeWideMasks(false);
+template <int kComponents>
+inline constexpr WideMasks<kComponents> kWideMasks = makeWideMasks<kComponents>();
 
 // pshufb masks for eight 4-byte pixels in two 16-byte chunks:
 // kQuadToPlanes[plane][chunk] puts a component's bytes into the low bytes of

@@ -176,10 +176,14 @@ LUMVEK_SSE41_INLINE void transform8(__m128i& b, __m128i& g, __m128i& r, int a, i
     r = componentOf(2, low, w, amount, control, sextant);
 }
 
-LUMVEK_SSE41_INLINE __m128i gather3(const __m128i* from, const ChunkMasks& masks) {
-    return _mm_or_si128(
-        _mm_or_si128(_mm_shuffle_epi8(from[0], bytesOf(masks[0])), _mm_shuffle_epi8(from[1], bytesOf(masks[1]))),
-        _mm_shuffle_epi8(from[2], bytesOf(masks[2])));
+// The OR of each register shuffled by its mask.
+template <size_t N>
+LUMVEK_SSE41_INLINE __m128i gatherChunks(const __m128i* from, const std::array<std::array<int8_t, 16>, N>& masks) {
+    __m128i v = _mm_shuffle_epi8(from[0], bytesOf(masks[0]));
+    for (size_t k = 1; k < N; ++k) {
+        v = _mm_or_si128(v, _mm_shuffle_epi8(from[k], bytesOf(masks[k])));
+    }
+    return v;
 }
 
 // The row's 3-byte pixels sixteen at a time: 48 bytes into three planes of
@@ -196,7 +200,7 @@ LUMVEK_SSE41 int rowSse41Sixteen(uint8_t* row, int width, int a, int saturation)
         __m128i first[3];
         __m128i second[3];
         for (size_t c = 0; c < 3; ++c) {
-            const __m128i plane = gather3(planes, kToPlanes[c]);
+            const __m128i plane = gatherChunks(planes, kToPlanes[c]);
             first[c] = _mm_unpacklo_epi8(plane, zero);
             second[c] = _mm_unpackhi_epi8(plane, zero);
         }
@@ -206,7 +210,7 @@ LUMVEK_SSE41 int rowSse41Sixteen(uint8_t* row, int width, int a, int saturation)
             planes[c] = _mm_packus_epi16(first[c], second[c]);
         }
         for (size_t k = 0; k < 3; ++k) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), gather3(planes, kToTriples[k]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), gatherChunks(planes, kToTriples[k]));
         }
     }
     return x;
@@ -224,20 +228,24 @@ struct WideTone {
     }
 };
 
-// 6-byte pixels eight at a time from x in 16-bit lanes, the high bytes of
-// the samples in and the results back as v << 8, or with a tone table its
-// entries, looked up one by one; returns the first pixel left.
-template <bool kTone>
+// 6- or 8-byte pixels eight at a time from x in 16-bit lanes, the high
+// bytes of the samples in and the results back as v << 8, or with a tone
+// table its entries, looked up one by one (a fourth sample 0); returns the
+// first pixel left.
+template <bool kTone, int bpp>
 LUMVEK_SSE41 int wideRowSse41(uint8_t* row, int width, int a, int saturation, const WideTone* tone, int x) {
+    constexpr size_t kComponents = bpp / 2;
+    constexpr const WideMasks<kComponents>& masks = kWideMasks<kComponents>;
     const SextantBytes& sextant = sextantBytes();
     for (; x + 8 <= width; x += 8) {
-        uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 6;
-        const __m128i chunks[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
-                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
-                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32))};
-        __m128i b = gather3(chunks, kWideToPlanes[0]);
-        __m128i g = gather3(chunks, kWideToPlanes[1]);
-        __m128i r = gather3(chunks, kWideToPlanes[2]);
+        uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
+        __m128i chunks[kComponents];
+        for (size_t k = 0; k < kComponents; ++k) {
+            chunks[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        }
+        __m128i b = gatherChunks(chunks, masks.toPlanes[0]);
+        __m128i g = gatherChunks(chunks, masks.toPlanes[1]);
+        __m128i r = gatherChunks(chunks, masks.toPlanes[2]);
         transform8(b, g, r, a, saturation, sextant);
         if constexpr (kTone) {
             alignas(16) uint16_t values[3][8];
@@ -247,13 +255,16 @@ LUMVEK_SSE41 int wideRowSse41(uint8_t* row, int width, int a, int saturation, co
             auto* samples = reinterpret_cast<uint16_t*>(p);
             for (size_t j = 0; j < 8; ++j) {
                 for (size_t c = 0; c < 3; ++c) {
-                    samples[3 * j + c] = tone->entries[values[c][j]];
+                    samples[kComponents * j + c] = tone->entries[values[c][j]];
+                }
+                if constexpr (kComponents == 4) {
+                    samples[kComponents * j + 3] = 0;
                 }
             }
         } else {
             const __m128i words[3] = {_mm_slli_epi16(b, 8), _mm_slli_epi16(g, 8), _mm_slli_epi16(r, 8)};
-            for (size_t k = 0; k < 3; ++k) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), gather3(words, kWideToPixels[k]));
+            for (size_t k = 0; k < kComponents; ++k) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), gatherChunks(words, masks.toPixels[k]));
             }
         }
     }
@@ -274,8 +285,8 @@ LUMVEK_SSE41 int quadRowSse41(uint8_t* row, int width, int a, int saturation) {
                                      _mm_shuffle_epi8(second, bytesOf(kQuadToPlanes[c][1])));
         }
         transform8(planes[0], planes[1], planes[2], a, saturation, sextant);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), gather3(planes, kPlanesToQuads[0]));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), gather3(planes, kPlanesToQuads[1]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), gatherChunks(planes, kPlanesToQuads[0]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), gatherChunks(planes, kPlanesToQuads[1]));
     }
     return x;
 }
@@ -422,8 +433,8 @@ LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTab
                           int x = 0) {
     const int saturation = tables.saturation();
     const SextantOrders sextants;
-    if constexpr (bpp == 6) {
-        x = wideRowSse41<kTone>(row, width, a, saturation, tone, x);
+    if constexpr (bpp == 6 || bpp == 8) {
+        x = wideRowSse41<kTone, bpp>(row, width, a, saturation, tone, x);
     }
     for (; x <= width - 8; x += 8) {
         uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
