@@ -228,17 +228,16 @@ struct WideTone {
     }
 };
 
-// 6- or 8-byte pixels eight at a time from x in 16-bit lanes, the high
-// bytes of the samples in and the results back as v << 8, or with a tone
-// table its entries, looked up one by one (a fourth sample 0); returns the
-// first pixel left.
-template <bool kTone, int bpp>
+// 6-byte pixels eight at a time from x in 16-bit lanes, the high bytes of
+// the samples in and the results back as v << 8, or with a tone table its
+// entries, looked up one by one; returns the first pixel left.
+template <bool kTone>
 LUMVEK_SSE41 int wideRowSse41(uint8_t* row, int width, int a, int saturation, const WideTone* tone, int x) {
-    constexpr size_t kComponents = bpp / 2;
+    constexpr size_t kComponents = 3;
     constexpr const WideMasks<kComponents>& masks = kWideMasks<kComponents>;
     const SextantBytes& sextant = sextantBytes();
     for (; x + 8 <= width; x += 8) {
-        uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
+        uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 6;
         __m128i chunks[kComponents];
         for (size_t k = 0; k < kComponents; ++k) {
             chunks[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
@@ -256,9 +255,6 @@ LUMVEK_SSE41 int wideRowSse41(uint8_t* row, int width, int a, int saturation, co
             for (size_t j = 0; j < 8; ++j) {
                 for (size_t c = 0; c < 3; ++c) {
                     samples[kComponents * j + c] = tone->entries[values[c][j]];
-                }
-                if constexpr (kComponents == 4) {
-                    samples[kComponents * j + 3] = 0;
                 }
             }
         } else {
@@ -433,8 +429,10 @@ LUMVEK_SSE41 int rowSse41(uint8_t* row, int width, int a, const HueSaturationTab
                           int x = 0) {
     const int saturation = tables.saturation();
     const SextantOrders sextants;
-    if constexpr (bpp == 6 || bpp == 8) {
-        x = wideRowSse41<kTone, bpp>(row, width, a, saturation, tone, x);
+    // 8-byte pixels are faster in the four 32-bit lanes below, whose byte
+    // shuffles per pixel are fewer than the 16-bit lanes' per sample.
+    if constexpr (bpp == 6) {
+        x = wideRowSse41<kTone>(row, width, a, saturation, tone, x);
     }
     for (; x <= width - 8; x += 8) {
         uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * bpp;
