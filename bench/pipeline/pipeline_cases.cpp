@@ -83,7 +83,7 @@ Case chainCase(int colourMode, KernelPath path, int threads) {
     auto p = pipelineFor(path, threads);
     Frames& f = frames();
     const bool wide = colourMode == kColour48;
-    FrameBuffers buffers{wide ? &f.raw16 : &f.raw8, wide ? &f.out48 : &f.out24, nullptr, {}};
+    FrameBuffers buffers{wide ? &f.raw16 : &f.raw8, wide ? &f.out48 : &f.out24, nullptr, {}, {}};
     return {std::string("chain") + (wide ? "48" : "24"), [p, buffers, colourMode] {
                 PipelineSettings s = everyToneControl(colourMode);
                 (void)p->process(buffers, s, nullptr);
@@ -95,7 +95,7 @@ Case defaultChainCase(KernelPath path, int threads) {
     Frames& f = frames();
     return {"chain24_default", [p, &f] {
                 PipelineSettings plain;
-                (void)p->process(FrameBuffers{&f.raw8, &f.out24, nullptr, {}}, plain, nullptr);
+                (void)p->process(FrameBuffers{&f.raw8, &f.out24, nullptr, {}, {}}, plain, nullptr);
             }};
 }
 

@@ -63,13 +63,13 @@ namespace detail {
 // The sextant table: mask and step of each of the 12 hue sextant indices.
 extern const int32_t kSextantMasks[12];
 extern const int32_t kSextantSteps[12];
-// Pixels [0, returned) of one 3/4/6/8-byte row with AVX2, eight at a time,
-// then the tone bytes when given; 0 when the processor lacks it or for other
-// depths. The caller finishes the row with the scalar code.
+// Pixels [0, returned) of one 3/4/6/8-byte row with AVX2, 8 to 32 at a
+// time, then the tone bytes when given; 0 when the processor lacks it or for
+// other depths. The caller finishes the row with the scalar code.
 int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables,
                          const HueToneBytes* tone = nullptr);
-// The same with SSE4.1 and SSSE3, for processors without AVX2: eight pixels
-// at a time; the tone bytes only for 6/8-byte rows (0 for 3/4-byte ones).
+// The same with SSE4.1 and SSSE3, for processors without AVX2: 8 or 16
+// pixels at a time; the tone bytes only for 6/8-byte rows (0 for 3/4-byte ones).
 int hueSaturationRowSse41(uint8_t* row, int width, int bytesPerPixel, int hueOffset, const HueSaturationTables& tables,
                           const HueToneBytes* tone = nullptr);
 // A whole 3/4/6/8-byte row with AVX-512 VBMI, sixteen pixels at a time, then

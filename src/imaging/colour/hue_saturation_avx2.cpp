@@ -10,10 +10,12 @@
 // with byte shuffles. A pixel with d = 0 needs no blend: its n, k and w are
 // 0, so the hue step adds nothing, as in the scalar code.
 //
-// Three-byte pixels without a tone table go 32 or 16 at a time in 16-bit
-// lanes first: every quantity of the transform but the quotient's product
-// fits a 16-bit lane, the chroma limit is one rounding high multiply, and
-// the sextant's masks and signs are read per component by byte shuffles.
+// Most rows go 16 or 32 pixels at a time in 16-bit lanes first (3- and
+// 4-byte pixels without a tone table, 6-byte ones, 8-byte ones with a
+// table): every quantity of the transform but the quotient's product fits a
+// 16-bit lane, the chroma limit is one rounding high multiply, and the
+// sextant's masks and signs are read per component by byte shuffles. The
+// 32-bit body takes what they leave, and the other rows.
 #include <immintrin.h>
 
 #include <array>
@@ -197,7 +199,7 @@ LUMVEK_AVX2_INLINE __m128i narrowLanes(__m256i v) {
 // left. Thirty-two pixels are two runs of 48 bytes, one in each 128-bit
 // half, split into planes by the same shuffles as sixteen, and into lanes
 // 0-7 | 16-23 and 8-15 | 24-31, which the saturating pack puts back in order.
-LUMVEK_AVX2 int rowAvx2Sixteen(uint8_t* row, int width, int a, int saturation) {
+LUMVEK_AVX2 int tripleRowAvx2(uint8_t* row, int width, int a, int saturation) {
     const SextantBytes& sextant = sextantBytes();
     const __m256i zero = _mm256_setzero_si256();
     int x = 0;
@@ -533,7 +535,7 @@ int hueSaturationRowAvx2(uint8_t* row, int width, int bytesPerPixel, int hueOffs
         switch (bytesPerPixel * (tone != nullptr ? -1 : 1)) {
         case 3:
             return rowAvx2<false, 3>(row, width, hueOffset, tables, nullptr,
-                                     rowAvx2Sixteen(row, width, hueOffset, tables.saturation()));
+                                     tripleRowAvx2(row, width, hueOffset, tables.saturation()));
         case 4:
             return rowAvx2<false, 4>(row, width, hueOffset, tables, nullptr,
                                      quadRowAvx2(row, width, hueOffset, tables.saturation()));

@@ -15,10 +15,9 @@
 // pixel with d = 0 needs no blend: its n, k and w are 0, so its bytes are all
 // the low value, as in the scalar code.
 //
-// Three-byte pixels go sixteen at a time in 16-bit lanes first, as in the
-// AVX2 body: two registers of eight lanes per run, the quotient's product
-// alone in 32-bit lanes, the sextant's masks and signs read per component
-// by byte shuffles.
+// 3-, 4- and 6-byte pixels go eight or sixteen at a time in 16-bit lanes
+// first, as in the AVX2 body: the quotient's product alone in 32-bit lanes,
+// the sextant's masks and signs read per component by byte shuffles.
 #include <immintrin.h>
 
 #include <array>
@@ -188,7 +187,7 @@ LUMVEK_SSE41_INLINE __m128i gatherChunks(const __m128i* from, const std::array<s
 
 // The row's 3-byte pixels sixteen at a time: 48 bytes into three planes of
 // sixteen samples, each into lanes 0-7 and 8-15; returns the first pixel left.
-LUMVEK_SSE41 int rowSse41Sixteen(uint8_t* row, int width, int a, int saturation) {
+LUMVEK_SSE41 int tripleRowSse41(uint8_t* row, int width, int a, int saturation) {
     const SextantBytes& sextant = sextantBytes();
     const __m128i zero = _mm_setzero_si128();
     int x = 0;
@@ -463,7 +462,7 @@ int hueSaturationRowSse41(uint8_t* row, int width, int bytesPerPixel, int hueOff
             switch (bytesPerPixel) {
             case 3:
                 return rowSse41<false, 3>(row, width, hueOffset, tables, nullptr,
-                                          rowSse41Sixteen(row, width, hueOffset, tables.saturation()));
+                                          tripleRowSse41(row, width, hueOffset, tables.saturation()));
             case 4:
                 return rowSse41<false, 4>(row, width, hueOffset, tables, nullptr,
                                           quadRowSse41(row, width, hueOffset, tables.saturation()));
