@@ -1,14 +1,13 @@
 // An 8-bit tone table applied sixteen samples at a time with byte shuffles,
 // for processors without AVX2. Slice k of the table holds the sixteen
-// entries of the samples whose high nibble is k. A sample of slice s less
-// 16 k keeps its low nibble and has its top bit clear (so that the shuffle
-// reads the slice rather than giving 0) exactly when s - k mod 16 is 0..7:
-// among the slices 0..7 for a sample below 128, those up to s; among the
-// slices 8..15 for a sample of 128 or more, those from 8 up to s. The
-// registers hold each slice XOR-ed with the one before it (slices 0 and 8 as
-// they are), so the XOR of the shuffles of slices 0..7 telescopes to slice s
-// for the samples below 128, that of slices 8..15 to slice s for the others,
-// and the sample's top bit picks between the two.
+// entries of the samples whose high nibble is k. The registers hold each
+// slice XOR-ed with the one before it (slices 0 and 8 as they are). A
+// sample's low seven bits less 16 k keep its low nibble and have the top
+// bit clear (so that the shuffle reads the slice rather than giving 0)
+// exactly for k up to its high nibble modulo 8: the XOR of the shuffles of
+// slices 0..7 telescopes to the sample's slice for the samples below 128,
+// the XOR of those of slices 8..15 for the others, and the sample's top bit
+// picks between the two.
 #include <immintrin.h>
 
 #include <cstdint>
@@ -34,21 +33,20 @@ LUMVEK_SSE41 int lookupRow8Sse41(uint8_t* row, int count, const uint8_t* table, 
         differences[k] = k % 8 == 0 ? slices[k] : _mm_xor_si128(slices[k], slices[k - 1]);
     }
     const __m128i sliceStep = _mm_set1_epi8(16);
+    const __m128i lowSeven = _mm_set1_epi8(0x7F);
     const __m128i fourth = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     int i = 0;
     for (; i + 16 <= count; i += 16) {
         const __m128i samples = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
-        __m128i rest = samples;
+        // The sample without its top bit reads both halves: s for the
+        // samples below 128, s - 128 for the others.
+        __m128i rest = _mm_and_si128(samples, lowSeven);
         __m128i below = _mm_setzero_si128();  // samples 0..127
         __m128i above = _mm_setzero_si128();  // samples 128..255
 #pragma GCC unroll 8
         for (int k = 0; k < 8; ++k) {
             below = _mm_xor_si128(below, _mm_shuffle_epi8(differences[k], rest));
-            rest = _mm_sub_epi8(rest, sliceStep);
-        }
-#pragma GCC unroll 8
-        for (int k = 8; k < 16; ++k) {
-            above = _mm_xor_si128(above, _mm_shuffle_epi8(differences[k], rest));
+            above = _mm_xor_si128(above, _mm_shuffle_epi8(differences[k + 8], rest));
             rest = _mm_sub_epi8(rest, sliceStep);
         }
         __m128i looked = _mm_blendv_epi8(below, above, samples);
