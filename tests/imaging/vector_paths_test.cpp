@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -245,33 +246,71 @@ TEST(VectorPaths, WideToneTableMatchesAHandLookupAtEveryWidthAndLayout) {
 TEST(VectorPaths, SharpeningInPlaceInRunsMatchesTheReference) {
     // Runs of one, two, three and seven rows: the ring carries the source
     // values of overwritten rows from one run to the next, and a reset ring
-    // starts from rows that were not touched.
+    // starts from rows that were not touched. Brightness after it, by its
+    // factor (in the vector lanes on 8-bit samples) or by its table, must
+    // give what the two reference passes give, down to a factor of 0 and
+    // one that limits most samples; 34 has no multiplier, so its rows are
+    // brightened after the sharpening instead of in the lanes.
     uint32_t seed = 120;
     for (int bpp : {1, 2, 3, 4, 6, 8}) {
+        const bool wide = bpp == 2 || bpp >= 6;
         for (int w : {1, 2, 4, 5, 6, 17, 33, 67}) {
             for (int h : {1, 2, 4, 5, 6, 13}) {
                 for (int sharpness : {1, 10, 30}) {
-                    OwnedPlane frame(w, h, bpp);
-                    frame.fillRandom(++seed);
-                    OwnedPlane expected = frame;
-                    OwnedPlane scratch(w, h, bpp);
-                    ASSERT_TRUE(sharpnessReference(expected.view(), scratch.view(), sharpness));
-                    const SharpnessTable table(sharpness, bpp == 2 || bpp >= 6);
-                    SharpnessRing ring;
-                    ring.reset();
-                    OwnedPlane inPlace = frame;
-                    int y = 0;
-                    for (int run = 1; y < h; run = run % 3 + 1) {
-                        const int end = std::min(h, y + (run == 3 ? 7 : run));
-                        sharpnessInPlaceRows(inPlace.view(), ring, table, y, end, nullptr);
-                        y = end;
+                    for (int brightness : {0, -255, -100, 34, 37, 255}) {
+                        for (bool byTable : {false, true}) {
+                            if (brightness == 0 && byTable) {
+                                continue;
+                            }
+                            OwnedPlane frame(w, h, bpp);
+                            frame.fillRandom(++seed);
+                            OwnedPlane expected = frame;
+                            OwnedPlane scratch(w, h, bpp);
+                            ASSERT_TRUE(sharpnessReference(expected.view(), scratch.view(), sharpness));
+                            const ToneTable brightnessEntries = brightnessTable(brightness, wide);
+                            AfterSharpening after;
+                            if (brightness != 0) {
+                                ASSERT_TRUE(brightnessReference(expected.view(), brightness));
+                                after = byTable ? AfterSharpening::tableOf(&brightnessEntries)
+                                                : AfterSharpening::brightnessOf(brightnessFactor(brightness));
+                            }
+                            const SharpnessTable table(sharpness, wide);
+                            SharpnessRing ring;
+                            ring.reset();
+                            OwnedPlane inPlace = frame;
+                            int y = 0;
+                            for (int run = 1; y < h; run = run % 3 + 1) {
+                                const int end = std::min(h, y + (run == 3 ? 7 : run));
+                                sharpnessInPlaceRows(inPlace.view(), ring, table, y, end, after);
+                                y = end;
+                            }
+                            ASSERT_EQ(expected.bytes(), inPlace.bytes())
+                                << bpp << " bytes " << w << "x" << h << " sharpness " << sharpness << " brightness "
+                                << brightness << (byTable ? " by table" : " by factor");
+                        }
                     }
-                    ASSERT_EQ(expected.bytes(), inPlace.bytes())
-                        << bpp << " bytes " << w << "x" << h << " sharpness " << sharpness;
                 }
             }
         }
     }
+}
+
+TEST(VectorPaths, BrightnessMultipliersCoverAllButAFewFactors) {
+    int missing = 0;
+    for (int brightness = -255; brightness <= 255; ++brightness) {
+        const float factor = brightnessFactor(brightness);
+        const std::optional<ByteBrightness> m = byteBrightnessOf(factor);
+        if (!m) {
+            ++missing;
+            continue;
+        }
+        for (int v = 0; v <= 255; ++v) {
+            const int scaled = (v * m->high) + ((v * m->low) >> 16);
+            ASSERT_EQ(std::min(scaled, 255), brightenSample(v, factor, 255)) << brightness << " at " << v;
+        }
+    }
+    EXPECT_FALSE(byteBrightnessOf(brightnessFactor(34)).has_value());
+    EXPECT_LE(missing, 10);
 }
 
 TEST(VectorPaths, BrightnessOfWideSamplesMatchesItsTable) {

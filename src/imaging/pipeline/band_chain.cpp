@@ -79,7 +79,7 @@ bool FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
 
     const SharpnessTable* sharpness = nullptr;
     const std::vector<uint16_t>* after = nullptr;
-    bool afterArithmetic = false;  // brightness after sharpness by brighten() instead of the table
+    bool afterArithmetic = false;  // brightness after sharpness by its factor instead of the table
     const float afterFactor = brightnessFactor(settings.brightness);
     if (sharpen) {
         const int s = std::clamp(settings.sharpness, 0, 30);
@@ -114,13 +114,9 @@ bool FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
         }
     };
 
-    // Sharpness on rows [y0, y1), then brightness on them.
-    const std::vector<uint16_t>* afterTable = afterArithmetic ? nullptr : after;
-    auto brightenAfter = [&](int y0, int y1) {
-        if (afterArithmetic) {
-            (void)brighten(output, afterFactor, y0, y1);
-        }
-    };
+    // Brightness after sharpness, on each row as it is sharpened.
+    const AfterSharpening afterSharpening =
+        afterArithmetic ? AfterSharpening::brightnessOf(afterFactor) : AfterSharpening::tableOf(after);
     const int height = output.height;
     // Copies of the source values of the rows at each end of every band,
     // which the band-edge rows read after the bands; kept by the calling
@@ -173,8 +169,7 @@ bool FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
                 keepEdgeRows(edgeBase, std::max({p0, y1 - kEdgeRows, y0 + kEdgeRows}), p1, y0, y1);
                 const int ready = p1 == height ? height : (p1 == y1 ? y1 - 1 : p1 - 1);
                 if (sharpenedUntil < ready) {
-                    sharpnessInPlaceRows(output, ring, *sharpness, sharpenedUntil, ready, afterTable);
-                    brightenAfter(sharpenedUntil, ready);
+                    sharpnessInPlaceRows(output, ring, *sharpness, sharpenedUntil, ready, afterSharpening);
                     if (delivery != nullptr) {
                         deliver(sharpenedUntil, ready);
                     }
@@ -201,8 +196,7 @@ bool FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
     for (int y = 0; y < height; ++y) {
         if (rowsSharpened_[static_cast<size_t>(y)] != kSharpened) {
             const std::array<const uint8_t*, 4> sources{keptRow(y - 2), keptRow(y - 1), keptRow(y), keptRow(y + 1)};
-            sharpnessRowFrom(output, sources, *sharpness, y, afterTable);
-            brightenAfter(y, y + 1);
+            sharpnessRowFrom(output, sources, *sharpness, y, afterSharpening);
             if (delivery != nullptr) {
                 deliver(y, y + 1);
             }

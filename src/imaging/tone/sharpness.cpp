@@ -6,6 +6,7 @@
 
 #include "imaging/pipeline/kernel_path.h"
 #include "imaging/pipeline/row_bands.h"
+#include "imaging/tone/sample_rows.h"
 #include "imaging/tone/sharpness_rows.h"
 #include "imaging/tone/tone_tables.h"
 
@@ -27,6 +28,28 @@ void copyRows(const PlaneView& from, const PlaneView& to, int y0, int y1) {
     const size_t rowBytes = static_cast<size_t>(from.width) * static_cast<size_t>(from.bytesPerPixel);
     for (int y = y0; y < y1; ++y) {
         std::memcpy(to.row(y), from.row(y), rowBytes);
+    }
+}
+
+// `after` on every changed sample of rows [y0, y1).
+void applyAfter(const PlaneView& image, bool wide, const AfterSharpening& after, int y0, int y1) {
+    if (y0 >= y1) {
+        return;
+    }
+    if (after.table != nullptr) {
+        applyToneTableRows(image, *after.table, y0, y1);
+    }
+    if (!after.brightness) {
+        return;
+    }
+    const float factor = *after.brightness;
+    if (wide && !detail::brightenRows16Avx2(image, factor, y0, y1)) {
+        forEachSample<uint16_t>(image, y0, y1, [factor](uint16_t& s) {
+            s = static_cast<uint16_t>(brightenSample(s, factor, 65535));
+        });
+    } else if (!wide && !detail::brightenRows8Avx2(image, factor, y0, y1)) {
+        forEachSample<uint8_t>(image, y0, y1,
+                               [factor](uint8_t& s) { s = static_cast<uint8_t>(brightenSample(s, factor, 255)); });
     }
 }
 
@@ -69,12 +92,13 @@ void referenceOf(const PlaneView& image, const PlaneView& source, const Sharpnes
 // sample. Column sums of the four rows first, then four of them per sample.
 // A row of samples is treated as one run of components; a sample's
 // horizontal neighbours are bytesPerPixel / sizeof(Sample) elements apart.
-// `after`, when given, is applied to each row once it is sharpened.
-// sources(y) gives the source rows y - 2 .. y + 1; it is called once per
-// row, before anything of row y is written.
+// `after` is applied to each row once it is sharpened (brightness alone by
+// the 8-bit vector bodies themselves). sources(y) gives the source rows
+// y - 2 .. y + 1; it is called once per row, before anything of row y is
+// written.
 template <typename Sample, typename Sources>
 void optimisedRows(const PlaneView& image, const Sources& sources, const SharpnessTable& t, int y0, int y1,
-                   const std::vector<uint16_t>* after) {
+                   const AfterSharpening& after) {
     constexpr int32_t kMax = sizeof(Sample) == 1 ? 255 : 65535;
     const int step = image.bytesPerPixel / static_cast<int>(sizeof(Sample));
     const int n = image.width * step;
@@ -87,11 +111,8 @@ void optimisedRows(const PlaneView& image, const Sources& sources, const Sharpne
     if constexpr (sizeof(Sample) == 1) {
         narrowSums.resize(static_cast<size_t>(n));
     }
-    auto finish = [&](int y) {
-        if (after != nullptr) {
-            applyToneTableRows(image, *after, y, y + 1);
-        }
-    };
+    constexpr bool kWide = sizeof(Sample) == 2;
+    auto finish = [&](int y) { applyAfter(image, kWide, after, y, y + 1); };
     for (int y = y0; y < y1; ++y) {
         const std::array<const uint8_t*, 4> rows = sources(y);
         const auto* r0 = reinterpret_cast<const Sample*>(rows[0]);
@@ -104,7 +125,13 @@ void optimisedRows(const PlaneView& image, const Sources& sources, const Sharpne
             if (cpuFeatures().avx2 || cpuFeatures().sse41) {
                 const uint8_t* const rows[4] = {r0, r1, r2, r3};
                 const auto sharpenRow = cpuFeatures().avx2 ? detail::sharpenRow8Avx2 : detail::sharpenRow8Sse41;
-                const int done = sharpenRow(rows, out, narrowSums.data(), n, step, 2 * step, t.sharpness());
+                // Brightness alone is done in the lanes (and the tail below)
+                // where its factor has a multiplier, so only the row's
+                // two-pixel ends are left for it.
+                const bool fused = after.table == nullptr && after.brightness && after.multiplier;
+                const float factor = after.brightness.value_or(1.0f);
+                const int done = sharpenRow(rows, out, narrowSums.data(), n, step, 2 * step, t.sharpness(),
+                                            fused ? &*after.multiplier : nullptr);
                 for (int i = done; i < n - 2 * step; ++i) {
                     if (skipFourth && (i & 3) == 3) {
                         continue;
@@ -114,9 +141,22 @@ void optimisedRows(const PlaneView& image, const Sources& sources, const Sharpne
                                           narrowSums[static_cast<size_t>(i + step)]) >>
                                          4;
                     const int32_t v = r2[i];
-                    out[i] = static_cast<Sample>(std::clamp(v + t(v - blur), 0, kMax));
+                    const int32_t sharpened = std::clamp(v + t(v - blur), 0, kMax);
+                    out[i] = static_cast<Sample>(fused ? brightenSample(sharpened, factor, kMax) : sharpened);
                 }
-                finish(y);
+                if (!fused) {
+                    finish(y);
+                    continue;
+                }
+                auto brightenSamples = [&](int from, int to) {
+                    for (int i = from; i < to; ++i) {
+                        if (!skipFourth || (i & 3) != 3) {
+                            out[i] = static_cast<Sample>(brightenSample(out[i], factor, kMax));
+                        }
+                    }
+                };
+                brightenSamples(0, 2 * step);
+                brightenSamples(n - 2 * step, n);
                 continue;
             }
         }
@@ -191,7 +231,7 @@ namespace {
 // on the rows the sharpening leaves as they are.
 template <typename Sources>
 void sharpenRows(const PlaneView& image, const Sources& sources, const SharpnessTable& table, int y0, int y1,
-                 const std::vector<uint16_t>* after) {
+                 const AfterSharpening& after) {
     const int interiorEnd = (image.height < 5 || image.width < 5) ? 2 : image.height - 2;
     const int i0 = std::max(y0, 2);
     const int i1 = std::min(y1, interiorEnd);
@@ -202,16 +242,14 @@ void sharpenRows(const PlaneView& image, const Sources& sources, const Sharpness
             optimisedRows<uint8_t>(image, sources, table, i0, i1, after);
         }
     }
-    if (after != nullptr) {
-        applyToneTableRows(image, *after, y0, std::min(y1, 2));
-        applyToneTableRows(image, *after, std::max(y0, std::max(interiorEnd, 2)), y1);
-    }
+    applyAfter(image, table.wide(), after, y0, std::min(y1, 2));
+    applyAfter(image, table.wide(), after, std::max(y0, std::max(interiorEnd, 2)), y1);
 }
 
 } // namespace
 
 void sharpnessOptimisedRows(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table, int y0,
-                            int y1, const std::vector<uint16_t>* after) {
+                            int y1, const AfterSharpening& after) {
     const auto fromScratch = [&scratch](int y) {
         return std::array<const uint8_t*, 4>{scratch.row(y - 2), scratch.row(y - 1), scratch.row(y), scratch.row(y + 1)};
     };
@@ -219,7 +257,7 @@ void sharpnessOptimisedRows(const PlaneView& image, const PlaneView& scratch, co
 }
 
 void sharpnessRowFrom(const PlaneView& image, const std::array<const uint8_t*, 4>& sources,
-                      const SharpnessTable& table, int y, const std::vector<uint16_t>* after) {
+                      const SharpnessTable& table, int y, const AfterSharpening& after) {
     const int interiorEnd = (image.height < 5 || image.width < 5) ? 2 : image.height - 2;
     const bool interior = y >= 2 && y < interiorEnd;
     if (interior && (sources[0] == nullptr || sources[1] == nullptr || sources[2] == nullptr || sources[3] == nullptr)) {
@@ -229,7 +267,7 @@ void sharpnessRowFrom(const PlaneView& image, const std::array<const uint8_t*, 4
 }
 
 void sharpnessInPlaceRows(const PlaneView& image, SharpnessRing& ring, const SharpnessTable& table, int y0, int y1,
-                          const std::vector<uint16_t>* after) {
+                          const AfterSharpening& after) {
     const size_t rowBytes = static_cast<size_t>(image.width) * static_cast<size_t>(image.bytesPerPixel);
     ring.rows_.resize(SharpnessRing::kRows * rowBytes);  // only ever grows: no allocation per frame
     auto slot = [&](int y) { return ring.rows_.data() + static_cast<size_t>(y % SharpnessRing::kRows) * rowBytes; };
@@ -244,11 +282,14 @@ void sharpnessInPlaceRows(const PlaneView& image, SharpnessRing& ring, const Sha
         return std::array<const uint8_t*, 4>{slot(y - 2), slot(y - 1), slot(y), image.row(y + 1)};
     };
     sharpenRows(image, inPlace, table, y0, y1, after);
-    ring.next_ = y1 > first ? y1 : -1;  // nothing sharpened: the rows above are still as they were
+    // The kept copies lead up to y1, or, when no row was sharpened, still to
+    // `first`: they hold the source values of the rows above it, which
+    // `after` may have changed in the image since.
+    ring.next_ = std::max(y1, first);
 }
 
 bool sharpnessOptimised(const PlaneView& image, const PlaneView& scratch, const SharpnessTable& table,
-                        RowBands& bands, const std::vector<uint16_t>* after) {
+                        RowBands& bands, const AfterSharpening& after) {
     if (!sharpnessRowsPair(image, scratch, table)) {
         return false;
     }

@@ -24,15 +24,22 @@ __attribute__((target("avx2"))) inline __m256i loadSums32(const int32_t* sums, i
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + at));
 }
 
-} // namespace
+// Sixteen sharpened samples in 16-bit lanes, limited to 0..255, brightened
+// by the multiplier (byteBrightnessOf); the caller's unsigned pack limits
+// the products to 255.
+__attribute__((target("avx2"))) inline __m256i brightenWords(__m256i words, __m256i high, __m256i low) {
+    const __m256i limited = _mm256_min_epi16(_mm256_max_epi16(words, _mm256_setzero_si256()), _mm256_set1_epi16(255));
+    return _mm256_add_epi16(_mm256_mullo_epi16(limited, high), _mm256_mulhi_epu16(limited, low));
+}
 
 // One 8-bit row, 16 samples at a time from `first`; returns where it
 // stopped. Column sums of the four rows (at most 1020) and the blur fit
 // 16-bit lanes; s x d (|s d| <= 7650) too, and T = trunc(s d / 10) is
 // sign(s d) x ((|s d| x 6554) >> 16), exact for |s d| <= 7650. A fourth
 // component keeps its value (first is a multiple of 4 then).
-__attribute__((target("avx2"))) int sharpenRow8Avx2(const uint8_t* const rows[4], uint8_t* out, uint16_t* sums,
-                                                    int n, int step, int first, int sharpness) {
+template <bool kBrighten>
+__attribute__((target("avx2"))) int sharpenRow8Body(const uint8_t* const rows[4], uint8_t* out, uint16_t* sums, int n,
+                                                    int step, int first, int sharpness, ByteBrightness brightness) {
     int i = 0;
     for (; i + 16 <= n; i += 16) {
         const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(widen(rows[0] + i), widen(rows[1] + i)),
@@ -44,6 +51,8 @@ __attribute__((target("avx2"))) int sharpenRow8Avx2(const uint8_t* const rows[4]
     }
     const __m256i s = _mm256_set1_epi16(static_cast<int16_t>(sharpness));
     const __m256i tenth = _mm256_set1_epi16(6554);
+    const __m256i timesHigh = _mm256_set1_epi16(static_cast<int16_t>(brightness.high));
+    const __m256i timesLow = _mm256_set1_epi16(static_cast<int16_t>(brightness.low));
     const __m128i fourth = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const int end = n - 2 * step;
     int x = first;
@@ -55,7 +64,10 @@ __attribute__((target("avx2"))) int sharpenRow8Avx2(const uint8_t* const rows[4]
         const __m256i src = _mm256_cvtepu8_epi16(srcBytes);
         const __m256i product = _mm256_mullo_epi16(_mm256_sub_epi16(src, blur), s);
         const __m256i t = _mm256_sign_epi16(_mm256_mulhi_epu16(_mm256_abs_epi16(product), tenth), product);
-        const __m256i sharpened = _mm256_add_epi16(src, t);
+        __m256i sharpened = _mm256_add_epi16(src, t);
+        if constexpr (kBrighten) {
+            sharpened = brightenWords(sharpened, timesHigh, timesLow);
+        }
         __m128i bytes = _mm_packus_epi16(_mm256_castsi256_si128(sharpened), _mm256_extracti128_si256(sharpened, 1));
         if (step == 4) {
             bytes = _mm_blendv_epi8(bytes, srcBytes, fourth);
@@ -63,6 +75,14 @@ __attribute__((target("avx2"))) int sharpenRow8Avx2(const uint8_t* const rows[4]
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), bytes);
     }
     return x;
+}
+
+} // namespace
+
+int sharpenRow8Avx2(const uint8_t* const rows[4], uint8_t* out, uint16_t* sums, int n, int step, int first,
+                    int sharpness, const ByteBrightness* brightness) {
+    return brightness != nullptr ? sharpenRow8Body<true>(rows, out, sums, n, step, first, sharpness, *brightness)
+                                 : sharpenRow8Body<false>(rows, out, sums, n, step, first, sharpness, {});
 }
 
 // One 16-bit row, eight samples at a time from `first`. Column

@@ -38,6 +38,13 @@ LUMVEK_SSE41 inline __m128i sharpened8(__m128i src, __m128i blur, __m128i s, __m
     return _mm_add_epi16(src, t);
 }
 
+// Eight sharpened samples limited to 0..255, brightened by the multiplier
+// (byteBrightnessOf); the caller's unsigned pack limits the products to 255.
+LUMVEK_SSE41 inline __m128i brightened8(__m128i words, __m128i high, __m128i low) {
+    const __m128i limited = _mm_min_epi16(_mm_max_epi16(words, _mm_setzero_si128()), _mm_set1_epi16(255));
+    return _mm_add_epi16(_mm_mullo_epi16(limited, high), _mm_mulhi_epu16(limited, low));
+}
+
 LUMVEK_SSE41 inline __m128i blur8(const uint16_t* sums, int x, int step) {
     return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(load(sums + x - 2 * step), load(sums + x - step)),
                                         _mm_add_epi16(load(sums + x), load(sums + x + step))),
@@ -57,10 +64,9 @@ LUMVEK_SSE41 inline __m128i blur16(const int32_t* sums, int x, int step) {
                           4);
 }
 
-} // namespace
-
-LUMVEK_SSE41 int sharpenRow8Sse41(const uint8_t* const rows[4], uint8_t* out, uint16_t* sums, int n, int step,
-                                  int first, int sharpness) {
+template <bool kBrighten>
+LUMVEK_SSE41 int sharpenRow8Body(const uint8_t* const rows[4], uint8_t* out, uint16_t* sums, int n, int step,
+                                 int first, int sharpness, ByteBrightness brightness) {
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         const __m128i sum = _mm_add_epi16(_mm_add_epi16(widen8(rows[0] + i), widen8(rows[1] + i)),
@@ -72,14 +78,20 @@ LUMVEK_SSE41 int sharpenRow8Sse41(const uint8_t* const rows[4], uint8_t* out, ui
     }
     const __m128i s = _mm_set1_epi16(static_cast<int16_t>(sharpness));
     const __m128i tenth = _mm_set1_epi16(6554);
+    const __m128i timesHigh = _mm_set1_epi16(static_cast<int16_t>(brightness.high));
+    const __m128i timesLow = _mm_set1_epi16(static_cast<int16_t>(brightness.low));
     const __m128i fourth = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const __m128i zero = _mm_setzero_si128();
     const int end = n - 2 * step;
     int x = first;
     for (; x + 16 <= end; x += 16) {
         const __m128i srcBytes = load(rows[2] + x);
-        const __m128i low = sharpened8(_mm_unpacklo_epi8(srcBytes, zero), blur8(sums, x, step), s, tenth);
-        const __m128i high = sharpened8(_mm_unpackhi_epi8(srcBytes, zero), blur8(sums, x + 8, step), s, tenth);
+        __m128i low = sharpened8(_mm_unpacklo_epi8(srcBytes, zero), blur8(sums, x, step), s, tenth);
+        __m128i high = sharpened8(_mm_unpackhi_epi8(srcBytes, zero), blur8(sums, x + 8, step), s, tenth);
+        if constexpr (kBrighten) {
+            low = brightened8(low, timesHigh, timesLow);
+            high = brightened8(high, timesHigh, timesLow);
+        }
         __m128i bytes = _mm_packus_epi16(low, high);
         if (step == 4) {
             bytes = _mm_blendv_epi8(bytes, srcBytes, fourth);
@@ -87,6 +99,14 @@ LUMVEK_SSE41 int sharpenRow8Sse41(const uint8_t* const rows[4], uint8_t* out, ui
         store(out + x, bytes);
     }
     return x;
+}
+
+} // namespace
+
+int sharpenRow8Sse41(const uint8_t* const rows[4], uint8_t* out, uint16_t* sums, int n, int step, int first,
+                     int sharpness, const ByteBrightness* brightness) {
+    return brightness != nullptr ? sharpenRow8Body<true>(rows, out, sums, n, step, first, sharpness, *brightness)
+                                 : sharpenRow8Body<false>(rows, out, sums, n, step, first, sharpness, {});
 }
 
 LUMVEK_SSE41 int sharpenRow16Sse41(const uint16_t* const rows[4], uint16_t* out, int32_t* sums, int n, int step,

@@ -110,6 +110,30 @@ ToneTable brightnessTable(int brightness, bool wide) {
     return table;
 }
 
+std::optional<ByteBrightness> byteBrightnessOf(float factor) {
+    constexpr int64_t kOne = int64_t{1} << 16;
+    // Every v bounds m: (v m) >> 16 must be the brightened value g, or at
+    // least 255 where g is 255 (the lanes' unsigned pack limits it).
+    int64_t lowest = 0;
+    int64_t highest = int64_t{1} << 32;
+    for (int32_t v = 1; v <= 255; ++v) {
+        const int64_t g = brightenSample(v, factor, 255);
+        lowest = std::max(lowest, (g * kOne + v - 1) / v);
+        if (g < 255) {
+            highest = std::min(highest, ((g + 1) * kOne + v - 1) / v - 1);
+        }
+    }
+    if (lowest > highest || lowest >= (int64_t{1} << 20)) {
+        return std::nullopt;
+    }
+    for (int64_t v = 0; v <= 255; ++v) {
+        if (std::min<int64_t>((v * lowest) >> 16, 255) != brightenSample(static_cast<int32_t>(v), factor, 255)) {
+            return std::nullopt;
+        }
+    }
+    return ByteBrightness{static_cast<uint16_t>(lowest >> 16), static_cast<uint16_t>(lowest & 0xFFFF)};
+}
+
 ToneTable composeTables(const ToneTable& inner, const ToneTable& outer) {
     ToneTable table(inner.size());
     for (size_t v = 0; v < inner.size(); ++v) {

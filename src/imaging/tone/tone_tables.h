@@ -3,6 +3,7 @@
 // tables of 256 (8-bit samples) or 65536 (16-bit samples) entries, and the
 // members that apply them to each sample layout.
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "imaging/pipeline/plane_view.h"
@@ -32,6 +33,16 @@ using ToneTable = std::vector<uint16_t>;  // entry per sample value 0..max
     return static_cast<int32_t>(product);
 }
 [[nodiscard]] ToneTable brightnessTable(int brightness, bool wide);
+// brightenSample(v, factor, 255) of every 8-bit v as min((v x m) >> 16, 255),
+// with m = high x 65536 + low: 16-bit lanes take it as v x high plus the
+// high half of v x low. Such an m exists for all but a few factors (those
+// whose products land on whole numbers from below for some v and from above
+// for others); the one found is checked against every v.
+struct ByteBrightness {
+    uint16_t high = 0;
+    uint16_t low = 0;
+};
+[[nodiscard]] std::optional<ByteBrightness> byteBrightnessOf(float factor);
 // outer(inner(v)) for every v: two table passes made one.
 [[nodiscard]] ToneTable composeTables(const ToneTable& inner, const ToneTable& outer);
 
