@@ -40,14 +40,20 @@ __attribute__((target("avx2"))) inline __m256i brightenWords(__m256i words, __m2
 template <bool kBrighten>
 __attribute__((target("avx2"))) int sharpenRow8Body(const uint8_t* const rows[4], uint8_t* out, uint16_t* sums, int n,
                                                     int step, int first, int sharpness, ByteBrightness brightness) {
+    // The row pointers in registers: the stores to sums could otherwise
+    // alias the array and force a reload of each in every step.
+    const uint8_t* const r0 = rows[0];
+    const uint8_t* const r1 = rows[1];
+    const uint8_t* const r2 = rows[2];
+    const uint8_t* const r3 = rows[3];
     int i = 0;
     for (; i + 16 <= n; i += 16) {
-        const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(widen(rows[0] + i), widen(rows[1] + i)),
-                                             _mm256_add_epi16(widen(rows[2] + i), widen(rows[3] + i)));
+        const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(widen(r0 + i), widen(r1 + i)),
+                                             _mm256_add_epi16(widen(r2 + i), widen(r3 + i)));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i), sum);
     }
     for (; i < n; ++i) {
-        sums[i] = static_cast<uint16_t>(rows[0][i] + rows[1][i] + rows[2][i] + rows[3][i]);
+        sums[i] = static_cast<uint16_t>(r0[i] + r1[i] + r2[i] + r3[i]);
     }
     const __m256i s = _mm256_set1_epi16(static_cast<int16_t>(sharpness));
     const __m256i tenth = _mm256_set1_epi16(6554);
@@ -60,7 +66,7 @@ __attribute__((target("avx2"))) int sharpenRow8Body(const uint8_t* const rows[4]
         const __m256i blur = _mm256_srli_epi16(
             _mm256_add_epi16(_mm256_add_epi16(loadSums(sums, x - 2 * step), loadSums(sums, x - step)),
                              _mm256_add_epi16(loadSums(sums, x), loadSums(sums, x + step))), 4);
-        const __m128i srcBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[2] + x));
+        const __m128i srcBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r2 + x));
         const __m256i src = _mm256_cvtepu8_epi16(srcBytes);
         const __m256i product = _mm256_mullo_epi16(_mm256_sub_epi16(src, blur), s);
         const __m256i t = _mm256_sign_epi16(_mm256_mulhi_epu16(_mm256_abs_epi16(product), tenth), product);
@@ -92,14 +98,20 @@ int sharpenRow8Avx2(const uint8_t* const rows[4], uint8_t* out, uint16_t* sums, 
 // and a fraction of at least 0.1 is far above the rounding error (< 2^-7).
 __attribute__((target("avx2"))) int sharpenRow16Avx2(const uint16_t* const rows[4], uint16_t* out, int32_t* sums,
                                                      int n, int step, int first, int sharpness) {
+    // The row pointers in registers: the stores to sums could otherwise
+    // alias the array and force a reload of each in every step.
+    const uint16_t* const r0 = rows[0];
+    const uint16_t* const r1 = rows[1];
+    const uint16_t* const r2 = rows[2];
+    const uint16_t* const r3 = rows[3];
     int i = 0;
     for (; i + 8 <= n; i += 8) {
-        const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(widen16(rows[0] + i), widen16(rows[1] + i)),
-                                             _mm256_add_epi32(widen16(rows[2] + i), widen16(rows[3] + i)));
+        const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(widen16(r0 + i), widen16(r1 + i)),
+                                             _mm256_add_epi32(widen16(r2 + i), widen16(r3 + i)));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i), sum);
     }
     for (; i < n; ++i) {
-        sums[i] = int32_t{rows[0][i]} + rows[1][i] + rows[2][i] + rows[3][i];
+        sums[i] = int32_t{r0[i]} + r1[i] + r2[i] + r3[i];
     }
     const __m256i s = _mm256_set1_epi32(sharpness);
     const __m256 ten = _mm256_set1_ps(10.0f);
@@ -111,7 +123,7 @@ __attribute__((target("avx2"))) int sharpenRow16Avx2(const uint16_t* const rows[
         const __m256i blur = _mm256_srli_epi32(
             _mm256_add_epi32(_mm256_add_epi32(loadSums32(sums, x - 2 * step), loadSums32(sums, x - step)),
                              _mm256_add_epi32(loadSums32(sums, x), loadSums32(sums, x + step))), 4);
-        const __m128i srcWords = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[2] + x));
+        const __m128i srcWords = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r2 + x));
         const __m256i src = _mm256_cvtepu16_epi32(srcWords);
         const __m256i product = _mm256_mullo_epi32(_mm256_sub_epi32(src, blur), s);
         const __m256i t = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(product), ten));

@@ -67,14 +67,20 @@ LUMVEK_SSE41 inline __m128i blur16(const int32_t* sums, int x, int step) {
 template <bool kBrighten>
 LUMVEK_SSE41 int sharpenRow8Body(const uint8_t* const rows[4], uint8_t* out, uint16_t* sums, int n, int step,
                                  int first, int sharpness, ByteBrightness brightness) {
+    // The row pointers in registers: the stores to sums could otherwise
+    // alias the array and force a reload of each in every step.
+    const uint8_t* const r0 = rows[0];
+    const uint8_t* const r1 = rows[1];
+    const uint8_t* const r2 = rows[2];
+    const uint8_t* const r3 = rows[3];
     int i = 0;
     for (; i + 8 <= n; i += 8) {
-        const __m128i sum = _mm_add_epi16(_mm_add_epi16(widen8(rows[0] + i), widen8(rows[1] + i)),
-                                          _mm_add_epi16(widen8(rows[2] + i), widen8(rows[3] + i)));
+        const __m128i sum = _mm_add_epi16(_mm_add_epi16(widen8(r0 + i), widen8(r1 + i)),
+                                          _mm_add_epi16(widen8(r2 + i), widen8(r3 + i)));
         store(sums + i, sum);
     }
     for (; i < n; ++i) {
-        sums[i] = static_cast<uint16_t>(rows[0][i] + rows[1][i] + rows[2][i] + rows[3][i]);
+        sums[i] = static_cast<uint16_t>(r0[i] + r1[i] + r2[i] + r3[i]);
     }
     const __m128i s = _mm_set1_epi16(static_cast<int16_t>(sharpness));
     const __m128i tenth = _mm_set1_epi16(6554);
@@ -85,7 +91,7 @@ LUMVEK_SSE41 int sharpenRow8Body(const uint8_t* const rows[4], uint8_t* out, uin
     const int end = n - 2 * step;
     int x = first;
     for (; x + 16 <= end; x += 16) {
-        const __m128i srcBytes = load(rows[2] + x);
+        const __m128i srcBytes = load(r2 + x);
         __m128i low = sharpened8(_mm_unpacklo_epi8(srcBytes, zero), blur8(sums, x, step), s, tenth);
         __m128i high = sharpened8(_mm_unpackhi_epi8(srcBytes, zero), blur8(sums, x + 8, step), s, tenth);
         if constexpr (kBrighten) {
@@ -111,14 +117,20 @@ int sharpenRow8Sse41(const uint8_t* const rows[4], uint8_t* out, uint16_t* sums,
 
 LUMVEK_SSE41 int sharpenRow16Sse41(const uint16_t* const rows[4], uint16_t* out, int32_t* sums, int n, int step,
                                    int first, int sharpness) {
+    // The row pointers in registers: the stores to sums could otherwise
+    // alias the array and force a reload of each in every step.
+    const uint16_t* const r0 = rows[0];
+    const uint16_t* const r1 = rows[1];
+    const uint16_t* const r2 = rows[2];
+    const uint16_t* const r3 = rows[3];
     int i = 0;
     for (; i + 4 <= n; i += 4) {
-        const __m128i sum = _mm_add_epi32(_mm_add_epi32(widen16(rows[0] + i), widen16(rows[1] + i)),
-                                          _mm_add_epi32(widen16(rows[2] + i), widen16(rows[3] + i)));
+        const __m128i sum = _mm_add_epi32(_mm_add_epi32(widen16(r0 + i), widen16(r1 + i)),
+                                          _mm_add_epi32(widen16(r2 + i), widen16(r3 + i)));
         store(sums + i, sum);
     }
     for (; i < n; ++i) {
-        sums[i] = int32_t{rows[0][i]} + rows[1][i] + rows[2][i] + rows[3][i];
+        sums[i] = int32_t{r0[i]} + r1[i] + r2[i] + r3[i];
     }
     const __m128i s = _mm_set1_epi32(sharpness);
     const __m128 ten = _mm_set1_ps(10.0f);
@@ -128,7 +140,7 @@ LUMVEK_SSE41 int sharpenRow16Sse41(const uint16_t* const rows[4], uint16_t* out,
     const int end = n - 2 * step;
     int x = first;
     for (; x + 8 <= end; x += 8) {
-        const __m128i srcWords = load(rows[2] + x);
+        const __m128i srcWords = load(r2 + x);
         const __m128i low = sharpened16(_mm_unpacklo_epi16(srcWords, zero), blur16(sums, x, step), s, ten);
         const __m128i high = sharpened16(_mm_unpackhi_epi16(srcWords, zero), blur16(sums, x + 4, step), s, ten);
         __m128i words = _mm_packus_epi32(low, high);
