@@ -357,7 +357,7 @@ TEST(VectorPaths, BrightnessOfNarrowSamplesMatchesItsTable) {
                 frame.at8(1, x) = 0xFF;
                 frame.at8(2, x) = 0;
             }
-            for (int brightness : {-255, -254, -1, 1, 15, 128, 255}) {
+            for (int brightness : {-255, -254, -1, 1, 15, 128, 200, 255}) {
                 const ToneTable table = brightnessTable(brightness, false);
                 OwnedPlane expected = frame;
                 for (int y = 0; y < 3; ++y) {
@@ -367,10 +367,17 @@ TEST(VectorPaths, BrightnessOfNarrowSamplesMatchesItsTable) {
                         }
                     }
                 }
-                OwnedPlane image = frame;
-                ASSERT_EQ(detail::brightenRows8Avx2(image.view(), brightnessFactor(brightness), 0, 3), vector);
-                if (vector) {
-                    ASSERT_EQ(expected.bytes(), image.bytes()) << bpp << " bytes " << w << " wide " << brightness;
+                // By floats, and by the factor's multiplier where it has one.
+                const float factor = brightnessFactor(brightness);
+                const std::optional<ByteBrightness> multiplier = byteBrightnessOf(factor);
+                for (const ByteBrightness* m : {static_cast<const ByteBrightness*>(nullptr),
+                                                multiplier ? &*multiplier : nullptr}) {
+                    OwnedPlane image = frame;
+                    ASSERT_EQ(detail::brightenRows8Avx2(image.view(), factor, 0, 3, m), vector);
+                    if (vector) {
+                        ASSERT_EQ(expected.bytes(), image.bytes())
+                            << bpp << " bytes " << w << " wide " << brightness << (m ? " by multiplier" : "");
+                    }
                 }
             }
         }

@@ -19,6 +19,7 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "imaging/colour/hue_saturation.h"
@@ -72,9 +73,11 @@ bool FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
     const bool brightnessArithmetic = first != nullptr && firstKey.gamma == kNeutralGamma && firstKey.contrast == 0 &&
                                       (wide || !cpuFeatures().avx512vbmi);
     const float brightness = brightnessFactor(firstKey.brightness);
-    auto brighten = [wide](const PlaneView& image, float factor, int y0, int y1) {
-        return wide ? detail::brightenRows16Avx2(image, factor, y0, y1)
-                    : detail::brightenRows8Avx2(image, factor, y0, y1);
+    const std::optional<ByteBrightness> multiplier =
+        brightnessArithmetic && !wide ? byteBrightnessOf(brightness) : std::nullopt;
+    auto brighten = [&](int y0, int y1) {
+        return wide ? detail::brightenRows16Avx2(output, brightness, y0, y1)
+                    : detail::brightenRows8Avx2(output, brightness, y0, y1, multiplier ? &*multiplier : nullptr);
     };
 
     const SharpnessTable* sharpness = nullptr;
@@ -157,7 +160,7 @@ bool FramePipeline::bandChain(const PlaneView* raw, const PlaneView& output, con
                 hueSaturationToneRows(output, hueOffset, *hue, first, p0, p1);
             } else if (hue != nullptr) {
                 hueSaturationOptimisedRows(output, hueOffset, *hue, p0, p1);
-            } else if (first != nullptr && !(brightnessArithmetic && brighten(output, brightness, p0, p1))) {
+            } else if (first != nullptr && !(brightnessArithmetic && brighten(p0, p1))) {
                 applyToneTableRows(output, *first, p0, p1);
             }
             if (delivery != nullptr && sharpness == nullptr) {

@@ -47,7 +47,8 @@ void applyAfter(const PlaneView& image, bool wide, const AfterSharpening& after,
         forEachSample<uint16_t>(image, y0, y1, [factor](uint16_t& s) {
             s = static_cast<uint16_t>(brightenSample(s, factor, 65535));
         });
-    } else if (!wide && !detail::brightenRows8Avx2(image, factor, y0, y1)) {
+    } else if (!wide && !detail::brightenRows8Avx2(image, factor, y0, y1,
+                                                   after.multiplier ? &*after.multiplier : nullptr)) {
         forEachSample<uint8_t>(image, y0, y1,
                                [factor](uint8_t& s) { s = static_cast<uint8_t>(brightenSample(s, factor, 255)); });
     }

@@ -148,7 +148,10 @@ bool brightnessOptimised8(const PlaneView& image, int brightness, RowBands& band
         return false;
     }
     const float factor = brightnessFactor(brightness);
-    bands.run(0, image.height, [&](int y0, int y1) { (void)detail::brightenRows8Avx2(image, factor, y0, y1); });
+    const std::optional<ByteBrightness> multiplier = byteBrightnessOf(factor);
+    bands.run(0, image.height, [&](int y0, int y1) {
+        (void)detail::brightenRows8Avx2(image, factor, y0, y1, multiplier ? &*multiplier : nullptr);
+    });
     return true;
 }
 

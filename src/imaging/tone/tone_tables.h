@@ -66,13 +66,16 @@ void applyToneTableRows(const PlaneView& image, const ToneTable& table, int y0, 
 namespace detail {
 // Brightness by arithmetic on rows [y0, y1) of 8-bit samples (1/3/4-byte
 // pixels) with AVX2, or with the SSE4.1 body below on processors without
-// it; false without either.
-[[nodiscard]] bool brightenRows8Avx2(const PlaneView& image, float factor, int y0, int y1);
+// it; false without either. With the factor's multiplier
+// (byteBrightnessOf), the lanes multiply 16-bit integers instead of floats.
+[[nodiscard]] bool brightenRows8Avx2(const PlaneView& image, float factor, int y0, int y1,
+                                     const ByteBrightness* multiplier = nullptr);
 // The same for 16-bit samples (2/6/8-byte pixels), the table's own formula
 // without reading its 128 KiB.
 [[nodiscard]] bool brightenRows16Avx2(const PlaneView& image, float factor, int y0, int y1);
 // The 128-bit bodies alone (SSE4.1 and SSSE3; false without them).
-[[nodiscard]] bool brightenRows8Sse41(const PlaneView& image, float factor, int y0, int y1);
+[[nodiscard]] bool brightenRows8Sse41(const PlaneView& image, float factor, int y0, int y1,
+                                      const ByteBrightness* multiplier = nullptr);
 [[nodiscard]] bool brightenRows16Sse41(const PlaneView& image, float factor, int y0, int y1);
 // A 256-entry byte table over rows [y0, y1) of 8-bit samples (AVX2; false
 // without it, then the caller walks the samples itself).
