@@ -279,8 +279,9 @@ LUMVEK_AVX2 int interiorRow(const PlaneView& raw, const PlaneView& out, const In
 // sweep: the pair loads and splits five rows where two single rows take
 // eight. One colour's near row is row r for both outputs, its far rows
 // r - 2 and r + 2 (or r - 1 and r + 1 the other way round); the other
-// colour's rows r - 1 and r + 1 swap near and far between the two.
-template <int kBits, typename Sample, bool kRedAbove>
+// colour's rows r - 1 and r + 1 swap near and far between the two. kBpp is
+// the output's bytes per pixel.
+template <int kBits, typename Sample, bool kRedAbove, bool kRedOdd, int kBpp>
 LUMVEK_AVX2 int interiorPair(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
                              int c) {
     using L = Lanes<kBits>;
@@ -292,8 +293,8 @@ LUMVEK_AVX2 int interiorPair(const PlaneView& raw, const PlaneView& out, const I
     const Sample* down2 = rowOf(r + 2);
     uint8_t* dstA = out.row(r);
     uint8_t* dstB = out.row(r + 1);
-    const int bpp = out.bytesPerPixel;
-    const bool redOdd = redColumnParity(params.bayerMode) == 1;
+    constexpr int bpp = kBpp;
+    constexpr bool redOdd = kRedOdd;
     const __m256i kRed = L::multiplier(params.redMultiplier);
     const __m256i kBlue = L::multiplier(params.blueMultiplier);
     return stepAlong<kBits>(raw.width, c, [&](int x) LUMVEK_AVX2 __attribute__((always_inline)) {
@@ -316,8 +317,15 @@ LUMVEK_AVX2 int interiorPair(const PlaneView& raw, const PlaneView& out, const I
 template <int kBits, typename Sample>
 int interiorRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
     const QuadRows q = quadRowsFor(params.bayerMode, r, raw.height);
-    return q.ry == r - 1 ? interiorPair<kBits, Sample, true>(raw, out, params, r, c)
-                         : interiorPair<kBits, Sample, false>(raw, out, params, r, c);
+    const bool redAbove = q.ry == r - 1;
+    const bool redOdd = redColumnParity(params.bayerMode) == 1;
+    const bool triples = out.bytesPerPixel == 3 || out.bytesPerPixel == 6;
+    return withFlags(
+        [&](auto kRedAbove, auto kRedOdd, auto kTriples) {
+            constexpr int kBpp = (kBits == 8 ? 3 : 6) + (kTriples ? 0 : kBits / 8);
+            return interiorPair<kBits, Sample, kRedAbove, kRedOdd, kBpp>(raw, out, params, r, c);
+        },
+        redAbove, redOdd, triples);
 }
 
 } // namespace

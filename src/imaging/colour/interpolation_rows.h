@@ -1,9 +1,27 @@
 #pragma once
 // The vector bodies of the interpolation interior, one output row at a time.
 // Each returns the first column it left for the scalar code; c is even.
+#include <type_traits>
+
 #include "imaging/colour/interpolation.h"
 
 namespace lumvek::detail {
+
+// body(std::bool_constant<f>{}...) for the run-time flags f given: the
+// choices a row kernel makes once per frame (the Bayer phase, the output
+// layout) become compile-time constants, so that its loop carries no branch
+// on them and no register for them.
+template <typename Body>
+int withFlags(Body body) {
+    return body();
+}
+template <typename Body, typename... Flags>
+int withFlags(Body body, bool flag, Flags... rest) {
+    if (flag) {
+        return withFlags([&](auto... more) { return body(std::true_type{}, more...); }, rest...);
+    }
+    return withFlags([&](auto... more) { return body(std::false_type{}, more...); }, rest...);
+}
 
 // Rows of one output row: the row holding red inside the quad and the red
 // row across the centre, the same for blue. Rows outside the frame (output

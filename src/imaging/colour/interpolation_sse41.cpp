@@ -169,7 +169,8 @@ LUMVEK_SSE41 inline void colourSums(const RowSplits& near, const RowSplits& far,
     }
 }
 
-template <int kBits, typename Sample>
+// kRedOdd: red on the odd columns; kBpp: the output's bytes per pixel.
+template <int kBits, typename Sample, bool kRedOdd, int kBpp>
 LUMVEK_SSE41 int interiorRow(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
                              int c) {
     using L = Lanes<kBits>;
@@ -180,8 +181,8 @@ LUMVEK_SSE41 int interiorRow(const PlaneView& raw, const PlaneView& out, const I
     const Sample* sBy = rowOf(q.by);
     const Sample* sBy2 = rowOf(q.by2);
     uint8_t* dst = out.row(r);
-    const int bpp = out.bytesPerPixel;
-    const bool redOdd = redColumnParity(params.bayerMode) == 1;
+    constexpr int bpp = kBpp;
+    constexpr bool redOdd = kRedOdd;
     const __m128i kRed = L::multiplier(params.redMultiplier);
     const __m128i kBlue = L::multiplier(params.blueMultiplier);
     auto step = [&](int x) LUMVEK_SSE41 {
@@ -195,7 +196,7 @@ LUMVEK_SSE41 int interiorRow(const PlaneView& raw, const PlaneView& out, const I
         // Green: the red row's sample on the blue column plus the blue row's
         // on the red column, both inside the quad.
         __m128i greenEven, greenOdd;
-        if (redOdd) {
+        if constexpr (redOdd) {
             greenEven = L::add(ry.at.even, by.before.odd);
             greenOdd = L::add(ry.at.even, by.at.odd);
         } else {
@@ -206,7 +207,7 @@ LUMVEK_SSE41 int interiorRow(const PlaneView& raw, const PlaneView& out, const I
         const __m128i blue = L::join(L::scale(blueEven, kBlue), L::scale(blueOdd, kBlue));
         const __m128i green = L::join(L::half(greenEven), L::half(greenOdd));
         uint8_t* px = dst + static_cast<std::ptrdiff_t>(x) * bpp;
-        if (bpp == 3 || bpp == 6) {
+        if constexpr (bpp == 3 || bpp == 6) {
             storeTriples(px, blue, green, red, kBits == 8 ? kInterleave8 : kInterleave16);
         } else if constexpr (kBits == 8) {
             storeQuads8(px, blue, green, red);
@@ -228,14 +229,26 @@ LUMVEK_SSE41 int interiorRow(const PlaneView& raw, const PlaneView& out, const I
     return lastStart + L::kStep;
 }
 
+template <int kBits, typename Sample>
+int interiorRowOfLayout(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
+    const bool redOdd = redColumnParity(params.bayerMode) == 1;
+    const bool triples = out.bytesPerPixel == 3 || out.bytesPerPixel == 6;
+    return withFlags(
+        [&](auto kRedOdd, auto kTriples) {
+            constexpr int kBpp = (kBits == 8 ? 3 : 6) + (kTriples ? 0 : kBits / 8);
+            return interiorRow<kBits, Sample, kRedOdd, kBpp>(raw, out, params, r, c);
+        },
+        redOdd, triples);
+}
+
 } // namespace
 
 int interiorRow8Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
-    return interiorRow<8, uint8_t>(raw, out, params, r, c);
+    return interiorRowOfLayout<8, uint8_t>(raw, out, params, r, c);
 }
 
 int interiorRow16Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
-    return interiorRow<16, uint16_t>(raw, out, params, r, c);
+    return interiorRowOfLayout<16, uint16_t>(raw, out, params, r, c);
 }
 
 } // namespace lumvek::detail
