@@ -11,13 +11,18 @@
 // later the latest frame arrived than the earliest, each after its own
 // frame boundary) stays under the camera's period; "late" counts the frames
 // that arrived more than a period later than that; "longest_gap_ms" is the
-// longest time between two arrivals.
+// longest time between two arrivals; "latency_median_ms" and
+// "latency_p99_ms" are the camera's delivery latency over the run (from a
+// frame's last byte in the transfer thread to its handler), as the SDK's
+// stream statistics measure it, and the summary lines give the largest of
+// them.
 //
 //   lumvek-bench-cameras [--cameras N] [--seconds S] [--bits 8|16|24|32|48|64] [--tone]
 //                        [--camsim PATH]
 //
 // Output, one "key value" pair per line (camera lines: "camera I key value ..."):
 //   camera 0 frames 648 fps 10.80 missed 0 dropped 0 late 0 spread_ms 41.2 longest_gap_ms 131.0 errors 0
+//            latency_median_ms 12.1 latency_p99_ms 20.3
 //   sdk_cpu_percent 71.2 / sim_cpu_percent 40.1 / sdk_cpu_ms_per_frame 8.2 / sdk_vmrss_mib 941.0 ...
 #include <unistd.h>
 
@@ -35,6 +40,7 @@
 #include <vector>
 
 #include "LumvekSdk.h"
+#include "LumvekStream.h"
 #include "LumvekWindow.h"
 #include "arrival_slots.h"
 #include "camsim_daemon.h"
@@ -242,6 +248,7 @@ int run(const Options& o) {
         std::vector<uint64_t> first;
         for (const auto& camera : cameras) {
             first.push_back(camera->frames.load());
+            (void)LumvekStream_ResetStatistics(camera->handle);
             camera->measuring.store(true);
         }
         const double sdk0 = lumvek::bench::processCpuSeconds(getpid());
@@ -249,9 +256,14 @@ int run(const Options& o) {
         const auto start = Clock::now();
         std::this_thread::sleep_for(std::chrono::duration<double>(o.seconds));
         std::vector<uint64_t> delivered;
+        std::vector<LumvekStreamStatistics> statistics(cameras.size());
         for (size_t i = 0; i < cameras.size(); ++i) {
             delivered.push_back(cameras[i]->frames.load() - first[i]);
             cameras[i]->measuring.store(false);
+            statistics[i].size = sizeof(LumvekStreamStatistics);
+            if (LumvekStream_GetStatistics(cameras[i]->handle, &statistics[i]) != 1) {
+                statistics[i] = {};
+            }
         }
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
         const double sdkCpu = lumvek::bench::processCpuSeconds(getpid()) - sdk0;
@@ -262,18 +274,24 @@ int run(const Options& o) {
         // interval, give or take one; fewer arrivals than that were missed.
         const auto made = static_cast<int64_t>(std::floor(elapsed * 1000.0 / kSensorPeriodMs));
         uint64_t total = 0;
+        double worstMedianMs = 0.0;
+        double worstP99Ms = 0.0;
         for (size_t i = 0; i < cameras.size(); ++i) {
+            const double medianMs = static_cast<double>(statistics[i].latencyMedianNs) * 1e-6;
+            const double p99Ms = static_cast<double>(statistics[i].latencyP99Ns) * 1e-6;
+            worstMedianMs = std::max(worstMedianMs, medianMs);
+            worstP99Ms = std::max(worstP99Ms, p99Ms);
             total += delivered[i];
             const int64_t missed = std::max<int64_t>(0, made - static_cast<int64_t>(delivered[i]));
             const std::vector<double> arrivals = cameras[i]->arrivals();
             const lumvek::bench::ArrivalSlots slots = lumvek::bench::countArrivalSlots(arrivals, kSensorPeriodMs);
             std::printf("camera %zu frames %llu fps %.2f missed %lld dropped %llu late %llu spread_ms %.1f "
-                        "longest_gap_ms %.1f errors %llu\n",
+                        "longest_gap_ms %.1f errors %llu latency_median_ms %.1f latency_p99_ms %.1f\n",
                         i, static_cast<unsigned long long>(delivered[i]),
                         static_cast<double>(delivered[i]) / elapsed, static_cast<long long>(missed),
                         static_cast<unsigned long long>(slots.dropped), static_cast<unsigned long long>(slots.late),
                         slots.spreadMs, longestGapMs(arrivals),
-                        static_cast<unsigned long long>(cameras[i]->errors.load()));
+                        static_cast<unsigned long long>(cameras[i]->errors.load()), medianMs, p99Ms);
         }
         const double perFrame = total > 0 ? 1000.0 / static_cast<double>(total) : 0.0;
         std::printf("cameras %d\nbits %d\ntone %d\nseconds %.1f\ncamera_fps %.2f\n", o.cameras, o.bits, o.tone ? 1 : 0,
@@ -281,6 +299,7 @@ int run(const Options& o) {
         std::printf("sdk_cpu_percent %.1f\nsim_cpu_percent %.1f\n", 100.0 * sdkCpu / elapsed, 100.0 * simCpu / elapsed);
         std::printf("sdk_cpu_ms_per_frame %.2f\nsim_cpu_ms_per_frame %.2f\n", sdkCpu * perFrame, simCpu * perFrame);
         std::printf("sdk_vmrss_mib %.1f\n", rss);
+        std::printf("latency_median_ms_max %.1f\nlatency_p99_ms_max %.1f\n", worstMedianMs, worstP99Ms);
         std::fflush(stdout);
         for (const auto& camera : cameras) {
             if (camera->errors.load() != 0) {

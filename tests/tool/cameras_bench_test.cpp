@@ -82,10 +82,12 @@ struct CameraLine {
     double spreadMs = -1.0;
     double longestGapMs = -1.0;
     unsigned long long errors = 1;
+    double latencyMedianMs = -1.0;
+    double latencyP99Ms = -1.0;
 };
 
-// "camera I frames N fps F missed M dropped D late L spread_ms S longest_gap_ms G errors E"
-// lines and "key value" lines.
+// "camera I frames N fps F missed M dropped D late L spread_ms S longest_gap_ms G errors E
+// latency_median_ms A latency_p99_ms B" lines and "key value" lines.
 bool parseOutput(const std::string& out, std::map<int, CameraLine>& cameras, std::map<std::string, double>& values) {
     std::istringstream lines(out);
     std::string line;
@@ -96,12 +98,14 @@ bool parseOutput(const std::string& out, std::map<int, CameraLine>& cameras, std
         if (key == "camera") {
             int index = -1;
             CameraLine c;
-            std::string framesKey, fpsKey, missedKey, droppedKey, lateKey, spreadKey, gapKey, errorsKey;
+            std::string framesKey, fpsKey, missedKey, droppedKey, lateKey, spreadKey, gapKey, errorsKey, medianKey,
+                p99Key;
             if (!(words >> index >> framesKey >> c.frames >> fpsKey >> c.fps >> missedKey >> c.missed >> droppedKey >>
                   c.dropped >> lateKey >> c.late >> spreadKey >> c.spreadMs >> gapKey >> c.longestGapMs >> errorsKey >>
-                  c.errors) ||
+                  c.errors >> medianKey >> c.latencyMedianMs >> p99Key >> c.latencyP99Ms) ||
                 framesKey != "frames" || fpsKey != "fps" || missedKey != "missed" || droppedKey != "dropped" ||
-                lateKey != "late" || spreadKey != "spread_ms" || gapKey != "longest_gap_ms" || errorsKey != "errors") {
+                lateKey != "late" || spreadKey != "spread_ms" || gapKey != "longest_gap_ms" || errorsKey != "errors" ||
+                medianKey != "latency_median_ms" || p99Key != "latency_p99_ms") {
                 ADD_FAILURE() << "camera line: " << line;
                 return false;
             }
@@ -137,13 +141,17 @@ TEST(CamerasBench, TwoCamerasWithToneControlsDeliverAndReportEveryFigure) {
         EXPECT_LT(camera.dropped + camera.late, camera.frames) << "camera " << index;
         EXPECT_GE(camera.spreadMs, 0.0) << "camera " << index;
         EXPECT_EQ(camera.errors, 0u) << "camera " << index << ": " << result.err;
+        // Delivered frames were measured: a latency that is there and ordered.
+        EXPECT_GT(camera.latencyMedianMs, 0.0) << "camera " << index;
+        EXPECT_GE(camera.latencyP99Ms, camera.latencyMedianMs) << "camera " << index;
+        EXPECT_GE(values["latency_p99_ms_max"], camera.latencyP99Ms);
     }
     EXPECT_EQ(values["cameras"], 2);
     EXPECT_EQ(values["bits"], 24);
     EXPECT_EQ(values["tone"], 1);
     EXPECT_GE(values["seconds"], 2.0);
     for (const char* key : {"sdk_cpu_percent", "sim_cpu_percent", "sdk_cpu_ms_per_frame", "sim_cpu_ms_per_frame",
-                            "sdk_vmrss_mib", "camera_fps"}) {
+                            "sdk_vmrss_mib", "camera_fps", "latency_median_ms_max", "latency_p99_ms_max"}) {
         ASSERT_EQ(values.count(key), 1u) << key << " missing:\n" << result.out;
         EXPECT_GT(values[key], 0.0) << key;
     }
