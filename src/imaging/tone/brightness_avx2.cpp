@@ -16,8 +16,6 @@ namespace lumvek::detail {
 #if defined(__x86_64__)
 namespace {
 
-#define LUMVEK_BRIGHTNESS_AVX2_INLINE __attribute__((target("avx2"), always_inline))
-
 __attribute__((target("avx2"))) inline __m256i scaleEight(__m128i bytes, __m256 factor) {
     const __m256 v = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes));
     return _mm256_cvttps_epi32(_mm256_mul_ps(v, factor));  // products are below 2^12: no overflow
@@ -54,7 +52,7 @@ __attribute__((target("avx2"))) int brightenRow8ByMultiplierAvx2(uint8_t* row, i
     const __m256i high = _mm256_set1_epi16(static_cast<int16_t>(m.high));
     const __m256i low = _mm256_set1_epi16(static_cast<int16_t>(m.low));
     const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    auto scaled = [&](__m256i words) LUMVEK_BRIGHTNESS_AVX2_INLINE {
+    auto scaled = [&](__m256i words) __attribute__((target("avx2"), always_inline)) {
         return _mm256_add_epi16(_mm256_mullo_epi16(words, high), _mm256_mulhi_epu16(words, low));
     };
     int i = 0;

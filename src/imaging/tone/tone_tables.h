@@ -35,9 +35,9 @@ using ToneTable = std::vector<uint16_t>;  // entry per sample value 0..max
 [[nodiscard]] ToneTable brightnessTable(int brightness, bool wide);
 // brightenSample(v, factor, 255) of every 8-bit v as min((v x m) >> 16, 255),
 // with m = high x 65536 + low: 16-bit lanes take it as v x high plus the
-// high half of v x low. Such an m exists for all but a few factors (those
-// whose products land on whole numbers from below for some v and from above
-// for others); the one found is checked against every v.
+// high half of v x low. Such an m exists for all but seven of the 511
+// brightness factors (std::nullopt for those); the one found is checked
+// against every v.
 struct ByteBrightness {
     uint16_t high = 0;
     uint16_t low = 0;
