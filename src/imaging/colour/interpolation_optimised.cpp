@@ -56,8 +56,8 @@ void interpolateRow(const PlaneView& raw, const PlaneView& out, const Interpolat
 }
 
 // Rows r and r + 1 in one sweep where a pair body serves them (rows
-// r - 2 .. r + 2 inside; AVX-512 for three components, else AVX2); false
-// otherwise.
+// r - 2 .. r + 2 inside; AVX-512 for three components, else AVX2, else
+// SSE4.1); false otherwise.
 bool interpolatePair(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r) {
 #if defined(__x86_64__)
     if (r < 2 || r + 3 > raw.height || raw.width <= 4) {
@@ -72,6 +72,9 @@ bool interpolatePair(const PlaneView& raw, const PlaneView& out, const Interpola
     if (c == 2 && cpuFeatures().avx2) {  // a four-component output, or no AVX-512
         c = narrow ? detail::interiorRowPair8Avx2(raw, out, params, r, c)
                    : detail::interiorRowPair16Avx2(raw, out, params, r, c);
+    } else if (c == 2 && cpuFeatures().sse41) {
+        c = narrow ? detail::interiorRowPair8Sse41(raw, out, params, r, c)
+                   : detail::interiorRowPair16Sse41(raw, out, params, r, c);
     }
     if (c == 2) {
         return false;  // no pair body, or a frame too narrow for a step

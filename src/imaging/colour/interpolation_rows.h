@@ -36,6 +36,12 @@ struct QuadRows {
 // SSE4.1 and SSSE3, for processors without AVX2.
 int interiorRow8Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
 int interiorRow16Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
+// Output rows r and r + 1 together, from the five rows r - 2 .. r + 2, which
+// must all lie inside the frame; returns the first column left in both.
+int interiorRowPair8Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                          int c);
+int interiorRowPair16Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                           int c);
 int interiorRow8Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
 int interiorRow16Avx2(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c);
 // Output rows r and r + 1 together, from the five rows r - 2 .. r + 2, which

@@ -169,7 +169,57 @@ LUMVEK_SSE41 inline void colourSums(const RowSplits& near, const RowSplits& far,
     }
 }
 
-// kRedOdd: red on the odd columns; kBpp: the output's bytes per pixel.
+// One step of one output row from the splits of its four rows: 16 (8-bit)
+// or 8 (16-bit) pixels stored at px. kRedOdd: red on the odd columns; kBpp:
+// the output's bytes per pixel.
+template <int kBits, bool kRedOdd, int kBpp>
+LUMVEK_SSE41 __attribute__((always_inline)) inline void outputStep(const RowSplits& ry, const RowSplits& ry2,
+                                                                   const RowSplits& by, const RowSplits& by2,
+                                                                   __m128i kRed, __m128i kBlue, uint8_t* px) {
+    using L = Lanes<kBits>;
+    __m128i redEven, redOddSum, blueEven, blueOdd;
+    colourSums<kBits>(ry, ry2, kRedOdd, redEven, redOddSum);
+    colourSums<kBits>(by, by2, !kRedOdd, blueEven, blueOdd);
+    // Green: the red row's sample on the blue column plus the blue row's
+    // on the red column, both inside the quad.
+    __m128i greenEven, greenOdd;
+    if constexpr (kRedOdd) {
+        greenEven = L::add(ry.at.even, by.before.odd);
+        greenOdd = L::add(ry.at.even, by.at.odd);
+    } else {
+        greenEven = L::add(ry.before.odd, by.at.even);
+        greenOdd = L::add(ry.at.odd, by.at.even);
+    }
+    const __m128i red = L::join(L::scale(redEven, kRed), L::scale(redOddSum, kRed));
+    const __m128i blue = L::join(L::scale(blueEven, kBlue), L::scale(blueOdd, kBlue));
+    const __m128i green = L::join(L::half(greenEven), L::half(greenOdd));
+    if constexpr (kBpp == 3 || kBpp == 6) {
+        storeTriples(px, blue, green, red, kBits == 8 ? kInterleave8 : kInterleave16);
+    } else if constexpr (kBits == 8) {
+        storeQuads8(px, blue, green, red);
+    } else {
+        storeQuads16(px, blue, green, red);
+    }
+}
+
+// Runs step(x) over a row from column c. A step reads two columns past its
+// last output. The last step may overlap the one before, writing the same
+// values again, so that the scalar code is left at most one column. Returns
+// the first column left.
+template <int kBits, typename Step>
+LUMVEK_SSE41 __attribute__((always_inline)) inline int stepAlong(int width, int c, Step step) {
+    using L = Lanes<kBits>;
+    const int lastStart = (width - L::kStep - 2) & ~1;
+    if (c > lastStart) {
+        return c;
+    }
+    for (; c < lastStart; c += L::kStep) {
+        step(c);
+    }
+    step(lastStart);
+    return lastStart + L::kStep;
+}
+
 template <int kBits, typename Sample, bool kRedOdd, int kBpp>
 LUMVEK_SSE41 int interiorRow(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
                              int c) {
@@ -181,52 +231,47 @@ LUMVEK_SSE41 int interiorRow(const PlaneView& raw, const PlaneView& out, const I
     const Sample* sBy = rowOf(q.by);
     const Sample* sBy2 = rowOf(q.by2);
     uint8_t* dst = out.row(r);
-    constexpr int bpp = kBpp;
-    constexpr bool redOdd = kRedOdd;
     const __m128i kRed = L::multiplier(params.redMultiplier);
     const __m128i kBlue = L::multiplier(params.blueMultiplier);
-    auto step = [&](int x) LUMVEK_SSE41 {
-        const RowSplits ry = splitsOf<kBits>(sRy, x);
-        const RowSplits ry2 = splitsOf<kBits>(sRy2, x);
-        const RowSplits by = splitsOf<kBits>(sBy, x);
-        const RowSplits by2 = splitsOf<kBits>(sBy2, x);
-        __m128i redEven, redOddSum, blueEven, blueOdd;
-        colourSums<kBits>(ry, ry2, redOdd, redEven, redOddSum);
-        colourSums<kBits>(by, by2, !redOdd, blueEven, blueOdd);
-        // Green: the red row's sample on the blue column plus the blue row's
-        // on the red column, both inside the quad.
-        __m128i greenEven, greenOdd;
-        if constexpr (redOdd) {
-            greenEven = L::add(ry.at.even, by.before.odd);
-            greenOdd = L::add(ry.at.even, by.at.odd);
+    return stepAlong<kBits>(raw.width, c, [&](int x) LUMVEK_SSE41 __attribute__((always_inline)) {
+        outputStep<kBits, kRedOdd, kBpp>(splitsOf<kBits>(sRy, x), splitsOf<kBits>(sRy2, x), splitsOf<kBits>(sBy, x),
+                                         splitsOf<kBits>(sBy2, x), kRed, kBlue,
+                                         dst + static_cast<std::ptrdiff_t>(x) * kBpp);
+    });
+}
+
+// Output rows r and r + 1 (rows r - 2 .. r + 2 inside the frame) in one
+// sweep, as the AVX2 pair body does: five rows loaded and split where two
+// single rows take eight.
+template <int kBits, typename Sample, bool kRedAbove, bool kRedOdd, int kBpp>
+LUMVEK_SSE41 int interiorPair(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                              int c) {
+    using L = Lanes<kBits>;
+    auto rowOf = [&](int y) { return reinterpret_cast<const Sample*>(raw.row(y)); };
+    const Sample* up2 = rowOf(r - 2);
+    const Sample* up1 = rowOf(r - 1);
+    const Sample* mid = rowOf(r);
+    const Sample* down1 = rowOf(r + 1);
+    const Sample* down2 = rowOf(r + 2);
+    uint8_t* dstA = out.row(r);
+    uint8_t* dstB = out.row(r + 1);
+    const __m128i kRed = L::multiplier(params.redMultiplier);
+    const __m128i kBlue = L::multiplier(params.blueMultiplier);
+    return stepAlong<kBits>(raw.width, c, [&](int x) LUMVEK_SSE41 __attribute__((always_inline)) {
+        const RowSplits m1 = splitsOf<kBits>(up1, x);
+        const RowSplits z0 = splitsOf<kBits>(mid, x);
+        const RowSplits p1 = splitsOf<kBits>(down1, x);
+        const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(x) * kBpp;
+        if constexpr (kRedAbove) {
+            // Red in rows r - 1 and r + 1, blue in row r.
+            outputStep<kBits, kRedOdd, kBpp>(m1, p1, z0, splitsOf<kBits>(up2, x), kRed, kBlue, dstA + at);
+            outputStep<kBits, kRedOdd, kBpp>(p1, m1, z0, splitsOf<kBits>(down2, x), kRed, kBlue, dstB + at);
         } else {
-            greenEven = L::add(ry.before.odd, by.at.even);
-            greenOdd = L::add(ry.at.odd, by.at.even);
+            // Red in row r, blue in rows r - 1 and r + 1.
+            outputStep<kBits, kRedOdd, kBpp>(z0, splitsOf<kBits>(up2, x), m1, p1, kRed, kBlue, dstA + at);
+            outputStep<kBits, kRedOdd, kBpp>(z0, splitsOf<kBits>(down2, x), p1, m1, kRed, kBlue, dstB + at);
         }
-        const __m128i red = L::join(L::scale(redEven, kRed), L::scale(redOddSum, kRed));
-        const __m128i blue = L::join(L::scale(blueEven, kBlue), L::scale(blueOdd, kBlue));
-        const __m128i green = L::join(L::half(greenEven), L::half(greenOdd));
-        uint8_t* px = dst + static_cast<std::ptrdiff_t>(x) * bpp;
-        if constexpr (bpp == 3 || bpp == 6) {
-            storeTriples(px, blue, green, red, kBits == 8 ? kInterleave8 : kInterleave16);
-        } else if constexpr (kBits == 8) {
-            storeQuads8(px, blue, green, red);
-        } else {
-            storeQuads16(px, blue, green, red);
-        }
-    };
-    // A step reads two columns past its last output. The last step may
-    // overlap the one before, writing the same values again, so that the
-    // scalar code is left at most one column.
-    const int lastStart = (raw.width - L::kStep - 2) & ~1;
-    if (c > lastStart) {
-        return c;
-    }
-    for (; c < lastStart; c += L::kStep) {
-        step(c);
-    }
-    step(lastStart);
-    return lastStart + L::kStep;
+    });
 }
 
 template <int kBits, typename Sample>
@@ -241,6 +286,20 @@ int interiorRowOfLayout(const PlaneView& raw, const PlaneView& out, const Interp
         redOdd, triples);
 }
 
+template <int kBits, typename Sample>
+int interiorPairOfLayout(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                         int c) {
+    const bool redAbove = quadRowsFor(params.bayerMode, r, raw.height).ry == r - 1;
+    const bool redOdd = redColumnParity(params.bayerMode) == 1;
+    const bool triples = out.bytesPerPixel == 3 || out.bytesPerPixel == 6;
+    return withFlags(
+        [&](auto kRedAbove, auto kRedOdd, auto kTriples) {
+            constexpr int kBpp = (kBits == 8 ? 3 : 6) + (kTriples ? 0 : kBits / 8);
+            return interiorPair<kBits, Sample, kRedAbove, kRedOdd, kBpp>(raw, out, params, r, c);
+        },
+        redAbove, redOdd, triples);
+}
+
 } // namespace
 
 int interiorRow8Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
@@ -249,6 +308,16 @@ int interiorRow8Sse41(const PlaneView& raw, const PlaneView& out, const Interpol
 
 int interiorRow16Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
     return interiorRowOfLayout<16, uint16_t>(raw, out, params, r, c);
+}
+
+int interiorRowPair8Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                          int c) {
+    return interiorPairOfLayout<8, uint8_t>(raw, out, params, r, c);
+}
+
+int interiorRowPair16Sse41(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
+                           int c) {
+    return interiorPairOfLayout<16, uint16_t>(raw, out, params, r, c);
 }
 
 } // namespace lumvek::detail
