@@ -259,7 +259,11 @@ TEST(VectorPaths, SharpeningInPlaceInRunsMatchesTheReference) {
                 for (int sharpness : {1, 10, 30}) {
                     for (int brightness : {0, -255, -100, 34, 37, 255}) {
                         for (bool byTable : {false, true}) {
-                            if (brightness == 0 && byTable) {
+                            // Brightness on the shapes that take the vector
+                            // bodies, their tails and the one-row runs.
+                            const bool brightShape = sharpness == 10 && (w == 5 || w == 33 || w == 67) &&
+                                                     (h == 5 || h == 13);
+                            if (brightness == 0 ? byTable : !brightShape) {
                                 continue;
                             }
                             OwnedPlane frame(w, h, bpp);
