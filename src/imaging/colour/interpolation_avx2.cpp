@@ -316,16 +316,9 @@ LUMVEK_AVX2 int interiorPair(const PlaneView& raw, const PlaneView& out, const I
 
 template <int kBits, typename Sample>
 int interiorRows(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
-    const QuadRows q = quadRowsFor(params.bayerMode, r, raw.height);
-    const bool redAbove = q.ry == r - 1;
-    const bool redOdd = redColumnParity(params.bayerMode) == 1;
-    const bool triples = out.bytesPerPixel == 3 || out.bytesPerPixel == 6;
-    return withFlags(
-        [&](auto kRedAbove, auto kRedOdd, auto kTriples) {
-            constexpr int kBpp = (kBits == 8 ? 3 : 6) + (kTriples ? 0 : kBits / 8);
-            return interiorPair<kBits, Sample, kRedAbove, kRedOdd, kBpp>(raw, out, params, r, c);
-        },
-        redAbove, redOdd, triples);
+    return withPairLayout<kBits>(raw, out, params, r, [&](auto kRedAbove, auto kRedOdd, auto kBpp) {
+        return interiorPair<kBits, Sample, kRedAbove, kRedOdd, kBpp>(raw, out, params, r, c);
+    });
 }
 
 } // namespace

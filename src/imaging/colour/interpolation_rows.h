@@ -3,6 +3,7 @@
 // Each returns the first column it left for the scalar code; c is even.
 #include <type_traits>
 
+#include "imaging/colour/bayer_pattern.h"
 #include "imaging/colour/interpolation.h"
 
 namespace lumvek::detail {
@@ -23,6 +24,20 @@ int withFlags(Body body, bool flag, Flags... rest) {
     return withFlags([&](auto... more) { return body(std::false_type{}, more...); }, rest...);
 }
 
+// body(kRedOdd, kBpp) for one output row: whether red is on the odd
+// columns and the output's bytes per pixel (3 or 4 for 8-bit samples, 6 or
+// 8 for 16-bit ones), both as compile-time constants.
+template <int kBits, typename Body>
+int withRowLayout(const PlaneView& out, const InterpolationParams& params, Body body) {
+    const bool redOdd = redColumnParity(params.bayerMode) == 1;
+    const bool triples = out.bytesPerPixel == 3 || out.bytesPerPixel == 6;
+    return withFlags(
+        [&](auto kRedOdd, auto kTriples) {
+            return body(kRedOdd, std::integral_constant<int, (kBits == 8 ? 3 : 6) + (kTriples ? 0 : kBits / 8)>{});
+        },
+        redOdd, triples);
+}
+
 // Rows of one output row: the row holding red inside the quad and the red
 // row across the centre, the same for blue. Rows outside the frame (output
 // rows 0, 1, h-2 and h-1) are the ones the border strips read instead, so
@@ -31,6 +46,19 @@ struct QuadRows {
     int ry, ry2, by, by2;
 };
 [[nodiscard]] QuadRows quadRowsFor(int mode, int r, int height);
+
+// body(kRedAbove, kRedOdd, kBpp) for output rows r and r + 1: whether row
+// r - 1 holds red, then as withRowLayout.
+template <int kBits, typename Body>
+int withPairLayout(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, Body body) {
+    const bool redAbove = quadRowsFor(params.bayerMode, r, raw.height).ry == r - 1;
+    return withFlags(
+        [&](auto kRedAbove) {
+            return withRowLayout<kBits>(out, params,
+                                        [&](auto kRedOdd, auto kBpp) { return body(kRedAbove, kRedOdd, kBpp); });
+        },
+        redAbove);
+}
 
 #if defined(__x86_64__)
 // SSE4.1 and SSSE3, for processors without AVX2.

@@ -276,28 +276,17 @@ LUMVEK_SSE41 int interiorPair(const PlaneView& raw, const PlaneView& out, const 
 
 template <int kBits, typename Sample>
 int interiorRowOfLayout(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r, int c) {
-    const bool redOdd = redColumnParity(params.bayerMode) == 1;
-    const bool triples = out.bytesPerPixel == 3 || out.bytesPerPixel == 6;
-    return withFlags(
-        [&](auto kRedOdd, auto kTriples) {
-            constexpr int kBpp = (kBits == 8 ? 3 : 6) + (kTriples ? 0 : kBits / 8);
-            return interiorRow<kBits, Sample, kRedOdd, kBpp>(raw, out, params, r, c);
-        },
-        redOdd, triples);
+    return withRowLayout<kBits>(out, params, [&](auto kRedOdd, auto kBpp) {
+        return interiorRow<kBits, Sample, kRedOdd, kBpp>(raw, out, params, r, c);
+    });
 }
 
 template <int kBits, typename Sample>
 int interiorPairOfLayout(const PlaneView& raw, const PlaneView& out, const InterpolationParams& params, int r,
                          int c) {
-    const bool redAbove = quadRowsFor(params.bayerMode, r, raw.height).ry == r - 1;
-    const bool redOdd = redColumnParity(params.bayerMode) == 1;
-    const bool triples = out.bytesPerPixel == 3 || out.bytesPerPixel == 6;
-    return withFlags(
-        [&](auto kRedAbove, auto kRedOdd, auto kTriples) {
-            constexpr int kBpp = (kBits == 8 ? 3 : 6) + (kTriples ? 0 : kBits / 8);
-            return interiorPair<kBits, Sample, kRedAbove, kRedOdd, kBpp>(raw, out, params, r, c);
-        },
-        redAbove, redOdd, triples);
+    return withPairLayout<kBits>(raw, out, params, r, [&](auto kRedAbove, auto kRedOdd, auto kBpp) {
+        return interiorPair<kBits, Sample, kRedAbove, kRedOdd, kBpp>(raw, out, params, r, c);
+    });
 }
 
 } // namespace
